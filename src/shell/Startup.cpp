@@ -1,0 +1,12 @@
+#include "shell/Startup.h"
+
+#include <QApplication>
+
+namespace orvalt {
+
+int runProgram(QApplication& app)
+{
+    return app.exec();
+}
+
+} // namespace orvalt
