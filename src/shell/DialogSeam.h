@@ -12,8 +12,22 @@ namespace orvalt {
 class DialogSeam
 {
 public:
-    enum class Icon { None, Information, Question, Warning, Critical };
-    enum class Button { NoButton = 0x0, Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8 };
+    enum class Icon
+    {
+        None,
+        Information,
+        Question,
+        Warning,
+        Critical
+    };
+    enum class Button
+    {
+        NoButton = 0x0,
+        Ok = 0x1,
+        Cancel = 0x2,
+        Yes = 0x4,
+        No = 0x8
+    };
     Q_DECLARE_FLAGS(Buttons, Button)
 
     virtual ~DialogSeam() = default;

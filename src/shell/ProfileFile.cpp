@@ -93,12 +93,17 @@ bool ProfileFile::write(const QString& section, const QString& key, const QStrin
     eol = "\r\n";
 #endif
     QList<QByteArray> lines = readLines(m_path, &exists, &eol);
-    // A read-only file is a write failure, even where the folder would let us replace it.
-    if (exists && !QFileInfo(m_path).isWritable())
-        return false;
+    // A read-only file is a write failure, even where the folder would let us replace it and even
+    // for an administrator, as a file marked read-only is on every platform.
+    if (exists) {
+        const QFileInfo info(m_path);
+        const auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        if (!info.isWritable() || !(info.permissions() & anyWrite))
+            return false;
+    }
 
     const QByteArray newLine = key.toLocal8Bit() + '=' + value.toLocal8Bit();
-    int sectionStart = -1; // index of the section's header line
+    int sectionStart = -1;  // index of the section's header line
     int lastInSection = -1; // last non-blank line of the section
     bool done = false;
     for (int i = 0; i < lines.size() && !done; ++i) {

@@ -13,7 +13,9 @@ class ProfileFile
 public:
     static constexpr int kMaxValueLength = 255;
 
-    explicit ProfileFile(QString path) : m_path(std::move(path)) {}
+    explicit ProfileFile(QString path)
+        : m_path(std::move(path))
+    {}
 
     const QString& path() const { return m_path; }
 

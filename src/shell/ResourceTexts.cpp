@@ -10,7 +10,6 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QWidget>
-
 #include <map>
 #include <optional>
 
@@ -128,8 +127,7 @@ std::optional<int> textNumber(const QString& s)
 }
 
 // Sets a text through setter when number holds a text of the table.
-template<typename Setter>
-void applyNumber(const QString& number, Setter setter)
+template<typename Setter> void applyNumber(const QString& number, Setter setter)
 {
     if (const auto n = textNumber(number); n && ResourceTexts::contains(*n))
         setter(ResourceTexts::text(*n));
@@ -192,7 +190,8 @@ void ApplyResourceTexts(QWidget* window)
             applyToActions(bar->actions());
         } else if (auto* tabs = qobject_cast<QTabBar*>(w)) {
             for (int i = 0; i < tabs->count(); ++i) {
-                applyNumber(tabs->tabData(i).toString(), [tabs, i](const QString& t) { tabs->setTabText(i, t); });
+                applyNumber(tabs->tabData(i).toString(),
+                            [tabs, i](const QString& t) { tabs->setTabText(i, t); });
                 applyNumber(tabs->tabToolTip(i), [tabs, i](const QString& t) { tabs->setTabToolTip(i, t); });
             }
         } else if (auto* toolBar = qobject_cast<QToolBar*>(w)) {

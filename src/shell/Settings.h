@@ -43,7 +43,8 @@ public:
                          const QString& def) const;
     // On failure shows the write-failure message and returns as if it had succeeded; the result
     // says whether the value was stored, for callers that care.
-    bool WriteIniValue(const QString& fileBase, const QString& section, const QString& key, const QString& value);
+    bool WriteIniValue(const QString& fileBase, const QString& section, const QString& key,
+                       const QString& value);
 
     QString get(const QString& app, const QString& section, const QString& key, const QString& def) const;
     QString get(const QString& app, const QString& section, const QString& key, int def) const

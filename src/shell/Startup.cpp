@@ -1,11 +1,31 @@
 #include "shell/Startup.h"
 
+#include "shell/AppState.h"
+#include "shell/Icons.h"
+#include "shell/QtDialogs.h"
+#include "shell/Settings.h"
+#include "shell/SingleInstance.h"
+#include "shell/frmMain.h"
+
 #include <QApplication>
 
 namespace orvalt {
 
 int runProgram(QApplication& app)
 {
+    // A second copy ends at once: no message, no window, nothing saved.
+    SingleInstance instance(QCoreApplication::applicationFilePath());
+    if (!instance.acquire())
+        return 0;
+
+    chooseIconTheme();
+    AppState state;
+    QtDialogs dialogs;
+    Settings settings(ProgramPaths::ofApplication(), dialogs);
+    frmMain window(state, settings, dialogs);
+    dialogs.setOwner(&window);
+    window.load();
+    window.show();
     return app.exec();
 }
 

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QTest>
-
 #include <cstring>
 
 namespace orvalt::test {

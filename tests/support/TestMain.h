@@ -5,7 +5,6 @@
 // Run one class with: test_shell -class ClassName [QtTest options...]
 
 #include <QObject>
-
 #include <functional>
 #include <memory>
 #include <vector>
@@ -31,5 +30,5 @@ struct Registrar
 } // namespace orvalt::test
 
 #define ORVALT_TEST(Class)                                                                                   \
-    static const ::orvalt::test::Registrar orvaltRegistrar_##Class(#Class,                                 \
-                                                                    [] { return std::make_unique<Class>(); })
+    static const ::orvalt::test::Registrar orvaltRegistrar_##Class(#Class,                                   \
+                                                                   [] { return std::make_unique<Class>(); })

@@ -1,0 +1,252 @@
+#include "shell/frmMain.h"
+
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/Icons.h"
+#include "shell/PendingParts.h"
+#include "shell/ResourceTexts.h"
+#include "shell/Settings.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace orvalt {
+
+namespace {
+
+struct ColumnSpec
+{
+    int textNumber;
+    int widthTwips;
+    Qt::Alignment alignment;
+};
+
+const ColumnSpec kColumns[] = {
+    {1100, 1600, Qt::AlignLeft | Qt::AlignVCenter},
+    {1101, 1700, Qt::AlignLeft | Qt::AlignVCenter},
+    {1102, 1000, Qt::AlignRight | Qt::AlignVCenter},
+    {1103, 700, Qt::AlignLeft | Qt::AlignVCenter},
+};
+
+} // namespace
+
+frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidget* parent)
+    : QMainWindow(parent)
+    , m_state(state)
+    , m_settings(settings)
+    , m_dialogs(dialogs)
+    , m_dispatcher(state, dialogs)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    m_state.MainWindow = this;
+    setWindowIcon(themedIcon(QStringLiteral("folder-remote"), QStyle::SP_DriveNetIcon));
+    buildMenus();
+    buildToolbar();
+    buildPanes();
+    connectEvents();
+    routeActions();
+}
+
+frmMain::~frmMain()
+{
+    if (m_state.MainWindow == this)
+        m_state.MainWindow = nullptr;
+}
+
+void frmMain::buildMenus()
+{
+    // Menu captions carry their text numbers until the resource texts are put on the window.
+    auto& c = m_controls;
+    c.mnuFile = menuBar()->addMenu(QStringLiteral("1000"));
+    c.mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    c.mnuCreateFolder = c.mnuFile->addAction(QStringLiteral("1023"));
+    c.mnuCreateFolder->setObjectName(QStringLiteral("mnuCreateFolder"));
+    c.mnuFile->addSeparator();
+    c.mnuFileClose = c.mnuFile->addAction(QStringLiteral("1001"));
+    c.mnuFileClose->setObjectName(QStringLiteral("mnuFileClose"));
+    c.mnuTools = menuBar()->addMenu(QStringLiteral("1002"));
+    c.mnuTools->setObjectName(QStringLiteral("mnuTools"));
+    c.mnuToolsOptions = c.mnuTools->addAction(QStringLiteral("1003"));
+    c.mnuToolsOptions->setObjectName(QStringLiteral("mnuToolsOptions"));
+    c.mnuHelp = menuBar()->addMenu(QStringLiteral("1004"));
+    c.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    c.mnuHelpAbout = c.mnuHelp->addAction(QStringLiteral("1005"));
+    c.mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
+}
+
+void frmMain::buildToolbar()
+{
+    auto* bar = addToolBar(QStringLiteral("tbToolBar"));
+    bar->setObjectName(QStringLiteral("tbToolBar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    for (const auto& spec : toolButtons()) {
+        QAction* a = bar->addAction(themedIcon(spec.themeIcons, spec.fallback), spec.key);
+        a->setData(spec.key);
+        a->setToolTip(QString::number(spec.tipNumber));
+        a->setObjectName(spec.image);
+        // Copy to Left and Copy to Right stand apart from the rest, Interruption between them.
+        if (spec.key == ToolKeys::Delete || spec.key == ToolKeys::CopyRight ||
+            spec.key == ToolKeys::Disconnect)
+            bar->addSeparator();
+    }
+    m_controls.tbToolBar = bar;
+
+    m_controls.sbStatusBar = statusBar();
+    m_controls.sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
+    m_controls.statusPanel1 = new QLabel(m_controls.sbStatusBar);
+    m_controls.statusPanel1->setObjectName(QStringLiteral("statusPanel1"));
+    m_controls.statusPanel1->setMinimumWidth(140);
+    m_controls.sbStatusBar->addWidget(m_controls.statusPanel1);
+}
+
+void frmMain::setUpList(QTreeWidget* list)
+{
+    list->setColumnCount(4);
+    QTreeWidgetItem* header = list->headerItem();
+    const double dpi = logicalDpi();
+    for (int col = 0; col < 4; ++col) {
+        const ColumnSpec& spec = kColumns[col];
+        header->setText(col, QString::number(spec.textNumber));
+        header->setData(col, ResourceTexts::kHeaderTagRole, QString::number(spec.textNumber));
+        header->setTextAlignment(col, spec.alignment);
+        list->setColumnWidth(col, qRound(spec.widthTwips * dpi / 1440.0));
+    }
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setFrameShape(QFrame::Box);
+    list->setFrameShadow(QFrame::Plain);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSortingEnabled(false);
+    list->header()->setSectionsClickable(true);
+    list->header()->setStretchLastSection(false);
+    list->setIconSize(QSize(16, 16));
+}
+
+void frmMain::buildPanes()
+{
+    m_central = new QWidget(this);
+    m_central->setObjectName(QStringLiteral("central"));
+    setCentralWidget(m_central);
+    auto& c = m_controls;
+
+    c.picTitles = new QWidget(m_central);
+    c.picTitles->setObjectName(QStringLiteral("picTitles"));
+
+    auto makeCombo = [this](const char* name, bool editable = false) {
+        auto* box = new QComboBox(m_central);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setEditable(editable);
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(4);
+        return box;
+    };
+    c.ComboLDev = makeCombo("ComboLDev");
+    c.ComboRDev = makeCombo("ComboRDev");
+    c.ImageCombo1 = makeCombo("ImageCombo1");
+    c.ImageCombo2 = makeCombo("ImageCombo2");
+    c.DriveListL = makeCombo("DriveListL");
+    c.DriveListR = makeCombo("DriveListR");
+    c.Combo1 = makeCombo("Combo1", true);
+    c.Combo2 = makeCombo("Combo2", true);
+    c.DriveListL->hide();
+    c.DriveListR->hide();
+
+    auto makeUp = [this](const char* name) {
+        auto* b = new QToolButton(m_central);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setIcon(themedIcon(QStringLiteral("go-up"), QStyle::SP_FileDialogToParent));
+        b->setToolTip(ResourceTexts::text(1006));
+        b->setAutoRaise(true);
+        return b;
+    };
+    c.Command1 = makeUp("Command1");
+    c.Command2 = makeUp("Command2");
+
+    c.L_ListView = new QTreeWidget(m_central);
+    c.L_ListView->setObjectName(QStringLiteral("L_ListView"));
+    c.lvListView = new QTreeWidget(m_central);
+    c.lvListView->setObjectName(QStringLiteral("lvListView"));
+
+    c.imgSplitter = new QWidget(m_central);
+    c.imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
+    c.imgSplitter->setCursor(Qt::SplitHCursor);
+    c.imgSplitter->installEventFilter(this);
+
+    c.picSplitter = new QFrame(m_central);
+    c.picSplitter->setObjectName(QStringLiteral("picSplitter"));
+    c.picSplitter->setAutoFillBackground(true);
+    QPalette pal = c.picSplitter->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Dark));
+    c.picSplitter->setPalette(pal);
+    c.picSplitter->hide();
+}
+
+void frmMain::connectEvents()
+{
+    auto& c = m_controls;
+    connect(c.tbToolBar, &QToolBar::actionTriggered, this,
+            [this](QAction* a) { m_dispatcher.dispatch(a->data().toString()); });
+    connect(c.mnuFileClose, &QAction::triggered, this, &QWidget::close);
+    connect(c.mnuToolsOptions, &QAction::triggered, this, &frmMain::showSerialSettings);
+    connect(c.mnuHelpAbout, &QAction::triggered, this, &frmMain::showAbout);
+    connect(c.mnuCreateFolder, &QAction::triggered, this, [this] {
+        if (m_state.TransferBusy)
+            return;
+        pending::notBuiltYet(QStringLiteral("New Folder"));
+    });
+}
+
+void frmMain::routeActions()
+{
+    // Each toolbar key reaches the subsystem that carries it out.
+    const std::pair<QString, QString> pendingRoutes[] = {
+        {ToolKeys::Up, QStringLiteral("Up one folder")},
+        {ToolKeys::Open, QStringLiteral("Open")},
+        {ToolKeys::Delete, QStringLiteral("Delete")},
+        {ToolKeys::CopyLeft, QStringLiteral("Copy to Left")},
+        {ToolKeys::Interrupt, QStringLiteral("Interruption")},
+        {ToolKeys::CopyRight, QStringLiteral("Copy to Right")},
+        {ToolKeys::Connect, QStringLiteral("Connection")},
+        {ToolKeys::Disconnect, QStringLiteral("Disconnection")},
+        {ToolKeys::Renew, QStringLiteral("Renew")},
+        {ToolKeys::Rename, QStringLiteral("Change of the filename")},
+        {ToolKeys::Format, QStringLiteral("Format")},
+    };
+    for (const auto& [key, what] : pendingRoutes) {
+        const QString name = what;
+        m_dispatcher.setAction(key, [name] { pending::notBuiltYet(name); });
+    }
+}
+
+double frmMain::logicalDpi() const
+{
+    const QScreen* s = screen();
+    return s ? s->logicalDotsPerInchX() : 96.0;
+}
+
+void frmMain::showAbout()
+{
+    pending::notBuiltYet(QStringLiteral("About box"));
+}
+
+void frmMain::showSerialSettings()
+{
+    pending::notBuiltYet(QStringLiteral("Serial settings"));
+}
+
+} // namespace orvalt
