@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+// The wire format of the instrument link, shared by the program (PexLink) and the virtual
+// instrument (LinkServer). docs/link-protocol.md describes it byte by byte.
+//
+//   SOH  CTL  LEN  [TAG]  PAYLOAD  CRC-HI CRC-LO
+//
+//   SOH      0x01, the start marker. A text line never contains it, so raw lines can share the wire.
+//   CTL      1 k k k s s s h : bit 7 always set (a frame never looks like the start of a text line),
+//            kind (3 bits), sequence number (3 bits), bit 8 of the payload length.
+//   LEN      the low 8 bits of the payload length (0 .. kMaxPayload).
+//   TAG      Data and Block: the block type, 1 byte. Reply: the result code, 4 bytes big-endian
+//            signed. Command and Nak: absent.
+//   CRC      CRC-16/CCITT-FALSE of CTL .. PAYLOAD, most significant byte first.
+//
+// A 256-byte block thus costs 6 bytes of framing and its acknowledgement (an empty Block) 6 more.
+// Raw lines travel unframed: printable text ending in a line feed (0x0A).
+
+namespace orvalt::link {
+
+enum class FrameKind : quint8
+{
+    Command = 0, // program -> instrument: a command text, answered by a Reply
+    Data = 1,    // program -> instrument: a block (type in TAG), answered by a Block
+    Reply = 2,   // instrument -> program: result code in TAG, reply text in the payload
+    Block = 3,   // instrument -> program: block type in TAG (0 more, 7 last, 9 refused), data
+    Nak = 4,     // either way: the last frame arrived damaged, send it again
+};
+
+struct Frame
+{
+    FrameKind kind = FrameKind::Command;
+    quint8 seq = 0; // 0 .. kSeqModulo - 1; an answer carries the sequence number of its request
+    qint32 tag = 0; // block type (Data, Block) or result code (Reply)
+    QByteArray payload;
+
+    bool operator==(const Frame& other) const
+    {
+        return kind == other.kind && seq == other.seq && tag == other.tag && payload == other.payload;
+    }
+    bool operator!=(const Frame& other) const { return !(*this == other); }
+};
+
+constexpr char kStartMarker = 0x01;
+constexpr char kLineFeed = 0x0A;
+constexpr int kMaxPayload = 511; // bounded by the 9 length bits
+constexpr int kMaxRawLine = 511; // longer runs of text without a line feed are noise
+constexpr int kSeqModulo = 8;
+constexpr int kDefaultGapMs = 20; // silence that ends an unfinished frame
+
+quint16 crc16(const char* data, qsizetype size);
+inline quint16 crc16(const QByteArray& bytes)
+{
+    return crc16(bytes.constData(), bytes.size());
+}
+
+// Bytes of TAG for a kind.
+int tagSize(FrameKind kind);
+
+// The frame on the wire, or an empty array when it cannot be framed (payload longer than
+// kMaxPayload, block type outside 0 .. 255, sequence number out of range, a Nak with a payload).
+QByteArray encodeFrame(const Frame& frame);
+
+// Splits a received byte stream into frames and raw lines. A damaged frame is reported, never
+// delivered; after damage the decoder drops bytes until the next start marker or a quiet line.
+class FrameDecoder
+{
+public:
+    enum class Damage
+    {
+        None,
+        BadCrc,    // a whole frame arrived but its CRC is wrong: answer at once
+        BadHeader, // kind or length out of range: the rest of the frame is still arriving
+        Truncated, // the line went quiet inside a frame (a byte was lost)
+        Junk,      // bytes that are neither a frame nor a text line
+    };
+    struct Event
+    {
+        enum class Type
+        {
+            Frame,
+            RawLine,
+            Damaged
+        };
+        Type type = Type::Frame;
+        Frame frame;     // Type::Frame
+        QByteArray line; // Type::RawLine, without its line feed
+        Damage damage = Damage::None;
+    };
+
+    QList<Event> feed(const QByteArray& bytes);
+    // The line has been quiet for the gap time: an unfinished frame is reported as Truncated, and
+    // the decoder stops dropping bytes. A partial text line is kept (lines are sent whole).
+    QList<Event> lineIdle();
+    // Inside a frame or dropping bytes after damage: the caller should watch for a quiet line.
+    bool needsIdle() const { return m_state == State::Frame || m_state == State::Discard; }
+    void reset();
+
+private:
+    enum class State
+    {
+        Idle,
+        Line,
+        Frame,
+        Discard
+    };
+    void feedByte(char byte, QList<Event>& events);
+    void frameByte(char byte, QList<Event>& events);
+    void damaged(Damage damage, QList<Event>& events);
+
+    State m_state = State::Idle;
+    QByteArray m_buffer;       // frame bytes after SOH, or the text line so far
+    qsizetype m_frameSize = 0; // bytes of the frame after SOH, known once CTL and LEN are in
+};
+
+QString damageText(FrameDecoder::Damage damage);
+
+} // namespace orvalt::link
