@@ -1,0 +1,407 @@
+#include "link/PexLink.h"
+
+#include "link/SerialTransport.h"
+
+#include <QDeadlineTimer>
+#include <QRandomGenerator>
+#include <QStringList>
+#include <array>
+#include <cstring>
+
+namespace orvalt::link {
+
+namespace {
+
+constexpr std::array<qint32, 5> kBauds = {9600, 19200, 38400, 57600, 115200};
+
+// Turns the dialog's list positions into line settings; a position outside its list keeps the
+// default and is noted, so a damaged settings store cannot stop the port from opening.
+SerialSettings settingsOf(const PexOpenRecord& record, QStringList& notes)
+{
+    SerialSettings s;
+    auto outOfRange = [&notes](const char* what, qint32 position) {
+        notes.append(QStringLiteral("%1 position %2 unknown; using the default")
+                         .arg(QLatin1String(what))
+                         .arg(position));
+    };
+    if (record.baud >= 0 && record.baud < static_cast<qint32>(kBauds.size()))
+        s.baud = kBauds[static_cast<size_t>(record.baud)];
+    else
+        outOfRange("speed", record.baud);
+    if (record.dataBits == 1)
+        s.dataBits = QSerialPort::Data7;
+    else if (record.dataBits != 0)
+        outOfRange("data bits", record.dataBits);
+    if (record.parity == 1)
+        s.parity = QSerialPort::EvenParity;
+    else if (record.parity == 2)
+        s.parity = QSerialPort::OddParity;
+    else if (record.parity != 0)
+        outOfRange("parity", record.parity);
+    if (record.stopBits == 1)
+        s.stopBits = QSerialPort::TwoStop;
+    else if (record.stopBits != 0)
+        outOfRange("stop bits", record.stopBits);
+    if (record.flowControl == 1)
+        s.flowControl = QSerialPort::HardwareControl;
+    else if (record.flowControl != 0)
+        outOfRange("flow control", record.flowControl);
+    return s;
+}
+
+} // namespace
+
+PexLink::PexLink(PortResolver resolver)
+    : m_resolver(std::move(resolver))
+{}
+
+PexLink::~PexLink()
+{
+    PexClose();
+}
+
+// The one place where a failure of the link becomes a result code and a text.
+qint32 PexLink::fail(Failure failure, const QString& detail)
+{
+    qint32 code = PexResult::NotOpen;
+    QString what;
+    switch (failure) {
+    case Failure::NotOpen:
+        code = PexResult::NotOpen;
+        what = QStringLiteral("The instrument link is not open");
+        break;
+    case Failure::OpenFailed:
+        code = PexResult::OpenFailed;
+        what = QStringLiteral("The serial port could not be opened");
+        break;
+    case Failure::TimeOut:
+        code = PexResult::TimeOut;
+        what = QStringLiteral("The instrument did not answer in time");
+        break;
+    case Failure::RetriesExhausted:
+        code = PexResult::RetriesExhausted;
+        what = QStringLiteral("The line is too noisy: the exchange kept failing");
+        break;
+    case Failure::BufferTooSmall:
+        code = PexResult::BufferTooSmall;
+        what = QStringLiteral("The instrument sent a block longer than the buffer");
+        break;
+    case Failure::BadArgument:
+        code = PexResult::BadArgument;
+        what = QStringLiteral("The link cannot carry this request");
+        break;
+    case Failure::WriteFailed:
+        code = PexResult::WriteFailed;
+        what = QStringLiteral("Sending to the instrument failed");
+        break;
+    case Failure::LinkLost:
+        code = PexResult::LinkLost;
+        what = QStringLiteral("The connection to the instrument was lost");
+        break;
+    case Failure::UnexpectedAnswer:
+        code = PexResult::UnexpectedAnswer;
+        what = QStringLiteral("The instrument answered out of turn");
+        break;
+    case Failure::NoRequest:
+        code = PexResult::NoRequest;
+        what = QStringLiteral("Nothing was sent that could be answered");
+        break;
+    }
+    m_error = detail.isEmpty() ? what : QStringLiteral("%1 (%2)").arg(what, detail);
+    return code;
+}
+
+bool PexLink::isOpen() const
+{
+    return m_transport && m_transport->isOpen();
+}
+
+void PexLink::attach(std::unique_ptr<ByteTransport> transport)
+{
+    PexClose();
+    m_owned = std::move(transport);
+    attachTransport(m_owned.get());
+}
+
+void PexLink::attach(ByteTransport& transport)
+{
+    PexClose();
+    attachTransport(&transport);
+}
+
+void PexLink::attachTransport(ByteTransport* transport)
+{
+    m_transport = transport;
+    m_decoder.reset();
+    m_pending.reset();
+    // The instrument remembers the last request to spot repeats; starting anywhere in the
+    // sequence makes a first request after reopening unlikely to look like that one.
+    m_seq = static_cast<quint8>(QRandomGenerator::global()->bounded(kSeqModulo));
+}
+
+qint32 PexLink::checkOpen()
+{
+    if (!m_transport)
+        return fail(Failure::NotOpen, QString());
+    if (!m_transport->isOpen())
+        return fail(Failure::LinkLost, m_transport->errorString());
+    return PexResult::Done;
+}
+
+qint32 PexLink::PexOpen(const PexOpenRecord& record)
+{
+    PexClose();
+    m_error.clear();
+    const QString device = m_resolver ? m_resolver(record.port) : QString();
+    if (device.isEmpty())
+        return fail(Failure::OpenFailed, QStringLiteral("no device for port %1").arg(record.port + 1));
+
+    QStringList notes;
+    const SerialSettings settings = settingsOf(record, notes);
+    auto serial = std::make_unique<SerialTransport>();
+    serial->setWriteTimeoutMs(m_timeoutMs);
+    if (!serial->open(device, settings))
+        return fail(Failure::OpenFailed, serial->errorString());
+    notes += serial->settingNotes();
+    m_owned = std::move(serial);
+    attachTransport(m_owned.get());
+    m_error = notes.join(QStringLiteral("; "));
+    return PexResult::Done;
+}
+
+qint32 PexLink::PexRetry(qint32 count)
+{
+    if (count < 0 || count > 100)
+        return fail(Failure::BadArgument, QStringLiteral("retry count %1").arg(count));
+    m_retries = count;
+    return PexResult::Done;
+}
+
+qint32 PexLink::PexSetTimeOut(qint32 ms)
+{
+    if (ms <= 0)
+        return fail(Failure::BadArgument, QStringLiteral("time-out %1 ms").arg(ms));
+    m_timeoutMs = ms;
+    if (auto* serial = dynamic_cast<SerialTransport*>(m_transport))
+        serial->setWriteTimeoutMs(ms);
+    if (const qint32 result = checkOpen())
+        return result;
+    return PexResult::Done;
+}
+
+qint32 PexLink::PexClose()
+{
+    m_pending.reset();
+    m_transport = nullptr;
+    m_owned.reset();
+    return PexResult::Done;
+}
+
+qint32 PexLink::PexSendCommand(const QByteArray& command, QByteArray& reply)
+{
+    if (const qint32 result = checkOpen())
+        return result;
+    if (command.size() > kMaxPayload) {
+        return fail(Failure::BadArgument,
+                    QStringLiteral("command of %1 bytes, at most %2").arg(command.size()).arg(kMaxPayload));
+    }
+    if (const qint32 result = transmit(FrameKind::Command, 0, command))
+        return result;
+    Frame answer;
+    if (const qint32 result = awaitAnswer(FrameKind::Reply, answer))
+        return result;
+    const qsizetype n =
+        qMin<qsizetype>(qMin<qsizetype>(answer.payload.size(), reply.size()), kReplyBufferSize);
+    if (n > 0)
+        std::memcpy(reply.data(), answer.payload.constData(), static_cast<size_t>(n));
+    return answer.tag;
+}
+
+qint32 PexLink::PexSendString(qint32& length, const char* first)
+{
+    if (const qint32 result = checkOpen())
+        return result;
+    if (length < 0 || length > kMaxRawLine + 1 || (length > 0 && !first))
+        return fail(Failure::BadArgument, QStringLiteral("line of %1 bytes").arg(length));
+    const QByteArray line(first, length);
+    if (line.contains(kStartMarker))
+        return fail(Failure::BadArgument, QStringLiteral("a raw line cannot hold byte 0x01"));
+    if (!m_transport->write(line))
+        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
+                    m_transport->errorString());
+    return PexResult::Done;
+}
+
+qint32 PexLink::PexSendData(qint32& blockType, qint32& length, const char* first)
+{
+    if (const qint32 result = checkOpen())
+        return result;
+    if (blockType < 0 || blockType > 255)
+        return fail(Failure::BadArgument, QStringLiteral("block type %1").arg(blockType));
+    if (length < 0 || length > kMaxPayload || (length > 0 && !first)) {
+        return fail(Failure::BadArgument,
+                    QStringLiteral("block of %1 bytes, at most %2").arg(length).arg(kMaxPayload));
+    }
+    return transmit(FrameKind::Data, blockType, QByteArray(first, length));
+}
+
+qint32 PexLink::PexReceiveData(qint32& blockType, qint32& length, char* buffer, qint32 bufferSize)
+{
+    if (const qint32 result = checkOpen())
+        return result;
+    if (!m_pending)
+        return fail(Failure::NoRequest, QString());
+    if (bufferSize < 0 || (bufferSize > 0 && !buffer))
+        return fail(Failure::BadArgument, QStringLiteral("buffer of %1 bytes").arg(bufferSize));
+    Frame answer;
+    if (const qint32 result = awaitAnswer(FrameKind::Block, answer))
+        return result;
+    if (answer.payload.size() > bufferSize) {
+        blockType = 9;
+        length = static_cast<qint32>(answer.payload.size());
+        return fail(
+            Failure::BufferTooSmall,
+            QStringLiteral("block of %1 bytes, buffer of %2").arg(answer.payload.size()).arg(bufferSize));
+    }
+    if (!answer.payload.isEmpty())
+        std::memcpy(buffer, answer.payload.constData(), static_cast<size_t>(answer.payload.size()));
+    blockType = answer.tag;
+    length = static_cast<qint32>(answer.payload.size());
+    return PexResult::Done;
+}
+
+qint32 PexLink::transmit(FrameKind kind, qint32 tag, const QByteArray& payload)
+{
+    m_pending.reset();
+    // Whatever is still waiting (a late answer to a request that timed out, a repeated answer)
+    // belongs to an exchange that is over.
+    m_transport->read(0);
+    m_decoder.reset();
+    if (!m_transport->isOpen())
+        return fail(Failure::LinkLost, m_transport->errorString());
+
+    m_seq = static_cast<quint8>((m_seq + 1) % kSeqModulo);
+    Frame frame;
+    frame.kind = kind;
+    frame.seq = m_seq;
+    frame.tag = tag;
+    frame.payload = payload;
+    const QByteArray wire = encodeFrame(frame);
+    if (wire.isEmpty())
+        return fail(Failure::BadArgument, QStringLiteral("cannot frame the request"));
+    if (!m_transport->write(wire))
+        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
+                    m_transport->errorString());
+    m_pending = wire;
+    m_pendingSeq = m_seq;
+    return PexResult::Done;
+}
+
+qint32 PexLink::retransmit()
+{
+    ++m_retransmissions;
+    if (!m_transport->write(*m_pending)) {
+        m_pending.reset();
+        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
+                    m_transport->errorString());
+    }
+    return PexResult::Done;
+}
+
+qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
+{
+    const QDeadlineTimer deadline(m_timeoutMs);
+    const qint64 attemptMs = qMax<qint64>(1, m_timeoutMs / (m_retries + 1));
+    QDeadlineTimer attempt(attemptMs);
+    int silentRepeats = 0;
+    int quickRepeats = 0;
+    bool repeatWhenQuiet = false;
+
+    auto repeatNow = [&]() -> qint32 {
+        if (++quickRepeats > kMaxQuickRepeats) {
+            m_pending.reset();
+            return fail(
+                Failure::RetriesExhausted,
+                QStringLiteral("sent %1 times, the exchange was damaged every time").arg(quickRepeats));
+        }
+        repeatWhenQuiet = false;
+        attempt.setRemainingTime(attemptMs);
+        return retransmit();
+    };
+
+    // Returns -1 while the exchange goes on, else the call's result.
+    auto handle = [&](const QList<FrameDecoder::Event>& events) -> qint32 {
+        for (const FrameDecoder::Event& event : events) {
+            if (event.type == FrameDecoder::Event::Type::Damaged) {
+                // A whole frame failed its check: ask again at once. Otherwise the rest of it may
+                // still be coming, and the request is repeated when the line has gone quiet.
+                if (event.damage == FrameDecoder::Damage::BadCrc) {
+                    if (const qint32 result = repeatNow())
+                        return result;
+                } else {
+                    repeatWhenQuiet = true;
+                }
+            } else if (event.type == FrameDecoder::Event::Type::Frame) {
+                const Frame& frame = event.frame;
+                if (frame.kind == FrameKind::Nak) {
+                    if (const qint32 result = repeatNow())
+                        return result;
+                } else if ((frame.kind == FrameKind::Reply || frame.kind == FrameKind::Block) &&
+                           frame.seq == m_pendingSeq) {
+                    m_pending.reset();
+                    if (frame.kind != expected) {
+                        return fail(Failure::UnexpectedAnswer, frame.kind == FrameKind::Reply
+                                                                   ? QStringLiteral("a reply to a block")
+                                                                   : QStringLiteral("a block to a command"));
+                    }
+                    answer = frame;
+                    return PexResult::Done;
+                }
+                // An answer to an earlier request (repeated by the instrument) is dropped.
+            }
+            // Raw lines from the instrument mean nothing to the program.
+        }
+        return -1;
+    };
+
+    for (;;) {
+        if (deadline.hasExpired()) {
+            m_pending.reset();
+            return fail(Failure::TimeOut, QStringLiteral("%1 ms").arg(m_timeoutMs));
+        }
+        if (attempt.hasExpired()) {
+            if (silentRepeats >= m_retries) {
+                m_pending.reset();
+                return fail(Failure::TimeOut,
+                            QStringLiteral("%1 ms, sent %2 times").arg(m_timeoutMs).arg(silentRepeats + 1));
+            }
+            ++silentRepeats;
+            attempt.setRemainingTime(attemptMs);
+            if (const qint32 result = retransmit())
+                return result;
+            continue;
+        }
+        const bool watchGap = m_decoder.needsIdle() || repeatWhenQuiet;
+        qint64 wait = qMin(deadline.remainingTime(), attempt.remainingTime());
+        if (watchGap)
+            wait = qMin<qint64>(wait, m_gapMs);
+        const QByteArray bytes = m_transport->read(static_cast<int>(qMax<qint64>(0, wait)));
+        qint32 result = -1;
+        if (!bytes.isEmpty()) {
+            result = handle(m_decoder.feed(bytes));
+        } else if (!m_transport->isOpen()) {
+            m_pending.reset();
+            return fail(Failure::LinkLost, m_transport->errorString());
+        } else if (watchGap) {
+            result = handle(m_decoder.lineIdle());
+            if (result < 0 && repeatWhenQuiet) {
+                if (const qint32 failed = repeatNow())
+                    return failed;
+            }
+        }
+        if (result >= 0)
+            return result;
+    }
+}
+
+} // namespace orvalt::link

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "link/ByteTransport.h"
+#include "link/FrameCodec.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace orvalt::link {
+
+// The record PexOpen takes: list positions of the serial settings dialog, as the program keeps them.
+struct PexOpenRecord
+{
+    qint32 port = 0;        // port number minus 1
+    qint32 baud = 0;        // 0..4 = 9600, 19200, 38400, 57600, 115200
+    qint32 dataBits = 0;    // 0 = 8, 1 = 7
+    qint32 parity = 0;      // 0 none, 1 even, 2 odd
+    qint32 stopBits = 0;    // 0 = 1, 1 = 2
+    qint32 flowControl = 0; // 0 none, 1 hardware
+};
+
+// Results of the Pex calls. 0 is success; the instrument's own codes (20 command format error,
+// 60 busy, 160 medium not usable, ...) pass through PexSendCommand unchanged. Failures of the link
+// itself lie above 900, where the instrument never answers.
+namespace PexResult {
+constexpr qint32 Done = 0;
+constexpr qint32 NotOpen = 901;          // no port open (PexOpen failed or was never called)
+constexpr qint32 OpenFailed = 902;       // the device could not be opened
+constexpr qint32 TimeOut = 903;          // no answer within the time-out
+constexpr qint32 RetriesExhausted = 904; // answers kept arriving damaged, or Nak after Nak
+constexpr qint32 BufferTooSmall = 905;   // a received block is longer than the caller's buffer
+constexpr qint32 BadArgument = 906;      // a length, block type or text the link cannot carry
+constexpr qint32 WriteFailed = 907;      // the port refused the bytes
+constexpr qint32 LinkLost = 908;         // the other end went away
+constexpr qint32 UnexpectedAnswer = 909; // a block where a reply belongs, or the other way round
+constexpr qint32 NoRequest = 910;        // PexReceiveData without a block sent before it
+} // namespace PexResult
+
+// The instrument link: the eight calls through which the program reaches the instrument.
+// One request is in flight at a time; the instrument's answer to it is its acknowledgement.
+//
+// Retransmission: a request is sent again at once when the instrument answers it with a Nak or its
+// answer arrives damaged; these quick repeats cost one block each and are allowed up to
+// kMaxQuickRepeats times per request, since line noise (one byte in 10,000) damages about one
+// exchange in 40. Silence is different: a request that got no answer at all is sent again after
+// the time-out divided by (retries + 1), up to PexRetry times. The whole call never waits longer
+// than the time-out. The instrument answers a repeated request from its cache, so nothing is done
+// twice.
+class PexLink
+{
+public:
+    using PortResolver = std::function<QString(int portIndex)>;
+    static constexpr int kMaxQuickRepeats = 8;
+    static constexpr int kReplyBufferSize = 255;
+
+    explicit PexLink(PortResolver resolver = {});
+    ~PexLink();
+    PexLink(const PexLink&) = delete;
+    PexLink& operator=(const PexLink&) = delete;
+
+    qint32 PexOpen(const PexOpenRecord& record);
+    qint32 PexRetry(qint32 count);
+    // Returns 0 when a port is open and usable, else NotOpen (or LinkLost).
+    qint32 PexSetTimeOut(qint32 ms);
+    // Writes the reply text into the caller's buffer (at most 255 bytes, never past its size;
+    // the buffer is never resized) and returns the instrument's result code.
+    qint32 PexSendCommand(const QByteArray& command, QByteArray& reply);
+    // Sends the bytes as they are (the caller adds the line feed); a start marker among them
+    // would be taken for a frame and is refused.
+    qint32 PexSendString(qint32& length, const char* first);
+    // Sends a block: type 0 more follows, 1 last, 3 command answered in blocks, 4 next block.
+    qint32 PexSendData(qint32& blockType, qint32& length, const char* first);
+    // Waits for the answer to the block sent last. A block longer than bufferSize is refused:
+    // BufferTooSmall, type 9, length the block's real length, nothing written to the buffer.
+    qint32 PexReceiveData(qint32& blockType, qint32& length, char* buffer, qint32 bufferSize);
+    qint32 PexClose();
+
+    // Tests and tools hand over a transport directly instead of opening a port.
+    void attach(std::unique_ptr<ByteTransport> transport);
+    void attach(ByteTransport& transport);
+
+    bool isOpen() const;
+    // The last failure, in words; also the settings the port refused when it opened.
+    QString errorString() const { return m_error; }
+    quint64 retransmissions() const { return m_retransmissions; }
+    void setGapMs(int ms) { m_gapMs = qMax(1, ms); }
+    qint32 timeOutMs() const { return m_timeoutMs; }
+
+private:
+    enum class Failure
+    {
+        NotOpen,
+        OpenFailed,
+        TimeOut,
+        RetriesExhausted,
+        BufferTooSmall,
+        BadArgument,
+        WriteFailed,
+        LinkLost,
+        UnexpectedAnswer,
+        NoRequest
+    };
+    qint32 fail(Failure failure, const QString& detail);
+
+    qint32 checkOpen();
+    void attachTransport(ByteTransport* transport);
+    qint32 transmit(FrameKind kind, qint32 tag, const QByteArray& payload);
+    qint32 retransmit();
+    qint32 awaitAnswer(FrameKind expected, Frame& answer);
+
+    PortResolver m_resolver;
+    std::unique_ptr<ByteTransport> m_owned;
+    ByteTransport* m_transport = nullptr;
+    FrameDecoder m_decoder;
+    qint32 m_timeoutMs = 6000;
+    qint32 m_retries = 1;
+    int m_gapMs = kDefaultGapMs;
+    quint8 m_seq = 0;
+    std::optional<QByteArray> m_pending; // the request on the wire, awaiting its answer
+    quint8 m_pendingSeq = 0;
+    QString m_error;
+    quint64 m_retransmissions = 0;
+};
+
+} // namespace orvalt::link

@@ -1,0 +1,426 @@
+#include "LinkHarness.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+
+using namespace orvalt::link;
+using orvalt::test::LinkHarness;
+using namespace orvalt::test;
+
+namespace {
+
+QByteArray pattern(int size, int salt = 0)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 13 + salt) & 0xFF);
+    return bytes;
+}
+
+qint32 sendCommand(PexLink& link, const QByteArray& command, QByteArray& reply)
+{
+    reply = QByteArray(255, ' ');
+    return link.PexSendCommand(command, reply);
+}
+
+// Sends one block and reads its answer into a buffer with guard bytes behind it.
+struct BlockResult
+{
+    qint32 sendResult = -1;
+    qint32 receiveResult = -1;
+    qint32 type = -1;
+    qint32 length = -1;
+    QByteArray data;
+    bool guardIntact = true;
+};
+
+BlockResult exchangeBlock(PexLink& link, qint32 type, const QByteArray& block, int bufferSize)
+{
+    BlockResult r;
+    qint32 length = static_cast<qint32>(block.size());
+    r.sendResult = link.PexSendData(type, length, block.constData());
+    if (r.sendResult != 0)
+        return r;
+    QByteArray buffer(bufferSize + 16, '\xAA');
+    r.receiveResult = link.PexReceiveData(r.type, r.length, buffer.data(), bufferSize);
+    r.guardIntact = buffer.mid(bufferSize) == QByteArray(16, '\xAA');
+    if (r.receiveResult == 0)
+        r.data = buffer.left(r.length);
+    return r;
+}
+
+} // namespace
+
+class PexLinkTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandReplyFillsBuffer()
+    {
+        LinkHarness h;
+        h.start();
+        QByteArray reply;
+        QCOMPARE(sendCommand(h.link, "STS?", reply), 0);
+        QCOMPARE(reply.size(), 255);
+        QCOMPARE(reply.left(7), QByteArray("OK STS?"));
+        QCOMPARE(reply.mid(7), QByteArray(248, ' '));
+        QCOMPARE(h.handler.requests().size(), 1);
+        QCOMPARE(h.handler.requests().first().payload, QByteArray("STS?"));
+    }
+
+    void resultCodesPassThrough_data()
+    {
+        QTest::addColumn<qint32>("code");
+        for (qint32 code : {0, 20, 60, 160, 7, -3})
+            QTest::addRow("%d", code) << code;
+    }
+    void resultCodesPassThrough()
+    {
+        QFETCH(qint32, code);
+        LinkHarness h;
+        h.handler.respond = [code](const Request&) {
+            Answer a;
+            a.code = code;
+            return a;
+        };
+        h.start();
+        QByteArray reply;
+        QCOMPARE(sendCommand(h.link, "CPY 0,/A,1,/B", reply), code);
+        QCOMPARE(reply, QByteArray(255, ' ')); // no reply text: the buffer keeps its spaces
+    }
+
+    void replyNeverOverrunsBuffer_data()
+    {
+        QTest::addColumn<int>("replySize");
+        QTest::addColumn<int>("bufferSize");
+        QTest::addColumn<int>("written");
+        QTest::newRow("254 into 255") << 254 << 255 << 254;
+        QTest::newRow("255 into 255") << 255 << 255 << 255;
+        QTest::newRow("400 into 255") << 400 << 255 << 255;
+        QTest::newRow("200 into 128") << 200 << 128 << 128;
+        QTest::newRow("300 into 300") << 300 << 300 << 255;
+    }
+    void replyNeverOverrunsBuffer()
+    {
+        QFETCH(int, replySize);
+        QFETCH(int, bufferSize);
+        QFETCH(int, written);
+        LinkHarness h;
+        h.handler.respond = [replySize](const Request&) {
+            Answer a;
+            a.payload = QByteArray(replySize, 'R');
+            return a;
+        };
+        h.start();
+        QByteArray reply(bufferSize, ' ');
+        QCOMPARE(h.link.PexSendCommand("PRODUCT?", reply), 0);
+        QCOMPARE(reply.size(), bufferSize);
+        QCOMPARE(reply.count('R'), written);
+        QCOMPARE(reply.left(written), QByteArray(written, 'R'));
+    }
+
+    void blockSizesToInstrument_data()
+    {
+        QTest::addColumn<int>("size");
+        for (int size : {0, 1, 255, 256, 257, 301})
+            QTest::addRow("%d", size) << size;
+    }
+    void blockSizesToInstrument()
+    {
+        QFETCH(int, size);
+        LinkHarness h;
+        h.start();
+        const BlockResult r = exchangeBlock(h.link, 1, pattern(size), 256);
+        QCOMPARE(r.sendResult, 0);
+        QCOMPARE(r.receiveResult, 0);
+        QCOMPARE(r.type, 0);
+        QCOMPARE(r.length, 0);
+        const auto requests = h.handler.requests();
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.first().kind, Request::Kind::Data);
+        QCOMPARE(requests.first().blockType, 1);
+        QCOMPARE(requests.first().payload, pattern(size));
+    }
+
+    // The caller's buffer is never written past its size: a longer block is refused whole.
+    void blockSizesFromInstrument_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("bufferSize");
+        QTest::addColumn<qint32>("result");
+        for (int size : {0, 1, 255, 256, 257, 301}) {
+            QTest::addRow("%d into 301", size) << size << 301 << qint32(0);
+            QTest::addRow("%d into 256", size) << size << 256 << (size > 256 ? PexResult::BufferTooSmall : 0);
+        }
+        QTest::addRow("1 into 0") << 1 << 0 << PexResult::BufferTooSmall;
+    }
+    void blockSizesFromInstrument()
+    {
+        QFETCH(int, size);
+        QFETCH(int, bufferSize);
+        QFETCH(qint32, result);
+        LinkHarness h;
+        h.handler.respond = [size](const Request&) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            a.code = 7;
+            a.payload = pattern(size, 5);
+            return a;
+        };
+        h.start();
+        const BlockResult r = exchangeBlock(h.link, 3, "FRD? A.DAT", bufferSize);
+        QCOMPARE(r.receiveResult, result);
+        QVERIFY(r.guardIntact);
+        if (result == 0) {
+            QCOMPARE(r.type, 7);
+            QCOMPARE(r.data, pattern(size, 5));
+        } else {
+            QCOMPARE(r.type, 9);
+            QCOMPARE(r.length, size);
+            QVERIFY(!h.link.errorString().isEmpty());
+        }
+    }
+
+    // One damaged byte in a request, anywhere in its frame: the right data arrive, once.
+    void damagedRequest_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<bool>("lost");
+        const int size = 256 + kDataOverhead;
+        for (int offset : {0, 1, 2, 3, 4, 100, size - 2, size - 1}) {
+            QTest::addRow("flip %d", offset) << offset << false;
+            QTest::addRow("lose %d", offset) << offset << true;
+        }
+    }
+    void damagedRequest()
+    {
+        QFETCH(int, offset);
+        QFETCH(bool, lost);
+        LinkHarness h;
+        if (lost)
+            h.hostEnd->dropByteAt(offset);
+        else
+            h.hostEnd->flipByteAt(offset, 0x10);
+        h.start();
+        const BlockResult r = exchangeBlock(h.link, 0, pattern(256), 256);
+        QCOMPARE(r.receiveResult, 0);
+        const auto requests = h.handler.requests();
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.first().payload, pattern(256));
+        QVERIFY(h.link.retransmissions() >= 1);
+        QVERIFY(h.server->naksSent() >= 1);
+    }
+
+    // One damaged byte in an answer: the request goes again, the instrument answers from its cache.
+    void damagedAnswer_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<bool>("lost");
+        const int size = 256 + kBlockOverhead;
+        for (int offset : {0, 1, 2, 3, 100, size - 2, size - 1}) {
+            QTest::addRow("flip %d", offset) << offset << false;
+            QTest::addRow("lose %d", offset) << offset << true;
+        }
+    }
+    void damagedAnswer()
+    {
+        QFETCH(int, offset);
+        QFETCH(bool, lost);
+        LinkHarness h;
+        h.handler.respond = [](const Request&) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            a.payload = pattern(256, 9);
+            return a;
+        };
+        if (lost)
+            h.instrumentEnd->dropByteAt(offset);
+        else
+            h.instrumentEnd->flipByteAt(offset, 0x04);
+        h.start();
+        const BlockResult r = exchangeBlock(h.link, 4, {}, 256);
+        QCOMPARE(r.receiveResult, 0);
+        QCOMPARE(r.data, pattern(256, 9));
+        QCOMPARE(h.handler.requests().size(), 1);
+        QCOMPARE(h.server->duplicatesAnswered(), quint64(1));
+    }
+
+    void lostFrames_data()
+    {
+        QTest::addColumn<bool>("requestLost");
+        QTest::newRow("request") << true;
+        QTest::newRow("answer") << false;
+    }
+    void lostFrames()
+    {
+        QFETCH(bool, requestLost);
+        LinkHarness h;
+        h.link.PexSetTimeOut(1000);
+        if (requestLost)
+            h.hostEnd->dropWriteAt(0);
+        else
+            h.instrumentEnd->dropWriteAt(0);
+        h.start();
+        QByteArray reply;
+        QCOMPARE(sendCommand(h.link, "MKDR /NEW", reply), 0);
+        QCOMPARE(reply.left(12), QByteArray("OK MKDR /NEW"));
+        QCOMPARE(h.handler.requests().size(), 1);
+        QCOMPARE(h.link.retransmissions(), quint64(1));
+    }
+
+    void lostTwiceWithOneRetryFails()
+    {
+        LinkHarness h;
+        h.link.PexSetTimeOut(600);
+        const int size = 4 + kCommandOverhead;
+        h.hostEnd->dropWriteAt(0);
+        h.hostEnd->dropWriteAt(size);
+        h.start();
+        QByteArray reply;
+        QCOMPARE(sendCommand(h.link, "STS?", reply), PexResult::TimeOut);
+        QVERIFY(h.handler.requests().isEmpty());
+        QVERIFY(!h.link.errorString().isEmpty());
+        // The link is usable again afterwards.
+        QCOMPARE(sendCommand(h.link, "STS?", reply), 0);
+        QCOMPARE(h.handler.requests().size(), 1);
+    }
+
+    void damagedEveryTimeFails()
+    {
+        LinkHarness h;
+        const int size = 4 + kCommandOverhead;
+        for (int i = 0; i <= PexLink::kMaxQuickRepeats; ++i)
+            h.hostEnd->flipByteAt(i * size + 5, 0x01);
+        h.start();
+        QByteArray reply;
+        QCOMPARE(sendCommand(h.link, "STS?", reply), PexResult::RetriesExhausted);
+        QVERIFY(h.handler.requests().isEmpty());
+    }
+
+    void peerNeverAnswers()
+    {
+        LinkHarness h;
+        h.link.PexSetTimeOut(300);
+        h.instrumentEnd->setMute(true);
+        h.start();
+        QByteArray reply;
+        QCOMPARE(sendCommand(h.link, "STS?", reply), PexResult::TimeOut);
+        QCOMPARE(reply, QByteArray(255, ' '));
+        const BlockResult r = exchangeBlock(h.link, 3, "DIR?", 301);
+        QCOMPARE(r.receiveResult, PexResult::TimeOut);
+    }
+
+    void peerGoesAwayMidAnswer()
+    {
+        LinkHarness h;
+        h.handler.respond = [](const Request&) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            a.payload = pattern(256);
+            return a;
+        };
+        h.instrumentEnd->goAwayAt(100);
+        h.start();
+        const BlockResult r = exchangeBlock(h.link, 4, {}, 256);
+        QCOMPARE(r.receiveResult, PexResult::LinkLost);
+        QVERIFY(!h.link.errorString().isEmpty());
+        QByteArray reply;
+        QCOMPARE(sendCommand(h.link, "STS?", reply), PexResult::LinkLost);
+    }
+
+    void rawLinePassesThrough()
+    {
+        LinkHarness h;
+        h.start();
+        QByteArray line("UTILITY FILECOPY,ON\n");
+        qint32 length = static_cast<qint32>(line.size());
+        QCOMPARE(h.link.PexSendString(length, line.constData()), 0);
+        QByteArray reply;
+        QCOMPARE(sendCommand(h.link, "STS?", reply), 0); // the line went before the command
+        QCOMPARE(h.handler.lines(), QList<QByteArray>{"UTILITY FILECOPY,ON"});
+    }
+
+    void refusedArguments()
+    {
+        LinkHarness h;
+        h.start();
+        QByteArray marker("A\x01"
+                          "B\n");
+        qint32 length = static_cast<qint32>(marker.size());
+        QCOMPARE(h.link.PexSendString(length, marker.constData()), PexResult::BadArgument);
+        qint32 type = 0;
+        qint32 tooLong = kMaxPayload + 1;
+        const QByteArray big(tooLong, 'x');
+        QCOMPARE(h.link.PexSendData(type, tooLong, big.constData()), PexResult::BadArgument);
+        qint32 negative = -1;
+        QCOMPARE(h.link.PexSendData(type, negative, big.constData()), PexResult::BadArgument);
+        qint32 badType = 300;
+        qint32 one = 1;
+        QCOMPARE(h.link.PexSendData(badType, one, big.constData()), PexResult::BadArgument);
+        qint32 length2 = 0;
+        char buffer[4];
+        QCOMPARE(h.link.PexReceiveData(type, length2, buffer, 4), PexResult::NoRequest);
+        QByteArray reply(255, ' ');
+        QCOMPARE(h.link.PexSendCommand(QByteArray(kMaxPayload + 1, 'C'), reply), PexResult::BadArgument);
+        h.stopServer();
+        QCOMPARE(h.hostEnd->bytesWritten(), qint64(0)); // nothing refused reached the line
+        QVERIFY(h.handler.requests().isEmpty());
+    }
+
+    void notOpen()
+    {
+        PexLink link;
+        QByteArray reply(255, ' ');
+        QCOMPARE(link.PexSendCommand("STS?", reply), PexResult::NotOpen);
+        QCOMPARE(link.PexSetTimeOut(6000), PexResult::NotOpen);
+        PexOpenRecord record;
+        QVERIFY(link.PexOpen(record) != 0); // no device for the port
+        QVERIFY(!link.errorString().isEmpty());
+        PexLink resolved([](int) { return QStringLiteral("/nonexistent/tty"); });
+        QCOMPARE(resolved.PexOpen(record), PexResult::OpenFailed);
+        QVERIFY(resolved.errorString().contains(QStringLiteral("/nonexistent/tty")));
+        QCOMPARE(resolved.PexSetTimeOut(6000), PexResult::NotOpen);
+    }
+
+    // A whole file's worth of blocks both ways, with a fault in every fifth exchange.
+    void manyBlocksWithFaults()
+    {
+        LinkHarness h;
+        QByteArray received;
+        h.handler.respond = [&received](const Request& request) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            if (request.blockType == 4) {
+                a.payload = pattern(256, 3);
+            } else {
+                received += request.payload;
+            }
+            return a;
+        };
+        const int frame = 256 + kDataOverhead;
+        for (int i = 0; i < 40; i += 5)
+            h.hostEnd->flipByteAt(static_cast<qint64>(i) * frame + 7 + i, 0x20);
+        const int answer = 256 + kBlockOverhead;
+        for (int i = 42; i < 80; i += 5)
+            h.instrumentEnd->dropByteAt(40 * kBlockOverhead + static_cast<qint64>(i - 40) * answer + i);
+        h.start();
+        QByteArray sent;
+        for (int i = 0; i < 40; ++i) {
+            const QByteArray block = pattern(256, i);
+            sent += block;
+            QCOMPARE(exchangeBlock(h.link, i == 39 ? 1 : 0, block, 256).receiveResult, 0);
+        }
+        for (int i = 40; i < 80; ++i) {
+            const BlockResult r = exchangeBlock(h.link, 4, {}, 256);
+            QCOMPARE(r.receiveResult, 0);
+            QCOMPARE(r.data, pattern(256, 3));
+        }
+        QCOMPARE(received, sent);
+        QVERIFY(h.link.retransmissions() >= 8);
+        QCOMPARE(h.handler.requests().size(), 80);
+    }
+};
+
+ORVALT_TEST(PexLinkTest);
+#include "PexLinkTest.moc"
