@@ -116,6 +116,11 @@ bool PexLink::isOpen() const
     return m_transport && m_transport->isOpen();
 }
 
+qint32 PexLink::refuseRequest(const QString& why)
+{
+    return fail(Failure::BadArgument, why);
+}
+
 void PexLink::attach(std::unique_ptr<ByteTransport> transport)
 {
     PexClose();

@@ -83,6 +83,9 @@ public:
     void attach(ByteTransport& transport);
 
     bool isOpen() const;
+    // Records a request refused before it reached the link (a text the wire cannot carry) as the
+    // last failure and returns PexResult::BadArgument.
+    qint32 refuseRequest(const QString& why);
     // The last failure, in words; also the settings the port refused when it opened.
     QString errorString() const { return m_error; }
     quint64 retransmissions() const { return m_retransmissions; }
