@@ -1,5 +1,7 @@
 #include "shell/frmMain.h"
 
+#include "about/frmAbout.h"
+#include "serial/frmSerial.h"
 #include "shell/AppState.h"
 #include "shell/DialogSeam.h"
 #include "shell/Icons.h"
@@ -241,12 +243,15 @@ double frmMain::logicalDpi() const
 
 void frmMain::showAbout()
 {
-    pending::notBuiltYet(QStringLiteral("About box"));
+    // Modeless, owned by the main window; it deletes itself when closed.
+    auto* about = new frmAbout(this);
+    about->show();
 }
 
 void frmMain::showSerialSettings()
 {
-    pending::notBuiltYet(QStringLiteral("Serial settings"));
+    frmSerial dialog(m_state, m_settings, this);
+    dialog.exec();
 }
 
 } // namespace orvalt

@@ -2,6 +2,7 @@
 
 #include "shell/MainControls.h"
 #include "shell/Toolbar.h"
+#include "shell/WindowLayout.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -62,8 +63,7 @@ private:
     MainControls m_controls;
     ToolbarDispatcher m_dispatcher;
     double m_splitTwips = 0;
-    bool m_dragging = false;
-    double m_dragBarLeftTwips = 0;
+    SplitterDrag m_drag;
     bool m_unloaded = false;
     QWidget* m_central = nullptr;
 };

@@ -1,5 +1,6 @@
 // The main window's life: the load steps, the close guard and the unload steps.
 
+#include "serial/SerialSettings.h"
 #include "shell/AppState.h"
 #include "shell/DialogSeam.h"
 #include "shell/Icons.h"
