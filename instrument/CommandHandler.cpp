@@ -1,0 +1,380 @@
+#include "CommandHandler.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace orvalt::instrument {
+
+namespace {
+
+link::Answer reply(qint32 code, const QByteArray& text = {})
+{
+    return {link::Answer::Kind::Reply, code, text};
+}
+
+link::Answer blockAnswer(qint32 type, const QByteArray& data = {})
+{
+    return {link::Answer::Kind::Block, type, data};
+}
+
+link::Answer refused()
+{
+    return blockAnswer(kBlockRefused);
+}
+
+bool startsWith(const QStringList& list, const QStringList& prefix)
+{
+    if (prefix.size() > list.size())
+        return false;
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        if (list.at(i) != prefix.at(i))
+            return false;
+    }
+    return true;
+}
+
+bool isInside(const Location& inner, const Location& outer)
+{
+    return inner.hostPath == outer.hostPath || inner.hostPath.startsWith(outer.hostPath + QLatin1Char('/'));
+}
+
+} // namespace
+
+CommandHandler::CommandHandler(const InstrumentOptions& options, const MediaStore& store,
+                               Transcript& transcript)
+    : m_options(options)
+    , m_store(store)
+    , m_transcript(transcript)
+    , m_medium(store.media().isEmpty() ? nullptr : &store.media().constFirst())
+{}
+
+QByteArray CommandHandler::productReply() const
+{
+    QStringList fields{QStringLiteral("PRODUCT:") + m_options.model};
+    for (const Medium& medium : m_store.media())
+        fields.append(medium.name);
+    return fields.join(QLatin1Char(',')).toLatin1();
+}
+
+link::Answer CommandHandler::handle(const link::Request& request)
+{
+    if (request.kind == link::Request::Kind::Command) {
+        m_transcript.command(request.payload);
+        return command(request.payload);
+    }
+    m_transcript.block(request.blockType, request.payload);
+    return block(request.blockType, request.payload);
+}
+
+void CommandHandler::handleRawLine(const QByteArray& line)
+{
+    m_transcript.rawLine(line);
+    if (!m_options.isRzFamily())
+        return; // other models do not know the file-copy mode; the line is only recorded
+    QByteArray text = line;
+    if (text.endsWith('\r'))
+        text.chop(1);
+    if (text == "UTILITY FILECOPY,ON")
+        m_fileCopyMode = true;
+    else if (text == "UTILITY FILECOPY,OFF")
+        m_fileCopyMode = false;
+}
+
+link::Answer CommandHandler::command(const QByteArray& text)
+{
+    endExchanges();
+    ++m_commandCount;
+    if (m_options.busyEvery > 0 && m_commandCount % m_options.busyEvery == 0)
+        return reply(kResultBusy, QByteArray::number(kResultBusy));
+
+    const QString line = QString::fromLatin1(text);
+    const qsizetype space = line.indexOf(QLatin1Char(' '));
+    const bool hasArguments = space >= 0;
+    const QString verb = hasArguments ? line.left(space) : line;
+    const QString arguments = hasArguments ? line.mid(space + 1) : QString();
+    QByteArray replyText;
+    const qint32 code = run(verb, arguments, hasArguments, &replyText);
+    // A refusal names its code; "FMT " and the other successes answer no text.
+    if (code != kResultOk && replyText.isEmpty())
+        replyText = QByteArray::number(code);
+    return reply(code, replyText);
+}
+
+qint32 CommandHandler::run(const QString& verb, const QString& arguments, bool hasArguments,
+                           QByteArray* reply)
+{
+    if (!hasArguments) {
+        if (verb == QLatin1String("PRODUCT?")) {
+            *reply = productReply();
+            return kResultOk;
+        }
+        if (verb == QLatin1String("STS?"))
+            return kResultOk;
+        if (verb == QLatin1String("TDIF?"))
+            return m_options.shortNames ? kResultFormat : kResultOk;
+        if (verb == QLatin1String("DUMMY")) {
+            const qint32 outcome = m_uploadOutcome;
+            m_uploadOutcome = kResultOk;
+            return outcome;
+        }
+        return kResultFormat;
+    }
+    if (verb == QLatin1String("MED"))
+        return selectMedium(arguments);
+    if (verb == QLatin1String("CDR"))
+        return changeFolder(arguments);
+    if (verb == QLatin1String("CPY"))
+        return copy(arguments);
+    if (verb == QLatin1String("MOV"))
+        return move(arguments);
+    if (verb == QLatin1String("FDL"))
+        return deleteEntry(arguments);
+    if (verb == QLatin1String("MKDR"))
+        return makeFolder(arguments);
+    if (verb == QLatin1String("FMT"))
+        return format(arguments);
+    return kResultFormat;
+}
+
+std::optional<Location> CommandHandler::locate(const Medium& medium, const QString& path) const
+{
+    return m_store.resolve(medium, &medium == m_medium ? m_folder : QStringList(), path);
+}
+
+bool CommandHandler::canCreateAt(const Location& location, NameKind kind) const
+{
+    return !location.isRoot() && m_store.rules().isValid(location.name(), kind) &&
+           QFileInfo(location.parentHostPath()).isDir();
+}
+
+void CommandHandler::followMove(const Location& from, const QStringList* to)
+{
+    if (from.medium != m_medium || !startsWith(m_folder, from.components))
+        return;
+    const QStringList rest = m_folder.mid(from.components.size());
+    m_folder = to ? *to + rest : from.components.mid(0, from.components.size() - 1);
+}
+
+qint32 CommandHandler::selectMedium(const QString& code)
+{
+    const Medium* medium = m_store.mediumOf(code);
+    if (!medium)
+        return kResultMedium;
+    m_medium = medium;
+    m_folder.clear();
+    return kResultOk;
+}
+
+qint32 CommandHandler::changeFolder(const QString& path)
+{
+    const std::optional<Location> folder = locate(*m_medium, path);
+    if (!folder || !QFileInfo(folder->hostPath).isDir())
+        return kResultFormat;
+    m_folder = folder->components;
+    return kResultOk;
+}
+
+qint32 CommandHandler::copy(const QString& arguments)
+{
+    // code,source,code,target; a folder is copied when the source is one (written with a final "/").
+    const QStringList fields = arguments.split(QLatin1Char(','));
+    if (fields.size() != 4)
+        return kResultFormat;
+    const Medium* sourceMedium = m_store.mediumOf(fields.at(0));
+    const Medium* targetMedium = m_store.mediumOf(fields.at(2));
+    if (!sourceMedium || !targetMedium)
+        return kResultMedium;
+    const std::optional<Location> source = locate(*sourceMedium, fields.at(1));
+    const std::optional<Location> target = locate(*targetMedium, fields.at(3));
+    if (!source || !target || source->isRoot())
+        return kResultFormat;
+    const QFileInfo sourceInfo(source->hostPath);
+    const QFileInfo targetInfo(target->hostPath);
+    if (!sourceInfo.exists() || (source->folderMark && !sourceInfo.isDir()))
+        return kResultFormat;
+    if (sourceInfo.isDir()) {
+        // A folder copied into itself would never end.
+        if (!canCreateAt(*target, NameKind::Folder) || isInside(*target, *source) ||
+            (targetInfo.exists() && !targetInfo.isDir()))
+            return kResultFormat;
+        return copyTree(source->hostPath, target->hostPath, m_store.rules()) ? kResultOk : kResultMedium;
+    }
+    // A file copied onto itself would be emptied before it is read.
+    if (target->folderMark || !canCreateAt(*target, NameKind::File) || targetInfo.isDir() ||
+        target->hostPath == source->hostPath)
+        return kResultFormat;
+    return copyFileReplacing(source->hostPath, target->hostPath) ? kResultOk : kResultMedium;
+}
+
+qint32 CommandHandler::move(const QString& arguments)
+{
+    // code,old,new: one medium; a folder is written with a final "/" on both paths.
+    const QStringList fields = arguments.split(QLatin1Char(','));
+    if (fields.size() != 3)
+        return kResultFormat;
+    const Medium* medium = m_store.mediumOf(fields.at(0));
+    if (!medium)
+        return kResultMedium;
+    const std::optional<Location> from = locate(*medium, fields.at(1));
+    const std::optional<Location> to = locate(*medium, fields.at(2));
+    if (!from || !to || from->isRoot())
+        return kResultFormat;
+    const QFileInfo fromInfo(from->hostPath);
+    if (!fromInfo.exists() || (from->folderMark && !fromInfo.isDir()))
+        return kResultFormat;
+    if (to->components == from->components)
+        return kResultOk; // a rename to the same name
+    const NameKind kind = fromInfo.isDir() ? NameKind::Folder : NameKind::File;
+    if (!canCreateAt(*to, kind) || QFileInfo::exists(to->hostPath) ||
+        (kind == NameKind::Folder && isInside(*to, *from)))
+        return kResultFormat;
+    if (!QDir().rename(from->hostPath, to->hostPath))
+        return kResultMedium;
+    followMove(*from, &to->components);
+    return kResultOk;
+}
+
+qint32 CommandHandler::deleteEntry(const QString& path)
+{
+    const std::optional<Location> entry = locate(*m_medium, path);
+    if (!entry || entry->isRoot() || !QFileInfo::exists(entry->hostPath))
+        return kResultFormat;
+    if (!removeEntry(entry->hostPath))
+        return kResultMedium;
+    followMove(*entry, nullptr);
+    return kResultOk;
+}
+
+qint32 CommandHandler::makeFolder(const QString& path)
+{
+    const std::optional<Location> folder = locate(*m_medium, path);
+    if (!folder || !canCreateAt(*folder, NameKind::Folder) || QFileInfo::exists(folder->hostPath))
+        return kResultFormat;
+    return QDir().mkdir(folder->hostPath) ? kResultOk : kResultMedium;
+}
+
+qint32 CommandHandler::format(const QString& code)
+{
+    const Medium* medium = m_store.mediumOf(code);
+    if (!medium)
+        return kResultMedium;
+    if (medium == m_medium)
+        m_folder.clear();
+    return emptyFolder(medium->folder) ? kResultOk : kResultMedium;
+}
+
+link::Answer CommandHandler::block(qint32 type, const QByteArray& payload)
+{
+    switch (type) {
+    case kBlockCommand:
+        if (m_upload)
+            endUpload(kResultTransfer);
+        return startAnswer(QString::fromLatin1(payload));
+    case kBlockNext:
+        if (m_upload)
+            endUpload(kResultTransfer);
+        return nextAnswerBlock();
+    case kBlockMore:
+    case kBlockFinal:
+        m_answer.reset();
+        return upload(type, payload);
+    default:
+        endExchanges();
+        return refused();
+    }
+}
+
+link::Answer CommandHandler::startAnswer(const QString& text)
+{
+    m_answer.reset();
+    if (text == QLatin1String("DIR?")) {
+        const std::optional<Location> folder = locate(*m_medium, QString());
+        if (!folder || !QFileInfo(folder->hostPath).isDir())
+            return refused();
+        m_answer = std::make_unique<TextBlocks>(directoryListing(*folder, m_store.rules()), kListingBlock);
+        return nextAnswerBlock();
+    }
+    if (text.startsWith(QLatin1String("FRD? "))) {
+        const std::optional<Location> file = locate(*m_medium, text.mid(5));
+        if (!file || file->folderMark)
+            return refused();
+        m_answer = FileBlocks::open(file->hostPath);
+        return nextAnswerBlock();
+    }
+    return refused();
+}
+
+link::Answer CommandHandler::nextAnswerBlock()
+{
+    if (!m_answer)
+        return refused();
+    QByteArray data;
+    bool last = false;
+    if (!m_answer->next(&data, &last)) {
+        m_answer.reset();
+        return refused();
+    }
+    if (last)
+        m_answer.reset();
+    return blockAnswer(last ? kBlockLast : kBlockMore, data);
+}
+
+link::Answer CommandHandler::upload(qint32 type, const QByteArray& payload)
+{
+    if (!m_upload) {
+        // Outside an upload only its command line may come: "FWT code,/path/NAME," in a block
+        // that announces more to follow.
+        if (type != kBlockMore || !payload.startsWith("FWT "))
+            return refused();
+        const qint32 code = startUpload(QString::fromLatin1(payload.mid(4)));
+        if (code != kResultOk) {
+            endUpload(code);
+            return refused();
+        }
+        return blockAnswer(kBlockMore);
+    }
+    qint32 code = kResultOk;
+    if (!m_upload->hasLength())
+        code = type == kBlockMore ? m_upload->takeLength(payload) : kResultFormat;
+    else
+        code = m_upload->takeBlock(payload, type == kBlockFinal);
+    if (code != kResultOk) {
+        endUpload(code);
+        return refused();
+    }
+    if (m_upload->isComplete())
+        endUpload(kResultOk);
+    return blockAnswer(kBlockMore);
+}
+
+qint32 CommandHandler::startUpload(const QString& arguments)
+{
+    // Further fields after the path are allowed and not used.
+    const QStringList fields = arguments.split(QLatin1Char(','));
+    if (fields.size() < 2)
+        return kResultFormat;
+    const Medium* medium = m_store.mediumOf(fields.at(0));
+    if (!medium)
+        return kResultMedium;
+    const std::optional<Location> file = locate(*medium, fields.at(1));
+    if (!file || file->folderMark || !canCreateAt(*file, NameKind::File) || QFileInfo(file->hostPath).isDir())
+        return kResultFormat;
+    m_upload = std::make_unique<FileUpload>(file->hostPath);
+    m_uploadOutcome = kResultTransfer; // until the last block is stored
+    return kResultOk;
+}
+
+void CommandHandler::endUpload(qint32 outcome)
+{
+    m_upload.reset(); // an unfinished temporary file goes with it
+    m_uploadOutcome = outcome;
+}
+
+void CommandHandler::endExchanges()
+{
+    if (m_upload)
+        endUpload(kResultTransfer);
+    m_answer.reset();
+}
+
+} // namespace orvalt::instrument

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "InstrumentOptions.h"
+#include "MediaFiles.h"
+#include "MediaStore.h"
+#include "Transcript.h"
+#include "link/LinkServer.h"
+
+#include <memory>
+
+namespace orvalt::instrument {
+
+// Block types of the block exchanges.
+constexpr qint32 kBlockMore = 0;  // request: a block with more to follow; answer: more follows / acknowledged
+constexpr qint32 kBlockFinal = 1; // request: the last file block of "FWT "
+constexpr qint32 kBlockCommand = 3; // request: "DIR?" or "FRD? name", answered in blocks
+constexpr qint32 kBlockNext = 4;    // request: the next answer block
+constexpr qint32 kBlockLast = 7;    // answer: the last block
+constexpr qint32 kBlockRefused = 9; // answer: refused, the exchange ends
+
+// The instrument itself: carries out each command and block exchange on the media.
+//
+// State: the current medium (the first one at start) and its current folder; the answer being sent
+// in blocks ("DIR?", "FRD? "); the upload under way ("FWT "). A command ends a block exchange left
+// unfinished. "DUMMY", which follows every upload, reports how the last upload ended: 0 when it was
+// stored, else the code of its refusal (20 a name or folder refused, 160 medium unknown or full,
+// 100 fewer or more bytes than announced), so that a refused upload never reads as success.
+class CommandHandler : public link::RequestHandler
+{
+public:
+    static constexpr int kListingBlock = 301;
+
+    CommandHandler(const InstrumentOptions& options, const MediaStore& store, Transcript& transcript);
+
+    link::Answer handle(const link::Request& request) override;
+    void handleRawLine(const QByteArray& line) override;
+
+    // The "PRODUCT?" reply: an eight-character field name, the model, then the medium names.
+    QByteArray productReply() const;
+
+    const Medium* currentMedium() const { return m_medium; }
+    const QStringList& currentFolder() const { return m_folder; }
+    bool fileCopyMode() const { return m_fileCopyMode; }
+
+private:
+    link::Answer command(const QByteArray& text);
+    link::Answer block(qint32 type, const QByteArray& payload);
+    qint32 run(const QString& verb, const QString& arguments, bool hasArguments, QByteArray* reply);
+
+    qint32 selectMedium(const QString& code);
+    qint32 changeFolder(const QString& path);
+    qint32 copy(const QString& arguments);
+    qint32 move(const QString& arguments);
+    qint32 deleteEntry(const QString& path);
+    qint32 makeFolder(const QString& path);
+    qint32 format(const QString& code);
+
+    link::Answer startAnswer(const QString& text);
+    link::Answer nextAnswerBlock();
+    link::Answer upload(qint32 type, const QByteArray& payload);
+    qint32 startUpload(const QString& arguments);
+    void endUpload(qint32 outcome);
+    void endExchanges();
+
+    // A path on a medium: relative paths start from the current folder when it is that medium's.
+    std::optional<Location> locate(const Medium& medium, const QString& path) const;
+    // Where a new entry of this kind may be made: valid name, existing parent folder.
+    bool canCreateAt(const Location& location, NameKind kind) const;
+    // Keeps the current folder valid after the entry at from moved to to (to empty: removed).
+    void followMove(const Location& from, const QStringList* to);
+
+    const InstrumentOptions& m_options;
+    const MediaStore& m_store;
+    Transcript& m_transcript;
+
+    const Medium* m_medium = nullptr;
+    QStringList m_folder;
+    std::unique_ptr<BlockSource> m_answer;
+    std::unique_ptr<FileUpload> m_upload;
+    qint32 m_uploadOutcome = kResultOk;
+    qint64 m_commandCount = 0;
+    bool m_fileCopyMode = false;
+};
+
+} // namespace orvalt::instrument

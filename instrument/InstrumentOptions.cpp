@@ -1,0 +1,137 @@
+#include "InstrumentOptions.h"
+
+#include <QCommandLineParser>
+
+namespace orvalt::instrument {
+
+namespace {
+
+bool parseProbability(const QString& text, double* value)
+{
+    bool ok = false;
+    const double p = text.toDouble(&ok);
+    if (!ok || !(p >= 0.0 && p <= 1.0))
+        return false;
+    *value = p;
+    return true;
+}
+
+} // namespace
+
+std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& arguments, QString* error)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Virtual measuring instrument: serves a folder as the instrument's media over a "
+                       "pseudo-terminal or a serial device."));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption media(QStringLiteral("media"),
+                                   QStringLiteral("Folder holding one sub-folder per medium (required)."),
+                                   QStringLiteral("DIR"));
+    const QCommandLineOption device(
+        QStringLiteral("device"),
+        QStringLiteral("Serve this serial device instead of a new pseudo-terminal."), QStringLiteral("PATH"));
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Make a symbolic link to the pseudo-terminal here."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption model(QStringLiteral("model"),
+                                   QStringLiteral("Model reported by PRODUCT? (default KD7350)."),
+                                   QStringLiteral("NAME"));
+    const QCommandLineOption mediaNames(QStringLiteral("media-names"),
+                                        QStringLiteral("Comma-separated medium names (default "
+                                                       "\"INT MEM,Card 1,Card 2,FD\")."),
+                                        QStringLiteral("NAMES"));
+    const QCommandLineOption shortNames(
+        QStringLiteral("short-names"), QStringLiteral("Refuse TDIF? and every name outside upper-case 8.3."));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("Pace the line at N/10 bytes a second (0: unpaced)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption transcript(QStringLiteral("transcript"),
+                                        QStringLiteral("Append a line per request received to FILE."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption busyEvery(QStringLiteral("busy-every"),
+                                       QStringLiteral("Answer 60 (busy) to every N-th command."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption corrupt(QStringLiteral("corrupt"),
+                                     QStringLiteral("Flip one bit of a byte sent or received with "
+                                                    "probability P."),
+                                     QStringLiteral("P"));
+    const QCommandLineOption drop(QStringLiteral("drop"),
+                                  QStringLiteral("Lose a byte sent or received with probability P."),
+                                  QStringLiteral("P"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed of the line noise (default 1)."), QStringLiteral("N"));
+    parser.addOptions({help, media, device, link, model, mediaNames, shortNames, baud, transcript, busyEvery,
+                       corrupt, drop, seed});
+
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    if (parser.isSet(help)) {
+        *error = parser.helpText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst());
+        return std::nullopt;
+    }
+
+    InstrumentOptions options;
+    options.mediaDir = parser.value(media);
+    if (options.mediaDir.isEmpty()) {
+        *error = QStringLiteral("--media DIR is required");
+        return std::nullopt;
+    }
+    options.device = parser.value(device);
+    options.link = parser.value(link);
+    if (!options.device.isEmpty() && !options.link.isEmpty()) {
+        *error = QStringLiteral("--link applies to the pseudo-terminal only, not to --device");
+        return std::nullopt;
+    }
+    if (parser.isSet(model))
+        options.model = parser.value(model);
+    if (options.model.isEmpty()) {
+        *error = QStringLiteral("--model must not be empty");
+        return std::nullopt;
+    }
+    if (parser.isSet(mediaNames))
+        options.mediaNames = parser.value(mediaNames).split(QLatin1Char(','));
+    options.shortNames = parser.isSet(shortNames);
+    options.transcript = parser.value(transcript);
+
+    bool ok = true;
+    if (parser.isSet(baud)) {
+        options.baud = parser.value(baud).toLongLong(&ok);
+        if (!ok || options.baud < 0 || options.baud > 100000000) {
+            *error = QStringLiteral("--baud needs a rate from 0 to 100000000");
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(busyEvery)) {
+        options.busyEvery = parser.value(busyEvery).toInt(&ok);
+        if (!ok || options.busyEvery < 0) {
+            *error = QStringLiteral("--busy-every needs a count of 0 or more");
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(corrupt) && !parseProbability(parser.value(corrupt), &options.corrupt)) {
+        *error = QStringLiteral("--corrupt needs a probability from 0 to 1");
+        return std::nullopt;
+    }
+    if (parser.isSet(drop) && !parseProbability(parser.value(drop), &options.drop)) {
+        *error = QStringLiteral("--drop needs a probability from 0 to 1");
+        return std::nullopt;
+    }
+    if (parser.isSet(seed)) {
+        options.seed = parser.value(seed).toUInt(&ok);
+        if (!ok) {
+            *error = QStringLiteral("--seed needs an unsigned 32-bit number");
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+} // namespace orvalt::instrument

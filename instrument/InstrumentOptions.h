@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace orvalt::instrument {
+
+// The command line of orvalt-instrument. Scripts and tests rely on these option names.
+struct InstrumentOptions
+{
+    QString mediaDir; // --media: one sub-folder per medium
+    QString device;   // --device: serve this serial device instead of a new pseudo-terminal
+    QString link;     // --link: symbolic link to the pseudo-terminal, removed at the end
+    QString model = QStringLiteral("KD7350");
+    QStringList mediaNames = {QStringLiteral("INT MEM"), QStringLiteral("Card 1"), QStringLiteral("Card 2"),
+                              QStringLiteral("FD")};
+    bool shortNames = false; // refuse "TDIF?" and every name outside upper-case 8.3
+    qint64 baud = 0;         // pace the line at baud / 10 bytes a second; 0 unpaced
+    QString transcript;      // append one line per distinct request received
+    int busyEvery = 0;       // answer 60 to every n-th command; 0 never
+    double corrupt = 0.0;    // probability of one flipped bit in a byte sent or received
+    double drop = 0.0;       // probability of a byte sent or received being lost
+    quint32 seed = 1;
+
+    bool isRzFamily() const { return model.startsWith(QLatin1String("RZ")); }
+};
+
+// Parses the arguments (the program name first). On failure returns nothing and sets error to a
+// text for standard error; --help puts the usage text there and also returns nothing.
+std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& arguments, QString* error);
+
+} // namespace orvalt::instrument

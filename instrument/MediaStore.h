@@ -1,0 +1,71 @@
+#pragma once
+
+#include "InstrumentNames.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace orvalt::instrument {
+
+// One medium of the instrument, kept in a sub-folder of the media folder named after the letter of
+// its medium code ("M" for "INT MEM", "1" for "Card 1", "D" for "FD", "A" for "Drive A").
+struct Medium
+{
+    QString name;        // as the instrument reports it: "INT MEM"
+    QString mediumCode;  // the last two characters of "name:": "M:"
+    QString commandCode; // "0", "1", "2", "3" for M:, 1:, D:, 2:; empty for every other medium
+    QString folder;      // canonical host folder
+};
+
+// A place on a medium, resolved from a slash path and known to lie inside the medium's folder.
+struct Location
+{
+    const Medium* medium = nullptr;
+    QStringList components;  // from the medium's root; empty for the root itself
+    bool folderMark = false; // the path ended with "/"
+    QString hostPath;
+
+    bool isRoot() const { return components.isEmpty(); }
+    QString name() const { return components.isEmpty() ? QString() : components.constLast(); }
+    QString slashPath() const { return QLatin1Char('/') + components.join(QLatin1Char('/')); }
+    QString parentHostPath() const;
+};
+
+// The media folder and the instrument's paths on it. Nothing the line sends can name a host path
+// outside a medium's folder: every component must be a valid instrument name (so never "..", ".",
+// empty, or holding "/" or "\"), no component may be a symbolic link, and the canonical result must
+// lie in the medium's folder.
+class MediaStore
+{
+public:
+    explicit MediaStore(bool shortNames)
+        : m_rules(shortNames)
+    {}
+
+    // Makes the media folder and a sub-folder per medium where missing.
+    bool open(const QString& mediaDir, const QStringList& mediaNames, QString* error);
+
+    const QList<Medium>& media() const { return m_media; }
+    const NameRules& rules() const { return m_rules; }
+
+    // The medium a command names: by its command code ("0" .. "3"), by its medium code ("A:"), or,
+    // when the code is empty, the first medium that has no command code (such a medium cannot be
+    // named otherwise, since the program sends "MED " with nothing after it for it).
+    const Medium* mediumOf(const QString& code) const;
+
+    // Resolves a slash path: from the medium's root when it begins with "/", else from the folder
+    // given by cwd. Nothing when the path breaks the rules above.
+    std::optional<Location> resolve(const Medium& medium, const QStringList& cwd, const QString& path) const;
+
+    static QString commandCodeOf(const QString& mediumCode);
+
+private:
+    bool staysInside(const Medium& medium, const QStringList& components) const;
+
+    NameRules m_rules;
+    QList<Medium> m_media;
+};
+
+} // namespace orvalt::instrument

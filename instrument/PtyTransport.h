@@ -1,0 +1,53 @@
+#pragma once
+
+#include "link/ByteTransport.h"
+
+#include <QString>
+#include <memory>
+
+namespace orvalt::instrument {
+
+// A byte transport over a terminal file descriptor: the master side of a pseudo-terminal that the
+// instrument created, or a serial device it opened. The descriptor is non-blocking; waits use poll()
+// and end early when the wake descriptor becomes readable, so a stop request never waits out a
+// time-out.
+class FdTransport : public link::ByteTransport
+{
+public:
+    // Takes ownership of fd and of keepFd (-1 for none), which is only held open.
+    FdTransport(int fd, int keepFd, QString name);
+    ~FdTransport() override;
+    FdTransport(const FdTransport&) = delete;
+    FdTransport& operator=(const FdTransport&) = delete;
+
+    // A readable wakeFd ends every wait at once; it is not read here, so it keeps doing so.
+    void setWakeFd(int wakeFd) { m_wakeFd = wakeFd; }
+    const QString& name() const { return m_name; }
+
+    bool write(const QByteArray& bytes) override;
+    QByteArray read(int timeoutMs) override;
+    bool isOpen() const override { return m_open; }
+    QString errorString() const override { return m_error; }
+
+private:
+    bool wakeRequested() const;
+    void fail(const QString& what, int error);
+
+    int m_fd = -1;
+    int m_keepFd = -1;
+    int m_wakeFd = -1;
+    bool m_open = true;
+    QString m_name;
+    QString m_error;
+};
+
+// Creates a pseudo-terminal in raw mode. The slave side stays open inside the transport, so that the
+// master neither sees a hang-up while no client is connected nor loses the terminal when a client
+// closes it and opens it again. slavePath receives the path for clients.
+std::unique_ptr<FdTransport> openPseudoTerminal(QString* slavePath, QString* error);
+
+// Opens an existing serial device in raw mode; a standard baud rate other than 0 also sets the
+// device's speed.
+std::unique_ptr<FdTransport> openSerialDevice(const QString& path, qint64 baud, QString* error);
+
+} // namespace orvalt::instrument
