@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -60,8 +61,17 @@ void frmAbout::createControls()
     setObjectName(QStringLiteral("frmAbout"));
     m_picIcon = new QLabel(this);
     m_picIcon->setObjectName(QStringLiteral("picIcon"));
-    const int side = style()->pixelMetric(QStyle::PM_LargeIconSize);
-    m_picIcon->setPixmap(programIcon(parentWidget(), style()).pixmap(QSize(side, side), devicePixelRatioF()));
+    // Half again the large icon size: about the height of the title and version together.
+    const int side = style()->pixelMetric(QStyle::PM_LargeIconSize) * 3 / 2;
+    const QIcon icon = programIcon(parentWidget(), style());
+    const QSize largest = icon.actualSize(QSize(side, side));
+    QPixmap picture = icon.pixmap(largest, devicePixelRatioF());
+    // A style icon may come only in small sizes; it is scaled up rather than shown as a speck.
+    if (largest.width() < side)
+        picture = picture.scaled(QSize(side, side) * devicePixelRatioF(), Qt::KeepAspectRatio,
+                                 Qt::SmoothTransformation);
+    picture.setDevicePixelRatio(devicePixelRatioF());
+    m_picIcon->setPixmap(picture);
     m_picIcon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     m_lblTitle = new QLabel(this);
@@ -80,6 +90,7 @@ void frmAbout::createControls()
     m_lblDescription->setObjectName(QStringLiteral("lblDescription"));
     m_lblDescription->setProperty(ResourceTexts::kTagProperty, QStringLiteral("2002-2005"));
     m_lblDescription->setTextFormat(Qt::PlainText);
+    m_lblDescription->setMinimumWidth(m_lblDescription->fontMetrics().averageCharWidth() * 40);
 
     m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
