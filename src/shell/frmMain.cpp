@@ -1,6 +1,7 @@
 #include "shell/frmMain.h"
 
 #include "about/frmAbout.h"
+#include "serial/SerialSettings.h"
 #include "serial/frmSerial.h"
 #include "shell/AppState.h"
 #include "shell/DialogSeam.h"
@@ -47,6 +48,13 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     , m_settings(settings)
     , m_dialogs(dialogs)
     , m_dispatcher(state, dialogs)
+    , m_link([&state](int portIndex) {
+        // The port the user chose in the serial settings, as this machine names it.
+        const int port = portIndex + 1;
+        return port >= 1 && port < AppState::kPortSlots
+                   ? SerialSettings::UsableDevice(state.PortDevice[port], port)
+                   : QString();
+    })
 {
     setObjectName(QStringLiteral("frmMain"));
     m_state.MainWindow = this;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/PexLink.h"
 #include "shell/MainControls.h"
 #include "shell/Toolbar.h"
 #include "shell/WindowLayout.h"
@@ -30,6 +31,7 @@ public:
 
     MainControls& controls() { return m_controls; }
     ToolbarDispatcher& dispatcher() { return m_dispatcher; }
+    link::PexLink& link() { return m_link; }
 
     // The split position in twips: the left list's width.
     double splitTwips() const { return m_splitTwips; }
@@ -62,6 +64,7 @@ private:
     DialogSeam& m_dialogs;
     MainControls m_controls;
     ToolbarDispatcher m_dispatcher;
+    link::PexLink m_link;
     double m_splitTwips = 0;
     SplitterDrag m_drag;
     bool m_unloaded = false;
