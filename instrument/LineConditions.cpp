@@ -1,25 +1,37 @@
 #include "LineConditions.h"
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace orvalt::instrument {
 
-PacedTransport::PacedTransport(link::ByteTransport& inner, qint64 baud)
+PacedTransport::PacedTransport(link::ByteTransport& inner, qint64 baud, const std::atomic<bool>* stop)
     : m_inner(inner)
+    , m_stop(stop)
     , m_sendPacer(baud)
     , m_receivePacer(baud)
 {}
 
+void PacedTransport::waitFor(link::LinePacer& pacer, qint64 bytes)
+{
+    constexpr auto kSlice = std::chrono::milliseconds(50);
+    const link::LinePacer::Clock::time_point due = pacer.reserve(bytes);
+    for (auto now = link::LinePacer::Clock::now(); now < due && !(m_stop && m_stop->load());
+         now = link::LinePacer::Clock::now())
+        std::this_thread::sleep_until(std::min(due, now + kSlice));
+}
+
 bool PacedTransport::write(const QByteArray& bytes)
 {
-    m_sendPacer.pace(bytes.size());
+    waitFor(m_sendPacer, bytes.size());
     return m_inner.write(bytes);
 }
 
 QByteArray PacedTransport::read(int timeoutMs)
 {
     const QByteArray bytes = m_inner.read(timeoutMs);
-    m_receivePacer.pace(bytes.size());
+    waitFor(m_receivePacer, bytes.size());
     return bytes;
 }
 

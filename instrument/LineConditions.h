@@ -3,6 +3,7 @@
 #include "link/ByteTransport.h"
 #include "link/LinePacer.h"
 
+#include <atomic>
 #include <random>
 
 namespace orvalt::instrument {
@@ -13,7 +14,8 @@ namespace orvalt::instrument {
 class PacedTransport : public link::ByteTransport
 {
 public:
-    PacedTransport(link::ByteTransport& inner, qint64 baud);
+    // A set stop flag cuts waits short, so that a slow line never holds up the end.
+    PacedTransport(link::ByteTransport& inner, qint64 baud, const std::atomic<bool>* stop = nullptr);
 
     bool write(const QByteArray& bytes) override;
     QByteArray read(int timeoutMs) override;
@@ -21,7 +23,10 @@ public:
     QString errorString() const override { return m_inner.errorString(); }
 
 private:
+    void waitFor(link::LinePacer& pacer, qint64 bytes);
+
     link::ByteTransport& m_inner;
+    const std::atomic<bool>* m_stop;
     link::LinePacer m_sendPacer;
     link::LinePacer m_receivePacer;
 };

@@ -136,7 +136,7 @@ int main(int argc, char** argv)
     }
     std::unique_ptr<PacedTransport> paced;
     if (options.baud > 0) {
-        paced = std::make_unique<PacedTransport>(*transport, options.baud);
+        paced = std::make_unique<PacedTransport>(*transport, options.baud, &g_stop);
         transport = paced.get();
     }
 
