@@ -63,6 +63,10 @@ struct AppState
     QString& medium(const QString& side) { return isLeft(side) ? LMedium : RMedium; }
     int16_t& drive(const QString& side) { return isLeft(side) ? Ldrive : Rdrive; }
     QString& path(const QString& side) { return isLeft(side) ? Lpath : Rpath; }
+    const QString& devId(const QString& side) const { return isLeft(side) ? LDevID : RDevID; }
+    const QString& medium(const QString& side) const { return isLeft(side) ? LMedium : RMedium; }
+    int16_t drive(const QString& side) const { return isLeft(side) ? Ldrive : Rdrive; }
+    const QString& path(const QString& side) const { return isLeft(side) ? Lpath : Rpath; }
 };
 
 } // namespace orvalt

@@ -1,6 +1,9 @@
 #include "shell/frmMain.h"
 
 #include "about/frmAbout.h"
+#include "link/Connection.h"
+#include "panes/Navigation.h"
+#include "panes/PaneSetup.h"
 #include "serial/SerialSettings.h"
 #include "serial/frmSerial.h"
 #include "shell/AppState.h"
@@ -55,6 +58,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
                    ? SerialSettings::UsableDevice(state.PortDevice[port], port)
                    : QString();
     })
+    , m_ctx{state, settings, dialogs, m_controls, m_link, m_hostFs}
 {
     setObjectName(QStringLiteral("frmMain"));
     m_state.MainWindow = this;
@@ -212,6 +216,24 @@ void frmMain::connectEvents()
     connect(c.tbToolBar, &QToolBar::actionTriggered, this,
             [this](QAction* a) { m_dispatcher.dispatch(a->data().toString()); });
     connect(c.mnuFileClose, &QAction::triggered, this, &QWidget::close);
+    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
+        const bool left = AppState::isLeft(side);
+        QComboBox* source = left ? c.ComboLDev : c.ComboRDev;
+        QComboBox* media = left ? c.ImageCombo1 : c.ImageCombo2;
+        QComboBox* drives = left ? c.DriveListL : c.DriveListR;
+        QToolButton* up = left ? c.Command1 : c.Command2;
+        QTreeWidget* list = left ? c.L_ListView : c.lvListView;
+        // "activated" comes from the user alone; the program's own selections stay quiet.
+        connect(source, &QComboBox::activated, this,
+                [this, side](int index) { SourceChosen(m_ctx, side, index); });
+        connect(media, &QComboBox::activated, this, [this, side] { MediaListChosen(m_ctx, side); });
+        connect(drives, &QComboBox::activated, this, [this, side] { DriveListChanged(m_ctx, side); });
+        connect(up, &QToolButton::clicked, this, [this, side] { UpButtonClicked(m_ctx, side); });
+        connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { ListDoubleClicked(m_ctx); });
+        connect(list->header(), &QHeaderView::sectionClicked, this,
+                [list](int column) { ColumnClicked(list, column); });
+        list->installEventFilter(this);
+    }
     connect(c.mnuToolsOptions, &QAction::triggered, this, &frmMain::showSerialSettings);
     connect(c.mnuHelpAbout, &QAction::triggered, this, &frmMain::showAbout);
     connect(c.mnuCreateFolder, &QAction::triggered, this, [this] {
@@ -224,16 +246,16 @@ void frmMain::connectEvents()
 void frmMain::routeActions()
 {
     // Each toolbar key reaches the subsystem that carries it out.
+    m_dispatcher.setAction(ToolKeys::Up, [this] { ToolbarUp(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Open, [this] { ToolbarOpen(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Renew, [this] { ToolbarRenew(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Connect, [this] { Connect(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Disconnect, [this] { Disconnect(m_ctx); });
     const std::pair<QString, QString> pendingRoutes[] = {
-        {ToolKeys::Up, QStringLiteral("Up one folder")},
-        {ToolKeys::Open, QStringLiteral("Open")},
         {ToolKeys::Delete, QStringLiteral("Delete")},
         {ToolKeys::CopyLeft, QStringLiteral("Copy to Left")},
         {ToolKeys::Interrupt, QStringLiteral("Interruption")},
         {ToolKeys::CopyRight, QStringLiteral("Copy to Right")},
-        {ToolKeys::Connect, QStringLiteral("Connection")},
-        {ToolKeys::Disconnect, QStringLiteral("Disconnection")},
-        {ToolKeys::Renew, QStringLiteral("Renew")},
         {ToolKeys::Rename, QStringLiteral("Change of the filename")},
         {ToolKeys::Format, QStringLiteral("Format")},
     };

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "link/PexLink.h"
+#include "panes/HostFs.h"
 #include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
 #include "shell/Toolbar.h"
 #include "shell/WindowLayout.h"
 
@@ -32,6 +34,7 @@ public:
     MainControls& controls() { return m_controls; }
     ToolbarDispatcher& dispatcher() { return m_dispatcher; }
     link::PexLink& link() { return m_link; }
+    ProgramContext& context() { return m_ctx; }
 
     // The split position in twips: the left list's width.
     double splitTwips() const { return m_splitTwips; }
@@ -65,6 +68,8 @@ private:
     MainControls m_controls;
     ToolbarDispatcher m_dispatcher;
     link::PexLink m_link;
+    HostFs m_hostFs;
+    ProgramContext m_ctx;
     double m_splitTwips = 0;
     SplitterDrag m_drag;
     bool m_unloaded = false;

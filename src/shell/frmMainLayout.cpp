@@ -2,6 +2,7 @@
 // The rules work in twips on the window's inner area (below the menu bar, toolbar included); the
 // widgets live in the central widget, which starts below the toolbar.
 
+#include "panes/Navigation.h"
 #include "shell/WindowLayout.h"
 #include "shell/frmMain.h"
 
@@ -115,6 +116,12 @@ void frmMain::showEvent(QShowEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == m_controls.L_ListView)
+            ListFocused(m_ctx, QStringLiteral("L"));
+        else if (watched == m_controls.lvListView)
+            ListFocused(m_ctx, QStringLiteral("R"));
+    }
     if (watched != m_controls.imgSplitter)
         return QMainWindow::eventFilter(watched, event);
     const double dpi = logicalDpi();

@@ -1,10 +1,12 @@
 // The main window's life: the load steps, the close guard and the unload steps.
 
+#include "link/Connection.h"
+#include "panes/HostListing.h"
+#include "panes/PaneSetup.h"
 #include "serial/SerialSettings.h"
 #include "shell/AppState.h"
 #include "shell/DialogSeam.h"
 #include "shell/Icons.h"
-#include "shell/PendingParts.h"
 #include "shell/ResourceTexts.h"
 #include "shell/Settings.h"
 #include "shell/frmMain.h"
@@ -120,19 +122,29 @@ void frmMain::load()
     setUpList(c.L_ListView);  // 7
     setUpList(c.lvListView);  // 8
     ApplyResourceTexts(this); // the lists' column headers exist only now
-    pending::notBuiltYet(QStringLiteral("Host and instrument listings")); // 9
-    c.statusPanel1->setText(ResourceTexts::text(1022));                   // 10
+    // 9: the pane sources are not read yet, so this takes the instrument's way; with no link open
+    // every call returns at once and nothing is shown.
+    LoadListviewL(m_ctx);
+    c.statusPanel1->setText(ResourceTexts::text(1022)); // 10
     m_state.OverwriteAll = false;
-    pending::notBuiltYet(QStringLiteral("Serial settings"));  // 11
-    pending::notBuiltYet(QStringLiteral("Instrument model")); // 12
+    PortIni(m_state, m_settings); // 11
+    ReadModel(m_ctx);             // 12
     m_state.RDevID = validDevId(
         m_settings.ReadIniValue(exe, kSettings, QStringLiteral("RDevID"), QStringLiteral("0"))); // 13
     m_state.LDevID =
         validDevId(m_settings.ReadIniValue(exe, kSettings, QStringLiteral("LDevID"), QStringLiteral("0")));
-    pending::notBuiltYet(QStringLiteral("Product check"));         // 14
-    pending::notBuiltYet(QStringLiteral("Pane media and drives")); // 15
-    setWindowTitle(ResourceTexts::text(9100));                     // 16
-    m_state.TransferBusy = false;                                  // 17
+    CheckProduct(m_ctx); // 14
+    // 15: a host pane shows its folder at once; an instrument pane waits for Connection.
+    for (const QString& side : {QStringLiteral("R"), QStringLiteral("L")}) {
+        if (m_state.devId(side) == QLatin1String("0")) {
+            ShowHostDrives(m_ctx, side);
+            LoadListview(m_ctx, side);
+        } else {
+            FillMediaList(m_ctx, side);
+        }
+    }
+    setWindowTitle(ResourceTexts::text(9100)); // 16
+    m_state.TransferBusy = false;              // 17
     m_state.StopRequested = false;
 }
 
@@ -169,7 +181,7 @@ void frmMain::unload()
     m_unloaded = true;
     const QString exe = m_settings.exeName();
 
-    pending::notBuiltYet(QStringLiteral("Instrument link")); // 1
+    m_link.PexClose(); // 1: whether or not a link is open; the instrument is not told
     // 2: the other windows go, the most recent first.
     const auto windows = QApplication::topLevelWidgets();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it)
@@ -185,7 +197,7 @@ void frmMain::unload()
     m_settings.save(exe, kSettings, QStringLiteral("Rdrive"), QString::number(m_state.Rdrive));
     m_settings.WriteIniValue(exe, kSettings, QStringLiteral("RDevID"), m_state.RDevID); // 6
     m_settings.WriteIniValue(exe, kSettings, QStringLiteral("LDevID"), m_state.LDevID);
-    pending::notBuiltYet(QStringLiteral("Serial settings")); // 7
+    SaveSerialSettingsOnExit(m_state, m_settings); // 7
 }
 
 } // namespace orvalt

@@ -133,6 +133,7 @@ private slots:
         QFETCH(QString, leftEntry);
         QFETCH(QString, expectedPath);
         test::TempStores s;
+        s.quietPanes();
         s.settings.save(QStringLiteral("orvalt"), kSettings, QStringLiteral("Ldrive"), ldrive);
         s.settings.save(QStringLiteral("orvalt"), kSettings, QStringLiteral("Lpath"), lpath);
         frmMain w(s.state, s.settings, s.dialogs);
@@ -145,6 +146,7 @@ private slots:
     void storedGeometryJunkGivesDefaults()
     {
         test::TempStores s;
+        s.quietPanes();
         s.settings.save(programTitle(), kSettings, QStringLiteral("MainLeft"), QStringLiteral("left"));
         s.settings.save(programTitle(), kSettings, QStringLiteral("MainWidth"), QStringLiteral(""));
         s.settings.save(programTitle(), kSettings, QStringLiteral("MainHeight"), QStringLiteral("nan"));
@@ -157,6 +159,7 @@ private slots:
     void windowOffEveryScreenOpensOnThePrimary()
     {
         test::TempStores s;
+        s.quietPanes();
         s.settings.save(programTitle(), kSettings, QStringLiteral("MainLeft"), QStringLiteral("900000"));
         s.settings.save(programTitle(), kSettings, QStringLiteral("MainTop"), QStringLiteral("-900000"));
         s.settings.save(programTitle(), kSettings, QStringLiteral("MainWidth"), QStringLiteral("9000"));
@@ -169,12 +172,14 @@ private slots:
     void unloadSavesTheState()
     {
         test::TempStores s;
+        s.quietPanes();
         {
             frmMain w(s.state, s.settings, s.dialogs);
             w.load();
             w.move(px(1440, w), px(2880, w));
             w.resize(px(7200, w), px(5760, w));
             s.state.Lpath = QStringLiteral("\\DATA");
+            s.state.Rpath = QStringLiteral("\\");
             s.state.Rdrive = 4;
             s.state.LDevID = QStringLiteral("1");
             QVERIFY(w.close());
@@ -200,6 +205,7 @@ private slots:
     void minimisedWindowKeepsTheStoredGeometry()
     {
         test::TempStores s;
+        s.quietPanes();
         s.settings.save(programTitle(), kSettings, QStringLiteral("MainWidth"), QStringLiteral("8000"));
         {
             frmMain w(s.state, s.settings, s.dialogs);
@@ -218,6 +224,7 @@ private slots:
     void readOnlySettingsFileShowsTwoMessagesAtExit()
     {
         test::TempStores s;
+        s.quietPanes();
         QFile f(s.iniPath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[Product]\nModel=KD7350\n");
@@ -256,6 +263,7 @@ private slots:
     void dispatcherMarksTheUserAndResetsThePointer()
     {
         test::TempStores s;
+        s.quietPanes();
         frmMain w(s.state, s.settings, s.dialogs);
         w.load();
         bool ran = false;

@@ -26,6 +26,16 @@ struct TempStores
     QString userDir() const { return mkdir(QStringLiteral("user")); }
     QString iniPath() const { return QDir(programDir()).filePath(QStringLiteral("orvalt.ini")); }
 
+    // Both host panes start in an empty folder of their own instead of the root volume, whose
+    // listing walks the whole disk for the folder sizes.
+    void quietPanes()
+    {
+        const QString folder = mkdir(QStringLiteral("pane"));
+        const QString pane = QDir::cleanPath(folder).replace(QLatin1Char('/'), QLatin1Char('\\'));
+        settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"), QStringLiteral("Lpath"), pane);
+        settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"), QStringLiteral("Rpath"), pane);
+    }
+
 private:
     QString mkdir(const QString& name) const
     {

@@ -1,0 +1,159 @@
+#include "link/Connection.h"
+
+#include "link/CommandExchange.h"
+#include "link/PexLink.h"
+#include "panes/PaneRows.h"
+#include "panes/PaneSetup.h"
+#include "serial/SerialSettings.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+#include "shell/Settings.h"
+
+#include <QComboBox>
+#include <QTreeWidget>
+#include <array>
+
+namespace orvalt {
+
+namespace {
+
+const QString kProduct = QStringLiteral("Product");
+// The RZ family's raw lines go through a buffer of this size.
+constexpr qint32 kRawLineBuffer = 49;
+// A settings file or a reply could name media without end; the selectors stop here.
+constexpr int kMaxMedia = 64;
+
+void sendRawLine(ProgramContext& ctx, const QString& line)
+{
+    std::array<char, kRawLineBuffer> buffer{};
+    qint32 length = StrToBytes(buffer, line + QLatin1Char('\n'));
+    if (length < 0)
+        return;
+    ctx.link.PexSendString(length, buffer.data()); // the instrument does not answer raw lines
+}
+
+// "It failed in the connection", with what the link knows of the cause on a line of its own.
+void connectionFailed(ProgramContext& ctx)
+{
+    QString text = ResourceTexts::text(8302);
+    const QString why = ctx.link.errorString().trimmed();
+    if (!why.isEmpty())
+        text += QStringLiteral("\n\n") + why;
+    ctx.dialogs.plain(text);
+}
+
+} // namespace
+
+bool IsRzFamily(const QString& model)
+{
+    return model.startsWith(QLatin1String("RZ"));
+}
+
+void ReadModel(ProgramContext& ctx)
+{
+    ctx.state.ModelName = ctx.settings.ReadIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Model"),
+                                                    QStringLiteral("KD7350"));
+}
+
+void CheckProduct(ProgramContext& ctx)
+{
+    AppState& st = ctx.state;
+    QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
+    ctx.link.PexSendCommand(QByteArrayLiteral("PRODUCT?"),
+                            reply); // no link yet at start-up: reply stays blank
+    QString text = QString::fromLatin1(reply);
+    const QString reported = NextField(text).mid(8);
+    if (IsRzFamily(reported)) {
+        st.ModelName = reported;
+        ctx.settings.WriteIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Model"), reported);
+        for (int i = 1; i <= kMaxMedia; ++i) {
+            const QString medium = NextField(text);
+            if (medium.isEmpty() || medium.startsWith(QLatin1Char(' ')))
+                break;
+            ctx.settings.WriteIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Medium%1").arg(i),
+                                       medium);
+        }
+    }
+    FillSourceCombos(ctx);
+    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
+        if (st.devId(side) == QLatin1String("1"))
+            FillMediaList(ctx, side);
+        else
+            ShowHostDrives(ctx, side);
+    }
+    if (ctx.controls.ImageCombo2->currentText().right(2) != st.RMedium)
+        st.Rpath = QStringLiteral("\\");
+}
+
+void Connect(ProgramContext& ctx)
+{
+    AppState& st = ctx.state;
+    if (st.TransferBusy)
+        return;
+    const SerialOpenValues v = OpenValuesOf(st);
+    link::PexOpenRecord record;
+    record.port = v.port;
+    record.baud = v.speed;
+    record.dataBits = v.dataBits;
+    record.parity = v.parity;
+    record.stopBits = v.stopBits;
+    record.flowControl = v.handShake;
+    ctx.link.PexOpen(record);
+    ctx.link.PexRetry(1);
+    if (ctx.link.PexSetTimeOut(6000) != 0) {
+        connectionFailed(ctx);
+        return;
+    }
+    if (IsRzFamily(st.ModelName)) {
+        st.LongNames = false;
+        ctx.link.PexSetTimeOut(180000);
+        ctx.dialogs.plain(ResourceTexts::text(8301));
+        sendRawLine(ctx, QStringLiteral("UTILITY FILECOPY,ON"));
+        st.Connected = true;
+        CheckProduct(ctx);
+    } else {
+        if (SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("STS?")) != 0) {
+            connectionFailed(ctx);
+            return;
+        }
+        ctx.dialogs.plain(ResourceTexts::text(8301));
+        st.LongNames = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("TDIF?")) == 0;
+    }
+    st.Connected = true;
+    // Each instrument pane is listed anew, as if the user had chosen its medium.
+    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
+        if (st.devId(side) == QLatin1String("1"))
+            MediaListChosen(ctx, side);
+}
+
+void Disconnect(ProgramContext& ctx)
+{
+    AppState& st = ctx.state;
+    if (st.TransferBusy)
+        return;
+    if (IsRzFamily(st.ModelName))
+        sendRawLine(ctx, QStringLiteral("UTILITY FILECOPY,OFF"));
+    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
+        if (st.devId(side) == QLatin1String("1"))
+            PaneList(ctx.controls, side)->clear();
+    st.Connected = false;
+    ctx.link.PexClose();
+}
+
+bool CheckConnect(ProgramContext& ctx, const QString& device, const QString& side)
+{
+    AppState& st = ctx.state;
+    st.medium(side) = device.right(2);
+    if (st.Connected)
+        return true;
+    if (st.LDevID != QLatin1String("1") && st.RDevID != QLatin1String("1"))
+        return true;
+    if (st.Interactive)
+        ctx.dialogs.plain(ResourceTexts::text(8108));
+    return false;
+}
+
+} // namespace orvalt

@@ -1,0 +1,152 @@
+#include "panes/HostListing.h"
+
+#include "panes/HostFs.h"
+#include "panes/PaneRows.h"
+#include "panes/RemoteListing.h"
+#include "panes/RemotePaths.h"
+#include "panes/RowText.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+
+#include <QComboBox>
+#include <QTreeWidget>
+
+namespace orvalt {
+
+namespace {
+
+bool isHost(const AppState& st, const QString& side)
+{
+    return st.devId(side) == QLatin1String("0");
+}
+
+// A name is present in a list when a row's text equals it, case and all; Kind is not looked at.
+bool listHasName(QTreeWidget* list, const QString& name)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->text(0) == name)
+            return true;
+    return false;
+}
+
+QTreeWidgetItem* rowNamed(QTreeWidget* list, const QString& name)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->text(0) == name)
+            return list->topLevelItem(i);
+    return nullptr;
+}
+
+// The active side's letter; the left one when no list has had the focus yet.
+QString activeSide(const AppState& st)
+{
+    return st.RActive ? QStringLiteral("R") : QStringLiteral("L");
+}
+
+QString inactiveSide(const AppState& st)
+{
+    return st.LActive ? QStringLiteral("R") : QStringLiteral("L");
+}
+
+} // namespace
+
+bool IsSystemDrive(const QString& drivePrefix)
+{
+#ifdef Q_OS_WIN
+    return drivePrefix.right(2).toUpper() == QLatin1String("C:");
+#else
+    return drivePrefix.isEmpty();
+#endif
+}
+
+QString PaneHostFolder(ProgramContext& ctx, const QString& side)
+{
+    return ctx.state.medium(side) + ctx.state.path(side);
+}
+
+void LoadListview(ProgramContext& ctx, const QString& side)
+{
+    AppState& st = ctx.state;
+    QTreeWidget* list = PaneList(ctx.controls, side);
+    list->setSortingEnabled(false);
+    ctx.dialogs.setBusyPointer(true);
+    list->clear();
+    if (!isHost(st, side)) {
+        R_LoadListview(ctx, side);
+    } else {
+        // The right pane follows its drive list; the left keeps its medium.
+        if (!AppState::isLeft(side))
+            st.RMedium = ctx.controls.DriveListR->currentData().toString();
+        const auto items = ctx.hostFs.listFolder(PaneHostFolder(ctx, side), HostFs::FolderSizes::Walk);
+        for (const HostItem& item : items) {
+            const bool folder = item.entry.isFolder();
+            AddPaneRow(list, item.entry.name, DateText(item.created), SizeText(item.size),
+                       folder ? QString(kDirKind) : KindText(item.entry.name), folder);
+        }
+    }
+    PanePathBox(ctx.controls, side)->setEditText(st.path(side));
+    ctx.dialogs.setBusyPointer(false);
+}
+
+bool myFolderExistsU(ProgramContext& ctx, const QString& path)
+{
+    const AppState& st = ctx.state;
+    if ((st.LActive && isHost(st, QStringLiteral("L"))) || (st.RActive && isHost(st, QStringLiteral("R"))))
+        return ctx.hostFs.folderExists(path);
+    return listHasName(PaneList(ctx.controls, activeSide(st)), NameOfPath(path));
+}
+
+bool myFolderExists(ProgramContext& ctx, const QString& path)
+{
+    const AppState& st = ctx.state;
+    if ((st.LActive && isHost(st, QStringLiteral("R"))) || (st.RActive && isHost(st, QStringLiteral("L"))))
+        return ctx.hostFs.folderExists(path);
+    return listHasName(PaneList(ctx.controls, inactiveSide(st)), NameOfPath(path));
+}
+
+bool myFileExists(ProgramContext& ctx, const QString& path)
+{
+    const AppState& st = ctx.state;
+    if ((st.LActive && isHost(st, QStringLiteral("R"))) || (st.RActive && isHost(st, QStringLiteral("L"))))
+        return ctx.hostFs.fileExists(path);
+    return listHasName(PaneList(ctx.controls, inactiveSide(st)), NameOfPath(path));
+}
+
+FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& side)
+{
+    if (isHost(ctx.state, side)) {
+        const auto item = ctx.hostFs.fileEntry(path);
+        return item ? item->entry : FileEntry();
+    }
+    const QString name = NameOfPath(path);
+    const QTreeWidgetItem* row = rowNamed(PaneList(ctx.controls, side), name);
+    if (!row)
+        return FileEntry();
+    FileEntry e;
+    e.name = row->text(0);
+    e.shortName = row->text(0);
+    e.date = row->text(1);
+    e.size = RmtFileSize(ctx, name);
+    return e;
+}
+
+FileEntry GetFolderEntry(ProgramContext& ctx, const QString& path, const QString& side)
+{
+    if (isHost(ctx.state, side)) {
+        const auto item = ctx.hostFs.folderEntry(path, HostFs::FolderSizes::Skip);
+        return item ? item->entry : FileEntry();
+    }
+    const QTreeWidgetItem* row = rowNamed(PaneList(ctx.controls, side), NameOfPath(path));
+    if (!row)
+        return FileEntry();
+    FileEntry e;
+    e.name = row->text(0);
+    e.shortName = row->text(0);
+    e.date = row->text(1);
+    e.attributes = FileEntry::kFolder;
+    return e;
+}
+
+} // namespace orvalt

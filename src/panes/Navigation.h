@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+class QTreeWidget;
+
+namespace orvalt {
+
+struct ProgramContext;
+
+// Moving through folders in both panes and knowing which pane an action is meant for.
+
+// A list received the focus: its pane becomes the active pane.
+void ListFocused(ProgramContext& ctx, const QString& side);
+
+// The name of the selected folder row of the active pane, or empty.
+QString GetFolderDown(ProgramContext& ctx);
+// The parent of a pane path ("\DATA\2002" gives "\DATA", "\DATA" gives "\"); empty at the root.
+QString GetFolderUp(const QString& path);
+
+// Double-click on either list: enters the selected folder of the active pane.
+void ListDoubleClicked(ProgramContext& ctx);
+// The per-pane up buttons: the pane of side goes up one folder (no notice).
+void UpButtonClicked(ProgramContext& ctx, const QString& side);
+// The user picked another host drive for the pane of side.
+void DriveListChanged(ProgramContext& ctx, const QString& side);
+// A click on a column heading of a pane list: sorting on, order reversed, by that column.
+void ColumnClicked(QTreeWidget* list, int column);
+
+// The toolbar's "1 つ上のﾌｫﾙﾀﾞへ", "開く" and "最新に更新".
+void ToolbarUp(ProgramContext& ctx);
+void ToolbarOpen(ProgramContext& ctx);
+void ToolbarRenew(ProgramContext& ctx);
+
+} // namespace orvalt

@@ -1,0 +1,127 @@
+#include "panes/PaneSetup.h"
+
+#include "panes/HostFs.h"
+#include "panes/HostListing.h"
+#include "panes/PaneRows.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/Icons.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/Settings.h"
+
+#include <QComboBox>
+#include <QTreeWidget>
+
+namespace orvalt {
+
+namespace {
+
+// A settings file could name media without end; the list stops here.
+constexpr int kMaxMedia = 64;
+const QString kMissing = QStringLiteral("medium");
+
+QStringList configuredMedia(ProgramContext& ctx)
+{
+    QStringList names;
+    for (int i = 1; i <= kMaxMedia; ++i) {
+        const QString name = ctx.settings.ReadIniValue(ctx.settings.exeName(), QStringLiteral("Product"),
+                                                       QStringLiteral("Medium%1").arg(i), kMissing);
+        if (name == kMissing)
+            break;
+        names << name;
+    }
+    return names;
+}
+
+QString driveKey(const QString& side)
+{
+    return AppState::isLeft(side) ? QStringLiteral("Ldrive") : QStringLiteral("Rdrive");
+}
+
+} // namespace
+
+void FillSourceCombos(ProgramContext& ctx)
+{
+    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
+        QComboBox* box = PaneSourceSelector(ctx.controls, side);
+        const QSignalBlocker quiet(box);
+        box->clear();
+        box->addItem(themedIcon(QStringLiteral("computer"), QStyle::SP_ComputerIcon),
+                     QStringLiteral("Host PC"));
+        box->addItem(themedIcon(QStringLiteral("network-transmit-receive"), QStyle::SP_DriveNetIcon),
+                     ctx.state.ModelName);
+        box->setCurrentIndex(ctx.state.devId(side) == QLatin1String("1") ? 1 : 0);
+    }
+}
+
+void FillMediaList(ProgramContext& ctx, const QString& side)
+{
+    QComboBox* media = PaneMediaList(ctx.controls, side);
+    const QSignalBlocker quiet(media);
+    PaneDriveList(ctx.controls, side)->hide();
+    media->show();
+    media->clear();
+    for (const MediumInfo& m : MediaList(configuredMedia(ctx)))
+        media->addItem(mediumImage(m.imageKey), m.listText, m.mediumCode);
+    if (media->count() == 0)
+        return;
+    int position = ctx.settings.getInt(ctx.settings.exeName(), QStringLiteral("Settings"), driveKey(side), 1,
+                                       1, std::numeric_limits<int16_t>::max());
+    if (position > media->count())
+        position = 1;
+    ctx.state.drive(side) = static_cast<int16_t>(position);
+    media->setCurrentIndex(position - 1);
+}
+
+void ShowHostDrives(ProgramContext& ctx, const QString& side)
+{
+    QComboBox* drives = PaneDriveList(ctx.controls, side);
+    const QSignalBlocker quiet(drives);
+    PaneMediaList(ctx.controls, side)->hide();
+    const QString current = ctx.state.medium(side);
+    drives->clear();
+    int chosen = 0;
+    for (const HostDrive& d : ctx.hostFs.drives()) {
+        drives->addItem(themedIcon(QStringLiteral("drive-harddisk"), QStyle::SP_DriveHDIcon), d.displayName,
+                        d.prefix);
+        if (d.prefix == current)
+            chosen = drives->count() - 1;
+    }
+    drives->setCurrentIndex(chosen);
+    drives->show();
+    ctx.state.medium(side) = drives->currentData().toString();
+}
+
+void SourceChosen(ProgramContext& ctx, const QString& side, int position)
+{
+    AppState& st = ctx.state;
+    if (st.TransferBusy)
+        return;
+    st.devId(side) = QString::number(position == 1 ? 1 : 0);
+    if (position == 1)
+        FillMediaList(ctx, side);
+    else
+        ShowHostDrives(ctx, side);
+    st.path(side) = QStringLiteral("\\");
+    LoadListview(ctx, side);
+}
+
+void MediaListChosen(ProgramContext& ctx, const QString& side)
+{
+    AppState& st = ctx.state;
+    if (st.TransferBusy)
+        return;
+    st.Interactive = true;
+    QComboBox* media = PaneMediaList(ctx.controls, side);
+    if (media->currentIndex() >= 0)
+        st.drive(side) = static_cast<int16_t>(media->currentIndex() + 1);
+    const QString code = media->currentText().right(2);
+    if (code != st.medium(side))
+        st.path(side) = QStringLiteral("\\");
+    st.medium(side) = code;
+    PaneList(ctx.controls, side)->clear();
+    LoadListview(ctx, side);
+}
+
+} // namespace orvalt

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace orvalt {
+
+struct ProgramContext;
+
+// Each pane's source (Host PC or the instrument) and its medium or host drive.
+
+// Both source selectors: "Host PC" and the model, the pane's source chosen.
+void FillSourceCombos(ProgramContext& ctx);
+// Shows the pane's instrument media list, filled from the media the settings file names, with the
+// stored entry chosen.
+void FillMediaList(ProgramContext& ctx, const QString& side);
+// Shows the pane's host drive list, refreshed, and takes its drive as the pane's medium.
+void ShowHostDrives(ProgramContext& ctx, const QString& side);
+
+// The user chose a source in a pane's source selector (position 0 Host PC, 1 the instrument).
+void SourceChosen(ProgramContext& ctx, const QString& side, int position);
+// The user chose an entry of a pane's media list (Connect also runs this to list a pane anew).
+void MediaListChosen(ProgramContext& ctx, const QString& side);
+
+} // namespace orvalt

@@ -1,0 +1,208 @@
+#include "panes/RemoteListing.h"
+
+#include "link/CommandExchange.h"
+#include "link/Connection.h"
+#include "link/PexLink.h"
+#include "panes/PaneRows.h"
+#include "panes/RemotePaths.h"
+#include "panes/RowText.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QTreeWidget>
+#include <array>
+#include <limits>
+#include <optional>
+
+namespace orvalt {
+
+namespace {
+
+constexpr qint32 kBlockBuffer = 301;
+// An instrument folder of thousands of entries is a few hundred kilobytes; a peer that goes on
+// sending past this is not listing a folder, and the pane must not wait on it for ever.
+constexpr qsizetype kMaxListingBytes = 16 * 1024 * 1024;
+constexpr int kMaxEmptyBlocks = 16;
+constexpr int kMaxFieldShown = 64;
+
+bool isDigits(const QString& s)
+{
+    if (s.isEmpty())
+        return false;
+    for (QChar c : s)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+std::optional<qint64> sizeOf(const ListingEntry& e)
+{
+    const QString s = e.sizeField.trimmed();
+    if (!isDigits(s))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = s.toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+QDateTime dateOf(const ListingEntry& e)
+{
+    const QString joined = e.dateField.trimmed() + QLatin1Char(' ') + e.timeField.trimmed();
+    for (const auto* format : {"yyyy/MM/dd hh:mm:ss", "yyyy/M/d h:m:s", "yyyy-MM-dd hh:mm:ss",
+                               "yyyy/MM/dd hh:mm", "yy/MM/dd hh:mm:ss"}) {
+        const QDateTime d = QDateTime::fromString(joined, QString::fromLatin1(format));
+        if (d.isValid())
+            return d;
+    }
+    return QDateTime();
+}
+
+} // namespace
+
+QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/)
+{
+    std::array<char, kBlockBuffer> buffer{};
+    QByteArray collected;
+    qint32 lastLength = 0;
+    int emptyBlocks = 0;
+    for (;;) {
+        qint32 type = 0;
+        qint32 length = 0;
+        if (lastLength == 0) {
+            // A block of no bytes that is not the last asks for the listing again.
+            length = StrToBytes(buffer, QStringLiteral("DIR?"));
+            type = 3;
+        } else {
+            type = 4;
+            length = 0;
+        }
+        if (ctx.link.PexSendData(type, length, buffer.data()) != 0)
+            break;
+        ctx.dialogs.yield();
+        type = 0;
+        length = 0;
+        if (ctx.link.PexReceiveData(type, length, buffer.data(), kBlockBuffer) != 0 || type == 9)
+            break;
+        length = qBound(0, length, kBlockBuffer);
+        collected.append(buffer.data(), length);
+        if (type == 7 || collected.size() > kMaxListingBytes)
+            break;
+        if (length == 0 && ++emptyBlocks > kMaxEmptyBlocks)
+            break;
+        lastLength = length;
+        ctx.dialogs.yield();
+    }
+    const QString text = QString::fromLatin1(collected);
+    ctx.dialogs.yield();
+    return text;
+}
+
+QList<ListingEntry> SplitListing(QString listing)
+{
+    QList<ListingEntry> entries;
+    NextField(listing); // the header
+    for (;;) {
+        QString name = NextField(listing);
+        if (name.isEmpty())
+            break;
+        ListingEntry e;
+        if (name.endsWith(QLatin1Char('/'))) {
+            name.chop(1);
+            e.folder = true;
+        }
+        e.name = name;
+        e.sizeField = NextField(listing);
+        e.dateField = NextField(listing);
+        e.timeField = NextField(listing);
+        NextField(listing); // the fifth field is not used
+        if (e.name == QLatin1String(".."))
+            continue;
+        entries.append(e);
+    }
+    return entries;
+}
+
+QString ListingDateText(const ListingEntry& entry)
+{
+    const QDateTime d = dateOf(entry);
+    if (d.isValid())
+        return DateText(d);
+    return (entry.dateField + QLatin1Char(' ') + entry.timeField).left(kMaxFieldShown);
+}
+
+QString ListingSizeText(const ListingEntry& entry)
+{
+    // The size text counts only the characters of the field: four or more give the thousands.
+    const auto n = sizeOf(entry);
+    if (!n)
+        return entry.sizeField.left(kMaxFieldShown);
+    return entry.sizeField.trimmed().size() >= 4 ? SizeText(*n) : SizeText(0);
+}
+
+QList<FileEntry> ParseListing(QString listing)
+{
+    QList<FileEntry> records;
+    for (const ListingEntry& e : SplitListing(std::move(listing))) {
+        FileEntry f;
+        f.name = e.name;
+        f.shortName = e.name;
+        f.date = ListingDateText(e);
+        const auto n = sizeOf(e);
+        f.size = n && *n <= std::numeric_limits<qint32>::max() ? static_cast<qint32>(*n) : 0;
+        f.attributes = e.folder ? FileEntry::kFolder : 0;
+        records.append(f);
+    }
+    return records;
+}
+
+void R_LoadListview(ProgramContext& ctx, const QString& side)
+{
+    AppState& st = ctx.state;
+    if (!CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side))
+        return;
+    if (SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("MED ") + MediumCode(st.medium(side))) != 0 &&
+        st.Interactive) {
+        ctx.dialogs.plain(ResourceTexts::text(8303));
+        return;
+    }
+    const qint32 cdr = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("CDR ") + SlashPath(st.path(side)));
+    if (cdr == 60) {
+        ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
+    } else if (cdr != 0 && st.Interactive) {
+        ctx.dialogs.plain(ResourceTexts::text(8304));
+        return;
+    }
+    QTreeWidget* list = PaneList(ctx.controls, side);
+    for (const ListingEntry& e : SplitListing(DirList(ctx))) {
+        const QString kind = e.folder ? QString(kDirKind) : KindText(e.name);
+        AddPaneRow(list, e.name, ListingDateText(e), ListingSizeText(e), kind, e.folder);
+    }
+}
+
+qint32 RmtFileSize(ProgramContext& ctx, const QString& name)
+{
+    QString listing = DirList(ctx);
+    NextField(listing);
+    for (;;) {
+        const QString entry = NextField(listing);
+        if (entry.isEmpty())
+            return 0;
+        ListingEntry e;
+        e.sizeField = NextField(listing);
+        NextField(listing);
+        NextField(listing);
+        NextField(listing);
+        // The name as it came: a folder keeps its "/", so only a file can match.
+        if (entry == name) {
+            const auto n = sizeOf(e);
+            return n && *n <= std::numeric_limits<qint32>::max() ? static_cast<qint32>(*n) : 0;
+        }
+    }
+}
+
+} // namespace orvalt

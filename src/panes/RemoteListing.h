@@ -1,0 +1,56 @@
+#pragma once
+
+#include "panes/FileEntry.h"
+
+#include <QList>
+#include <QString>
+
+namespace orvalt {
+
+struct ProgramContext;
+
+// The listing of the instrument's current folder ("DIR?"), as one text of comma-separated fields:
+// a header, then name, size, date, time and a fifth field for each entry; a folder's name ends
+// with "/". What arrived before a failure is returned as if it were complete.
+QString DirList(ProgramContext& ctx, const QString& unusedPath = QString());
+
+// One entry of a listing as it came from the instrument. The listing is untrusted: every field is
+// kept as text, and the numbers and dates are read with checks.
+struct ListingEntry
+{
+    QString name; // without the folder's "/"
+    bool folder = false;
+    QString sizeField;
+    QString dateField;
+    QString timeField;
+};
+
+// Splits a listing into its entries, ".." left out, up to the first empty name.
+QList<ListingEntry> SplitListing(QString listing);
+
+// The listing as FileEntry records (".." left out): name and short name the entry's name, date
+// the date and time in the program's date form, size, attributes 16 for a folder.
+QList<FileEntry> ParseListing(QString listing);
+
+// The row texts of an entry: a date and time that do not read as one show the two fields as they
+// came; a size that is not a number shows as it came.
+QString ListingDateText(const ListingEntry& entry);
+QString ListingSizeText(const ListingEntry& entry);
+
+// Adds the instrument folder of a pane ("L" or "R") to its list, which the caller has emptied:
+// selects the medium ("MED ") and folder ("CDR "), then lists it.
+void R_LoadListview(ProgramContext& ctx, const QString& side);
+inline void R_LoadListviewL(ProgramContext& ctx)
+{
+    R_LoadListview(ctx, QStringLiteral("L"));
+}
+inline void R_LoadListviewR(ProgramContext& ctx)
+{
+    R_LoadListview(ctx, QStringLiteral("R"));
+}
+
+// The size of the file of that name in a fresh listing of the current folder; 0 when there is none
+// (a folder of that name does not count).
+qint32 RmtFileSize(ProgramContext& ctx, const QString& name);
+
+} // namespace orvalt

@@ -1,0 +1,271 @@
+// The real main window, headless, against the virtual instrument on a pseudo-terminal and against
+// host folders.
+
+#include "link/Connection.h"
+#include "panes/HostListing.h"
+#include "panes/Navigation.h"
+#include "panes/PaneRows.h"
+#include "panes/RemoteListing.h"
+#include "shell/frmMain.h"
+#include "support/InstrumentProcess.h"
+#include "support/TempStores.h"
+#include "support/TestMain.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+using namespace orvalt;
+
+namespace {
+
+void writeFile(const QString& path, qsizetype size)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(size, 'x'));
+}
+
+QStringList rowNames(QTreeWidget* list)
+{
+    QStringList names;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        names << list->topLevelItem(i)->text(0);
+    return names;
+}
+
+void press(frmMain& w, const QString& key)
+{
+    for (QAction* a : w.controls().tbToolBar->actions())
+        if (a->data().toString() == key)
+            a->trigger();
+}
+
+// The pane path of a host folder on the root volume ("/tmp/x" gives "\tmp\x").
+QString panePathOf(const QString& nativeFolder)
+{
+    return QDir::cleanPath(nativeFolder).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+QTreeWidgetItem* rowNamed(QTreeWidget* list, const QString& name)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->text(0) == name)
+            return list->topLevelItem(i);
+    return nullptr;
+}
+
+// Stores that show the instrument in the right pane, on Com1 = the instrument's pty.
+void pointAtInstrument(test::TempStores& s, const test::InstrumentProcess& instrument,
+                       const QByteArray& product)
+{
+    QFile ini(s.iniPath());
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nLDevID=0\nRDevID=1\n[Product]\n" + product);
+    ini.close();
+    s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Com1"), QStringLiteral("Device"),
+                    instrument.devicePath());
+    s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"), QStringLiteral("Rdrive"),
+                    QStringLiteral("1"));
+}
+
+} // namespace
+
+class PaneWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void connectListEnterUpDisconnect()
+    {
+        test::InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        writeFile(instrument.mediumDir() + QStringLiteral("/DATA/RUN1/A.CSV"), 1500);
+        writeFile(instrument.mediumDir() + QStringLiteral("/DATA/B.DAT"), 12345);
+        writeFile(instrument.mediumDir() + QStringLiteral("/TOP.TXT"), 10);
+
+        test::TempStores s;
+        s.quietPanes();
+        pointAtInstrument(s, instrument, "Model=KD7350\nMedium1=INT MEM\nMedium2=Card 1\n");
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        auto& c = w.controls();
+        QCOMPARE(c.ImageCombo2->currentText(), QStringLiteral("INT MEM:"));
+        QCOMPARE(c.lvListView->topLevelItemCount(), 0); // nothing before Connection
+        QVERIFY(s.dialogs.shown.isEmpty());
+
+        press(w, QStringLiteral("接続"));
+        QVERIFY(s.state.Connected);
+        QVERIFY(s.state.LongNames);
+        QCOMPARE(s.dialogs.texts(), QStringList{QStringLiteral("Connected")});
+        QCOMPARE(rowNames(c.lvListView), (QStringList{QStringLiteral("DATA"), QStringLiteral("TOP.TXT")}));
+        QCOMPARE(c.lvListView->topLevelItem(0)->text(3), QStringLiteral("<DIR>"));
+        QCOMPARE(c.lvListView->topLevelItem(1)->text(3), QStringLiteral("TXT"));
+        QCOMPARE(c.lvListView->topLevelItem(1)->text(2), QStringLiteral("       1KB"));
+
+        // Enter DATA with the toolbar's Open, on the active right pane.
+        ListFocused(w.context(), QStringLiteral("R"));
+        c.lvListView->setCurrentItem(rowNamed(c.lvListView, QStringLiteral("DATA")));
+        press(w, QStringLiteral("開く"));
+        QCOMPARE(s.state.Rpath, QStringLiteral("\\DATA"));
+        QCOMPARE(c.Combo2->currentText(), QStringLiteral("\\DATA"));
+        QCOMPARE(rowNames(c.lvListView), (QStringList{QStringLiteral("RUN1"), QStringLiteral("B.DAT")}));
+        QCOMPARE(rowNamed(c.lvListView, QStringLiteral("B.DAT"))->text(2), QStringLiteral("      12KB"));
+        QCOMPARE(RmtFileSize(w.context(), QStringLiteral("B.DAT")), 12345);
+        QCOMPARE(RmtFileSize(w.context(), QStringLiteral("RUN1")), 0); // a folder only
+
+        press(w, QStringLiteral("1 つ上のﾌｫﾙﾀﾞへ"));
+        QCOMPARE(s.state.Rpath, QStringLiteral("\\"));
+        QCOMPARE(rowNames(c.lvListView).size(), 2);
+        press(w, QStringLiteral("1 つ上のﾌｫﾙﾀﾞへ")); // at the root: nothing changes
+        QCOMPARE(s.state.Rpath, QStringLiteral("\\"));
+
+        press(w, QStringLiteral("切断"));
+        QVERIFY(!s.state.Connected);
+        QCOMPARE(c.lvListView->topLevelItemCount(), 0);
+        QCOMPARE(s.dialogs.shown.size(), 1);
+        const QStringList sent = instrument.transcript();
+        QVERIFY(sent.contains(QStringLiteral("CMD STS?")));
+        QVERIFY(sent.contains(QStringLiteral("CMD MED 0")));
+        QVERIFY(sent.contains(QStringLiteral("CMD CDR /DATA")));
+    }
+
+    void rzFamilyRecordsItsModelAndMedia()
+    {
+        test::InstrumentProcess instrument({QStringLiteral("--model"), QStringLiteral("RZ100"),
+                                            QStringLiteral("--media-names"),
+                                            QStringLiteral("INT MEM,Card 1")});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        test::TempStores s;
+        s.quietPanes();
+        pointAtInstrument(s, instrument,
+                          "Model=RZ100\nMedium1=FD\nMedium2=Card 2\nMedium3=Drive A\nMedium4=Drive C\n");
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        press(w, QStringLiteral("接続"));
+        QVERIFY(s.state.Connected);
+        QVERIFY(!s.state.LongNames);
+        auto ini = [&](const QString& key) {
+            return s.settings.ReadIniValue(QStringLiteral("orvalt"), QStringLiteral("Product"), key,
+                                           QStringLiteral("-"));
+        };
+        QCOMPARE(ini(QStringLiteral("Model")), QStringLiteral("RZ100"));
+        QCOMPARE(ini(QStringLiteral("Medium1")), QStringLiteral("INT MEM"));
+        QCOMPARE(ini(QStringLiteral("Medium2")), QStringLiteral("Card 1"));
+        QCOMPARE(ini(QStringLiteral("Medium3")), QStringLiteral("Drive A")); // kept from before
+        QCOMPARE(w.controls().ImageCombo2->count(), 4);
+        QCOMPARE(w.controls().ComboRDev->itemText(1), QStringLiteral("RZ100"));
+        press(w, QStringLiteral("切断"));
+        const QStringList sent = instrument.transcript();
+        QVERIFY(sent.contains(QStringLiteral("RAW UTILITY FILECOPY,ON")));
+        QVERIFY(sent.contains(QStringLiteral("RAW UTILITY FILECOPY,OFF")));
+        QVERIFY(!sent.contains(QStringLiteral("CMD STS?")));
+    }
+
+    void failedConnectionSaysWhy()
+    {
+        test::TempStores s;
+        s.quietPanes();
+        s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Com1"), QStringLiteral("Device"),
+                        s.dir.filePath(QStringLiteral("no-such-port")));
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        press(w, QStringLiteral("接続"));
+        QVERIFY(!s.state.Connected);
+        QCOMPARE(s.dialogs.shown.size(), 1);
+        QVERIFY(s.dialogs.shown[0].text.startsWith(QStringLiteral("It failed in the connection")));
+    }
+
+    void checkConnectBeforeAndAfterTheFirstAction()
+    {
+        test::TempStores s;
+        s.quietPanes();
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        s.state.RDevID = QStringLiteral("1");
+        QVERIFY(!CheckConnect(w.context(), QStringLiteral("Card 1:"), QStringLiteral("R")));
+        QCOMPARE(s.state.RMedium, QStringLiteral("1:"));
+        QVERIFY(s.dialogs.shown.isEmpty());
+        s.state.Interactive = true;
+        QVERIFY(!CheckConnect(w.context(), QStringLiteral("INT MEM:"), QStringLiteral("R")));
+        QCOMPARE(s.dialogs.texts(), QStringList{QStringLiteral("It isn't connected")});
+        s.state.RDevID = QStringLiteral("0");
+        QVERIFY(CheckConnect(w.context(), QString(), QStringLiteral("L"))); // no pane shows the instrument
+    }
+
+    void hostPaneNavigation()
+    {
+        QTemporaryDir root;
+        writeFile(root.filePath(QStringLiteral("LOG/x.txt")), 5);
+        writeFile(root.filePath(QStringLiteral("b.dat")), 2000);
+        writeFile(root.filePath(QStringLiteral("readme")), 0);
+        QDir(root.path()).mkpath(QStringLiteral("EMPTY"));
+        test::TempStores s;
+        s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"), QStringLiteral("Lpath"),
+                        panePathOf(root.path()));
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        auto& c = w.controls();
+        QCOMPARE(s.state.LMedium, QString()); // the root volume
+        QTreeWidget* list = c.L_ListView;
+        QStringList names = rowNames(list);
+        QCOMPARE(names.size(), 4);
+        QVERIFY(IsFolderRow(list->topLevelItem(0)) && IsFolderRow(list->topLevelItem(1))); // folders first
+        QCOMPARE(rowNamed(list, QStringLiteral("b.dat"))->text(2), QStringLiteral("       2KB"));
+        QCOMPARE(rowNamed(list, QStringLiteral("readme"))->text(3), QString());
+        QCOMPARE(rowNamed(list, QStringLiteral("LOG"))->text(2), QStringLiteral("       1KB"));
+
+        // Open with no active pane does nothing; a double-click on a file row does nothing.
+        press(w, QStringLiteral("開く"));
+        QCOMPARE(s.state.Lpath, panePathOf(root.path()));
+        ListFocused(w.context(), QStringLiteral("L"));
+        list->setCurrentItem(rowNamed(list, QStringLiteral("b.dat")));
+        ListDoubleClicked(w.context());
+        QCOMPARE(s.state.Lpath, panePathOf(root.path()));
+
+        // Sorted by a heading, a refill shows folders first again.
+        ColumnClicked(list, 0);
+        ColumnClicked(list, 0);
+        QVERIFY(list->isSortingEnabled());
+        press(w, QStringLiteral("最新に更新"));
+        QVERIFY(!list->isSortingEnabled());
+        QVERIFY(IsFolderRow(list->topLevelItem(0)));
+
+        list->setCurrentItem(rowNamed(list, QStringLiteral("EMPTY")));
+        ListDoubleClicked(w.context());
+        QCOMPARE(s.state.Lpath, panePathOf(root.path()) + QStringLiteral("\\EMPTY"));
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(c.Combo1->currentText(), s.state.Lpath);
+        UpButtonClicked(w.context(), QStringLiteral("L"));
+        QCOMPARE(s.state.Lpath, panePathOf(root.path()));
+        QVERIFY(s.dialogs.shown.isEmpty());
+
+        // The existence checks ask the host for host panes.
+        ListFocused(w.context(), QStringLiteral("R"));
+        QVERIFY(myFolderExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
+        QVERIFY(!myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
+        QVERIFY(myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\b.dat")));
+    }
+
+    void upToTheSystemRootGivesTheNotice()
+    {
+        test::TempStores s;
+        s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"), QStringLiteral("Lpath"),
+                        QStringLiteral("\\tmp"));
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        ListFocused(w.context(), QStringLiteral("L"));
+        press(w, QStringLiteral("1 つ上のﾌｫﾙﾀﾞへ"));
+        QCOMPARE(s.state.Lpath, QStringLiteral("\\"));
+        QCOMPARE(s.dialogs.texts(),
+                 QStringList{QStringLiteral("C:\\ There is an important file in the Windows system in it.")});
+        QCOMPARE(s.dialogs.shown[0].icon, DialogSeam::Icon::Information);
+    }
+};
+
+ORVALT_TEST(PaneWindowTest);
+#include "PaneWindowTest.moc"
