@@ -39,6 +39,11 @@ struct AppState
     bool CloseAllowed = true;
 
     int16_t DialogAnswer = 0;
+    QString OverwriteName;
+    QString OverwriteSource;
+    QString OverwriteDest;
+    bool NewFolderMode = false;
+    QString NewFolderName;
     QString WarnName;
     QString WarnKind;
     QString WarnMode;

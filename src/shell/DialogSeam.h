@@ -2,6 +2,7 @@
 
 #include <QFlags>
 #include <QString>
+#include <functional>
 
 namespace orvalt {
 
@@ -44,6 +45,27 @@ public:
     {
         return message(text, Buttons(Button::Yes) | Button::No, Icon::Question, Button::No) == Button::Yes;
     }
+
+    // The overwrite question for a target that exists: 0 Yes, 1 Completely Yes, 2 No, 3 Cancel
+    // (closing the dialog counts as Cancel). source and destination describe the two items.
+    virtual int overwriteQuestion(const QString& name, const QString& source, const QString& destination) = 0;
+
+    // What the name dialog shows: the warning with the name, the form the name must have (with a
+    // sample), and the characters allowed.
+    struct NameDialogView
+    {
+        QString fileWarn;
+        QString change;
+        QString chars;
+    };
+    // The name dialog: opens with name in its box; OK offers the box's text to accept, which says
+    // whether the dialog may close with it (a refused text puts the opening name back and the dialog
+    // stays open). Returns 0 for OK, with name the accepted text, or 3 for Cancel (name unchanged).
+    virtual int nameDialog(const NameDialogView& view, QString& name,
+                           const std::function<bool(const QString&)>& accept) = 0;
+
+    // Bytes done of the file in hand, reported by the sender and the receiver after every block.
+    virtual void transferProgress(const QString& file, qint64 done, qint64 total) = 0;
 
     // The hourglass pointer for long work; the toolbar dispatcher puts the default one back.
     virtual void setBusyPointer(bool busy) = 0;

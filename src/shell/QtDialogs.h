@@ -17,8 +17,15 @@ public:
 
     Button message(const QString& text, Buttons buttons, Icon icon, Button defaultButton,
                    const QString& caption) override;
+    // Each of these three lives beside the window it shows (QtDialogs*.cpp).
+    int overwriteQuestion(const QString& name, const QString& source, const QString& destination) override;
+    int nameDialog(const NameDialogView& view, QString& name,
+                   const std::function<bool(const QString&)>& accept) override;
+    void transferProgress(const QString& file, qint64 done, qint64 total) override;
     void setBusyPointer(bool busy) override;
     void yield() override;
+
+    QWidget* owner() const { return m_owner; }
 
 private:
     QWidget* m_owner;

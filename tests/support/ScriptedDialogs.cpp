@@ -19,6 +19,40 @@ DialogSeam::Button ScriptedDialogs::message(const QString& text, Buttons buttons
     return Button::Ok;
 }
 
+int ScriptedDialogs::overwriteQuestion(const QString& name, const QString& source, const QString& destination)
+{
+    overwriteAsked.append({name, source, destination});
+    if (overwriteAnswers.empty())
+        return 3;
+    const int answer = overwriteAnswers.front();
+    overwriteAnswers.pop_front();
+    return answer;
+}
+
+int ScriptedDialogs::nameDialog(const NameDialogView& view, QString& name,
+                                const std::function<bool(const QString&)>& accept)
+{
+    nameViews.append(view);
+    nameOpenedWith.append(name);
+    // Each scripted answer is one press of a button; a refused OK keeps the dialog open.
+    while (!nameAnswers.empty()) {
+        const QString typed = nameAnswers.front();
+        nameAnswers.pop_front();
+        if (typed.isNull())
+            return 3;
+        if (accept(typed)) {
+            name = typed;
+            return 0;
+        }
+    }
+    return 3;
+}
+
+void ScriptedDialogs::transferProgress(const QString& file, qint64 done, qint64 total)
+{
+    progress.append({file, done, total});
+}
+
 QStringList ScriptedDialogs::texts() const
 {
     QStringList all;
