@@ -22,9 +22,22 @@ constexpr std::array<quint16, 256> makeCrcTable()
 constexpr std::array<quint16, 256> kCrcTable = makeCrcTable();
 
 constexpr quint8 kCtlFrameBit = 0x80;
-constexpr int kKindShift = 4;
-constexpr int kSeqShift = 1;
+constexpr int kSeqShift = 5;
+constexpr quint8 kCtlShortLength = 0x10; // no LEN byte: length 0, or 256 with kCtlLengthBit
+constexpr quint8 kCtlLengthBit = 0x08;
+constexpr quint8 kTagInline = 0x07; // tag values 0 .. 6 ride in CTL; 7 means TAG bytes follow
+constexpr int kShortBlock = 256;
 constexpr int kLastKind = static_cast<int>(FrameKind::Nak);
+
+bool hasTag(FrameKind kind)
+{
+    return kind == FrameKind::Data || kind == FrameKind::Block || kind == FrameKind::Reply;
+}
+
+int tagBytes(FrameKind kind)
+{
+    return kind == FrameKind::Reply ? 4 : 1;
+}
 
 quint8 byteOf(char c)
 {
@@ -52,21 +65,6 @@ quint16 crc16(const char* data, qsizetype size)
     return crc;
 }
 
-int tagSize(FrameKind kind)
-{
-    switch (kind) {
-    case FrameKind::Data:
-    case FrameKind::Block:
-        return 1;
-    case FrameKind::Reply:
-        return 4;
-    case FrameKind::Command:
-    case FrameKind::Nak:
-        break;
-    }
-    return 0;
-}
-
 QByteArray encodeFrame(const Frame& frame)
 {
     const qsizetype length = frame.payload.size();
@@ -75,24 +73,38 @@ QByteArray encodeFrame(const Frame& frame)
         return {};
     if (frame.kind == FrameKind::Nak && length != 0)
         return {};
-    if (tagSize(frame.kind) == 1 && (frame.tag < 0 || frame.tag > 255))
+    if (!hasTag(frame.kind) && frame.tag != 0)
+        return {};
+    if ((frame.kind == FrameKind::Data || frame.kind == FrameKind::Block) &&
+        (frame.tag < 0 || frame.tag > 255))
         return {};
 
+    const bool shortLength = length == 0 || length == kShortBlock;
+    const bool inlineTag = frame.tag >= 0 && frame.tag < kTagInline;
+    quint8 ctl = static_cast<quint8>(kCtlFrameBit | (frame.seq << kSeqShift));
+    if (shortLength)
+        ctl |= kCtlShortLength | (length == kShortBlock ? kCtlLengthBit : 0);
+    else if (length & 0x100)
+        ctl |= kCtlLengthBit;
+    ctl |= inlineTag ? static_cast<quint8>(frame.tag) : kTagInline;
+
     QByteArray out;
-    out.reserve(1 + 2 + tagSize(frame.kind) + length + 2);
-    out.append(kStartMarker);
-    out.append(static_cast<char>(kCtlFrameBit | (kind << kKindShift) | (frame.seq << kSeqShift) |
-                                 ((length >> 8) & 0x01)));
-    out.append(static_cast<char>(length & 0xFF));
-    if (tagSize(frame.kind) == 1) {
-        out.append(static_cast<char>(frame.tag));
-    } else if (tagSize(frame.kind) == 4) {
-        char tag[4];
-        qToBigEndian(frame.tag, tag);
-        out.append(tag, 4);
+    out.reserve(2 + 1 + 4 + length + 2);
+    out.append(static_cast<char>(kFirstMarker + kind));
+    out.append(static_cast<char>(ctl));
+    if (!shortLength)
+        out.append(static_cast<char>(length & 0xFF));
+    if (!inlineTag) {
+        if (tagBytes(frame.kind) == 1) {
+            out.append(static_cast<char>(frame.tag));
+        } else {
+            char tag[4];
+            qToBigEndian(frame.tag, tag);
+            out.append(tag, 4);
+        }
     }
     out.append(frame.payload);
-    const quint16 crc = crc16(out.constData() + 1, out.size() - 1);
+    const quint16 crc = crc16(out);
     out.append(static_cast<char>(crc >> 8));
     out.append(static_cast<char>(crc & 0xFF));
     return out;
@@ -123,6 +135,15 @@ void FrameDecoder::reset()
 {
     m_state = State::Idle;
     m_buffer.clear();
+    m_headerSize = 0;
+    m_frameSize = 0;
+}
+
+void FrameDecoder::startFrame(char marker)
+{
+    m_state = State::Frame;
+    m_buffer = QByteArray(1, marker);
+    m_headerSize = 0;
     m_frameSize = 0;
 }
 
@@ -133,6 +154,7 @@ void FrameDecoder::damaged(Damage damage, QList<Event>& events)
     event.damage = damage;
     events.append(event);
     m_buffer.clear();
+    m_headerSize = 0;
     m_frameSize = 0;
     // After a truncation the line is already quiet; otherwise the rest of the damaged frame (or of
     // the noise) may still be arriving and is dropped up to the next start marker.
@@ -147,17 +169,12 @@ void FrameDecoder::feedByte(char byte, QList<Event>& events)
         frameByte(byte, events);
         return;
     case State::Discard:
-        if (byte == kStartMarker) {
-            m_state = State::Frame;
-            m_buffer.clear();
-            m_frameSize = 0;
-        }
+        if (isStartMarker(byte))
+            startFrame(byte);
         return;
     case State::Idle:
-        if (byte == kStartMarker) {
-            m_state = State::Frame;
-            m_buffer.clear();
-            m_frameSize = 0;
+        if (isStartMarker(byte)) {
+            startFrame(byte);
         } else if (byte == kLineFeed) {
             Event event;
             event.type = Event::Type::RawLine;
@@ -177,10 +194,10 @@ void FrameDecoder::feedByte(char byte, QList<Event>& events)
             events.append(event);
             m_buffer.clear();
             m_state = State::Idle;
-        } else if (byte == kStartMarker) {
+        } else if (isStartMarker(byte)) {
             // A frame cuts off an unfinished line: the line was noise.
             damaged(Damage::Junk, events);
-            m_state = State::Frame;
+            startFrame(byte);
         } else if (!isLineByte(b) || m_buffer.size() >= kMaxRawLine) {
             damaged(Damage::Junk, events);
         } else {
@@ -193,24 +210,34 @@ void FrameDecoder::feedByte(char byte, QList<Event>& events)
 void FrameDecoder::frameByte(char byte, QList<Event>& events)
 {
     m_buffer.append(byte);
-    if (m_buffer.size() == 1) {
+    const auto kind = static_cast<FrameKind>(byteOf(m_buffer.at(0)) - kFirstMarker);
+    if (m_buffer.size() == 2) {
         const quint8 ctl = byteOf(byte);
-        if (!(ctl & kCtlFrameBit) || ((ctl >> kKindShift) & 0x07) > kLastKind)
+        const bool tagFollows = (ctl & kTagInline) == kTagInline;
+        if (!(ctl & kCtlFrameBit) || (!hasTag(kind) && (ctl & kTagInline) != 0) ||
+            (kind == FrameKind::Nak && (ctl & (kCtlShortLength | kCtlLengthBit)) != kCtlShortLength)) {
             damaged(Damage::BadHeader, events);
+            // A stray marker byte just before a real frame must not swallow that frame's marker.
+            if (isStartMarker(byte))
+                startFrame(byte);
+            return;
+        }
+        m_headerSize = 2 + ((ctl & kCtlShortLength) ? 0 : 1) + (tagFollows ? tagBytes(kind) : 0);
+        if (ctl & kCtlShortLength)
+            m_frameSize = m_headerSize + ((ctl & kCtlLengthBit) ? kShortBlock : 0) + 2;
         return;
     }
-    if (m_buffer.size() == 2) {
-        const quint8 ctl = byteOf(m_buffer.at(0));
-        const auto kind = static_cast<FrameKind>((ctl >> kKindShift) & 0x07);
-        const int length = ((ctl & 0x01) << 8) | byteOf(byte);
-        if (length > kMaxPayload || (kind == FrameKind::Nak && length != 0)) {
+    if (m_buffer.size() == 3 && m_frameSize == 0) {
+        const quint8 ctl = byteOf(m_buffer.at(1));
+        const int length = ((ctl & kCtlLengthBit) ? 0x100 : 0) | byteOf(byte);
+        if (length > kMaxPayload) {
             damaged(Damage::BadHeader, events);
             return;
         }
-        m_frameSize = 2 + tagSize(kind) + length + 2;
+        m_frameSize = m_headerSize + length + 2;
         return;
     }
-    if (m_buffer.size() < m_frameSize)
+    if (m_frameSize == 0 || m_buffer.size() < m_frameSize)
         return;
 
     const qsizetype body = m_buffer.size() - 2;
@@ -220,19 +247,22 @@ void FrameDecoder::frameByte(char byte, QList<Event>& events)
         damaged(Damage::BadCrc, events);
         return;
     }
-    const quint8 ctl = byteOf(m_buffer.at(0));
+    const quint8 ctl = byteOf(m_buffer.at(1));
     Event event;
     event.type = Event::Type::Frame;
-    event.frame.kind = static_cast<FrameKind>((ctl >> kKindShift) & 0x07);
-    event.frame.seq = static_cast<quint8>((ctl >> kSeqShift) & 0x07);
-    const int tagBytes = tagSize(event.frame.kind);
-    if (tagBytes == 1)
-        event.frame.tag = byteOf(m_buffer.at(2));
-    else if (tagBytes == 4)
-        event.frame.tag = qFromBigEndian<qint32>(m_buffer.constData() + 2);
-    event.frame.payload = m_buffer.mid(2 + tagBytes, body - 2 - tagBytes);
+    event.frame.kind = kind;
+    event.frame.seq = static_cast<quint8>((ctl >> kSeqShift) & 0x03);
+    if ((ctl & kTagInline) != kTagInline) {
+        event.frame.tag = ctl & kTagInline;
+    } else if (tagBytes(kind) == 1) {
+        event.frame.tag = byteOf(m_buffer.at(m_headerSize - 1));
+    } else {
+        event.frame.tag = qFromBigEndian<qint32>(m_buffer.constData() + m_headerSize - 4);
+    }
+    event.frame.payload = m_buffer.mid(m_headerSize, body - m_headerSize);
     events.append(event);
     m_buffer.clear();
+    m_headerSize = 0;
     m_frameSize = 0;
     m_state = State::Idle;
 }

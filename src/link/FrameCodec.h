@@ -8,17 +8,22 @@
 // The wire format of the instrument link, shared by the program (PexLink) and the virtual
 // instrument (LinkServer). docs/link-protocol.md describes it byte by byte.
 //
-//   SOH  CTL  LEN  [TAG]  PAYLOAD  CRC-HI CRC-LO
+//   MARK  CTL  [LEN]  [TAG]  PAYLOAD  CRC-HI CRC-LO
 //
-//   SOH      0x01, the start marker. A text line never contains it, so raw lines can share the wire.
-//   CTL      1 k k k s s s h : bit 7 always set (a frame never looks like the start of a text line),
-//            kind (3 bits), sequence number (3 bits), bit 8 of the payload length.
-//   LEN      the low 8 bits of the payload length (0 .. kMaxPayload).
-//   TAG      Data and Block: the block type, 1 byte. Reply: the result code, 4 bytes big-endian
-//            signed. Command and Nak: absent.
-//   CRC      CRC-16/CCITT-FALSE of CTL .. PAYLOAD, most significant byte first.
+//   MARK  the start marker, 0x01 + kind (0x01 .. 0x05). Text lines never contain these bytes, so raw
+//         lines share the wire, and the decoder resynchronises on the next of them after damage.
+//   CTL   1 s s e h t t t
+//         bit 7   always set, so a frame that lost its marker never looks like a text line
+//         s       sequence number (0 .. 3); an answer carries the number of its request
+//         e       no LEN byte: the payload is empty (h = 0) or exactly 256 bytes (h = 1)
+//         h       bit 8 of the payload length (e = 0), or the 256-byte case (e = 1)
+//         t       the tag (block type, result code) 0 .. 6 itself; 7: TAG bytes follow
+//   LEN   low 8 bits of the payload length, up to kMaxPayload (absent when e = 1)
+//   TAG   Data, Block: the block type, 1 byte. Reply: the result code, 4 bytes big-endian signed.
+//   CRC   CRC-16/CCITT-FALSE of MARK .. PAYLOAD, most significant byte first.
 //
-// A 256-byte block thus costs 6 bytes of framing and its acknowledgement (an empty Block) 6 more.
+// The common frames are short: a 256-byte file block costs 4 bytes of framing, its acknowledgement
+// (an empty Block of type 0) 4 bytes in all, as does the request for the next block of an answer.
 // Raw lines travel unframed: printable text ending in a line feed (0x0A).
 
 namespace orvalt::link {
@@ -35,7 +40,7 @@ enum class FrameKind : quint8
 struct Frame
 {
     FrameKind kind = FrameKind::Command;
-    quint8 seq = 0; // 0 .. kSeqModulo - 1; an answer carries the sequence number of its request
+    quint8 seq = 0; // 0 .. kSeqModulo - 1
     qint32 tag = 0; // block type (Data, Block) or result code (Reply)
     QByteArray payload;
 
@@ -46,21 +51,23 @@ struct Frame
     bool operator!=(const Frame& other) const { return !(*this == other); }
 };
 
-constexpr char kStartMarker = 0x01;
+constexpr char kFirstMarker = 0x01; // Command; 0x01 + kind for the others
 constexpr char kLineFeed = 0x0A;
 constexpr int kMaxPayload = 511; // bounded by the 9 length bits
 constexpr int kMaxRawLine = 511; // longer runs of text without a line feed are noise
-constexpr int kSeqModulo = 8;
+constexpr int kSeqModulo = 4;
 constexpr int kDefaultGapMs = 20; // silence that ends an unfinished frame
+
+inline bool isStartMarker(char byte)
+{
+    return byte >= kFirstMarker && byte <= kFirstMarker + static_cast<char>(FrameKind::Nak);
+}
 
 quint16 crc16(const char* data, qsizetype size);
 inline quint16 crc16(const QByteArray& bytes)
 {
     return crc16(bytes.constData(), bytes.size());
 }
-
-// Bytes of TAG for a kind.
-int tagSize(FrameKind kind);
 
 // The frame on the wire, or an empty array when it cannot be framed (payload longer than
 // kMaxPayload, block type outside 0 .. 255, sequence number out of range, a Nak with a payload).
@@ -112,10 +119,12 @@ private:
     void feedByte(char byte, QList<Event>& events);
     void frameByte(char byte, QList<Event>& events);
     void damaged(Damage damage, QList<Event>& events);
+    void startFrame(char marker);
 
     State m_state = State::Idle;
-    QByteArray m_buffer;       // frame bytes after SOH, or the text line so far
-    qsizetype m_frameSize = 0; // bytes of the frame after SOH, known once CTL and LEN are in
+    QByteArray m_buffer;        // the frame so far (from its marker), or the text line so far
+    qsizetype m_headerSize = 0; // MARK, CTL, LEN and TAG, known once CTL is in
+    qsizetype m_frameSize = 0;  // the whole frame, known once the header is in
 };
 
 QString damageText(FrameDecoder::Damage damage);

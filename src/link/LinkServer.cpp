@@ -39,6 +39,9 @@ void LinkServer::process(const QList<FrameDecoder::Event>& events)
         switch (event.type) {
         case FrameDecoder::Event::Type::RawLine:
             ++m_rawLines;
+            // A raw line switches the instrument's mode, between sessions of requests: a request
+            // after it is new even if it looks like the last one before it.
+            m_lastRequest.reset();
             m_handler.handleRawLine(event.line);
             break;
         case FrameDecoder::Event::Type::Damaged:

@@ -229,8 +229,12 @@ qint32 PexLink::PexSendString(qint32& length, const char* first)
     if (length < 0 || length > kMaxRawLine + 1 || (length > 0 && !first))
         return fail(Failure::BadArgument, QStringLiteral("line of %1 bytes").arg(length));
     const QByteArray line(first, length);
-    if (line.contains(kStartMarker))
-        return fail(Failure::BadArgument, QStringLiteral("a raw line cannot hold byte 0x01"));
+    for (char byte : line) {
+        if (isStartMarker(byte)) {
+            return fail(Failure::BadArgument, QStringLiteral("a raw line cannot hold the control byte 0x%1")
+                                                  .arg(static_cast<int>(byte), 2, 16, QLatin1Char('0')));
+        }
+    }
     if (!m_transport->write(line))
         return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
                     m_transport->errorString());

@@ -74,25 +74,40 @@ private slots:
     }
 
     // Byte-exact frames, with the CRC from the independent implementation.
+    void exactBytes_data()
+    {
+        QTest::addColumn<Frame>("frame");
+        QTest::addColumn<QByteArray>("header"); // the frame up to its CRC, in hex
+        QTest::newRow("command") << makeFrame(FrameKind::Command, 3, 0, "STS?")
+                                 << QByteArray("01e0045354533f");
+        QTest::newRow("acknowledgement") << makeFrame(FrameKind::Block, 1, 0, {}) << QByteArray("04b0");
+        QTest::newRow("next block request") << makeFrame(FrameKind::Data, 2, 4, {}) << QByteArray("02d4");
+        QTest::newRow("nak") << makeFrame(FrameKind::Nak, 0, 0, {}) << QByteArray("0590");
+        QTest::newRow("reply 160") << makeFrame(FrameKind::Reply, 0, 160, "NG")
+                                   << QByteArray("038702000000a04e47");
+        QTest::newRow("reply 0") << makeFrame(FrameKind::Reply, 2, 0, {}) << QByteArray("03d0");
+        QTest::newRow("last block") << makeFrame(FrameKind::Block, 0, 7, "AB") << QByteArray("0487020741 42");
+    }
     void exactBytes()
     {
-        const QByteArray cmd = encodeFrame(makeFrame(FrameKind::Command, 3, 0, "STS?"));
-        QByteArray expected = QByteArray::fromHex("0186045354533f");
-        const quint16 c = slowCrc(expected.mid(1));
+        QFETCH(Frame, frame);
+        QFETCH(QByteArray, header);
+        QByteArray expected = QByteArray::fromHex(header.replace(' ', ""));
+        const quint16 c = slowCrc(expected);
         expected.append(static_cast<char>(c >> 8)).append(static_cast<char>(c & 0xFF));
-        QCOMPARE(cmd.toHex(' '), expected.toHex(' '));
+        QCOMPARE(encodeFrame(frame).toHex(' '), expected.toHex(' '));
+    }
 
-        const QByteArray ack = encodeFrame(makeFrame(FrameKind::Block, 5, 0, {}));
-        QCOMPARE(ack.size(), 6);
-        QCOMPARE(ack.left(4).toHex(), QByteArray("01ba0000"));
-
+    void fullBlockCostsFourBytes()
+    {
         const QByteArray block = encodeFrame(makeFrame(FrameKind::Data, 1, 1, pattern(256)));
-        QCOMPARE(block.size(), 256 + 6);
-        QCOMPARE(block.left(4).toHex(), QByteArray("01930001")); // length bit 8 set in CTL
-
-        const QByteArray reply = encodeFrame(makeFrame(FrameKind::Reply, 0, 160, "NG"));
-        QCOMPARE(reply.left(7).toHex(), QByteArray("01a002000000a0"));
-        QCOMPARE(encodeFrame(makeFrame(FrameKind::Nak, 0, 0, {})).size(), 5);
+        QCOMPARE(block.size(), 256 + 4);
+        QCOMPARE(block.left(2).toHex(), QByteArray("02b9")); // short length, 256, type 1 inline
+        const QByteArray answer = encodeFrame(makeFrame(FrameKind::Block, 1, 0, pattern(256)));
+        QCOMPARE(answer.size(), 256 + 4);
+        // Other lengths and large types take the LEN and TAG bytes.
+        QCOMPARE(encodeFrame(makeFrame(FrameKind::Data, 0, 0, pattern(255))).size(), 255 + 5);
+        QCOMPARE(encodeFrame(makeFrame(FrameKind::Block, 0, 9, pattern(257))).size(), 257 + 6);
     }
 
     void refusedByEncoder()
@@ -101,7 +116,8 @@ private slots:
         QVERIFY(!encodeFrame(makeFrame(FrameKind::Data, 0, 0, QByteArray(kMaxPayload, 'x'))).isEmpty());
         QVERIFY(encodeFrame(makeFrame(FrameKind::Data, 0, 256, {})).isEmpty());
         QVERIFY(encodeFrame(makeFrame(FrameKind::Block, 0, -1, {})).isEmpty());
-        QVERIFY(encodeFrame(makeFrame(FrameKind::Command, 8, 0, {})).isEmpty());
+        QVERIFY(encodeFrame(makeFrame(FrameKind::Command, kSeqModulo, 0, {})).isEmpty());
+        QVERIFY(encodeFrame(makeFrame(FrameKind::Command, 0, 5, {})).isEmpty());
         QVERIFY(encodeFrame(makeFrame(FrameKind::Nak, 0, 0, "x")).isEmpty());
     }
 
@@ -109,12 +125,13 @@ private slots:
     {
         QTest::addColumn<Frame>("frame");
         for (int size : {0, 1, 255, 256, 257, 301, kMaxPayload}) {
-            QTest::addRow("data %d", size) << makeFrame(FrameKind::Data, quint8(size % 8), 1, pattern(size));
-            QTest::addRow("block %d", size) << makeFrame(FrameKind::Block, 7, 7, pattern(size));
+            QTest::addRow("data %d", size)
+                << makeFrame(FrameKind::Data, quint8(size % kSeqModulo), 1, pattern(size));
+            QTest::addRow("block %d", size) << makeFrame(FrameKind::Block, 3, 7, pattern(size));
         }
         QTest::addRow("command") << makeFrame(FrameKind::Command, 2, 0, "FWT 0,/DATA/A.DAT,");
-        QTest::addRow("reply negative") << makeFrame(FrameKind::Reply, 4, -123456, "ERR");
-        QTest::addRow("reply big code") << makeFrame(FrameKind::Reply, 6, 0x7FFFFFFF, {});
+        QTest::addRow("reply negative") << makeFrame(FrameKind::Reply, 1, -123456, "ERR");
+        QTest::addRow("reply big code") << makeFrame(FrameKind::Reply, 2, 0x7FFFFFFF, {});
         QTest::addRow("nak") << makeFrame(FrameKind::Nak, 0, 0, {});
     }
     void roundTrip()
@@ -141,9 +158,13 @@ private slots:
         QTest::addColumn<quint8>("mask");
         const Frame block = makeFrame(FrameKind::Data, 3, 0, pattern(40));
         const Frame reply = makeFrame(FrameKind::Reply, 1, 60, "BUSY");
-        for (quint8 mask : {quint8(0x01), quint8(0x80), quint8(0xFF)}) {
+        const Frame full = makeFrame(FrameKind::Data, 2, 1, pattern(256));
+        const Frame ack = makeFrame(FrameKind::Block, 1, 0, {});
+        for (quint8 mask : {quint8(0x01), quint8(0x08), quint8(0x10), quint8(0x80), quint8(0xFF)}) {
             QTest::addRow("block mask %02x", mask) << block << mask;
             QTest::addRow("reply mask %02x", mask) << reply << mask;
+            QTest::addRow("full block mask %02x", mask) << full << mask;
+            QTest::addRow("acknowledgement mask %02x", mask) << ack << mask;
         }
     }
     void everyByteFlipped()
@@ -151,7 +172,7 @@ private slots:
         QFETCH(Frame, frame);
         QFETCH(quint8, mask);
         const QByteArray wire = encodeFrame(frame);
-        const Frame next = makeFrame(FrameKind::Command, 5, 0, "DUMMY");
+        const Frame next = makeFrame(FrameKind::Command, 2, 0, "DUMMY");
         for (int i = 0; i < wire.size(); ++i) {
             QByteArray bad = wire;
             bad[i] = static_cast<char>(static_cast<quint8>(bad.at(i)) ^ mask);
@@ -191,16 +212,23 @@ private slots:
         QVERIFY(!decoder.needsIdle());
     }
 
-    void lengthAboveMaximumRejectedAtOnce()
+    // A header that cannot be right is refused as soon as its byte arrives, not after a length
+    // worth of bytes or a time-out.
+    void badHeaderRejectedAtOnce_data()
     {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("nak with a length") << QByteArray::fromHex("0580");
+        QTest::newRow("nak claiming 256 bytes") << QByteArray::fromHex("0598");
+        QTest::newRow("control byte without bit 7") << QByteArray::fromHex("0210");
+        QTest::newRow("command with a tag") << QByteArray::fromHex("0181");
+    }
+    void badHeaderRejectedAtOnce()
+    {
+        QFETCH(QByteArray, bytes);
         FrameDecoder decoder;
-        // CTL with length bit 8 set, LEN 0xFF: 511 is legal for data, so use a Nak with a length.
-        auto events = decoder.feed(QByteArray::fromHex("01c001"));
+        const auto events = decoder.feed(bytes);
         QCOMPARE(damageCount(events), 1);
         QCOMPARE(events.first().damage, FrameDecoder::Damage::BadHeader);
-        // Kind 5 does not exist.
-        FrameDecoder second;
-        QCOMPARE(second.feed(QByteArray::fromHex("01d0")).first().damage, FrameDecoder::Damage::BadHeader);
     }
 
     void garbageBeforeFrame_data()
@@ -209,17 +237,21 @@ private slots:
         QTest::addRow("binary") << QByteArray::fromHex("ff00fe8081");
         QTest::addRow("text without line feed") << QByteArray("abc def");
         QTest::addRow("stray start marker") << QByteArray::fromHex("01");
+        QTest::addRow("every marker") << QByteArray::fromHex("0102030405");
         QTest::addRow("start marker and bad header") << QByteArray::fromHex("01ff05");
+        QTest::addRow("start marker alone") << QByteArray::fromHex("03");
     }
     void garbageBeforeFrame()
     {
         QFETCH(QByteArray, garbage);
         const Frame frame = makeFrame(FrameKind::Command, 1, 0, "MED 0");
-        FrameDecoder decoder;
-        QList<FrameDecoder::Event> events = decoder.feed(garbage);
-        events += decoder.lineIdle();
-        events += decoder.feed(encodeFrame(frame));
+        FrameDecoder quiet; // the line went quiet after the garbage
+        QList<FrameDecoder::Event> events = quiet.feed(garbage);
+        events += quiet.lineIdle();
+        events += quiet.feed(encodeFrame(frame));
         QCOMPARE(framesOf(events), QList<Frame>{frame});
+        FrameDecoder direct; // the frame follows at once
+        QCOMPARE(framesOf(direct.feed(garbage + encodeFrame(frame))), QList<Frame>{frame});
     }
 
     void rawLinesAmongFrames()
@@ -240,7 +272,7 @@ private slots:
     void lineWithControlByteIsNoise()
     {
         FrameDecoder decoder;
-        const auto events = decoder.feed(QByteArray("UTIL\x02ITY\n"));
+        const auto events = decoder.feed(QByteArray("UTIL\x07ITY\n"));
         QCOMPARE(damageCount(events), 1);
         for (const auto& e : events)
             QVERIFY(e.type != FrameDecoder::Event::Type::RawLine);

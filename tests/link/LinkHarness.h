@@ -95,9 +95,8 @@ struct LinkHarness
 };
 
 // Wire sizes of frames, for aiming a fault at one of them.
-constexpr int kCommandOverhead = 5; // SOH CTL LEN ... CRC CRC
-constexpr int kDataOverhead = 6;    // plus the block type
-constexpr int kReplyOverhead = 9;   // plus the 4-byte result code
-constexpr int kBlockOverhead = 6;
+constexpr int kFullBlockFrame = 256 + 4; // a 256-byte block of type 0 .. 6
+constexpr int kEmptyBlockFrame = 4;      // an acknowledgement, a request for the next block
+constexpr int kCommandOverhead = 5;      // MARK CTL LEN ... CRC CRC
 
 } // namespace orvalt::test

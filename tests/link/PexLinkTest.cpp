@@ -187,7 +187,7 @@ private slots:
     {
         QTest::addColumn<int>("offset");
         QTest::addColumn<bool>("lost");
-        const int size = 256 + kDataOverhead;
+        const int size = kFullBlockFrame;
         for (int offset : {0, 1, 2, 3, 4, 100, size - 2, size - 1}) {
             QTest::addRow("flip %d", offset) << offset << false;
             QTest::addRow("lose %d", offset) << offset << true;
@@ -217,7 +217,7 @@ private slots:
     {
         QTest::addColumn<int>("offset");
         QTest::addColumn<bool>("lost");
-        const int size = 256 + kBlockOverhead;
+        const int size = kFullBlockFrame;
         for (int offset : {0, 1, 2, 3, 100, size - 2, size - 1}) {
             QTest::addRow("flip %d", offset) << offset << false;
             QTest::addRow("lose %d", offset) << offset << true;
@@ -398,12 +398,12 @@ private slots:
             }
             return a;
         };
-        const int frame = 256 + kDataOverhead;
+        const int frame = kFullBlockFrame;
         for (int i = 0; i < 40; i += 5)
             h.hostEnd->flipByteAt(static_cast<qint64>(i) * frame + 7 + i, 0x20);
-        const int answer = 256 + kBlockOverhead;
+        const int answer = kFullBlockFrame;
         for (int i = 42; i < 80; i += 5)
-            h.instrumentEnd->dropByteAt(40 * kBlockOverhead + static_cast<qint64>(i - 40) * answer + i);
+            h.instrumentEnd->dropByteAt(40 * kEmptyBlockFrame + static_cast<qint64>(i - 40) * answer + i);
         h.start();
         QByteArray sent;
         for (int i = 0; i < 40; ++i) {
