@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+namespace orvalt {
+
+struct ProgramContext;
+
+// Results of the sender and the receiver beyond those of the instrument (0, 20, 60, 100, 160) and of
+// the link (above 900). The negative ones below -1 are failures on the host's side; they come with
+// a text for the user that names the host file.
+namespace TransferResult {
+constexpr qint32 Done = 0;
+constexpr qint32 NotReceived = -1;      // receiver: an answer block missing, refused (kind 9) or malformed
+constexpr qint32 HostReadFailed = -2;   // sender: the host file cannot be opened or read
+constexpr qint32 HostFileTooLarge = -3; // sender: 2^31 bytes or more, beyond the length header's reach
+constexpr qint32 HostWriteFailed = -4;  // receiver: the host file cannot be created, written or put in place
+constexpr qint32 PathNotSendable = -5;  // a command would not fit its block or carry a non-Latin-1 name
+
+// True for the results that come with a host-side text (hostFailure below).
+inline bool isHostFailure(qint32 result)
+{
+    return result <= HostReadFailed && result >= PathNotSendable;
+}
+} // namespace TransferResult
+
+// Writes one host file to the instrument. hostPath is a HostFs host path; remotePath a remote path
+// (M:\DATA\A.DAT). On the line: "FWT code,/DATA/A.DAT," (kind 0), the length as 4 bytes big-endian
+// (kind 0), ceil(L / 256) blocks of 256 bytes, the last of kind 1 (one empty block for an empty
+// file), each acknowledged before the next goes, then the command "DUMMY", whose result tells how
+// the instrument stored the file. Returns 0 at once, touching nothing, when StopRequested is set.
+// Otherwise the "DUMMY" result when above 0, else the status of the last link call; or one of the
+// host results above, with hostFailure (when given) set to a text for the user. A host file that
+// cannot be opened, is too large, or whose path cannot be sent is refused before anything goes out.
+qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& remotePath,
+                   QString* hostFailure = nullptr);
+
+// Reads one instrument file into a host file. Sends "CDR " with the file's folder, then "FRD? name"
+// (kind 3) and asks for each further block (kind 4) until the instrument's last block (kind 7). The
+// instrument's current medium must already be the file's. The data go into a temporary file beside
+// the target, which takes the target's place only once the last block has arrived: any failure
+// leaves an existing host file as it was and no partial file behind. Returns 0 when the file was
+// received and stored (or at once, touching nothing, when StopRequested is set); the result of a
+// "CDR " that failed (nothing is asked for then); the status of a request the link could not send; -1 when an
+// answer was not received, refused or malformed; or HostWriteFailed / PathNotSendable with hostFailure set. A
+// host write that fails midway still reads the instrument's answer to its end, so the instrument is left
+// ready for the next command.
+qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
+                      QString* hostFailure = nullptr);
+
+} // namespace orvalt

@@ -1,0 +1,97 @@
+#include "transfer/OneFileCopy.h"
+
+#include "link/CommandExchange.h"
+#include "panes/HostFs.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+#include "transfer/FileTransfer.h"
+
+namespace orvalt {
+
+namespace {
+
+const QLatin1String kHost("0");
+
+bool isHost(const QString& devId)
+{
+    return devId == kHost;
+}
+
+// The wire form of a remote path: without its medium prefix, "/" for "\".
+QString wirePath(const QString& remotePath)
+{
+    return SlashPath(remotePath.mid(2));
+}
+
+} // namespace
+
+bool ActivePaneIsHost(const ProgramContext& ctx)
+{
+    const AppState& st = ctx.state;
+    return (isHost(st.LDevID) && st.LActive) || (isHost(st.RDevID) && st.RActive);
+}
+
+void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure)
+{
+    switch (result) {
+    case TransferResult::Done:
+        return;
+    case 160:
+        ctx.dialogs.notice(ResourceTexts::text(8303));
+        return;
+    case 60:
+        ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
+        return;
+    case 20:
+        ctx.dialogs.plain(QStringLiteral("Command Format (DEVICE BUSY)"));
+        return;
+    default:
+        break;
+    }
+    if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty())
+        ctx.dialogs.notice(hostFailure);
+    else
+        ctx.dialogs.plain(QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result));
+}
+
+void CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
+                 bool changedName)
+{
+    AppState& st = ctx.state;
+    if (st.StopRequested)
+        return;
+    ctx.dialogs.setBusyPointer(true);
+
+    if (isHost(st.LDevID) && isHost(st.RDevID)) {
+        // A refused host copy would otherwise pass unseen: the copy goes on with its next row.
+        const HostFsResult copied = ctx.hostFs.copyFile(sourcePath, destFolder, overwrite);
+        if (!copied.ok())
+            ctx.dialogs.notice(copied.text);
+        return;
+    }
+
+    if (!isHost(st.LDevID) && !isHost(st.RDevID)) {
+        const QString command = QStringLiteral("CPY ") + MediumCode(sourcePath) + QLatin1Char(',') +
+                                wirePath(sourcePath) + QLatin1Char(',') + MediumCode(destFolder) +
+                                QLatin1Char(',') + wirePath(destFolder) + NameOfPath(sourcePath);
+        const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, command);
+        if (result != 0)
+            ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
+        return;
+    }
+
+    QString hostFailure;
+    qint32 result = 0;
+    if (ActivePaneIsHost(ctx)) {
+        const QString name = changedName ? st.WarnName : NameOfPath(sourcePath);
+        result = RmtSendFile(ctx, sourcePath, destFolder + name, &hostFailure);
+    } else {
+        result = RmtReceiveFile(ctx, sourcePath, destFolder + NameOfPath(sourcePath), &hostFailure);
+    }
+    ShowTransferResult(ctx, result, hostFailure);
+}
+
+} // namespace orvalt

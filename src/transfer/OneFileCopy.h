@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace orvalt {
+
+struct ProgramContext;
+
+// Copies one file from the source pane into the destination folder (a pane path ending with "\")
+// of the other pane, the way the two panes' kinds call for: the host's own copy when both show the
+// host, "CPY " when both show the instrument, else the sender or the receiver, the active pane's
+// side being the source. overwrite goes to the host copy only; changedName says the name check
+// gave the file a new name (held in WarnName), under which it is sent to the instrument. Every
+// failure is shown here. Does nothing while StopRequested is set.
+void CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
+                 bool changedName);
+
+// The message for a result of RmtSendFile or RmtReceiveFile: none for 0; text 8303 for 160;
+// "DEVICE BUSY" for 60; "Command Format (DEVICE BUSY)" for 20; hostFailure for the host-side
+// results; "Send or Rec Error (DEVICE BUSY) " and the number for any other.
+void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure);
+
+// Whether the pane that is worked on (the active one) shows the host computer.
+bool ActivePaneIsHost(const ProgramContext& ctx);
+
+} // namespace orvalt

@@ -1,0 +1,142 @@
+#include "link/CommandExchange.h"
+#include "link/PexLink.h"
+#include "panes/HostFs.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/ProgramContext.h"
+#include "transfer/FileTransfer.h"
+#include "transfer/TransferTexts.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtEndian>
+#include <array>
+
+namespace orvalt {
+
+namespace {
+
+constexpr qint32 kBlockSize = 256;
+constexpr qint32 kKindCommand = 3;
+constexpr qint32 kKindNext = 4;
+constexpr qint32 kKindLast = 7;
+constexpr qint32 kKindRefused = 9;
+constexpr qint32 kLengthPrefix = 4;
+
+qint32 refuse(qint32 result, const QString& text, QString* hostFailure)
+{
+    if (hostFailure)
+        *hostFailure = text;
+    return result;
+}
+
+} // namespace
+
+qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
+                      QString* hostFailure)
+{
+    if (ctx.state.StopRequested)
+        return TransferResult::Done;
+
+    // Both commands are checked before either goes: a folder change that could not be sent would
+    // leave "FRD?" reading a file of the same name in whatever folder is current.
+    const QString folderCommand = QStringLiteral("CDR ") + SlashPath(FolderOfPath(remotePath).mid(2));
+    std::array<char, kBlockSize> buffer{};
+    QString error;
+    QByteArray wire;
+    const qint32 requestLength = StrToBytes(buffer, QStringLiteral("FRD? ") + NameOfPath(remotePath), &error);
+    if (requestLength < 0 || !toWireText(folderCommand, wire, &error))
+        return refuse(TransferResult::PathNotSendable, TransferTexts::pathNotSendable(remotePath, error),
+                      hostFailure);
+
+    // The file arrives in a temporary file beside the target, which replaces the target only when
+    // the last block is in: a failed transfer never costs the user the file that was there.
+    const QString native = HostFs::nativePath(hostPath);
+    const QString shown = TransferTexts::hostFileName(hostPath, native);
+    QSaveFile out(native);
+    if (native.isEmpty() || QFileInfo(native).isDir() || !out.open(QIODevice::WriteOnly)) {
+        const QString why = native.isEmpty()            ? QStringLiteral("not a valid path")
+                            : QFileInfo(native).isDir() ? QStringLiteral("a folder of that name exists")
+                                                        : out.errorString();
+        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, why), hostFailure);
+    }
+
+    // Without the folder change, "FRD?" would read a file of the same name from whatever folder is
+    // current: a refused or busy "CDR " ends the transfer with its own result, nothing asked for.
+    const qint32 folderResult = SendCmd(ctx.state, ctx.link, ctx.dialogs, folderCommand);
+    if (folderResult != 0)
+        return folderResult;
+
+    const QString progressName = NameOfPath(remotePath);
+    qint32 result = TransferResult::Done;
+    bool first = true;
+    bool writeFailed = false;
+    qint64 announced = 0;
+    qint64 done = 0;
+    for (;;) {
+        // Only the first request names the file; every later one asks for the next block, even
+        // after a block without data, so a file is never asked for (and appended) twice.
+        qint32 kind = first ? kKindCommand : kKindNext;
+        qint32 length = first ? requestLength : 0;
+        const qint32 sent = ctx.link.PexSendData(kind, length, buffer.data());
+        if (sent != 0) {
+            result = sent;
+            break;
+        }
+        ctx.dialogs.yield();
+        qint32 answerKind = 0;
+        qint32 answerLength = 0;
+        if (ctx.link.PexReceiveData(answerKind, answerLength, buffer.data(), kBlockSize) != 0 ||
+            answerKind == kKindRefused || answerLength < 0 || answerLength > kBlockSize) {
+            result = TransferResult::NotReceived;
+            break;
+        }
+        const char* data = buffer.data();
+        qint32 count = answerLength;
+        if (first) {
+            if (count < kLengthPrefix) {
+                result = TransferResult::NotReceived;
+                break;
+            }
+            announced = qFromBigEndian<quint32>(data);
+            data += kLengthPrefix;
+            count -= kLengthPrefix;
+            first = false;
+        }
+        done += count;
+        // More data than announced is an answer gone wrong; stopping here also bounds what an
+        // instrument that never sends its last block can make us write.
+        if (done > announced) {
+            result = TransferResult::NotReceived;
+            break;
+        }
+        if (count > 0 && !writeFailed && out.write(data, count) != count) {
+            // Keep asking for the rest all the same: the instrument expects its answer read to the
+            // end, and the failure is reported once the exchange is over.
+            writeFailed = true;
+            error = out.errorString();
+        }
+        ctx.dialogs.transferProgress(progressName, done, announced);
+        if (answerKind == kKindLast) {
+            if (done != announced)
+                result = TransferResult::NotReceived; // cut short: never put in place of a good file
+            break;
+        }
+        ctx.dialogs.yield();
+    }
+
+    if (result != TransferResult::Done) {
+        out.cancelWriting();
+        return result;
+    }
+    if (writeFailed || !out.commit()) {
+        if (!writeFailed)
+            error = out.errorString();
+        out.cancelWriting();
+        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, error), hostFailure);
+    }
+    return TransferResult::Done;
+}
+
+} // namespace orvalt

@@ -1,0 +1,136 @@
+#include "link/CommandExchange.h"
+#include "link/PexLink.h"
+#include "panes/HostFs.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/ProgramContext.h"
+#include "transfer/FileTransfer.h"
+#include "transfer/TransferTexts.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+#include <array>
+#include <limits>
+
+namespace orvalt {
+
+namespace {
+
+constexpr qint32 kBlockSize = 256;
+constexpr qint32 kKindMore = 0;
+constexpr qint32 kKindLast = 1;
+constexpr qint32 kKindRefused = 9;
+
+// The medium field of "FWT ": the command code of the four media that have one; any other prefix
+// goes as its own two characters, and the instrument decides what it makes of it.
+QString writeMediumCode(const QString& remotePath)
+{
+    const QString code = MediumCode(remotePath);
+    return code.isEmpty() ? remotePath.left(2) : code;
+}
+
+qint32 refuse(qint32 result, const QString& text, QString* hostFailure)
+{
+    if (hostFailure)
+        *hostFailure = text;
+    return result;
+}
+
+} // namespace
+
+qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& remotePath,
+                   QString* hostFailure)
+{
+    if (ctx.state.StopRequested)
+        return TransferResult::Done;
+
+    std::array<char, kBlockSize> block{};
+    QString error;
+    const QString commandLine = QStringLiteral("FWT ") + writeMediumCode(remotePath) + QLatin1Char(',') +
+                                SlashPath(remotePath.mid(2)) + QLatin1Char(',');
+    const qint32 commandLength = StrToBytes(block, commandLine, &error);
+    if (commandLength < 0)
+        return refuse(TransferResult::PathNotSendable, TransferTexts::pathNotSendable(remotePath, error),
+                      hostFailure);
+
+    const QString native = HostFs::nativePath(hostPath);
+    const QString shown = TransferTexts::hostFileName(hostPath, native);
+    QFile file(native);
+    if (native.isEmpty() || !QFileInfo(native).isFile() || !file.open(QIODevice::ReadOnly)) {
+        const QString why = native.isEmpty()              ? QStringLiteral("not a valid path")
+                            : !QFileInfo::exists(native)  ? QStringLiteral("no such file")
+                            : !QFileInfo(native).isFile() ? QStringLiteral("not a file")
+                                                          : file.errorString();
+        return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(shown, why), hostFailure);
+    }
+    // The length header and the counters are signed 32-bit on the instrument's side.
+    const qint64 size = file.size();
+    if (size > std::numeric_limits<qint32>::max())
+        return refuse(TransferResult::HostFileTooLarge, TransferTexts::tooLarge(shown, size), hostFailure);
+
+    const qint32 length = static_cast<qint32>(size);
+    const QString progressName = NameOfPath(remotePath);
+    std::array<char, 4> header{};
+    qToBigEndian<quint32>(static_cast<quint32>(length), header.data());
+
+    qint32 remaining = length;
+    qint64 done = 0;
+    qint32 status = 0;
+    bool readFailed = false;
+    for (int step = 0;; ++step) {
+        qint32 kind = kKindMore;
+        qint32 count = 0;
+        const char* first = block.data();
+        bool last = false;
+        if (step == 0) {
+            count = commandLength; // already in the block buffer
+        } else if (step == 1) {
+            first = header.data();
+            count = static_cast<qint32>(header.size());
+        } else {
+            const qint32 want = qMin(remaining, kBlockSize);
+            if (want > 0 && file.read(block.data(), want) != want) {
+                // The file shrank or the disk failed under us: what the header announced cannot be
+                // sent. The exchange ends here; "DUMMY" below makes the instrument drop the part.
+                error = file.error() == QFileDevice::NoError ? QStringLiteral("the file became shorter")
+                                                             : file.errorString();
+                readFailed = true;
+                break;
+            }
+            count = want;
+            if (remaining > kBlockSize) {
+                remaining -= kBlockSize;
+            } else {
+                kind = kKindLast;
+                last = true;
+            }
+        }
+
+        status = ctx.link.PexSendData(kind, count, first);
+        if (status != 0)
+            break;
+        ctx.dialogs.yield();
+        qint32 answerKind = 0;
+        qint32 answerLength = 0;
+        status = ctx.link.PexReceiveData(answerKind, answerLength, block.data(), kBlockSize);
+        if (status != 0 || answerKind == kKindRefused)
+            break;
+        if (step >= 2) {
+            done += count;
+            ctx.dialogs.transferProgress(progressName, done, length);
+        }
+        if (last)
+            break;
+        ctx.dialogs.yield();
+    }
+    file.close();
+
+    const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, QStringLiteral("DUMMY"));
+    if (readFailed)
+        return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(shown, error), hostFailure);
+    return closing > 0 ? closing : status;
+}
+
+} // namespace orvalt

@@ -1,0 +1,362 @@
+// The sender and the receiver against the virtual instrument on a pseudo-terminal, checked by what
+// the instrument recorded and by the files on both sides.
+
+#include "transfer/FileTransfer.h"
+
+#include "TransferRig.h"
+#include "link/CommandExchange.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace orvalt;
+using orvalt::test::InstrumentProcess;
+using orvalt::test::linesStarting;
+using orvalt::test::patternBytes;
+using orvalt::test::readFile;
+using orvalt::test::TransferRig;
+using orvalt::test::writeFile;
+
+namespace {
+
+QString hexOf(qint32 value)
+{
+    return QString::fromLatin1(QByteArray::number(static_cast<quint32>(value), 16).rightJustified(8, '0'));
+}
+
+} // namespace
+
+class FileTransferTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sizesBothWays_data()
+    {
+        QTest::addColumn<int>("size");
+        for (const int size : {0, 1, 255, 256, 257, 70000})
+            QTest::addRow("%d bytes", size) << size;
+    }
+
+    void sizesBothWays()
+    {
+        QFETCH(int, size);
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QVERIFY(rig.isOpen());
+        const QByteArray content = patternBytes(size);
+        QVERIFY(writeFile(rig.native(QStringLiteral("OUT.DAT")), content));
+        QDir().mkpath(instrument.mediumDir() + QStringLiteral("/DATA"));
+
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("OUT.DAT")), QStringLiteral("M:\\DATA\\A.DAT")),
+                 0);
+        QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/DATA/A.DAT")), content);
+
+        // The order on the line: command line, length, ceil(L / 256) blocks (one empty block for
+        // an empty file), the last of kind 1, then "DUMMY".
+        const QStringList sent = instrument.transcript();
+        const int blocks = qMax(1, (size + 255) / 256);
+        QCOMPARE(sent.size(), blocks + 3);
+        QCOMPARE(sent.at(0), QStringLiteral("BLK 0 18 ") +
+                                 QString::fromLatin1(QByteArray("FWT 0,/DATA/A.DAT,").left(16).toHex()));
+        QCOMPARE(sent.at(1), QStringLiteral("BLK 0 4 ") + hexOf(size));
+        for (int i = 0; i < blocks; ++i) {
+            const bool last = i == blocks - 1;
+            const int length = last ? size - 256 * (blocks - 1) : 256;
+            const QStringList fields = sent.at(2 + i).split(QLatin1Char(' '));
+            QCOMPARE(fields.at(1), last ? QStringLiteral("1") : QStringLiteral("0"));
+            QCOMPARE(fields.at(2).toInt(), length);
+        }
+        QCOMPARE(sent.constLast(), QStringLiteral("CMD DUMMY"));
+        QCOMPARE(rig.dialogs.progress.size(), blocks);
+        QCOMPARE(rig.dialogs.progress.constLast().done, qint64(size));
+        QCOMPARE(rig.dialogs.progress.constLast().total, qint64(size));
+        QCOMPARE(rig.dialogs.progress.constLast().file, QStringLiteral("A.DAT"));
+        QVERIFY(rig.dialogs.yields >= 2 * (blocks + 2));
+
+        // And back, over an older host file that it replaces.
+        QVERIFY(writeFile(rig.native(QStringLiteral("BACK.DAT")), QByteArray(100000, 'o')));
+        rig.dialogs.progress.clear();
+        QCOMPARE(
+            RmtReceiveFile(rig.ctx, QStringLiteral("M:\\DATA\\A.DAT"), rig.host(QStringLiteral("BACK.DAT"))),
+            0);
+        QCOMPARE(readFile(rig.native(QStringLiteral("BACK.DAT"))), content);
+        QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
+        const QStringList asked = instrument.transcript().mid(sent.size());
+        QCOMPARE(asked.at(0), QStringLiteral("CMD CDR /DATA/"));
+        QVERIFY(asked.at(1).startsWith(QStringLiteral("BLK 3 10 ") +
+                                       QString::fromLatin1(QByteArray("FRD? A.DAT").toHex())));
+        // The first answer holds the length and 252 bytes; each further block is asked for.
+        const int further = size <= 252 ? 0 : (size - 252 + 255) / 256;
+        QCOMPARE(asked.size(), 2 + further);
+        QCOMPARE(linesStarting(asked, QStringLiteral("BLK 4 0")).size(), further);
+        QCOMPARE(rig.dialogs.progress.constLast().done, qint64(size));
+        QCOMPARE(rig.dialogs.progress.constLast().total, qint64(size));
+    }
+
+    void rootFileAndOtherMedium()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("A.DAT")), "card"));
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("1:\\TOP.DAT")), 0);
+        QCOMPARE(readFile(instrument.mediumDir(QStringLiteral("1")) + QStringLiteral("/TOP.DAT")),
+                 QByteArray("card"));
+        QVERIFY(instrument.transcript().at(0).startsWith(
+            QStringLiteral("BLK 0 15 ") + QString::fromLatin1(QByteArray("FWT 1,/TOP.DAT,").toHex())));
+
+        QCOMPARE(SendCmd(rig.state(), rig.link(), rig.dialogs, QStringLiteral("MED 1")), 0);
+        QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("1:\\TOP.DAT"), rig.host(QStringLiteral("B.DAT"))),
+                 0);
+        QCOMPARE(readFile(rig.native(QStringLiteral("B.DAT"))), QByteArray("card"));
+        QVERIFY(instrument.transcript().contains(QStringLiteral("CMD CDR /")));
+    }
+
+    void stopRequestedTouchesNothing()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        writeFile(instrument.mediumDir() + QStringLiteral("/A.DAT"), "new");
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("A.DAT")), "old"));
+        rig.state().StopRequested = true;
+
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\B.DAT")), 0);
+        QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("M:\\A.DAT"), rig.host(QStringLiteral("A.DAT"))), 0);
+        QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("M:\\A.DAT"), rig.host(QStringLiteral("C.DAT"))), 0);
+        QVERIFY(instrument.transcript().isEmpty());
+        QVERIFY(!QFileInfo::exists(instrument.mediumDir() + QStringLiteral("/B.DAT")));
+        QCOMPARE(readFile(rig.native(QStringLiteral("A.DAT"))), QByteArray("old"));
+        QVERIFY(!QFileInfo::exists(rig.native(QStringLiteral("C.DAT"))));
+        QCOMPARE(rig.dialogs.yields, 0);
+    }
+
+    void refusedAfterLengthStillSendsDummy()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(QDir().mkpath(instrument.mediumDir() + QStringLiteral("/DATA")));
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("A.DAT")), patternBytes(1000)));
+        // Once the command line is acknowledged (the second yield), the folder goes away, so the
+        // instrument cannot open the file when the length arrives and refuses it (kind 9).
+        rig.dialogs.onYield = [&](int n) {
+            if (n == 2)
+                QDir(instrument.mediumDir() + QStringLiteral("/DATA")).removeRecursively();
+        };
+        const qint32 result =
+            RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\DATA\\A.DAT"));
+        QCOMPARE(result, 160); // from "DUMMY": the medium could not take the file
+        const QStringList sent = instrument.transcript();
+        QCOMPARE(sent.size(), 3);
+        QVERIFY(sent.at(0).startsWith(QStringLiteral("BLK 0 18 ")));
+        QCOMPARE(sent.at(1), QStringLiteral("BLK 0 4 000003e8"));
+        QCOMPARE(sent.at(2), QStringLiteral("CMD DUMMY"));
+        QVERIFY(rig.dialogs.progress.isEmpty());
+    }
+
+    void missingRemoteFileKeepsTheHostFile()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("A.DAT")), "old contents"));
+        // A file of that name in the current folder is not taken for the one in a missing folder.
+        writeFile(instrument.mediumDir() + QStringLiteral("/A.DAT"), "the wrong file");
+        QCOMPARE(
+            RmtReceiveFile(rig.ctx, QStringLiteral("M:\\NONE\\A.DAT"), rig.host(QStringLiteral("A.DAT"))),
+            20);
+        QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("M:\\B.DAT"), rig.host(QStringLiteral("B.DAT"))), -1);
+        QCOMPARE(readFile(rig.native(QStringLiteral("A.DAT"))), QByteArray("old contents"));
+        QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("A.DAT")});
+        QCOMPARE(instrument.transcript(),
+                 (QStringList{QStringLiteral("CMD CDR /NONE/"), QStringLiteral("CMD CDR /"),
+                              QStringLiteral("BLK 3 10 ") +
+                                  QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())}));
+    }
+
+    void instrumentGoneMidTransfer()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), patternBytes(70000));
+        TransferRig rig(&instrument);
+        QVERIFY(rig.link().PexSetTimeOut(1500) == 0);
+        QVERIFY(writeFile(rig.native(QStringLiteral("BIG.DAT")), "old contents"));
+        rig.dialogs.onProgress = [&](qint64 done) {
+            if (done > 5000 && instrument.process().state() == QProcess::Running) {
+                instrument.process().kill();
+                instrument.process().waitForFinished();
+            }
+        };
+        const qint32 received =
+            RmtReceiveFile(rig.ctx, QStringLiteral("M:\\BIG.DAT"), rig.host(QStringLiteral("BIG.DAT")));
+        QVERIFY(received != 0);
+        QCOMPARE(readFile(rig.native(QStringLiteral("BIG.DAT"))), QByteArray("old contents"));
+        QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+        // Sending to an instrument that went away fails as well, and says so.
+        QVERIFY(RmtSendFile(rig.ctx, rig.host(QStringLiteral("BIG.DAT")), QStringLiteral("M:\\X.DAT")) != 0);
+    }
+
+    void unreadableHostFileSendsNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addRow("missing") << QStringLiteral("NONE.DAT");
+        QTest::addRow("a folder") << QStringLiteral("SUB");
+        QTest::addRow("climbing out") << QStringLiteral("..\\X.DAT");
+    }
+
+    void unreadableHostFileSendsNothing()
+    {
+        QFETCH(QString, name);
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QDir().mkpath(rig.native(QStringLiteral("SUB")));
+        QString failure;
+        const QString source = rig.host() + QLatin1Char('\\') + name;
+        QCOMPARE(RmtSendFile(rig.ctx, source, QStringLiteral("M:\\A.DAT"), &failure),
+                 TransferResult::HostReadFailed);
+        QVERIFY2(failure.contains(name.contains(QLatin1String("..")) ? source : rig.native(name)),
+                 qPrintable(failure));
+        QVERIFY(instrument.transcript().isEmpty());
+    }
+
+    void hostFileShorterThanItSaid()
+    {
+        // A file whose size the system reports larger than what can be read (sysfs attributes
+        // report a page): what was announced cannot be sent.
+        QString shrinking;
+        for (const char* candidate : {"/sys/kernel/mm/transparent_hugepage/enabled",
+                                      "/sys/kernel/uevent_seqnum", "/sys/power/state"}) {
+            const QFileInfo info(QString::fromLatin1(candidate));
+            if (info.isFile() && info.size() > 256 && readFile(info.filePath()).size() < 256)
+                shrinking = info.filePath();
+        }
+        if (shrinking.isEmpty())
+            QSKIP("no file here reports more bytes than it holds");
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QString failure;
+        QCOMPARE(
+            RmtSendFile(rig.ctx, TransferRig::hostPath(shrinking), QStringLiteral("M:\\A.DAT"), &failure),
+            TransferResult::HostReadFailed);
+        QVERIFY(failure.contains(shrinking));
+        QCOMPARE(instrument.transcript().constLast(), QStringLiteral("CMD DUMMY"));
+        QVERIFY(!QFileInfo::exists(instrument.mediumDir() + QStringLiteral("/A.DAT")));
+        // The instrument was left ready: the next upload is stored and reported as such.
+        QVERIFY(writeFile(rig.native(QStringLiteral("OK.DAT")), "ok"));
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("OK.DAT")), QStringLiteral("M:\\OK.DAT")), 0);
+    }
+
+    void fileOfTwoGigabytesIsRefused()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QFile huge(rig.native(QStringLiteral("HUGE.DAT")));
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        if (!huge.resize(qint64(1) << 31)) // sparse: no disk space taken
+            QSKIP("this file system takes no sparse file of 2 GiB");
+        huge.close();
+        QString failure;
+        QCOMPARE(
+            RmtSendFile(rig.ctx, rig.host(QStringLiteral("HUGE.DAT")), QStringLiteral("M:\\A.DAT"), &failure),
+            TransferResult::HostFileTooLarge);
+        QVERIFY(failure.contains(rig.native(QStringLiteral("HUGE.DAT"))));
+        QVERIFY(failure.contains(QStringLiteral("2147483648")));
+        QVERIFY(instrument.transcript().isEmpty());
+    }
+
+    void hostFolderThatCannotTakeTheFile()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        writeFile(instrument.mediumDir() + QStringLiteral("/A.DAT"), "data");
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("PLAIN")), "a file where a folder should be"));
+        QDir().mkpath(rig.native(QStringLiteral("A.DAT")));
+        QString failure;
+        QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("M:\\A.DAT"),
+                                rig.host(QStringLiteral("PLAIN\\A.DAT")), &failure),
+                 TransferResult::HostWriteFailed);
+        QVERIFY(failure.contains(rig.native(QStringLiteral("PLAIN/A.DAT"))));
+        QCOMPARE(
+            RmtReceiveFile(rig.ctx, QStringLiteral("M:\\A.DAT"), rig.host(QStringLiteral("A.DAT")), &failure),
+            TransferResult::HostWriteFailed);
+        QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("M:\\A.DAT"),
+                                rig.host() + QStringLiteral("\\..\\A.DAT"), &failure),
+                 TransferResult::HostWriteFailed);
+        QVERIFY(instrument.transcript().isEmpty()); // nothing asked for that could not be kept
+    }
+
+    void hostWriteFailingMidwayReadsToTheEnd()
+    {
+#ifdef Q_OS_UNIX
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), patternBytes(70000));
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("BIG.DAT")), "old contents"));
+
+        // A file size limit on this process makes the host's writes fail after 20,000 bytes, as a
+        // full disk would (the instrument, already running, is not limited).
+        rlimit before{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &before) == 0);
+        rlimit limited = before;
+        limited.rlim_cur = 20000;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        QString failure;
+        const qint32 result = RmtReceiveFile(rig.ctx, QStringLiteral("M:\\BIG.DAT"),
+                                             rig.host(QStringLiteral("BIG.DAT")), &failure);
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QCOMPARE(result, TransferResult::HostWriteFailed);
+        QVERIFY(failure.contains(rig.native(QStringLiteral("BIG.DAT"))));
+        QCOMPARE(readFile(rig.native(QStringLiteral("BIG.DAT"))), QByteArray("old contents"));
+        QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        // Every block was still asked for, and the instrument answers the next command at once.
+        QCOMPARE(linesStarting(instrument.transcript(), QStringLiteral("BLK 4 0")).size(),
+                 (70000 - 252 + 255) / 256);
+        QCOMPARE(SendCmd(rig.state(), rig.link(), rig.dialogs, QStringLiteral("STS?")), 0);
+#else
+        QSKIP("needs a file size limit");
+#endif
+    }
+
+    void pathsTheLineCannotCarry()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("A.DAT")), "x"));
+        QString failure;
+        const QString tooLong = QStringLiteral("M:\\") + QString(260, QLatin1Char('A'));
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), tooLong, &failure),
+                 TransferResult::PathNotSendable);
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")),
+                             QStringLiteral("M:\\\u00c5\u4e2d.DAT"), &failure),
+                 TransferResult::PathNotSendable);
+        QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("M:\\\u4e2d\\A.DAT"),
+                                rig.host(QStringLiteral("B.DAT")), &failure),
+                 TransferResult::PathNotSendable);
+        QVERIFY(failure.contains(QStringLiteral("M:\\\u4e2d\\A.DAT")));
+        QVERIFY(instrument.transcript().isEmpty());
+        QVERIFY(!QFileInfo::exists(rig.native(QStringLiteral("B.DAT"))));
+    }
+};
+
+ORVALT_TEST(FileTransferTest);
+#include "FileTransferTest.moc"
