@@ -55,14 +55,17 @@ QIcon mediumImage(const QString& imageKey)
     return QIcon();
 }
 
+// Every pane row carries one of these two: looked up in the theme once, not once a row.
 QIcon folderIcon()
 {
-    return themedIcon(QStringLiteral("folder"), QStyle::SP_DirIcon);
+    static const QIcon icon = themedIcon(QStringLiteral("folder"), QStyle::SP_DirIcon);
+    return icon;
 }
 
 QIcon fileIcon()
 {
-    return themedIcon(QStringLiteral("text-x-generic"), QStyle::SP_FileIcon);
+    static const QIcon icon = themedIcon(QStringLiteral("text-x-generic"), QStyle::SP_FileIcon);
+    return icon;
 }
 
 } // namespace orvalt
