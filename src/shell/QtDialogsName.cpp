@@ -1,28 +1,25 @@
+#include "fileops/frmFileWarn.h"
 #include "shell/QtDialogs.h"
 
-#include <QInputDialog>
+#include <QGuiApplication>
 
 namespace orvalt {
 
-// Until the name dialog has a window of its own, an input box asks for the name.
 int QtDialogs::nameDialog(const NameDialogView& view, QString& name,
                           const std::function<bool(const QString&)>& accept)
 {
-    QString text = name;
-    for (;;) {
-        bool ok = false;
-        text = QInputDialog::getText(owner(), QStringLiteral("Orvalt"),
-                                     view.fileWarn + QLatin1Char('\n') + view.change + QLatin1Char('\n') +
-                                         view.chars,
-                                     QLineEdit::Normal, text, &ok);
-        if (!ok)
-            return 3;
-        if (accept(text)) {
-            name = text;
-            return 0;
-        }
-        text = name;
-    }
+    frmFileWarn dialog(view, name, accept, owner());
+    // The user types here: a busy pointer left by the work before would sit over the box.
+    const bool busy = QGuiApplication::overrideCursor() != nullptr;
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int result = dialog.exec();
+    if (busy)
+        QGuiApplication::restoreOverrideCursor();
+    if (result != QDialog::Accepted)
+        return 3;
+    name = dialog.name();
+    return 0;
 }
 
 } // namespace orvalt

@@ -1,0 +1,183 @@
+#include "fileops/DeleteAndCreate.h"
+
+#include "fileops/ActivePane.h"
+#include "fileops/NameRules.h"
+#include "fileops/Rename.h"
+#include "link/CommandExchange.h"
+#include "panes/HostFs.h"
+#include "panes/HostListing.h"
+#include "panes/PaneRows.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+
+#include <QTreeWidget>
+
+namespace orvalt {
+
+namespace {
+
+constexpr int kMaxNewFolders = 1100;
+
+qint32 send(ProgramContext& ctx, const QString& command)
+{
+    return SendCmd(ctx.state, ctx.link, ctx.dialogs, command);
+}
+
+// "FDL " deletes in the instrument's current folder, which the last listing of either pane left
+// somewhere: the item's own medium and folder are selected first, so the right item goes.
+qint32 remoteDelete(ProgramContext& ctx, const QString& path)
+{
+    const qint32 selected = SelectRemoteFolder(ctx, FolderOfPath(path));
+    if (selected != 0)
+        return selected;
+    return send(ctx, QStringLiteral("FDL ") + NameOfPath(path));
+}
+
+bool activePaneIsHost(const AppState& st)
+{
+    const QString side = ActiveSide(st);
+    return !side.isEmpty() && IsHostPane(st, side);
+}
+
+} // namespace
+
+qint32 SelectRemoteFolder(ProgramContext& ctx, const QString& remoteFolder)
+{
+    const qint32 medium = send(ctx, QStringLiteral("MED ") + MediumCode(remoteFolder));
+    if (medium != 0)
+        return medium;
+    QString folder = SlashPath(remoteFolder.mid(2));
+    if (folder.isEmpty())
+        folder = QStringLiteral("/");
+    return send(ctx, QStringLiteral("CDR ") + folder);
+}
+
+FileEntry RmtMakeFolder(ProgramContext& ctx, const QString& path, QString* failure)
+{
+    if (!activePaneIsHost(ctx.state)) {
+        send(ctx, QStringLiteral("MKDR ") + SlashPath(path.mid(2)));
+        FileEntry entry;
+        entry.name = NameOfPath(path);
+        entry.shortName = entry.name;
+        entry.date = QStringLiteral("Now");
+        entry.attributes = FileEntry::kFolder;
+        return entry;
+    }
+    const HostFsResult made = ctx.hostFs.createFolder(path);
+    if (!made.ok()) {
+        if (failure)
+            *failure = made.text;
+        return FileEntry();
+    }
+    const auto item = ctx.hostFs.folderEntry(path, HostFs::FolderSizes::Skip);
+    return item ? item->entry : FileEntry();
+}
+
+void RmtDeleteFolder(ProgramContext& ctx, const QString& path, bool force)
+{
+    // Failures are passed over here: the refill that follows shows what is left.
+    if (activePaneIsHost(ctx.state))
+        ctx.hostFs.deleteFolder(path, force);
+    else
+        remoteDelete(ctx, path);
+}
+
+void RmtDeleteFile(ProgramContext& ctx, const QString& path, bool force)
+{
+    if (!activePaneIsHost(ctx.state)) {
+        const qint32 result = remoteDelete(ctx, path);
+        if (result != 0)
+            ctx.dialogs.plain(QStringLiteral("FDL Error ") + QString::number(result));
+        return;
+    }
+    const HostFsResult deleted = ctx.hostFs.deleteFile(path, force);
+    if (deleted.error == HostFsError::ReadOnly)
+        ctx.dialogs.notice(ResourceTexts::text(8109));
+    else if (!deleted.ok())
+        ctx.dialogs.notice(deleted.text);
+}
+
+QString GetUniqueFolder(ProgramContext& ctx, const QString& parent)
+{
+    const bool host = activePaneIsHost(ctx.state);
+    QString candidate;
+    for (int n = 1; n <= kMaxNewFolders; ++n) {
+        candidate = parent + QStringLiteral("NEW%1").arg(n, 4, 10, QLatin1Char('0'));
+        // On the host a file of that name would stop the folder being made just as well.
+        if (!myFolderExistsU(ctx, candidate) && !(host && ctx.hostFs.fileExists(candidate)))
+            return candidate;
+    }
+    return candidate;
+}
+
+void ToolbarDelete(ProgramContext& ctx)
+{
+    AppState& st = ctx.state;
+    if (st.TransferBusy)
+        return;
+    if (!ctx.dialogs.ask(ResourceTexts::text(8105)))
+        return;
+    for (const QString& side : ActiveSidesLeftFirst(st)) {
+        QTreeWidget* list = PaneList(ctx.controls, side);
+        if (list->currentItem()) {
+            // Rows are taken by position from the list as it is; the refill comes after the walk.
+            QList<QPair<QString, bool>> rows;
+            for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* row = list->topLevelItem(i);
+                if (row->isSelected())
+                    rows.append({row->text(0), IsFolderRow(row)});
+            }
+            for (const auto& [name, folder] : rows) {
+                // A name that is not one plain name cannot be a row of this folder.
+                const QString path =
+                    name.isEmpty() ? QString() : JoinPanePath(st.medium(side), st.path(side), name);
+                if (path.isEmpty())
+                    continue;
+                if (folder)
+                    RmtDeleteFolder(ctx, path, st.OverwriteAll);
+                else
+                    RmtDeleteFile(ctx, path, st.OverwriteAll);
+            }
+        }
+        list->clear();
+        LoadListview(ctx, side);
+    }
+}
+
+void NewFolder(ProgramContext& ctx)
+{
+    AppState& st = ctx.state;
+    if (st.TransferBusy)
+        return;
+    st.NewFolderMode = true;
+    const QString side = ActiveSide(st);
+    if (!side.isEmpty()) {
+        const QString parent = JoinPanePath(st.medium(side), st.path(side), QString());
+        const QString newPath = GetUniqueFolder(ctx, parent);
+        QString failure;
+        const FileEntry entry = RmtMakeFolder(ctx, newPath, &failure);
+        if (entry.name.isEmpty()) {
+            // Without the folder there is nothing to name; going on would rename the pane's folder.
+            ctx.dialogs.notice(failure.isEmpty() ? ResourceTexts::text(8304) : failure);
+        } else {
+            st.NewFolderName.clear();
+            if (NameCheck(ctx, entry.name, entry.shortName, kWarnKindFolder, kWarnModeChange) == 3) {
+                RmtDeleteFolder(ctx, newPath, true);
+            } else if (NameIsBad(st, st.NewFolderName, kWarnModeCheck)) {
+                // The rename is never sent with a name the instrument cannot hold, so the folder has
+                // kept its first name: that is the one to remove.
+                RmtDeleteFolder(ctx, newPath, true);
+                ctx.dialogs.notice(ResourceTexts::text(8305));
+            }
+        }
+        LoadListview(ctx, side);
+    }
+    st.NewFolderMode = false;
+    ctx.dialogs.setBusyPointer(false);
+}
+
+} // namespace orvalt

@@ -1,0 +1,61 @@
+#include "fileops/Format.h"
+
+#include "fileops/ActivePane.h"
+#include "link/CommandExchange.h"
+#include "link/Connection.h"
+#include "panes/HostListing.h"
+#include "panes/PaneRows.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+
+#include <QComboBox>
+
+namespace orvalt {
+
+void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
+{
+    AppState& st = ctx.state;
+    if (st.TransferBusy)
+        return;
+    const QString side = ActiveSide(st);
+    if (side.isEmpty())
+        return;
+    const QString code = MediumCode(MediumOfCaption(st.medium(side)));
+    if (st.devId(side) != QLatin1String("1") || code.isEmpty()) {
+        ctx.dialogs.plain(ResourceTexts::text(8104));
+        return;
+    }
+    // Unconnected, "FMT " would come back without a reply text, which reads as a floppy still
+    // formatting: half a minute of a frozen window for nothing.
+    if (!CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side))
+        return;
+    if (!ctx.dialogs.ask(ResourceTexts::text(8103)))
+        return;
+    ctx.dialogs.setBusyPointer(true);
+    const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("FMT ") + code);
+    if (st.LastReplyCode == QLatin1String("   ")) {
+        if (st.medium(side) == QLatin1String("D:")) {
+            // The window must not close under the format while it waits.
+            const bool closeAllowed = st.CloseAllowed;
+            st.CloseAllowed = false;
+            pause(kFloppyFormatWaitMs);
+            st.CloseAllowed = closeAllowed;
+        }
+        LoadListview(ctx, side);
+    }
+    if (result == 0)
+        LoadListview(ctx, side);
+    else
+        ctx.dialogs.notice(ResourceTexts::text(8112));
+}
+
+void ToolbarFormat(ProgramContext& ctx)
+{
+    ToolbarFormat(ctx, PauseWithoutInput);
+}
+
+} // namespace orvalt

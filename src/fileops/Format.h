@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+
+namespace orvalt {
+
+struct ProgramContext;
+
+// How long the floppy drive keeps the instrument busy after "FMT 2" answered without a reply text.
+inline constexpr int kFloppyFormatWaitMs = 30000;
+
+// Waits that many milliseconds; the format passes its own so tests need not wait.
+using FormatPause = std::function<void(int ms)>;
+
+// The toolbar's "フォーマット": formats the instrument medium of the active pane after asking 8103
+// (a host pane, or a medium without a command code, only gets 8104). A refusal shows 8112.
+void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause);
+void ToolbarFormat(ProgramContext& ctx);
+
+// Lets the window repaint for ms milliseconds while every key, mouse and close event is dropped
+// (not kept for later): the program takes no input meanwhile.
+void PauseWithoutInput(int ms);
+
+} // namespace orvalt

@@ -1,0 +1,126 @@
+#include "fileops/NameRules.h"
+
+#include "shell/AppState.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+
+namespace orvalt {
+
+namespace {
+
+const QString kDevInstrument = QStringLiteral("1");
+
+bool activePaneIsInstrument(const AppState& st)
+{
+    return (st.LActive && st.LDevID == kDevInstrument) || (st.RActive && st.RDevID == kDevInstrument);
+}
+
+// The labels show one "&" (a label's caption doubles it).
+QString allowedCharsText(bool shortNames)
+{
+    return shortNames ? QStringLiteral("A to Z  0 to 9 . ! # $ & % ' ( ) ^ @ _ { }")
+                      : QStringLiteral("A to Z  a to z  0 to 9 . ! # $ & % ' ( ) ^ @ _ { }");
+}
+
+QString fileFormText(bool shortNames)
+{
+    return ResourceTexts::text(shortNames ? 8001 : 8004);
+}
+
+} // namespace
+
+bool InstrumentContext(const AppState& st)
+{
+    return activePaneIsInstrument(st) || st.DestIsInstrument;
+}
+
+bool ShortNameMode(const AppState& st)
+{
+    return InstrumentContext(st) && !st.LongNames;
+}
+
+int WholeNameLimit(const AppState& st)
+{
+    return ShortNameMode(st) ? kShortNameLimit : kLongNameLimit;
+}
+
+bool IsAllowedNameChar(QChar c, bool shortNames)
+{
+    const char16_t u = c.unicode();
+    if ((u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9'))
+        return true;
+    if (u >= u'a' && u <= u'z')
+        return !shortNames;
+    return QStringView(u".!#$&%'()^@_{}").contains(c);
+}
+
+bool NameCharsAllowed(const QString& name, bool shortNames)
+{
+    for (const QChar c : name)
+        if (!IsAllowedNameChar(c, shortNames))
+            return false;
+    return true;
+}
+
+bool HasFileForm(const QString& name, int baseLimit)
+{
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    if (dot < 1 || dot > baseLimit)
+        return false;
+    return name.size() - dot - 1 == kExtensionLength;
+}
+
+DialogSeam::NameDialogView FileWarnView(const AppState& st)
+{
+    DialogSeam::NameDialogView view;
+    const bool folder = st.WarnKind == kWarnKindFolder;
+    const QChar br = QLatin1Char('\n');
+    if (st.WarnMode == kWarnModeCheck) {
+        const bool shortNames = ShortNameMode(st);
+        view.fileWarn = st.WarnName + br + ResourceTexts::text(8000);
+        if (folder) {
+            view.change = ResourceTexts::text(8002) + br +
+                          (shortNames ? QStringLiteral("12345678")
+                                      : QStringLiteral("12345678901234567890123456789012"));
+        } else {
+            view.change = fileFormText(shortNames) + br +
+                          (shortNames ? QStringLiteral("12345678.DAT")
+                                      : QStringLiteral("12345678901234567890123456789012.DAT"));
+        }
+        view.chars = allowedCharsText(shortNames);
+    } else if (st.WarnMode == kWarnModeChange) {
+        // A rename or a new folder acts on the active pane alone, whatever copy ran before.
+        const bool shortNames = activePaneIsInstrument(st) && !st.LongNames;
+        view.fileWarn = st.WarnName + br + ResourceTexts::text(8003);
+        view.change = (folder ? ResourceTexts::text(8002) : fileFormText(shortNames)) + br;
+        view.chars = allowedCharsText(shortNames);
+    }
+    return view;
+}
+
+bool FileWarnAccepts(const AppState& st, const QString& text)
+{
+    if (st.WarnMode == kWarnModeChange && !st.NewFolderMode)
+        return true;
+    const int limit = WholeNameLimit(st);
+    if (st.WarnKind == kWarnKindFile)
+        return HasFileForm(text, limit);
+    return !text.isEmpty() && text.size() <= limit;
+}
+
+qint16 ShowFileWarn(ProgramContext& ctx)
+{
+    AppState& st = ctx.state;
+    st.DialogAnswer = 3; // Cancel unless OK is pressed
+    QString name = st.WarnName;
+    const int answer = ctx.dialogs.nameDialog(
+        FileWarnView(st), name, [&st](const QString& text) { return FileWarnAccepts(st, text); });
+    if (answer == 0) {
+        st.WarnName = name;
+        st.DialogAnswer = 0;
+    }
+    st.NewFolderMode = false;
+    return st.DialogAnswer;
+}
+
+} // namespace orvalt

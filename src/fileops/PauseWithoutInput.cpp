@@ -1,0 +1,64 @@
+#include "fileops/Format.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace orvalt {
+
+namespace {
+
+// Swallows user input for the whole application. Unlike ExcludeUserInputEvents, which only holds
+// input back, nothing pressed during the pause is replayed once it ends.
+class InputDropper : public QObject
+{
+public:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::Drop:
+            return true;
+        case QEvent::Close:
+            // A close event left accepted would still hide the window.
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+void PauseWithoutInput(int ms)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || ms <= 0)
+        return;
+    InputDropper dropper;
+    app->installEventFilter(&dropper);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    app->removeEventFilter(&dropper);
+}
+
+} // namespace orvalt

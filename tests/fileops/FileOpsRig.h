@@ -1,0 +1,118 @@
+#pragma once
+
+// What the file-operation tests share: a program context without a window for the name rules, and
+// helpers for driving the real main window against host folders and the virtual instrument.
+
+#include "link/PexLink.h"
+#include "panes/HostFs.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/frmMain.h"
+#include "support/InstrumentProcess.h"
+#include "support/TempStores.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QToolBar>
+#include <QTreeWidget>
+
+namespace orvalt::test {
+
+// A context for routines that only read the state and ask the dialogs (no panes, no link).
+struct NameRig
+{
+    TempStores s;
+    MainControls controls;
+    link::PexLink link;
+    HostFs hostFs;
+    ProgramContext ctx{s.state, s.settings, s.dialogs, controls, link, hostFs};
+
+    // The left pane shows the host and has the focus; the right one shows the instrument.
+    NameRig()
+    {
+        s.state.LDevID = QStringLiteral("0");
+        s.state.RDevID = QStringLiteral("1");
+        s.state.LActive = true;
+    }
+};
+
+inline void writeFile(const QString& path, qsizetype size = 10)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(QByteArray(size, 'x'));
+}
+
+// The pane path of a host folder on the root volume ("/tmp/x" gives "\tmp\x").
+inline QString panePathOf(const QString& nativeFolder)
+{
+    return QDir::cleanPath(nativeFolder).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+inline QStringList rowNames(QTreeWidget* list)
+{
+    QStringList names;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        names << list->topLevelItem(i)->text(0);
+    return names;
+}
+
+inline QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+// Selects the rows of those names (the first becomes the current item) and nothing else.
+inline void selectRows(QTreeWidget* list, const QStringList& names)
+{
+    list->clearSelection();
+    list->setCurrentItem(nullptr);
+    for (const QString& name : names) {
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = list->topLevelItem(i);
+            if (row->text(0) != name)
+                continue;
+            if (!list->currentItem())
+                list->setCurrentItem(row);
+            row->setSelected(true);
+        }
+    }
+}
+
+// Stores for the main window: the left pane on a host folder, the right one on the host or on the
+// instrument's first medium, Com1 the instrument's pseudo-terminal.
+inline void writeStores(TempStores& s, const QString& leftFolder, const QString& rightFolder,
+                        const InstrumentProcess* instrument = nullptr, const QByteArray& product = {})
+{
+    s.quietPanes();
+    QFile ini(s.iniPath());
+    if (ini.open(QIODevice::WriteOnly)) {
+        ini.write("[Settings]\nLDevID=0\nRDevID=" + QByteArray(instrument ? "1" : "0") + "\n[Product]\n" +
+                  (product.isEmpty() ? QByteArray("Model=KD7350\nMedium1=INT MEM\nMedium2=Card 1\n"
+                                                  "Medium3=Card 2\nMedium4=FD\n")
+                                     : product));
+        ini.close();
+    }
+    const QString app = QStringLiteral("orvalt");
+    const QString section = QStringLiteral("Settings");
+    s.settings.save(app, section, QStringLiteral("Lpath"), panePathOf(leftFolder));
+    if (!rightFolder.isEmpty())
+        s.settings.save(app, section, QStringLiteral("Rpath"), panePathOf(rightFolder));
+    if (instrument) {
+        s.settings.save(app, QStringLiteral("Com1"), QStringLiteral("Device"), instrument->devicePath());
+        s.settings.save(app, section, QStringLiteral("Rdrive"), QStringLiteral("1"));
+        s.settings.save(app, section, QStringLiteral("Rpath"), QStringLiteral("\\"));
+    }
+}
+
+inline void press(frmMain& w, const QString& key)
+{
+    for (QAction* a : w.controls().tbToolBar->actions())
+        if (a->data().toString() == key)
+            a->trigger();
+}
+
+} // namespace orvalt::test

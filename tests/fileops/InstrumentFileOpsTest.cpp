@@ -1,0 +1,319 @@
+// Rename, delete, new folder and format on instrument panes: the real main window, headless, against
+// the virtual instrument on a pseudo-terminal; what happened is read back from its media folder.
+
+#include "FileOpsRig.h"
+#include "fileops/DeleteAndCreate.h"
+#include "fileops/Format.h"
+#include "fileops/Rename.h"
+#include "panes/HostListing.h"
+#include "panes/Navigation.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+
+using namespace orvalt;
+using test::entriesOf;
+using test::rowNames;
+using test::selectRows;
+using test::writeFile;
+
+namespace {
+
+const QString kCancel;
+
+// The instrument in the right pane (or in both), connected; the right pane has the focus.
+struct InstrumentWindow
+{
+    test::InstrumentProcess instrument;
+    QTemporaryDir host;
+    test::TempStores s;
+    std::unique_ptr<frmMain> w;
+
+    InstrumentWindow(const QStringList& arguments, const std::function<void(InstrumentWindow&)>& fill,
+                     const QByteArray& settingsFile = {})
+        : instrument(arguments)
+    {
+        if (!instrument.isReady())
+            return;
+        test::writeStores(s, host.path(), QString(), &instrument);
+        fill(*this);
+        if (!settingsFile.isEmpty()) {
+            QFile ini(s.iniPath());
+            if (ini.open(QIODevice::WriteOnly))
+                ini.write(settingsFile);
+        }
+        w = std::make_unique<frmMain>(s.state, s.settings, s.dialogs);
+        w->load();
+        test::press(*w, QStringLiteral("接続"));
+        s.dialogs.shown.clear();
+        ListFocused(ctx(), QStringLiteral("R"));
+    }
+    bool ready() const { return w && s.state.Connected; }
+    ProgramContext& ctx() { return w->context(); }
+    QTreeWidget* list() { return w->controls().lvListView; }
+    QString medium(const QString& letter = QStringLiteral("M")) const { return instrument.mediumDir(letter); }
+    void answer(const QStringList& names)
+    {
+        for (const QString& n : names)
+            s.dialogs.nameAnswers.push_back(n);
+    }
+    QStringList commands() const
+    {
+        QStringList sent;
+        for (const QString& line : instrument.transcript())
+            if (line.startsWith(QLatin1String("CMD ")))
+                sent << line.mid(4);
+        return sent;
+    }
+    // The commands sent from now on.
+    qsizetype mark() const { return commands().size(); }
+    QStringList commandsSince(qsizetype mark) const { return commands().mid(mark); }
+};
+
+} // namespace
+
+class InstrumentFileOpsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void renameAFileAndAFolder()
+    {
+        InstrumentWindow t({}, [](InstrumentWindow& i) {
+            writeFile(i.medium() + QStringLiteral("/A.DAT"));
+            writeFile(i.medium() + QStringLiteral("/DATA/IN.DAT"));
+        });
+        QVERIFY(t.ready());
+        QVERIFY(t.s.state.LongNames);
+        selectRows(t.list(), {"DATA", "A.DAT"});
+        t.answer({"logs", "b.dat"});
+        const qsizetype mark = t.mark();
+        ToolbarRename(t.ctx());
+        QCOMPARE(t.s.dialogs.nameOpenedWith, (QStringList{"DATA", "A.DAT"}));
+        QCOMPARE(t.s.dialogs.nameViews.at(1).change,
+                 QStringLiteral("Change the filename.  32+3 format\n12345678901234567890123456789012.DAT"));
+        QCOMPARE(entriesOf(t.medium()), (QStringList{"b.dat", "logs"}));
+        QCOMPARE(entriesOf(t.medium() + QStringLiteral("/logs")), QStringList{"IN.DAT"});
+        const QStringList sent = t.commandsSince(mark);
+        QVERIFY(sent.contains(QStringLiteral("MOV 0,/DATA/,/logs/")));
+        QVERIFY(sent.contains(QStringLiteral("MOV 0,/A.DAT,/b.dat")));
+        QCOMPARE(rowNames(t.list()), (QStringList{"logs", "b.dat"}));
+        QVERIFY(t.s.dialogs.shown.isEmpty());
+    }
+
+    void renameInShortNameMode()
+    {
+        InstrumentWindow t({QStringLiteral("--short-names")},
+                           [](InstrumentWindow& i) { writeFile(i.medium() + QStringLiteral("/A.DAT")); });
+        QVERIFY(t.ready());
+        QVERIFY(!t.s.state.LongNames);
+        selectRows(t.list(), {"A.DAT"});
+        // The form is checked in the dialog (9.3 refused there), the characters after it.
+        t.answer({"ABCDEFGHI.DAT", "b.dat", "B.DAT"});
+        ToolbarRename(t.ctx());
+        QCOMPARE(t.s.dialogs.nameOpenedWith, (QStringList{"A.DAT", "b.dat"}));
+        QCOMPARE(t.s.dialogs.nameViews.at(0).chars,
+                 QStringLiteral("A to Z  0 to 9 . ! # $ & % ' ( ) ^ @ _ { }"));
+        QCOMPARE(entriesOf(t.medium()), QStringList{"B.DAT"});
+    }
+
+    void deleteSelectsThePanesFolderFirst()
+    {
+        // Both panes show the internal memory: the left one \DATA, the right one (listed last, so
+        // the instrument's current folder) the root. Each holds an X.DAT.
+        const QByteArray ini = "[Settings]\nLDevID=1\nRDevID=1\n[Product]\nModel=KD7350\nMedium1=INT MEM\n";
+        InstrumentWindow t(
+            {},
+            [](InstrumentWindow& i) {
+                writeFile(i.medium() + QStringLiteral("/X.DAT"));
+                writeFile(i.medium() + QStringLiteral("/DATA/X.DAT"));
+                writeFile(i.medium() + QStringLiteral("/DATA/SUB/Y.DAT"));
+                writeFile(i.medium() + QStringLiteral("/DATA/KEEP.DAT"));
+                i.s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"),
+                                  QStringLiteral("Ldrive"), QStringLiteral("1"));
+            },
+            ini);
+        QVERIFY(t.ready());
+        t.s.state.Lpath = QStringLiteral("\\DATA");
+        LoadListviewL(t.ctx());
+        LoadListviewR(t.ctx());
+        QTreeWidget* left = t.w->controls().L_ListView;
+        QStringList rows = rowNames(left);
+        rows.sort();
+        QCOMPARE(rows, (QStringList{"KEEP.DAT", "SUB", "X.DAT"}));
+        ListFocused(t.ctx(), QStringLiteral("L"));
+        selectRows(left, {"SUB", "X.DAT"});
+        t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
+        const qsizetype mark = t.mark();
+        ToolbarDelete(t.ctx());
+        QCOMPARE(entriesOf(t.medium()), (QStringList{"DATA", "X.DAT"}));
+        QCOMPARE(entriesOf(t.medium() + QStringLiteral("/DATA")), QStringList{"KEEP.DAT"});
+        QCOMPARE(rowNames(left), QStringList{"KEEP.DAT"});
+        const QStringList sent = t.commandsSince(mark);
+        QCOMPARE(sent.mid(0, 6),
+                 (QStringList{"MED 0", "CDR /DATA/", "FDL SUB", "MED 0", "CDR /DATA/", "FDL X.DAT"}));
+        QCOMPARE(t.s.dialogs.texts(), QStringList{"A chosen file is removed"});
+    }
+
+    void deleteOfAFileThatHasGoneSaysFdlError()
+    {
+        InstrumentWindow t({},
+                           [](InstrumentWindow& i) { writeFile(i.medium() + QStringLiteral("/GONE.DAT")); });
+        QVERIFY(t.ready());
+        QFile::remove(t.medium() + QStringLiteral("/GONE.DAT"));
+        selectRows(t.list(), {"GONE.DAT"});
+        t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
+        ToolbarDelete(t.ctx());
+        QCOMPARE(t.s.dialogs.texts(), (QStringList{"A chosen file is removed", "FDL Error 20"}));
+        QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::None);
+    }
+
+    void newFolder_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("move");
+
+        const QStringList shortNames{QStringLiteral("--short-names")};
+        const QStringList bad{QStringLiteral("This Folder can't be handled with the measurement device")};
+        QTest::newRow("good name") << QStringList{} << QStringList{"Logs_2"}
+                                   << QStringList{"Logs_2", "NEW0001"} << QStringList{}
+                                   << "MOV 0,/NEW0002/,/Logs_2/";
+        QTest::newRow("cancelled") << QStringList{} << QStringList{kCancel} << QStringList{"NEW0001"}
+                                   << QStringList{} << "";
+        QTest::newRow("lower case, short names")
+            << shortNames << QStringList{"new"} << QStringList{} << bad << "";
+        QTest::newRow("blank") << QStringList{} << QStringList{"A B"} << QStringList{"NEW0001"} << bad << "";
+        QTest::newRow("hyphen") << QStringList{} << QStringList{"A-B"} << QStringList{"NEW0001"} << bad << "";
+        QTest::newRow("comma") << QStringList{} << QStringList{"A,B"} << QStringList{"NEW0001"} << bad << "";
+        QTest::newRow("9 characters, short names")
+            << shortNames << QStringList{"ABCDEFGHI", kCancel} << QStringList{} << QStringList{} << "";
+    }
+
+    void newFolder()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, move);
+        // Beside an existing NEW0001 the new folder is NEW0002.
+        const bool keepFirst = arguments.isEmpty();
+        InstrumentWindow t(arguments, [keepFirst](InstrumentWindow& i) {
+            if (keepFirst)
+                QDir(i.medium()).mkpath(QStringLiteral("NEW0001"));
+        });
+        QVERIFY(t.ready());
+        t.answer(answers);
+        const qsizetype mark = t.mark();
+        NewFolder(t.ctx());
+        const QString placeholder = keepFirst ? QStringLiteral("NEW0002") : QStringLiteral("NEW0001");
+        QCOMPARE(t.s.dialogs.nameOpenedWith.value(0), placeholder);
+        QTEST(entriesOf(t.medium()), "left");
+        QTEST(t.s.dialogs.texts(), "messages");
+        QVERIFY(!t.s.state.NewFolderMode);
+        const QStringList sent = t.commandsSince(mark);
+        QCOMPARE(sent.value(0), QStringLiteral("MKDR /") + placeholder);
+        // A name the instrument cannot hold is never sent to it, neither to rename nor to delete.
+        QCOMPARE(sent.filter(QStringLiteral("MOV ")), move.isEmpty() ? QStringList{} : QStringList{move});
+        for (const QString& c : sent.filter(QStringLiteral("FDL ")))
+            QCOMPARE(c, QStringLiteral("FDL ") + placeholder);
+    }
+
+    void format_data()
+    {
+        QTest::addColumn<int>("drive");
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("pauses");
+        QTest::newRow("internal memory") << 1 << "M"
+                                         << "FMT 0" << 0;
+        QTest::newRow("card 2") << 3 << "2"
+                                << "FMT 3" << 0;
+        QTest::newRow("floppy") << 4 << "D"
+                                << "FMT 2" << 1;
+    }
+
+    void format()
+    {
+        QFETCH(int, drive);
+        QFETCH(QString, letter);
+        InstrumentWindow t({}, [&](InstrumentWindow& i) {
+            writeFile(i.medium(letter) + QStringLiteral("/DATA/A.DAT"));
+            writeFile(i.medium(letter) + QStringLiteral("/B.DAT"));
+            writeFile(i.medium(QStringLiteral("1")) + QStringLiteral("/OTHER.DAT"));
+            i.s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"), QStringLiteral("Rdrive"),
+                              QString::number(drive));
+        });
+        QVERIFY(t.ready());
+        QCOMPARE(rowNames(t.list()), (QStringList{"DATA", "B.DAT"}));
+
+        // Answered No: nothing is sent and the pane keeps its rows.
+        t.s.dialogs.answers.push_back(DialogSeam::Button::No);
+        qsizetype mark = t.mark();
+        ToolbarFormat(t.ctx(), [](int) { QFAIL("no wait without a format"); });
+        QCOMPARE(t.commandsSince(mark), QStringList{});
+        QCOMPARE(t.s.dialogs.texts(), QStringList{"A format does a measurement device drive"});
+        QCOMPARE(t.s.dialogs.shown.at(0).icon, DialogSeam::Icon::Question);
+
+        t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
+        mark = t.mark();
+        QList<int> waits;
+        bool closeAllowedInWait = true;
+        ToolbarFormat(t.ctx(), [&](int ms) {
+            waits << ms;
+            closeAllowedInWait = t.s.state.CloseAllowed;
+        });
+        const QStringList sent = t.commandsSince(mark);
+        QFETCH(QString, command);
+        QCOMPARE(sent.value(0), command);
+        QCOMPARE(t.s.state.LastReplyCode, QStringLiteral("   "));
+        QVERIFY(entriesOf(t.medium(letter)).isEmpty());
+        QCOMPARE(entriesOf(t.medium(QStringLiteral("1"))), QStringList{"OTHER.DAT"});
+        QCOMPARE(t.list()->topLevelItemCount(), 0);
+        // Refilled twice: once after the empty reply, once after the success.
+        QCOMPARE(sent.count(QStringLiteral("CDR /")), 2);
+        QTEST(int(waits.size()), "pauses");
+        if (!waits.isEmpty()) {
+            QCOMPARE(waits.at(0), 30000);
+            QVERIFY(!closeAllowedInWait);
+        }
+        QVERIFY(t.s.state.CloseAllowed);
+        QCOMPARE(t.s.dialogs.shown.size(), 2);
+    }
+
+    void refusedFormatSaysMediaError()
+    {
+        // The instrument has no floppy drive, though the settings file offers one.
+        InstrumentWindow t({QStringLiteral("--media-names"), QStringLiteral("INT MEM,Card 1")},
+                           [](InstrumentWindow& i) {
+                               i.s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"),
+                                                 QStringLiteral("Rdrive"), QStringLiteral("4"));
+                           });
+        QVERIFY(t.ready());
+        new QTreeWidgetItem(t.list(), QStringList{"old row"});
+        t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
+        int waits = 0;
+        ToolbarFormat(t.ctx(), [&waits](int) { ++waits; });
+        QCOMPARE(t.s.dialogs.texts(),
+                 (QStringList{"A format does a measurement device drive", "Media Error"}));
+        QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::Information);
+        QCOMPARE(waits, 0);
+        QCOMPARE(rowNames(t.list()), QStringList{"old row"}); // not refilled
+    }
+
+    void formatUnconnectedSendsNothing()
+    {
+        InstrumentWindow t({}, [](InstrumentWindow&) {});
+        QVERIFY(t.ready());
+        test::press(*t.w, QStringLiteral("切断"));
+        t.s.dialogs.shown.clear();
+        int waits = 0;
+        ToolbarFormat(t.ctx(), [&waits](int) { ++waits; });
+        QCOMPARE(t.s.dialogs.texts(), QStringList{"It isn't connected"});
+        QCOMPARE(waits, 0);
+    }
+};
+
+ORVALT_TEST(InstrumentFileOpsTest);
+#include "InstrumentFileOpsTest.moc"
