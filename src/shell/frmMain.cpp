@@ -1,6 +1,9 @@
 #include "shell/frmMain.h"
 
 #include "about/frmAbout.h"
+#include "fileops/DeleteAndCreate.h"
+#include "fileops/Format.h"
+#include "fileops/Rename.h"
 #include "link/Connection.h"
 #include "panes/Navigation.h"
 #include "panes/PaneSetup.h"
@@ -236,11 +239,7 @@ void frmMain::connectEvents()
     }
     connect(c.mnuToolsOptions, &QAction::triggered, this, &frmMain::showSerialSettings);
     connect(c.mnuHelpAbout, &QAction::triggered, this, &frmMain::showAbout);
-    connect(c.mnuCreateFolder, &QAction::triggered, this, [this] {
-        if (m_state.TransferBusy)
-            return;
-        pending::notBuiltYet(QStringLiteral("New Folder"));
-    });
+    connect(c.mnuCreateFolder, &QAction::triggered, this, [this] { NewFolder(m_ctx); });
 }
 
 void frmMain::routeActions()
@@ -251,13 +250,13 @@ void frmMain::routeActions()
     m_dispatcher.setAction(ToolKeys::Renew, [this] { ToolbarRenew(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Connect, [this] { Connect(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Disconnect, [this] { Disconnect(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Delete, [this] { ToolbarDelete(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Rename, [this] { ToolbarRename(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Format, [this] { ToolbarFormat(m_ctx); });
     const std::pair<QString, QString> pendingRoutes[] = {
-        {ToolKeys::Delete, QStringLiteral("Delete")},
         {ToolKeys::CopyLeft, QStringLiteral("Copy to Left")},
         {ToolKeys::Interrupt, QStringLiteral("Interruption")},
         {ToolKeys::CopyRight, QStringLiteral("Copy to Right")},
-        {ToolKeys::Rename, QStringLiteral("Change of the filename")},
-        {ToolKeys::Format, QStringLiteral("Format")},
     };
     for (const auto& [key, what] : pendingRoutes) {
         const QString name = what;
