@@ -84,7 +84,9 @@ void CheckProduct(ProgramContext& ctx)
         else
             ShowHostDrives(ctx, side);
     }
-    if (ctx.controls.ImageCombo2->currentText().right(2) != st.RMedium)
+    // A right pane on another medium than before starts at its root. Only the media list names a
+    // medium: a host pane's drive prefix (a mount point here) never reads like a list entry.
+    if (st.RDevID == QLatin1String("1") && ctx.controls.ImageCombo2->currentText().right(2) != st.RMedium)
         st.Rpath = QStringLiteral("\\");
 }
 

@@ -37,13 +37,14 @@ struct ColumnSpec
     int textNumber;
     int widthTwips;
     Qt::Alignment alignment;
+    const char* widest; // the widest text the column shows whole, in the list's own font
 };
 
 const ColumnSpec kColumns[] = {
-    {1100, 1600, Qt::AlignLeft | Qt::AlignVCenter},
-    {1101, 1700, Qt::AlignLeft | Qt::AlignVCenter},
-    {1102, 1000, Qt::AlignRight | Qt::AlignVCenter},
-    {1103, 700, Qt::AlignLeft | Qt::AlignVCenter},
+    {1100, 1600, Qt::AlignLeft | Qt::AlignVCenter, ""},
+    {1101, 1700, Qt::AlignLeft | Qt::AlignVCenter, "0000/00/00 00:00:00"},
+    {1102, 1000, Qt::AlignRight | Qt::AlignVCenter, "  99999999KB"},
+    {1103, 700, Qt::AlignLeft | Qt::AlignVCenter, "<DIR>"},
 };
 
 } // namespace
@@ -138,7 +139,10 @@ void frmMain::setUpList(QTreeWidget* list)
         header->setText(col, QString::number(spec.textNumber));
         header->setData(col, ResourceTexts::kHeaderTagRole, QString::number(spec.textNumber));
         header->setTextAlignment(col, spec.alignment);
-        list->setColumnWidth(col, qRound(spec.widthTwips * dpi / 1440.0));
+        // The widths suit the instrument's own small font; a wider desktop font must not cut dates
+        // and sizes short, so a column is never narrower than its widest text.
+        const int textWidth = list->fontMetrics().horizontalAdvance(QString::fromLatin1(spec.widest)) + 14;
+        list->setColumnWidth(col, qMax(qRound(spec.widthTwips * dpi / 1440.0), textWidth));
     }
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
