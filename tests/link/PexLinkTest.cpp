@@ -329,6 +329,34 @@ private slots:
         QCOMPARE(sendCommand(h.link, "STS?", reply), PexResult::LinkLost);
     }
 
+    // A peer that answers a command with a block (not our instrument, or a confused one).
+    void answerOfTheWrongKind()
+    {
+        auto [host, peer] = PipeTransport::createPair();
+        PexLink link;
+        link.attach(*host);
+        link.PexSetTimeOut(2000);
+        std::thread responder([&peer = *peer] {
+            FrameDecoder decoder;
+            for (int i = 0; i < 20; ++i) {
+                for (const auto& event : decoder.feed(peer.read(100))) {
+                    if (event.type == FrameDecoder::Event::Type::Frame) {
+                        Frame answer;
+                        answer.kind = FrameKind::Block;
+                        answer.seq = event.frame.seq;
+                        peer.write(encodeFrame(answer));
+                        return;
+                    }
+                }
+            }
+        });
+        QByteArray reply(255, ' ');
+        const qint32 result = link.PexSendCommand("STS?", reply);
+        responder.join();
+        QCOMPARE(result, PexResult::UnexpectedAnswer);
+        QCOMPARE(reply, QByteArray(255, ' '));
+    }
+
     void rawLinePassesThrough()
     {
         LinkHarness h;
