@@ -6,6 +6,7 @@
 //                  115200 baud against the time its bytes need at the line rate; target <= 1.10.
 // Usage: listing_bench [work-folder]
 
+#include "bench/BenchSupport.h"
 #include "link/CommandExchange.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
@@ -32,19 +33,7 @@ using namespace orvalt;
 
 namespace {
 
-class QuietDialogs : public DialogSeam
-{
-public:
-    Button message(const QString&, Buttons, Icon, Button, const QString&) override { return Button::Ok; }
-    int overwriteQuestion(const QString&, const QString&, const QString&) override { return 3; }
-    int nameDialog(const NameDialogView&, QString&, const std::function<bool(const QString&)>&) override
-    {
-        return 3;
-    }
-    void transferProgress(const QString&, qint64, qint64) override {}
-    void setBusyPointer(bool) override {}
-    void yield() override { QCoreApplication::processEvents(); }
-};
+using bench::QuietDialogs;
 
 void makeTree(const QString& root, int folders, int filesEach)
 {
