@@ -98,20 +98,28 @@ bool myFolderExistsU(ProgramContext& ctx, const QString& path)
     return listHasName(PaneList(ctx.controls, activeSide(st)), NameOfPath(path));
 }
 
-bool myFolderExists(ProgramContext& ctx, const QString& path)
+namespace {
+
+// Asks the host when the inactive pane shows it, else looks for the name in that pane's list.
+template<typename HostQuestion>
+bool existsInInactivePane(ProgramContext& ctx, const QString& path, HostQuestion askHost)
 {
     const AppState& st = ctx.state;
     if ((st.LActive && isHost(st, QStringLiteral("R"))) || (st.RActive && isHost(st, QStringLiteral("L"))))
-        return ctx.hostFs.folderExists(path);
+        return askHost(path);
     return listHasName(PaneList(ctx.controls, inactiveSide(st)), NameOfPath(path));
+}
+
+} // namespace
+
+bool myFolderExists(ProgramContext& ctx, const QString& path)
+{
+    return existsInInactivePane(ctx, path, [&](const QString& p) { return ctx.hostFs.folderExists(p); });
 }
 
 bool myFileExists(ProgramContext& ctx, const QString& path)
 {
-    const AppState& st = ctx.state;
-    if ((st.LActive && isHost(st, QStringLiteral("R"))) || (st.RActive && isHost(st, QStringLiteral("L"))))
-        return ctx.hostFs.fileExists(path);
-    return listHasName(PaneList(ctx.controls, inactiveSide(st)), NameOfPath(path));
+    return existsInInactivePane(ctx, path, [&](const QString& p) { return ctx.hostFs.fileExists(p); });
 }
 
 FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& side)
