@@ -11,6 +11,10 @@
 #include "link/LinkServer.h"
 
 #include <QCoreApplication>
+
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
@@ -78,6 +82,11 @@ int main(int argc, char** argv)
 {
     using namespace orvalt::instrument;
     QCoreApplication app(argc, argv);
+#ifdef Q_OS_LINUX
+    // The paced line sleeps until each byte is due; the default 50 µs timer slack would add up to
+    // a measurable share of every 256-byte block's turnaround.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
 
     QString error;
     const std::optional<InstrumentOptions> parsed = parseInstrumentOptions(app.arguments(), &error);
