@@ -109,14 +109,14 @@ void frmMain::buildToolbar()
     bar->setFloatable(false);
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
-    for (const auto& spec : toolButtons()) {
-        QAction* a = bar->addAction(themedIcon(spec.themeIcons, spec.fallback), spec.key);
-        a->setData(spec.key);
-        a->setToolTip(QString::number(spec.tipNumber));
-        a->setObjectName(spec.image);
+    for (const auto& button : toolButtons()) {
+        QAction* a = bar->addAction(themedIcon(button.themeIcons, button.fallback), button.key);
+        a->setData(button.key);
+        a->setToolTip(QString::number(button.tipNumber));
+        a->setObjectName(button.image);
         // Copy to Left and Copy to Right stand apart from the rest, Interruption between them.
-        if (spec.key == ToolKeys::Delete || spec.key == ToolKeys::CopyRight ||
-            spec.key == ToolKeys::Disconnect)
+        if (button.key == ToolKeys::Delete || button.key == ToolKeys::CopyRight ||
+            button.key == ToolKeys::Disconnect)
             bar->addSeparator();
     }
     m_controls.tbToolBar = bar;
@@ -135,14 +135,14 @@ void frmMain::setUpList(QTreeWidget* list)
     QTreeWidgetItem* header = list->headerItem();
     const double dpi = logicalDpi();
     for (int col = 0; col < 4; ++col) {
-        const ColumnSpec& spec = kColumns[col];
-        header->setText(col, QString::number(spec.textNumber));
-        header->setData(col, ResourceTexts::kHeaderTagRole, QString::number(spec.textNumber));
-        header->setTextAlignment(col, spec.alignment);
+        const ColumnSpec& column = kColumns[col];
+        header->setText(col, QString::number(column.textNumber));
+        header->setData(col, ResourceTexts::kHeaderTagRole, QString::number(column.textNumber));
+        header->setTextAlignment(col, column.alignment);
         // The widths suit the instrument's own small font; a wider desktop font must not cut dates
         // and sizes short, so a column is never narrower than its widest text.
-        const int textWidth = list->fontMetrics().horizontalAdvance(QString::fromLatin1(spec.widest)) + 14;
-        list->setColumnWidth(col, qMax(qRound(spec.widthTwips * dpi / 1440.0), textWidth));
+        const int textWidth = list->fontMetrics().horizontalAdvance(QString::fromLatin1(column.widest)) + 14;
+        list->setColumnWidth(col, qMax(qRound(column.widthTwips * dpi / 1440.0), textWidth));
     }
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
