@@ -67,6 +67,15 @@ public:
     // Bytes done of the file in hand, reported by the sender and the receiver after every block.
     virtual void transferProgress(const QString& file, qint64 done, qint64 total) = 0;
 
+    // The progress window of a copy: open shows it modeless over the main window with its rows bar
+    // from minimum to maximum (at minimum) and no notice; step moves the bar; notice puts a text
+    // under it; close takes it away. While it is open, transferProgress above shows the file in hand.
+    // A seam that shows no such window leaves these as they are.
+    virtual void progressOpen(int /*minimum*/, int /*maximum*/) {}
+    virtual void progressStep(int /*value*/) {}
+    virtual void progressNotice(const QString& /*text*/) {}
+    virtual void progressClose() {}
+
     // The hourglass pointer for long work; the toolbar dispatcher puts the default one back.
     virtual void setBusyPointer(bool busy) = 0;
 

@@ -51,6 +51,34 @@ int ScriptedDialogs::nameDialog(const NameDialogView& view, QString& name,
 void ScriptedDialogs::transferProgress(const QString& file, qint64 done, qint64 total)
 {
     progress.append({file, done, total});
+    if (onTransferProgress)
+        onTransferProgress(progress.constLast());
+}
+
+void ScriptedDialogs::progressOpen(int minimum, int maximum)
+{
+    ++progressWindow.opened;
+    progressWindow.open = true;
+    progressWindow.minimum = minimum;
+    progressWindow.maximum = maximum;
+}
+
+void ScriptedDialogs::progressStep(int value)
+{
+    progressWindow.steps.append(value);
+    if (onProgressStep)
+        onProgressStep(value);
+}
+
+void ScriptedDialogs::progressNotice(const QString& text)
+{
+    progressWindow.notices.append(text);
+}
+
+void ScriptedDialogs::progressClose()
+{
+    ++progressWindow.closed;
+    progressWindow.open = false;
 }
 
 QStringList ScriptedDialogs::texts() const

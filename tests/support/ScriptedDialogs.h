@@ -28,6 +28,10 @@ public:
     int nameDialog(const NameDialogView& view, QString& name,
                    const std::function<bool(const QString&)>& accept) override;
     void transferProgress(const QString& file, qint64 done, qint64 total) override;
+    void progressOpen(int minimum, int maximum) override;
+    void progressStep(int value) override;
+    void progressNotice(const QString& text) override;
+    void progressClose() override;
     void setBusyPointer(bool busy) override { busyPointer = busy; }
     void yield() override { ++yields; }
 
@@ -56,6 +60,24 @@ public:
         qint64 total;
     };
     QList<Progress> progress;
+    // Called with each figure of the file in hand, so a test can act in the middle of a transfer.
+    std::function<void(const Progress&)> onTransferProgress;
+
+    // What the progress window showed: how often it opened and closed, its last range, every step
+    // and notice, and whether it is open now.
+    struct ProgressWindow
+    {
+        int opened = 0;
+        int closed = 0;
+        bool open = false;
+        int minimum = 0;
+        int maximum = 0;
+        QList<int> steps;
+        QStringList notices;
+    };
+    ProgressWindow progressWindow;
+    // Called at each step of the rows bar.
+    std::function<void(int)> onProgressStep;
     bool busyPointer = false;
     int yields = 0;
 

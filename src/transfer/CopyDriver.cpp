@@ -1,0 +1,359 @@
+#include "transfer/CopyDriver.h"
+
+#include "fileops/NameRules.h"
+#include "fileops/Rename.h"
+#include "link/CommandExchange.h"
+#include "link/Connection.h"
+#include "panes/HostListing.h"
+#include "panes/PaneRows.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+#include "transfer/CheckOverWrite.h"
+#include "transfer/CopyFolderTree.h"
+#include "transfer/CopyProgress.h"
+#include "transfer/OneFileCopy.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTreeWidget>
+#include <algorithm>
+#include <exception>
+
+namespace orvalt {
+
+namespace {
+
+// The closing notice names this many items at most, and counts the rest.
+constexpr int kMaxNamedNotCopied = 20;
+
+bool isHost(const AppState& st, const QString& side)
+{
+    return st.devId(side) == QLatin1String("0");
+}
+
+bool isActive(const AppState& st, const QString& side)
+{
+    return AppState::isLeft(side) ? st.LActive : st.RActive;
+}
+
+// The folder a pane shows as the start of a path: prefix, folder (nothing at the root), "\"
+// (M:\DATA\, C:\WORK\, M:\).
+QString paneFolder(const AppState& st, const QString& side)
+{
+    const QString& path = st.path(side);
+    return st.medium(side) + (path == QLatin1String("\\") ? QString() : path) + QLatin1Char('\\');
+}
+
+// CheckConnect for one pane with its media list's text. A host pane's prefix is its drive, which
+// the check would replace by the end of that (hidden) list's text, so a host pane keeps its own.
+bool paneConnected(ProgramContext& ctx, const QString& side)
+{
+    AppState& st = ctx.state;
+    const QString drive = st.medium(side);
+    const bool connected = CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side);
+    if (isHost(st, side))
+        st.medium(side) = drive;
+    return connected;
+}
+
+QString described(const FileEntry& entry)
+{
+    return entry.date + QLatin1Char(' ') + QString::number(entry.size) + QStringLiteral("Byte");
+}
+
+QString notCopiedText(const QStringList& items)
+{
+    QString text = QStringLiteral("These were not copied:");
+    for (qsizetype i = 0; i < items.size() && i < kMaxNamedNotCopied; ++i)
+        text += QLatin1Char('\n') + items.at(i);
+    if (items.size() > kMaxNamedNotCopied)
+        text += QStringLiteral("\n... and %1 more").arg(items.size() - kMaxNamedNotCopied);
+    return text;
+}
+
+struct Row
+{
+    QString text;
+    bool folder = false;
+    bool selected = false;
+};
+
+// The rows as they were when the copy was asked for: what the user selected then is what is
+// copied, whatever happens to the list while the copy lets the window run.
+QList<Row> rowsOf(QTreeWidget* list)
+{
+    QList<Row> rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = list->topLevelItem(i);
+        rows.append({item->text(0), IsFolderRow(item), item->isSelected()});
+    }
+    return rows;
+}
+
+class CopyDriver
+{
+public:
+    CopyDriver(ProgramContext& ctx, const QString& from)
+        : m_ctx(ctx)
+        , m_st(ctx.state)
+        , m_from(from)
+        , m_to(OtherSide(from))
+    {}
+
+    void run();
+
+private:
+    enum class Next
+    {
+        Row,
+        Leave // the rest of the selection is dropped
+    };
+
+    void copyRows(const QList<Row>& rows);
+    Next copyFolderRow(const Row& row);
+    Next copyFileRow(const Row& row);
+    void finish();
+    FileEntry entryOn(const QString& path, const QString& side);
+    void instrumentAt(const QString& side);
+
+    ProgramContext& m_ctx;
+    AppState& m_st;
+    QString m_from;
+    QString m_to;
+    QString m_destination;
+    QString m_sourceBase;
+    CopyRun m_run;
+    bool m_changedName = false;
+};
+
+// Whichever way a copy ends, the other actions of the window work again afterwards.
+struct EndOfCopy
+{
+    AppState& st;
+    ~EndOfCopy()
+    {
+        st.StopRequested = false;
+        st.TransferBusy = false;
+        st.DestIsInstrument = false;
+    }
+};
+
+void CopyDriver::run()
+{
+    if (m_st.TransferBusy)
+        return;
+    m_st.TransferBusy = true;
+    const EndOfCopy end{m_st};
+    // Interruption pressed while no copy ran is not meant for this one.
+    m_st.StopRequested = false;
+    if (!isActive(m_st, m_from)) {
+        m_ctx.dialogs.plain(ResourceTexts::text(8300));
+        return;
+    }
+    if (!paneConnected(m_ctx, QStringLiteral("L")) || !paneConnected(m_ctx, QStringLiteral("R")))
+        return;
+    if (m_ctx.controls.statusPanel1)
+        m_ctx.controls.statusPanel1->setText(ResourceTexts::text(1022));
+    m_st.OverwriteAll = false;
+
+    const QList<Row> rows = rowsOf(PaneList(m_ctx.controls, m_from));
+    const bool anySelected = std::any_of(rows.cbegin(), rows.cend(), [](const Row& r) { return r.selected; });
+    if (!anySelected) {
+        m_ctx.dialogs.plain(ResourceTexts::text(8300));
+        finish();
+        return;
+    }
+    if (!isHost(m_st, m_to))
+        m_st.DestIsInstrument = true;
+    m_destination = paneFolder(m_st, m_to);
+    m_sourceBase = paneFolder(m_st, m_from);
+    try {
+        copyRows(rows);
+    } catch (const std::exception& e) {
+        // Nothing in the copy is expected to throw; should it, the copy ends as it ends otherwise.
+        m_run.notCopied << QString::fromLocal8Bit(e.what());
+    }
+    finish();
+}
+
+void CopyDriver::copyRows(const QList<Row>& rows)
+{
+    // The receiver names the file's folder but not its medium: the instrument is put on the source
+    // pane's medium, which another pane's listing may have changed since this one was listed.
+    if (!isHost(m_st, m_from) && isHost(m_st, m_to))
+        instrumentAt(m_from);
+    ProgressOpen(m_ctx, 1, static_cast<int>(rows.size()));
+    for (int i = 1; i <= rows.size(); ++i) {
+        m_ctx.dialogs.yield();
+        if (m_st.StopRequested)
+            break;
+        const Row& row = rows.at(i - 1);
+        if (row.selected) {
+            Next next = Next::Row;
+            try {
+                next = row.folder ? copyFolderRow(row) : copyFileRow(row);
+            } catch (const std::exception& e) {
+                // An unexpected failure costs this row only.
+                m_run.notCopied << m_sourceBase + row.text + QStringLiteral(": ") +
+                                       QString::fromLocal8Bit(e.what());
+                m_run.TopFolderMade = false;
+            }
+            if (next == Next::Leave)
+                break;
+        }
+        ProgressStep(m_ctx, i);
+    }
+}
+
+CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
+{
+    const QString source = m_sourceBase + row.text;
+    if (!isHost(m_st, m_from) && !HostCanTakeName(row.text)) {
+        m_run.notCopied << m_sourceBase + ShownName(row.text) +
+                               QStringLiteral(": the name cannot be used on this computer; not copied");
+        return Next::Row;
+    }
+    const QString target = m_destination + row.text;
+    const FileEntry sourceEntry = GetFolderEntry(m_ctx, source, m_from);
+    const FileEntry targetEntry = GetFolderEntry(m_ctx, target, m_to);
+    if (NameIsBadAtDest(m_st, sourceEntry.name.isEmpty() ? row.text : sourceEntry.name, kWarnModeCheck)) {
+        m_ctx.dialogs.notice(ResourceTexts::text(8305));
+        return Next::Leave;
+    }
+    bool overwrite = m_st.OverwriteAll;
+    if (myFolderExists(m_ctx, target)) {
+        switch (CheckOverWrite(m_ctx, row.text, sourceEntry.date, targetEntry.date)) {
+        case 0:
+            overwrite = true;
+            break;
+        case 1:
+            overwrite = m_st.OverwriteAll;
+            break;
+        case 2:
+            return Next::Row;
+        default:
+            return Next::Leave;
+        }
+    }
+    CopyFolderTree(m_ctx, m_run, source, m_destination, overwrite, m_from);
+    m_run.TopFolderMade = false;
+    return Next::Row;
+}
+
+CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
+{
+    const QString source = m_sourceBase + row.text;
+    const bool fromInstrument = !isHost(m_st, m_from);
+    if (fromInstrument && !HostCanTakeName(row.text)) {
+        m_run.notCopied << m_sourceBase + ShownName(row.text) +
+                               QStringLiteral(": the name cannot be used on this computer; not copied");
+        return Next::Row;
+    }
+    // An instrument file's record is its row; its size is asked for only if a question needs it.
+    FileEntry sourceEntry;
+    if (!fromInstrument)
+        sourceEntry = GetFileEntry(m_ctx, source, m_from);
+    if (sourceEntry.name.isEmpty()) {
+        sourceEntry.name = row.text;
+        sourceEntry.shortName = row.text;
+    }
+
+    const qint16 checked =
+        NameCheck(m_ctx, sourceEntry.name, sourceEntry.shortName, kWarnKindFile, kWarnModeCheck);
+    if (checked == 3)
+        return Next::Leave;
+    // Another name (the file's short name, or one the user typed) is the destination's name only:
+    // the source is read under its own path, since on most hosts a short name names no file.
+    QString targetName = NameOfPath(source);
+    if (checked == -1) {
+        m_changedName = true;
+        targetName = m_st.WarnName;
+    } else if (m_changedName) {
+        m_st.WarnName = targetName; // the flag stays for the rest of the copy; the name is this row's
+    }
+    const QString target = m_destination + targetName;
+
+    bool overwrite = m_st.OverwriteAll;
+    if (myFileExists(m_ctx, target)) {
+        qint16 answer = 0; // with OverwriteAll nothing is asked, so nothing needs describing
+        if (!m_st.OverwriteAll) {
+            if (fromInstrument)
+                sourceEntry = entryOn(source, m_from);
+            const FileEntry targetEntry = entryOn(target, m_to);
+            answer = CheckOverWrite(m_ctx, targetName, described(sourceEntry), described(targetEntry));
+        }
+        switch (answer) {
+        case 0:
+            overwrite = true;
+            break;
+        case 1:
+            overwrite = m_st.OverwriteAll;
+            break;
+        case 2:
+            return Next::Row;
+        default:
+            return Next::Leave;
+        }
+    }
+    CopyOneFile(m_ctx, source, m_destination, overwrite, m_changedName);
+    // The receiver changed to the source pane's folder.
+    if (fromInstrument && m_run.instrumentPlace != m_st.medium(m_from) + m_st.path(m_from))
+        m_run.instrumentPlace.clear();
+    return Next::Row;
+}
+
+FileEntry CopyDriver::entryOn(const QString& path, const QString& side)
+{
+    // An instrument file's size comes from a listing of the instrument's current folder.
+    if (!isHost(m_st, side))
+        instrumentAt(side);
+    return GetFileEntry(m_ctx, path, side);
+}
+
+void CopyDriver::instrumentAt(const QString& side)
+{
+    const QString place = m_st.medium(side) + m_st.path(side);
+    if (m_run.instrumentPlace == place)
+        return;
+    m_run.instrumentPlace.clear();
+    if (SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("MED ") + MediumCode(m_st.medium(side))) != 0)
+        return;
+    if (SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("CDR ") + SlashPath(m_st.path(side))) != 0)
+        return;
+    m_run.instrumentPlace = place;
+}
+
+void CopyDriver::finish()
+{
+    ProgressClose(m_ctx);
+    LoadListview(m_ctx, m_to);
+    if (!m_run.notCopied.isEmpty())
+        m_ctx.dialogs.notice(notCopiedText(m_run.notCopied));
+}
+
+} // namespace
+
+void CopyToLeft(ProgramContext& ctx)
+{
+    CopyDriver(ctx, QStringLiteral("R")).run();
+}
+
+void CopyToRight(ProgramContext& ctx)
+{
+    CopyDriver(ctx, QStringLiteral("L")).run();
+}
+
+void Interruption(ProgramContext& ctx)
+{
+    AppState& st = ctx.state;
+    if (!st.TransferBusy)
+        return;
+    st.StopRequested = true;
+    ProgressNotice(ctx);
+}
+
+} // namespace orvalt

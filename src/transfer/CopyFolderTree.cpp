@@ -1,0 +1,367 @@
+#include "transfer/CopyFolderTree.h"
+
+#include "link/CommandExchange.h"
+#include "panes/HostFs.h"
+#include "panes/RemoteListing.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+#include "transfer/FileTransfer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace orvalt {
+
+namespace {
+
+// Folders inside folders deeper than this are not followed: no real tree of the instrument's media
+// is that deep, and a host tree this deep could not be named on the instrument's command line.
+constexpr int kMaxDepth = 128;
+constexpr qsizetype kMaxNameBytes = 255;
+constexpr qsizetype kMaxShownName = 64;
+
+bool isHost(const AppState& st, const QString& side)
+{
+    return st.devId(side) == QLatin1String("0");
+}
+
+QString wirePath(const QString& remotePath)
+{
+    return SlashPath(remotePath.mid(2));
+}
+
+QString hostShown(const QString& hostPath)
+{
+    const QString native = HostFs::nativePath(hostPath);
+    return native.isEmpty() ? hostPath : QDir::toNativeSeparators(native);
+}
+
+void note(CopyRun& run, const QString& item, const QString& why)
+{
+    run.notCopied << item + QStringLiteral(": ") + why;
+}
+
+// A name that goes into an instrument command: a comma would start another field of it, a "/"
+// another folder, so such a name is not sent at all.
+bool commandCanCarry(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char(',') || c == QLatin1Char('/') || c == QLatin1Char('\\') ||
+            c.category() == QChar::Other_Control || c.unicode() > 0xFF)
+            return false;
+    }
+    return true;
+}
+
+// Makes a host folder of the copy; one that exists is merged into. False when this folder's copy
+// must end (the user has been told why).
+bool madeHostFolder(ProgramContext& ctx, const QString& hostPath)
+{
+    const HostFsResult made = ctx.hostFs.createFolder(hostPath);
+    switch (made.error) {
+    case HostFsError::None:
+    case HostFsError::AlreadyExists:
+        return true;
+    case HostFsError::InvalidPath:
+        ctx.dialogs.notice(ResourceTexts::text(8106));
+        return false;
+    default:
+        ctx.dialogs.notice(made.text);
+        return false;
+    }
+}
+
+class TreeCopy
+{
+public:
+    TreeCopy(ProgramContext& ctx, CopyRun& run, bool overwrite, const QString& side)
+        : m_ctx(ctx)
+        , m_st(ctx.state)
+        , m_run(run)
+        , m_overwrite(overwrite)
+        , m_side(side)
+    {}
+
+    void copy(const QString& source, const QString& destination, int depth);
+
+private:
+    void hostToHost(const QString& source, const QString& destination);
+    void instrumentToInstrument(const QString& source, const QString& destination);
+    void makeTopOnInstrument(const QString& source, const QString& destination);
+    void makeTopOnHost(const QString& source, const QString& destination);
+    void sendContents(const QString& source, const QString& destination, int depth);
+    void receiveContents(const QString& source, const QString& destination, int depth);
+    QString nameOnInstrument(const FileEntry& entry) const
+    {
+        return m_st.LongNames ? entry.name : entry.shortName;
+    }
+
+    ProgramContext& m_ctx;
+    AppState& m_st;
+    CopyRun& m_run;
+    bool m_overwrite;
+    QString m_side;
+    // The host folders being copied into the instrument, from the top down, by their real paths:
+    // a symbolic link back to one of them would otherwise copy the tree into itself without end.
+    QStringList m_hostChain;
+};
+
+void TreeCopy::copy(const QString& source, const QString& destination, int depth)
+{
+    if (m_st.StopRequested)
+        return;
+    m_ctx.dialogs.setBusyPointer(true);
+    const bool leftHost = isHost(m_st, QStringLiteral("L"));
+    const bool rightHost = isHost(m_st, QStringLiteral("R"));
+    if (leftHost && rightHost) {
+        hostToHost(source, destination);
+        return;
+    }
+    if (!leftHost && !rightHost) {
+        instrumentToInstrument(source, destination);
+        return;
+    }
+    const bool fromInstrument = !isHost(m_st, m_side);
+    if (!m_run.TopFolderMade) {
+        if (fromInstrument)
+            makeTopOnHost(source, destination);
+        else
+            makeTopOnInstrument(source, destination);
+        return;
+    }
+    if (depth > kMaxDepth) {
+        note(m_run, fromInstrument ? source : hostShown(source),
+             QStringLiteral("too many folders inside each other; not copied"));
+        return;
+    }
+    if (fromInstrument)
+        receiveContents(source, destination, depth);
+    else
+        sendContents(source, destination, depth);
+}
+
+void TreeCopy::hostToHost(const QString& source, const QString& destination)
+{
+    const HostFsResult copied = m_ctx.hostFs.copyFolder(source, destination, m_overwrite);
+    switch (copied.error) {
+    case HostFsError::None:
+    case HostFsError::AlreadyExists: // files kept without overwrite, or merged into: nothing to say
+        return;
+    case HostFsError::InvalidPath:
+        m_ctx.dialogs.notice(ResourceTexts::text(8106));
+        return;
+    default:
+        m_ctx.dialogs.notice(copied.text);
+        return;
+    }
+}
+
+void TreeCopy::instrumentToInstrument(const QString& source, const QString& destination)
+{
+    // The instrument copies the whole folder by itself; the destination path names the new folder.
+    const QString command = QStringLiteral("CPY ") + MediumCode(source) + QLatin1Char(',') +
+                            wirePath(source) + QStringLiteral("/,") + MediumCode(destination) +
+                            QLatin1Char(',') + wirePath(destination) + NameOfPath(source) + QLatin1Char('/');
+    const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
+    // A refused folder copy is told as a refused file copy is; passing over it would report a copy
+    // that did not happen as done.
+    if (result != 0)
+        m_ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
+}
+
+void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destination)
+{
+    const std::optional<HostItem> top = m_ctx.hostFs.folderEntry(source, HostFs::FolderSizes::Skip);
+    if (!top) {
+        m_ctx.dialogs.notice(ResourceTexts::text(8106));
+        return;
+    }
+    const QString name = nameOnInstrument(top->entry);
+    if (!commandCanCarry(name)) {
+        note(m_run, hostShown(source), QStringLiteral("its name cannot be sent to the measurement device"));
+        return;
+    }
+    const QString made = destination + name;
+    // The result is not looked at: a folder that is there already is copied into.
+    SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("MKDR ") + wirePath(made));
+    m_run.TopFolderMade = true;
+    copy(source, made, 1);
+}
+
+void TreeCopy::makeTopOnHost(const QString& source, const QString& destination)
+{
+    const QString made = destination + NameOfPath(source);
+    if (!madeHostFolder(m_ctx, made))
+        return;
+    m_run.TopFolderMade = true;
+    copy(source, made, 1);
+}
+
+void TreeCopy::sendContents(const QString& source, const QString& destination, int depth)
+{
+    const QString real = QFileInfo(HostFs::nativePath(source)).canonicalFilePath();
+    if (!real.isEmpty() && m_hostChain.contains(real)) {
+        note(m_run, hostShown(source), QStringLiteral("a link back to a folder being copied; not copied"));
+        return;
+    }
+    m_hostChain.append(real);
+    const QString separator = QStringLiteral("\\");
+    const QList<HostItem> items = m_ctx.hostFs.listFolder(source, HostFs::FolderSizes::Skip);
+    // Folders first, then files, as the host lists them. The host item keeps its own (long) name:
+    // a short name stands for it on the instrument alone, and on most hosts names no file.
+    for (const HostItem& item : items) {
+        if (!item.entry.isFolder())
+            continue;
+        const QString name = nameOnInstrument(item.entry);
+        const QString subSource = source + separator + item.entry.name;
+        if (!commandCanCarry(name)) {
+            note(m_run, hostShown(subSource),
+                 QStringLiteral("its name cannot be sent to the measurement device"));
+            continue;
+        }
+        const QString subDestination = destination + separator + name;
+        SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("MKDR ") + wirePath(subDestination));
+        copy(subSource, subDestination, depth + 1);
+    }
+    for (const HostItem& item : items) {
+        if (item.entry.isFolder())
+            continue;
+        const QString name = nameOnInstrument(item.entry);
+        const QString subSource = source + separator + item.entry.name;
+        if (!commandCanCarry(name)) {
+            note(m_run, hostShown(subSource),
+                 QStringLiteral("its name cannot be sent to the measurement device"));
+            continue;
+        }
+        QString hostFailure;
+        const qint32 result = RmtSendFile(m_ctx, subSource, destination + separator + name, &hostFailure);
+        if (result != TransferResult::Done)
+            note(m_run, hostShown(subSource), TransferFailureText(result, hostFailure));
+    }
+    m_hostChain.removeLast();
+}
+
+void TreeCopy::receiveContents(const QString& source, const QString& destination, int depth)
+{
+    // Without the folder change the listing would be of whatever folder is current, and its
+    // contents would be copied under this folder's name.
+    const qint32 changed =
+        SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("CDR ") + wirePath(source));
+    m_run.instrumentPlace.clear();
+    if (changed != 0) {
+        note(m_run, source, TransferFailureText(changed, QString()));
+        return;
+    }
+    QStringList refused;
+    const QList<FileEntry> entries = UsableListing(DirList(m_ctx), &refused);
+    for (const QString& name : std::as_const(refused))
+        note(m_run, source,
+             QStringLiteral("the entry %1 has a name that cannot be used on this computer; not copied")
+                 .arg(ShownName(name)));
+    const QString separator = QStringLiteral("\\");
+    for (const FileEntry& entry : entries) {
+        const QString subSource = source + separator + entry.name;
+        const QString subDestination = destination + separator + entry.name;
+        if (entry.isFolder()) {
+            if (!madeHostFolder(m_ctx, subDestination))
+                return;
+            copy(subSource, subDestination, depth + 1);
+            continue;
+        }
+        // The receiver changes to the file's folder itself, so a sub-folder copied before it does not
+        // need another "CDR " here.
+        QString hostFailure;
+        const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure);
+        if (result != TransferResult::Done)
+            note(m_run, subSource, TransferFailureText(result, hostFailure));
+    }
+}
+
+} // namespace
+
+void CopyFolderTree(ProgramContext& ctx, CopyRun& run, const QString& source, const QString& destination,
+                    bool overwrite, const QString& side)
+{
+    TreeCopy(ctx, run, overwrite, side).copy(source, destination, run.TopFolderMade ? 1 : 0);
+}
+
+bool HostCanTakeName(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    if (QFile::encodeName(name).size() > kMaxNameBytes)
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            return false;
+#ifdef Q_OS_WIN
+        if (QStringView(u"<>:\"|?*").contains(c))
+            return false;
+#endif
+    }
+#ifdef Q_OS_WIN
+    // Windows drops a final dot or blank (two names would meet in one file) and keeps device names.
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return false;
+    const QString base = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (base == QLatin1String(device))
+            return false;
+    if (base.size() == 4 &&
+        (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
+        base.at(3) >= QLatin1Char('1') && base.at(3) <= QLatin1Char('9'))
+        return false;
+#endif
+    return true;
+}
+
+QList<FileEntry> UsableListing(const QString& listing, QStringList* refused)
+{
+    QList<FileEntry> usable;
+    for (const FileEntry& entry : ParseListing(listing)) {
+        if (HostCanTakeName(entry.name))
+            usable.append(entry);
+        else if (refused)
+            refused->append(entry.name);
+    }
+    return usable;
+}
+
+QString ShownName(const QString& name)
+{
+    QString shown;
+    for (const QChar c : name.left(kMaxShownName)) {
+        if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    if (name.size() > kMaxShownName)
+        shown += QStringLiteral("...");
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}
+
+QString TransferFailureText(qint32 result, const QString& hostFailure)
+{
+    switch (result) {
+    case 160:
+        return ResourceTexts::text(8303);
+    case 60:
+        return QStringLiteral("DEVICE BUSY");
+    case 20:
+        return QStringLiteral("Command Format (DEVICE BUSY)");
+    default:
+        break;
+    }
+    if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty())
+        return hostFailure;
+    return QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result);
+}
+
+} // namespace orvalt

@@ -1,0 +1,32 @@
+#include "transfer/CopyProgress.h"
+
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/ProgramContext.h"
+#include "shell/ResourceTexts.h"
+
+namespace orvalt {
+
+void ProgressOpen(ProgramContext& ctx, int minimum, int maximum)
+{
+    ctx.dialogs.progressOpen(minimum, maximum);
+    ctx.state.CloseAllowed = false;
+}
+
+void ProgressStep(ProgramContext& ctx, int value)
+{
+    ctx.dialogs.progressStep(value);
+}
+
+void ProgressNotice(ProgramContext& ctx)
+{
+    ctx.dialogs.progressNotice(ResourceTexts::text(8113));
+}
+
+void ProgressClose(ProgramContext& ctx)
+{
+    ctx.dialogs.progressClose();
+    ctx.state.CloseAllowed = true;
+}
+
+} // namespace orvalt
