@@ -14,22 +14,32 @@ QString grouped(qint64 n)
 
 } // namespace
 
+void TransferMeter::reset()
+{
+    m_file.clear();
+    m_lastDone = 0;
+    m_moved = 0;
+    m_samples.clear();
+}
+
 FileProgress TransferMeter::update(const QString& file, qint64 done, qint64 total, qint64 nowMs)
 {
-    // Another file, or the same name sent again from its start, begins a new average.
-    if (file != m_file || done < m_lastDone) {
-        m_file = file;
-        m_firstDone = done;
-        m_firstMs = nowMs;
-    }
+    done = qMax<qint64>(0, done);
+    // Another file, or the same name sent again from its start: its first bytes are new ones.
+    const bool sameFile = file == m_file && done >= m_lastDone;
+    m_moved += sameFile ? done - m_lastDone : done;
+    m_file = file;
     m_lastDone = done;
+    m_samples.push_back({nowMs, m_moved});
+    while (!m_samples.empty() && m_samples.front().ms < nowMs - kWindowMs)
+        m_samples.pop_front();
 
     FileProgress p;
     p.file = file;
-    p.done = qMax<qint64>(0, done);
+    p.done = done;
     p.total = qMax<qint64>(0, total);
-    const qint64 spanMs = nowMs - m_firstMs;
-    const qint64 bytes = done - m_firstDone;
+    const qint64 spanMs = nowMs - m_samples.front().ms;
+    const qint64 bytes = m_moved - m_samples.front().bytes;
     if (spanMs >= kMinimumSpanMs && bytes > 0) {
         p.bytesPerSecond = bytes * 1000 / spanMs;
         if (p.bytesPerSecond > 0) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <deque>
 
 namespace orvalt {
 
@@ -17,23 +18,30 @@ struct FileProgress
 };
 
 // Turns the sender's and the receiver's reports (file, bytes done, size) into FileProgress records.
-// The rate is the file's own average since its first report: the line runs at one speed, so the
-// average is steady where a momentary rate would jump with every acknowledgement. The clock is the
-// caller's, in milliseconds, so the figures do not depend on when they are computed.
+// The rate is the bytes moved over the last few seconds, across files: the line runs at one speed,
+// and a copy of many small files would otherwise never show one, each file being over before its
+// own rate could be told. The commands between files count as time, so the rate is what the copy
+// really moves. The clock is the caller's, in milliseconds.
 class TransferMeter
 {
 public:
-    // Below this much time since a file's first report the rate is not known yet.
+    // The rate is taken over this much time, and is not known over less than the minimum.
+    static constexpr qint64 kWindowMs = 3000;
     static constexpr qint64 kMinimumSpanMs = 250;
 
     FileProgress update(const QString& file, qint64 done, qint64 total, qint64 nowMs);
-    void reset() { m_file.clear(); }
+    void reset();
 
 private:
+    struct Sample
+    {
+        qint64 ms;
+        qint64 bytes; // moved since the meter began
+    };
     QString m_file;
-    qint64 m_firstDone = 0;
-    qint64 m_firstMs = 0;
     qint64 m_lastDone = 0;
+    qint64 m_moved = 0;
+    std::deque<Sample> m_samples;
 };
 
 // The texts of the record: "1,536 of 4,096 bytes", "1,150 bytes/s", "0:03 left" (hours shown only

@@ -45,18 +45,26 @@ private slots:
         QTest::addRow("first report") << QList<Report>{{a, 256, 4096, 1000}} << qint64(-1) << qint64(-1);
         QTest::addRow("too soon to tell")
             << QList<Report>{{a, 256, 4096, 1000}, {a, 512, 4096, 1100}} << qint64(-1) << qint64(-1);
-        QTest::addRow("average since the first report")
+        QTest::addRow("over the last seconds")
             << QList<Report>{{a, 256, 10000, 0}, {a, 512, 10000, 100}, {a, 1406, 10000, 1000}} << qint64(1150)
             << qint64(8); // 8594 bytes left at 1150 a second, rounded up
         QTest::addRow("done") << QList<Report>{{a, 0, 512, 0}, {a, 512, 512, 500}} << qint64(1024)
                               << qint64(0);
-        QTest::addRow("another file starts anew")
-            << QList<Report>{{a, 256, 512, 0}, {a, 512, 512, 1000}, {b, 256, 4096, 1100}} << qint64(-1)
-            << qint64(-1);
+        QTest::addRow("across files")
+            << QList<Report>{{a, 256, 512, 0}, {a, 512, 512, 1000}, {b, 256, 4096, 1100}} << qint64(465)
+            << qint64(9); // 512 bytes in 1.1 s; 3840 left
         QTest::addRow("the same name from its start again")
-            << QList<Report>{{a, 256, 512, 0}, {a, 512, 512, 1000}, {a, 256, 512, 2000}, {a, 512, 512, 2500}}
-            << qint64(512) << qint64(0);
-        QTest::addRow("no progress") << QList<Report>{{a, 256, 512, 0}, {a, 256, 512, 5000}} << qint64(-1)
+            << QList<Report>{{a, 256, 512, 0}, {a, 512, 512, 1000}, {a, 256, 512, 1500}} << qint64(341)
+            << qint64(1);
+        QTest::addRow("older reports drop out") << QList<Report>{{a, 0, 99999, 0},
+                                                                 {a, 90000, 99999, 1000},
+                                                                 {a, 91000, 99999, 4500},
+                                                                 {a, 93000, 99999, 5500}}
+                                                << qint64(2000) << qint64(4);
+        QTest::addRow("after a pause")
+            << QList<Report>{{a, 256, 1024, 0}, {a, 512, 1024, 1000}, {b, 256, 1024, 9000}} << qint64(-1)
+            << qint64(-1);
+        QTest::addRow("no progress") << QList<Report>{{a, 256, 512, 0}, {a, 256, 512, 2000}} << qint64(-1)
                                      << qint64(-1);
     }
 
