@@ -26,6 +26,7 @@ bool NameRules::isAllowedCharacter(QChar c, bool shortNames)
     case u'_':
     case u'{':
     case u'}':
+    case u'~': // the mark of a short alias (LONGFO~1), which the media's file system takes
         return true;
     default:
         return false;

@@ -12,9 +12,9 @@
 #include "shell/AppState.h"
 #include "shell/DialogSeam.h"
 #include "shell/Icons.h"
-#include "shell/PendingParts.h"
 #include "shell/ResourceTexts.h"
 #include "shell/Settings.h"
+#include "transfer/CopyDriver.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -257,15 +257,9 @@ void frmMain::routeActions()
     m_dispatcher.setAction(ToolKeys::Delete, [this] { ToolbarDelete(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Rename, [this] { ToolbarRename(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Format, [this] { ToolbarFormat(m_ctx); });
-    const std::pair<QString, QString> pendingRoutes[] = {
-        {ToolKeys::CopyLeft, QStringLiteral("Copy to Left")},
-        {ToolKeys::Interrupt, QStringLiteral("Interruption")},
-        {ToolKeys::CopyRight, QStringLiteral("Copy to Right")},
-    };
-    for (const auto& [key, what] : pendingRoutes) {
-        const QString name = what;
-        m_dispatcher.setAction(key, [name] { pending::notBuiltYet(name); });
-    }
+    m_dispatcher.setAction(ToolKeys::CopyLeft, [this] { CopyToLeft(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::CopyRight, [this] { CopyToRight(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Interrupt, [this] { Interruption(m_ctx); });
 }
 
 double frmMain::logicalDpi() const
