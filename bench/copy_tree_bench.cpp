@@ -1,0 +1,126 @@
+// A folder tree of 200 small files (1 to 4 KiB) copied into the virtual instrument and back at
+// 115200 baud through CopyFolderTree: payload rate against the line rate, the per-file commands
+// ("MKDR ", "FWT ", "DUMMY", "CDR ", "DIR?", "FRD? ") included.
+
+#include "bench/BenchSupport.h"
+#include "link/PexLink.h"
+#include "panes/HostFs.h"
+#include "shell/AppState.h"
+#include "shell/DialogSeam.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/Settings.h"
+#include "transfer/CopyFolderTree.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace orvalt;
+
+namespace {
+
+constexpr double kLineRate = 115200 / 10.0;
+
+using bench::QuietDialogs;
+
+QString panePath(const QString& native)
+{
+    return QDir::cleanPath(native).replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+qint64 treeBytes(const QString& folder, int* files)
+{
+    qint64 total = 0;
+    for (const QFileInfo& i : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (i.isDir())
+            total += treeBytes(i.filePath(), files);
+        else {
+            total += i.size();
+            ++*files;
+        }
+    }
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir work;
+    const QString media = work.filePath(QStringLiteral("media"));
+    for (const char* m : {"M", "1", "2", "D"})
+        QDir(media).mkpath(QLatin1String(m));
+    const QString source = work.filePath(QStringLiteral("host/TREE"));
+    QRandomGenerator random(2024);
+    for (int i = 0; i < 200; ++i) {
+        const QString folder = QStringLiteral("%1/D%2").arg(source).arg(i / 20);
+        QDir().mkpath(folder);
+        QFile f(QStringLiteral("%1/F%2.DAT").arg(folder).arg(i, 3, 10, QLatin1Char('0')));
+        f.open(QIODevice::WriteOnly);
+        QByteArray data(1024 + random.bounded(3 * 1024 + 1), '\0');
+        for (auto& c : data)
+            c = static_cast<char>(random.bounded(256));
+        f.write(data);
+    }
+    int files = 0;
+    const qint64 payload = treeBytes(source, &files);
+    QDir().mkpath(work.filePath(QStringLiteral("back")));
+
+    bench::Instrument instrument(media, {QStringLiteral("--baud"), QStringLiteral("115200")});
+    const QString device = instrument.device();
+
+    AppState state;
+    QuietDialogs dialogs;
+    Settings settings(ProgramPaths{work.filePath(QStringLiteral("program")), QStringLiteral("orvalt")},
+                      dialogs, work.filePath(QStringLiteral("user")));
+    MainControls controls;
+    HostFs hostFs;
+    link::PexLink pex([device](int) { return device; });
+    ProgramContext ctx{state, settings, dialogs, controls, pex, hostFs};
+    if (pex.PexOpen(link::PexOpenRecord{}) != 0 || pex.PexRetry(1) != 0 || pex.PexSetTimeOut(6000) != 0)
+        return 1;
+    state.Connected = true;
+    state.LongNames = true;
+
+    // Host (left, active) to the instrument (right).
+    state.LDevID = QStringLiteral("0");
+    state.RDevID = QStringLiteral("1");
+    state.LActive = true;
+    QElapsedTimer t;
+    t.start();
+    CopyRun up;
+    CopyFolderTree(ctx, up, panePath(source), QStringLiteral("M:\\"), false, QStringLiteral("L"));
+    const double upSeconds = t.elapsed() / 1000.0;
+    int upFiles = 0;
+    const qint64 upBytes = treeBytes(media + QStringLiteral("/M/TREE"), &upFiles);
+
+    // And back: the instrument (right, active) into the host.
+    state.LActive = false;
+    state.RActive = true;
+    t.restart();
+    CopyRun down;
+    CopyFolderTree(ctx, down, QStringLiteral("M:\\TREE"),
+                   panePath(work.filePath(QStringLiteral("back"))) + QLatin1Char('\\'), false,
+                   QStringLiteral("R"));
+    const double downSeconds = t.elapsed() / 1000.0;
+    int downFiles = 0;
+    const qint64 downBytes = treeBytes(work.filePath(QStringLiteral("back/TREE")), &downFiles);
+    pex.PexClose();
+
+    std::printf("tree: %d files, %lld bytes of payload, line rate %.0f bytes/s (115200 baud, 8N1)\n", files,
+                static_cast<long long>(payload), kLineRate);
+    std::printf("to the instrument:   %d files, %lld bytes, %.1f s, %.0f bytes/s, ratio %.3f%s\n", upFiles,
+                static_cast<long long>(upBytes), upSeconds, upBytes / upSeconds,
+                upBytes / upSeconds / kLineRate, up.notCopied.isEmpty() ? "" : " (some not copied)");
+    std::printf("from the instrument: %d files, %lld bytes, %.1f s, %.0f bytes/s, ratio %.3f%s\n", downFiles,
+                static_cast<long long>(downBytes), downSeconds, downBytes / downSeconds,
+                downBytes / downSeconds / kLineRate, down.notCopied.isEmpty() ? "" : " (some not copied)");
+    return upFiles == files && downFiles == files ? 0 : 2;
+}
