@@ -1,0 +1,318 @@
+// The commands that stay on the instrument: info, ls, cp, mv, rm, mkdir and format, with the
+// window's commands, name rules and texts.
+
+#include "cli/CliCommands.h"
+#include "cli/CliSession.h"
+#include "cli/ConsoleTerminal.h"
+#include "fileops/DeleteAndCreate.h"
+#include "fileops/Format.h"
+#include "fileops/NameRules.h"
+#include "fileops/Rename.h"
+#include "link/CommandExchange.h"
+#include "panes/RowText.h"
+#include "shell/ResourceTexts.h"
+#include "transfer/CheckOverWrite.h"
+#include "transfer/PaneMoves.h"
+
+#include <QThread>
+
+namespace orvalt::cli {
+
+namespace {
+
+QString wirePath(const RemotePath& path)
+{
+    return SlashPath(path.panePath());
+}
+
+QString itemDescription(const ListingEntry& entry)
+{
+    const QString date = ListingDateText(entry);
+    return entry.folder
+               ? date
+               : date + QLatin1Char(' ') + entry.sizeField.trimmed().left(20) + QStringLiteral("Byte");
+}
+
+QString printable(const QString& name)
+{
+    QString shown;
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+// Whether a name may be given to an item on the instrument, by the rename's rules: the characters
+// allowed (upper case only without long names), no "#" or "$" first, and the form the name dialog
+// asks for (8.3 or 32+3 for a file, up to 8 or 32 characters for a folder). A name that fails is
+// refused with the name dialog's texts.
+bool nameServes(CliSession& s, const QString& name, bool folder)
+{
+    AppState& st = s.state();
+    const QString kind = folder ? kWarnKindFolder : kWarnKindFile;
+    st.WarnName = name;
+    st.WarnKind = kind;
+    st.WarnMode = kWarnModeCheck;
+    st.NewFolderMode = false;
+    const bool serves = NameCharsAllowed(name, ShortNameMode(st)) && !name.startsWith(QLatin1Char('#')) &&
+                        !name.startsWith(QLatin1Char('$')) && FileWarnAccepts(st, name);
+    if (!serves) {
+        QString unchanged = name;
+        s.ctx().dialogs.nameDialog(FileWarnView(st), unchanged, [](const QString&) { return false; });
+    }
+    return serves;
+}
+
+// Where cp and mv put an item: into dst when that is a folder, else at dst itself. Unknown when a
+// folder on the way could not be listed.
+struct Target
+{
+    RemotePath path;
+    CliSession::Kind kind = CliSession::Kind::Unknown;
+    ListingEntry entry;
+};
+
+Target targetOf(CliSession& s, const RemotePath& item, const RemotePath& dst)
+{
+    Target t;
+    t.path = dst;
+    t.kind = s.lookUp(dst, &t.entry);
+    if (t.kind == CliSession::Kind::Folder) {
+        t.path = dst.child(item.name());
+        t.kind = s.lookUp(t.path, &t.entry);
+    }
+    return t;
+}
+
+} // namespace
+
+QString ListingRow(const QString& name, bool folder, const QString& date, const QString& size, int nameWidth)
+{
+    const QString kind = folder ? QString(kDirKind) : KindText(name);
+    const QString row = printable(name).leftJustified(nameWidth) + QStringLiteral("  ") + date +
+                        QStringLiteral("  ") + size + QStringLiteral("  ") + printable(kind);
+    QString trimmed = row;
+    while (trimmed.endsWith(QLatin1Char(' ')))
+        trimmed.chop(1);
+    return trimmed;
+}
+
+void RunInfo(CliSession& s)
+{
+    if (!s.connect())
+        return;
+    const AppState& st = s.state();
+    QString text = QStringLiteral("Model: %1\n").arg(st.ModelName);
+    text += QStringLiteral("Long names: %1\n")
+                .arg(st.LongNames ? QStringLiteral("yes (32+3)") : QStringLiteral("no (8.3)"));
+    text += QStringLiteral("Media:\n");
+    for (const MediumInfo& m : s.media())
+        text += QStringLiteral("  %1  %2\n").arg(m.mediumCode, m.name);
+    WriteStdout(text);
+}
+
+void RunLs(CliSession& s)
+{
+    const RemotePath& path = s.request().remotes.constFirst();
+    if (!s.connect())
+        return;
+    s.about(path.path());
+    QList<ListingEntry> entries;
+    if (s.selectFolder(path, true)) {
+        const QString listing = DirList(s.ctx());
+        if (listing.isEmpty()) {
+            s.fail(QStringLiteral("Send or Rec Error (DEVICE BUSY) -1"));
+            return;
+        }
+        entries = SplitListing(listing);
+    } else {
+        // Not a folder that can be chosen: a file is shown as its own row, anything else is told
+        // with the text of what refused it.
+        ListingEntry entry;
+        const CliSession::Kind kind = path.isRoot() ? CliSession::Kind::Folder : s.lookUp(path, &entry);
+        if (kind == CliSession::Kind::Unknown)
+            return;
+        if (kind == CliSession::Kind::Missing) {
+            s.fail(ResourceTexts::text(8304));
+            return;
+        }
+        if (kind == CliSession::Kind::Folder) {
+            const std::optional<QList<ListingEntry>> listed = s.listFolder(path);
+            if (!listed)
+                return;
+            entries = *listed;
+        } else {
+            entries = {entry};
+        }
+    }
+    int width = 0;
+    for (const ListingEntry& e : std::as_const(entries))
+        width = qMax(width, static_cast<int>(printable(e.name).size()));
+    QString text;
+    for (const ListingEntry& e : std::as_const(entries))
+        text +=
+            ListingRow(e.name, e.folder, ListingDateText(e), ListingSizeText(e), width) + QLatin1Char('\n');
+    WriteStdout(text);
+}
+
+void RunCp(CliSession& s)
+{
+    const RemotePath& source = s.request().remotes.at(0);
+    if (!s.connect())
+        return;
+    s.panesOnInstrument();
+    s.about(source.path());
+    ListingEntry entry;
+    const CliSession::Kind kind = s.lookUp(source, &entry);
+    if (kind == CliSession::Kind::Unknown)
+        return;
+    if (kind == CliSession::Kind::Missing) {
+        s.fail(ResourceTexts::text(8304));
+        return;
+    }
+    const bool folder = kind == CliSession::Kind::Folder;
+    const Target target = targetOf(s, source, s.request().remotes.at(1));
+    if (target.kind == CliSession::Kind::Unknown)
+        return;
+    if (target.path.name() != source.name() && !nameServes(s, target.path.name(), folder))
+        return;
+    if (target.kind != CliSession::Kind::Missing && target.entry.folder == folder &&
+        CheckOverWrite(s.ctx(), target.path.name(), itemDescription(entry), itemDescription(target.entry)) >=
+            2)
+        return;
+    // The one-file copy's and the folder copy's "CPY ", with the target's own name: a folder is
+    // marked by a final "/" on both paths.
+    const QString mark = folder ? QStringLiteral("/") : QString();
+    const QString command = QStringLiteral("CPY ") + MediumCode(source.medium) + QLatin1Char(',') +
+                            wirePath(source) + mark + QLatin1Char(',') + MediumCode(target.path.medium) +
+                            QLatin1Char(',') + wirePath(target.path) + mark;
+    const qint32 result = SendCmd(s.state(), s.ctx().link, s.dialogs(), command);
+    if (result != 0)
+        s.fail(QStringLiteral("CPY Error ") + QString::number(result));
+}
+
+void RunMv(CliSession& s)
+{
+    const RemotePath& old = s.request().remotes.at(0);
+    if (!s.connect())
+        return;
+    s.panesOnInstrument();
+    s.about(old.path());
+    ListingEntry entry;
+    const CliSession::Kind kind = s.lookUp(old, &entry);
+    if (kind == CliSession::Kind::Unknown)
+        return;
+    if (kind == CliSession::Kind::Missing) {
+        s.fail(ResourceTexts::text(8304));
+        return;
+    }
+    const bool folder = kind == CliSession::Kind::Folder;
+    const Target target = targetOf(s, old, s.request().remotes.at(1));
+    if (target.kind == CliSession::Kind::Unknown)
+        return;
+    if (target.path.name() != old.name() && !nameServes(s, target.path.name(), folder))
+        return;
+    if (target.kind != CliSession::Kind::Missing && target.path.path() != old.path()) {
+        // "MOV " never replaces: a file in the way is deleted first when the user says so; a folder
+        // in the way stays.
+        if (target.entry.folder) {
+            s.fail(ResourceTexts::text(8107));
+            return;
+        }
+        if (folder) {
+            s.fail(ResourceTexts::text(8304));
+            return;
+        }
+        if (CheckOverWrite(s.ctx(), target.path.name(), itemDescription(entry),
+                           itemDescription(target.entry)) >= 2)
+            return;
+        const int failuresBefore = s.dialogs().failures();
+        RmtDeleteFile(s.ctx(), target.path.path(), false);
+        if (s.dialogs().failures() != failuresBefore)
+            return;
+    }
+    if (folder)
+        MovePaneFolder(s.ctx(), old.path(), target.path.path());
+    else
+        MovePaneFile(s.ctx(), old.path(), target.path.path());
+}
+
+void RunRm(CliSession& s)
+{
+    if (!s.connect())
+        return;
+    s.panesOnInstrument();
+    for (const RemotePath& path : s.request().remotes) {
+        if (s.stopping())
+            break;
+        s.about(path.path());
+        const CliSession::Kind kind = s.lookUp(path);
+        if (kind == CliSession::Kind::Unknown)
+            continue;
+        if (kind == CliSession::Kind::Missing) {
+            s.fail(ResourceTexts::text(8304));
+        } else if (kind == CliSession::Kind::File) {
+            RmtDeleteFile(s.ctx(), path.path(), false);
+        } else if (!s.request().recursive) {
+            s.fail(QStringLiteral("a folder: give -r to delete folders"));
+        } else if (s.selectFolder(path.parent())) {
+            // The same "FDL " as a file's, in the folder that holds it. The window's folder delete
+            // passes a refusal over and lets the refilled pane show it; here it must be told.
+            const qint32 result =
+                SendCmd(s.state(), s.ctx().link, s.dialogs(), QStringLiteral("FDL ") + path.name());
+            if (result != 0)
+                s.fail(QStringLiteral("FDL Error ") + QString::number(result));
+        }
+    }
+}
+
+void RunMkdir(CliSession& s)
+{
+    const RemotePath& path = s.request().remotes.constFirst();
+    if (!s.connect())
+        return;
+    s.panesOnInstrument();
+    s.about(path.path());
+    // The new folder's test of the window: a name the instrument cannot hold is refused.
+    if (NameIsBad(s.state(), path.name(), kWarnModeCheck)) {
+        s.fail(ResourceTexts::text(8305));
+        return;
+    }
+    const CliSession::Kind kind = s.lookUp(path);
+    if (kind == CliSession::Kind::Unknown)
+        return;
+    if (kind == CliSession::Kind::Folder) {
+        s.fail(ResourceTexts::text(8107));
+        return;
+    }
+    // The window's new folder does not look at the answer and lets the refilled pane show what
+    // exists; a script is told.
+    const qint32 result =
+        SendCmd(s.state(), s.ctx().link, s.dialogs(), QStringLiteral("MKDR ") + wirePath(path));
+    if (result != 0)
+        s.fail(QStringLiteral("MKDR Error ") + QString::number(result));
+}
+
+void RunFormat(CliSession& s)
+{
+    const RemotePath& medium = s.request().remotes.constFirst();
+    const QString code = MediumCode(medium.medium);
+    if (code.isEmpty()) {
+        s.fail(ResourceTexts::text(8104) + QStringLiteral(" (") + medium.medium + QLatin1Char(')'));
+        return;
+    }
+    if (!s.connect())
+        return;
+    const qint32 result = SendCmd(s.state(), s.ctx().link, s.dialogs(), QStringLiteral("FMT ") + code);
+    // As in the window: a floppy that answered no text is still formatting; the line stays open
+    // until it can take the next command.
+    if (s.state().LastReplyCode == QLatin1String("   ") && medium.medium == QLatin1String("D:"))
+        QThread::msleep(kFloppyFormatWaitMs);
+    if (result != 0)
+        s.fail(ResourceTexts::text(8112) + QStringLiteral(" (") + medium.medium + QLatin1Char(')'));
+}
+
+} // namespace orvalt::cli

@@ -1,0 +1,254 @@
+#include "cli/CliRequest.h"
+
+#include "serial/SerialSettings.h"
+
+#include <QCommandLineParser>
+
+namespace orvalt::cli {
+
+namespace {
+
+struct CommandForm
+{
+    const char* name;
+    int minArguments;
+    int maxArguments; // -1: no limit
+    bool takesRecursive;
+};
+
+const CommandForm kCommands[] = {
+    {"info", 0, 0, false}, {"ls", 1, 1, false},    {"get", 2, -1, true},
+    {"put", 2, -1, true},  {"cp", 2, 2, false},    {"mv", 2, 2, false},
+    {"rm", 1, -1, true},   {"mkdir", 1, 1, false}, {"format", 1, 1, false},
+};
+
+const CommandForm* formOf(const QString& command)
+{
+    for (const CommandForm& form : kCommands)
+        if (command == QLatin1String(form.name))
+            return &form;
+    return nullptr;
+}
+
+// The position of a word in a fixed list of words (compared without regard to case), or nothing.
+std::optional<int> positionOf(const QString& word, const QStringList& words)
+{
+    for (int i = 0; i < words.size(); ++i)
+        if (word.compare(words.at(i), Qt::CaseInsensitive) == 0)
+            return i;
+    return std::nullopt;
+}
+
+std::optional<int> speedPosition(const QString& text)
+{
+    bool ok = false;
+    const int baud = text.toInt(&ok);
+    const auto& speeds = SerialSettings::speedList();
+    for (int i = 0; ok && i < speeds.size(); ++i)
+        if (speeds.at(i).lineValue == baud)
+            return i;
+    return std::nullopt;
+}
+
+CliParse wrong(const QString& error)
+{
+    CliParse parse;
+    parse.error = error;
+    return parse;
+}
+
+bool readRemote(const QString& text, QList<RemotePath>& remotes, QString* error)
+{
+    QString why;
+    const std::optional<RemotePath> path = ParseRemotePath(text, &why);
+    if (!path) {
+        *error = QStringLiteral("not a remote path: %1 (%2)").arg(text, why);
+        return false;
+    }
+    remotes.append(*path);
+    return true;
+}
+
+// Which arguments of a command are remote paths and which host paths, and what each command
+// refuses before anything is sent.
+bool readArguments(CliRequest& request, const QStringList& arguments, QString* error)
+{
+    const QString& c = request.command;
+    QStringList remote;
+    if (c == QLatin1String("get")) {
+        remote = arguments.mid(0, arguments.size() - 1);
+        request.locals = {arguments.constLast()};
+    } else if (c == QLatin1String("put")) {
+        request.locals = arguments.mid(0, arguments.size() - 1);
+        remote = {arguments.constLast()};
+    } else {
+        remote = arguments;
+    }
+    for (const QString& local : std::as_const(request.locals)) {
+        if (local.isEmpty()) {
+            *error = QStringLiteral("an empty host path");
+            return false;
+        }
+    }
+    for (const QString& text : std::as_const(remote))
+        if (!readRemote(text, request.remotes, error))
+            return false;
+
+    // A medium's root is no item that could be copied, moved, deleted or made.
+    const bool itemsOnly = c == QLatin1String("cp") || c == QLatin1String("mv") || c == QLatin1String("rm") ||
+                           c == QLatin1String("mkdir");
+    for (int i = 0; itemsOnly && i < request.remotes.size(); ++i) {
+        const bool targetMayBeRoot = i == 1 && (c == QLatin1String("cp") || c == QLatin1String("mv"));
+        if (request.remotes.at(i).isRoot() && !targetMayBeRoot) {
+            *error = QStringLiteral("%1 acts on a file or folder, not on a whole medium: %2")
+                         .arg(c, request.remotes.at(i).path());
+            return false;
+        }
+    }
+    if (c == QLatin1String("mv") && request.remotes.at(0).medium != request.remotes.at(1).medium) {
+        // "MOV " names one medium: a move stays on it.
+        *error = QStringLiteral("mv moves inside one medium; use cp and rm between media");
+        return false;
+    }
+    if (c == QLatin1String("format")) {
+        if (!request.remotes.at(0).isRoot()) {
+            *error = QStringLiteral("format takes a medium such as M:, not %1").arg(remote.constFirst());
+            return false;
+        }
+        if (request.existing != ExistingTarget::Replace) {
+            *error = QStringLiteral("format erases the whole medium: it runs only with --yes");
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QString CliUsage()
+{
+    return QStringLiteral(
+        "Usage: orvalt-cli [--port 1-4 | --device PATH] [--baud N] [--parity none|even|odd]\n"
+        "                  [--stop-bits 1|2] [--flow none|hardware] [--yes | --no-clobber] [--quiet]\n"
+        "                  COMMAND ARGS\n"
+        "\n"
+        "Moves files between this computer and the measuring instrument on the serial line.\n"
+        "\n"
+        "Commands:\n"
+        "  info                      model, media, long-name support\n"
+        "  ls REMOTE                 the entries of an instrument folder, one row each\n"
+        "  get [-r] REMOTE... LOCAL  files (with -r also folders) from the instrument into a\n"
+        "                            host folder, or one file to a host file\n"
+        "  put [-r] LOCAL... REMOTE  files (with -r also folders) from the host into an\n"
+        "                            instrument folder\n"
+        "  cp SRC DST                copy inside the instrument\n"
+        "  mv OLD NEW                move or rename inside one medium\n"
+        "  rm [-r] REMOTE...         delete files (with -r also folders)\n"
+        "  mkdir REMOTE              make a folder\n"
+        "  format MEDIUM             erase a whole medium (only with --yes)\n"
+        "\n"
+        "Remote paths: a medium code, then the folders, \"\\\"-separated: M:\\DATA\\A.DAT (M: INT MEM,\n"
+        "1: Card 1, 2: Card 2, D: FD). Quote them in the shell.\n"
+        "\n"
+        "Options:\n"
+        "  --port N          serial port Com1..Com4 as set in Orvalt's window (default: the one chosen)\n"
+        "  --device PATH     serial device to open instead of the port's stored device\n"
+        "  --baud N          9600, 19200, 38400, 57600 or 115200\n"
+        "  --parity P        none, even or odd\n"
+        "  --stop-bits N     1 or 2\n"
+        "  --flow F          none or hardware\n"
+        "  --yes             replace existing targets without asking\n"
+        "  --no-clobber      keep existing targets and go on\n"
+        "  --quiet           no progress line\n"
+        "  -r                copy or delete folders with everything in them\n"
+        "\n"
+        "Settings not given here are those Orvalt's window keeps. Exit status: 0 all done, 1 something\n"
+        "failed (told on standard error), 2 a wrong command line.\n");
+}
+
+CliParse ParseCliArguments(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption recursive(QStringLiteral("r"));
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("N"));
+    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("PATH"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("N"));
+    const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("P"));
+    const QCommandLineOption stopBits(QStringLiteral("stop-bits"), QString(), QStringLiteral("N"));
+    const QCommandLineOption flow(QStringLiteral("flow"), QString(), QStringLiteral("F"));
+    const QCommandLineOption yes(QStringLiteral("yes"));
+    const QCommandLineOption noClobber(QStringLiteral("no-clobber"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"));
+    parser.addOptions({help, recursive, port, device, baud, parity, stopBits, flow, yes, noClobber, quiet});
+
+    if (!parser.parse(QStringList{QStringLiteral("orvalt-cli")} + arguments))
+        return wrong(parser.errorText());
+    if (parser.isSet(help)) {
+        CliParse parse;
+        parse.helpText = CliUsage();
+        return parse;
+    }
+
+    CliRequest request;
+    if (parser.isSet(port) && parser.isSet(device))
+        return wrong(QStringLiteral("give --port or --device, not both"));
+    if (parser.isSet(port)) {
+        bool ok = false;
+        const int n = parser.value(port).toInt(&ok);
+        if (!ok || n < SerialSettings::kFirstPort || n > SerialSettings::kLastReadPort)
+            return wrong(QStringLiteral("--port takes 1, 2, 3 or 4"));
+        request.port = n;
+    }
+    if (parser.isSet(device)) {
+        const QString d = parser.value(device).trimmed();
+        // The same test as a device typed in the window's serial settings.
+        if (d.isEmpty() || SerialSettings::UsableDevice(d, SerialSettings::kFirstPort) != d)
+            return wrong(QStringLiteral("--device takes the path of a serial device"));
+        request.device = d;
+    }
+    if (parser.isSet(baud) && !(request.speed = speedPosition(parser.value(baud))))
+        return wrong(QStringLiteral("--baud takes 9600, 19200, 38400, 57600 or 115200"));
+    if (parser.isSet(parity) &&
+        !(request.parity = positionOf(
+              parser.value(parity), {QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")})))
+        return wrong(QStringLiteral("--parity takes none, even or odd"));
+    if (parser.isSet(stopBits) &&
+        !(request.stopBits = positionOf(parser.value(stopBits), {QStringLiteral("1"), QStringLiteral("2")})))
+        return wrong(QStringLiteral("--stop-bits takes 1 or 2"));
+    if (parser.isSet(flow) &&
+        !(request.handShake =
+              positionOf(parser.value(flow), {QStringLiteral("none"), QStringLiteral("hardware")})))
+        return wrong(QStringLiteral("--flow takes none or hardware"));
+    if (parser.isSet(yes) && parser.isSet(noClobber))
+        return wrong(QStringLiteral("give --yes or --no-clobber, not both"));
+    if (parser.isSet(yes))
+        request.existing = ExistingTarget::Replace;
+    else if (parser.isSet(noClobber))
+        request.existing = ExistingTarget::Keep;
+    request.quiet = parser.isSet(quiet);
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return wrong(QStringLiteral("no command given"));
+    request.command = positional.constFirst();
+    const CommandForm* form = formOf(request.command);
+    if (!form)
+        return wrong(QStringLiteral("unknown command: %1").arg(request.command));
+    const QStringList rest = positional.mid(1);
+    if (rest.size() < form->minArguments || (form->maxArguments >= 0 && rest.size() > form->maxArguments))
+        return wrong(QStringLiteral("%1: wrong number of arguments").arg(request.command));
+    request.recursive = parser.isSet(recursive);
+    if (request.recursive && !form->takesRecursive)
+        return wrong(QStringLiteral("-r goes with get, put and rm only"));
+
+    QString error;
+    if (!readArguments(request, rest, &error))
+        return wrong(error);
+    CliParse parse;
+    parse.request = request;
+    return parse;
+}
+
+} // namespace orvalt::cli

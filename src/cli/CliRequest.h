@@ -1,0 +1,63 @@
+#pragma once
+
+#include "cli/RemotePath.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace orvalt::cli {
+
+// Exit statuses: everything asked was done; something failed (each failure told on standard
+// error); the command line itself was wrong (nothing was sent).
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// What to do with a target that exists: ask on the terminal (refused without one), replace it
+// (--yes), or keep it and go on (--no-clobber).
+enum class ExistingTarget
+{
+    Ask,
+    Replace,
+    Keep
+};
+
+// One run of the command line, checked: the command, its remote paths read, its host paths as
+// given, and the options.
+struct CliRequest
+{
+    QString command; // info, ls, get, put, cp, mv, rm, mkdir, format
+    QList<RemotePath> remotes;
+    QStringList locals;
+    bool recursive = false;
+
+    // Line settings that replace the stored ones; unset ones come from the user settings store.
+    std::optional<int> port; // 1..4
+    std::optional<QString> device;
+    std::optional<int> speed; // list positions, as the serial settings keep them
+    std::optional<int> parity;
+    std::optional<int> stopBits;
+    std::optional<int> handShake;
+
+    ExistingTarget existing = ExistingTarget::Ask;
+    bool quiet = false;
+};
+
+// The outcome of reading a command line: a request, or the help text (exit 0), or why the line
+// is wrong (exit 2).
+struct CliParse
+{
+    std::optional<CliRequest> request;
+    QString helpText;
+    QString error;
+};
+
+// Reads the arguments after the program's name.
+CliParse ParseCliArguments(const QStringList& arguments);
+
+// The usage summary that --help shows and a wrong command line points to.
+QString CliUsage();
+
+} // namespace orvalt::cli

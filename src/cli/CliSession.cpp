@@ -1,0 +1,296 @@
+#include "cli/CliSession.h"
+
+#include "link/CommandExchange.h"
+#include "link/Connection.h"
+#include "serial/SerialSettings.h"
+#include "shell/ResourceTexts.h"
+#include "transfer/CopyFolderTree.h"
+#include "transfer/FileTransfer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <array>
+
+namespace orvalt::cli {
+
+namespace {
+
+const QString kHost = QStringLiteral("0");
+const QString kInstrument = QStringLiteral("1");
+const QString kProduct = QStringLiteral("Product");
+const QString kMissingMedium = QStringLiteral("medium");
+// The window's time-outs: 6 s a call, 3 minutes for the RZ family, which answers slowly.
+constexpr qint32 kTimeOutMs = 6000;
+constexpr qint32 kRzTimeOutMs = 180000;
+constexpr qint32 kRawLineBuffer = 49;
+constexpr int kMaxMedia = 64;
+
+bool hasControl(const QString& text)
+{
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// The "PRODUCT?" reply: "PRODUCT:" and the model, then the medium names, comma-separated, in a
+// buffer filled with blanks (the fill ends the list). The reply is untrusted: a field with a
+// control character ends it.
+struct Product
+{
+    QString model;
+    QStringList media;
+};
+
+Product productOf(const QByteArray& reply)
+{
+    Product product;
+    QString text = QString::fromLatin1(reply);
+    const QString model = NextField(text).mid(8).trimmed();
+    if (hasControl(model))
+        return product;
+    product.model = model;
+    while (product.media.size() < kMaxMedia) {
+        const QString medium = NextField(text);
+        if (medium.isEmpty() || medium.startsWith(QLatin1Char(' ')) || hasControl(medium))
+            break;
+        product.media << medium.trimmed();
+    }
+    return product;
+}
+
+} // namespace
+
+QString HostPathOf(const QString& localPath)
+{
+    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(localPath));
+#ifndef Q_OS_WIN
+    // Elsewhere a "\" is an ordinary character of a name; the host path form has no room for it.
+    if (absolute.contains(QLatin1Char('\\')))
+        return QString();
+#endif
+    QString host = QDir::toNativeSeparators(absolute).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    // The root of a volume is "\" (or "C:\") in this form; nothing else ends with "\".
+    if (host.size() > 1 && host.endsWith(QLatin1Char('\\')) && !host.endsWith(QLatin1String(":\\")))
+        host.chop(1);
+    return host;
+}
+
+CliSession::CliSession(const CliRequest& request, ConsoleDialogs& dialogs, const ProgramPaths& paths)
+    : m_request(request)
+    , m_dialogs(dialogs)
+    , m_settings(paths, dialogs)
+    , m_link([this](int portIndex) {
+        // The port as this machine names it, as the window opens it.
+        const int port = portIndex + 1;
+        return port >= 1 && port < AppState::kPortSlots
+                   ? SerialSettings::UsableDevice(m_state.PortDevice[port], port)
+                   : QString();
+    })
+    , m_ctx{m_state, m_settings, dialogs, m_controls, m_link, m_hostFs}
+{
+    m_dialogs.setState(&m_state);
+    PortIni(m_state, m_settings);
+    applyLineOptions();
+    ReadModel(m_ctx);
+    readMedia();
+}
+
+CliSession::~CliSession()
+{
+    m_dialogs.setState(nullptr);
+}
+
+void CliSession::applyLineOptions()
+{
+    const CliRequest& r = m_request;
+    if (r.port)
+        m_state.PortNumber = static_cast<int16_t>(*r.port);
+    const int slot = SerialSettings::selectedSlot(m_state) < 0 ? SerialSettings::kDefaultPortNumber
+                                                               : SerialSettings::selectedSlot(m_state);
+    m_state.PortNumber = static_cast<int16_t>(slot);
+    if (r.device)
+        m_state.PortDevice[slot] = *r.device;
+    if (r.speed)
+        m_state.PortSpeed[slot] = static_cast<int16_t>(*r.speed);
+    if (r.parity)
+        m_state.PortParity[slot] = static_cast<int16_t>(*r.parity);
+    if (r.stopBits)
+        m_state.PortStopBits[slot] = static_cast<int16_t>(*r.stopBits);
+    if (r.handShake)
+        m_state.PortHandShake[slot] = static_cast<int16_t>(*r.handShake);
+}
+
+void CliSession::readMedia()
+{
+    QStringList names;
+    for (int i = 1; i <= kMaxMedia; ++i) {
+        const QString name = m_settings.ReadIniValue(m_settings.exeName(), kProduct,
+                                                     QStringLiteral("Medium%1").arg(i), kMissingMedium);
+        if (name == kMissingMedium)
+            break;
+        names << name;
+    }
+    m_media = MediaList(names);
+}
+
+bool CliSession::connect()
+{
+    const SerialOpenValues v = OpenValuesOf(m_state);
+    link::PexOpenRecord record;
+    record.port = v.port;
+    record.baud = v.speed;
+    record.dataBits = v.dataBits;
+    record.parity = v.parity;
+    record.stopBits = v.stopBits;
+    record.flowControl = v.handShake;
+    m_link.PexOpen(record);
+    m_link.PexRetry(1);
+    // The window says "Connected" in a box; a script is told only what went wrong.
+    const auto failed = [this] {
+        QString text = ResourceTexts::text(8302);
+        const QString why = m_link.errorString().trimmed();
+        if (!why.isEmpty())
+            text += QStringLiteral(" (") + DeviceOf(m_state) + QStringLiteral(": ") + why + QLatin1Char(')');
+        fail(text);
+        m_link.PexClose();
+        return false;
+    };
+    if (m_link.PexSetTimeOut(kTimeOutMs) != 0)
+        return failed();
+    if (IsRzFamily(m_state.ModelName)) {
+        m_state.LongNames = false;
+        m_link.PexSetTimeOut(kRzTimeOutMs);
+        if (!greetRzFamily())
+            return failed();
+    } else {
+        if (SendCmd(m_state, m_link, m_dialogs, QStringLiteral("STS?")) != 0)
+            return failed();
+        m_state.LongNames = SendCmd(m_state, m_link, m_dialogs, QStringLiteral("TDIF?")) == 0;
+    }
+    m_state.Connected = true;
+    m_connected = true;
+    return true;
+}
+
+bool CliSession::greetRzFamily()
+{
+    std::array<char, kRawLineBuffer> buffer{};
+    qint32 length = StrToBytes(buffer, QStringLiteral("UTILITY FILECOPY,ON\n"));
+    m_link.PexSendString(length, buffer.data()); // the instrument does not answer raw lines
+    // The window's product check writes the model and media the instrument reports into the
+    // settings file for its selectors; here they are only used, and the file is left to the window.
+    QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
+    if (m_link.PexSendCommand(QByteArrayLiteral("PRODUCT?"), reply) != 0)
+        return false;
+    const Product product = productOf(reply);
+    if (IsRzFamily(product.model)) {
+        m_state.ModelName = product.model;
+        if (!product.media.isEmpty())
+            m_media = MediaList(product.media);
+    }
+    return true;
+}
+
+void CliSession::disconnect()
+{
+    if (!m_connected)
+        return;
+    if (IsRzFamily(m_state.ModelName)) {
+        std::array<char, kRawLineBuffer> buffer{};
+        qint32 length = StrToBytes(buffer, QStringLiteral("UTILITY FILECOPY,OFF\n"));
+        m_link.PexSendString(length, buffer.data());
+    }
+    m_state.Connected = false;
+    m_connected = false;
+    m_link.PexClose();
+}
+
+void CliSession::panesForReceive()
+{
+    m_state.LDevID = kHost;
+    m_state.RDevID = kInstrument;
+    m_state.LActive = false;
+    m_state.RActive = true;
+    m_state.DestIsInstrument = false;
+}
+
+void CliSession::panesForSend()
+{
+    m_state.LDevID = kHost;
+    m_state.RDevID = kInstrument;
+    m_state.LActive = true;
+    m_state.RActive = false;
+    m_state.DestIsInstrument = true;
+}
+
+void CliSession::panesOnInstrument()
+{
+    m_state.LDevID = kInstrument;
+    m_state.RDevID = kInstrument;
+    m_state.LActive = true;
+    m_state.RActive = false;
+    m_state.DestIsInstrument = false;
+}
+
+bool CliSession::selectFolder(const RemotePath& folder, bool silent)
+{
+    // As the instrument pane's listing selects its folder, except that a folder that cannot be
+    // chosen always ends the command: a script must not act on whatever folder is current.
+    if (SendCmd(m_state, m_link, m_dialogs, QStringLiteral("MED ") + MediumCode(folder.medium)) != 0) {
+        if (!silent)
+            fail(ResourceTexts::text(8303));
+        return false;
+    }
+    const qint32 changed =
+        SendCmd(m_state, m_link, m_dialogs, QStringLiteral("CDR ") + SlashPath(folder.panePath()));
+    if (changed == 0)
+        return true;
+    if (!silent)
+        fail(changed == 60 ? QStringLiteral("DEVICE BUSY") : ResourceTexts::text(8304));
+    return false;
+}
+
+std::optional<QList<ListingEntry>> CliSession::listFolder(const RemotePath& folder)
+{
+    if (!selectFolder(folder))
+        return std::nullopt;
+    const QString listing = DirList(m_ctx);
+    // Every listing starts with its header: an empty one is a listing that did not come.
+    if (listing.isEmpty()) {
+        fail(TransferFailureText(TransferResult::NotReceived, QString()));
+        return std::nullopt;
+    }
+    return SplitListing(listing);
+}
+
+CliSession::Kind CliSession::lookUp(const RemotePath& path, ListingEntry* entry)
+{
+    if (path.isRoot())
+        return selectFolder(path) ? Kind::Folder : Kind::Unknown;
+    const std::optional<QList<ListingEntry>> entries = listFolder(path.parent());
+    if (!entries)
+        return Kind::Unknown;
+    for (const ListingEntry& e : *entries) {
+        // Names on the instrument are compared exactly, as "FRD? " and "FDL " name them.
+        if (e.name == path.name()) {
+            if (entry)
+                *entry = e;
+            return e.folder ? Kind::Folder : Kind::File;
+        }
+    }
+    return Kind::Missing;
+}
+
+bool CliSession::stopping()
+{
+    m_dialogs.yield();
+    return m_state.StopRequested || m_dialogs.cancelled();
+}
+
+int CliSession::exitStatus() const
+{
+    const bool allDone = m_dialogs.failures() == 0 && !m_dialogs.cancelled() && !m_state.StopRequested;
+    return allDone ? kExitDone : kExitFailed;
+}
+
+} // namespace orvalt::cli

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "cli/CliRequest.h"
+#include "cli/ConsoleDialogs.h"
+#include "cli/RemotePath.h"
+#include "link/PexLink.h"
+#include "panes/HostFs.h"
+#include "panes/RemoteListing.h"
+#include "panes/RemotePaths.h"
+#include "shell/AppState.h"
+#include "shell/MainControls.h"
+#include "shell/ProgramContext.h"
+#include "shell/Settings.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace orvalt::cli {
+
+// The base name of the window's program: the command line works with its settings, the user
+// settings store under that name and the settings file of that name beside the program.
+inline const QString kWindowProgramName = QStringLiteral("orvalt");
+
+// What the window's routines work with, without a window: the state, both settings stores, the
+// console dialogs, the link and the host file system. The pane controls stay unmade; the routines
+// used here reach the window only through the state's pane sources, which each command sets as the
+// window's panes would stand for the same action.
+class CliSession
+{
+public:
+    CliSession(const CliRequest& request, ConsoleDialogs& dialogs, const ProgramPaths& paths);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    ProgramContext& ctx() { return m_ctx; }
+    AppState& state() { return m_state; }
+    ConsoleDialogs& dialogs() { return m_dialogs; }
+    const CliRequest& request() const { return m_request; }
+
+    // Opens the line with the stored serial settings and what the options replace, and greets the
+    // instrument as the window's Connection does ("STS?", "TDIF?"; the RZ family's raw line and
+    // "PRODUCT?"). False when it failed, told with the window's text.
+    bool connect();
+    // Leaves the instrument as the window's Disconnection does and closes the line.
+    void disconnect();
+
+    // The media the instrument offers: those the settings file names, or those an instrument of
+    // the RZ family reported.
+    const QList<MediumInfo>& media() const { return m_media; }
+
+    // The panes as the window would have them for the action in hand: the host on the left and the
+    // instrument on the right, the instrument the source (receive) or the destination (send); or
+    // both panes on the instrument, the left one worked on.
+    void panesForReceive();
+    void panesForSend();
+    void panesOnInstrument();
+
+    // Makes a remote folder the instrument's current one ("MED ", "CDR "). False when refused: told
+    // with the listing's texts ("This medium can't be chosen", "DEVICE BUSY", "This Path can't be
+    // chosen") unless silent.
+    bool selectFolder(const RemotePath& folder, bool silent = false);
+    // The entries of a remote folder (selected first), ".." left out; nothing when it could not be
+    // listed (told).
+    std::optional<QList<ListingEntry>> listFolder(const RemotePath& folder);
+
+    enum class Kind
+    {
+        Unknown, // the folder holding it could not be listed (told)
+        Missing,
+        File,
+        Folder
+    };
+    // What a remote path names, from a listing of the folder that holds it (a medium's root is a
+    // folder once the medium can be chosen). entry is filled for a file or folder below the root.
+    Kind lookUp(const RemotePath& path, ListingEntry* entry = nullptr);
+
+    // Tells a failure of the item in hand and counts it.
+    void fail(const QString& text) { m_dialogs.failure(text); }
+    // Names the item the next messages concern.
+    void about(const QString& subject) { m_dialogs.setSubject(subject); }
+    // Lets Ctrl+C reach StopRequested; true when the run is to stop before the next item.
+    bool stopping();
+    // The exit status of the run so far.
+    int exitStatus() const;
+
+private:
+    void applyLineOptions();
+    void readMedia();
+    bool greetRzFamily();
+
+    const CliRequest& m_request;
+    ConsoleDialogs& m_dialogs;
+    AppState m_state;
+    Settings m_settings;
+    MainControls m_controls;
+    link::PexLink m_link;
+    HostFs m_hostFs;
+    ProgramContext m_ctx;
+    QList<MediumInfo> m_media;
+    bool m_connected = false;
+};
+
+// The HostFs form of a host path given on the command line (made absolute against the current
+// folder): "\home\me\A.DAT" on the root volume, "C:\DATA\A.DAT" on Windows. Empty for a path that
+// form cannot carry (a "\" in a name).
+QString HostPathOf(const QString& localPath);
+
+} // namespace orvalt::cli

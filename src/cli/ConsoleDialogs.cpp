@@ -1,0 +1,160 @@
+#include "cli/ConsoleDialogs.h"
+
+#include "cli/ConsoleTerminal.h"
+#include "shell/AppState.h"
+#include "shell/ResourceTexts.h"
+
+namespace orvalt::cli {
+
+namespace {
+
+const QString kProgramName = QStringLiteral("orvalt-cli");
+// Redraws of the progress line at most this often: a fast line acknowledges hundreds of blocks a
+// second, and a terminal drawing each of them would slow the transfer down.
+constexpr qint64 kRedrawMs = 100;
+// The progress line stays within a narrow terminal, where a wrapped line could not be rewritten.
+constexpr qsizetype kMaxLine = 79;
+
+} // namespace
+
+ConsoleDialogs::ConsoleDialogs(ExistingTarget existing, bool quiet)
+    : m_existing(existing)
+    , m_progress(!quiet && StderrIsTerminal())
+{}
+
+void ConsoleDialogs::say(const QString& text)
+{
+    endProgressLine();
+    QString line = kProgramName + QStringLiteral(": ");
+    if (!m_subject.isEmpty())
+        line += m_subject + QStringLiteral(": ");
+    WriteStderr(line + text.trimmed() + QLatin1Char('\n'));
+}
+
+void ConsoleDialogs::failure(const QString& text)
+{
+    say(text);
+    ++m_failures;
+}
+
+DialogSeam::Button ConsoleDialogs::message(const QString& text, Buttons buttons, Icon /*icon*/,
+                                           Button defaultButton, const QString& /*caption*/)
+{
+    failure(text);
+    // No routine this program calls asks a question by a message box; were one to, the safe
+    // answer is the box's default (No for the program's questions).
+    if (defaultButton != Button::NoButton)
+        return defaultButton;
+    if (buttons.testFlag(Button::Ok))
+        return Button::Ok;
+    return buttons.testFlag(Button::No) ? Button::No : Button::Cancel;
+}
+
+int ConsoleDialogs::overwriteAnswerOf(const QString& typed)
+{
+    const QString t = typed.trimmed().toLower();
+    if (t == QLatin1String("y") || t == QLatin1String("yes"))
+        return 0;
+    if (t == QLatin1String("a") || t == QLatin1String("all"))
+        return 1;
+    if (t == QLatin1String("n") || t == QLatin1String("no"))
+        return 2;
+    if (t == QLatin1String("c") || t == QLatin1String("cancel"))
+        return 3;
+    return -1;
+}
+
+int ConsoleDialogs::overwriteQuestion(const QString& name, const QString& source, const QString& destination)
+{
+    if (m_existing == ExistingTarget::Replace)
+        return 0;
+    if (m_existing == ExistingTarget::Keep)
+        return 2;
+    const QString question = name + ResourceTexts::text(8100);
+    if (!CanAskOnTerminal()) {
+        failure(question + QStringLiteral(" There is no terminal to answer: give --yes or --no-clobber."));
+        return 2;
+    }
+    endProgressLine();
+    WriteStderr(question + QLatin1Char('\n') + QStringLiteral("  ") + ResourceTexts::text(8102) + source +
+                QLatin1Char('\n') + QStringLiteral("  ") + ResourceTexts::text(8101) + destination +
+                QLatin1Char('\n'));
+    const QString choices = QStringLiteral("[y] %1, [a] %2, [n] %3, [c] %4? ")
+                                .arg(ResourceTexts::text(8200), ResourceTexts::text(8201),
+                                     ResourceTexts::text(8202), ResourceTexts::text(8203));
+    for (;;) {
+        WriteStderr(choices);
+        const std::optional<QString> typed = ReadAnswerLine();
+        const int answer = typed ? overwriteAnswerOf(*typed) : 3; // the end of the input cancels
+        if (answer < 0)
+            continue;
+        if (answer == 3)
+            m_cancelled = true;
+        return answer;
+    }
+}
+
+int ConsoleDialogs::nameDialog(const NameDialogView& view, QString& /*name*/,
+                               const std::function<bool(const QString&)>& /*accept*/)
+{
+    // What the dialog would show: the name and why, the form a name needs with a sample, and the
+    // characters allowed. There is nobody to type another name, so the name is refused.
+    failure(view.fileWarn.trimmed() + QLatin1Char('\n') + view.change.trimmed() + QLatin1Char('\n') +
+            view.chars.trimmed());
+    return 3;
+}
+
+void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 total)
+{
+    if (!m_progress)
+        return;
+    if (!m_clock.isValid())
+        m_clock.start();
+    const qint64 now = m_clock.elapsed();
+    const FileProgress p = m_meter.update(file, done, total, now);
+    const bool complete = p.done >= p.total;
+    if (!complete && m_lineLength > 0 && now - m_lastDrawnMs < kRedrawMs)
+        return;
+    m_lastDrawnMs = now;
+
+    QString figures = QStringLiteral("  ") + ProgressBytesText(p);
+    for (const QString& more : {ProgressRateText(p), ProgressTimeLeftText(p)})
+        if (!more.isEmpty())
+            figures += QStringLiteral("  ") + more;
+    QString shown = p.file;
+    const qsizetype room = qMax<qsizetype>(8, kMaxLine - figures.size());
+    if (shown.size() > room)
+        shown = QStringLiteral("...") + shown.right(room - 3);
+    QString line = shown + figures;
+    const qsizetype drawn = line.size();
+    if (drawn < m_lineLength)
+        line += QString(m_lineLength - drawn, QLatin1Char(' '));
+    WriteStderr(QLatin1Char('\r') + line);
+    m_lineLength = drawn;
+    if (complete)
+        endProgressLine();
+}
+
+void ConsoleDialogs::endProgressLine()
+{
+    if (m_lineLength == 0)
+        return;
+    WriteStderr(QStringLiteral("\n"));
+    m_lineLength = 0;
+}
+
+void ConsoleDialogs::yield()
+{
+    if (!InterruptRequested() || !m_state)
+        return;
+    m_state->StopRequested = true;
+    if (!m_toldStop) {
+        m_toldStop = true;
+        const QString subject = m_subject;
+        m_subject.clear();
+        failure(ResourceTexts::text(8113));
+        m_subject = subject;
+    }
+}
+
+} // namespace orvalt::cli

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "cli/CliRequest.h"
+#include "shell/DialogSeam.h"
+#include "transfer/TransferMeter.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+namespace orvalt {
+struct AppState;
+}
+
+namespace orvalt::cli {
+
+// The dialog seam on a console. Every message the program's routines show is a failure of the
+// item in hand: it goes to standard error, named after that item, and is counted. The overwrite
+// question is answered by --yes or --no-clobber, else asked on the terminal, and refused when there
+// is none. A name that needs the name dialog is refused with the dialog's texts (the short name
+// that serves has been taken before it comes to that). The file in hand shows as one progress line
+// on standard error when that is a terminal.
+class ConsoleDialogs : public DialogSeam
+{
+public:
+    ConsoleDialogs(ExistingTarget existing, bool quiet);
+
+    // The program-wide state whose StopRequested a Ctrl+C sets, at the next yield.
+    void setState(AppState* state) { m_state = state; }
+    // The item the next messages concern ("M:\DATA\A.DAT", a host path); empty for none.
+    void setSubject(const QString& subject) { m_subject = subject; }
+    const QString& subject() const { return m_subject; }
+
+    // A failure of the command line's own, told and counted as a message is.
+    void failure(const QString& text);
+    int failures() const { return m_failures; }
+    // Whether the user answered Cancel to a question: the rest of the command is not done.
+    bool cancelled() const { return m_cancelled; }
+
+    Button message(const QString& text, Buttons buttons, Icon icon, Button defaultButton,
+                   const QString& caption) override;
+    int overwriteQuestion(const QString& name, const QString& source, const QString& destination) override;
+    int nameDialog(const NameDialogView& view, QString& name,
+                   const std::function<bool(const QString&)>& accept) override;
+    void transferProgress(const QString& file, qint64 done, qint64 total) override;
+    void setBusyPointer(bool) override {}
+    void yield() override;
+
+    // The answer a typed line gives to the overwrite question: 0 Yes, 1 Completely Yes, 2 No,
+    // 3 Cancel; -1 when it is none of them.
+    static int overwriteAnswerOf(const QString& typed);
+
+private:
+    void say(const QString& text);
+    void endProgressLine();
+
+    ExistingTarget m_existing;
+    bool m_progress;
+    AppState* m_state = nullptr;
+    QString m_subject;
+    int m_failures = 0;
+    bool m_cancelled = false;
+    bool m_toldStop = false;
+
+    TransferMeter m_meter;
+    QElapsedTimer m_clock;
+    qint64 m_lastDrawnMs = -1;
+    qsizetype m_lineLength = 0; // of the progress line on the terminal now, 0 when there is none
+};
+
+} // namespace orvalt::cli

@@ -1,0 +1,87 @@
+#include "cli/ConsoleTerminal.h"
+
+#include <QByteArray>
+#include <csignal>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#define ORVALT_ISATTY _isatty
+#define ORVALT_FILENO _fileno
+#else
+#include <unistd.h>
+#define ORVALT_ISATTY ::isatty
+#define ORVALT_FILENO ::fileno
+#endif
+
+namespace orvalt::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onInterrupt(int signal)
+{
+    g_interrupted = 1;
+    // The next Ctrl+C is not caught: a user who does not want to wait for the file in hand can
+    // still end the program.
+    std::signal(signal, SIG_DFL);
+}
+
+bool isTerminal(std::FILE* stream)
+{
+    return ORVALT_ISATTY(ORVALT_FILENO(stream)) != 0;
+}
+
+// An answer longer than this is no answer to a question of one letter.
+constexpr int kAnswerBuffer = 256;
+
+} // namespace
+
+bool StderrIsTerminal()
+{
+    return isTerminal(stderr);
+}
+
+bool CanAskOnTerminal()
+{
+    return isTerminal(stdin) && isTerminal(stderr);
+}
+
+void WriteStderr(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+void WriteStdout(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+}
+
+std::optional<QString> ReadAnswerLine()
+{
+    char buffer[kAnswerBuffer];
+    if (!std::fgets(buffer, sizeof buffer, stdin))
+        return std::nullopt;
+    QByteArray line(buffer);
+    if (!line.endsWith('\n')) {
+        // The rest of an over-long line would otherwise answer the next question.
+        int c = 0;
+        while ((c = std::fgetc(stdin)) != EOF && c != '\n') {
+        }
+    }
+    return QString::fromLocal8Bit(line).trimmed();
+}
+
+void CatchInterrupt()
+{
+    std::signal(SIGINT, onInterrupt);
+}
+
+bool InterruptRequested()
+{
+    return g_interrupted != 0;
+}
+
+} // namespace orvalt::cli
