@@ -1,0 +1,227 @@
+// The command line of orvalt-cli as it is read, before anything reaches a line: remote paths, the
+// refusals that end in exit status 2, the options, and the forms the console shows.
+
+#include "cli/CliCommands.h"
+#include "cli/CliRequest.h"
+#include "cli/CliSession.h"
+#include "cli/ConsoleDialogs.h"
+#include "cli/RemotePath.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace orvalt::cli;
+
+class CliArgumentsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void remotePaths_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("path");     // as the commands name it
+        QTest::addColumn<QString>("panePath"); // as a pane keeps the folder
+        QTest::addRow("file") << "M:\\DATA\\A.DAT" << true << "M:\\DATA\\A.DAT"
+                              << "\\DATA\\A.DAT";
+        QTest::addRow("root bare") << "M:" << true << "M:\\"
+                                   << "\\";
+        QTest::addRow("root") << "1:\\" << true << "1:\\"
+                              << "\\";
+        QTest::addRow("final backslash") << "D:\\DATA\\" << true << "D:\\DATA"
+                                         << "\\DATA";
+        QTest::addRow("long name with blank") << "M:\\My data.csv" << true << "M:\\My data.csv"
+                                              << "\\My data.csv";
+        QTest::addRow("Latin-1") << QString::fromUtf8("M:\\Mess\u00e9.DAT") << true
+                                 << QString::fromUtf8("M:\\Mess\u00e9.DAT")
+                                 << QString::fromUtf8("\\Mess\u00e9.DAT");
+        QTest::addRow("no medium") << "\\DATA" << false << ""
+                                   << "";
+        QTest::addRow("no colon") << "M\\DATA" << false << ""
+                                  << "";
+        QTest::addRow("no separator") << "M:DATA" << false << ""
+                                      << "";
+        QTest::addRow("empty") << "" << false << ""
+                               << "";
+        QTest::addRow("empty name") << "M:\\A\\\\B" << false << ""
+                                    << "";
+        QTest::addRow("two finals") << "M:\\A\\\\" << false << ""
+                                    << "";
+        QTest::addRow("dot dot") << "M:\\A\\..\\B" << false << ""
+                                 << "";
+        QTest::addRow("dot") << "M:\\." << false << ""
+                             << "";
+        QTest::addRow("slash") << "M:\\A/B" << false << ""
+                               << "";
+        QTest::addRow("comma") << "M:\\A,B.DAT" << false << ""
+                               << "";
+        QTest::addRow("control") << "M:\\A\nB" << false << ""
+                                 << "";
+        QTest::addRow("outside Latin-1") << QString::fromUtf8("M:\\\u6e2c\u5b9a.DAT") << false << ""
+                                         << "";
+        QTest::addRow("separator as medium") << "\\:\\A" << false << ""
+                                             << "";
+        QTest::addRow("too long") << QStringLiteral("M:\\") + QString(kMaxRemotePath, QLatin1Char('A'))
+                                  << false << ""
+                                  << "";
+    }
+
+    void remotePaths()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(QString, path);
+        QFETCH(QString, panePath);
+        QString why;
+        const auto parsed = ParseRemotePath(text, &why);
+        QCOMPARE(parsed.has_value(), valid);
+        if (!valid) {
+            QVERIFY(!why.isEmpty());
+            return;
+        }
+        QCOMPARE(parsed->path(), path);
+        QCOMPARE(parsed->panePath(), panePath);
+        // The path read again is the same path: nothing is lost or added on the way.
+        QCOMPARE(ParseRemotePath(parsed->path(), nullptr)->path(), path);
+    }
+
+    void pathHelpers()
+    {
+        const RemotePath file = *ParseRemotePath(QStringLiteral("M:\\DATA\\SUB\\A.DAT"), nullptr);
+        QCOMPARE(file.name(), QStringLiteral("A.DAT"));
+        QCOMPARE(file.parent().path(), QStringLiteral("M:\\DATA\\SUB"));
+        QCOMPARE(file.parent().folderPath(), QStringLiteral("M:\\DATA\\SUB\\"));
+        QCOMPARE(file.parent().parent().parent().path(), QStringLiteral("M:\\"));
+        QCOMPARE(file.parent().parent().parent().folderPath(), QStringLiteral("M:\\"));
+        QVERIFY(file.parent().parent().parent().isRoot());
+        QCOMPARE(file.parent().parent().parent().parent().path(), QStringLiteral("M:\\"));
+        QCOMPARE(file.parent().child(QStringLiteral("B.DAT")).path(), QStringLiteral("M:\\DATA\\SUB\\B.DAT"));
+    }
+
+    void wrongCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error"); // a part of the reason given
+        QTest::addRow("nothing") << QStringList() << "no command";
+        QTest::addRow("unknown command") << QStringList{"list", "M:\\"} << "unknown command";
+        QTest::addRow("unknown option") << QStringList{"--speed", "9600", "info"} << "speed";
+        QTest::addRow("malformed remote") << QStringList{"ls", "M\\DATA"} << "not a remote path";
+        QTest::addRow("malformed among several")
+            << QStringList{"get", "M:\\A.DAT", "M:B.DAT", "."} << "M:B.DAT";
+        QTest::addRow("malformed put target") << QStringList{"put", "a.dat", "DATA"} << "not a remote path";
+        QTest::addRow("ls without path") << QStringList{"ls"} << "wrong number";
+        QTest::addRow("get without local") << QStringList{"get", "M:\\A.DAT"} << "wrong number";
+        QTest::addRow("cp of three") << QStringList{"cp", "M:\\A", "M:\\B", "M:\\C"} << "wrong number";
+        QTest::addRow("info with argument") << QStringList{"info", "M:"} << "wrong number";
+        QTest::addRow("-r with cp") << QStringList{"cp", "-r", "M:\\A", "M:\\B"} << "-r";
+        QTest::addRow("port and device")
+            << QStringList{"--port", "1", "--device", "/dev/null", "info"} << "not both";
+        QTest::addRow("port 5") << QStringList{"--port", "5", "info"} << "--port";
+        QTest::addRow("port text") << QStringList{"--port", "one", "info"} << "--port";
+        QTest::addRow("baud off the list") << QStringList{"--baud", "4800", "info"} << "--baud";
+        QTest::addRow("parity mark") << QStringList{"--parity", "mark", "info"} << "--parity";
+        QTest::addRow("stop bits 3") << QStringList{"--stop-bits", "3", "info"} << "--stop-bits";
+        QTest::addRow("flow xon") << QStringList{"--flow", "xon", "info"} << "--flow";
+        QTest::addRow("device empty") << QStringList{"--device", " ", "info"} << "--device";
+        QTest::addRow("yes and no-clobber") << QStringList{"--yes", "--no-clobber", "info"} << "not both";
+        QTest::addRow("format without yes") << QStringList{"format", "M:"} << "--yes";
+        QTest::addRow("format of a folder") << QStringList{"--yes", "format", "M:\\DATA"} << "medium";
+        QTest::addRow("mv across media") << QStringList{"mv", "M:\\A.DAT", "1:\\A.DAT"} << "one medium";
+        QTest::addRow("rm of a medium") << QStringList{"rm", "-r", "M:\\"} << "whole medium";
+        QTest::addRow("mkdir of a medium") << QStringList{"mkdir", "1:"} << "whole medium";
+        QTest::addRow("cp from a medium") << QStringList{"cp", "M:", "1:\\"} << "whole medium";
+        QTest::addRow("empty host path") << QStringList{"put", "", "M:\\"} << "empty host path";
+    }
+
+    void wrongCommandLines()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        const CliParse parse = ParseCliArguments(arguments);
+        QVERIFY(!parse.request);
+        QVERIFY(parse.helpText.isEmpty());
+        QVERIFY2(parse.error.contains(error), qPrintable(parse.error));
+    }
+
+    void requests()
+    {
+        const CliParse get = ParseCliArguments({"--port", "2", "--baud", "57600", "--parity", "EVEN",
+                                                "--stop-bits", "2", "--flow", "hardware", "--no-clobber",
+                                                "--quiet", "get", "-r", "M:\\DATA", "1:\\LOG.TXT", "backup"});
+        QVERIFY2(get.request, qPrintable(get.error));
+        const CliRequest& r = *get.request;
+        QCOMPARE(r.command, QStringLiteral("get"));
+        QVERIFY(r.recursive);
+        QCOMPARE(r.remotes.size(), 2);
+        QCOMPARE(r.remotes.at(1).path(), QStringLiteral("1:\\LOG.TXT"));
+        QCOMPARE(r.locals, QStringList{"backup"});
+        QCOMPARE(r.port, std::optional<int>(2));
+        QVERIFY(!r.device);
+        QCOMPARE(r.speed, std::optional<int>(3)); // positions of the serial settings' lists
+        QCOMPARE(r.parity, std::optional<int>(1));
+        QCOMPARE(r.stopBits, std::optional<int>(1));
+        QCOMPARE(r.handShake, std::optional<int>(1));
+        QCOMPARE(r.existing, ExistingTarget::Keep);
+        QVERIFY(r.quiet);
+
+        // Options after the command, and "--" before a host path that looks like an option.
+        const CliParse put =
+            ParseCliArguments({"put", "--device", "/dev/ttyUSB0", "--yes", "--", "-odd.dat", "M:"});
+        QVERIFY2(put.request, qPrintable(put.error));
+        QCOMPARE(put.request->locals, QStringList{"-odd.dat"});
+        QCOMPARE(put.request->remotes.constFirst().path(), QStringLiteral("M:\\"));
+        QCOMPARE(put.request->device, std::optional<QString>(QStringLiteral("/dev/ttyUSB0")));
+        QCOMPARE(put.request->existing, ExistingTarget::Replace);
+        QVERIFY(!put.request->speed && !put.request->parity && !put.request->port);
+
+        const CliParse format = ParseCliArguments({"--yes", "format", "D:"});
+        QVERIFY2(format.request, qPrintable(format.error));
+
+        const CliParse help = ParseCliArguments({"--help"});
+        QVERIFY(!help.request);
+        QVERIFY(help.helpText.contains(QStringLiteral("format MEDIUM")));
+    }
+
+    void hostPaths()
+    {
+        QCOMPARE(HostPathOf(QStringLiteral("/")), QStringLiteral("\\"));
+        QCOMPARE(HostPathOf(QStringLiteral("/tmp/x/../A.DAT")), QStringLiteral("\\tmp\\A.DAT"));
+        QCOMPARE(HostPathOf(QStringLiteral("/tmp/dir/")), QStringLiteral("\\tmp\\dir"));
+        const QString relative = HostPathOf(QStringLiteral("A.DAT"));
+        QCOMPARE(relative, QDir::cleanPath(QDir::current().absoluteFilePath(QStringLiteral("A.DAT")))
+                               .replace(QLatin1Char('/'), QLatin1Char('\\')));
+        // A "\" inside a name cannot be told from a separator in the host path form.
+        QCOMPARE(HostPathOf(QStringLiteral("/tmp/a\\b")), QString());
+    }
+
+    void listingRows()
+    {
+        QCOMPARE(ListingRow(QStringLiteral("DATA"), true, QStringLiteral("2002/03/15 09:05:07"),
+                            QStringLiteral("       1KB"), 8),
+                 QStringLiteral("DATA      2002/03/15 09:05:07         1KB  <DIR>"));
+        QCOMPARE(ListingRow(QStringLiteral("A.B.C"), false, QStringLiteral("2002/03/15 09:05:07"),
+                            QStringLiteral("      12KB"), 5),
+                 QStringLiteral("A.B.C  2002/03/15 09:05:07        12KB  B.C"));
+        QCOMPARE(ListingRow(QStringLiteral("NOEXT"), false, QString(), QStringLiteral("x"), 5),
+                 QStringLiteral("NOEXT    x"));
+        QCOMPARE(ListingRow(QStringLiteral("A\x1b[2J.DAT"), false, QString(), QString(), 0),
+                 QStringLiteral("A\\x1b[2J.DAT      DAT"));
+    }
+
+    void overwriteAnswers()
+    {
+        QCOMPARE(ConsoleDialogs::overwriteAnswerOf(QStringLiteral("y")), 0);
+        QCOMPARE(ConsoleDialogs::overwriteAnswerOf(QStringLiteral(" Yes ")), 0);
+        QCOMPARE(ConsoleDialogs::overwriteAnswerOf(QStringLiteral("a")), 1);
+        QCOMPARE(ConsoleDialogs::overwriteAnswerOf(QStringLiteral("N")), 2);
+        QCOMPARE(ConsoleDialogs::overwriteAnswerOf(QStringLiteral("cancel")), 3);
+        QCOMPARE(ConsoleDialogs::overwriteAnswerOf(QString()), -1);
+        QCOMPARE(ConsoleDialogs::overwriteAnswerOf(QStringLiteral("yy")), -1);
+    }
+};
+
+ORVALT_TEST(CliArgumentsTest);
+
+#include "CliArgumentsTest.moc"

@@ -1,0 +1,506 @@
+// The real orvalt-cli against the virtual instrument: each command, files and trees in both
+// directions, existing targets, the name rules of a short-name instrument, the stored settings,
+// and the exit statuses.
+
+#include "CliRig.h"
+#include "support/InstrumentProcess.h"
+#include "support/TestMain.h"
+
+#include <QRegularExpression>
+#include <QTest>
+#include <csignal>
+
+using orvalt::test::CliResult;
+using orvalt::test::CliRig;
+using orvalt::test::InstrumentProcess;
+using orvalt::test::treeOf;
+
+namespace {
+
+QByteArray pattern(qsizetype size, int seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 31 + i / 256 + seed) & 0xFF);
+    return bytes;
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A tree with what tends to break a copy: nested and empty folders, an empty file, files of one
+// block, one block and a byte, and several blocks.
+void makeTree(const QString& root)
+{
+    writeFile(root + QStringLiteral("/EMPTY.DAT"), QByteArray());
+    writeFile(root + QStringLiteral("/ONE.DAT"), pattern(256, 1));
+    writeFile(root + QStringLiteral("/SUB/TWO.DAT"), pattern(257, 2));
+    writeFile(root + QStringLiteral("/SUB/DEEP/THREE.DAT"), pattern(70000, 3));
+    QDir().mkpath(root + QStringLiteral("/HOLLOW"));
+}
+
+// The command line's failures name what they concern, one line each, after the program's name.
+bool saysOnce(const CliResult& r, const QString& text)
+{
+    return r.err.count(text) == 1;
+}
+
+const char* show(const CliResult& r)
+{
+    static QByteArray text;
+    text = QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(r.exitCode).arg(r.out, r.err).toLocal8Bit();
+    return text.constData();
+}
+
+} // namespace
+
+class CliProgramTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QStringList on(const InstrumentProcess& instrument, const QStringList& arguments) const
+    {
+        return QStringList{QStringLiteral("--device"), instrument.devicePath()} + arguments;
+    }
+
+private slots:
+    void info_data()
+    {
+        QTest::addColumn<QStringList>("instrumentOptions");
+        QTest::addColumn<QString>("longNames");
+        QTest::addRow("long names") << QStringList() << "Long names: yes (32+3)";
+        QTest::addRow("short names") << QStringList{"--short-names"} << "Long names: no (8.3)";
+    }
+
+    void info()
+    {
+        QFETCH(QStringList, instrumentOptions);
+        QFETCH(QString, longNames);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument(instrumentOptions);
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const CliResult r = cli.run(on(instrument, {"info"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out,
+                 QStringLiteral("Model: KD7350\n%1\nMedia:\n  M:  INT MEM\n  1:  Card 1\n  2:  Card 2\n"
+                                "  D:  FD\n")
+                     .arg(longNames));
+        QVERIFY(instrument.transcript().contains(QStringLiteral("CMD STS?")));
+    }
+
+    void infoOfTheRzFamily()
+    {
+        const QByteArray ini = "[Product]\nModel=RZ100\nMedium1=INT MEM\n";
+        CliRig cli(ini);
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--model", "RZ300", "--media-names", "INT MEM,Card 1"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const CliResult r = cli.run(on(instrument, {"info"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(r.out,
+                 QStringLiteral("Model: RZ300\nLong names: no (8.3)\nMedia:\n  M:  INT MEM\n  1:  Card 1\n"));
+        const QStringList transcript = instrument.transcript();
+        QCOMPARE(transcript.first(), QStringLiteral("RAW UTILITY FILECOPY,ON"));
+        QCOMPARE(transcript.last(), QStringLiteral("RAW UTILITY FILECOPY,OFF"));
+        QVERIFY(!transcript.contains(QStringLiteral("CMD STS?")));
+        // What the instrument reported is used, not written: the settings file is the window's.
+        QCOMPARE(readFile(cli.iniPath()), ini);
+    }
+
+    void storedSettingsAreTheWindows()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        cli.store(QStringLiteral("Com/Number"), QStringLiteral("2"));
+        cli.store(QStringLiteral("Com2/Device"), instrument.devicePath());
+        cli.store(QStringLiteral("Com1/Device"), cli.host(QStringLiteral("no-such-device")));
+
+        CliResult r = cli.run({"info"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        // --port picks another of the stored ports; --device replaces the chosen port's device.
+        r = cli.run({"--port", "1", "info"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("It failed in the connection")));
+        QVERIFY(r.err.contains(QStringLiteral("no-such-device")));
+        QCOMPARE(r.out, QString());
+        r = cli.run({"--device", instrument.devicePath(), "--baud", "115200", "--parity", "none", "info"});
+        QVERIFY2(r.exitCode == 0, show(r));
+    }
+
+    void listing()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/DATA/A.DAT"), pattern(12345, 0)));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/NOEXT"), "x"));
+
+        CliResult r = cli.run(on(instrument, {"ls", "M:\\"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QStringList rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        rows.sort();
+        QCOMPARE(rows.size(), 2);
+        // The pane's columns: name, date, size in ten characters, kind.
+        const QString date = QStringLiteral("\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d");
+        QVERIFY2(QRegularExpression(QStringLiteral("^DATA   %1         1KB  <DIR>$").arg(date))
+                     .match(rows.at(0))
+                     .hasMatch(),
+                 qPrintable(rows.at(0)));
+        QVERIFY2(QRegularExpression(QStringLiteral("^NOEXT  %1         1KB$").arg(date))
+                     .match(rows.at(1))
+                     .hasMatch(),
+                 qPrintable(rows.at(1)));
+
+        r = cli.run(on(instrument, {"ls", "M:\\DATA\\"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY2(QRegularExpression(QStringLiteral("^A.DAT  %1        12KB  DAT\n$").arg(date))
+                     .match(r.out)
+                     .hasMatch(),
+                 show(r));
+        // A file is shown as its own row.
+        r = cli.run(on(instrument, {"ls", "M:\\DATA\\A.DAT"}));
+        QVERIFY2(r.exitCode == 0 && r.out.startsWith(QStringLiteral("A.DAT  ")), show(r));
+
+        r = cli.run(on(instrument, {"ls", "M:\\NONE"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(r.err, QStringLiteral("orvalt-cli: M:\\NONE: This Path can't be chosen\n"));
+        r = cli.run(on(instrument, {"ls", "7:\\"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(r.err, QStringLiteral("orvalt-cli: 7:\\: This medium can't be chosen\n"));
+    }
+
+    void filesBothWays_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addRow("empty") << 0;
+        QTest::addRow("one byte") << 1;
+        QTest::addRow("one block") << 256;
+        QTest::addRow("a block and a byte") << 257;
+        QTest::addRow("many blocks") << 70000;
+    }
+
+    void filesBothWays()
+    {
+        QFETCH(int, size);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QByteArray content = pattern(size, size);
+        QVERIFY(writeFile(cli.host(QStringLiteral("Trace.dat")), content));
+        QDir().mkpath(instrument.mediumDir(QStringLiteral("1")) + QStringLiteral("/LOG"));
+
+        CliResult r = cli.run(on(instrument, {"put", "Trace.dat", "1:\\LOG"}));
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
+        QCOMPARE(readFile(instrument.mediumDir(QStringLiteral("1")) + QStringLiteral("/LOG/Trace.dat")),
+                 content);
+
+        // Back into a folder under its own name, and to a host file of another name.
+        QDir().mkpath(cli.host(QStringLiteral("back")));
+        r = cli.run(on(instrument, {"get", "1:\\LOG\\Trace.dat", "back"}));
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
+        QCOMPARE(readFile(cli.host(QStringLiteral("back/Trace.dat"))), content);
+        r = cli.run(on(instrument, {"get", "1:\\LOG\\Trace.dat", "renamed.bin"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(readFile(cli.host(QStringLiteral("renamed.bin"))), content);
+    }
+
+    void treesBothWays()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        makeTree(cli.host(QStringLiteral("Survey")));
+        QVERIFY(writeFile(cli.host(QStringLiteral("LOOSE.TXT")), "loose"));
+        const auto sent = treeOf(cli.host(QStringLiteral("Survey")));
+
+        CliResult r = cli.run(on(instrument, {"put", "-r", "Survey", "LOOSE.TXT", "M:\\"}));
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
+        QCOMPARE(treeOf(instrument.mediumDir() + QStringLiteral("/Survey")), sent);
+        QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/LOOSE.TXT")), QByteArray("loose"));
+
+        // A folder by its name into a host folder, and the same folder under a new name.
+        QDir().mkpath(cli.host(QStringLiteral("fetched")));
+        r = cli.run(on(instrument, {"get", "-r", "M:\\Survey", "fetched"}));
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
+        QCOMPARE(treeOf(cli.host(QStringLiteral("fetched/Survey"))), sent);
+        r = cli.run(on(instrument, {"get", "-r", "M:\\Survey\\SUB", "sub-copy"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(treeOf(cli.host(QStringLiteral("sub-copy"))),
+                 treeOf(cli.host(QStringLiteral("Survey/SUB"))));
+
+        // A whole medium, into a folder that is made for it.
+        r = cli.run(on(instrument, {"get", "-r", "M:", "medium"}));
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
+        QCOMPARE(treeOf(cli.host(QStringLiteral("medium"))), treeOf(instrument.mediumDir()));
+
+        // A folder without -r is refused; the files beside it still go.
+        r = cli.run(on(instrument, {"get", "M:\\Survey", "M:\\LOOSE.TXT", "fetched"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("M:\\Survey: a folder: give -r")));
+        QCOMPARE(readFile(cli.host(QStringLiteral("fetched/LOOSE.TXT"))), QByteArray("loose"));
+    }
+
+    void existingTargets_data()
+    {
+        QTest::addColumn<bool>("toInstrument");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("replaced");
+        for (bool toInstrument : {false, true}) {
+            const char* way = toInstrument ? "put" : "get";
+            QTest::addRow("%s, no terminal", way) << toInstrument << QString() << 1 << false;
+            QTest::addRow("%s, --no-clobber", way) << toInstrument << "--no-clobber" << 0 << false;
+            QTest::addRow("%s, --yes", way) << toInstrument << "--yes" << 0 << true;
+        }
+    }
+
+    void existingTargets()
+    {
+        QFETCH(bool, toInstrument);
+        QFETCH(QString, option);
+        QFETCH(int, exitCode);
+        QFETCH(bool, replaced);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString remoteFile = instrument.mediumDir() + QStringLiteral("/A.DAT");
+        const QString hostFile = cli.host(QStringLiteral("A.DAT"));
+        QVERIFY(writeFile(toInstrument ? hostFile : remoteFile, "new"));
+        QVERIFY(writeFile(toInstrument ? remoteFile : hostFile, "old"));
+        QVERIFY(writeFile(
+            toInstrument ? cli.host(QStringLiteral("B.DAT")) : instrument.mediumDir() + "/B.DAT", "b"));
+
+        QStringList arguments = toInstrument ? QStringList{"put", "A.DAT", "B.DAT", "M:\\"}
+                                             : QStringList{"get", "M:\\A.DAT", "M:\\B.DAT", "."};
+        if (!option.isEmpty())
+            arguments.prepend(option);
+        const CliResult r = cli.run(on(instrument, arguments));
+        QVERIFY2(r.exitCode == exitCode, show(r));
+        QCOMPARE(readFile(toInstrument ? remoteFile : hostFile),
+                 replaced ? QByteArray("new") : QByteArray("old"));
+        // The other item is copied whatever became of the first.
+        QCOMPARE(
+            readFile(toInstrument ? instrument.mediumDir() + "/B.DAT" : cli.host(QStringLiteral("B.DAT"))),
+            QByteArray("b"));
+        QCOMPARE(r.err.contains(QStringLiteral("A.DAT Do you want to replace it?")), exitCode == 1);
+    }
+
+    void insideTheInstrument()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        const QString card = instrument.mediumDir(QStringLiteral("1"));
+        QVERIFY(writeFile(m + QStringLiteral("/DATA/A.DAT"), "a"));
+        QVERIFY(writeFile(m + QStringLiteral("/DATA/SUB/B.DAT"), "b"));
+
+        CliResult r = cli.run(on(instrument, {"mkdir", "1:\\BACKUP"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(QFileInfo(card + QStringLiteral("/BACKUP")).isDir());
+        r = cli.run(on(instrument, {"mkdir", "1:\\BACKUP"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("1:\\BACKUP: The folder already exists")));
+        r = cli.run(on(instrument, {"mkdir", "1:\\BAD NAME"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("This Folder can't be handled with the measurement device")));
+
+        // cp: into a folder, under a new name, and a folder across media.
+        r = cli.run(on(instrument, {"cp", "M:\\DATA\\A.DAT", "1:\\BACKUP"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(readFile(card + QStringLiteral("/BACKUP/A.DAT")), QByteArray("a"));
+        r = cli.run(on(instrument, {"cp", "M:\\DATA\\A.DAT", "M:\\DATA\\C.DAT"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(readFile(m + QStringLiteral("/DATA/C.DAT")), QByteArray("a"));
+        r = cli.run(on(instrument, {"cp", "M:\\DATA\\SUB", "1:\\BACKUP"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(readFile(card + QStringLiteral("/BACKUP/SUB/B.DAT")), QByteArray("b"));
+        QVERIFY(instrument.transcript().contains(QStringLiteral("CMD CPY 0,/DATA/SUB/,1,/BACKUP/SUB/")));
+        // A name the instrument's rules refuse is told with the name dialog's texts.
+        r = cli.run(on(instrument, {"cp", "M:\\DATA\\A.DAT", "M:\\DATA\\NOEXT"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(r.err.contains(QStringLiteral("Change the filename.  32+3 format")));
+        QVERIFY(!QFileInfo::exists(m + QStringLiteral("/DATA/NOEXT")));
+
+        // mv: a rename, a move into a folder, and a file in the way only with --yes.
+        r = cli.run(on(instrument, {"mv", "M:\\DATA\\C.DAT", "M:\\DATA\\D.DAT"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(QFileInfo::exists(m + QStringLiteral("/DATA/D.DAT")) &&
+                !QFileInfo::exists(m + "/DATA/C.DAT"));
+        r = cli.run(on(instrument, {"mv", "M:\\DATA\\D.DAT", "M:\\DATA\\SUB"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(QFileInfo::exists(m + QStringLiteral("/DATA/SUB/D.DAT")));
+        r = cli.run(on(instrument, {"mv", "M:\\DATA\\A.DAT", "M:\\DATA\\SUB\\B.DAT"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(readFile(m + QStringLiteral("/DATA/SUB/B.DAT")), QByteArray("b"));
+        r = cli.run(on(instrument, {"--yes", "mv", "M:\\DATA\\A.DAT", "M:\\DATA\\SUB\\B.DAT"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(readFile(m + QStringLiteral("/DATA/SUB/B.DAT")), QByteArray("a"));
+        QVERIFY(!QFileInfo::exists(m + QStringLiteral("/DATA/A.DAT")));
+
+        // rm: a folder needs -r; what is missing is told and the rest still goes.
+        r = cli.run(on(instrument, {"rm", "M:\\DATA\\SUB"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(QFileInfo(m + QStringLiteral("/DATA/SUB")).isDir());
+        r = cli.run(on(instrument, {"rm", "M:\\DATA\\NONE.DAT", "1:\\BACKUP\\A.DAT"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("M:\\DATA\\NONE.DAT: This Path can't be chosen")));
+        QVERIFY(!QFileInfo::exists(card + QStringLiteral("/BACKUP/A.DAT")));
+        r = cli.run(on(instrument, {"rm", "-r", "M:\\DATA\\SUB", "1:\\BACKUP"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(!QFileInfo::exists(m + QStringLiteral("/DATA/SUB")));
+        QVERIFY(!QFileInfo::exists(card + QStringLiteral("/BACKUP")));
+    }
+
+    void format()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir(QStringLiteral("2")) + QStringLiteral("/X/A.DAT"), "a"));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/KEEP.DAT"), "k"));
+
+        CliResult r = cli.run(on(instrument, {"format", "2:"}));
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(QFileInfo::exists(instrument.mediumDir(QStringLiteral("2")) + QStringLiteral("/X/A.DAT")));
+        r = cli.run(on(instrument, {"--yes", "format", "2:"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(instrument.transcript().contains(QStringLiteral("CMD FMT 3")));
+        QVERIFY(QDir(instrument.mediumDir(QStringLiteral("2"))).isEmpty());
+        QVERIFY(QFileInfo::exists(instrument.mediumDir() + QStringLiteral("/KEEP.DAT")));
+        // A medium without a command code cannot be formatted.
+        r = cli.run(on(instrument, {"--yes", "format", "A:"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("It is only a measurement device drive to complete a format")));
+    }
+
+    void shortNameInstrument()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--short-names"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(cli.host(QStringLiteral("report.dat")), "report"));
+        QVERIFY(writeFile(cli.host(QStringLiteral("longfilename.dat")), "long"));
+        QVERIFY(writeFile(cli.host(QStringLiteral("lower/X.DAT")), "x"));
+
+        const CliResult r =
+            cli.run(on(instrument, {"put", "-r", "longfilename.dat", "report.dat", "lower", "M:\\"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        // The short name serves where it is the same name in capitals.
+        QCOMPARE(QDir(instrument.mediumDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"REPORT.DAT"});
+        QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/REPORT.DAT")), QByteArray("report"));
+        // Otherwise the name dialog's texts tell what a name needs, and the file is not sent.
+        QVERIFY2(
+            r.err.contains(QStringLiteral(": LONGFI~1.DAT\nThe character which can be used for the name of "
+                                          "the measurement device\nChange the filename.  8.3 format\n"
+                                          "12345678.DAT\nA to Z  0 to 9 . ! # $ & % ' ( ) ^ @ _ { }\n")),
+            show(r));
+        QVERIFY(
+            saysOnce(r, QStringLiteral("lower: This Folder can't be handled with the measurement device")));
+    }
+
+    void interruptionFinishesTheFileInHand()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        // A paced line, so that the first file is still on its way when Ctrl+C comes.
+        InstrumentProcess instrument({"--baud", "38400"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QByteArray first = pattern(8000, 1);
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/A.DAT"), first));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/B.DAT"), pattern(8000, 2)));
+
+        QProcess process;
+        cli.start(process, on(instrument, {"get", "M:\\A.DAT", "M:\\B.DAT", "."}));
+        QVERIFY(process.waitForStarted());
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? A.DAT").toHex());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.transcript().contains(asked), 30000);
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("Terminated by user. Please wait a while.")));
+        QCOMPARE(readFile(cli.host(QStringLiteral("A.DAT"))), first);
+        QVERIFY(!QFileInfo::exists(cli.host(QStringLiteral("B.DAT"))));
+        QVERIFY(!instrument.transcript().contains(QStringLiteral("BLK 3 10 ") +
+                                                  QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())));
+    }
+
+    void wrongCommandLinesSendNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addRow("unknown option") << QStringList{"--colour", "ls", "M:\\"};
+        QTest::addRow("malformed remote path") << QStringList{"get", "M:DATA\\A.DAT", "."};
+        QTest::addRow("remote path with ..") << QStringList{"put", "a.dat", "M:\\..\\X"};
+        QTest::addRow("unknown command") << QStringList{"dir", "M:\\"};
+    }
+
+    void wrongCommandLinesSendNothing()
+    {
+        QFETCH(QStringList, arguments);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const CliResult r = cli.run(on(instrument, arguments));
+        QVERIFY2(r.exitCode == 2, show(r));
+        QVERIFY(r.err.startsWith(QStringLiteral("orvalt-cli: ")));
+        QVERIFY(r.err.contains(QStringLiteral("--help")));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(instrument.transcript(), QStringList());
+    }
+
+    void failuresAreToldAndTheRestGoesOn()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/B.DAT"), "b"));
+        QDir().mkpath(cli.host(QStringLiteral("in")));
+
+        CliResult r = cli.run(on(instrument, {"get", "M:\\A.DAT", "M:\\B.DAT", "in"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(r.err, QStringLiteral("orvalt-cli: M:\\A.DAT: This Path can't be chosen\n"));
+        QCOMPARE(readFile(cli.host(QStringLiteral("in/B.DAT"))), QByteArray("b"));
+        // Several items, or a path written as a folder, go into a folder that is there.
+        r = cli.run(on(instrument, {"get", "M:\\B.DAT", "M:\\B.DAT", "nowhere"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("nowhere: no such folder")));
+        r = cli.run(on(instrument, {"get", "M:\\B.DAT", "nowhere/"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(!QFileInfo::exists(cli.host(QStringLiteral("nowhere"))));
+        QVERIFY(instrument.transcript().count(QStringLiteral("CMD STS?")) == 1);
+        // A host file that is not there.
+        r = cli.run(on(instrument, {"put", "missing.dat", "M:\\"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("could not be read (no such file)")));
+    }
+};
+
+ORVALT_TEST(CliProgramTest);
+
+#include "CliProgramTest.moc"
