@@ -23,8 +23,6 @@ namespace {
 const QString kProduct = QStringLiteral("Product");
 // The RZ family's raw lines go through a buffer of this size.
 constexpr qint32 kRawLineBuffer = 49;
-// A settings file or a reply could name media without end; the selectors stop here.
-constexpr int kMaxMedia = 64;
 
 void sendRawLine(ProgramContext& ctx, const QString& line)
 {
@@ -47,11 +45,6 @@ void connectionFailed(ProgramContext& ctx)
 
 } // namespace
 
-bool IsRzFamily(const QString& model)
-{
-    return model.startsWith(QLatin1String("RZ"));
-}
-
 void ReadModel(ProgramContext& ctx)
 {
     ctx.state.ModelName = ctx.settings.ReadIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Model"),
@@ -64,17 +57,13 @@ void CheckProduct(ProgramContext& ctx)
     QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
     ctx.link.PexSendCommand(QByteArrayLiteral("PRODUCT?"),
                             reply); // no link yet at start-up: reply stays blank
-    QString text = QString::fromLatin1(reply);
-    const QString reported = NextField(text).mid(8);
-    if (IsRzFamily(reported)) {
-        st.ModelName = reported;
-        ctx.settings.WriteIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Model"), reported);
-        for (int i = 1; i <= kMaxMedia; ++i) {
-            const QString medium = NextField(text);
-            if (medium.isEmpty() || medium.startsWith(QLatin1Char(' ')))
-                break;
-            ctx.settings.WriteIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Medium%1").arg(i),
-                                       medium);
+    const ProductReply product = ParseProductReply(reply);
+    if (IsRzFamily(product.model)) {
+        st.ModelName = product.model;
+        ctx.settings.WriteIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Model"), product.model);
+        for (int i = 0; i < product.media.size(); ++i) {
+            ctx.settings.WriteIniValue(ctx.settings.exeName(), kProduct,
+                                       QStringLiteral("Medium%1").arg(i + 1), product.media.at(i));
         }
     }
     FillSourceCombos(ctx);

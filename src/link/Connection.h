@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/ProductReply.h"
+
 #include <QString>
 
 namespace orvalt {
@@ -24,8 +26,5 @@ void Disconnect(ProgramContext& ctx);
 // right) and tells whether a remote operation may go on: connected, or no pane shows the
 // instrument. When not, says so (once the user has acted).
 bool CheckConnect(ProgramContext& ctx, const QString& device, const QString& side);
-
-// Whether a model belongs to the RZ family (its name begins with "RZ", case counts).
-bool IsRzFamily(const QString& model);
 
 } // namespace orvalt
