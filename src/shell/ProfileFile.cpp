@@ -46,12 +46,17 @@ bool sameName(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QList<QByteArray> readLines(const QString& path, bool* exists, QByteArray* eol)
+// The file's lines; *readable is false when the file exists but could not be read whole.
+QList<QByteArray> readLines(const QString& path, bool* exists, QByteArray* eol, bool* readable = nullptr)
 {
     QFile f(path);
     *exists = f.exists();
+    if (readable)
+        *readable = !*exists;
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxFileSize)
         return {};
+    if (readable)
+        *readable = true;
     const QByteArray all = f.readAll();
     if (all.contains("\r\n"))
         *eol = "\r\n";
@@ -92,7 +97,16 @@ bool ProfileFile::write(const QString& section, const QString& key, const QStrin
 #ifdef Q_OS_WIN
     eol = "\r\n";
 #endif
-    QList<QByteArray> lines = readLines(m_path, &exists, &eol);
+    // A line break would end the line early and let a value write a key of its own; the file is
+    // line-based, so such a text cannot be stored.
+    for (const QString* text : {&section, &key, &value})
+        if (text->contains(QLatin1Char('\n')) || text->contains(QLatin1Char('\r')))
+            return false;
+    bool readable = false;
+    QList<QByteArray> lines = readLines(m_path, &exists, &eol, &readable);
+    // Writing back what could not be read would throw the rest of the file away.
+    if (!readable)
+        return false;
     // A read-only file is a write failure, even where the folder would let us replace it and even
     // for an administrator, as a file marked read-only is on every platform.
     if (exists) {

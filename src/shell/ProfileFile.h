@@ -21,7 +21,8 @@ public:
 
     // The stored value, or def when the file, section or key is missing.
     QString read(const QString& section, const QString& key, const QString& def) const;
-    // False when the file could not be written; the file is then unchanged.
+    // False when the file could not be read or written, or when a name or the value holds a line
+    // break; the file is then unchanged.
     bool write(const QString& section, const QString& key, const QString& value) const;
 
 private:

@@ -122,6 +122,50 @@ private slots:
         QCOMPARE(ProfileFile(stores.iniPath()).read(section, key, QString()), QStringLiteral("new"));
     }
 
+    // A text with a line break would store lines of its own (another key, another section); a file
+    // too large to read would be replaced by the one key. Both are refused and leave the file as it was.
+    void unstorableWriteIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        const QByteArray file = "[Product]\nModel=KD7350\n[Settings]\nLDevID=0\n";
+        QTest::newRow("line feed in the value") << file << "Product"
+                                                << "Medium1"
+                                                << "INT MEM\n[Settings]\nLDevID=1";
+        QTest::newRow("carriage return in the value") << file << "Product"
+                                                      << "Model"
+                                                      << "RZ\rModel=x";
+        QTest::newRow("line feed in the key") << file << "Product"
+                                              << "Medium1\nModel"
+                                              << "x";
+        QTest::newRow("line feed in the section") << file << "Product]\n[Settings"
+                                                  << "LDevID"
+                                                  << "1";
+        QTest::newRow("no file, line feed") << QByteArray() << "Product"
+                                            << "Model"
+                                            << "RZ\nx=y";
+        QTest::newRow("file too large to read")
+            << QByteArray(file + QByteArray(5 * 1024 * 1024, ';')) << "Product"
+            << "Model"
+            << "RZ100";
+    }
+    void unstorableWriteIsRefused()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        test::TempStores stores;
+        if (!before.isEmpty())
+            writeAll(stores.iniPath(), before);
+        QVERIFY(!ProfileFile(stores.iniPath()).write(section, key, value));
+        QCOMPARE(QFile::exists(stores.iniPath()), !before.isEmpty());
+        if (!before.isEmpty())
+            QCOMPARE(readAll(stores.iniPath()), before);
+    }
+
     void readOnlyFileIsAFailureAndStaysUnchanged()
     {
         test::TempStores stores;
