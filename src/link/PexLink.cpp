@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QStringList>
 #include <array>
 #include <cstring>
@@ -136,6 +137,7 @@ void PexLink::attach(ByteTransport& transport)
 
 void PexLink::attachTransport(ByteTransport* transport)
 {
+    ++m_generation;
     m_transport = transport;
     m_decoder.reset();
     m_pending.reset();
@@ -144,8 +146,15 @@ void PexLink::attachTransport(ByteTransport* transport)
     m_seq = static_cast<quint8>(QRandomGenerator::global()->bounded(kSeqModulo));
 }
 
+qint32 PexLink::refuseWhileWaiting()
+{
+    return fail(Failure::BadArgument, QStringLiteral("another request is still waiting for its answer"));
+}
+
 qint32 PexLink::checkOpen()
 {
+    if (m_waiting)
+        return refuseWhileWaiting();
     if (!m_transport)
         return fail(Failure::NotOpen, QString());
     if (!m_transport->isOpen())
@@ -155,6 +164,8 @@ qint32 PexLink::checkOpen()
 
 qint32 PexLink::PexOpen(const PexOpenRecord& record)
 {
+    if (m_waiting)
+        return refuseWhileWaiting();
     PexClose();
     m_error.clear();
     const QString device = m_resolver ? m_resolver(record.port) : QString();
@@ -196,6 +207,8 @@ qint32 PexLink::PexSetTimeOut(qint32 ms)
 
 qint32 PexLink::PexClose()
 {
+    // Also allowed from the idle hook: the waiting call sees the new generation and fails.
+    ++m_generation;
     m_pending.reset();
     m_transport = nullptr;
     m_owned.reset();
@@ -317,8 +330,21 @@ qint32 PexLink::retransmit()
     return PexResult::Done;
 }
 
+bool PexLink::idle(QDeadlineTimer& nextIdle, quint64 generation)
+{
+    if (!m_idleHook || !nextIdle.hasExpired())
+        return true;
+    m_idleHook();
+    nextIdle.setRemainingTime(kIdleHookMs);
+    return m_generation == generation && m_transport;
+}
+
 qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
 {
+    m_waiting = true;
+    const auto doneWaiting = qScopeGuard([this] { m_waiting = false; });
+    const quint64 generation = m_generation;
+    QDeadlineTimer nextIdle(kIdleHookMs);
     const QDeadlineTimer deadline(m_timeoutMs);
     const qint64 attemptMs = qMax<qint64>(1, m_timeoutMs / (m_retries + 1));
     QDeadlineTimer attempt(attemptMs);
@@ -394,6 +420,8 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
         qint64 wait = qMin(deadline.remainingTime(), attempt.remainingTime());
         if (watchGap)
             wait = qMin<qint64>(wait, m_gapMs);
+        if (m_idleHook)
+            wait = qMin(wait, nextIdle.remainingTime());
         const QByteArray bytes = m_transport->read(static_cast<int>(qMax<qint64>(0, wait)));
         qint32 result = -1;
         if (!bytes.isEmpty()) {
@@ -410,6 +438,10 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
         }
         if (result >= 0)
             return result;
+        if (!idle(nextIdle, generation)) {
+            m_pending.reset();
+            return fail(Failure::NotOpen, QStringLiteral("the link was closed while waiting for an answer"));
+        }
     }
 }
 

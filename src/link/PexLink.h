@@ -4,6 +4,7 @@
 #include "link/FrameCodec.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -49,12 +50,20 @@ constexpr qint32 NoRequest = 910;        // PexReceiveData without a block sent 
 // the time-out divided by (retries + 1), up to PexRetry times. The whole call never waits longer
 // than the time-out. The instrument answers a repeated request from its cache, so nothing is done
 // twice.
+//
+// Waiting: a call that waits for an answer calls the idle hook (when one is set) about every
+// kIdleHookMs, so the window can repaint while the instrument is slow or gone for the whole
+// time-out. The hook may close the link (the window was closed): the waiting call then fails with
+// NotOpen. Any other call into the link from the hook is refused with BadArgument, since one
+// request is in flight at a time.
 class PexLink
 {
 public:
     using PortResolver = std::function<QString(int portIndex)>;
+    using IdleHook = std::function<void()>;
     static constexpr int kMaxQuickRepeats = 8;
     static constexpr int kReplyBufferSize = 255;
+    static constexpr int kIdleHookMs = 50;
 
     explicit PexLink(PortResolver resolver = {});
     ~PexLink();
@@ -90,6 +99,8 @@ public:
     QString errorString() const { return m_error; }
     quint64 retransmissions() const { return m_retransmissions; }
     void setGapMs(int ms) { m_gapMs = qMax(1, ms); }
+    // Called while a call waits for an answer; an empty hook turns it off.
+    void setIdleHook(IdleHook hook) { m_idleHook = std::move(hook); }
     qint32 timeOutMs() const { return m_timeoutMs; }
 
 private:
@@ -109,6 +120,9 @@ private:
     qint32 fail(Failure failure, const QString& detail);
 
     qint32 checkOpen();
+    qint32 refuseWhileWaiting();
+    // Calls the idle hook when its time has come; false when the hook closed the link.
+    bool idle(QDeadlineTimer& nextIdle, quint64 generation);
     void attachTransport(ByteTransport* transport);
     qint32 transmit(FrameKind kind, qint32 tag, const QByteArray& payload);
     qint32 retransmit();
@@ -126,6 +140,9 @@ private:
     quint8 m_pendingSeq = 0;
     QString m_error;
     quint64 m_retransmissions = 0;
+    IdleHook m_idleHook;
+    bool m_waiting = false;   // inside awaitAnswer, so possibly inside the idle hook
+    quint64 m_generation = 0; // counts opens and closes, so a wait notices the hook closed the link
 };
 
 } // namespace orvalt::link

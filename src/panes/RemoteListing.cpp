@@ -64,12 +64,13 @@ QDateTime dateOf(const ListingEntry& e)
 
 } // namespace
 
-QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/)
+QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/, qint32* result)
 {
     std::array<char, kBlockBuffer> buffer{};
     QByteArray collected;
     qint32 lastLength = 0;
     int emptyBlocks = 0;
+    qint32 status = -1;
     for (;;) {
         qint32 type = 0;
         qint32 length = 0;
@@ -81,16 +82,25 @@ QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/)
             type = 4;
             length = 0;
         }
-        if (ctx.link.PexSendData(type, length, buffer.data()) != 0)
+        status = ctx.link.PexSendData(type, length, buffer.data());
+        if (status != 0)
             break;
         ctx.dialogs.yield();
         type = 0;
         length = 0;
-        if (ctx.link.PexReceiveData(type, length, buffer.data(), kBlockBuffer) != 0 || type == 9)
+        status = ctx.link.PexReceiveData(type, length, buffer.data(), kBlockBuffer);
+        if (status != 0)
+            break;
+        status = -1;
+        if (type == 9)
             break;
         length = qBound(0, length, kBlockBuffer);
         collected.append(buffer.data(), length);
-        if (type == 7 || collected.size() > kMaxListingBytes)
+        if (type == 7) {
+            status = 0;
+            break;
+        }
+        if (collected.size() > kMaxListingBytes)
             break;
         if (length == 0 && ++emptyBlocks > kMaxEmptyBlocks)
             break;
@@ -98,8 +108,17 @@ QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/)
         ctx.dialogs.yield();
     }
     const QString text = QString::fromLatin1(collected);
+    if (result)
+        *result = status;
     ctx.dialogs.yield();
     return text;
+}
+
+QString ListingFailureText(ProgramContext& ctx, qint32 result)
+{
+    const QString why =
+        result > 900 ? ctx.link.errorString() : QStringLiteral("The instrument broke the listing off.");
+    return QStringLiteral("The listing of this folder is incomplete.\n\n%1").arg(why);
 }
 
 QList<ListingEntry> SplitListing(QString listing)
@@ -178,7 +197,12 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
         return;
     }
     QTreeWidget* list = PaneList(ctx.controls, side);
-    for (const ListingEntry& e : SplitListing(DirList(ctx))) {
+    qint32 listed = 0;
+    const QString listing = DirList(ctx, QString(), &listed);
+    // The rows that arrived are shown, and the user is told the folder may hold more.
+    if (listed != 0 && st.Interactive)
+        ctx.dialogs.plain(ListingFailureText(ctx, listed));
+    for (const ListingEntry& e : SplitListing(listing)) {
         const QString kind = e.folder ? QString(kDirKind) : KindText(e.name);
         AddPaneRow(list, e.name, ListingDateText(e), ListingSizeText(e), kind, e.folder);
     }

@@ -11,8 +11,13 @@ struct ProgramContext;
 
 // The listing of the instrument's current folder ("DIR?"), as one text of comma-separated fields:
 // a header, then name, size, date, time and a fifth field for each entry; a folder's name ends
-// with "/". What arrived before a failure is returned as if it were complete.
-QString DirList(ProgramContext& ctx, const QString& unusedPath = QString());
+// with "/". What arrived before a failure is returned; result (when given) tells whether the
+// listing is complete: 0, the link's result of the call that failed, or -1 when the instrument
+// refused or broke off the answer, so a cut listing is never taken for the whole folder.
+QString DirList(ProgramContext& ctx, const QString& unusedPath = QString(), qint32* result = nullptr);
+
+// The message for a listing that ended early (result of DirList other than 0).
+QString ListingFailureText(ProgramContext& ctx, qint32 result);
 
 // One entry of a listing as it came from the instrument. The listing is untrusted: every field is
 // kept as text, and the numbers and dates are read with checks.

@@ -259,7 +259,13 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         return;
     }
     QStringList refused;
-    const QList<FileEntry> entries = UsableListing(DirList(m_ctx), &refused);
+    qint32 listed = 0;
+    const QList<FileEntry> entries = UsableListing(DirList(m_ctx, QString(), &listed), &refused);
+    // The entries that arrived are copied; the rest of the folder is not, and the user is told.
+    if (listed != 0)
+        note(m_run, source,
+             QStringLiteral("the listing was cut short (%1); some entries were not copied")
+                 .arg(TransferFailureText(listed, QString())));
     for (const QString& name : std::as_const(refused))
         note(m_run, source,
              QStringLiteral("the entry %1 has a name that cannot be used on this computer; not copied")
