@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -67,6 +68,9 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     setObjectName(QStringLiteral("frmMain"));
     m_state.MainWindow = this;
     setWindowIcon(themedIcon(QStringLiteral("folder-remote"), QStyle::SP_DriveNetIcon));
+    // While the link waits for a slow or vanished instrument the window still repaints; user input
+    // waits, since it could start a second exchange in the middle of this one.
+    m_link.setIdleHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     buildMenus();
     buildToolbar();
     buildPanes();
