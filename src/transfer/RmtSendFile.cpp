@@ -127,6 +127,12 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     }
     file.close();
 
+    // After a time-out the call has already waited the whole time-out, and "DUMMY" would wait as
+    // long again before the failure is told; a link that is gone cannot carry it at all. The
+    // instrument drops an unfinished file at its next command all the same.
+    if (status == link::PexResult::TimeOut || status == link::PexResult::LinkLost ||
+        status == link::PexResult::NotOpen || status == link::PexResult::WriteFailed)
+        return status;
     const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, QStringLiteral("DUMMY"));
     if (readFailed)
         return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(shown, error), hostFailure);

@@ -54,6 +54,8 @@ public:
 
     bool plugIn()
     {
+        // The old instrument goes first: ending, it takes its --link away.
+        instrument.reset();
         instrument = std::make_unique<InstrumentProcess>(
             QStringList{QStringLiteral("--link"), m_dir.filePath(QStringLiteral("line"))},
             m_dir.filePath(QStringLiteral("media")));
@@ -61,14 +63,25 @@ public:
     }
 
     // Ends the instrument and waits until it is gone, so nothing it might still answer can race
-    // with the test.
+    // with the test. SIGSTOP leaves the line open and silent, as a pulled cable does; the call
+    // returns once the instrument has stopped.
     void pull(int signal)
     {
-        if (signal == SIGKILL)
-            instrument->process().kill();
-        else
-            instrument->process().terminate();
-        instrument->process().waitForFinished(10000);
+        const auto pid = static_cast<pid_t>(instrument->process().processId());
+        ::kill(pid, signal);
+        if (signal != SIGSTOP) {
+            instrument->process().waitForFinished(10000);
+            return;
+        }
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        for (int i = 0; i < 200; ++i) {
+            stat.open(QIODevice::ReadOnly);
+            const QByteArray fields = stat.readAll();
+            stat.close();
+            if (fields.mid(fields.lastIndexOf(')') + 2, 1) == "T")
+                return;
+            QTest::qWait(10);
+        }
     }
 
     QString media() const { return m_dir.filePath(QStringLiteral("media/M")); }
@@ -107,6 +120,7 @@ private slots:
         for (const auto& [name, operation] : operations) {
             QTest::addRow("%s, SIGKILL", name) << static_cast<int>(operation) << int{SIGKILL};
             QTest::addRow("%s, SIGTERM", name) << static_cast<int>(operation) << int{SIGTERM};
+            QTest::addRow("%s, SIGSTOP", name) << static_cast<int>(operation) << int{SIGSTOP};
         }
     }
 
@@ -119,6 +133,7 @@ private slots:
         QVERIFY(rig.plugIn());
         Connect(rig.ctx);
         QVERIFY(rig.ctx.state.Connected);
+        QCOMPARE(rig.ctx.link.PexSetTimeOut(1000), 0); // a silent line costs the time-out
 
         const QByteArray content = patternBytes(64 * 1024, 5);
         const QByteArray old("old contents");
@@ -172,6 +187,13 @@ private slots:
         }
         rig.dialogs.onYield = nullptr;
         rig.dialogs.onProgress = nullptr;
+        if (signal == SIGSTOP) {
+            // The instrument wakes and takes what waited on the line. After the time-out the
+            // sender asked nothing more: "DUMMY" would have cost a second time-out.
+            ::kill(static_cast<pid_t>(rig.instrument->process().processId()), SIGCONT);
+            QCOMPARE(SendCmd(rig.ctx.state, rig.ctx.link, rig.dialogs, QStringLiteral("STS?")), 0);
+            QVERIFY(!rig.instrument->transcript().contains(QStringLiteral("CMD DUMMY")));
+        }
 
         // The destination keeps what it had, and nothing half-written lies beside it. A killed
         // instrument cannot clean up its own side; its half-written file never takes the name.
