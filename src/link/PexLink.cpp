@@ -361,6 +361,11 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
         }
         repeatWhenQuiet = false;
         attempt.setRemainingTime(attemptMs);
+        // What is still on the line belongs to the damaged answer. A stray start marker in it
+        // would open a frame that swallows the start of the answer to the repeat, and as the
+        // instrument repeats the same bytes, every later repeat the same way.
+        m_transport->read(0);
+        m_decoder.reset();
         return retransmit();
     };
 
@@ -371,16 +376,17 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
                 // A whole frame failed its check: ask again at once. Otherwise the rest of it may
                 // still be coming, and the request is repeated when the line has gone quiet.
                 if (event.damage == FrameDecoder::Damage::BadCrc) {
-                    if (const qint32 result = repeatNow())
-                        return result;
+                    // The events after it come from the bytes the repeat has just dropped.
+                    const qint32 result = repeatNow();
+                    return result ? result : -1;
                 } else {
                     repeatWhenQuiet = true;
                 }
             } else if (event.type == FrameDecoder::Event::Type::Frame) {
                 const Frame& frame = event.frame;
                 if (frame.kind == FrameKind::Nak) {
-                    if (const qint32 result = repeatNow())
-                        return result;
+                    const qint32 result = repeatNow();
+                    return result ? result : -1;
                 } else if ((frame.kind == FrameKind::Reply || frame.kind == FrameKind::Block) &&
                            frame.seq == m_pendingSeq) {
                     m_pending.reset();

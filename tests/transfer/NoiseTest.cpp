@@ -4,6 +4,7 @@
 // that reports a failure must have left the old contents in place.
 
 #include "TransferRig.h"
+#include "link/LinkHarness.h"
 #include "support/TestMain.h"
 #include "transfer/FileTransfer.h"
 
@@ -38,15 +39,46 @@ class NoiseTest : public QObject
     Q_OBJECT
 
 private slots:
+    // File data may hold bytes that look like the start of a frame. When the real start of an
+    // answer is damaged, the reader looks for one inside the data: here it finds a short false
+    // frame, whose bad check makes the program repeat at once, and the start of a longer one that
+    // would run on into the answer to the repeat and swallow its start. The instrument repeats the
+    // same bytes, so unless the repeat starts reading afresh every repeat fails the same way.
+    void strayMarkersInADamagedAnswer()
+    {
+        test::LinkHarness h;
+        QByteArray data(256, '\0');
+        data.replace(100, 10, QByteArray::fromHex("04a0057878787878 0000"));
+        data.replace(200, 3, QByteArray::fromHex("04a040"));
+        h.handler.respond = [&data](const link::Request&) {
+            link::Answer answer;
+            answer.kind = link::Answer::Kind::Block;
+            answer.payload = data;
+            return answer;
+        };
+        h.instrumentEnd->flipByteAt(1, 0x80); // the first answer's CTL: a bad header
+        h.start();
+        qint32 type = 3;
+        qint32 length = 4;
+        QCOMPARE(h.link.PexSendData(type, length, "DIR?"), 0);
+        QByteArray buffer(256, ' ');
+        QCOMPARE(h.link.PexReceiveData(type, length, buffer.data(), 256), 0);
+        QCOMPARE(buffer, data);
+        QCOMPARE(h.handler.requests().size(), 1);
+        QVERIFY(h.link.retransmissions() <= 2);
+    }
+
     void noisyLineBothWays_data()
     {
         QTest::addColumn<QString>("noise");
         QTest::addColumn<quint32>("seed");
         QTest::addColumn<int>("files");
-        // The rate the link is built for, and a line ten times worse, where exchanges damaged
-        // eight times in a row and whole lost answers do happen and must end as reported failures.
-        QTest::addRow("1e-4") << QStringLiteral("0.0001") << 9u << 20;
-        QTest::addRow("1e-3") << QStringLiteral("0.001") << 3u << 5;
+        QTest::addColumn<bool>("failing");
+        // The rate the link is built for; a line ten times worse; and one where most exchanges
+        // are damaged eight times in a row, so transfers fail and must leave the old contents.
+        QTest::addRow("1e-4") << QStringLiteral("0.0001") << 9u << 20 << false;
+        QTest::addRow("1e-3") << QStringLiteral("0.001") << 3u << 4 << false;
+        QTest::addRow("1e-2") << QStringLiteral("0.01") << 5u << 3 << true;
     }
 
     void noisyLineBothWays()
@@ -54,6 +86,7 @@ private slots:
         QFETCH(QString, noise);
         QFETCH(quint32, seed);
         QFETCH(int, files);
+        QFETCH(bool, failing);
         InstrumentProcess instrument({QStringLiteral("--corrupt"), noise, QStringLiteral("--drop"), noise,
                                       QStringLiteral("--seed"), QString::number(seed)});
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
@@ -110,6 +143,8 @@ private slots:
         qInfo("%d transfers, %llu retransmissions, %d failures reported, %d silent corruptions", 2 * files,
               static_cast<unsigned long long>(rig.link().retransmissions()), failures, silent);
         QCOMPARE(silent, 0);
+        if (failing)
+            QVERIFY(failures > 0);
         QVERIFY(rig.link().retransmissions() > 0);
 
         // No temporary or partial file is left on either side, whatever failed.
