@@ -122,11 +122,11 @@ void RunLs(CliSession& s)
     s.about(path.path());
     QList<ListingEntry> entries;
     if (s.selectFolder(path, true)) {
-        const QString listing = DirList(s.ctx());
-        if (listing.isEmpty()) {
-            s.fail(QStringLiteral("Send or Rec Error (DEVICE BUSY) -1"));
-            return;
-        }
+        qint32 result = 0;
+        const QString listing = DirList(s.ctx(), QString(), &result);
+        // What arrived is shown, and the listing told as incomplete.
+        if (result != 0)
+            s.fail(ListingFailureText(s.ctx(), result));
         entries = SplitListing(listing);
     } else {
         // Not a folder that can be chosen: a file is shown as its own row, anything else is told

@@ -2,14 +2,12 @@
 
 #include "link/CommandExchange.h"
 #include "link/Connection.h"
+#include "link/ProductReply.h"
 #include "serial/SerialSettings.h"
 #include "shell/ResourceTexts.h"
-#include "transfer/CopyFolderTree.h"
-#include "transfer/FileTransfer.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <algorithm>
 #include <array>
 
 namespace orvalt::cli {
@@ -25,38 +23,6 @@ constexpr qint32 kTimeOutMs = 6000;
 constexpr qint32 kRzTimeOutMs = 180000;
 constexpr qint32 kRawLineBuffer = 49;
 constexpr int kMaxMedia = 64;
-
-bool hasControl(const QString& text)
-{
-    return std::any_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return c.category() == QChar::Other_Control; });
-}
-
-// The "PRODUCT?" reply: "PRODUCT:" and the model, then the medium names, comma-separated, in a
-// buffer filled with blanks (the fill ends the list). The reply is untrusted: a field with a
-// control character ends it.
-struct Product
-{
-    QString model;
-    QStringList media;
-};
-
-Product productOf(const QByteArray& reply)
-{
-    Product product;
-    QString text = QString::fromLatin1(reply);
-    const QString model = NextField(text).mid(8).trimmed();
-    if (hasControl(model))
-        return product;
-    product.model = model;
-    while (product.media.size() < kMaxMedia) {
-        const QString medium = NextField(text);
-        if (medium.isEmpty() || medium.startsWith(QLatin1Char(' ')) || hasControl(medium))
-            break;
-        product.media << medium.trimmed();
-    }
-    return product;
-}
 
 } // namespace
 
@@ -182,7 +148,7 @@ bool CliSession::greetRzFamily()
     QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
     if (m_link.PexSendCommand(QByteArrayLiteral("PRODUCT?"), reply) != 0)
         return false;
-    const Product product = productOf(reply);
+    const ProductReply product = ParseProductReply(reply);
     if (IsRzFamily(product.model)) {
         m_state.ModelName = product.model;
         if (!product.media.isEmpty())
@@ -254,10 +220,11 @@ std::optional<QList<ListingEntry>> CliSession::listFolder(const RemotePath& fold
 {
     if (!selectFolder(folder))
         return std::nullopt;
-    const QString listing = DirList(m_ctx);
-    // Every listing starts with its header: an empty one is a listing that did not come.
-    if (listing.isEmpty()) {
-        fail(TransferFailureText(TransferResult::NotReceived, QString()));
+    qint32 result = 0;
+    const QString listing = DirList(m_ctx, QString(), &result);
+    // A listing cut short could miss the very entry asked about, or the one a copy would replace.
+    if (result != 0) {
+        fail(ListingFailureText(m_ctx, result));
         return std::nullopt;
     }
     return SplitListing(listing);

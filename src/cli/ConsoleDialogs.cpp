@@ -28,7 +28,11 @@ void ConsoleDialogs::say(const QString& text)
     QString line = kProgramName + QStringLiteral(": ");
     if (!m_subject.isEmpty())
         line += m_subject + QStringLiteral(": ");
-    WriteStderr(line + text.trimmed() + QLatin1Char('\n'));
+    // A box sets its parts apart by an empty line; on the console one line each is enough.
+    QString body = text.trimmed();
+    while (body.contains(QStringLiteral("\n\n")))
+        body.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    WriteStderr(line + body + QLatin1Char('\n'));
 }
 
 void ConsoleDialogs::failure(const QString& text)
