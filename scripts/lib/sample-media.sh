@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fills a media folder of the virtual instrument with measurement-like sample files, once.
-# Sub-folders: M (INT MEM), 1 (Card 1), 2 (Card 2), D (FD).
+# Sub-folders: M (INT MEM), 1 (Card 1), 2 (Card 2), D (FD). Names keep to what the instrument
+# takes (letters, digits and . ! # $ & % ' ( ) ^ @ _ { }); long names are up to 32+3.
 set -euo pipefail
 MEDIA=$1
 [ -e "$MEDIA/.samples" ] && exit 0
@@ -13,7 +14,7 @@ trace() {
   awk -v n="$n" -v ch="$ch" 'BEGIN { for (i = 0; i < n; i++) printf "%.3f,%.4f,%.4f\n", i / 100, sin(i / 50 + ch), cos(i / 70) * 0.5 }'
 }
 
-mkdir -p "$MEDIA/M/DATA" "$MEDIA/M/DATA/RUN2026" "$MEDIA/M/SETUP" "$MEDIA/1/SURVEY" "$MEDIA/1/Bridge inspection"
+mkdir -p "$MEDIA/M/DATA" "$MEDIA/M/DATA/RUN2026" "$MEDIA/M/SETUP" "$MEDIA/1/SURVEY" "$MEDIA/1/Bridge_inspection"
 trace 40 1 > "$MEDIA/M/DATA/TRACE001.CSV"
 trace 900 2 > "$MEDIA/M/DATA/TRACE002.CSV"
 trace 6000 3 > "$MEDIA/M/DATA/RUN2026/LONGRUN.CSV"
@@ -22,8 +23,8 @@ printf 'MODEL=KD7350\nRANGE=10V\nSAMPLING=100Hz\nTRIGGER=CH1,RISE,0.5V\n' > "$ME
 head -c 70000 /dev/zero | tr '\0' '\125' > "$MEDIA/M/SETUP/WAVE.BIN"
 trace 300 1 > "$MEDIA/1/SURVEY/SITE_A.CSV"
 trace 3000 4 > "$MEDIA/1/SURVEY/SITE_B.CSV"
-trace 1200 2 > "$MEDIA/1/Bridge inspection/north pier 2026-11.csv"
-trace 800 5 > "$MEDIA/1/Bridge inspection/south pier 2026-11.csv"
+trace 1200 2 > "$MEDIA/1/Bridge_inspection/North_pier_2026_11.csv"
+trace 800 5 > "$MEDIA/1/Bridge_inspection/South_pier_2026_11.csv"
 printf 'Calibrated 2026-10-02 by the field team.\n' > "$MEDIA/1/README.TXT"
 : > "$MEDIA/2/EMPTY.DAT"
 trace 100 1 > "$MEDIA/D/BACKUP.CSV"
