@@ -350,6 +350,7 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
     QDeadlineTimer attempt(attemptMs);
     int silentRepeats = 0;
     int quickRepeats = 0;
+    int naksInRow = 0;
     bool repeatWhenQuiet = false;
 
     auto repeatNow = [&]() -> qint32 {
@@ -369,6 +370,26 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
         return retransmit();
     };
 
+    // Nak after Nak: the instrument's reader may hold a stray partial frame (a start marker inside
+    // the damaged request's data) that each repeat runs into and completes with a bad check. The
+    // line rests until the instrument has dropped that frame (its gap time, with a margin), and
+    // what it sends meanwhile is let go; then the request goes again to a fresh reader.
+    auto settleThenRepeat = [&]() -> qint32 {
+        const qint64 restMs = kSettleGaps * static_cast<qint64>(m_gapMs);
+        QDeadlineTimer quiet(restMs);
+        while (!quiet.hasExpired() && !deadline.hasExpired()) {
+            if (!m_transport->read(static_cast<int>(qMin(quiet.remainingTime(), deadline.remainingTime())))
+                     .isEmpty())
+                quiet.setRemainingTime(restMs);
+            else if (!m_transport->isOpen()) {
+                m_pending.reset();
+                return fail(Failure::LinkLost, m_transport->errorString());
+            }
+        }
+        naksInRow = 0;
+        return repeatNow();
+    };
+
     // Returns -1 while the exchange goes on, else the call's result.
     auto handle = [&](const QList<FrameDecoder::Event>& events) -> qint32 {
         for (const FrameDecoder::Event& event : events) {
@@ -385,7 +406,8 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
             } else if (event.type == FrameDecoder::Event::Type::Frame) {
                 const Frame& frame = event.frame;
                 if (frame.kind == FrameKind::Nak) {
-                    const qint32 result = repeatNow();
+                    const qint32 result =
+                        ++naksInRow >= kNaksBeforeSettling ? settleThenRepeat() : repeatNow();
                     return result ? result : -1;
                 } else if ((frame.kind == FrameKind::Reply || frame.kind == FrameKind::Block) &&
                            frame.seq == m_pendingSeq) {

@@ -46,10 +46,12 @@ constexpr qint32 NoRequest = 910;        // PexReceiveData without a block sent 
 // Retransmission: a request is sent again at once when the instrument answers it with a Nak or its
 // answer arrives damaged; these quick repeats cost one block each and are allowed up to
 // kMaxQuickRepeats times per request, since line noise (one byte in 10,000) damages about one
-// exchange in 40. Silence is different: a request that got no answer at all is sent again after
-// the time-out divided by (retries + 1), up to PexRetry times. The whole call never waits longer
-// than the time-out. The instrument answers a repeated request from its cache, so nothing is done
-// twice.
+// exchange in 40. A quick repeat reads the answer afresh (what is left of the damaged one is
+// dropped); after kNaksBeforeSettling Naks in a row the line first rests a few gap times, so an
+// instrument whose reader ran into a stray start marker in the data drops it. Silence is
+// different: a request that got no answer at all is sent again after the time-out divided by
+// (retries + 1), up to PexRetry times. The whole call never waits longer than the time-out. The
+// instrument answers a repeated request from its cache, so nothing is done twice.
 //
 // Waiting: a call that waits for an answer calls the idle hook (when one is set) about every
 // kIdleHookMs, so the window can repaint while the instrument is slow or gone for the whole
@@ -64,6 +66,9 @@ public:
     static constexpr int kMaxQuickRepeats = 8;
     static constexpr int kReplyBufferSize = 255;
     static constexpr int kIdleHookMs = 50;
+    // Naks in a row after which the line rests kSettleGaps gap times before the next repeat.
+    static constexpr int kNaksBeforeSettling = 3;
+    static constexpr int kSettleGaps = 3;
 
     explicit PexLink(PortResolver resolver = {});
     ~PexLink();

@@ -68,6 +68,27 @@ private slots:
         QVERIFY(h.link.retransmissions() <= 2);
     }
 
+    // The same on the instrument's side: the start of a data block the program sends is damaged,
+    // and the instrument's reader runs into the stray frames in its data; it answers every repeat
+    // with a Nak. The program lets the line rest so that the instrument drops the stray frame.
+    void strayMarkersInADamagedRequest()
+    {
+        test::LinkHarness h;
+        QByteArray data(256, '\0');
+        data.replace(100, 10, QByteArray::fromHex("02a0057878787878 0000"));
+        data.replace(200, 3, QByteArray::fromHex("02a040"));
+        h.hostEnd->flipByteAt(1, 0x80); // the request's CTL: a bad header
+        h.start();
+        qint32 type = 0;
+        qint32 length = 256;
+        QCOMPARE(h.link.PexSendData(type, length, data.constData()), 0);
+        QByteArray buffer(256, ' ');
+        QCOMPARE(h.link.PexReceiveData(type, length, buffer.data(), 256), 0);
+        const QList<link::Request> requests = h.handler.requests();
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.constFirst().payload, data);
+    }
+
     void noisyLineBothWays_data()
     {
         QTest::addColumn<QString>("noise");
