@@ -206,8 +206,8 @@ Outcome pulledCable(Operation operation, int signal, int timeoutMs)
     QElapsedTimer sincePull;
     auto pullOnce = [&] {
         if (!sincePull.isValid()) {
-            rig.pull(signal);
             sincePull.start();
+            rig.pull(signal);
         }
     };
     rig.dialogs.onProgress = [&](qint64 done) {

@@ -378,12 +378,19 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
         const qint64 restMs = kSettleGaps * static_cast<qint64>(m_gapMs);
         QDeadlineTimer quiet(restMs);
         while (!quiet.hasExpired() && !deadline.hasExpired()) {
-            if (!m_transport->read(static_cast<int>(qMin(quiet.remainingTime(), deadline.remainingTime())))
-                     .isEmpty())
+            qint64 wait = qMin(quiet.remainingTime(), deadline.remainingTime());
+            if (m_idleHook)
+                wait = qMin(wait, nextIdle.remainingTime());
+            if (!m_transport->read(static_cast<int>(wait)).isEmpty()) {
                 quiet.setRemainingTime(restMs);
-            else if (!m_transport->isOpen()) {
+            } else if (!m_transport->isOpen()) {
                 m_pending.reset();
                 return fail(Failure::LinkLost, m_transport->errorString());
+            }
+            if (!idle(nextIdle, generation)) {
+                m_pending.reset();
+                return fail(Failure::NotOpen,
+                            QStringLiteral("the link was closed while waiting for an answer"));
             }
         }
         naksInRow = 0;

@@ -28,11 +28,12 @@ inline bool isHostFailure(qint32 result)
 // (M:\DATA\A.DAT). On the line: "FWT code,/DATA/A.DAT," (kind 0), the length as 4 bytes big-endian
 // (kind 0), ceil(L / 256) blocks of 256 bytes, the last of kind 1 (one empty block for an empty
 // file), each acknowledged before the next goes, then the command "DUMMY", whose result tells how
-// the instrument stored the file (not after a time-out or a lost link: that result is returned at
-// once, so the failure is told within the time-out). Returns 0 at once, touching nothing, when StopRequested
-// is set. Otherwise the "DUMMY" result when above 0, else the status of the last link call; or one of the
-// host results above, with hostFailure (when given) set to a text for the user. A host file that
-// cannot be opened, is too large, or whose path cannot be sent is refused before anything goes out.
+// the instrument stored the file (not after a time-out or a lost link: that result is returned
+// at once, so the failure is told within the time-out). Returns 0 at once, touching nothing, when
+// StopRequested is set. Otherwise the "DUMMY" result when above 0, else the status of the last
+// link call; or one of the host results above, with hostFailure (when given) set to a text for
+// the user. A host file that cannot be opened, is too large, or whose path cannot be sent is
+// refused before anything goes out.
 qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& remotePath,
                    QString* hostFailure = nullptr);
 
