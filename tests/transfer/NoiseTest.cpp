@@ -89,6 +89,25 @@ private slots:
         QCOMPARE(requests.constFirst().payload, data);
     }
 
+    // A flipped bit turns the start marker of a repeated request into a line feed: the instrument
+    // sees an empty raw line, and a raw line makes it forget the last request, so the next repeat
+    // is carried out a second time (a file block stored twice, or the next block of a file read
+    // handed out in place of the one that was lost). The instrument's side still does this.
+    void junkLineBetweenRepeats()
+    {
+        test::LinkHarness h;
+        h.instrumentEnd->flipByteAt(2, 0x01); // the answer's check: the program repeats at once
+        h.hostEnd->flipByteAt(4, 0x08);       // the repeat's marker 0x02 becomes 0x0A
+        h.start();
+        qint32 type = 4;
+        qint32 length = 0;
+        QCOMPARE(h.link.PexSendData(type, length, nullptr), 0);
+        QByteArray buffer(256, ' ');
+        QCOMPARE(h.link.PexReceiveData(type, length, buffer.data(), 256), 0);
+        QEXPECT_FAIL("", "LinkServer forgets the last request on any raw line, junk included", Continue);
+        QCOMPARE(h.handler.requests().size(), 1);
+    }
+
     void noisyLineBothWays_data()
     {
         QTest::addColumn<QString>("noise");
