@@ -176,9 +176,10 @@ void FrameDecoder::feedByte(char byte, QList<Event>& events)
         if (isStartMarker(byte)) {
             startFrame(byte);
         } else if (byte == kLineFeed) {
-            Event event;
-            event.type = Event::Type::RawLine;
-            events.append(event);
+            // A raw line starts with a printable character; a line feed alone is a damaged start
+            // marker (0x02 with one bit flipped), and taking it for a line would make the
+            // instrument forget the request it must not run twice.
+            damaged(Damage::Junk, events);
         } else if (isLineStart(b)) {
             m_state = State::Line;
             m_buffer = QByteArray(1, byte);
