@@ -15,6 +15,7 @@
 #include "transfer/PaneMoves.h"
 
 #include <QThread>
+#include <optional>
 
 namespace orvalt::cli {
 
@@ -158,27 +159,49 @@ void RunLs(CliSession& s)
     WriteStdout(text);
 }
 
+// What cp and mv share: the item named first must be there, and the target (an existing folder
+// to put it in, or a new name) must be one the instrument takes. Empty when either is not so; the
+// reason is told already.
+struct TwoPaths
+{
+    ListingEntry entry;
+    bool folder = false;
+    Target target;
+};
+
+std::optional<TwoPaths> itemAndTarget(CliSession& s)
+{
+    const RemotePath& item = s.request().remotes.at(0);
+    if (!s.connect())
+        return std::nullopt;
+    s.panesOnInstrument();
+    s.about(item.path());
+    TwoPaths two;
+    const CliSession::Kind kind = s.lookUp(item, &two.entry);
+    if (kind == CliSession::Kind::Unknown)
+        return std::nullopt;
+    if (kind == CliSession::Kind::Missing) {
+        s.fail(ResourceTexts::text(8304));
+        return std::nullopt;
+    }
+    two.folder = kind == CliSession::Kind::Folder;
+    two.target = targetOf(s, item, s.request().remotes.at(1));
+    if (two.target.kind == CliSession::Kind::Unknown)
+        return std::nullopt;
+    if (two.target.path.name() != item.name() && !nameServes(s, two.target.path.name(), two.folder))
+        return std::nullopt;
+    return two;
+}
+
 void RunCp(CliSession& s)
 {
     const RemotePath& source = s.request().remotes.at(0);
-    if (!s.connect())
+    const auto two = itemAndTarget(s);
+    if (!two)
         return;
-    s.panesOnInstrument();
-    s.about(source.path());
-    ListingEntry entry;
-    const CliSession::Kind kind = s.lookUp(source, &entry);
-    if (kind == CliSession::Kind::Unknown)
-        return;
-    if (kind == CliSession::Kind::Missing) {
-        s.fail(ResourceTexts::text(8304));
-        return;
-    }
-    const bool folder = kind == CliSession::Kind::Folder;
-    const Target target = targetOf(s, source, s.request().remotes.at(1));
-    if (target.kind == CliSession::Kind::Unknown)
-        return;
-    if (target.path.name() != source.name() && !nameServes(s, target.path.name(), folder))
-        return;
+    const ListingEntry& entry = two->entry;
+    const bool folder = two->folder;
+    const Target& target = two->target;
     if (target.kind != CliSession::Kind::Missing && target.entry.folder == folder &&
         CheckOverWrite(s.ctx(), target.path.name(), itemDescription(entry), itemDescription(target.entry)) >=
             2)
@@ -197,24 +220,12 @@ void RunCp(CliSession& s)
 void RunMv(CliSession& s)
 {
     const RemotePath& old = s.request().remotes.at(0);
-    if (!s.connect())
+    const auto two = itemAndTarget(s);
+    if (!two)
         return;
-    s.panesOnInstrument();
-    s.about(old.path());
-    ListingEntry entry;
-    const CliSession::Kind kind = s.lookUp(old, &entry);
-    if (kind == CliSession::Kind::Unknown)
-        return;
-    if (kind == CliSession::Kind::Missing) {
-        s.fail(ResourceTexts::text(8304));
-        return;
-    }
-    const bool folder = kind == CliSession::Kind::Folder;
-    const Target target = targetOf(s, old, s.request().remotes.at(1));
-    if (target.kind == CliSession::Kind::Unknown)
-        return;
-    if (target.path.name() != old.name() && !nameServes(s, target.path.name(), folder))
-        return;
+    const ListingEntry& entry = two->entry;
+    const bool folder = two->folder;
+    const Target& target = two->target;
     if (target.kind != CliSession::Kind::Missing && target.path.path() != old.path()) {
         // "MOV " never replaces: a file in the way is deleted first when the user says so; a folder
         // in the way stays.
