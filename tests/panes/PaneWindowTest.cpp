@@ -160,9 +160,11 @@ private slots:
         QCOMPARE(w.controls().ImageCombo2->count(), 4);
         QCOMPARE(w.controls().ComboRDev->itemText(1), QStringLiteral("RZ100"));
         press(w, QStringLiteral("切断"));
+        // The raw line is not answered: the instrument records it when it has read it.
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.transcript().contains(QStringLiteral("RAW UTILITY FILECOPY,OFF")),
+                                 10000);
         const QStringList sent = instrument.transcript();
         QVERIFY(sent.contains(QStringLiteral("RAW UTILITY FILECOPY,ON")));
-        QVERIFY(sent.contains(QStringLiteral("RAW UTILITY FILECOPY,OFF")));
         QVERIFY(!sent.contains(QStringLiteral("CMD STS?")));
     }
 
