@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 namespace orvalt {
 
@@ -114,6 +115,23 @@ private:
     };
 
     void copyRows(const QList<Row>& rows);
+    // The overwrite question's answer: 0 replaces, 1 replaces this and all later targets, 2 skips
+    // the row, 3 ends the copy. Empty when the row goes on (with overwrite set).
+    std::optional<Next> takeAnswer(qint16 answer, bool& overwrite) const
+    {
+        switch (answer) {
+        case 0:
+            overwrite = true;
+            return std::nullopt;
+        case 1:
+            overwrite = m_st.OverwriteAll;
+            return std::nullopt;
+        case 2:
+            return Next::Row;
+        default:
+            return Next::Leave;
+        }
+    }
     Next copyFolderRow(const Row& row);
     Next copyFileRow(const Row& row);
     void finish();
@@ -226,18 +244,9 @@ CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
     }
     bool overwrite = m_st.OverwriteAll;
     if (myFolderExists(m_ctx, target)) {
-        switch (CheckOverWrite(m_ctx, row.text, sourceEntry.date, targetEntry.date)) {
-        case 0:
-            overwrite = true;
-            break;
-        case 1:
-            overwrite = m_st.OverwriteAll;
-            break;
-        case 2:
-            return Next::Row;
-        default:
-            return Next::Leave;
-        }
+        if (const auto stop =
+                takeAnswer(CheckOverWrite(m_ctx, row.text, sourceEntry.date, targetEntry.date), overwrite))
+            return *stop;
     }
     CopyFolderTree(m_ctx, m_run, source, m_destination, overwrite, m_from);
     m_run.TopFolderMade = false;
@@ -286,18 +295,8 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
             const FileEntry targetEntry = entryOn(target, m_to);
             answer = CheckOverWrite(m_ctx, targetName, described(sourceEntry), described(targetEntry));
         }
-        switch (answer) {
-        case 0:
-            overwrite = true;
-            break;
-        case 1:
-            overwrite = m_st.OverwriteAll;
-            break;
-        case 2:
-            return Next::Row;
-        default:
-            return Next::Leave;
-        }
+        if (const auto stop = takeAnswer(answer, overwrite))
+            return *stop;
     }
     CopyOneFile(m_ctx, source, m_destination, overwrite, m_changedName);
     // The receiver changed to the source pane's folder.
