@@ -23,7 +23,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
 #include <unordered_set>
 #endif
 
@@ -731,6 +730,14 @@ QList<HostItem> HostFs::listFolder(const QString& hostFolder, FolderSizes sizes)
             files.append(entries.size() - 1);
     }
     const QStringList shortNames = shortNamesIn(folder->path, names);
+    // Disk order differs between file systems (hash order on ext4); a pane lists by name, case-blind
+    // as the desktop's own file lists do, with the exact name settling names that differ in case only.
+    const auto byName = [&names](qsizetype a, qsizetype b) {
+        const int blind = names.at(a).compare(names.at(b), Qt::CaseInsensitive);
+        return blind != 0 ? blind < 0 : names.at(a) < names.at(b);
+    };
+    std::sort(folders.begin(), folders.end(), byName);
+    std::sort(files.begin(), files.end(), byName);
 
     QList<HostItem> items;
     items.reserve(folders.size() + files.size());

@@ -77,7 +77,7 @@ public:
     // The same for a whole host path: the prefix is everything before its first "\".
     static QString nativePath(const QString& hostPath);
 
-    // Sub-folders, then files, each group in the order the file system gives them. Entries whose
+    // Sub-folders, then files, each group in name order without regard to case. Entries whose
     // names a pane path cannot carry (a "\" in them, or bytes that are not text) and entries that
     // are neither a folder nor a regular file are left out. Empty for a folder that cannot be read.
     QList<HostItem> listFolder(const QString& hostFolder, FolderSizes sizes) const;
