@@ -11,6 +11,7 @@
 #include "shell/ProgramContext.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QTreeWidget>
 
 namespace orvalt {
@@ -70,7 +71,9 @@ void LoadListview(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
     QTreeWidget* list = PaneList(ctx.controls, side);
-    list->setSortingEnabled(false);
+    // Rows stay in the order they are added: sorting is off until a heading is clicked again. The
+    // headings stay clickable.
+    list->header()->setSortIndicatorShown(false);
     ctx.dialogs.setBusyPointer(true);
     list->clear();
     if (!isHost(st, side)) {

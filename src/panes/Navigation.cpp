@@ -16,6 +16,8 @@ namespace orvalt {
 
 namespace {
 
+const char* const kSortOrderProperty = "paneSortOrder";
+
 // The folder to enter from the current row of a list, when it is a selected folder row.
 QString folderDownIn(QTreeWidget* list)
 {
@@ -118,11 +120,15 @@ void DriveListChanged(ProgramContext& ctx, const QString& side)
 
 void ColumnClicked(QTreeWidget* list, int column)
 {
-    QHeaderView* header = list->header();
-    const Qt::SortOrder order =
-        header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    list->setSortingEnabled(true);
-    list->sortByColumn(column, order);
+    // One order serves every column of a list, and each click reverses it. The list keeps it
+    // itself: the header flips its own indicator on a click, before this handler runs.
+    const bool wasDescending = list->property(kSortOrderProperty).toInt() == Qt::DescendingOrder;
+    const Qt::SortOrder order = wasDescending ? Qt::AscendingOrder : Qt::DescendingOrder;
+    list->setProperty(kSortOrderProperty, order);
+    list->header()->setSortIndicatorShown(true);
+    // The rows themselves are put in order, once: the copy and the other actions read them in the
+    // order shown, and rows that a refill adds later stay where they are put.
+    list->sortItems(column, order);
 }
 
 void ToolbarUp(ProgramContext& ctx)

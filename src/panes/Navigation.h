@@ -24,7 +24,8 @@ void ListDoubleClicked(ProgramContext& ctx);
 void UpButtonClicked(ProgramContext& ctx, const QString& side);
 // The user picked another host drive for the pane of side.
 void DriveListChanged(ProgramContext& ctx, const QString& side);
-// A click on a column heading of a pane list: sorting on, order reversed, by that column.
+// A click on a column heading of a pane list: the order shared by its columns reversed (the first
+// click sorts descending), the rows sorted by that column, the sort arrow shown.
 void ColumnClicked(QTreeWidget* list, int column);
 
 // The toolbar's "1 つ上のﾌｫﾙﾀﾞへ", "開く" and "最新に更新".

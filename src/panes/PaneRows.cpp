@@ -10,10 +10,30 @@
 
 namespace orvalt {
 
+namespace {
+
+// A heading sorts by the texts shown, without regard to case, as a refilled host pane is ordered.
+class PaneRow : public QTreeWidgetItem
+{
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        const QString mine = text(column);
+        const QString theirs = other.text(column);
+        const int blind = mine.compare(theirs, Qt::CaseInsensitive);
+        return blind != 0 ? blind < 0 : mine < theirs;
+    }
+};
+
+} // namespace
+
 QTreeWidgetItem* AddPaneRow(QTreeWidget* list, const QString& name, const QString& date,
                             const QString& sizeText, const QString& kind, bool folder)
 {
-    auto* row = new QTreeWidgetItem(list, QStringList{name, date, sizeText, kind});
+    auto* row = new PaneRow(list, QStringList{name, date, sizeText, kind});
     row->setIcon(0, folder ? folderIcon() : fileIcon());
     row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     return row;

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -229,14 +230,6 @@ private slots:
         ListDoubleClicked(w.context());
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
 
-        // Sorted by a heading, a refill shows folders first again.
-        ColumnClicked(list, 0);
-        ColumnClicked(list, 0);
-        QVERIFY(list->isSortingEnabled());
-        press(w, QStringLiteral("最新に更新"));
-        QVERIFY(!list->isSortingEnabled());
-        QVERIFY(IsFolderRow(list->topLevelItem(0)));
-
         list->setCurrentItem(rowNamed(list, QStringLiteral("EMPTY")));
         ListDoubleClicked(w.context());
         QCOMPARE(s.state.Lpath, panePathOf(root.path()) + QStringLiteral("\\EMPTY"));
@@ -251,6 +244,55 @@ private slots:
         QVERIFY(myFolderExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
         QVERIFY(!myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
         QVERIFY(myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\b.dat")));
+    }
+
+    // A click on a heading reverses the order that all columns of the list share and sorts the
+    // rows by the texts shown, case-blind; a refill puts folders first again and the next click
+    // goes on from the last order.
+    void headingClicksSortTheRows()
+    {
+        QTemporaryDir root;
+        writeFile(root.filePath(QStringLiteral("m/inner.dat")), 2500);
+        writeFile(root.filePath(QStringLiteral("c.txt")), 3000);
+        writeFile(root.filePath(QStringLiteral("B.txt")), 1000);
+        writeFile(root.filePath(QStringLiteral("a.txt")), 5000);
+        test::TempStores s;
+        s.quietPanes();
+        s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"), QStringLiteral("Lpath"),
+                        panePathOf(root.path()));
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTreeWidget* list = w.controls().L_ListView;
+        QHeaderView* header = list->header();
+        auto click = [header](int column) {
+            QTest::mouseClick(
+                header->viewport(), Qt::LeftButton, {},
+                QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                       header->height() / 2));
+        };
+        const QStringList refilled{"m", "a.txt", "B.txt", "c.txt"};
+        QCOMPARE(rowNames(list), refilled);
+        QVERIFY(!header->isSortIndicatorShown());
+
+        click(0);
+        QCOMPARE(rowNames(list), (QStringList{"m", "c.txt", "B.txt", "a.txt"}));
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        click(0);
+        QCOMPARE(rowNames(list), (QStringList{"a.txt", "B.txt", "c.txt", "m"}));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        click(2); // by kilobytes, the order reversed again
+        QCOMPARE(rowNames(list), (QStringList{"a.txt", "c.txt", "m", "B.txt"}));
+        QCOMPARE(header->sortIndicatorSection(), 2);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+        press(w, QStringLiteral("最新に更新"));
+        QCOMPARE(rowNames(list), refilled);
+        QVERIFY(!header->isSortIndicatorShown());
+        click(0);
+        QCOMPARE(rowNames(list), (QStringList{"a.txt", "B.txt", "c.txt", "m"}));
     }
 
     void upToTheSystemRootGivesTheNotice()
