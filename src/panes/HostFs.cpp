@@ -658,6 +658,8 @@ void copyTree(const QString& from, const QString& to, bool overwrite, QSet<NodeI
 
 QList<HostDrive> HostFs::drives() const
 {
+    if (m_driveSource)
+        return m_driveSource();
     QList<HostDrive> drives;
     QSet<QString> seen;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace orvalt {
@@ -70,6 +71,11 @@ public:
     // /run/media, where removable media appear) are left out.
     QList<HostDrive> drives() const;
 
+    // Where drives() looks: the mounted volumes unless another source is set. Volumes come and
+    // go, and a test cannot mount one; it sets a list of its own instead.
+    using DriveSource = std::function<QList<HostDrive>()>;
+    void setDriveSource(DriveSource source) { m_driveSource = std::move(source); }
+
     // The native path of a pane path on a drive, or an empty text when the pane path does not
     // start with "\", has an empty, "." or ".." component, or a "/" or NUL in a name (":" too on
     // Windows). The root "\" gives the drive's root with its final "/".
@@ -118,6 +124,9 @@ public:
     // A valid 8.3 name: 1 to 8 characters, optionally a "." and 1 to 3 more, all of them upper-case
     // letters, digits or the symbols FAT allows.
     static bool isShortName(const QString& name);
+
+private:
+    DriveSource m_driveSource;
 };
 
 } // namespace orvalt

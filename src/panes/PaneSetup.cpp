@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace orvalt {
 
@@ -37,6 +38,13 @@ QStringList configuredMedia(ProgramContext& ctx)
 QString driveKey(const QString& side)
 {
     return AppState::isLeft(side) ? QStringLiteral("Ldrive") : QStringLiteral("Rdrive");
+}
+
+// A drive is known by its root ("/", "/media/usb/", "D:/"): its prefix is empty for the root
+// volume, which a stored value could not tell from a missing one.
+QString hostDriveKey(const QString& side)
+{
+    return AppState::isLeft(side) ? QStringLiteral("LHostDrive") : QStringLiteral("RHostDrive");
 }
 
 } // namespace
@@ -91,6 +99,34 @@ void ShowHostDrives(ProgramContext& ctx, const QString& side)
     drives->setCurrentIndex(chosen);
     drives->show();
     ctx.state.medium(side) = drives->currentData().toString();
+}
+
+void SaveHostDrive(ProgramContext& ctx, const QString& side)
+{
+    const QString root = HostFs::nativePath(ctx.state.medium(side), QStringLiteral("\\"));
+    if (ctx.state.devId(side) == QLatin1String("0") && !root.isEmpty())
+        ctx.settings.save(ctx.settings.exeName(), QStringLiteral("Settings"), hostDriveKey(side), root);
+}
+
+void RestoreHostDrive(ProgramContext& ctx, const QString& side)
+{
+    const QString stored =
+        ctx.settings.get(ctx.settings.exeName(), QStringLiteral("Settings"), hostDriveKey(side), QString());
+    if (stored.isEmpty())
+        return; // a run before drives were stored: the pane keeps the drive list's own choice
+    const QList<HostDrive> drives = ctx.hostFs.drives();
+    for (const HostDrive& d : drives) {
+        if (HostFs::nativePath(d.prefix, QStringLiteral("\\")) == stored) {
+            ctx.state.medium(side) = d.prefix;
+            return;
+        }
+    }
+    // The stored path means nothing on another drive.
+    const auto system =
+        std::find_if(drives.cbegin(), drives.cend(), [](const HostDrive& d) { return d.isRoot; });
+    ctx.state.medium(side) =
+        system != drives.cend() ? system->prefix : (drives.isEmpty() ? QString() : drives.first().prefix);
+    ctx.state.path(side) = QStringLiteral("\\");
 }
 
 void SourceChosen(ProgramContext& ctx, const QString& side, int position)

@@ -16,6 +16,12 @@ void FillMediaList(ProgramContext& ctx, const QString& side);
 // Shows the pane's host drive list, refreshed, and takes its drive as the pane's medium.
 void ShowHostDrives(ProgramContext& ctx, const QString& side);
 
+// A host pane's drive between runs. It is stored by its root at the end of a run; at the next
+// start it is the pane's drive again while it is mounted, and when it is gone the pane shows the
+// root of the system drive.
+void SaveHostDrive(ProgramContext& ctx, const QString& side);
+void RestoreHostDrive(ProgramContext& ctx, const QString& side);
+
 // The user chose a source in a pane's source selector (position 0 Host PC, 1 the instrument).
 void SourceChosen(ProgramContext& ctx, const QString& side, int position);
 // The user chose an entry of a pane's media list (Connect also runs this to list a pane anew).

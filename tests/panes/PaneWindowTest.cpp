@@ -295,6 +295,56 @@ private slots:
         QCOMPARE(rowNames(list), (QStringList{"a.txt", "B.txt", "c.txt", "m"}));
     }
 
+    // A host pane on another drive: the drive comes back at the next start while it is mounted;
+    // once it is gone, the pane shows the root of the system drive. The drive lists are given,
+    // both drives being folders of the test's own.
+    void hostDriveComesBackAfterARestart_data()
+    {
+        QTest::addColumn<bool>("stillMounted");
+        QTest::newRow("still mounted") << true;
+        QTest::newRow("gone") << false;
+    }
+    void hostDriveComesBackAfterARestart()
+    {
+        QFETCH(bool, stillMounted);
+        QTemporaryDir folders;
+        writeFile(folders.filePath(QStringLiteral("system/ON_SYSTEM.TXT")), 1);
+        writeFile(folders.filePath(QStringLiteral("usb/DATA/IN_DATA.TXT")), 1);
+        writeFile(folders.filePath(QStringLiteral("usb/ON_USB.TXT")), 1);
+        const HostDrive system{QDir::cleanPath(folders.filePath(QStringLiteral("system"))),
+                               folders.filePath(QStringLiteral("system")), QStringLiteral("system"), true};
+        const HostDrive usb{QDir::cleanPath(folders.filePath(QStringLiteral("usb"))),
+                            folders.filePath(QStringLiteral("usb")), QStringLiteral("usb"), false};
+        test::TempStores s;
+        s.quietPanes();
+        {
+            frmMain w(s.state, s.settings, s.dialogs);
+            w.context().hostFs.setDriveSource([&] { return QList<HostDrive>{system, usb}; });
+            w.load();
+            QComboBox* drives = w.controls().DriveListL;
+            QCOMPARE(drives->currentText(), QStringLiteral("system"));
+            QTest::keyClick(drives, Qt::Key_Down);
+            QTreeWidget* list = w.controls().L_ListView;
+            QCOMPARE(rowNames(list), (QStringList{QStringLiteral("DATA"), QStringLiteral("ON_USB.TXT")}));
+            list->setCurrentItem(rowNamed(list, QStringLiteral("DATA")));
+            press(w, QStringLiteral("開く"));
+            QCOMPARE(rowNames(list), QStringList{QStringLiteral("IN_DATA.TXT")});
+            QVERIFY(w.close());
+        }
+        AppState next;
+        frmMain w(next, s.settings, s.dialogs);
+        w.context().hostFs.setDriveSource([&] {
+            return stillMounted ? QList<HostDrive>{system, usb} : QList<HostDrive>{system};
+        });
+        w.load();
+        QCOMPARE(w.controls().DriveListL->currentText(),
+                 stillMounted ? QStringLiteral("usb") : QStringLiteral("system"));
+        QCOMPARE(next.LMedium, stillMounted ? usb.prefix : system.prefix);
+        QCOMPARE(next.Lpath, stillMounted ? QStringLiteral("\\DATA") : QStringLiteral("\\"));
+        QCOMPARE(rowNames(w.controls().L_ListView),
+                 QStringList{stillMounted ? QStringLiteral("IN_DATA.TXT") : QStringLiteral("ON_SYSTEM.TXT")});
+    }
+
     void upToTheSystemRootGivesTheNotice()
     {
         test::TempStores s;
