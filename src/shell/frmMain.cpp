@@ -274,9 +274,15 @@ double frmMain::logicalDpi() const
 
 void frmMain::showAbout()
 {
-    // Modeless, owned by the main window; it deletes itself when closed.
-    auto* about = new frmAbout(this);
-    about->show();
+    // Modeless, owned by the main window; it deletes itself when closed. While it is open the menu
+    // brings it to the front rather than opening one more.
+    if (m_about) {
+        m_about->raise();
+        m_about->activateWindow();
+        return;
+    }
+    m_about = new frmAbout(this);
+    m_about->show();
 }
 
 void frmMain::showSerialSettings()

@@ -8,6 +8,7 @@
 #include "shell/WindowLayout.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 namespace orvalt {
@@ -15,6 +16,7 @@ namespace orvalt {
 struct AppState;
 class DialogSeam;
 class Settings;
+class frmAbout;
 class SplitterHandle;
 
 // The program's one top-level window: two panes with their selectors, the toolbar, the menus and
@@ -74,6 +76,7 @@ private:
     SplitterDrag m_drag;
     bool m_unloaded = false;
     QWidget* m_central = nullptr;
+    QPointer<frmAbout> m_about; // the About box while it is open
 };
 
 } // namespace orvalt

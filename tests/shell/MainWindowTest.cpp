@@ -1,3 +1,4 @@
+#include "about/frmAbout.h"
 #include "shell/ResourceTexts.h"
 #include "shell/frmMain.h"
 #include "support/TempStores.h"
@@ -9,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QToolBar>
@@ -258,6 +260,26 @@ private slots:
         s.state.CloseAllowed = true;
         QVERIFY(w.close());
         QCOMPARE(userValue(s, QStringLiteral("orvalt"), QStringLiteral("Lpath")), QStringLiteral("\\"));
+    }
+
+    // "Version information" brings the open About box to the front; once it is closed, the next
+    // one is a new box.
+    void versionInformationOpensOneAboutBox()
+    {
+        test::TempStores s;
+        s.quietPanes();
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        w.show();
+        w.controls().mnuHelpAbout->trigger();
+        w.controls().mnuHelpAbout->trigger();
+        const QList<frmAbout*> open = w.findChildren<frmAbout*>();
+        QCOMPARE(open.size(), 1);
+        QVERIFY(open.first()->isVisible());
+        QTest::mouseClick(open.first()->cmdOK(), Qt::LeftButton);
+        QTRY_VERIFY(w.findChildren<frmAbout*>().isEmpty());
+        w.controls().mnuHelpAbout->trigger();
+        QCOMPARE(w.findChildren<frmAbout*>().size(), 1);
     }
 
     void dispatcherMarksTheUserAndResetsThePointer()
