@@ -53,6 +53,10 @@ QList<QByteArray> readLines(const QString& path, bool* exists, QByteArray* eol, 
     *exists = f.exists();
     if (readable)
         *readable = !*exists;
+    // Opening a FIFO waits for a writer and a device reads without end: only a regular file (or a
+    // link to one) is opened at all, anything else reads as a file that cannot be read.
+    if (*exists && !QFileInfo(path).isFile())
+        return {};
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxFileSize)
         return {};
     if (readable)

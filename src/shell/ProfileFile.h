@@ -19,7 +19,8 @@ public:
 
     const QString& path() const { return m_path; }
 
-    // The stored value, or def when the file, section or key is missing.
+    // The stored value, or def when the file, section or key is missing, or when the file is not a
+    // regular file (a FIFO, a device), which is never opened.
     QString read(const QString& section, const QString& key, const QString& def) const;
     // False when the file could not be read or written, or when a name or the value holds a line
     // break; the file is then unchanged.

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <csignal>
+#include <sys/stat.h>
 
 using orvalt::test::CliResult;
 using orvalt::test::CliRig;
@@ -142,6 +143,14 @@ private slots:
         QCOMPARE(r.out, QString());
         r = cli.run({"--device", instrument.devicePath(), "--baud", "115200", "--parity", "none", "info"});
         QVERIFY2(r.exitCode == 0, show(r));
+
+        // A settings file that is a FIFO is never opened (that would wait for a writer): defaults.
+        QVERIFY(QFile::remove(cli.iniPath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(cli.iniPath()).constData(), 0600), 0);
+        r = cli.run({"info"});
+        QVERIFY2(r.exitCode == 0 && r.out.startsWith(QStringLiteral("Model: KD7350\n")) &&
+                     r.out.endsWith(QStringLiteral("Media:\n")),
+                 show(r));
     }
 
     void listing()
@@ -252,7 +261,6 @@ private slots:
         r = cli.run(on(instrument, {"get", "-r", "M:", "medium"}));
         QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
         QCOMPARE(treeOf(cli.host(QStringLiteral("medium"))), treeOf(instrument.mediumDir()));
-
         // A folder without -r is refused; the files beside it still go.
         r = cli.run(on(instrument, {"get", "M:\\Survey", "M:\\LOOSE.TXT", "fetched"}));
         QVERIFY2(r.exitCode == 1, show(r));

@@ -4,7 +4,10 @@
 #include "support/TestMain.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvalt;
 
@@ -164,6 +167,27 @@ private slots:
         QCOMPARE(QFile::exists(stores.iniPath()), !before.isEmpty());
         if (!before.isEmpty())
             QCOMPARE(readAll(stores.iniPath()), before);
+    }
+
+    // Opening a FIFO for reading waits for a writer; a device can read without end. Neither is
+    // opened: the file reads as missing, a write fails, and the FIFO stays what it is.
+    void notARegularFile_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("FIFO") << true;
+        QTest::newRow("link to a device") << false;
+    }
+    void notARegularFile()
+    {
+        QFETCH(bool, fifo);
+        test::TempStores stores;
+        const QByteArray path = QFile::encodeName(stores.iniPath());
+        QCOMPARE(fifo ? ::mkfifo(path.constData(), 0600) : ::symlink("/dev/zero", path.constData()), 0);
+        const ProfileFile file(stores.iniPath());
+        QCOMPARE(file.read(QStringLiteral("Product"), QStringLiteral("Model"), QStringLiteral("KD7350")),
+                 QStringLiteral("KD7350"));
+        QVERIFY(!file.write(QStringLiteral("Settings"), QStringLiteral("LDevID"), QStringLiteral("1")));
+        QVERIFY(!QFileInfo(stores.iniPath()).isFile());
     }
 
     void readOnlyFileIsAFailureAndStaysUnchanged()
