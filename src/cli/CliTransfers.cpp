@@ -226,11 +226,15 @@ void RunGet(CliSession& s)
     const CliRequest& r = s.request();
     const QString local = r.locals.constFirst();
     const bool intoFolder = QFileInfo(QDir::current().absoluteFilePath(local)).isDir();
-    // Several items, or a path written as a folder, go into a folder that is there.
+    // Several items go into a folder that is there. One folder may make the folder it is copied to,
+    // whether its name is written with a final separator or not; a file cannot become a folder.
     const bool folderMeant = local.endsWith(QLatin1Char('/')) || local.endsWith(QDir::separator());
-    if (!intoFolder && (r.remotes.size() > 1 || folderMeant)) {
+    const auto noSuchFolder = [&s, &local] {
         s.about(shownHostPath(local));
         s.fail(QStringLiteral("no such folder"));
+    };
+    if (!intoFolder && r.remotes.size() > 1) {
+        noSuchFolder();
         return;
     }
     const QString hostLocal = HostPathOf(local);
@@ -256,6 +260,10 @@ void RunGet(CliSession& s)
         }
         if (kind == CliSession::Kind::Folder && !r.recursive) {
             s.fail(QStringLiteral("a folder: give -r to copy folders"));
+            continue;
+        }
+        if (kind == CliSession::Kind::File && folderMeant && !intoFolder) {
+            noSuchFolder();
             continue;
         }
         // Into a folder under the item's own name; otherwise the host path is the item's new name

@@ -261,6 +261,14 @@ private slots:
         r = cli.run(on(instrument, {"get", "-r", "M:", "medium"}));
         QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
         QCOMPARE(treeOf(cli.host(QStringLiteral("medium"))), treeOf(instrument.mediumDir()));
+        // The same with the folder written as one; a file cannot make a folder so written.
+        r = cli.run(on(instrument, {"get", "-r", "M:\\", "written/"}));
+        QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
+        QCOMPARE(treeOf(cli.host(QStringLiteral("written"))), treeOf(instrument.mediumDir()));
+        r = cli.run(on(instrument, {"get", "M:\\LOOSE.TXT", "nowhere/"}));
+        QVERIFY2(r.exitCode == 1 && saysOnce(r, QStringLiteral("nowhere: no such folder")), show(r));
+        QVERIFY(!QFileInfo::exists(cli.host(QStringLiteral("nowhere"))));
+
         // A folder without -r is refused; the files beside it still go.
         r = cli.run(on(instrument, {"get", "M:\\Survey", "M:\\LOOSE.TXT", "fetched"}));
         QVERIFY2(r.exitCode == 1, show(r));
