@@ -226,14 +226,15 @@ void RunGet(CliSession& s)
     const CliRequest& r = s.request();
     const QString local = r.locals.constFirst();
     const bool intoFolder = QFileInfo(QDir::current().absoluteFilePath(local)).isDir();
-    // Several items go into a folder that is there. One folder may make the folder it is copied to,
-    // whether its name is written with a final separator or not; a file cannot become a folder.
+    // Several items go into a folder that is there. With -r one folder may make the folder it is
+    // copied to, whether its name is written with a final separator or not; a file cannot become a
+    // folder, and without -r only a file can be meant.
     const bool folderMeant = local.endsWith(QLatin1Char('/')) || local.endsWith(QDir::separator());
     const auto noSuchFolder = [&s, &local] {
         s.about(shownHostPath(local));
         s.fail(QStringLiteral("no such folder"));
     };
-    if (!intoFolder && r.remotes.size() > 1) {
+    if (!intoFolder && (r.remotes.size() > 1 || (folderMeant && !r.recursive))) {
         noSuchFolder();
         return;
     }

@@ -265,7 +265,7 @@ private slots:
         r = cli.run(on(instrument, {"get", "-r", "M:\\", "written/"}));
         QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), show(r));
         QCOMPARE(treeOf(cli.host(QStringLiteral("written"))), treeOf(instrument.mediumDir()));
-        r = cli.run(on(instrument, {"get", "M:\\LOOSE.TXT", "nowhere/"}));
+        r = cli.run(on(instrument, {"get", "-r", "M:\\LOOSE.TXT", "nowhere/"}));
         QVERIFY2(r.exitCode == 1 && saysOnce(r, QStringLiteral("nowhere: no such folder")), show(r));
         QVERIFY(!QFileInfo::exists(cli.host(QStringLiteral("nowhere"))));
 
