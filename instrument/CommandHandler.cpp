@@ -168,8 +168,8 @@ qint32 CommandHandler::selectMedium(const QString& code)
 qint32 CommandHandler::changeFolder(const QString& path)
 {
     const std::optional<Location> folder = locate(*m_medium, path);
-    if (!folder || !QFileInfo(folder->hostPath).isDir())
-        return kResultFormat;
+    if (!folder || !QFileInfo(folder->hostPath).isDir() || !servedEntries(folder->hostPath, m_store.rules()))
+        return kResultFormat; // a folder that cannot be read is refused like one that is not there
     m_folder = folder->components;
     return kResultOk;
 }
@@ -222,8 +222,20 @@ qint32 CommandHandler::move(const QString& arguments)
     const QFileInfo fromInfo(from->hostPath);
     if (!fromInfo.exists() || (from->folderMark && !fromInfo.isDir()))
         return kResultFormat;
-    if (to->components == from->components)
-        return kResultOk; // a rename to the same name
+    if (to->components == from->components) {
+        // The same entry: a rename to the same name, or one that changes the case of its letters.
+        if (to->writtenName == from->name())
+            return kResultOk;
+        const QString renamed = from->parentHostPath() + QLatin1Char('/') + to->writtenName;
+        if (!m_store.rules().isValid(to->writtenName, fromInfo.isDir() ? NameKind::Folder : NameKind::File))
+            return kResultFormat;
+        if (!QDir().rename(from->hostPath, renamed))
+            return kResultMedium;
+        QStringList components = to->components;
+        components.last() = to->writtenName;
+        followMove(*from, &components);
+        return kResultOk;
+    }
     const NameKind kind = fromInfo.isDir() ? NameKind::Folder : NameKind::File;
     if (!canCreateAt(*to, kind) || QFileInfo::exists(to->hostPath) ||
         (kind == NameKind::Folder && isInside(*to, *from)))
@@ -291,7 +303,12 @@ link::Answer CommandHandler::startAnswer(const QString& text)
         const std::optional<Location> folder = locate(*m_medium, QString());
         if (!folder || !QFileInfo(folder->hostPath).isDir())
             return refused();
-        m_answer = std::make_unique<TextBlocks>(directoryListing(*folder, m_store.rules()), kListingBlock);
+        // A folder that cannot be read is refused, as a medium's read error would be: an empty
+        // listing would pass for an empty folder.
+        std::optional<QByteArray> listing = directoryListing(*folder, m_store.rules());
+        if (!listing)
+            return refused();
+        m_answer = std::make_unique<TextBlocks>(std::move(*listing), kListingBlock);
         return nextAnswerBlock();
     }
     if (text.startsWith(QLatin1String("FRD? "))) {

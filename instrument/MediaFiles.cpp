@@ -32,8 +32,11 @@ QByteArray entryFields(const QString& name, qint64 size, const QDateTime& modifi
 
 } // namespace
 
-QByteArray directoryListing(const Location& folder, const NameRules& rules)
+std::optional<QByteArray> directoryListing(const Location& folder, const NameRules& rules)
 {
+    const std::optional<QFileInfoList> entries = servedEntries(folder.hostPath, rules);
+    if (!entries)
+        return std::nullopt;
     QByteArray text = (folder.medium->mediumCode + folder.slashPath()).toLatin1();
     if (!folder.isRoot()) {
         text += ',';
@@ -41,19 +44,8 @@ QByteArray directoryListing(const Location& folder, const NameRules& rules)
     }
     QFileInfoList folders;
     QFileInfoList files;
-    for (const QFileInfo& info : entriesOf(folder.hostPath)) {
-        if (info.isSymLink())
-            continue;
-        if (info.isDir() && rules.isValid(info.fileName(), NameKind::Folder))
-            folders.append(info);
-        else if (info.isFile() && rules.isValid(info.fileName(), NameKind::File))
-            files.append(info);
-    }
-    const auto byName = [](const QFileInfo& a, const QFileInfo& b) {
-        return a.fileName() < b.fileName();
-    };
-    std::sort(folders.begin(), folders.end(), byName);
-    std::sort(files.begin(), files.end(), byName);
+    for (const QFileInfo& info : *entries)
+        (info.isDir() ? folders : files).append(info);
     for (const QFileInfo& info : std::as_const(folders)) {
         text += ',';
         text += entryFields(info.fileName() + QLatin1Char('/'), 0, info.lastModified(), true);
@@ -91,14 +83,21 @@ bool copyTree(const QString& source, const QString& target, const NameRules& rul
         return false;
     if (!targetInfo.exists() && !QDir().mkdir(target))
         return false;
+    const std::optional<QFileInfoList> entries = servedEntries(source, rules);
+    const std::optional<QFileInfoList> there = servedEntries(target, rules);
+    if (!entries || !there)
+        return false;
     bool ok = true;
-    for (const QFileInfo& info : entriesOf(source)) {
-        if (info.isSymLink())
-            continue;
-        const QString to = target + QLatin1Char('/') + info.fileName();
-        if (info.isDir() && rules.isValid(info.fileName(), NameKind::Folder))
+    for (const QFileInfo& info : *entries) {
+        QString name = info.fileName();
+        for (const QFileInfo& existing : *there) {
+            if (existing.fileName().compare(name, Qt::CaseInsensitive) == 0)
+                name = existing.fileName();
+        }
+        const QString to = target + QLatin1Char('/') + name;
+        if (info.isDir())
             ok = copyTree(info.filePath(), to, rules) && ok;
-        else if (info.isFile() && rules.isValid(info.fileName(), NameKind::File))
+        else
             ok = copyFileReplacing(info.filePath(), to) && ok;
     }
     return ok;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <memory>
+#include <optional>
 
 namespace orvalt::instrument {
 
@@ -20,12 +21,13 @@ constexpr qint32 kResultTransfer = 100; // a file write that ended before all it
 // The "DIR?" listing of a folder: a header field, then per entry its name (a folder's followed by
 // "/"), size in bytes, date (yyyy/MM/dd), time (HH:mm:ss) and kind ("DIR" or "FILE"), all separated
 // by commas. ".." comes first in every folder but the root, then the folders, then the files, each
-// by name. Entries the instrument could not have made (names outside its rules, symbolic links,
-// special files) are left out: a comma in a name would break the listing's fields.
-QByteArray directoryListing(const Location& folder, const NameRules& rules);
+// by name. Only the entries a medium holds are listed (servedEntries): a comma in a name would
+// break the listing's fields. Nothing when the folder cannot be read.
+std::optional<QByteArray> directoryListing(const Location& folder, const NameRules& rules);
 
 // Copies a file or a whole folder. An existing target file is replaced only once the copy is
-// complete; a folder copy merges into an existing folder.
+// complete; a folder copy merges into an existing folder, where a name stands for the entry that
+// differs from it only in case.
 bool copyFileReplacing(const QString& source, const QString& target);
 bool copyTree(const QString& source, const QString& target, const NameRules& rules);
 

@@ -1,9 +1,81 @@
 #include "MediaStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace orvalt::instrument {
+
+namespace {
+
+// Each clash is told once in a run, however often the folder is read.
+void warnPassedOver(const QFileInfo& passedOver, const QString& kept)
+{
+    static QSet<QString> told;
+    if (told.contains(passedOver.filePath()))
+        return;
+    told.insert(passedOver.filePath());
+    std::fprintf(stderr,
+                 "orvalt-instrument: %s: \"%s\" is passed over: a medium cannot hold it beside \"%s\", "
+                 "which differs only in case\n",
+                 qPrintable(QDir::toNativeSeparators(passedOver.absolutePath())),
+                 qPrintable(passedOver.fileName()), qPrintable(kept));
+}
+
+// The entry of a folder's served entries that a name stands for, or nothing.
+std::optional<QString> storedName(const QString& hostFolder, const QString& name, const NameRules& rules)
+{
+    const std::optional<QFileInfoList> entries = servedEntries(hostFolder, rules);
+    if (!entries)
+        return std::nullopt;
+    for (const QFileInfo& entry : *entries) {
+        if (entry.fileName().compare(name, Qt::CaseInsensitive) == 0)
+            return entry.fileName();
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const NameRules& rules)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator readable(
+        std::filesystem::path(QFile::encodeName(hostFolder).toStdString()), error);
+    if (error)
+        return std::nullopt;
+    QFileInfoList entries =
+        QDir(hostFolder)
+            .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Unsorted);
+    std::sort(entries.begin(), entries.end(),
+              [](const QFileInfo& a, const QFileInfo& b) { return a.fileName() < b.fileName(); });
+    QFileInfoList served;
+    QHash<QString, QString> byFoldedName;
+    for (const QFileInfo& info : std::as_const(entries)) {
+        if (info.isSymLink())
+            continue;
+        const bool valid = (info.isDir() && rules.isValid(info.fileName(), NameKind::Folder)) ||
+                           (info.isFile() && rules.isValid(info.fileName(), NameKind::File));
+        if (!valid)
+            continue;
+        const QString folded = info.fileName().toCaseFolded();
+        const auto kept = byFoldedName.constFind(folded);
+        if (kept != byFoldedName.constEnd()) {
+            warnPassedOver(info, *kept);
+            continue;
+        }
+        byFoldedName.insert(folded, info.fileName());
+        served.append(info);
+    }
+    return served;
+}
 
 QString Location::parentHostPath() const
 {
@@ -108,6 +180,16 @@ std::optional<Location> MediaStore::resolve(const Medium& medium, const QStringL
                 return std::nullopt;
             location.components.append(part);
         }
+    }
+    location.writtenName = location.name();
+    // Each name as the medium stores it, as far as the entries exist.
+    QString folder = medium.folder;
+    for (QString& part : location.components) {
+        const std::optional<QString> stored = storedName(folder, part, m_rules);
+        if (!stored)
+            break; // nothing beneath a missing entry exists either
+        part = *stored;
+        folder += QLatin1Char('/') + part;
     }
     if (!staysInside(medium, location.components))
         return std::nullopt;

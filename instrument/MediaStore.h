@@ -2,6 +2,7 @@
 
 #include "InstrumentNames.h"
 
+#include <QFileInfo>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,7 +24,8 @@ struct Medium
 struct Location
 {
     const Medium* medium = nullptr;
-    QStringList components;  // from the medium's root; empty for the root itself
+    QStringList components;  // from the medium's root, as stored; empty for the root itself
+    QString writtenName;     // the last name as the path wrote it, which may differ in case
     bool folderMark = false; // the path ended with "/"
     QString hostPath;
 
@@ -32,6 +34,13 @@ struct Location
     QString slashPath() const { return QLatin1Char('/') + components.join(QLatin1Char('/')); }
     QString parentHostPath() const;
 };
+
+// The entries of a folder as a medium holds them: folders and files whose names the rules take, no
+// symbolic links or special files, in name order. A medium's file system does not tell names apart
+// by case; where the folder holds names that differ only in case (copied in from outside), the first
+// in name order stands for them and the others are passed over, with a warning on standard error.
+// Nothing when the folder cannot be read.
+std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const NameRules& rules);
 
 // The media folder and the instrument's paths on it. Nothing the line sends can name a host path
 // outside a medium's folder: every component must be a valid instrument name (so never "..", ".",
@@ -56,7 +65,9 @@ public:
     const Medium* mediumOf(const QString& code) const;
 
     // Resolves a slash path: from the medium's root when it begins with "/", else from the folder
-    // given by cwd. Nothing when the path breaks the rules above.
+    // given by cwd. A name stands for the entry it names without regard to case, and the location
+    // carries the entry's stored name; a name that no entry has is kept as written. Nothing when
+    // the path breaks the rules above.
     std::optional<Location> resolve(const Medium& medium, const QStringList& cwd, const QString& path) const;
 
     static QString commandCodeOf(const QString& mediumCode);

@@ -7,7 +7,12 @@
 
 #include <QDateTime>
 #include <QDirIterator>
+#include <QTemporaryFile>
 #include <QTest>
+#include <cstdio>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace orvalt::instrument;
 using orvalt::test::InstrumentRig;
@@ -25,6 +30,53 @@ QStringList treeOf(const QString& folder)
     all.sort();
     return all;
 }
+
+// What is written on standard error while f runs.
+QByteArray standardErrorOf(const std::function<void()>& f)
+{
+    QTemporaryFile capture;
+    if (!capture.open())
+        return "<no capture>";
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(capture.handle(), STDERR_FILENO);
+    f();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
+
+// Root reads every folder whatever its permissions. While this lives, the test process does not
+// (the capabilities stay permitted, so they come back), and a folder without permissions is one it
+// cannot read, as for any other user.
+class WithoutReadingEverything
+{
+public:
+    WithoutReadingEverything()
+    {
+        if (::syscall(SYS_capget, &m_header, m_data) != 0)
+            return;
+        m_saved = m_data[0].effective;
+        m_data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_changed = ::syscall(SYS_capset, &m_header, m_data) == 0;
+    }
+    ~WithoutReadingEverything()
+    {
+        m_data[0].effective = m_saved;
+        if (m_changed)
+            ::syscall(SYS_capset, &m_header, m_data);
+    }
+    WithoutReadingEverything(const WithoutReadingEverything&) = delete;
+    WithoutReadingEverything& operator=(const WithoutReadingEverything&) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_data[2]{};
+    quint32 m_saved = 0;
+    bool m_changed = false;
+};
 
 InstrumentOptions optionsWith(const std::function<void(InstrumentOptions&)>& change)
 {
@@ -397,6 +449,73 @@ private slots:
         for (const qsizetype size : std::as_const(sizes))
             QVERIFY(size > 0 && size <= 301);
         QCOMPARE(text.split(',').size(), 1 + 200 * 5);
+    }
+
+    // A folder that cannot be read is refused as a medium's read error would be: an empty listing
+    // would pass for an empty folder, and a copy of it would "succeed" with nothing.
+    void unreadableFolderIsRefused()
+    {
+        InstrumentRig rig;
+        const QString locked = rig.medium() + QStringLiteral("/LOCKED");
+        QVERIFY(QDir().mkpath(locked + QStringLiteral("/INSIDE")));
+        QCOMPARE(rig.code("CDR /LOCKED"), 0);
+        QVERIFY(QFile::setPermissions(locked, {}));
+        {
+            const WithoutReadingEverything asAnyUser;
+            QCOMPARE(rig.block(3, "DIR?").code, 9); // the current folder, no longer readable
+            QCOMPARE(rig.code("CDR /"), 0);
+            QCOMPARE(rig.code("CDR /LOCKED"), 20);
+            QCOMPARE(rig.code("CDR LOCKED/INSIDE"), 20);
+        }
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner));
+    }
+
+    // A medium does not tell names apart by case: a name stands for the entry that differs from it
+    // only in case, and that entry keeps its stored name.
+    void namesIgnoreCase()
+    {
+        InstrumentRig rig;
+        const QString m = rig.medium();
+        QVERIFY(QDir().mkpath(m + QStringLiteral("/DATA")));
+        QVERIFY(InstrumentRig::writeFile(m + QStringLiteral("/REPORT.TXT"), "old"));
+
+        QCOMPARE(rig.upload("FWT 0,/report.txt,", "new"), 0);
+        QCOMPARE(treeOf(m), (QStringList{QStringLiteral("DATA"), QStringLiteral("REPORT.TXT")}));
+        QCOMPARE(InstrumentRig::readFile(m + QStringLiteral("/REPORT.TXT")), QByteArray("new"));
+        bool ok = false;
+        QCOMPARE(rig.download("Report.Txt", &ok), QByteArray("new"));
+        QVERIFY(ok);
+        QCOMPARE(rig.code("MKDR /data"), 20);
+        QCOMPARE(rig.code("CPY 0,/REPORT.TXT,0,/data/r.txt"), 0);
+        QCOMPARE(rig.code("CDR /data"), 0);
+        QVERIFY(rig.listing().startsWith("M:/DATA,"));
+        QCOMPARE(rig.code("CPY 0,/DATA/,0,/COPY/"), 0);
+        QCOMPARE(rig.code("CPY 0,/DATA/,0,/copy/"), 0); // merged into the copy, not beside it
+        QCOMPARE(treeOf(m + QStringLiteral("/COPY")), QStringList{QStringLiteral("r.txt")});
+        // A rename may change the case of the letters alone.
+        QCOMPARE(rig.code("MOV 0,/report.txt,/Report.txt"), 0);
+        QCOMPARE(treeOf(m), (QStringList{"COPY", "COPY/r.txt", "DATA", "DATA/r.txt", "Report.txt"}));
+        QCOMPARE(rig.code("FDL /REPORT.TXT"), 0);
+        QVERIFY(!QFileInfo::exists(m + QStringLiteral("/Report.txt")));
+    }
+
+    // Names that differ only in case, copied into a folder from outside: the first in name order is
+    // served, the other is passed over with a warning.
+    void namesDifferingOnlyInCaseAreServedOnce()
+    {
+        InstrumentRig rig;
+        const QString m = rig.medium();
+        QVERIFY(InstrumentRig::writeFile(m + QStringLiteral("/Report.txt"), "second"));
+        QVERIFY(InstrumentRig::writeFile(m + QStringLiteral("/REPORT.TXT"), "first"));
+        QByteArray listing;
+        const QByteArray warning = standardErrorOf([&] { listing = rig.listing(); });
+        QCOMPARE(listing.split(',').mid(1, 1), QList<QByteArray>{"REPORT.TXT"});
+        QCOMPARE(listing.split(',').size(), 1 + 5);
+        QVERIFY2(warning.contains("\"Report.txt\" is passed over") && warning.contains("\"REPORT.TXT\""),
+                 warning);
+        bool ok = false;
+        QCOMPARE(rig.download("report.txt", &ok), QByteArray("first"));
     }
 
     void copyAndMove()
