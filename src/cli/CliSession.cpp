@@ -237,15 +237,22 @@ CliSession::Kind CliSession::lookUp(const RemotePath& path, ListingEntry* entry)
     const std::optional<QList<ListingEntry>> entries = listFolder(path.parent());
     if (!entries)
         return Kind::Unknown;
+    // An instrument's medium does not tell names apart by case: the entry of that very name, else
+    // the one whose name differs only in case.
+    const ListingEntry* found = nullptr;
     for (const ListingEntry& e : *entries) {
-        // Names on the instrument are compared exactly, as "FRD? " and "FDL " name them.
         if (e.name == path.name()) {
-            if (entry)
-                *entry = e;
-            return e.folder ? Kind::Folder : Kind::File;
+            found = &e;
+            break;
         }
+        if (!found && e.name.compare(path.name(), Qt::CaseInsensitive) == 0)
+            found = &e;
     }
-    return Kind::Missing;
+    if (!found)
+        return Kind::Missing;
+    if (entry)
+        *entry = *found;
+    return found->folder ? Kind::Folder : Kind::File;
 }
 
 bool CliSession::stopping()

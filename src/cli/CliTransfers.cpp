@@ -160,7 +160,21 @@ void receiveFolder(CliSession& s, const RemotePath& remote, const ListingEntry& 
 
 // --- put --------------------------------------------------------------------------------------
 
-using RemoteNames = QHash<QString, ListingEntry>;
+// The entries of the folder sent into, by their names without regard to case, as the instrument's
+// medium tells them apart.
+class RemoteNames
+{
+public:
+    void insert(const ListingEntry& entry) { m_entries.insert(entry.name.toCaseFolded(), entry); }
+    const ListingEntry* find(const QString& name) const
+    {
+        const auto found = m_entries.constFind(name.toCaseFolded());
+        return found == m_entries.constEnd() ? nullptr : &*found;
+    }
+
+private:
+    QHash<QString, ListingEntry> m_entries;
+};
 
 void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, RemoteNames& there)
 {
@@ -178,8 +192,8 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
         return;
     const bool changedName = check == -1;
     const QString name = changedName ? ctx.state.WarnName : item->entry.name;
-    const auto existing = there.constFind(name);
-    if (existing != there.constEnd() && !existing->folder &&
+    const ListingEntry* existing = there.find(name);
+    if (existing && !existing->folder &&
         !replaceExisting(s, name, hostDescription(*item), remoteDescription(*existing)))
         return;
     const int failuresBefore = s.dialogs().failures();
@@ -188,7 +202,7 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
         ListingEntry sent;
         sent.name = name;
         sent.sizeField = QString::number(item->size);
-        there.insert(name, sent);
+        there.insert(sent);
     }
 }
 
@@ -206,8 +220,8 @@ void sendFolder(CliSession& s, const QString& hostPath, const RemotePath& dest, 
     }
     // The folder copy names it on the instrument by its short name unless long names are taken.
     const QString name = ctx.state.LongNames ? item->entry.name : item->entry.shortName;
-    const auto existing = there.constFind(name);
-    if (existing != there.constEnd() && existing->folder &&
+    const ListingEntry* existing = there.find(name);
+    if (existing && existing->folder &&
         !replaceExisting(s, name, item->entry.date, remoteDescription(*existing)))
         return;
     CopyRun run;
@@ -216,7 +230,7 @@ void sendFolder(CliSession& s, const QString& hostPath, const RemotePath& dest, 
     ListingEntry made;
     made.name = name;
     made.folder = true;
-    there.insert(name, made);
+    there.insert(made);
 }
 
 } // namespace
@@ -298,7 +312,7 @@ void RunPut(CliSession& s)
         return;
     RemoteNames there;
     for (const ListingEntry& e : *listed)
-        there.insert(e.name, e);
+        there.insert(e);
 
     for (const QString& local : r.locals) {
         if (s.stopping())

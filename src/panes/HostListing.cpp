@@ -23,21 +23,24 @@ bool isHost(const AppState& st, const QString& side)
     return st.devId(side) == QLatin1String("0");
 }
 
-// A name is present in a list when a row's text equals it, case and all; Kind is not looked at.
-bool listHasName(QTreeWidget* list, const QString& name)
-{
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->text(0) == name)
-            return true;
-    return false;
-}
-
+// The row of a name in an instrument pane: the row of that very name, else the one whose name
+// differs only in case, since an instrument's medium does not tell them apart. Kind is not looked at.
 QTreeWidgetItem* rowNamed(QTreeWidget* list, const QString& name)
 {
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->text(0) == name)
-            return list->topLevelItem(i);
-    return nullptr;
+    QTreeWidgetItem* sameButCase = nullptr;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = list->topLevelItem(i);
+        if (row->text(0) == name)
+            return row;
+        if (!sameButCase && row->text(0).compare(name, Qt::CaseInsensitive) == 0)
+            sameButCase = row;
+    }
+    return sameButCase;
+}
+
+bool listHasName(QTreeWidget* list, const QString& name)
+{
+    return rowNamed(list, name) != nullptr;
 }
 
 // The active side's letter; the left one when no list has had the focus yet.
@@ -139,7 +142,7 @@ FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& 
     e.name = row->text(0);
     e.shortName = row->text(0);
     e.date = row->text(1);
-    e.size = RmtFileSize(ctx, name);
+    e.size = RmtFileSize(ctx, row->text(0)); // the stored name, which may differ in case
     return e;
 }
 

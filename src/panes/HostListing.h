@@ -23,9 +23,9 @@ inline void LoadListviewR(ProgramContext& ctx)
 // The host folder a host pane shows: its drive prefix and path ("" and "\DATA" give "\DATA").
 QString PaneHostFolder(ProgramContext& ctx, const QString& side);
 
-// Whether a folder of that path (a host path, or for an instrument pane its last name) is in the
-// active pane (myFolderExistsU) or in the inactive one (myFolderExists), and a file in the
-// inactive one (myFileExists).
+// Whether a folder of that path (a host path, or for an instrument pane its last name, which
+// matches a row's name without regard to case) is in the active pane (myFolderExistsU) or in the
+// inactive one (myFolderExists), and a file in the inactive one (myFileExists).
 bool myFolderExistsU(ProgramContext& ctx, const QString& path);
 bool myFolderExists(ProgramContext& ctx, const QString& path);
 bool myFileExists(ProgramContext& ctx, const QString& path);

@@ -9,7 +9,9 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using orvalt::test::CliResult;
 using orvalt::test::CliRig;
@@ -55,6 +57,48 @@ bool saysOnce(const CliResult& r, const QString& text)
 {
     return r.err.count(text) == 1;
 }
+
+// A pseudo-terminal for the program's standard input and standard error, so that it asks its
+// questions as on a user's terminal.
+class Terminal
+{
+public:
+    Terminal()
+        : m_master(::posix_openpt(O_RDWR | O_NOCTTY))
+    {
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0 &&
+            ::fcntl(m_master, F_SETFL, O_NONBLOCK) == 0)
+            m_device = QString::fromLocal8Bit(::ptsname(m_master));
+    }
+    ~Terminal()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    bool isOpen() const { return !m_device.isEmpty(); }
+    QString device() const { return m_device; }
+    // What the program has shown so far.
+    QByteArray read()
+    {
+        QByteArray shown;
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::read(m_master, buffer, sizeof buffer)) > 0)
+            shown.append(buffer, n);
+        return shown;
+    }
+    void type(const QByteArray& keys)
+    {
+        QCOMPARE(::write(m_master, keys.constData(), keys.size()), keys.size());
+    }
+
+private:
+    int m_master = -1;
+    QString m_device;
+};
 
 const char* show(const CliResult& r)
 {
@@ -280,13 +324,22 @@ private slots:
     {
         QTest::addColumn<bool>("toInstrument");
         QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("remoteName"); // the name the instrument keeps A.DAT under
+        QTest::addColumn<QByteArray>("typed");   // the answer typed on a terminal; none: no terminal
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<bool>("replaced");
         for (bool toInstrument : {false, true}) {
             const char* way = toInstrument ? "put" : "get";
-            QTest::addRow("%s, no terminal", way) << toInstrument << QString() << 1 << false;
-            QTest::addRow("%s, --no-clobber", way) << toInstrument << "--no-clobber" << 0 << false;
-            QTest::addRow("%s, --yes", way) << toInstrument << "--yes" << 0 << true;
+            QTest::addRow("%s, no terminal", way)
+                << toInstrument << QString() << "A.DAT" << QByteArray() << 1 << false;
+            QTest::addRow("%s, --no-clobber", way) << toInstrument << "--no-clobber"
+                                                   << "A.DAT" << QByteArray() << 0 << false;
+            QTest::addRow("%s, --yes", way) << toInstrument << "--yes"
+                                            << "A.DAT" << QByteArray() << 0 << true;
+            QTest::addRow("%s, stored in another case", way)
+                << toInstrument << QString() << "a.dat" << QByteArray() << 1 << false;
+            QTest::addRow("%s, Cancel on a terminal", way)
+                << toInstrument << QString() << "A.DAT" << QByteArray("c") << 1 << false;
         }
     }
 
@@ -294,13 +347,15 @@ private slots:
     {
         QFETCH(bool, toInstrument);
         QFETCH(QString, option);
+        QFETCH(QString, remoteName);
+        QFETCH(QByteArray, typed);
         QFETCH(int, exitCode);
         QFETCH(bool, replaced);
         CliRig cli;
         QVERIFY(cli.isReady());
         InstrumentProcess instrument;
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
-        const QString remoteFile = instrument.mediumDir() + QStringLiteral("/A.DAT");
+        const QString remoteFile = instrument.mediumDir() + QLatin1Char('/') + remoteName;
         const QString hostFile = cli.host(QStringLiteral("A.DAT"));
         QVERIFY(writeFile(toInstrument ? hostFile : remoteFile, "new"));
         QVERIFY(writeFile(toInstrument ? remoteFile : hostFile, "old"));
@@ -311,14 +366,29 @@ private slots:
                                              : QStringList{"get", "M:\\A.DAT", "M:\\B.DAT", "."};
         if (!option.isEmpty())
             arguments.prepend(option);
-        const CliResult r = cli.run(on(instrument, arguments));
+        CliResult r;
+        if (typed.isEmpty()) {
+            r = cli.run(on(instrument, arguments));
+        } else {
+            Terminal terminal;
+            QVERIFY(terminal.isOpen());
+            QProcess process;
+            process.setStandardInputFile(terminal.device());
+            process.setStandardErrorFile(terminal.device());
+            cli.start(process, on(instrument, arguments));
+            QByteArray shown;
+            QTRY_VERIFY_WITH_TIMEOUT((shown += terminal.read()).contains("[c] Cancel? "), 30000);
+            terminal.type(typed + "\n");
+            r = CliRig::finish(process);
+            r.err = QString::fromLocal8Bit(shown + terminal.read());
+        }
         QVERIFY2(r.exitCode == exitCode, show(r));
         QCOMPARE(readFile(toInstrument ? remoteFile : hostFile),
                  replaced ? QByteArray("new") : QByteArray("old"));
-        // The other item is copied whatever became of the first.
+        // The other item is copied whatever became of the first, unless the question was cancelled.
         QCOMPARE(
             readFile(toInstrument ? instrument.mediumDir() + "/B.DAT" : cli.host(QStringLiteral("B.DAT"))),
-            QByteArray("b"));
+            typed == "c" ? QByteArray("<missing>") : QByteArray("b"));
         QCOMPARE(r.err.contains(QStringLiteral("A.DAT Do you want to replace it?")), exitCode == 1);
     }
 

@@ -146,13 +146,17 @@ private slots:
             << "L" << 1 << QStringList{"F2.DAT", "F3.DAT"} << QByteArray("new2") << "Replacement";
         QTest::addRow("to the instrument, No")
             << "L" << 2 << QStringList{"F2.DAT"} << QByteArray("old") << "Replacement skip";
+        // The instrument's medium takes f2.dat for F2.DAT, so the question comes first.
+        QTest::addRow("to the instrument, stored in another case, No")
+            << "L" << 2 << QStringList{"f2.dat"} << QByteArray("old") << "Replacement skip";
         QTest::addRow("to the host, Completely Yes")
             << "R" << 1 << QStringList{"F2.DAT", "F3.DAT"} << QByteArray("new2") << "Replacement";
         QTest::addRow("to the host, No")
             << "R" << 2 << QStringList{"F2.DAT"} << QByteArray("old") << "Replacement skip";
     }
 
-    // Three files, the second (and with Completely Yes the third) already at the destination.
+    // Three files, the second (and with Completely Yes the third) already at the destination, the
+    // second first in the list.
     void overwriteQuestion()
     {
         QFETCH(QString, from);
@@ -180,7 +184,7 @@ private slots:
         QVERIFY2(asked.destination.endsWith(QStringLiteral(" 3Byte")), qPrintable(asked.destination));
         QVERIFY(asked.source.startsWith(QStringLiteral("20"))); // a date comes first
         QCOMPARE(fileBytes(w.path(to, QStringLiteral("F1.DAT"))), QByteArray("new1"));
-        QCOMPARE(fileBytes(w.path(to, QStringLiteral("F2.DAT"))), second);
+        QCOMPARE(fileBytes(w.path(to, existing.first())), second);
         QCOMPARE(fileBytes(w.path(to, QStringLiteral("F3.DAT"))), QByteArray("new3"));
         QCOMPARE(w.window->controls().statusPanel1->text(), panel);
         QCOMPARE(w.state().OverwriteAll, answer == 1);
