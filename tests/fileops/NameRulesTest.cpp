@@ -266,8 +266,12 @@ private slots:
                                                  << "0" << false << "logs" << true;
         QTest::newRow("lower case, long names") << false << "1"
                                                 << "0" << true << "logs" << false;
+        QTest::newRow("8 characters") << false << "1"
+                                      << "0" << false << "ABCDEFGH" << false;
         QTest::newRow("9 characters") << false << "1"
                                       << "0" << false << "ABCDEFGHI" << true;
+        QTest::newRow("32 characters") << false << "1"
+                                       << "0" << true << k32 << false;
         QTest::newRow("33 characters") << false << "1"
                                        << "0" << true << k32 + "X" << true;
         QTest::newRow("blank") << false << "1"

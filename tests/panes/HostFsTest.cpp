@@ -194,6 +194,11 @@ private slots:
         QTest::newRow("same 8.3 name in two cases")
             << QStringList{QStringLiteral("readme.txt"), QStringLiteral("README.TXT")}
             << QStringList{QStringLiteral("README~1.TXT"), QStringLiteral("README.TXT")};
+        QTest::newRow("bases of 8 and 9")
+            << QStringList{QStringLiteral("longname"), QStringLiteral("longname1"),
+                           QStringLiteral("ABCDEFGHI")}
+            << QStringList{QStringLiteral("LONGNAME"), QStringLiteral("LONGNA~1"),
+                           QStringLiteral("ABCDEF~1")};
         QTest::newRow("blanks") << QStringList{QStringLiteral("my file.txt"), QStringLiteral("a b")}
                                 << QStringList{QStringLiteral("MYFILE~1.TXT"), QStringLiteral("AB~1")};
         QTest::newRow("several dots") << QStringList{QStringLiteral("trace.2002.dat"),
