@@ -168,7 +168,7 @@ qint32 CommandHandler::selectMedium(const QString& code)
 qint32 CommandHandler::changeFolder(const QString& path)
 {
     const std::optional<Location> folder = locate(*m_medium, path);
-    if (!folder || !QFileInfo(folder->hostPath).isDir() || !servedEntries(folder->hostPath, m_store.rules()))
+    if (!folder || !QFileInfo(folder->hostPath).isDir() || !isReadableFolder(folder->hostPath))
         return kResultFormat; // a folder that cannot be read is refused like one that is not there
     m_folder = folder->components;
     return kResultOk;

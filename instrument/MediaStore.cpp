@@ -28,42 +28,59 @@ void warnPassedOver(const QFileInfo& passedOver, const QString& kept)
                  qPrintable(passedOver.fileName()), qPrintable(kept));
 }
 
-// The entry of a folder's served entries that a name stands for, or nothing.
+const QDir::Filters kAllEntries = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+
+bool isServed(const QFileInfo& info, const NameRules& rules)
+{
+    return !info.isSymLink() && ((info.isDir() && rules.isValid(info.fileName(), NameKind::Folder)) ||
+                                 (info.isFile() && rules.isValid(info.fileName(), NameKind::File)));
+}
+
+// The name under which a folder's served entries hold a name, or nothing. Every path a command
+// names is looked up so, one folder at a time: the names alone are compared, and only those that
+// match are looked at further.
 std::optional<QString> storedName(const QString& hostFolder, const QString& name, const NameRules& rules)
 {
-    const std::optional<QFileInfoList> entries = servedEntries(hostFolder, rules);
-    if (!entries)
-        return std::nullopt;
-    for (const QFileInfo& entry : *entries) {
-        if (entry.fileName().compare(name, Qt::CaseInsensitive) == 0)
-            return entry.fileName();
+    QStringList matches;
+    for (const QString& entry : QDir(hostFolder).entryList(kAllEntries, QDir::Unsorted)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            matches.append(entry);
     }
-    return std::nullopt;
+    std::sort(matches.begin(), matches.end());
+    std::optional<QString> stored;
+    for (const QString& match : std::as_const(matches)) {
+        const QFileInfo info(hostFolder + QLatin1Char('/') + match);
+        if (!isServed(info, rules))
+            continue;
+        if (stored)
+            warnPassedOver(info, *stored);
+        else
+            stored = match;
+    }
+    return stored;
 }
 
 } // namespace
 
-std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const NameRules& rules)
+bool isReadableFolder(const QString& hostFolder)
 {
     std::error_code error;
-    std::filesystem::directory_iterator readable(
+    const std::filesystem::directory_iterator opened(
         std::filesystem::path(QFile::encodeName(hostFolder).toStdString()), error);
-    if (error)
+    return !error;
+}
+
+std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const NameRules& rules)
+{
+    if (!isReadableFolder(hostFolder))
         return std::nullopt;
-    QFileInfoList entries =
-        QDir(hostFolder)
-            .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                           QDir::Unsorted);
+    QFileInfoList entries = QDir(hostFolder).entryInfoList(kAllEntries, QDir::Unsorted);
     std::sort(entries.begin(), entries.end(),
               [](const QFileInfo& a, const QFileInfo& b) { return a.fileName() < b.fileName(); });
     QFileInfoList served;
     QHash<QString, QString> byFoldedName;
     for (const QFileInfo& info : std::as_const(entries)) {
-        if (info.isSymLink())
-            continue;
-        const bool valid = (info.isDir() && rules.isValid(info.fileName(), NameKind::Folder)) ||
-                           (info.isFile() && rules.isValid(info.fileName(), NameKind::File));
-        if (!valid)
+        if (!isServed(info, rules))
             continue;
         const QString folded = info.fileName().toCaseFolded();
         const auto kept = byFoldedName.constFind(folded);

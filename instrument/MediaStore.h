@@ -41,6 +41,8 @@ struct Location
 // in name order stands for them and the others are passed over, with a warning on standard error.
 // Nothing when the folder cannot be read.
 std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const NameRules& rules);
+// Whether the folder's entries can be read at all.
+bool isReadableFolder(const QString& hostFolder);
 
 // The media folder and the instrument's paths on it. Nothing the line sends can name a host path
 // outside a medium's folder: every component must be a valid instrument name (so never "..", ".",
