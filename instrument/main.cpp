@@ -91,8 +91,10 @@ int main(int argc, char** argv)
     QString error;
     const std::optional<InstrumentOptions> parsed = parseInstrumentOptions(app.arguments(), &error);
     if (!parsed) {
-        const bool help = app.arguments().contains(QLatin1String("--help")) ||
-                          app.arguments().contains(QLatin1String("-h"));
+        const QStringList& arguments = app.arguments();
+        const bool help =
+            arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")) ||
+            arguments.contains(QLatin1String("--version")) || arguments.contains(QLatin1String("-v"));
         std::fprintf(help ? stdout : stderr, "%s\n", qPrintable(error));
         return help ? 0 : 2;
     }
