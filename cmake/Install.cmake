@@ -1,6 +1,7 @@
 # Installing Orvalt: the three programs, the default settings file, the desktop entry, the icon,
 # the AppStream metainfo, the man pages, the bash completion of orvalt-cli and the licence, under
-# the GNU install folders (every rule honours DESTDIR).
+# the GNU install folders (every rule honours DESTDIR). Then the Debian package
+# (cmake/Packaging.cmake).
 #
 # An installed program finds its default settings file at <bindir>/../share/orvalt/orvalt.ini and
 # keeps a per-user copy of it (src/shell/SettingsLocation.cpp): keep bin/ and share/ side by side.
@@ -65,3 +66,5 @@ if(BUILD_TESTING)
            COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DAPP_ID=${ORVALT_APP_ID}
                    -DVERSION=${PROJECT_VERSION} -P ${CMAKE_CURRENT_LIST_DIR}/CheckPackaging.cmake)
 endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/Packaging.cmake)
