@@ -1,7 +1,7 @@
 # Installing Orvalt: the three programs, the default settings file, the desktop entry, the icon,
 # the AppStream metainfo, the man pages, the bash completion of orvalt-cli and the licence, under
-# the GNU install folders (every rule honours DESTDIR). Then the Debian package
-# (cmake/Packaging.cmake).
+# the GNU install folders (every rule honours DESTDIR). Then the Windows resources of the window and
+# the Debian package (cmake/Packaging.cmake).
 #
 # An installed program finds its default settings file at <bindir>/../share/orvalt/orvalt.ini and
 # keeps a per-user copy of it (src/shell/SettingsLocation.cpp): keep bin/ and share/ side by side.
@@ -57,6 +57,15 @@ if(ORVALT_RSVG_CONVERT AND UNIX)
     install(FILES ${out} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
   endforeach()
   add_custom_target(orvalt_icon_sizes ALL DEPENDS ${icon_outputs})
+endif()
+
+# Windows: the window is a GUI program (no console), with the icon and the version in its resources.
+set_target_properties(orvalt PROPERTIES WIN32_EXECUTABLE ON)
+if(WIN32)
+  enable_language(RC)
+  set(ORVALT_ICO ${ORVALT_PACKAGING_DIR}/windows/orvalt.ico)
+  configure_file(${ORVALT_PACKAGING_DIR}/windows/orvalt.rc.in ${CMAKE_BINARY_DIR}/orvalt.rc @ONLY)
+  target_sources(orvalt PRIVATE ${CMAKE_BINARY_DIR}/orvalt.rc)
 endif()
 
 # The desktop entry, the metainfo, the man pages and the completion are checked as a test: valid
