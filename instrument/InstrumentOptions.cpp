@@ -35,7 +35,9 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
                                    QStringLiteral("DIR"));
     const QCommandLineOption device(
         QStringLiteral("device"),
-        QStringLiteral("Serve this serial device instead of a new pseudo-terminal."), QStringLiteral("PATH"));
+        QStringLiteral("Serve this serial device (at the --baud rate, or 9600) instead of a new "
+                       "pseudo-terminal."),
+        QStringLiteral("PATH"));
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Make a symbolic link to the pseudo-terminal here."),
                                   QStringLiteral("PATH"));
