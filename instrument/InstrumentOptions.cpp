@@ -1,5 +1,7 @@
 #include "InstrumentOptions.h"
 
+#include "OrvaltVersion.h"
+
 #include <QCommandLineParser>
 
 namespace orvalt::instrument {
@@ -26,12 +28,16 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
                        "pseudo-terminal or a serial device."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
     const QCommandLineOption media(QStringLiteral("media"),
                                    QStringLiteral("Folder holding one sub-folder per medium (required)."),
                                    QStringLiteral("DIR"));
     const QCommandLineOption device(
         QStringLiteral("device"),
-        QStringLiteral("Serve this serial device instead of a new pseudo-terminal."), QStringLiteral("PATH"));
+        QStringLiteral("Serve this serial device (at the --baud rate, or 9600) instead of a new "
+                       "pseudo-terminal."),
+        QStringLiteral("PATH"));
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Make a symbolic link to the pseudo-terminal here."),
                                   QStringLiteral("PATH"));
@@ -62,8 +68,8 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
                                   QStringLiteral("P"));
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed of the line noise (default 1)."), QStringLiteral("N"));
-    parser.addOptions({help, media, device, link, model, mediaNames, shortNames, baud, transcript, busyEvery,
-                       corrupt, drop, seed});
+    parser.addOptions({help, version, media, device, link, model, mediaNames, shortNames, baud, transcript,
+                       busyEvery, corrupt, drop, seed});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -71,6 +77,10 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     }
     if (parser.isSet(help)) {
         *error = parser.helpText();
+        return std::nullopt;
+    }
+    if (parser.isSet(version)) {
+        *error = QStringLiteral("orvalt-instrument %1").arg(QStringLiteral(ORVALT_VERSION));
         return std::nullopt;
     }
     if (!parser.positionalArguments().isEmpty()) {

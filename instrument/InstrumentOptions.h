@@ -27,7 +27,7 @@ struct InstrumentOptions
 };
 
 // Parses the arguments (the program name first). On failure returns nothing and sets error to a
-// text for standard error; --help puts the usage text there and also returns nothing.
+// text for standard error; --help and --version put their text there and also return nothing.
 std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& arguments, QString* error);
 
 } // namespace orvalt::instrument

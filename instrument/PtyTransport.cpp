@@ -24,7 +24,7 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-bool makeRaw(int fd, qint64 baud, QString* error)
+bool makeRaw(int fd, QString* error)
 {
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
@@ -35,31 +35,6 @@ bool makeRaw(int fd, qint64 baud, QString* error)
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
-    speed_t speed = B0;
-    switch (baud) {
-    case 9600:
-        speed = B9600;
-        break;
-    case 19200:
-        speed = B19200;
-        break;
-    case 38400:
-        speed = B38400;
-        break;
-    case 57600:
-        speed = B57600;
-        break;
-    case 115200:
-        speed = B115200;
-        break;
-    case 230400:
-        speed = B230400;
-        break;
-    default:
-        break; // unpaced, or a rate only the pacer knows
-    }
-    if (speed != B0)
-        ::cfsetspeed(&tio, speed);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
         *error = QStringLiteral("cannot set raw mode: %1").arg(systemError(errno));
         return false;
@@ -195,7 +170,7 @@ std::unique_ptr<FdTransport> openPseudoTerminal(QString* slavePath, QString* err
         return nullptr;
     }
     QString why;
-    if (!makeRaw(slave, 0, &why) || !setNonBlocking(master)) {
+    if (!makeRaw(slave, &why) || !setNonBlocking(master)) {
         *error = QStringLiteral("cannot prepare %1: %2").arg(path, why.isEmpty() ? systemError(errno) : why);
         ::close(slave);
         ::close(master);
@@ -203,22 +178,6 @@ std::unique_ptr<FdTransport> openPseudoTerminal(QString* slavePath, QString* err
     }
     *slavePath = path;
     return std::make_unique<FdTransport>(master, slave, path);
-}
-
-std::unique_ptr<FdTransport> openSerialDevice(const QString& path, qint64 baud, QString* error)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        *error = QStringLiteral("cannot open %1: %2").arg(path, systemError(errno));
-        return nullptr;
-    }
-    QString why;
-    if (!makeRaw(fd, baud, &why)) {
-        *error = QStringLiteral("%1: %2").arg(path, why);
-        ::close(fd);
-        return nullptr;
-    }
-    return std::make_unique<FdTransport>(fd, -1, path);
 }
 
 } // namespace orvalt::instrument

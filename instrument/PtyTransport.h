@@ -7,10 +7,10 @@
 
 namespace orvalt::instrument {
 
-// A byte transport over a terminal file descriptor: the master side of a pseudo-terminal that the
-// instrument created, or a serial device it opened. The descriptor is non-blocking; waits use poll()
-// and end early when the wake descriptor becomes readable, so a stop request never waits out a
-// time-out.
+// A byte transport over the master side of a pseudo-terminal that the instrument created (POSIX
+// systems only; a serial device goes through QSerialPort instead). The descriptor is non-blocking;
+// waits use poll() and end early when the wake descriptor becomes readable, so a stop request never
+// waits out a time-out.
 class FdTransport : public link::ByteTransport
 {
 public:
@@ -45,9 +45,5 @@ private:
 // master neither sees a hang-up while no client is connected nor loses the terminal when a client
 // closes it and opens it again. slavePath receives the path for clients.
 std::unique_ptr<FdTransport> openPseudoTerminal(QString* slavePath, QString* error);
-
-// Opens an existing serial device in raw mode; a standard baud rate other than 0 also sets the
-// device's speed.
-std::unique_ptr<FdTransport> openSerialDevice(const QString& path, qint64 baud, QString* error);
 
 } // namespace orvalt::instrument

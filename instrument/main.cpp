@@ -1,33 +1,40 @@
 // orvalt-instrument: a virtual measuring instrument. It serves a folder as the instrument's media
-// over a pseudo-terminal (whose path is the first line of standard output) or a serial device,
-// speaking the program's link protocol, until SIGINT or SIGTERM.
+// over a pseudo-terminal (whose path is the first line of standard output; POSIX systems only) or
+// a serial device (through QSerialPort, on every platform), speaking the program's link protocol,
+// until SIGINT or SIGTERM.
 
 #include "CommandHandler.h"
 #include "InstrumentOptions.h"
 #include "LineConditions.h"
 #include "MediaStore.h"
-#include "PtyTransport.h"
 #include "Transcript.h"
 #include "link/LinkServer.h"
+#include "link/SerialTransport.h"
 
 #include <QCoreApplication>
-
-#ifdef Q_OS_LINUX
-#include <sys/prctl.h>
-#endif
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include "PtyTransport.h"
+
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 
 namespace {
 
 std::atomic<bool> g_stop{false};
+
+#ifdef Q_OS_UNIX
 int g_wakePipe[2] = {-1, -1};
 
 extern "C" void requestStop(int)
@@ -53,12 +60,26 @@ bool installStopHandlers()
     action.sa_flags = 0; // no SA_RESTART: a blocking call returns at once
     return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
+#else
+// Ctrl+C in the console. A serial line's read returns within the link server's poll period, after
+// which the server sees the flag.
+extern "C" void requestStop(int)
+{
+    g_stop.store(true);
+}
+
+bool installStopHandlers()
+{
+    return std::signal(SIGINT, requestStop) != SIG_ERR && std::signal(SIGTERM, requestStop) != SIG_ERR;
+}
+#endif
 
 void printError(const QString& text)
 {
     std::fprintf(stderr, "orvalt-instrument: %s\n", qPrintable(text));
 }
 
+#ifdef Q_OS_UNIX
 // The link is ours to replace or remove only when it is a symbolic link (or absent).
 bool makeLink(const QString& link, const QString& target, QString* error)
 {
@@ -76,6 +97,39 @@ bool makeLink(const QString& link, const QString& target, QString* error)
     return true;
 }
 
+// A new pseudo-terminal, its path printed for clients (and linked to where --link says).
+std::unique_ptr<orvalt::link::ByteTransport> openPseudoTerminalLine(const QString& link, QString* error)
+{
+    QString slavePath;
+    std::unique_ptr<orvalt::instrument::FdTransport> pty =
+        orvalt::instrument::openPseudoTerminal(&slavePath, error);
+    if (!pty || (!link.isEmpty() && !makeLink(link, slavePath, error)))
+        return nullptr;
+    pty->setWakeFd(g_wakePipe[0]);
+    std::printf("%s\n", qPrintable(slavePath));
+    std::fflush(stdout);
+    return pty;
+}
+#endif
+
+// A serial device through QSerialPort, which also takes the device's lock. It runs at the pacing
+// rate, or 9600 bit/s when the line is not paced; settings a device refuses are told and passed over.
+std::unique_ptr<orvalt::link::ByteTransport> openSerialLine(const QString& device, qint64 baud,
+                                                            QString* error)
+{
+    auto port = std::make_unique<orvalt::link::SerialTransport>();
+    orvalt::link::SerialSettings settings;
+    if (baud > 0)
+        settings.baud = static_cast<qint32>(baud); // the options keep it at 100,000,000 or less
+    if (!port->open(device, settings)) {
+        *error = port->errorString();
+        return nullptr;
+    }
+    for (const QString& note : port->settingNotes())
+        printError(note);
+    return port;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -91,8 +145,10 @@ int main(int argc, char** argv)
     QString error;
     const std::optional<InstrumentOptions> parsed = parseInstrumentOptions(app.arguments(), &error);
     if (!parsed) {
-        const bool help = app.arguments().contains(QLatin1String("--help")) ||
-                          app.arguments().contains(QLatin1String("-h"));
+        const QStringList& arguments = app.arguments();
+        const bool help =
+            arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")) ||
+            arguments.contains(QLatin1String("--version")) || arguments.contains(QLatin1String("-v"));
         std::fprintf(help ? stdout : stderr, "%s\n", qPrintable(error));
         return help ? 0 : 2;
     }
@@ -118,24 +174,20 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::unique_ptr<FdTransport> line;
-    if (options.device.isEmpty()) {
-        QString slavePath;
-        line = openPseudoTerminal(&slavePath, &error);
-        if (line && !options.link.isEmpty() && !makeLink(options.link, slavePath, &error))
-            line.reset();
-        if (line) {
-            std::printf("%s\n", qPrintable(slavePath));
-            std::fflush(stdout);
-        }
+    std::unique_ptr<orvalt::link::ByteTransport> line;
+    if (!options.device.isEmpty()) {
+        line = openSerialLine(options.device, options.baud, &error);
     } else {
-        line = openSerialDevice(options.device, options.baud, &error);
+#ifdef Q_OS_UNIX
+        line = openPseudoTerminalLine(options.link, &error);
+#else
+        error = QStringLiteral("this system has no pseudo-terminals: serve a serial port with --device");
+#endif
     }
     if (!line) {
         printError(error);
         return 1;
     }
-    line->setWakeFd(g_wakePipe[0]);
 
     orvalt::link::ByteTransport* transport = line.get();
     std::unique_ptr<NoisyTransport> noisy;

@@ -10,6 +10,7 @@ ORVALT_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev qt6-qpa-plugins
   adwaita-icon-theme libqt6svg6 fonts-dejavu-core
   socat lrzsz
+  dpkg-dev file desktop-file-utils appstream librsvg2-bin groff-base fontconfig   # the package
   clang libclang-rt-14-dev lld   # the fuzz targets (scripts/fuzz)
 )
 

@@ -1,5 +1,6 @@
 #include "cli/CliRequest.h"
 
+#include "OrvaltVersion.h"
 #include "serial/SerialSettings.h"
 
 #include <QCommandLineParser>
@@ -161,6 +162,7 @@ QString CliUsage()
         "  --no-clobber      keep existing targets and go on\n"
         "  --quiet           no progress line\n"
         "  -r                copy or delete folders with everything in them\n"
+        "  --version         print the version and exit\n"
         "\n"
         "Settings not given here are those Orvalt's window keeps. Exit status: 0 all done, 1 something\n"
         "failed (told on standard error), 2 a wrong command line.\n");
@@ -171,6 +173,7 @@ CliParse ParseCliArguments(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption recursive(QStringLiteral("r"));
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("N"));
     const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("PATH"));
@@ -181,13 +184,19 @@ CliParse ParseCliArguments(const QStringList& arguments)
     const QCommandLineOption yes(QStringLiteral("yes"));
     const QCommandLineOption noClobber(QStringLiteral("no-clobber"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
-    parser.addOptions({help, recursive, port, device, baud, parity, stopBits, flow, yes, noClobber, quiet});
+    parser.addOptions(
+        {help, version, recursive, port, device, baud, parity, stopBits, flow, yes, noClobber, quiet});
 
     if (!parser.parse(QStringList{QStringLiteral("orvalt-cli")} + arguments))
         return wrong(parser.errorText());
     if (parser.isSet(help)) {
         CliParse parse;
         parse.helpText = CliUsage();
+        return parse;
+    }
+    if (parser.isSet(version)) {
+        CliParse parse;
+        parse.helpText = QStringLiteral("orvalt-cli %1\n").arg(QStringLiteral(ORVALT_VERSION));
         return parse;
     }
 

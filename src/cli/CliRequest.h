@@ -50,7 +50,7 @@ struct CliRequest
 struct CliParse
 {
     std::optional<CliRequest> request;
-    QString helpText;
+    QString helpText; // --help or --version: the text to print
     QString error;
 };
 

@@ -19,7 +19,8 @@
 namespace orvalt::cli {
 
 // The base name of the window's program: the command line works with its settings, the user
-// settings store under that name and the settings file of that name beside the program.
+// settings store under that name and the settings file of that name, found as the window finds it
+// (settingsFolder).
 inline const QString kWindowProgramName = QStringLiteral("orvalt");
 
 // What the window's routines work with, without a window: the state, both settings stores, the

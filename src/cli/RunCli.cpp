@@ -3,6 +3,7 @@
 #include "cli/CliSession.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/ConsoleTerminal.h"
+#include "shell/SettingsLocation.h"
 
 #include <cstdio>
 
@@ -39,7 +40,8 @@ int RunCli(const QStringList& arguments, const QString& programDir)
     }
     const CliRequest& request = *parse.request;
     ConsoleDialogs dialogs(request.existing, request.quiet);
-    CliSession session(request, dialogs, ProgramPaths{programDir, kWindowProgramName});
+    CliSession session(request, dialogs,
+                       ProgramPaths{settingsFolder(programDir, kWindowProgramName), kWindowProgramName});
     CatchInterrupt();
     for (const CommandEntry& entry : kRunners) {
         if (request.command == QLatin1String(entry.name)) {

@@ -14,6 +14,11 @@ QIcon themedIcon(const QStringList& themeNames, QStyle::StandardPixmap fallback)
     return QApplication::style()->standardIcon(fallback);
 }
 
+QIcon applicationIcon()
+{
+    return QIcon(QStringLiteral(":/icons/org.orvalt.Orvalt.svg"));
+}
+
 void chooseIconTheme()
 {
     const QString current = QIcon::themeName();

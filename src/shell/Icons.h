@@ -14,6 +14,9 @@ inline QIcon themedIcon(const QString& themeName, QStyle::StandardPixmap fallbac
     return themedIcon(QStringList{themeName}, fallback);
 }
 
+// The program's own icon (the desktop entry's), built into the program.
+QIcon applicationIcon();
+
 // Picks an installed icon theme when the platform names none (a bare X server, a minimal desktop).
 void chooseIconTheme();
 

@@ -1,6 +1,7 @@
 #include "shell/Settings.h"
 
 #include "shell/DialogSeam.h"
+#include "shell/SettingsLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,7 +28,7 @@ std::unique_ptr<QSettings> openStore(const QString& root, const QString& app)
 ProgramPaths ProgramPaths::ofApplication()
 {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
-    return {exe.absolutePath(), exe.completeBaseName()};
+    return {settingsFolder(exe.absolutePath(), exe.completeBaseName()), exe.completeBaseName()};
 }
 
 QString ProgramPaths::settingsFile(const QString& fileBase) const

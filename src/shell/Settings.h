@@ -8,13 +8,16 @@ namespace orvalt {
 
 class DialogSeam;
 
-// Where the program lies and what it is called: the settings file is <dir>/<baseName>.ini, and the
-// user settings store keeps everything but the window geometry under <baseName>.
+// Where the settings file lies and what the program is called: the settings file is
+// <dir>/<baseName>.ini, and the user settings store keeps everything but the window geometry under
+// <baseName>.
 struct ProgramPaths
 {
     QString dir;
     QString baseName;
 
+    // The running program's: dir beside it, or the per-user folder when it is installed
+    // (settingsFolder).
     static ProgramPaths ofApplication();
     QString settingsFile(const QString& fileBase) const;
 };

@@ -19,6 +19,10 @@ int runProgram(QApplication& app)
         return 0;
 
     chooseIconTheme();
+    // The desktop entry the window belongs to (Wayland matches them by it), and the icon of every
+    // window of the program.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvalt.Orvalt"));
+    QApplication::setWindowIcon(applicationIcon());
     AppState state;
     QtDialogs dialogs;
     Settings settings(ProgramPaths::ofApplication(), dialogs);

@@ -67,7 +67,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
 {
     setObjectName(QStringLiteral("frmMain"));
     m_state.MainWindow = this;
-    setWindowIcon(themedIcon(QStringLiteral("folder-remote"), QStyle::SP_DriveNetIcon));
+    setWindowIcon(applicationIcon());
     // While the link waits for a slow or vanished instrument the window still repaints; user input
     // waits, since it could start a second exchange in the middle of this one.
     m_link.setIdleHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });

@@ -1,5 +1,6 @@
 #include "about/frmAbout.h"
 
+#include "OrvaltVersion.h"
 #include "shell/ResourceTexts.h"
 #include "support/TestMain.h"
 
@@ -24,6 +25,9 @@ private slots:
         QCOMPARE(about->windowTitle(), QStringLiteral("Version"));
         QCOMPARE(about->lblTitle()->text(), QStringLiteral("ORVALT"));
         QCOMPARE(about->lblVersion()->text(), QStringLiteral("Version 1.3"));
+        // The box names the release the programs' --version and the package carry.
+        QCOMPARE(about->lblVersion()->text(),
+                 QStringLiteral("Version %1.%2").arg(ORVALT_VERSION_MAJOR).arg(ORVALT_VERSION_MINOR));
         QCOMPARE(about->cmdOK()->text(), QStringLiteral("OK"));
         QCOMPARE(about->lblDescription()->property(ResourceTexts::kTagProperty).toString(),
                  QStringLiteral("2002-2005"));

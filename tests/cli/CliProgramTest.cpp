@@ -197,6 +197,30 @@ private slots:
                  show(r));
     }
 
+    // Installed: the settings file is the per-user copy the window uses, made from the installed
+    // default on the first run and read from then on; the prefix stays as installed.
+    void installedProgramReadsTheUserCopy()
+    {
+        CliRig cli(orvalt::test::kDefaultIni, CliRig::Layout::Installed);
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+
+        CliResult r = cli.run(on(instrument, {"info"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY2(
+            r.out.endsWith(QStringLiteral("Media:\n  M:  INT MEM\n  1:  Card 1\n  2:  Card 2\n  D:  FD\n")),
+            show(r));
+        QCOMPARE(readFile(cli.userIniPath()), orvalt::test::kDefaultIni);
+
+        const QByteArray mine = "[Product]\nModel=KD7350\nMedium1=Card 2\n";
+        QVERIFY(writeFile(cli.userIniPath(), mine));
+        r = cli.run(on(instrument, {"info"}));
+        QVERIFY2(r.out.endsWith(QStringLiteral("Media:\n  2:  Card 2\n")), show(r));
+        QCOMPARE(readFile(cli.userIniPath()), mine);
+        QCOMPARE(readFile(cli.iniPath()), orvalt::test::kDefaultIni);
+    }
+
     void listing()
     {
         CliRig cli;

@@ -27,14 +27,26 @@ struct CliResult
 class CliRig
 {
 public:
-    explicit CliRig(const QByteArray& ini = kDefaultIni)
+    // Where the program lies: in a folder of its own with the settings file beside it, or in the
+    // bin/ folder of an installed prefix whose share/orvalt/orvalt.ini is the installed default.
+    enum class Layout
+    {
+        Folder,
+        Installed
+    };
+
+    explicit CliRig(const QByteArray& ini = kDefaultIni, Layout layout = Layout::Folder)
+        : m_layout(layout)
     {
         QDir root(m_dir.path());
-        root.mkpath(QStringLiteral("program"));
+        const QString bin =
+            layout == Layout::Folder ? QStringLiteral("program") : QStringLiteral("prefix/bin");
+        root.mkpath(bin);
+        root.mkpath(QFileInfo(iniPath()).path());
         root.mkpath(QStringLiteral("config"));
         root.mkpath(QStringLiteral("home"));
         root.mkpath(QStringLiteral("host"));
-        m_program = root.filePath(QStringLiteral("program/orvalt-cli"));
+        m_program = root.filePath(bin + QStringLiteral("/orvalt-cli"));
         m_ready = QFile::copy(QStringLiteral(ORVALT_CLI_PATH), m_program) && writeIni(ini);
     }
 
@@ -45,7 +57,18 @@ public:
         QFile file(iniPath());
         return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(ini) == ini.size();
     }
-    QString iniPath() const { return QDir(m_dir.path()).filePath(QStringLiteral("program/orvalt.ini")); }
+    // The settings file beside the program, or the installed default.
+    QString iniPath() const
+    {
+        return QDir(m_dir.path())
+            .filePath(m_layout == Layout::Folder ? QStringLiteral("program/orvalt.ini")
+                                                 : QStringLiteral("prefix/share/orvalt/orvalt.ini"));
+    }
+    // The per-user copy of an installed program's settings file, under XDG_CONFIG_HOME.
+    QString userIniPath() const
+    {
+        return QDir(m_dir.path()).filePath(QStringLiteral("config/Orvalt/orvalt.ini"));
+    }
 
     // The window's user settings store, as the program finds it under XDG_CONFIG_HOME.
     void store(const QString& key, const QString& value) const
@@ -98,6 +121,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    Layout m_layout;
     QString m_program;
     bool m_ready = false;
 };

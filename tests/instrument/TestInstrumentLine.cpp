@@ -368,6 +368,10 @@ private slots:
             QCOMPARE(client.upload("FWT 0,/DEV.DAT,", patternBytes(1000)), 0);
             QCOMPARE(InstrumentRig::readFile(instrument.mediumDir() + QStringLiteral("/DEV.DAT")),
                      patternBytes(1000));
+            // The device is locked while served: a second instrument on it is refused.
+            InstrumentProcess second({QStringLiteral("--device"), near});
+            QVERIFY(second.process().waitForFinished(10000));
+            QCOMPARE(second.process().exitCode(), 1);
             QVERIFY(instrument.stop());
         }
         pair.terminate();

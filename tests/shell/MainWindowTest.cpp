@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -49,6 +51,10 @@ private slots:
         QCOMPARE(w.pos(), QPoint(px(1000, w), px(1000, w)));
         QCOMPARE(w.size(), QSize(px(6500, w), px(6500, w)));
         QCOMPARE(w.windowTitle(), QStringLiteral("ORVALT"));
+        // The program's own icon, the one the menu entry shows, drawn from the built-in SVG.
+        const QImage icon = w.windowIcon().pixmap(32).toImage();
+        QVERIFY(!icon.isNull());
+        QCOMPARE(icon, QIcon(QStringLiteral(":/icons/org.orvalt.Orvalt.svg")).pixmap(32).toImage());
         QCOMPARE(s.state.LDevID, QStringLiteral("0"));
         QCOMPARE(s.state.RDevID, QStringLiteral("0"));
         QCOMPARE(s.state.Lpath, QStringLiteral("\\"));

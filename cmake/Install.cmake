@@ -1,0 +1,79 @@
+# Installing Orvalt: the three programs, the default settings file, the desktop entry, the icon,
+# the AppStream metainfo, the man pages, the bash completion of orvalt-cli and the licence, under
+# the GNU install folders (every rule honours DESTDIR). Then the Windows resources of the window and
+# the Debian package (cmake/Packaging.cmake).
+#
+# An installed program finds its default settings file at <bindir>/../share/orvalt/orvalt.ini and
+# keeps a per-user copy of it (src/shell/SettingsLocation.cpp): keep bin/ and share/ side by side.
+include(GNUInstallDirs)
+
+set(ORVALT_APP_ID org.orvalt.Orvalt)
+set(ORVALT_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
+
+install(TARGETS orvalt orvalt-cli orvalt-instrument RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${ORVALT_DEFAULT_INI} DESTINATION ${CMAKE_INSTALL_DATADIR}/orvalt RENAME orvalt.ini)
+install(FILES ${ORVALT_PACKAGING_DIR}/${ORVALT_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${ORVALT_PACKAGING_DIR}/${ORVALT_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${ORVALT_PACKAGING_DIR}/icons/${ORVALT_APP_ID}.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${ORVALT_PACKAGING_DIR}/completion/orvalt-cli
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt RENAME copyright)
+
+# Man pages, compressed as Debian keeps them where gzip is at hand.
+set(ORVALT_MAN_PAGES orvalt.1 orvalt-cli.1 orvalt-instrument.1)
+find_program(ORVALT_GZIP gzip)
+set(man_outputs)
+foreach(page ${ORVALT_MAN_PAGES})
+  if(ORVALT_GZIP)
+    set(out ${CMAKE_BINARY_DIR}/packaging/man/${page}.gz)
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/man
+      COMMAND ${ORVALT_GZIP} -9nc ${ORVALT_PACKAGING_DIR}/man/${page} > ${out}
+      DEPENDS ${ORVALT_PACKAGING_DIR}/man/${page}
+      VERBATIM)
+    list(APPEND man_outputs ${out})
+  else()
+    list(APPEND man_outputs ${ORVALT_PACKAGING_DIR}/man/${page})
+  endif()
+endforeach()
+if(UNIX)
+  add_custom_target(orvalt_man_pages ALL DEPENDS ${man_outputs})
+  install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# PNG sizes of the icon for menus that do not draw SVG, where rsvg-convert (librsvg2-bin) is at hand.
+find_program(ORVALT_RSVG_CONVERT rsvg-convert)
+if(ORVALT_RSVG_CONVERT AND UNIX)
+  set(icon_outputs)
+  foreach(size 16 24 32 48 64 128 256)
+    set(out ${CMAKE_BINARY_DIR}/packaging/icons/${size}x${size}/${ORVALT_APP_ID}.png)
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/icons/${size}x${size}
+      COMMAND ${ORVALT_RSVG_CONVERT} -w ${size} -h ${size} -o ${out} ${ORVALT_PACKAGING_DIR}/icons/${ORVALT_APP_ID}.svg
+      DEPENDS ${ORVALT_PACKAGING_DIR}/icons/${ORVALT_APP_ID}.svg
+      VERBATIM)
+    list(APPEND icon_outputs ${out})
+    install(FILES ${out} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+  endforeach()
+  add_custom_target(orvalt_icon_sizes ALL DEPENDS ${icon_outputs})
+endif()
+
+# Windows: the window is a GUI program (no console), with the icon and the version in its resources.
+set_target_properties(orvalt PROPERTIES WIN32_EXECUTABLE ON)
+if(WIN32)
+  enable_language(RC)
+  set(ORVALT_ICO ${ORVALT_PACKAGING_DIR}/windows/orvalt.ico)
+  configure_file(${ORVALT_PACKAGING_DIR}/windows/orvalt.rc.in ${CMAKE_BINARY_DIR}/orvalt.rc @ONLY)
+  target_sources(orvalt PRIVATE ${CMAKE_BINARY_DIR}/orvalt.rc)
+endif()
+
+# The desktop entry, the metainfo, the man pages and the completion are checked as a test: valid
+# for their tools, and naming the project's version.
+if(BUILD_TESTING)
+  add_test(NAME packaging
+           COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DAPP_ID=${ORVALT_APP_ID}
+                   -DVERSION=${PROJECT_VERSION} -P ${CMAKE_CURRENT_LIST_DIR}/CheckPackaging.cmake)
+endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/Packaging.cmake)
