@@ -153,6 +153,9 @@ qint32 PexLink::refuseWhileWaiting()
 
 qint32 PexLink::checkOpen()
 {
+    // Every call starts with a clean text: a note PexOpen left or an earlier call's failure must not
+    // be shown as the reason this one failed.
+    m_error.clear();
     if (m_waiting)
         return refuseWhileWaiting();
     if (!m_transport)
@@ -187,6 +190,7 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
 
 qint32 PexLink::PexRetry(qint32 count)
 {
+    m_error.clear();
     if (count < 0 || count > 100)
         return fail(Failure::BadArgument, QStringLiteral("retry count %1").arg(count));
     m_retries = count;

@@ -100,7 +100,9 @@ public:
     // Records a request refused before it reached the link (a text the wire cannot carry) as the
     // last failure and returns PexResult::BadArgument.
     qint32 refuseRequest(const QString& why);
-    // The last failure, in words; also the settings the port refused when it opened.
+    // Why the last call failed, in words; empty when it did not fail in the link (an instrument's
+    // own result code is no failure here). After PexOpen: the settings the port refused. Each call
+    // clears it first, so it never tells of an earlier call.
     QString errorString() const { return m_error; }
     quint64 retransmissions() const { return m_retransmissions; }
     void setGapMs(int ms) { m_gapMs = qMax(1, ms); }

@@ -142,6 +142,14 @@ private slots:
         QCOMPARE(r.out, QString());
         r = cli.run({"--device", instrument.devicePath(), "--baud", "115200", "--parity", "none", "info"});
         QVERIFY2(r.exitCode == 0, show(r));
+
+        // An instrument that answers busy: the parity the port refused at open is not the reason.
+        InstrumentProcess busy({"--busy-every", "1"});
+        QVERIFY2(busy.isReady(), qPrintable(busy.errorString()));
+        r = cli.run({"--device", busy.devicePath(), "--parity", "even", "info"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("It failed in the connection")));
+        QVERIFY2(!r.err.contains(QStringLiteral("parity")), show(r));
     }
 
     void listing()
