@@ -487,7 +487,7 @@ private slots:
     {
         CliRig cli;
         QVERIFY(cli.isReady());
-        InstrumentProcess instrument;
+        InstrumentProcess instrument({"--quiet-dummy"});
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/B.DAT"), "b"));
         QDir().mkpath(cli.host(QStringLiteral("in")));
@@ -508,6 +508,15 @@ private slots:
         r = cli.run(on(instrument, {"put", "missing.dat", "M:\\"}));
         QVERIFY2(r.exitCode == 1, show(r));
         QVERIFY(saysOnce(r, QStringLiteral("could not be read (no such file)")));
+        // A write the instrument refuses (a folder of that name is there) fails, though "DUMMY"
+        // reports nothing after the refusal.
+        QVERIFY(QDir().mkpath(instrument.mediumDir() + QStringLiteral("/OUT.DAT")));
+        QVERIFY(writeFile(cli.host(QStringLiteral("OUT.DAT")), "out"));
+        QVERIFY(writeFile(cli.host(QStringLiteral("NEXT.DAT")), "next"));
+        r = cli.run(on(instrument, {"put", "OUT.DAT", "NEXT.DAT", "M:\\"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("OUT.DAT: Send or Rec Error (DEVICE BUSY) -1")), show(r));
+        QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/NEXT.DAT")), QByteArray("next"));
     }
 };
 

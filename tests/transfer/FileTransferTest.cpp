@@ -138,9 +138,21 @@ private slots:
         QCOMPARE(rig.dialogs.yields, 0);
     }
 
+    void refusedAfterLengthStillSendsDummy_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<qint32>("result");
+        QTest::addRow("DUMMY tells why") << QStringList() << qint32(160); // the medium could not take it
+        QTest::addRow("DUMMY says nothing")
+            << QStringList{QStringLiteral("--quiet-dummy")} << TransferResult::NotReceived;
+    }
+
+    // A refusal (kind 9) fails the file, whatever "DUMMY" answers after it.
     void refusedAfterLengthStillSendsDummy()
     {
-        InstrumentProcess instrument;
+        QFETCH(QStringList, arguments);
+        QFETCH(qint32, result);
+        InstrumentProcess instrument(arguments);
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         QVERIFY(QDir().mkpath(instrument.mediumDir() + QStringLiteral("/DATA")));
         TransferRig rig(&instrument);
@@ -151,9 +163,8 @@ private slots:
             if (n == 2)
                 QDir(instrument.mediumDir() + QStringLiteral("/DATA")).removeRecursively();
         };
-        const qint32 result =
-            RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\DATA\\A.DAT"));
-        QCOMPARE(result, 160); // from "DUMMY": the medium could not take the file
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\DATA\\A.DAT")),
+                 result);
         const QStringList sent = instrument.transcript();
         QCOMPARE(sent.size(), 3);
         QVERIFY(sent.at(0).startsWith(QStringLiteral("BLK 0 18 ")));
