@@ -16,10 +16,12 @@ constexpr qint32 Done = 0;
 // Receiver: an answer block missing, refused (kind 9) or malformed. Sender: a block refused (kind 9)
 // when "DUMMY" reported nothing after it.
 constexpr qint32 NotReceived = -1;
-constexpr qint32 HostReadFailed = -2;   // sender: the host file cannot be opened or read
-constexpr qint32 HostFileTooLarge = -3; // sender: 2^31 bytes or more, beyond the length header's reach
-constexpr qint32 HostWriteFailed = -4;  // receiver: the host file cannot be created, written or put in place
-constexpr qint32 PathNotSendable = -5;  // a command would not fit its block or carry a non-Latin-1 name
+constexpr qint32 HostReadFailed = -2; // sender: the host file cannot be opened or read
+// 2^31 bytes or more, beyond the length header's reach: a host file to send, or a file the instrument
+// announced.
+constexpr qint32 HostFileTooLarge = -3;
+constexpr qint32 HostWriteFailed = -4; // receiver: the host file cannot be created, written or put in place
+constexpr qint32 PathNotSendable = -5; // a command would not fit its block or carry a non-Latin-1 name
 
 // True for the results that come with a host-side text (hostFailure below).
 inline bool isHostFailure(qint32 result)
@@ -57,7 +59,9 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 // leaves an existing host file as it was and no partial file behind. Returns 0 when the file was
 // received and stored (or at once, touching nothing, when StopRequested is set); the result of a
 // "CDR " that failed (nothing is asked for then); the status of a request the link could not send; -1 when an
-// answer was not received, refused or malformed; or HostWriteFailed / PathNotSendable with hostFailure set. A
+// answer was not received, refused or malformed, or its blocks did not add up to the length it announced;
+// HostFileTooLarge when that length is 2^31 bytes or more (refused at the first block); or
+// HostWriteFailed / PathNotSendable; hostFailure is set with the host results. A
 // host write that fails midway still reads the instrument's answer to its end, so the instrument is left
 // ready for the next command.
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
