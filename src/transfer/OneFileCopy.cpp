@@ -73,10 +73,12 @@ void CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& 
         return;
     }
 
+    // The name check may have given the destination another name; the source keeps its own path.
+    const QString targetName = changedName ? st.WarnName : NameOfPath(sourcePath);
     if (!isHost(st.LDevID) && !isHost(st.RDevID)) {
         const QString command = QStringLiteral("CPY ") + MediumCode(sourcePath) + QLatin1Char(',') +
                                 wirePath(sourcePath) + QLatin1Char(',') + MediumCode(destFolder) +
-                                QLatin1Char(',') + wirePath(destFolder) + NameOfPath(sourcePath);
+                                QLatin1Char(',') + wirePath(destFolder) + targetName;
         const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, command);
         if (result != 0)
             ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
@@ -85,12 +87,10 @@ void CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& 
 
     QString hostFailure;
     qint32 result = 0;
-    if (ActivePaneIsHost(ctx)) {
-        const QString name = changedName ? st.WarnName : NameOfPath(sourcePath);
-        result = RmtSendFile(ctx, sourcePath, destFolder + name, &hostFailure);
-    } else {
-        result = RmtReceiveFile(ctx, sourcePath, destFolder + NameOfPath(sourcePath), &hostFailure);
-    }
+    if (ActivePaneIsHost(ctx))
+        result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
+    else
+        result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
     ShowTransferResult(ctx, result, hostFailure);
 }
 

@@ -420,39 +420,46 @@ private slots:
 
     void nameCheck_data()
     {
+        QTest::addColumn<QString>("from");
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<QString>("sourceName");
         QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QString>("instrumentName");
+        QTest::addColumn<QString>("targetName");
         QTest::addRow("a typed name")
-            << QStringList() << "my data.csv" << QStringList{"MYDATA.CSV"} << "MYDATA.CSV";
+            << "host" << QStringList() << "my data.csv" << QStringList{"MYDATA.CSV"} << "MYDATA.CSV";
         QTest::addRow("the short name")
-            << QStringList{"--short-names"} << "report.txt" << QStringList() << "REPORT.TXT";
+            << "host" << QStringList{"--short-names"} << "report.txt" << QStringList() << "REPORT.TXT";
         QTest::addRow("a typed short name")
-            << QStringList{"--short-names"} << "x-ray.dat" << QStringList{"XRAY.DAT"} << "XRAY.DAT";
+            << "host" << QStringList{"--short-names"} << "x-ray.dat" << QStringList{"XRAY.DAT"} << "XRAY.DAT";
+        QTest::addRow("a typed name, instrument to instrument")
+            << "M" << QStringList() << "README" << QStringList{"README.TXT"} << "README.TXT";
     }
 
-    // Another name for the destination: the file is still read from the host under its own name.
+    // Another name for the destination: the file is still read under its own name, from the host
+    // or from the other medium.
     void nameCheck()
     {
+        QFETCH(QString, from);
         QFETCH(QStringList, arguments);
-        QFETCH(QString, hostName);
+        QFETCH(QString, sourceName);
         QFETCH(QStringList, typed);
-        QFETCH(QString, instrumentName);
-        CopyWindow w(QStringLiteral("host"), QStringLiteral("M"), arguments);
-        QVERIFY(putFile(w.path(L, hostName), patternBytes(600, 5)));
+        QFETCH(QString, targetName);
+        CopyWindow w(from, from == QLatin1String("host") ? QStringLiteral("M") : QStringLiteral("1"),
+                     arguments);
+        QVERIFY(putFile(w.path(L, sourceName), patternBytes(600, 5)));
         QVERIFY(putFile(w.path(L, QStringLiteral("LAST.DAT")), "last"));
         QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
         w.dialogs().nameAnswers.assign(typed.cbegin(), typed.cend());
-        w.select(L, {hostName, QStringLiteral("LAST.DAT")});
+        w.select(L, {sourceName, QStringLiteral("LAST.DAT")});
 
         CopyToRight(w.ctx());
 
         QCOMPARE(w.dialogs().nameOpenedWith.size(), typed.size());
         QCOMPARE(w.dialogs().texts(), QStringList());
-        QCOMPARE(fileBytes(w.path(R, instrumentName)), patternBytes(600, 5));
+        QCOMPARE(fileBytes(w.path(R, targetName)), patternBytes(600, 5));
         QCOMPARE(fileBytes(w.path(R, QStringLiteral("LAST.DAT"))), QByteArray("last"));
         QCOMPARE(folderNames(w.dir(R)).size(), 2);
+        QCOMPARE(fileBytes(w.path(L, sourceName)), patternBytes(600, 5));
         checkCopyEnded(w);
     }
 
