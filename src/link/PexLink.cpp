@@ -109,6 +109,7 @@ qint32 PexLink::fail(Failure failure, const QString& detail)
         break;
     }
     m_error = detail.isEmpty() ? what : QStringLiteral("%1 (%2)").arg(what, detail);
+    m_lastFailure = code;
     return code;
 }
 
@@ -156,6 +157,7 @@ qint32 PexLink::checkOpen()
     // Every call starts with a clean text: a note PexOpen left or an earlier call's failure must not
     // be shown as the reason this one failed.
     m_error.clear();
+    m_lastFailure = 0;
     if (m_waiting)
         return refuseWhileWaiting();
     if (!m_transport)
@@ -171,6 +173,7 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
         return refuseWhileWaiting();
     PexClose();
     m_error.clear();
+    m_lastFailure = 0;
     const QString device = m_resolver ? m_resolver(record.port) : QString();
     if (device.isEmpty())
         return fail(Failure::OpenFailed, QStringLiteral("no device for port %1").arg(record.port + 1));
@@ -191,6 +194,7 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
 qint32 PexLink::PexRetry(qint32 count)
 {
     m_error.clear();
+    m_lastFailure = 0;
     if (count < 0 || count > 100)
         return fail(Failure::BadArgument, QStringLiteral("retry count %1").arg(count));
     m_retries = count;

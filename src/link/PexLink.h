@@ -106,6 +106,9 @@ public:
     // own result code is no failure here). After PexOpen: the settings the port refused. Each call
     // clears it first, so it never tells of an earlier call.
     QString errorString() const { return m_error; }
+    // The result of the last call when it failed in the link (above 900), else 0; cleared as the
+    // text is. A caller whose own result hides the link's (the receiver's -1) can look here.
+    qint32 lastFailure() const { return m_lastFailure; }
     quint64 retransmissions() const { return m_retransmissions; }
     void setGapMs(int ms) { m_gapMs = qMax(1, ms); }
     // Called while a call waits for an answer; an empty hook turns it off.
@@ -148,6 +151,7 @@ private:
     std::optional<QByteArray> m_pending; // the request on the wire, awaiting its answer
     quint8 m_pendingSeq = 0;
     QString m_error;
+    qint32 m_lastFailure = 0;
     quint64 m_retransmissions = 0;
     IdleHook m_idleHook;
     bool m_waiting = false;   // inside awaitAnswer, so possibly inside the idle hook

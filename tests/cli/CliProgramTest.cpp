@@ -459,6 +459,34 @@ private slots:
                                                   QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())));
     }
 
+    // The instrument goes away in the middle of the first of three files: the copy stops there,
+    // says once why, and names the files it did not come to.
+    void linkLostStopsTheRest()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--baud", "38400"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        for (const char* name : {"/A.DAT", "/B.DAT", "/C.DAT"})
+            QVERIFY(writeFile(instrument.mediumDir() + QLatin1String(name), pattern(8000, 1)));
+
+        QProcess process;
+        cli.start(process, on(instrument, {"get", "M:\\A.DAT", "M:\\B.DAT", "M:\\C.DAT", "."}));
+        QVERIFY(process.waitForStarted());
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? A.DAT").toHex());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.transcript().contains(asked), 30000);
+        instrument.process().kill();
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("M:\\A.DAT: Send or Rec Error (DEVICE BUSY) -1")), show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("cannot be reached any more, so the copy was stopped")), show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("M:\\B.DAT: not copied")), show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("M:\\C.DAT: not copied")), show(r));
+        QCOMPARE(r.err.count(QLatin1Char('\n')), 5); // the file, why (two lines), the other two
+        QCOMPARE(QDir(cli.host()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
     void wrongCommandLinesSendNothing_data()
     {
         QTest::addColumn<QStringList>("arguments");
