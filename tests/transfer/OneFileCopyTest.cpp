@@ -61,10 +61,6 @@ private slots:
                             << QStringLiteral("M:\\") << QStringLiteral("DEVICE BUSY") << int(Icon::None);
         QTest::addRow("20") << QStringList{QStringLiteral("--short-names")} << true << QStringLiteral("M:\\")
                             << QStringLiteral("Command Format (DEVICE BUSY)") << int(Icon::None);
-        QTest::addRow("refused, DUMMY says 0")
-            << QStringList{QStringLiteral("--short-names"), QStringLiteral("--quiet-dummy")} << true
-            << QStringLiteral("M:\\") << QStringLiteral("Send or Rec Error (DEVICE BUSY) -1")
-            << int(Icon::None);
         QTest::addRow("160") << QStringList() << true << QStringLiteral("X:\\")
                              << QStringLiteral("This medium can't be chosen") << int(Icon::Information);
         QTest::addRow("-1") << QStringList{QStringLiteral("--short-names")} << false << QStringLiteral("M:\\")
