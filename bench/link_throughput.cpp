@@ -5,6 +5,7 @@
 // in flight, exactly as the program's sender and receiver do. ZMODEM runs between two
 // pseudo-terminals joined by a relay that holds every byte back to the line rate in each direction.
 
+#include "bench/PacedRelay.h"
 #include "link/PexLink.h"
 
 #include <QCoreApplication>
@@ -16,18 +17,13 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QtEndian>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <deque>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace orvalt::link;
-using Clock = std::chrono::steady_clock;
+using orvalt::bench::openPty;
+using orvalt::bench::Pty;
 
 namespace {
 
@@ -199,107 +195,6 @@ QList<Row> runLink(const QByteArray& data, double noise, const QString& label)
 // ---------------------------------------------------------------------------------------------
 // ZMODEM over two pseudo-terminals and a paced relay.
 
-struct Pty
-{
-    int master = -1;
-    int slave = -1;
-    QString path;
-};
-
-bool openPty(Pty& pty)
-{
-    pty.master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (pty.master < 0 || grantpt(pty.master) != 0 || unlockpt(pty.master) != 0)
-        return false;
-    pty.path = QString::fromLocal8Bit(ptsname(pty.master));
-    // Holding the slave open keeps the master readable before and between the programs' opens.
-    pty.slave = ::open(ptsname(pty.master), O_RDWR | O_NOCTTY);
-    if (pty.slave < 0)
-        return false;
-    termios mode{};
-    tcgetattr(pty.slave, &mode);
-    cfmakeraw(&mode);
-    tcsetattr(pty.slave, TCSANOW, &mode);
-    fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK);
-    return true;
-}
-
-// One direction of the line: every byte leaves one character time after the one before it, and no
-// earlier than it arrived plus its own character time.
-class PacedDirection
-{
-public:
-    PacedDirection(int from, int to, double noise, quint32 seed)
-        : m_from(from)
-        , m_to(to)
-        , m_noise(noise)
-        , m_random(seed)
-    {}
-
-    // A real line holds back a writer that runs ahead of it; so does the relay, by reading no more
-    // while a few hundred bytes wait, which leaves the rest in the pseudo-terminal's buffer.
-    bool wantsInput() const { return m_queue.size() < kHoldBack; }
-
-    void readAvailable()
-    {
-        char buffer[kHoldBack];
-        while (wantsInput()) {
-            const ssize_t n = ::read(m_from, buffer, kHoldBack - m_queue.size());
-            if (n <= 0)
-                return;
-            const Clock::time_point now = Clock::now();
-            for (ssize_t i = 0; i < n; ++i) {
-                m_lineFree = std::max(now, m_lineFree) + kByteTime;
-                if (m_noise > 0 && m_random.generateDouble() < m_noise) {
-                    if (m_random.bounded(2) == 0)
-                        continue; // lost
-                    buffer[i] = static_cast<char>(static_cast<unsigned char>(buffer[i]) ^
-                                                  (1u << m_random.bounded(8)));
-                }
-                m_queue.push_back({m_lineFree, buffer[i]});
-            }
-        }
-    }
-    // Writes what is due; returns the time the next byte is due (or max when none waits).
-    Clock::time_point deliver()
-    {
-        const Clock::time_point now = Clock::now();
-        QByteArray due;
-        while (!m_queue.empty() && m_queue.front().due <= now) {
-            due.append(m_queue.front().byte);
-            m_queue.pop_front();
-        }
-        if (!due.isEmpty()) {
-            m_unwritten.append(due);
-        }
-        if (!m_unwritten.isEmpty()) {
-            const ssize_t n = ::write(m_to, m_unwritten.constData(), static_cast<size_t>(m_unwritten.size()));
-            if (n > 0)
-                m_unwritten.remove(0, n);
-        }
-        if (!m_unwritten.isEmpty())
-            return now + std::chrono::microseconds(200);
-        return m_queue.empty() ? Clock::time_point::max() : m_queue.front().due;
-    }
-
-private:
-    static constexpr size_t kHoldBack = 2048;
-    static constexpr Clock::duration kByteTime =
-        std::chrono::nanoseconds(static_cast<qint64>(1e9 / kLineRate));
-    struct Pending
-    {
-        Clock::time_point due;
-        char byte;
-    };
-    int m_from;
-    int m_to;
-    double m_noise;
-    QRandomGenerator m_random;
-    Clock::time_point m_lineFree{};
-    std::deque<Pending> m_queue;
-    QByteArray m_unwritten;
-};
-
 Row runZmodem(const QByteArray& data, double noise, const QString& label)
 {
     Row row{QStringLiteral("ZMODEM sz -> rz") + label, 0, data.size(), false, {}};
@@ -319,29 +214,7 @@ Row runZmodem(const QByteArray& data, double noise, const QString& label)
         row.note = QStringLiteral("no pseudo-terminal");
         return row;
     }
-    std::atomic<bool> stop{false};
-    std::thread relay([&] {
-        PacedDirection forward(a.master, b.master, noise, 1);
-        PacedDirection backward(b.master, a.master, noise, 2);
-        while (!stop.load()) {
-            const Clock::time_point next = std::min(forward.deliver(), backward.deliver());
-            pollfd fds[2] = {{a.master, static_cast<short>(forward.wantsInput() ? POLLIN : 0), 0},
-                             {b.master, static_cast<short>(backward.wantsInput() ? POLLIN : 0), 0}};
-            // Bytes go out in batches of about a millisecond; the line's clock runs on regardless, so
-            // batching adds latency, never lost line time.
-            const qint64 waitNs =
-                next == Clock::time_point::max()
-                    ? 20'000'000
-                    : std::chrono::duration_cast<std::chrono::nanoseconds>(next - Clock::now()).count();
-            const timespec ts{0, static_cast<long>(std::clamp<qint64>(waitNs, 1'000'000, 20'000'000))};
-            if (ppoll(fds, 2, &ts, nullptr) > 0) {
-                if (fds[0].revents & POLLIN)
-                    forward.readAvailable();
-                if (fds[1].revents & POLLIN)
-                    backward.readAvailable();
-            }
-        }
-    });
+    orvalt::bench::PacedRelay relay(a.master, b.master, kLineRate, noise);
 
     QProcess receiver;
     receiver.setWorkingDirectory(work.filePath(QStringLiteral("in")));
@@ -363,8 +236,7 @@ Row runZmodem(const QByteArray& data, double noise, const QString& label)
     const bool done = sender.waitForFinished(limitMs);
     row.seconds = timer.nsecsElapsed() / 1e9;
     const bool receiverEnded = receiver.waitForFinished(10000);
-    stop = true;
-    relay.join();
+    relay.stop();
     if (!done || !receiverEnded) {
         sender.kill();
         receiver.kill();

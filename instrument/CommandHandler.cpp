@@ -115,7 +115,7 @@ qint32 CommandHandler::run(const QString& verb, const QString& arguments, bool h
         if (verb == QLatin1String("DUMMY")) {
             const qint32 outcome = m_uploadOutcome;
             m_uploadOutcome = kResultOk;
-            return outcome;
+            return m_options.quietDummy ? kResultOk : outcome;
         }
         return kResultFormat;
     }

@@ -59,6 +59,9 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption busyEvery(QStringLiteral("busy-every"),
                                        QStringLiteral("Answer 60 (busy) to every N-th command."),
                                        QStringLiteral("N"));
+    const QCommandLineOption quietDummy(
+        QStringLiteral("quiet-dummy"),
+        QStringLiteral("Answer DUMMY with 0 even after a refused upload, as some instruments do."));
     const QCommandLineOption corrupt(QStringLiteral("corrupt"),
                                      QStringLiteral("Flip one bit of a byte sent or received with "
                                                     "probability P."),
@@ -69,7 +72,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed of the line noise (default 1)."), QStringLiteral("N"));
     parser.addOptions({help, version, media, device, link, model, mediaNames, shortNames, baud, transcript,
-                       busyEvery, corrupt, drop, seed});
+                       busyEvery, quietDummy, corrupt, drop, seed});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -109,6 +112,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     if (parser.isSet(mediaNames))
         options.mediaNames = parser.value(mediaNames).split(QLatin1Char(','));
     options.shortNames = parser.isSet(shortNames);
+    options.quietDummy = parser.isSet(quietDummy);
     options.transcript = parser.value(transcript);
 
     bool ok = true;

@@ -202,9 +202,12 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
 {
     // As the instrument pane's listing selects its folder, except that a folder that cannot be
     // chosen always ends the command: a script must not act on whatever folder is current.
-    if (SendCmd(m_state, m_link, m_dialogs, QStringLiteral("MED ") + MediumCode(folder.medium)) != 0) {
+    const qint32 medium =
+        SendCmd(m_state, m_link, m_dialogs, QStringLiteral("MED ") + MediumCode(folder.medium));
+    if (medium != 0) {
         if (!silent)
             fail(ResourceTexts::text(8303));
+        noteResult(medium);
         return false;
     }
     const qint32 changed =
@@ -213,6 +216,7 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
         return true;
     if (!silent)
         fail(changed == 60 ? QStringLiteral("DEVICE BUSY") : ResourceTexts::text(8304));
+    noteResult(changed);
     return false;
 }
 
@@ -225,6 +229,7 @@ std::optional<QList<ListingEntry>> CliSession::listFolder(const RemotePath& fold
     // A listing cut short could miss the very entry asked about, or the one a copy would replace.
     if (result != 0) {
         fail(ListingFailureText(m_ctx, result));
+        noteResult(result);
         return std::nullopt;
     }
     return SplitListing(listing);
@@ -253,6 +258,38 @@ CliSession::Kind CliSession::lookUp(const RemotePath& path, ListingEntry* entry)
     if (entry)
         *entry = *found;
     return found->folder ? Kind::Folder : Kind::File;
+}
+
+void CliSession::noteResult(qint32 result)
+{
+    NoteLinkLost(m_ctx, m_lost, result);
+}
+
+void CliSession::noteRun(const CopyRun& run)
+{
+    if (run.linkLost && !m_lost.linkLost) {
+        m_lost.linkLost = run.linkLost;
+        m_lost.linkLostWhy = run.linkLostWhy;
+    }
+}
+
+void CliSession::tellLinkLost()
+{
+    if (!linkLost() || m_toldLinkLost)
+        return;
+    m_toldLinkLost = true;
+    const QString subject = m_dialogs.subject();
+    about(QString());
+    fail(LinkLostText(m_lost.linkLostWhy));
+    about(subject);
+}
+
+void CliSession::notReached(const QString& item)
+{
+    const QString subject = m_dialogs.subject();
+    about(item);
+    fail(QStringLiteral("not copied"));
+    about(subject);
 }
 
 bool CliSession::stopping()

@@ -11,6 +11,7 @@
 #include "shell/MainControls.h"
 #include "shell/ProgramContext.h"
 #include "shell/Settings.h"
+#include "transfer/CopyFolderTree.h"
 
 #include <QList>
 #include <QString>
@@ -79,6 +80,16 @@ public:
 
     // Tells a failure of the item in hand and counts it.
     void fail(const QString& text) { m_dialogs.failure(text); }
+    // Looks at the result of a request (or at a folder copy's run) for an instrument out of reach:
+    // from then on linkLost() holds, and a copy sends nothing more, since each request would wait
+    // out the time-out in turn.
+    void noteResult(qint32 result);
+    void noteRun(const CopyRun& run);
+    bool linkLost() const { return m_lost.linkLost != 0; }
+    // Tells, once, that the copy stopped because the instrument is out of reach, and why.
+    void tellLinkLost();
+    // Names an item the copy did not come to because the instrument was out of reach.
+    void notReached(const QString& item);
     // Names the item the next messages concern.
     void about(const QString& subject) { m_dialogs.setSubject(subject); }
     // Lets Ctrl+C reach StopRequested; true when the run is to stop before the next item.
@@ -101,6 +112,8 @@ private:
     ProgramContext m_ctx;
     QList<MediumInfo> m_media;
     bool m_connected = false;
+    CopyRun m_lost; // linkLost and linkLostWhy only
+    bool m_toldLinkLost = false;
 };
 
 // The HostFs form of a host path given on the command line (made absolute against the current

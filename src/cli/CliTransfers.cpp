@@ -52,7 +52,8 @@ QString hostDescription(const HostItem& item)
     return item.entry.date + QLatin1Char(' ') + QString::number(item.size) + QStringLiteral("Byte");
 }
 
-// The items a folder copy passed over, each told on its own line (they name themselves).
+// The items a folder copy passed over, each told on its own line (they name themselves); then, when
+// it found the instrument out of reach, why it stopped and what it did not come to.
 void tellNotCopied(CliSession& s, const CopyRun& run)
 {
     const QString subject = s.dialogs().subject();
@@ -60,6 +61,11 @@ void tellNotCopied(CliSession& s, const CopyRun& run)
     for (const QString& line : run.notCopied)
         s.fail(line);
     s.about(subject);
+    s.noteRun(run);
+    if (run.linkLost)
+        s.tellLinkLost();
+    for (const QString& item : run.notReached)
+        s.notReached(item);
 }
 
 // Whether an existing target is replaced: the overwrite question (or the option that answers it).
@@ -84,6 +90,7 @@ void receiveFile(CliSession& s, const RemotePath& remote, const ListingEntry& en
     QString hostFailure;
     const qint32 result = RmtReceiveFile(ctx, remote.path(), hostTarget, &hostFailure);
     ShowTransferResult(ctx, result, hostFailure);
+    s.noteResult(result);
 }
 
 // The contents of a medium's root into a host folder. The folder copy takes a folder by its name,
@@ -98,6 +105,10 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
         if (s.stopping())
             return;
         const RemotePath item = root.child(e.name);
+        if (run.linkLost) {
+            run.notReached << item.path();
+            continue;
+        }
         // A name from the instrument must name one entry of the folder copied into, nothing else.
         if (!HostCanTakeName(e.name)) {
             run.notCopied << root.path() + QStringLiteral(": the entry %1 has a name that cannot be used on "
@@ -115,6 +126,7 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
         const qint32 result = RmtReceiveFile(ctx, item.path(), hostChild(hostTarget, e.name), &hostFailure);
         if (result != TransferResult::Done)
             run.notCopied << item.path() + QStringLiteral(": ") + TransferFailureText(result, hostFailure);
+        NoteLinkLost(ctx, run, result);
     }
 }
 
@@ -197,7 +209,7 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
         !replaceExisting(s, name, hostDescription(*item), remoteDescription(*existing)))
         return;
     const int failuresBefore = s.dialogs().failures();
-    CopyOneFile(ctx, hostPath, dest.folderPath(), true, changedName);
+    s.noteResult(CopyOneFile(ctx, hostPath, dest.folderPath(), true, changedName));
     if (s.dialogs().failures() == failuresBefore) {
         ListingEntry sent;
         sent.name = name;
@@ -264,6 +276,11 @@ void RunGet(CliSession& s)
     for (const RemotePath& remote : r.remotes) {
         if (s.stopping())
             break;
+        if (s.linkLost()) {
+            s.tellLinkLost();
+            s.notReached(remote.path());
+            continue;
+        }
         s.about(remote.path());
         ListingEntry entry;
         const CliSession::Kind kind = s.lookUp(remote, &entry);
@@ -290,6 +307,7 @@ void RunGet(CliSession& s)
         else
             receiveFolder(s, remote, entry, target);
     }
+    s.tellLinkLost();
 }
 
 void RunPut(CliSession& s)
@@ -318,6 +336,11 @@ void RunPut(CliSession& s)
         if (s.stopping())
             break;
         const QString shown = shownHostPath(local);
+        if (s.linkLost()) {
+            s.tellLinkLost();
+            s.notReached(shown);
+            continue;
+        }
         s.about(shown);
         const QString hostPath = HostPathOf(local);
         const QFileInfo info(QDir::current().absoluteFilePath(local));
@@ -335,6 +358,7 @@ void RunPut(CliSession& s)
                                                                   : QStringLiteral("no such file")));
         }
     }
+    s.tellLinkLost();
 }
 
 } // namespace orvalt::cli

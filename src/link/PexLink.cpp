@@ -109,6 +109,7 @@ qint32 PexLink::fail(Failure failure, const QString& detail)
         break;
     }
     m_error = detail.isEmpty() ? what : QStringLiteral("%1 (%2)").arg(what, detail);
+    m_lastFailure = code;
     return code;
 }
 
@@ -153,6 +154,10 @@ qint32 PexLink::refuseWhileWaiting()
 
 qint32 PexLink::checkOpen()
 {
+    // Every call starts with a clean text: a note PexOpen left or an earlier call's failure must not
+    // be shown as the reason this one failed.
+    m_error.clear();
+    m_lastFailure = 0;
     if (m_waiting)
         return refuseWhileWaiting();
     if (!m_transport)
@@ -168,6 +173,7 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
         return refuseWhileWaiting();
     PexClose();
     m_error.clear();
+    m_lastFailure = 0;
     const QString device = m_resolver ? m_resolver(record.port) : QString();
     if (device.isEmpty())
         return fail(Failure::OpenFailed, QStringLiteral("no device for port %1").arg(record.port + 1));
@@ -187,6 +193,8 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
 
 qint32 PexLink::PexRetry(qint32 count)
 {
+    m_error.clear();
+    m_lastFailure = 0;
     if (count < 0 || count > 100)
         return fail(Failure::BadArgument, QStringLiteral("retry count %1").arg(count));
     m_retries = count;
@@ -353,6 +361,9 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
     int naksInRow = 0;
     bool repeatWhenQuiet = false;
 
+    // Sends the request again. The caller has made sure the line is quiet: what is still on it
+    // belongs to a damaged answer, and a stray start marker in it would open a frame that swallows
+    // the start of the answer to the repeat.
     auto repeatNow = [&]() -> qint32 {
         if (++quickRepeats > kMaxQuickRepeats) {
             m_pending.reset();
@@ -362,27 +373,28 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
         }
         repeatWhenQuiet = false;
         attempt.setRemainingTime(attemptMs);
-        // What is still on the line belongs to the damaged answer. A stray start marker in it
-        // would open a frame that swallows the start of the answer to the repeat, and as the
-        // instrument repeats the same bytes, every later repeat the same way.
         m_transport->read(0);
         m_decoder.reset();
         return retransmit();
     };
 
-    // Nak after Nak: the instrument's reader may hold a stray partial frame (a start marker inside
-    // the damaged request's data) that each repeat runs into and completes with a bad check. The
-    // line rests until the instrument has dropped that frame (its gap time, with a margin), and
-    // what it sends meanwhile is let go; then the request goes again to a fresh reader.
-    auto settleThenRepeat = [&]() -> qint32 {
-        const qint64 restMs = kSettleGaps * static_cast<qint64>(m_gapMs);
-        QDeadlineTimer quiet(restMs);
+    // Before a repeat the line must have gone quiet for quietMs; what arrives meanwhile is let go.
+    // After a stall the line delivers a backlog (the rest of an answer, the answers to the repeats
+    // sent while it was silent): a repeat sent into it would be read from somewhere inside the
+    // backlog, find damage there, be repeated again and add one more answer to the backlog, until
+    // the repeats ran out. After Nak upon Nak the instrument's reader may hold a stray partial frame
+    // (a start marker inside the damaged request's data) that each repeat runs into; a longer rest
+    // lets it drop that frame. Returns 0 without a repeat when the time-out ran out meanwhile.
+    auto quietThenRepeat = [&](qint64 quietMs) -> qint32 {
+        if (quickRepeats >= kMaxQuickRepeats)
+            return repeatNow(); // fails at once: no reason to wait for it
+        QDeadlineTimer quiet(quietMs);
         while (!quiet.hasExpired() && !deadline.hasExpired()) {
             qint64 wait = qMin(quiet.remainingTime(), deadline.remainingTime());
             if (m_idleHook)
                 wait = qMin(wait, nextIdle.remainingTime());
             if (!m_transport->read(static_cast<int>(wait)).isEmpty()) {
-                quiet.setRemainingTime(restMs);
+                quiet.setRemainingTime(quietMs);
             } else if (!m_transport->isOpen()) {
                 m_pending.reset();
                 return fail(Failure::LinkLost, m_transport->errorString());
@@ -393,7 +405,8 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
                             QStringLiteral("the link was closed while waiting for an answer"));
             }
         }
-        naksInRow = 0;
+        if (!quiet.hasExpired())
+            return PexResult::Done;
         return repeatNow();
     };
 
@@ -401,11 +414,12 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
     auto handle = [&](const QList<FrameDecoder::Event>& events) -> qint32 {
         for (const FrameDecoder::Event& event : events) {
             if (event.type == FrameDecoder::Event::Type::Damaged) {
-                // A whole frame failed its check: ask again at once. Otherwise the rest of it may
-                // still be coming, and the request is repeated when the line has gone quiet.
+                // A whole frame failed its check: ask again as soon as the line is quiet.
+                // Otherwise the rest of it may still be coming, and the line is watched for the
+                // gap time of quiet before the request goes again.
                 if (event.damage == FrameDecoder::Damage::BadCrc) {
-                    // The events after it come from the bytes the repeat has just dropped.
-                    const qint32 result = repeatNow();
+                    // The events after it come from bytes the wait for quiet lets go.
+                    const qint32 result = quietThenRepeat(m_gapMs);
                     return result ? result : -1;
                 } else {
                     repeatWhenQuiet = true;
@@ -413,8 +427,10 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
             } else if (event.type == FrameDecoder::Event::Type::Frame) {
                 const Frame& frame = event.frame;
                 if (frame.kind == FrameKind::Nak) {
-                    const qint32 result =
-                        ++naksInRow >= kNaksBeforeSettling ? settleThenRepeat() : repeatNow();
+                    const bool settle = ++naksInRow >= kNaksBeforeSettling;
+                    if (settle)
+                        naksInRow = 0;
+                    const qint32 result = quietThenRepeat((settle ? kSettleGaps : 1) * qint64(m_gapMs));
                     return result ? result : -1;
                 } else if ((frame.kind == FrameKind::Reply || frame.kind == FrameKind::Block) &&
                            frame.seq == m_pendingSeq) {

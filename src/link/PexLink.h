@@ -43,12 +43,14 @@ constexpr qint32 NoRequest = 910;        // PexReceiveData without a block sent 
 // The instrument link: the eight calls through which the program reaches the instrument.
 // One request is in flight at a time; the instrument's answer to it is its acknowledgement.
 //
-// Retransmission: a request is sent again at once when the instrument answers it with a Nak or its
-// answer arrives damaged; these quick repeats cost one block each and are allowed up to
-// kMaxQuickRepeats times per request, since line noise (one byte in 10,000) damages about one
-// exchange in 40. A quick repeat reads the answer afresh (what is left of the damaged one is
-// dropped); after kNaksBeforeSettling Naks in a row the line first rests a few gap times, so an
-// instrument whose reader ran into a stray start marker in the data drops it. Silence is
+// Retransmission: a request is sent again when the instrument answers it with a Nak or its answer
+// arrives damaged, as soon as the line has been quiet for the gap time; these quick repeats cost
+// one block and a gap each and are allowed up to kMaxQuickRepeats times per request, since line
+// noise (one byte in 10,000) damages about one exchange in 40. Waiting for quiet lets go of what is
+// still arriving (the rest of the damaged answer; after a stall, the answers to every repeat sent
+// while the line was silent), so the answer to the repeat is read from its start. After
+// kNaksBeforeSettling Naks in a row the line rests kSettleGaps gap times instead, so an instrument
+// whose reader ran into a stray start marker in the data drops it. Silence is
 // different: a request that got no answer at all is sent again after the time-out divided by
 // (retries + 1), up to PexRetry times. The whole call never waits longer than the time-out. The
 // instrument answers a repeated request from its cache, so nothing is done twice.
@@ -100,8 +102,13 @@ public:
     // Records a request refused before it reached the link (a text the wire cannot carry) as the
     // last failure and returns PexResult::BadArgument.
     qint32 refuseRequest(const QString& why);
-    // The last failure, in words; also the settings the port refused when it opened.
+    // Why the last call failed, in words; empty when it did not fail in the link (an instrument's
+    // own result code is no failure here). After PexOpen: the settings the port refused. Each call
+    // clears it first, so it never tells of an earlier call.
     QString errorString() const { return m_error; }
+    // The result of the last call when it failed in the link (above 900), else 0; cleared as the
+    // text is. A caller whose own result hides the link's (the receiver's -1) can look here.
+    qint32 lastFailure() const { return m_lastFailure; }
     quint64 retransmissions() const { return m_retransmissions; }
     void setGapMs(int ms) { m_gapMs = qMax(1, ms); }
     // Called while a call waits for an answer; an empty hook turns it off.
@@ -144,6 +151,7 @@ private:
     std::optional<QByteArray> m_pending; // the request on the wire, awaiting its answer
     quint8 m_pendingSeq = 0;
     QString m_error;
+    qint32 m_lastFailure = 0;
     quint64 m_retransmissions = 0;
     IdleHook m_idleHook;
     bool m_waiting = false;   // inside awaitAnswer, so possibly inside the idle hook

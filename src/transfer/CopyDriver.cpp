@@ -4,6 +4,7 @@
 #include "fileops/Rename.h"
 #include "link/CommandExchange.h"
 #include "link/Connection.h"
+#include "panes/HostFs.h"
 #include "panes/HostListing.h"
 #include "panes/PaneRows.h"
 #include "panes/RemotePaths.h"
@@ -18,6 +19,7 @@
 #include "transfer/OneFileCopy.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QTreeWidget>
 #include <algorithm>
@@ -27,9 +29,6 @@
 namespace orvalt {
 
 namespace {
-
-// The closing notice names this many items at most, and counts the rest.
-constexpr int kMaxNamedNotCopied = 20;
 
 bool isHost(const AppState& st, const QString& side)
 {
@@ -61,19 +60,18 @@ bool paneConnected(ProgramContext& ctx, const QString& side)
     return connected;
 }
 
+// An item of the source pane as the closing notice names it: a host item by its native path.
+QString shownItem(const AppState& st, const QString& side, const QString& panePath)
+{
+    if (!isHost(st, side))
+        return panePath;
+    const QString native = HostFs::nativePath(panePath);
+    return native.isEmpty() ? panePath : QDir::toNativeSeparators(native);
+}
+
 QString described(const FileEntry& entry)
 {
     return entry.date + QLatin1Char(' ') + QString::number(entry.size) + QStringLiteral("Byte");
-}
-
-QString notCopiedText(const QStringList& items)
-{
-    QString text = QStringLiteral("These were not copied:");
-    for (qsizetype i = 0; i < items.size() && i < kMaxNamedNotCopied; ++i)
-        text += QLatin1Char('\n') + items.at(i);
-    if (items.size() > kMaxNamedNotCopied)
-        text += QStringLiteral("\n... and %1 more").arg(items.size() - kMaxNamedNotCopied);
-    return text;
 }
 
 struct Row
@@ -210,7 +208,10 @@ void CopyDriver::copyRows(const QList<Row>& rows)
         if (m_st.StopRequested)
             break;
         const Row& row = rows.at(i - 1);
-        if (row.selected) {
+        // With the instrument out of reach every row would wait out the time-out in turn.
+        if (row.selected && m_run.linkLost) {
+            m_run.notReached << shownItem(m_st, m_from, m_sourceBase + row.text);
+        } else if (row.selected) {
             Next next = Next::Row;
             try {
                 next = row.folder ? copyFolderRow(row) : copyFileRow(row);
@@ -298,7 +299,8 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
         if (const auto stop = takeAnswer(answer, overwrite))
             return *stop;
     }
-    CopyOneFile(m_ctx, source, m_destination, overwrite, m_changedName);
+    if (NoteLinkLost(m_ctx, m_run, CopyOneFile(m_ctx, source, m_destination, overwrite, m_changedName)))
+        m_run.notReached << shownItem(m_st, m_from, source);
     // The receiver changed to the source pane's folder.
     if (fromInstrument && m_run.instrumentPlace != m_st.medium(m_from) + m_st.path(m_from))
         m_run.instrumentPlace.clear();
@@ -319,19 +321,27 @@ void CopyDriver::instrumentAt(const QString& side)
     if (m_run.instrumentPlace == place)
         return;
     m_run.instrumentPlace.clear();
-    if (SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("MED ") + MediumCode(m_st.medium(side))) != 0)
-        return;
-    if (SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("CDR ") + SlashPath(m_st.path(side))) != 0)
-        return;
+    for (const QString& command : {QStringLiteral("MED ") + MediumCode(m_st.medium(side)),
+                                   QStringLiteral("CDR ") + SlashPath(m_st.path(side))}) {
+        const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
+        if (result != 0) {
+            NoteLinkLost(m_ctx, m_run, result);
+            return;
+        }
+    }
     m_run.instrumentPlace = place;
 }
 
 void CopyDriver::finish()
 {
     ProgressClose(m_ctx);
-    LoadListview(m_ctx, m_to);
-    if (!m_run.notCopied.isEmpty())
-        m_ctx.dialogs.notice(notCopiedText(m_run.notCopied));
+    // An instrument out of reach could not be listed; trying would cost one more time-out and a
+    // message about the listing on top of the one below.
+    if (!m_run.linkLost || isHost(m_st, m_to))
+        LoadListview(m_ctx, m_to);
+    const QString told = NotCopiedText(m_run);
+    if (!told.isEmpty())
+        m_ctx.dialogs.notice(told);
 }
 
 } // namespace

@@ -23,6 +23,8 @@ namespace {
 constexpr int kMaxDepth = 128;
 constexpr qsizetype kMaxNameBytes = 255;
 constexpr qsizetype kMaxShownName = 64;
+// The closing notice names this many items at most, and counts the rest.
+constexpr int kMaxNamedNotCopied = 20;
 
 bool isHost(const AppState& st, const QString& side)
 {
@@ -101,6 +103,15 @@ private:
     {
         return m_st.LongNames ? entry.name : entry.shortName;
     }
+    // False once the instrument is out of reach: the item is then only named as not reached.
+    bool reached(const QString& item)
+    {
+        if (!m_run.linkLost)
+            return true;
+        m_run.notReached << item;
+        return false;
+    }
+    bool lost(qint32 result) { return NoteLinkLost(m_ctx, m_run, result); }
 
     ProgramContext& m_ctx;
     AppState& m_st;
@@ -114,7 +125,7 @@ private:
 
 void TreeCopy::copy(const QString& source, const QString& destination, int depth)
 {
-    if (m_st.StopRequested)
+    if (m_st.StopRequested || m_run.linkLost)
         return;
     m_ctx.dialogs.setBusyPointer(true);
     const bool leftHost = isHost(m_st, QStringLiteral("L"));
@@ -173,6 +184,8 @@ void TreeCopy::instrumentToInstrument(const QString& source, const QString& dest
     // that did not happen as done.
     if (result != 0)
         m_ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
+    if (lost(result))
+        m_run.notReached << source;
 }
 
 void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destination)
@@ -188,8 +201,12 @@ void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destina
         return;
     }
     const QString made = destination + name;
-    // The result is not looked at: a folder that is there already is copied into.
-    SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("MKDR ") + wirePath(made));
+    // Refused or not, the folder is copied into: it may be there already. Only a link that is gone
+    // ends the copy here.
+    if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("MKDR ") + wirePath(made)))) {
+        m_run.notReached << hostShown(source);
+        return;
+    }
     m_run.TopFolderMade = true;
     copy(source, made, 1);
 }
@@ -220,13 +237,19 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
             continue;
         const QString name = nameOnInstrument(item.entry);
         const QString subSource = source + separator + item.entry.name;
+        if (!reached(hostShown(subSource)))
+            continue;
         if (!commandCanCarry(name)) {
             note(m_run, hostShown(subSource),
                  QStringLiteral("its name cannot be sent to the measurement device"));
             continue;
         }
         const QString subDestination = destination + separator + name;
-        SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("MKDR ") + wirePath(subDestination));
+        if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs,
+                         QStringLiteral("MKDR ") + wirePath(subDestination)))) {
+            m_run.notReached << hostShown(subSource);
+            continue;
+        }
         copy(subSource, subDestination, depth + 1);
     }
     for (const HostItem& item : items) {
@@ -234,6 +257,8 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
             continue;
         const QString name = nameOnInstrument(item.entry);
         const QString subSource = source + separator + item.entry.name;
+        if (!reached(hostShown(subSource)))
+            continue;
         if (!commandCanCarry(name)) {
             note(m_run, hostShown(subSource),
                  QStringLiteral("its name cannot be sent to the measurement device"));
@@ -243,6 +268,7 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
         const qint32 result = RmtSendFile(m_ctx, subSource, destination + separator + name, &hostFailure);
         if (result != TransferResult::Done)
             note(m_run, hostShown(subSource), TransferFailureText(result, hostFailure));
+        lost(result);
     }
     m_hostChain.removeLast();
 }
@@ -256,6 +282,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
     m_run.instrumentPlace.clear();
     if (changed != 0) {
         note(m_run, source, TransferFailureText(changed, QString()));
+        lost(changed);
         return;
     }
     QStringList refused;
@@ -266,6 +293,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         note(m_run, source,
              QStringLiteral("the listing was cut short (%1); some entries were not copied")
                  .arg(TransferFailureText(listed, QString())));
+    lost(listed);
     for (const QString& name : std::as_const(refused))
         note(m_run, source,
              QStringLiteral("the entry %1 has a name that cannot be used on this computer; not copied")
@@ -274,6 +302,8 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
     for (const FileEntry& entry : entries) {
         const QString subSource = source + separator + entry.name;
         const QString subDestination = destination + separator + entry.name;
+        if (!reached(subSource))
+            continue;
         if (entry.isFolder()) {
             if (!madeHostFolder(m_ctx, subDestination))
                 return;
@@ -286,6 +316,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure);
         if (result != TransferResult::Done)
             note(m_run, subSource, TransferFailureText(result, hostFailure));
+        lost(result);
     }
 }
 
@@ -295,6 +326,48 @@ void CopyFolderTree(ProgramContext& ctx, CopyRun& run, const QString& source, co
                     bool overwrite, const QString& side)
 {
     TreeCopy(ctx, run, overwrite, side).copy(source, destination, run.TopFolderMade ? 1 : 0);
+}
+
+bool NoteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
+{
+    // The receiver reports a block it did not get as -1, whatever the link said; the link keeps it.
+    const qint32 code = result == 0 || TransferResult::linkGone(result) ? result : ctx.link.lastFailure();
+    if (!TransferResult::linkGone(code))
+        return false;
+    if (!run.linkLost) {
+        run.linkLost = code;
+        run.linkLostWhy = ctx.link.errorString();
+    }
+    return true;
+}
+
+QString LinkLostText(const QString& why)
+{
+    QString text =
+        QStringLiteral("The measurement device cannot be reached any more, so the copy was stopped.");
+    if (!why.isEmpty())
+        text += QStringLiteral("\n\n") + why;
+    return text;
+}
+
+QString NotCopiedText(const CopyRun& run)
+{
+    const QStringList items = run.notCopied + run.notReached;
+    if (items.isEmpty() && !run.linkLost)
+        return QString();
+    QString text;
+    if (run.linkLost) {
+        text = LinkLostText(run.linkLostWhy);
+        if (items.isEmpty())
+            return text;
+        text += QStringLiteral("\n\n");
+    }
+    text += QStringLiteral("These were not copied:");
+    for (qsizetype i = 0; i < items.size() && i < kMaxNamedNotCopied; ++i)
+        text += QLatin1Char('\n') + items.at(i);
+    if (items.size() > kMaxNamedNotCopied)
+        text += QStringLiteral("\n... and %1 more").arg(items.size() - kMaxNamedNotCopied);
+    return text;
 }
 
 bool HostCanTakeName(const QString& name)

@@ -22,7 +22,26 @@ struct CopyRun
     // The instrument's current medium and folder as this run last set them ("M:\DATA"); empty
     // when something may have moved it since.
     QString instrumentPlace;
+    // The result of the request that found the instrument out of reach (TransferResult::linkGone),
+    // and what the link said of it; 0 while it is in reach. From then on nothing more is sent,
+    // each further request would cost a full time-out: the items the copy did not come to are
+    // named in notReached instead, without a reason of their own.
+    qint32 linkLost = 0;
+    QString linkLostWhy;
+    QStringList notReached;
 };
+
+// Records a result that means the instrument is out of reach in run (the first one only); true
+// when it is one. A failure whose result hides the link's (the receiver's -1) is taken for what the
+// link last failed with.
+bool NoteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result);
+
+// What the user is told of a copy that could not do everything: why it stopped when the link was
+// lost, then what was not copied, at most a screenful of it. Empty when there is nothing to tell.
+QString NotCopiedText(const CopyRun& run);
+
+// The first lines of that text: the copy stopped because the instrument cannot be reached, and why.
+QString LinkLostText(const QString& why);
 
 // Copies the folder source (a pane path without a final "\") with everything below it into the
 // destination folder of the other pane; side ("L" or "R") names the source pane. On the first call
@@ -34,7 +53,9 @@ struct CopyRun
 // folders that exist. Nothing is done while StopRequested is set, so after Interruption the folders
 // still to come are made but stay empty. Messages: text 8106 for a path the host refuses and the
 // host's own text for another failure to make a folder (that call ends, its caller goes on); items
-// that could not be copied are added to run.notCopied.
+// that could not be copied are added to run.notCopied. After a result that means the instrument is
+// out of reach nothing more is sent: run records it, and what was not reached is named in
+// run.notReached.
 void CopyFolderTree(ProgramContext& ctx, CopyRun& run, const QString& source, const QString& destination,
                     bool overwrite, const QString& side);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/PexLink.h"
+
 #include <QString>
 
 namespace orvalt {
@@ -11,16 +13,29 @@ struct ProgramContext;
 // a text for the user that names the host file.
 namespace TransferResult {
 constexpr qint32 Done = 0;
-constexpr qint32 NotReceived = -1;      // receiver: an answer block missing, refused (kind 9) or malformed
-constexpr qint32 HostReadFailed = -2;   // sender: the host file cannot be opened or read
-constexpr qint32 HostFileTooLarge = -3; // sender: 2^31 bytes or more, beyond the length header's reach
-constexpr qint32 HostWriteFailed = -4;  // receiver: the host file cannot be created, written or put in place
-constexpr qint32 PathNotSendable = -5;  // a command would not fit its block or carry a non-Latin-1 name
+// Receiver: an answer block missing, refused (kind 9) or malformed. Sender: a block refused (kind 9)
+// when "DUMMY" reported nothing after it.
+constexpr qint32 NotReceived = -1;
+constexpr qint32 HostReadFailed = -2; // sender: the host file cannot be opened or read
+// 2^31 bytes or more, beyond the length header's reach: a host file to send, or a file the instrument
+// announced.
+constexpr qint32 HostFileTooLarge = -3;
+constexpr qint32 HostWriteFailed = -4; // receiver: the host file cannot be created, written or put in place
+constexpr qint32 PathNotSendable = -5; // a command would not fit its block or carry a non-Latin-1 name
 
 // True for the results that come with a host-side text (hostFailure below).
 inline bool isHostFailure(qint32 result)
 {
     return result <= HostReadFailed && result >= PathNotSendable;
+}
+
+// True for the link's results that mean the instrument is out of reach: no answer within the
+// time-out, the line gone, closed or refusing bytes. Every further request would fail the same
+// way, most of them only after waiting out the time-out.
+inline bool linkGone(qint32 result)
+{
+    return result == link::PexResult::NotOpen || result == link::PexResult::TimeOut ||
+           result == link::PexResult::WriteFailed || result == link::PexResult::LinkLost;
 }
 } // namespace TransferResult
 
@@ -30,10 +45,10 @@ inline bool isHostFailure(qint32 result)
 // file), each acknowledged before the next goes, then the command "DUMMY", whose result tells how
 // the instrument stored the file (not after a time-out or a lost link: that result is returned
 // at once, so the failure is told within the time-out). Returns 0 at once, touching nothing, when
-// StopRequested is set. Otherwise the "DUMMY" result when above 0, else the status of the last
-// link call; or one of the host results above, with hostFailure (when given) set to a text for
-// the user. A host file that cannot be opened, is too large, or whose path cannot be sent is
-// refused before anything goes out.
+// StopRequested is set. Otherwise the "DUMMY" result when above 0, else NotReceived when the
+// instrument refused a block (kind 9), else the status of the last link call; or one of the host
+// results above, with hostFailure (when given) set to a text for the user. A host file that cannot
+// be opened, is too large, or whose path cannot be sent is refused before anything goes out.
 qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& remotePath,
                    QString* hostFailure = nullptr);
 
@@ -44,7 +59,9 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 // leaves an existing host file as it was and no partial file behind. Returns 0 when the file was
 // received and stored (or at once, touching nothing, when StopRequested is set); the result of a
 // "CDR " that failed (nothing is asked for then); the status of a request the link could not send; -1 when an
-// answer was not received, refused or malformed; or HostWriteFailed / PathNotSendable with hostFailure set. A
+// answer was not received, refused or malformed, or its blocks did not add up to the length it announced;
+// HostFileTooLarge when that length is 2^31 bytes or more (refused at the first block); or
+// HostWriteFailed / PathNotSendable; hostFailure is set with the host results. A
 // host write that fails midway still reads the instrument's answer to its end, so the instrument is left
 // ready for the next command.
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,

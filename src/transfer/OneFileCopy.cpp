@@ -57,12 +57,12 @@ void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostF
         ctx.dialogs.plain(QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result));
 }
 
-void CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
-                 bool changedName)
+qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
+                   bool changedName)
 {
     AppState& st = ctx.state;
     if (st.StopRequested)
-        return;
+        return TransferResult::Done;
     ctx.dialogs.setBusyPointer(true);
 
     if (isHost(st.LDevID) && isHost(st.RDevID)) {
@@ -70,28 +70,29 @@ void CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& 
         const HostFsResult copied = ctx.hostFs.copyFile(sourcePath, destFolder, overwrite);
         if (!copied.ok())
             ctx.dialogs.notice(copied.text);
-        return;
+        return TransferResult::Done;
     }
 
+    // The name check may have given the destination another name; the source keeps its own path.
+    const QString targetName = changedName ? st.WarnName : NameOfPath(sourcePath);
     if (!isHost(st.LDevID) && !isHost(st.RDevID)) {
         const QString command = QStringLiteral("CPY ") + MediumCode(sourcePath) + QLatin1Char(',') +
                                 wirePath(sourcePath) + QLatin1Char(',') + MediumCode(destFolder) +
-                                QLatin1Char(',') + wirePath(destFolder) + NameOfPath(sourcePath);
+                                QLatin1Char(',') + wirePath(destFolder) + targetName;
         const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, command);
         if (result != 0)
             ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
-        return;
+        return result;
     }
 
     QString hostFailure;
     qint32 result = 0;
-    if (ActivePaneIsHost(ctx)) {
-        const QString name = changedName ? st.WarnName : NameOfPath(sourcePath);
-        result = RmtSendFile(ctx, sourcePath, destFolder + name, &hostFailure);
-    } else {
-        result = RmtReceiveFile(ctx, sourcePath, destFolder + NameOfPath(sourcePath), &hostFailure);
-    }
+    if (ActivePaneIsHost(ctx))
+        result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
+    else
+        result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
     ShowTransferResult(ctx, result, hostFailure);
+    return result;
 }
 
 } // namespace orvalt

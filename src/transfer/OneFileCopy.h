@@ -10,10 +10,12 @@ struct ProgramContext;
 // of the other pane, the way the two panes' kinds call for: the host's own copy when both show the
 // host, "CPY " when both show the instrument, else the sender or the receiver, the active pane's
 // side being the source. overwrite goes to the host copy only; changedName says the name check
-// gave the file a new name (held in WarnName), under which it is sent to the instrument. Every
-// failure is shown here. Does nothing while StopRequested is set.
-void CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
-                 bool changedName);
+// gave the file a new name (held in WarnName), the destination's name whichever way the file goes
+// (the source is read under its own path). Every failure is shown here. Does nothing while
+// StopRequested is set. Returns the result of the transfer or of "CPY " (0 for the host's own copy),
+// so that a caller can tell a link that is gone.
+qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
+                   bool changedName);
 
 // The message for a result of RmtSendFile or RmtReceiveFile: none for 0; text 8303 for 160;
 // "DEVICE BUSY" for 60; "Command Format (DEVICE BUSY)" for 20; hostFailure for the host-side

@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QtEndian>
 #include <array>
+#include <limits>
 
 namespace orvalt {
 
@@ -103,6 +104,13 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
             data += kLengthPrefix;
             count -= kLengthPrefix;
             first = false;
+            // The length and the counters are signed 32-bit on both sides; a larger file would
+            // stream on until someone stopped the program. Nothing of it is kept.
+            if (announced > std::numeric_limits<qint32>::max()) {
+                out.cancelWriting();
+                return refuse(TransferResult::HostFileTooLarge,
+                              TransferTexts::tooLargeToReceive(remotePath, announced), hostFailure);
+            }
         }
         done += count;
         // More data than announced is an answer gone wrong; stopping here also bounds what an

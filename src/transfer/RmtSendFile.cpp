@@ -78,6 +78,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     qint32 remaining = length;
     qint64 done = 0;
     qint32 status = 0;
+    bool refused = false;
     bool readFailed = false;
     for (int step = 0;; ++step) {
         qint32 kind = kKindMore;
@@ -115,7 +116,8 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
         qint32 answerKind = 0;
         qint32 answerLength = 0;
         status = ctx.link.PexReceiveData(answerKind, answerLength, block.data(), kBlockSize);
-        if (status != 0 || answerKind == kKindRefused)
+        refused = status == 0 && answerKind == kKindRefused;
+        if (status != 0 || refused)
             break;
         if (step >= 2) {
             done += count;
@@ -130,13 +132,15 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     // After a time-out the call has already waited the whole time-out, and "DUMMY" would wait as
     // long again before the failure is told; a link that is gone cannot carry it at all. The
     // instrument drops an unfinished file at its next command all the same.
-    if (status == link::PexResult::TimeOut || status == link::PexResult::LinkLost ||
-        status == link::PexResult::NotOpen || status == link::PexResult::WriteFailed)
+    if (TransferResult::linkGone(status))
         return status;
     const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, QStringLiteral("DUMMY"));
     if (readFailed)
         return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(shown, error), hostFailure);
-    return closing > 0 ? closing : status;
+    if (closing > 0)
+        return closing;
+    // The file was not stored: an instrument may well answer "DUMMY" with 0 after it refused.
+    return refused ? TransferResult::NotReceived : status;
 }
 
 } // namespace orvalt

@@ -29,6 +29,15 @@ QString cannotWrite(const QString& file, const QString& why)
         .arg(file, why);
 }
 
+QString tooLargeToReceive(const QString& remotePath, qint64 size)
+{
+    return QStringLiteral("The file %1 has %2 bytes, more than the 2147483647 bytes a file from the "
+                          "measurement device may have. It was not received; a file of that name that was "
+                          "there before is kept.")
+        .arg(remotePath)
+        .arg(size);
+}
+
 QString pathNotSendable(const QString& remotePath, const QString& why)
 {
     return QStringLiteral("%1 cannot be sent to the measurement device: %2.").arg(remotePath, why);

@@ -12,6 +12,7 @@ QString hostFileName(const QString& hostPath, const QString& nativePath);
 QString cannotRead(const QString& file, const QString& why);
 QString tooLarge(const QString& file, qint64 size);
 QString cannotWrite(const QString& file, const QString& why);
+QString tooLargeToReceive(const QString& remotePath, qint64 size);
 QString pathNotSendable(const QString& remotePath, const QString& why);
 
 } // namespace orvalt::TransferTexts

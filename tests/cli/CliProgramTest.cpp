@@ -188,6 +188,14 @@ private slots:
         r = cli.run({"--device", instrument.devicePath(), "--baud", "115200", "--parity", "none", "info"});
         QVERIFY2(r.exitCode == 0, show(r));
 
+        // An instrument that answers busy: the parity the port refused at open is not the reason.
+        InstrumentProcess busy({"--busy-every", "1"});
+        QVERIFY2(busy.isReady(), qPrintable(busy.errorString()));
+        r = cli.run({"--device", busy.devicePath(), "--parity", "even", "info"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("It failed in the connection")));
+        QVERIFY2(!r.err.contains(QStringLiteral("parity")), show(r));
+
         // A settings file that is a FIFO is never opened (that would wait for a writer): defaults.
         QVERIFY(QFile::remove(cli.iniPath()));
         QCOMPARE(::mkfifo(QFile::encodeName(cli.iniPath()).constData(), 0600), 0);
@@ -561,6 +569,34 @@ private slots:
                                                   QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())));
     }
 
+    // The instrument goes away in the middle of the first of three files: the copy stops there,
+    // says once why, and names the files it did not come to.
+    void linkLostStopsTheRest()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--baud", "38400"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        for (const char* name : {"/A.DAT", "/B.DAT", "/C.DAT"})
+            QVERIFY(writeFile(instrument.mediumDir() + QLatin1String(name), pattern(8000, 1)));
+
+        QProcess process;
+        cli.start(process, on(instrument, {"get", "M:\\A.DAT", "M:\\B.DAT", "M:\\C.DAT", "."}));
+        QVERIFY(process.waitForStarted());
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? A.DAT").toHex());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.transcript().contains(asked), 30000);
+        instrument.process().kill();
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("M:\\A.DAT: Send or Rec Error (DEVICE BUSY) -1")), show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("cannot be reached any more, so the copy was stopped")), show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("M:\\B.DAT: not copied")), show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("M:\\C.DAT: not copied")), show(r));
+        QCOMPARE(r.err.count(QLatin1Char('\n')), 5); // the file, why (two lines), the other two
+        QCOMPARE(QDir(cli.host()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
     void wrongCommandLinesSendNothing_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -589,7 +625,7 @@ private slots:
     {
         CliRig cli;
         QVERIFY(cli.isReady());
-        InstrumentProcess instrument;
+        InstrumentProcess instrument({"--quiet-dummy"});
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/B.DAT"), "b"));
         QDir().mkpath(cli.host(QStringLiteral("in")));
@@ -610,6 +646,15 @@ private slots:
         r = cli.run(on(instrument, {"put", "missing.dat", "M:\\"}));
         QVERIFY2(r.exitCode == 1, show(r));
         QVERIFY(saysOnce(r, QStringLiteral("could not be read (no such file)")));
+        // A write the instrument refuses (a folder of that name is there) fails, though "DUMMY"
+        // reports nothing after the refusal.
+        QVERIFY(QDir().mkpath(instrument.mediumDir() + QStringLiteral("/OUT.DAT")));
+        QVERIFY(writeFile(cli.host(QStringLiteral("OUT.DAT")), "out"));
+        QVERIFY(writeFile(cli.host(QStringLiteral("NEXT.DAT")), "next"));
+        r = cli.run(on(instrument, {"put", "OUT.DAT", "NEXT.DAT", "M:\\"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral("OUT.DAT: Send or Rec Error (DEVICE BUSY) -1")), show(r));
+        QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/NEXT.DAT")), QByteArray("next"));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "support/PipeTransport.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QWaitCondition>
 #include <map>
@@ -19,6 +20,40 @@ struct PipeTransport::Shared
         std::map<qint64, quint8> flips;
         qint64 goAway = -1;
         bool mute = false;
+        // The stall of holdAt(): bytes from holdFrom on wait in held; paceMs is when the next of
+        // them may go, on the clock started by the first one held.
+        qint64 holdFrom = -1;
+        int holdMs = 0;
+        double msPerByte = 0;
+        QByteArray held;
+        QElapsedTimer heldClock;
+        double paceMs = 0;
+
+        bool holding(qint64 offset) const { return holdFrom >= 0 && offset >= holdFrom; }
+        void hold(char c)
+        {
+            if (!heldClock.isValid())
+                heldClock.start();
+            // A line that had nothing to send has no time in hand.
+            if (held.isEmpty())
+                paceMs = qMax(paceMs, static_cast<double>(heldClock.elapsed()));
+            held.append(c);
+        }
+        // Moves what the line has delivered by now from held to queue.
+        void release()
+        {
+            if (held.isEmpty())
+                return;
+            const double now = static_cast<double>(heldClock.elapsed());
+            paceMs = qMax(paceMs, static_cast<double>(holdMs));
+            qsizetype n = 0;
+            while (n < held.size() && paceMs <= now) {
+                ++n;
+                paceMs += msPerByte;
+            }
+            queue.append(held.left(n));
+            held.remove(0, n);
+        }
     };
     mutable QMutex mutex;
     QWaitCondition arrived;
@@ -68,7 +103,10 @@ bool PipeTransport::write(const QByteArray& bytes)
         char c = bytes.at(i);
         if (auto it = d.flips.find(offset); it != d.flips.end())
             c = static_cast<char>(static_cast<quint8>(c) ^ it->second);
-        out.append(c);
+        if (d.holding(offset))
+            d.hold(c);
+        else
+            out.append(c);
     }
     d.queue.append(out);
     m_shared->arrived.wakeAll();
@@ -80,8 +118,14 @@ QByteArray PipeTransport::read(int timeoutMs)
     QDeadlineTimer deadline(qMax(0, timeoutMs));
     QMutexLocker lock(&m_shared->mutex);
     Shared::Direction& in = m_shared->dir[1 - m_side];
-    while (in.queue.isEmpty() && !m_shared->closed) {
-        if (!m_shared->arrived.wait(&m_shared->mutex, deadline))
+    for (;;) {
+        in.release();
+        if (!in.queue.isEmpty() || m_shared->closed)
+            break;
+        // Held bytes fall due without a write to wake us: look again every millisecond.
+        const bool timedOut = in.held.isEmpty() ? !m_shared->arrived.wait(&m_shared->mutex, deadline)
+                                                : !m_shared->arrived.wait(&m_shared->mutex, 1);
+        if (timedOut && deadline.hasExpired())
             break;
     }
     QByteArray bytes;
@@ -128,6 +172,15 @@ void PipeTransport::setMute(bool mute)
 {
     QMutexLocker lock(&m_shared->mutex);
     m_shared->dir[m_side].mute = mute;
+}
+
+void PipeTransport::holdAt(qint64 offset, int holdMs, int bytesPerSecond)
+{
+    QMutexLocker lock(&m_shared->mutex);
+    Shared::Direction& d = m_shared->dir[m_side];
+    d.holdFrom = offset;
+    d.holdMs = holdMs;
+    d.msPerByte = 1000.0 / qMax(1, bytesPerSecond);
 }
 
 qint64 PipeTransport::bytesWritten() const

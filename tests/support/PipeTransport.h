@@ -28,6 +28,9 @@ public:
     void dropWriteAt(qint64 offset);                    // the whole write holding that byte is lost
     void goAwayAt(qint64 offset);                       // the pipe closes before that byte
     void setMute(bool mute);                            // everything written is lost
+    // A stalled line: from the byte at offset on, nothing arrives for holdMs; then what was held
+    // back, and all written after it, arrives at bytesPerSecond, as a serial line delivers a backlog.
+    void holdAt(qint64 offset, int holdMs, int bytesPerSecond);
     qint64 bytesWritten() const;
 
     // Closes both directions: the other end's reads come back empty and isOpen() turns false.

@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <csignal>
 
 using namespace orvalt;
 using orvalt::test::CopyWindow;
@@ -424,39 +425,46 @@ private slots:
 
     void nameCheck_data()
     {
+        QTest::addColumn<QString>("from");
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<QString>("sourceName");
         QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QString>("instrumentName");
+        QTest::addColumn<QString>("targetName");
         QTest::addRow("a typed name")
-            << QStringList() << "my data.csv" << QStringList{"MYDATA.CSV"} << "MYDATA.CSV";
+            << "host" << QStringList() << "my data.csv" << QStringList{"MYDATA.CSV"} << "MYDATA.CSV";
         QTest::addRow("the short name")
-            << QStringList{"--short-names"} << "report.txt" << QStringList() << "REPORT.TXT";
+            << "host" << QStringList{"--short-names"} << "report.txt" << QStringList() << "REPORT.TXT";
         QTest::addRow("a typed short name")
-            << QStringList{"--short-names"} << "x-ray.dat" << QStringList{"XRAY.DAT"} << "XRAY.DAT";
+            << "host" << QStringList{"--short-names"} << "x-ray.dat" << QStringList{"XRAY.DAT"} << "XRAY.DAT";
+        QTest::addRow("a typed name, instrument to instrument")
+            << "M" << QStringList() << "README" << QStringList{"README.TXT"} << "README.TXT";
     }
 
-    // Another name for the destination: the file is still read from the host under its own name.
+    // Another name for the destination: the file is still read under its own name, from the host
+    // or from the other medium.
     void nameCheck()
     {
+        QFETCH(QString, from);
         QFETCH(QStringList, arguments);
-        QFETCH(QString, hostName);
+        QFETCH(QString, sourceName);
         QFETCH(QStringList, typed);
-        QFETCH(QString, instrumentName);
-        CopyWindow w(QStringLiteral("host"), QStringLiteral("M"), arguments);
-        QVERIFY(putFile(w.path(L, hostName), patternBytes(600, 5)));
+        QFETCH(QString, targetName);
+        CopyWindow w(from, from == QLatin1String("host") ? QStringLiteral("M") : QStringLiteral("1"),
+                     arguments);
+        QVERIFY(putFile(w.path(L, sourceName), patternBytes(600, 5)));
         QVERIFY(putFile(w.path(L, QStringLiteral("LAST.DAT")), "last"));
         QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
         w.dialogs().nameAnswers.assign(typed.cbegin(), typed.cend());
-        w.select(L, {hostName, QStringLiteral("LAST.DAT")});
+        w.select(L, {sourceName, QStringLiteral("LAST.DAT")});
 
         CopyToRight(w.ctx());
 
         QCOMPARE(w.dialogs().nameOpenedWith.size(), typed.size());
         QCOMPARE(w.dialogs().texts(), QStringList());
-        QCOMPARE(fileBytes(w.path(R, instrumentName)), patternBytes(600, 5));
+        QCOMPARE(fileBytes(w.path(R, targetName)), patternBytes(600, 5));
         QCOMPARE(fileBytes(w.path(R, QStringLiteral("LAST.DAT"))), QByteArray("last"));
         QCOMPARE(folderNames(w.dir(R)).size(), 2);
+        QCOMPARE(fileBytes(w.path(L, sourceName)), patternBytes(600, 5));
         checkCopyEnded(w);
     }
 
@@ -487,6 +495,52 @@ private slots:
         QCOMPARE(folderNames(w.path(L, QStringLiteral("MANY"))).size(), kFiles);
         QCOMPARE(fileBytes(w.path(L, QStringLiteral("MANY/F1104.DAT"))), QByteArray("1104"));
         QCOMPARE(w.dialogs().texts(), QStringList());
+        checkCopyEnded(w);
+    }
+
+    void linkLostStopsTheCopy_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addRow("line gone (908)") << int(SIGKILL);
+        QTest::addRow("no answer (903)") << int(SIGSTOP);
+    }
+
+    // The instrument goes out of reach in the middle of the first file of a folder, with two more
+    // files selected behind it: nothing more is sent, and one notice says why and what is missing.
+    void linkLostStopsTheCopy()
+    {
+        QFETCH(int, signal);
+        CopyWindow w(QStringLiteral("host"), QStringLiteral("M"));
+        const QStringList files{"A.DAT", "B.DAT", "C.DAT", "D.DAT", "E.DAT"};
+        for (const QString& name : files.mid(0, 3))
+            QVERIFY(putFile(w.path(L, QStringLiteral("TREE/") + name), patternBytes(1000)));
+        for (const QString& name : files.mid(3))
+            QVERIFY(putFile(w.path(L, name), patternBytes(1000)));
+        QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
+        QCOMPARE(w.ctx().link.PexSetTimeOut(1000), 0);
+        w.select(L, {QStringLiteral("TREE"), QStringLiteral("D.DAT"), QStringLiteral("E.DAT")});
+        const auto pid = static_cast<pid_t>(w.instrument.process().processId());
+        w.dialogs().onTransferProgress = [&](const test::ScriptedDialogs::Progress& p) {
+            if (p.done != 512)
+                return;
+            ::kill(pid, signal);
+            if (signal == SIGKILL)
+                w.instrument.process().waitForFinished();
+        };
+
+        CopyToRight(w.ctx());
+        if (signal == SIGSTOP)
+            ::kill(pid, SIGCONT);
+
+        QCOMPARE(w.dialogs().shown.size(), 1);
+        const QString told = w.dialogs().shown.at(0).text;
+        QVERIFY2(told.startsWith(QStringLiteral("The measurement device cannot be reached any more, so the "
+                                                "copy was stopped.")),
+                 qPrintable(told));
+        QCOMPARE(told.count(QStringLiteral("Send or Rec Error (DEVICE BUSY) ")), 1); // the file in hand
+        for (const QString& name : files)
+            QVERIFY2(told.contains(name), qPrintable(told));
+        QCOMPARE(folderNames(w.dir(R)), QStringList{"TREE/"});
         checkCopyEnded(w);
     }
 

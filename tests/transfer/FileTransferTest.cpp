@@ -5,9 +5,11 @@
 
 #include "TransferRig.h"
 #include "link/CommandExchange.h"
+#include "link/LinkHarness.h"
 #include "support/TestMain.h"
 
 #include <QTest>
+#include <QtEndian>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -138,9 +140,21 @@ private slots:
         QCOMPARE(rig.dialogs.yields, 0);
     }
 
+    void refusedAfterLengthStillSendsDummy_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<qint32>("result");
+        QTest::addRow("DUMMY tells why") << QStringList() << qint32(160); // the medium could not take it
+        QTest::addRow("DUMMY says nothing")
+            << QStringList{QStringLiteral("--quiet-dummy")} << TransferResult::NotReceived;
+    }
+
+    // A refusal (kind 9) fails the file, whatever "DUMMY" answers after it.
     void refusedAfterLengthStillSendsDummy()
     {
-        InstrumentProcess instrument;
+        QFETCH(QStringList, arguments);
+        QFETCH(qint32, result);
+        InstrumentProcess instrument(arguments);
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         QVERIFY(QDir().mkpath(instrument.mediumDir() + QStringLiteral("/DATA")));
         TransferRig rig(&instrument);
@@ -151,15 +165,66 @@ private slots:
             if (n == 2)
                 QDir(instrument.mediumDir() + QStringLiteral("/DATA")).removeRecursively();
         };
-        const qint32 result =
-            RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\DATA\\A.DAT"));
-        QCOMPARE(result, 160); // from "DUMMY": the medium could not take the file
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\DATA\\A.DAT")),
+                 result);
         const QStringList sent = instrument.transcript();
         QCOMPARE(sent.size(), 3);
         QVERIFY(sent.at(0).startsWith(QStringLiteral("BLK 0 18 ")));
         QCOMPARE(sent.at(1), QStringLiteral("BLK 0 4 000003e8"));
         QCOMPARE(sent.at(2), QStringLiteral("CMD DUMMY"));
         QVERIFY(rig.dialogs.progress.isEmpty());
+    }
+
+    // What an instrument announces as the file's length, against what its blocks bring: the host
+    // file is replaced only when they agree, and a length beyond 2^31 - 1 is refused at once.
+    void answerLengths_data()
+    {
+        QTest::addColumn<qint64>("announced");
+        QTest::addColumn<int>("lastBlock"); // data bytes of the second, last block; -1: it is refused
+        QTest::addColumn<qint32>("result");
+        QTest::addColumn<int>("asked"); // blocks asked for: "FRD? ", then each next one
+        QTest::addRow("as announced") << qint64(300) << 48 << qint32(0) << 2;
+        QTest::addRow("one byte short") << qint64(300) << 47 << TransferResult::NotReceived << 2;
+        QTest::addRow("one byte more") << qint64(300) << 49 << TransferResult::NotReceived << 2;
+        QTest::addRow("2^31 - 1 announced") << qint64(0x7FFFFFFF) << -1 << TransferResult::NotReceived << 2;
+        QTest::addRow("2^31 announced") << qint64(0x80000000) << -1 << TransferResult::HostFileTooLarge << 1;
+    }
+
+    void answerLengths()
+    {
+        QFETCH(qint64, announced);
+        QFETCH(int, lastBlock);
+        QFETCH(qint32, result);
+        QFETCH(int, asked);
+        test::LinkHarness harness;
+        const QByteArray data = patternBytes(252 + qMax(0, lastBlock));
+        int blocks = 0;
+        harness.handler.respond = [&](const link::Request& request) -> link::Answer {
+            if (request.kind == link::Request::Kind::Command)
+                return {link::Answer::Kind::Reply, 0, {}};
+            if (++blocks == 1) {
+                QByteArray first(4, '\0');
+                qToBigEndian<quint32>(static_cast<quint32>(announced), first.data());
+                return {link::Answer::Kind::Block, 0, first + data.left(252)};
+            }
+            if (lastBlock < 0)
+                return {link::Answer::Kind::Block, 9, {}};
+            return {link::Answer::Kind::Block, 7, data.mid(252)};
+        };
+        harness.start();
+        TransferRig rig(harness.link);
+        QVERIFY(writeFile(rig.native(QStringLiteral("A.DAT")), "old contents"));
+        QString failure;
+        QCOMPARE(
+            RmtReceiveFile(rig.ctx, QStringLiteral("M:\\A.DAT"), rig.host(QStringLiteral("A.DAT")), &failure),
+            result);
+        harness.stopServer();
+        QCOMPARE(blocks, asked);
+        QCOMPARE(readFile(rig.native(QStringLiteral("A.DAT"))),
+                 result == 0 ? data : QByteArray("old contents"));
+        QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no part kept
+        if (result == TransferResult::HostFileTooLarge)
+            QVERIFY2(failure.contains(QStringLiteral("M:\\A.DAT has 2147483648 bytes")), qPrintable(failure));
     }
 
     void missingRemoteFileKeepsTheHostFile()

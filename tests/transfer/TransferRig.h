@@ -54,6 +54,14 @@ public:
         }
         m_stores.state.Connected = m_opened;
     }
+    // On a link the test has opened itself (to a crafted instrument over the in-process pipe).
+    explicit TransferRig(link::PexLink& opened)
+        : ctx{m_stores.state, m_stores.settings, dialogs, controls, opened, hostFs}
+    {
+        controls.statusPanel1 = &m_panel;
+        m_opened = true;
+        m_stores.state.Connected = true;
+    }
 
     bool isOpen() const { return m_opened; }
     AppState& state() { return m_stores.state; }
