@@ -22,16 +22,42 @@ constexpr std::array<quint16, 256> makeCrcTable()
 constexpr std::array<quint16, 256> kCrcTable = makeCrcTable();
 
 constexpr quint8 kCtlFrameBit = 0x80;
-constexpr int kSeqShift = 5;
-constexpr quint8 kCtlShortLength = 0x10; // no LEN byte: length 0, or 256 with kCtlLengthBit
-constexpr quint8 kCtlLengthBit = 0x08;
-constexpr quint8 kTagInline = 0x07; // tag values 0 .. 6 ride in CTL; 7 means TAG bytes follow
 constexpr int kShortBlock = 256;
-constexpr int kLastKind = static_cast<int>(FrameKind::Nak);
+constexpr int kLastKind = static_cast<int>(FrameKind::WindowNak);
+
+// Where CTL keeps its fields: the plain kinds have 2 sequence bits and a 3-bit tag (0 .. 6 inline,
+// 7: TAG bytes follow); the window kinds 4 sequence bits and a 1-bit tag (0 inline, 1: TAG byte).
+struct CtlLayout
+{
+    int seqShift;
+    quint8 seqMask;
+    quint8 shortLength; // no LEN byte: length 0, or 256 with lengthBit
+    quint8 lengthBit;
+    quint8 tagMask; // the tag field; all its bits set: TAG bytes follow
+};
+constexpr CtlLayout kPlainLayout{5, 0x03, 0x10, 0x08, 0x07};
+constexpr CtlLayout kWindowLayout{3, 0x0F, 0x04, 0x02, 0x01};
+
+const CtlLayout& layoutOf(FrameKind kind)
+{
+    return isWindowKind(kind) ? kWindowLayout : kPlainLayout;
+}
 
 bool hasTag(FrameKind kind)
 {
-    return kind == FrameKind::Data || kind == FrameKind::Block || kind == FrameKind::Reply;
+    return kind == FrameKind::Data || kind == FrameKind::Block || kind == FrameKind::Reply ||
+           kind == FrameKind::WindowData || kind == FrameKind::WindowBlock;
+}
+
+bool isNak(FrameKind kind)
+{
+    return kind == FrameKind::Nak || kind == FrameKind::WindowNak;
+}
+
+bool isBlockKind(FrameKind kind)
+{
+    return kind == FrameKind::Data || kind == FrameKind::Block || kind == FrameKind::WindowData ||
+           kind == FrameKind::WindowBlock;
 }
 
 int tagBytes(FrameKind kind)
@@ -69,24 +95,26 @@ QByteArray encodeFrame(const Frame& frame)
 {
     const qsizetype length = frame.payload.size();
     const int kind = static_cast<int>(frame.kind);
-    if (length > kMaxPayload || kind > kLastKind || frame.seq >= kSeqModulo)
+    if (length > kMaxPayload || kind > kLastKind)
         return {};
-    if (frame.kind == FrameKind::Nak && length != 0)
+    const CtlLayout& layout = layoutOf(frame.kind);
+    if (frame.seq > layout.seqMask)
+        return {};
+    if (isNak(frame.kind) && length != 0)
         return {};
     if (!hasTag(frame.kind) && frame.tag != 0)
         return {};
-    if ((frame.kind == FrameKind::Data || frame.kind == FrameKind::Block) &&
-        (frame.tag < 0 || frame.tag > 255))
+    if (isBlockKind(frame.kind) && (frame.tag < 0 || frame.tag > 255))
         return {};
 
     const bool shortLength = length == 0 || length == kShortBlock;
-    const bool inlineTag = frame.tag >= 0 && frame.tag < kTagInline;
-    quint8 ctl = static_cast<quint8>(kCtlFrameBit | (frame.seq << kSeqShift));
+    const bool inlineTag = frame.tag >= 0 && frame.tag < layout.tagMask;
+    quint8 ctl = static_cast<quint8>(kCtlFrameBit | (frame.seq << layout.seqShift));
     if (shortLength)
-        ctl |= kCtlShortLength | (length == kShortBlock ? kCtlLengthBit : 0);
+        ctl |= layout.shortLength | (length == kShortBlock ? layout.lengthBit : 0);
     else if (length & 0x100)
-        ctl |= kCtlLengthBit;
-    ctl |= inlineTag ? static_cast<quint8>(frame.tag) : kTagInline;
+        ctl |= layout.lengthBit;
+    ctl |= inlineTag ? static_cast<quint8>(frame.tag) : layout.tagMask;
 
     QByteArray out;
     out.reserve(2 + 1 + 4 + length + 2);
@@ -152,6 +180,10 @@ void FrameDecoder::damaged(Damage damage, QList<Event>& events)
     Event event;
     event.type = Event::Type::Damaged;
     event.damage = damage;
+    if (m_state == State::Frame && !m_buffer.isEmpty()) {
+        const auto kind = static_cast<FrameKind>(byteOf(m_buffer.at(0)) - kFirstMarker);
+        event.damagedKind = isWindowKind(kind) ? DamagedKind::Window : DamagedKind::Plain;
+    }
     events.append(event);
     m_buffer.clear();
     m_headerSize = 0;
@@ -212,25 +244,26 @@ void FrameDecoder::frameByte(char byte, QList<Event>& events)
 {
     m_buffer.append(byte);
     const auto kind = static_cast<FrameKind>(byteOf(m_buffer.at(0)) - kFirstMarker);
+    const CtlLayout& layout = layoutOf(kind);
     if (m_buffer.size() == 2) {
         const quint8 ctl = byteOf(byte);
-        const bool tagFollows = (ctl & kTagInline) == kTagInline;
-        if (!(ctl & kCtlFrameBit) || (!hasTag(kind) && (ctl & kTagInline) != 0) ||
-            (kind == FrameKind::Nak && (ctl & (kCtlShortLength | kCtlLengthBit)) != kCtlShortLength)) {
+        const bool tagFollows = (ctl & layout.tagMask) == layout.tagMask;
+        if (!(ctl & kCtlFrameBit) || (!hasTag(kind) && (ctl & layout.tagMask) != 0) ||
+            (isNak(kind) && (ctl & (layout.shortLength | layout.lengthBit)) != layout.shortLength)) {
             damaged(Damage::BadHeader, events);
             // A stray marker byte just before a real frame must not swallow that frame's marker.
             if (isStartMarker(byte))
                 startFrame(byte);
             return;
         }
-        m_headerSize = 2 + ((ctl & kCtlShortLength) ? 0 : 1) + (tagFollows ? tagBytes(kind) : 0);
-        if (ctl & kCtlShortLength)
-            m_frameSize = m_headerSize + ((ctl & kCtlLengthBit) ? kShortBlock : 0) + 2;
+        m_headerSize = 2 + ((ctl & layout.shortLength) ? 0 : 1) + (tagFollows ? tagBytes(kind) : 0);
+        if (ctl & layout.shortLength)
+            m_frameSize = m_headerSize + ((ctl & layout.lengthBit) ? kShortBlock : 0) + 2;
         return;
     }
     if (m_buffer.size() == 3 && m_frameSize == 0) {
         const quint8 ctl = byteOf(m_buffer.at(1));
-        const int length = ((ctl & kCtlLengthBit) ? 0x100 : 0) | byteOf(byte);
+        const int length = ((ctl & layout.lengthBit) ? 0x100 : 0) | byteOf(byte);
         if (length > kMaxPayload) {
             damaged(Damage::BadHeader, events);
             return;
@@ -252,9 +285,9 @@ void FrameDecoder::frameByte(char byte, QList<Event>& events)
     Event event;
     event.type = Event::Type::Frame;
     event.frame.kind = kind;
-    event.frame.seq = static_cast<quint8>((ctl >> kSeqShift) & 0x03);
-    if ((ctl & kTagInline) != kTagInline) {
-        event.frame.tag = ctl & kTagInline;
+    event.frame.seq = static_cast<quint8>((ctl >> layout.seqShift) & layout.seqMask);
+    if ((ctl & layout.tagMask) != layout.tagMask) {
+        event.frame.tag = ctl & layout.tagMask;
     } else if (tagBytes(kind) == 1) {
         event.frame.tag = byteOf(m_buffer.at(m_headerSize - 1));
     } else {

@@ -10,14 +10,18 @@
 //
 //   MARK  CTL  [LEN]  [TAG]  PAYLOAD  CRC-HI CRC-LO
 //
-//   MARK  the start marker, 0x01 + kind (0x01 .. 0x05). Text lines never contain these bytes, so raw
+//   MARK  the start marker, 0x01 + kind (0x01 .. 0x08). Text lines never contain these bytes, so raw
 //         lines share the wire, and the decoder resynchronises on the next of them after damage.
-//   CTL   1 s s e h t t t
+//   CTL   1 s s e h t t t    (Command, Data, Reply, Block, Nak: one request in flight)
 //         bit 7   always set, so a frame that lost its marker never looks like a text line
 //         s       sequence number (0 .. 3); an answer carries the number of its request
 //         e       no LEN byte: the payload is empty (h = 0) or exactly 256 bytes (h = 1)
 //         h       bit 8 of the payload length (e = 0), or the 256-byte case (e = 1)
 //         t       the tag (block type, result code) 0 .. 6 itself; 7: TAG bytes follow
+//   CTL   1 s s s s e h x    (the window kinds: several block requests in flight)
+//         s       sequence number (0 .. 15) within the window's numbering
+//         e, h    as above
+//         x       0: tag 0; 1: the TAG byte follows
 //   LEN   low 8 bits of the payload length, up to kMaxPayload (absent when e = 1)
 //   TAG   Data, Block: the block type, 1 byte. Reply: the result code, 4 bytes big-endian signed.
 //   CRC   CRC-16/CCITT-FALSE of MARK .. PAYLOAD, most significant byte first.
@@ -35,12 +39,16 @@ enum class FrameKind : quint8
     Reply = 2,   // instrument -> program: result code in TAG, reply text in the payload
     Block = 3,   // instrument -> program: block type in TAG (0 more, 7 last, 9 refused), data
     Nak = 4,     // either way: the last frame arrived damaged, send it again
+    // Block requests and their answers while several are in flight (agreed when the link opens).
+    WindowData = 5,  // program -> instrument: a block request numbered in the window
+    WindowBlock = 6, // instrument -> program: the answer to the window request of the same number
+    WindowNak = 7,   // instrument -> program: window requests from this number on must come again
 };
 
 struct Frame
 {
     FrameKind kind = FrameKind::Command;
-    quint8 seq = 0; // 0 .. kSeqModulo - 1
+    quint8 seq = 0; // 0 .. kSeqModulo - 1, for the window kinds 0 .. kWindowSeqModulo - 1
     qint32 tag = 0; // block type (Data, Block) or result code (Reply)
     QByteArray payload;
 
@@ -53,14 +61,24 @@ struct Frame
 
 constexpr char kFirstMarker = 0x01; // Command; 0x01 + kind for the others
 constexpr char kLineFeed = 0x0A;
-constexpr int kMaxPayload = 511; // bounded by the 9 length bits
-constexpr int kMaxRawLine = 511; // longer runs of text without a line feed are noise
+constexpr int kMaxPayload = 511;             // bounded by the 9 length bits
+constexpr int kFullBlockWireBytes = 256 + 4; // a 256-byte block of tag 0 on the wire
+constexpr int kMaxRawLine = 511;             // longer runs of text without a line feed are noise
 constexpr int kSeqModulo = 4;
+constexpr int kWindowSeqModulo = 16;
+// Window requests in flight at most: half the numbering, so that a request repeated from
+// behind the window is never taken for one from ahead of it.
+constexpr int kMaxWindow = 8;
 constexpr int kDefaultGapMs = 20; // silence that ends an unfinished frame
 
 inline bool isStartMarker(char byte)
 {
-    return byte >= kFirstMarker && byte <= kFirstMarker + static_cast<char>(FrameKind::Nak);
+    return byte >= kFirstMarker && byte <= kFirstMarker + static_cast<char>(FrameKind::WindowNak);
+}
+
+inline bool isWindowKind(FrameKind kind)
+{
+    return kind >= FrameKind::WindowData;
 }
 
 quint16 crc16(const char* data, qsizetype size);
@@ -86,6 +104,13 @@ public:
         Truncated, // the line went quiet inside a frame (a byte was lost)
         Junk,      // bytes that are neither a frame nor a text line
     };
+    // What the damaged bytes were taken for, as far as their start marker tells.
+    enum class DamagedKind
+    {
+        Unknown,
+        Plain,  // Command, Data, Reply, Block, Nak
+        Window, // a window kind
+    };
     struct Event
     {
         enum class Type
@@ -98,6 +123,7 @@ public:
         Frame frame;     // Type::Frame
         QByteArray line; // Type::RawLine, without its line feed
         Damage damage = Damage::None;
+        DamagedKind damagedKind = DamagedKind::Unknown; // Type::Damaged
     };
 
     QList<Event> feed(const QByteArray& bytes);

@@ -272,7 +272,7 @@ private slots:
     void lineWithControlByteIsNoise()
     {
         FrameDecoder decoder;
-        const auto events = decoder.feed(QByteArray("UTIL\x07ITY\n"));
+        const auto events = decoder.feed(QByteArray("UTIL\x1bITY\n"));
         QCOMPARE(damageCount(events), 1);
         for (const auto& e : events)
             QVERIFY(e.type != FrameDecoder::Event::Type::RawLine);
