@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <chrono>
+#include <thread>
 
 namespace orvalt::instrument {
 
@@ -63,6 +65,8 @@ link::Answer CommandHandler::handle(const link::Request& request)
         return command(request.payload);
     }
     m_transcript.block(request.blockType, request.payload);
+    if (m_options.blockMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_options.blockMs));
     return block(request.blockType, request.payload);
 }
 

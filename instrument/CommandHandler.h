@@ -34,6 +34,7 @@ public:
 
     link::Answer handle(const link::Request& request) override;
     void handleRawLine(const QByteArray& line) override;
+    void commandAnsweredByLink() override { endExchanges(); }
 
     // The "PRODUCT?" reply: an eight-character field name, the model, then the medium names.
     QByteArray productReply() const;

@@ -1,6 +1,7 @@
 #include "InstrumentOptions.h"
 
 #include "OrvaltVersion.h"
+#include "link/FrameCodec.h"
 
 #include <QCommandLineParser>
 
@@ -71,8 +72,21 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
                                   QStringLiteral("P"));
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed of the line noise (default 1)."), QStringLiteral("N"));
+    const QCommandLineOption window(
+        QStringLiteral("window"),
+        QStringLiteral("Take at most N block requests in flight (1 to %1, default %1).")
+            .arg(link::kMaxWindow),
+        QStringLiteral("N"));
+    const QCommandLineOption noWindow(
+        QStringLiteral("no-window"),
+        QStringLiteral("Say nothing of a window, as an instrument that takes one request at a time: "
+                       "WINDOW? is an unknown command, window frames are noise."));
+    const QCommandLineOption blockMs(
+        QStringLiteral("block-ms"),
+        QStringLiteral("Spend MS milliseconds on every block request, as a slow medium does (0 to 10000)."),
+        QStringLiteral("MS"));
     parser.addOptions({help, version, media, device, link, model, mediaNames, shortNames, baud, transcript,
-                       busyEvery, quietDummy, corrupt, drop, seed});
+                       busyEvery, quietDummy, corrupt, drop, seed, window, noWindow, blockMs});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -142,6 +156,26 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         options.seed = parser.value(seed).toUInt(&ok);
         if (!ok) {
             *error = QStringLiteral("--seed needs an unsigned 32-bit number");
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(window) && parser.isSet(noWindow)) {
+        *error = QStringLiteral("--window and --no-window exclude each other");
+        return std::nullopt;
+    }
+    if (parser.isSet(window)) {
+        options.window = parser.value(window).toInt(&ok);
+        if (!ok || options.window < 1 || options.window > link::kMaxWindow) {
+            *error = QStringLiteral("--window needs a count from 1 to %1").arg(link::kMaxWindow);
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(noWindow))
+        options.window = 0;
+    if (parser.isSet(blockMs)) {
+        options.blockMs = parser.value(blockMs).toInt(&ok);
+        if (!ok || options.blockMs < 0 || options.blockMs > 10000) {
+            *error = QStringLiteral("--block-ms needs a time from 0 to 10000");
             return std::nullopt;
         }
     }

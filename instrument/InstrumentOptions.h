@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/FrameCodec.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -23,6 +25,8 @@ struct InstrumentOptions
     double corrupt = 0.0;    // probability of one flipped bit in a byte sent or received
     double drop = 0.0;       // probability of a byte sent or received being lost
     quint32 seed = 1;
+    int window = link::kMaxWindow; // window requests taken at most; 0: says nothing of a window
+    int blockMs = 0;               // time each block request takes on the medium, as a slow one does
 
     bool isRzFamily() const { return model.startsWith(QLatin1String("RZ")); }
 };

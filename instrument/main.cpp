@@ -202,6 +202,7 @@ int main(int argc, char** argv)
     }
 
     orvalt::link::LinkServer server(*transport, handler);
+    server.setWindow(options.window);
     // A write that stalled (a client that stopped reading) ends serve(); the line itself is fine.
     while (!g_stop.load() && line->isOpen())
         server.serve(g_stop);

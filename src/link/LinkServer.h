@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <atomic>
+#include <deque>
 #include <optional>
 
 namespace orvalt::link {
@@ -47,11 +48,24 @@ public:
     virtual Answer handle(const Request& request) = 0;
     // A PexSendString line, without its line feed.
     virtual void handleRawLine(const QByteArray& line) = 0;
+    // A command the link answered itself (the window request) still ends, as every command does,
+    // a block exchange left unfinished: a file write broken off by a failure must not take the
+    // next file's blocks.
+    virtual void commandAnsweredByLink() {}
 };
 
 // The instrument's end of the link: decodes frames, answers a damaged frame with a Nak, answers a
 // repeated request (same sequence number and contents) with the cached answer without calling the
 // handler again, and passes raw lines through.
+//
+// The window (docs/link-protocol.md): the server answers the program's "WINDOW? n" itself, and
+// takes window requests strictly in the order of their numbers. The numbering starts at 0 after
+// every plain request and raw line. A request from ahead of the next number is dropped and the next
+// number asked for with a window Nak; one from behind it is a repetition and gets its remembered
+// answer. Once a window answer ends a block exchange (the last or
+// a refused answer block, a refused file block), the later window requests of that exchange are
+// refused here, without the handler: the answers the program read ahead past the end, and the rest
+// of a file after a hole, are never carried out.
 class LinkServer
 {
 public:
@@ -62,6 +76,11 @@ public:
 
     // Silence inside a frame after which the frame counts as cut short (default kDefaultGapMs).
     void setGapMs(int ms) { m_gapMs = qMax(1, ms); }
+    // The window requests this instrument takes at most (1 .. kMaxWindow, default kMaxWindow); 0:
+    // none, and it says nothing about them, as an instrument of today: "WINDOW? n" is answered as
+    // an unknown command (20) and the window kinds are noise.
+    void setWindow(int frames) { m_window = qBound(0, frames, kMaxWindow); }
+    int window() const { return m_window; }
 
     // Counters for tests and benchmarks.
     quint64 framesReceived() const { return m_framesReceived; }
@@ -69,14 +88,32 @@ public:
     quint64 duplicatesAnswered() const { return m_duplicates; }
     quint64 damagedFrames() const { return m_damaged; }
     quint64 rawLinesReceived() const { return m_rawLines; }
+    // Window requests answered by the server itself because their exchange had ended.
+    quint64 refusedAfterEnd() const { return m_refusedAfterEnd; }
 
 private:
     static constexpr int kPollMs = 100;
+    enum class Ended
+    {
+        None,
+        Answer, // an answer in blocks ended: its "next block" requests are refused
+        Upload, // a file block was refused: the rest of the file is refused
+    };
+    struct Served
+    {
+        Frame request;
+        QByteArray answer;
+    };
 
     void process(const QList<FrameDecoder::Event>& events);
+    void damageSeen(const FrameDecoder::Event& event);
     void answer(const Frame& request);
+    void answerWindow(const Frame& request);
+    Frame answerOf(const Frame& request);
+    void restartWindow();
     bool send(const QByteArray& bytes);
     void sendNak();
+    void sendWindowNak();
 
     ByteTransport& m_transport;
     RequestHandler& m_handler;
@@ -87,11 +124,22 @@ private:
     std::optional<Frame> m_lastRequest;
     QByteArray m_lastAnswer;
 
+    int m_window = kMaxWindow;
+    quint8 m_expected = 0;        // the number of the next window request
+    bool m_windowNakSent = false; // for m_expected, and nothing since tells that it was lost again
+    int m_furthestAhead = 0;      // of the requests from ahead seen since that Nak
+    bool m_damageSinceNak = false;
+    bool m_inWindow = false; // the last whole request was a window request
+    bool m_quietNakInWindow = false;
+    Ended m_ended = Ended::None;
+    std::deque<Served> m_served; // the last m_window window requests answered
+
     quint64 m_framesReceived = 0;
     quint64 m_naksSent = 0;
     quint64 m_duplicates = 0;
     quint64 m_damaged = 0;
     quint64 m_rawLines = 0;
+    quint64 m_refusedAfterEnd = 0;
 };
 
 } // namespace orvalt::link
