@@ -54,7 +54,9 @@ SerialSettings settingsOf(const PexOpenRecord& record, QStringList& notes)
 
 PexLink::PexLink(PortResolver resolver)
     : m_resolver(std::move(resolver))
-{}
+{
+    m_clock.start();
+}
 
 PexLink::~PexLink()
 {
@@ -110,6 +112,11 @@ qint32 PexLink::fail(Failure failure, const QString& detail)
     }
     m_error = detail.isEmpty() ? what : QStringLiteral("%1 (%2)").arg(what, detail);
     m_lastFailure = code;
+    // After an exchange that broke, nothing is known of the instrument's state (it may have been
+    // restarted, or replaced by one of another kind): the window is asked for again.
+    if (failure != Failure::BadArgument && failure != Failure::BufferTooSmall &&
+        failure != Failure::NoRequest)
+        forgetWindow();
     return code;
 }
 
@@ -142,6 +149,9 @@ void PexLink::attachTransport(ByteTransport* transport)
     m_transport = transport;
     m_decoder.reset();
     m_pending.reset();
+    forgetWindow();
+    m_roundTrips.clear();
+    m_spacings.clear();
     // The instrument remembers the last request to spot repeats; starting anywhere in the
     // sequence makes a first request after reopening unlikely to look like that one.
     m_seq = static_cast<quint8>(QRandomGenerator::global()->bounded(kSeqModulo));
@@ -187,6 +197,10 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
     notes += serial->settingNotes();
     m_owned = std::move(serial);
     attachTransport(m_owned.get());
+    // As many blocks as the line carries in about kWindowLineTimeMs, so that a stop never waits
+    // much longer for the blocks in flight: 3 at 9600 baud.
+    const double blockMs = kFullBlockWireBytes * 10 * 1000.0 / qMax<qint64>(1, settings.baud);
+    setWindow(static_cast<int>(kWindowLineTimeMs / blockMs), settings.baud);
     m_error = notes.join(QStringLiteral("; "));
     return PexResult::Done;
 }
@@ -218,6 +232,7 @@ qint32 PexLink::PexClose()
     // Also allowed from the idle hook: the waiting call sees the new generation and fails.
     ++m_generation;
     m_pending.reset();
+    forgetWindow();
     m_transport = nullptr;
     m_owned.reset();
     return PexResult::Done;
@@ -231,10 +246,9 @@ qint32 PexLink::PexSendCommand(const QByteArray& command, QByteArray& reply)
         return fail(Failure::BadArgument,
                     QStringLiteral("command of %1 bytes, at most %2").arg(command.size()).arg(kMaxPayload));
     }
-    if (const qint32 result = transmit(FrameKind::Command, 0, command))
-        return result;
+    endStream();
     Frame answer;
-    if (const qint32 result = awaitAnswer(FrameKind::Reply, answer))
+    if (const qint32 result = exchange(FrameKind::Command, 0, command, FrameKind::Reply, answer))
         return result;
     const qsizetype n =
         qMin<qsizetype>(qMin<qsizetype>(answer.payload.size(), reply.size()), kReplyBufferSize);
@@ -256,6 +270,10 @@ qint32 PexLink::PexSendString(qint32& length, const char* first)
                                                   .arg(static_cast<int>(byte), 2, 16, QLatin1Char('0')));
         }
     }
+    // The instrument starts its window numbering afresh at a raw line; one that is lost on the way
+    // does not, so the next window exchange starts with a plain request.
+    endStream();
+    m_inStep = false;
     if (!m_transport->write(line))
         return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
                     m_transport->errorString());
@@ -272,20 +290,25 @@ qint32 PexLink::PexSendData(qint32& blockType, qint32& length, const char* first
         return fail(Failure::BadArgument,
                     QStringLiteral("block of %1 bytes, at most %2").arg(length).arg(kMaxPayload));
     }
-    return transmit(FrameKind::Data, blockType, QByteArray(first, length));
+    return sendBlock(blockType, QByteArray(first, length));
 }
 
 qint32 PexLink::PexReceiveData(qint32& blockType, qint32& length, char* buffer, qint32 bufferSize)
 {
     if (const qint32 result = checkOpen())
         return result;
-    if (!m_pending)
+    if (!m_pending && !m_callerWindowed)
         return fail(Failure::NoRequest, QString());
     if (bufferSize < 0 || (bufferSize > 0 && !buffer))
         return fail(Failure::BadArgument, QStringLiteral("buffer of %1 bytes").arg(bufferSize));
+    if (m_callerWindowed)
+        return receiveWindowed(blockType, length, buffer, bufferSize);
     Frame answer;
     if (const qint32 result = awaitAnswer(FrameKind::Block, answer))
         return result;
+    // A plain request that opened an answer in blocks: a last or refused block ends it.
+    if (m_stream == Stream::Answer && answer.tag != 0)
+        m_streamEnded = true;
     if (answer.payload.size() > bufferSize) {
         blockType = 9;
         length = static_cast<qint32>(answer.payload.size());
@@ -300,9 +323,18 @@ qint32 PexLink::PexReceiveData(qint32& blockType, qint32& length, char* buffer, 
     return PexResult::Done;
 }
 
+qint32 PexLink::exchange(FrameKind kind, qint32 tag, const QByteArray& payload, FrameKind expected,
+                         Frame& answer)
+{
+    if (const qint32 result = transmit(kind, tag, payload))
+        return result;
+    return awaitAnswer(expected, answer);
+}
+
 qint32 PexLink::transmit(FrameKind kind, qint32 tag, const QByteArray& payload)
 {
     m_pending.reset();
+    m_callerWindowed = false;
     // Whatever is still waiting (a late answer to a request that timed out, a repeated answer)
     // belongs to an exchange that is over.
     m_transport->read(0);
@@ -426,7 +458,9 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
                 }
             } else if (event.type == FrameDecoder::Event::Type::Frame) {
                 const Frame& frame = event.frame;
-                if (frame.kind == FrameKind::Nak) {
+                // A window Nak here comes from an instrument that took a damaged plain request for
+                // a window one (the last whole request was one): it asks for this request too.
+                if (frame.kind == FrameKind::Nak || frame.kind == FrameKind::WindowNak) {
                     const bool settle = ++naksInRow >= kNaksBeforeSettling;
                     if (settle)
                         naksInRow = 0;
@@ -441,6 +475,9 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
                                                                    : QStringLiteral("a block to a command"));
                     }
                     answer = frame;
+                    // The instrument numbers window requests from 0 after every plain request.
+                    m_inStep = true;
+                    m_nextSeq = 0;
                     return PexResult::Done;
                 }
                 // An answer to an earlier request (repeated by the instrument) is dropped.

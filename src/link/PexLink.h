@@ -5,7 +5,9 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -60,6 +62,17 @@ constexpr qint32 NoRequest = 910;        // PexReceiveData without a block sent 
 // time-out. The hook may close the link (the window was closed): the waiting call then fails with
 // NotOpen. Any other call into the link from the hook is refused with BadArgument, since one
 // request is in flight at a time.
+//
+// The window (PexLinkWindow.cpp, docs/link-protocol.md): when the instrument takes it (asked once
+// with "WINDOW? n" before the first file block or answer in blocks after opening, and again after a
+// failure), the blocks of a file write and the requests for the next answer block of a read or a
+// listing go several at a time, numbered in a window of their own, while the answers come back on
+// the other wire. The calls keep their order and meaning: PexSendData of a file block returns once
+// the block is sent, and PexReceiveData tells it acknowledged while its answer is still on the way;
+// an answer that is not a plain acknowledgement (a refusal) is told by the next PexReceiveData of
+// that file, at the latest that of its last block, which waits for every answer. A read's
+// "next block" requests are sent ahead, and PexSendData of type 4 takes the next of them. Commands
+// and every other request go one at a time, as before, and end a window exchange left unfinished.
 class PexLink
 {
 public:
@@ -71,6 +84,8 @@ public:
     // Naks in a row after which the line rests kSettleGaps gap times before the next repeat.
     static constexpr int kNaksBeforeSettling = 3;
     static constexpr int kSettleGaps = 3;
+    // A stop (Cancel) waits for the blocks in flight: at most about this long of line time.
+    static constexpr int kWindowLineTimeMs = 1000;
 
     explicit PexLink(PortResolver resolver = {});
     ~PexLink();
@@ -115,6 +130,18 @@ public:
     void setIdleHook(IdleHook hook) { m_idleHook = std::move(hook); }
     qint32 timeOutMs() const { return m_timeoutMs; }
 
+    // The window requests to ask the instrument for (1: never ask, one request at a time). PexOpen
+    // sets it from the speed, about kWindowLineTimeMs of blocks (3 at 9600 baud); a transport
+    // handed over with attach() asks for none unless told. The speed, when known, times the line
+    // for the window in use and the repeat time.
+    void setWindow(int frames, qint64 baud = 0);
+    int windowAsked() const { return m_windowWanted; }
+    // What the instrument agreed to (0: one request at a time); -1 before it was asked.
+    int windowAgreed() const { return m_windowAgreed; }
+    // Window requests in flight at most now: the agreed window, narrowed to what the measured round
+    // trip needs, so that a repeat after damage costs few blocks.
+    int windowInUse() const;
+
 private:
     enum class Failure
     {
@@ -139,6 +166,51 @@ private:
     qint32 transmit(FrameKind kind, qint32 tag, const QByteArray& payload);
     qint32 retransmit();
     qint32 awaitAnswer(FrameKind expected, Frame& answer);
+    qint32 exchange(FrameKind kind, qint32 tag, const QByteArray& payload, FrameKind expected, Frame& answer);
+
+    // The window (PexLinkWindow.cpp).
+    enum class Stream
+    {
+        None,
+        Upload, // file blocks (types 0 and 1)
+        Answer, // an answer in blocks: "next block" requests (type 4) sent ahead
+    };
+    struct InFlight
+    {
+        quint8 seq = 0;
+        qint32 type = 0;
+        QByteArray wire;
+        qint64 sentMs = 0;
+        bool timesRoundTrip = false; // sent alone and never again: its answer times the round trip
+        bool answered = false;
+        Frame answer;
+        quint64 sendOrder = 0;     // when it was last written, counted in writes
+        bool claimed = false;      // a call of the caller's stands for it
+        bool acknowledged = false; // told acknowledged before its answer came
+    };
+    qint32 sendBlock(qint32 type, const QByteArray& payload);
+    qint32 receiveWindowed(qint32& blockType, qint32& length, char* buffer, qint32 bufferSize);
+    qint32 agreeWindow();
+    qint32 sendWindowed(qint32 type, const QByteArray& payload, bool claim);
+    qint32 writeWindowed(InFlight& entry);
+    qint32 topUpAnswers();
+    // Waits until done() holds, taking answers and Naks and sending again what needs it; fails at
+    // the deadline. With poll, looks once at what has arrived and returns.
+    qint32 awaitWindow(const QDeadlineTimer& deadline, const std::function<bool()>& done, bool poll = false);
+    qint32 takeWindowAnswer(const Frame& frame);
+    qint32 takeWindowNak(const std::optional<quint8>& from);
+    qint32 countRepeat();
+    qint32 goBack(size_t first);
+    qint32 sendAgainFrom(size_t first);
+    void endStream();
+    void forgetWindow();
+    static void noteTime(std::deque<qint64>& samples, qint64 ms);
+    qint64 lineMs(qint64 bytes) const;
+    qint64 answerSpacingMs() const;
+    qint64 repeatAfterMs() const;
+    bool streamLive() const;
+    InFlight* claimedEntry();
+    void eraseEntry(const InFlight* entry);
 
     PortResolver m_resolver;
     std::unique_ptr<ByteTransport> m_owned;
@@ -156,6 +228,26 @@ private:
     IdleHook m_idleHook;
     bool m_waiting = false;   // inside awaitAnswer, so possibly inside the idle hook
     quint64 m_generation = 0; // counts opens and closes, so a wait notices the hook closed the link
+
+    QElapsedTimer m_clock;
+    int m_windowWanted = 1;
+    qint64 m_baud = 0; // 0: the line's speed is not known
+    int m_windowAgreed = -1;
+    bool m_inStep = false; // the instrument expects m_nextSeq as the next window request
+    quint8 m_nextSeq = 0;
+    Stream m_stream = Stream::None;
+    bool m_streamEnded = false; // the answer in blocks has had its last block (or a refusal)
+    std::deque<InFlight> m_inFlight;
+    quint64 m_sendCount = 0;
+    bool m_callerWindowed = false;      // the caller's next PexReceiveData reads from the window
+    std::optional<Frame> m_laterAnswer; // not a plain acknowledgement, to a block told acknowledged
+    std::deque<qint64> m_roundTrips;    // from a request sent alone to its answer, the last few, in ms
+    std::deque<qint64> m_spacings;      // between answers that came one after the other
+    int m_repeatsInRow = 0;             // window repeats without an answer between
+    int m_overdueRepeats = 0;           // repeats for an answer overdue, without an answer between
+    qint64 m_lastAnswerMs = 0;
+    qint64 m_lastByteMs = 0;
+    bool m_damageOnWayBack = false; // since then, no answer that would tell what was lost
 };
 
 } // namespace orvalt::link
