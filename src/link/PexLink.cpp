@@ -507,17 +507,19 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
         const bool watchGap = m_decoder.needsIdle() || repeatWhenQuiet;
         qint64 wait = qMin(deadline.remainingTime(), attempt.remainingTime());
         if (watchGap)
-            wait = qMin<qint64>(wait, m_gapMs);
+            wait = qMin<qint64>(wait, qMax<qint64>(1, m_lastByteMs + m_gapMs - m_clock.elapsed()));
         if (m_idleHook)
             wait = qMin(wait, nextIdle.remainingTime());
         const QByteArray bytes = m_transport->read(static_cast<int>(qMax<qint64>(0, wait)));
         qint32 result = -1;
         if (!bytes.isEmpty()) {
+            m_lastByteMs = m_clock.elapsed();
             result = handle(m_decoder.feed(bytes));
         } else if (!m_transport->isOpen()) {
             m_pending.reset();
             return fail(Failure::LinkLost, m_transport->errorString());
-        } else if (watchGap) {
+        } else if (watchGap && m_clock.elapsed() - m_lastByteMs >= m_gapMs) {
+            // Silent for the gap time since the last byte, not merely for a wait the idle hook cut short.
             result = handle(m_decoder.lineIdle());
             if (result < 0 && repeatWhenQuiet) {
                 if (const qint32 failed = repeatNow())

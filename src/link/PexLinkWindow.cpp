@@ -376,8 +376,10 @@ qint32 PexLink::awaitWindow(const QDeadlineTimer& deadline, const std::function<
         qint64 wait = poll ? 0 : deadline.remainingTime();
         if (dueIn > 0)
             wait = qMin(wait, dueIn);
+        // A frame cut short is one the line stayed silent in for the gap time, counted from its last
+        // byte: a read that came back empty sooner (a poll, a repeat falling due) tells nothing.
         if (m_decoder.needsIdle())
-            wait = qMin<qint64>(wait, m_gapMs);
+            wait = qMin(wait, qMax<qint64>(1, m_lastByteMs + m_gapMs - now));
         if (m_damageOnWayBack)
             wait = qMin(wait, qMax<qint64>(1, m_lastByteMs + quietMs - now));
         if (m_idleHook)
@@ -389,7 +391,7 @@ qint32 PexLink::awaitWindow(const QDeadlineTimer& deadline, const std::function<
             events = m_decoder.feed(bytes);
         } else if (!m_transport->isOpen()) {
             return fail(Failure::LinkLost, m_transport->errorString());
-        } else if (m_decoder.needsIdle()) {
+        } else if (m_decoder.needsIdle() && m_clock.elapsed() - m_lastByteMs >= m_gapMs) {
             events = m_decoder.lineIdle();
         }
         for (const FrameDecoder::Event& event : events) {

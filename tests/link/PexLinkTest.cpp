@@ -467,6 +467,47 @@ private slots:
         QCOMPARE(resolved.PexSetTimeOut(6000), PexResult::NotOpen);
     }
 
+    // A read with its next-block requests sent ahead, against an instrument that takes a window and
+    // one that says nothing of it, on a clean line that delivers the answers byte by byte at 115200
+    // baud: a frame the reader holds half of when it looks in between is no damage, so nothing
+    // goes twice, and the requests read ahead past the last block never reach the instrument.
+    void windowedReadOnAPacedLine_data()
+    {
+        QTest::addColumn<int>("serverWindow");
+        QTest::addColumn<int>("expectedWindow");
+        QTest::newRow("window") << 8 << 8;
+        QTest::newRow("instrument of today") << 0 << 0;
+    }
+    void windowedReadOnAPacedLine()
+    {
+        QFETCH(int, serverWindow);
+        QFETCH(int, expectedWindow);
+        constexpr int kBlocks = 12;
+        LinkHarness h;
+        h.server->setWindow(serverWindow);
+        h.link.setWindow(8, 115200);
+        int served = 0;
+        h.handler.respond = [&served](const Request&) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            a.code = ++served == kBlocks ? 7 : 0;
+            a.payload = pattern(256, served);
+            return a;
+        };
+        h.instrumentEnd->holdAt(0, 0, 11520);
+        h.start();
+        for (int i = 1; i <= kBlocks; ++i) {
+            const BlockResult r = exchangeBlock(h.link, i == 1 ? 3 : 4, i == 1 ? "FRD? A" : "", 256);
+            QCOMPARE(r.receiveResult, 0);
+            QCOMPARE(r.type, i == kBlocks ? 7 : 0);
+            QCOMPARE(r.data, pattern(256, i));
+        }
+        QCOMPARE(h.link.windowAgreed(), expectedWindow);
+        QCOMPARE(h.link.retransmissions(), 0u);
+        QCOMPARE(h.server->naksSent(), 0u);
+        QCOMPARE(h.handler.requests().size(), kBlocks);
+    }
+
     // A whole file's worth of blocks both ways, with a fault in every fifth exchange.
     void manyBlocksWithFaults()
     {
