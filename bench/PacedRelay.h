@@ -1,8 +1,9 @@
 #pragma once
 
 // A serial line between two pseudo-terminals: a relay that holds every byte back to the line rate
-// in each direction, may damage bytes, and may stall (carry nothing for a while, then deliver what
-// waited at the line rate), as a line whose far end stopped for a moment does.
+// in each direction, may delay every byte by a fixed time more (the latency a USB serial adapter
+// adds), may damage bytes, and may stall (carry nothing for a while, then deliver what waited at the
+// line rate), as a line whose far end stopped for a moment does.
 
 #include <QByteArray>
 #include <QRandomGenerator>
@@ -54,16 +55,18 @@ inline void closePty(Pty& pty)
 }
 
 // One direction of the line: every byte leaves one character time after the one before it, and no
-// earlier than it arrived plus its own character time.
+// earlier than it arrived plus its own character time; it is delivered the latency after that.
 class PacedDirection
 {
 public:
     using Clock = std::chrono::steady_clock;
 
-    PacedDirection(int from, int to, double bytesPerSecond, double noise, quint32 seed)
+    PacedDirection(int from, int to, double bytesPerSecond, double noise, quint32 seed,
+                   Clock::duration latency = {})
         : m_from(from)
         , m_to(to)
         , m_byteTime(std::chrono::nanoseconds(static_cast<qint64>(1e9 / bytesPerSecond)))
+        , m_latency(latency)
         , m_noise(noise)
         , m_random(seed)
     {}
@@ -88,7 +91,7 @@ public:
                     buffer[i] = static_cast<char>(static_cast<unsigned char>(buffer[i]) ^
                                                   (1u << m_random.bounded(8)));
                 }
-                m_queue.push_back({m_lineFree, buffer[i]});
+                m_queue.push_back({m_lineFree + m_latency, buffer[i]});
             }
         }
     }
@@ -99,7 +102,7 @@ public:
         Clock::time_point next = until;
         for (Pending& p : m_queue) {
             next += m_byteTime;
-            p.due = std::max(p.due, next);
+            p.due = std::max(p.due, next + m_latency);
         }
         m_lineFree = std::max(m_lineFree, next);
     }
@@ -136,6 +139,7 @@ private:
     int m_from;
     int m_to;
     Clock::duration m_byteTime;
+    Clock::duration m_latency;
     double m_noise;
     QRandomGenerator m_random;
     Clock::time_point m_lineFree{};
@@ -149,9 +153,11 @@ class PacedRelay
 public:
     using Clock = PacedDirection::Clock;
 
-    PacedRelay(int masterA, int masterB, double bytesPerSecond, double noise = 0)
-        : m_thread([this, masterA, masterB, bytesPerSecond, noise] {
-            run(masterA, masterB, bytesPerSecond, noise);
+    // latency: added to every byte in each direction (half the round trip).
+    PacedRelay(int masterA, int masterB, double bytesPerSecond, double noise = 0,
+               Clock::duration latency = {})
+        : m_thread([this, masterA, masterB, bytesPerSecond, noise, latency] {
+            run(masterA, masterB, bytesPerSecond, noise, latency);
         })
     {}
     ~PacedRelay() { stop(); }
@@ -173,10 +179,10 @@ public:
     }
 
 private:
-    void run(int a, int b, double bytesPerSecond, double noise)
+    void run(int a, int b, double bytesPerSecond, double noise, Clock::duration latency)
     {
-        PacedDirection forward(a, b, bytesPerSecond, noise, 1);
-        PacedDirection backward(b, a, bytesPerSecond, noise, 2);
+        PacedDirection forward(a, b, bytesPerSecond, noise, 1, latency);
+        PacedDirection backward(b, a, bytesPerSecond, noise, 2, latency);
         Clock::time_point stallAt = Clock::time_point::max();
         int stallMs = 0;
         while (!m_stop.load()) {

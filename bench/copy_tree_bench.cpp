@@ -1,8 +1,11 @@
 // A folder tree of 200 small files (1 to 4 KiB) copied into the virtual instrument and back at
 // 115200 baud through CopyFolderTree: payload rate against the line rate, the per-file commands
-// ("MKDR ", "FWT ", "DUMMY", "CDR ", "DIR?", "FRD? ") included.
+// ("MKDR ", "FWT ", "DUMMY", "CDR ", "DIR?", "FRD? ") included, on a line with a round trip of 5 ms
+// (--round-trip MS), against ZMODEM sending the same files on the same line in the same run.
+// Usage: copy_tree_bench [--round-trip MS] [--no-zmodem]
 
 #include "bench/BenchSupport.h"
+#include "bench/RelayLine.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
 #include "shell/AppState.h"
@@ -53,28 +56,51 @@ qint64 treeBytes(const QString& folder, int* files)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    int roundTripMs = 5;
+    bool zmodem = true;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        bool ok = true;
+        if (args[i] == QLatin1String("--round-trip") && i + 1 < args.size())
+            roundTripMs = args[++i].toInt(&ok);
+        else if (args[i] == QLatin1String("--no-zmodem"))
+            zmodem = false;
+        else
+            ok = false;
+        if (!ok || roundTripMs < 0) {
+            std::fprintf(stderr, "usage: copy_tree_bench [--round-trip MS] [--no-zmodem]\n");
+            return 2;
+        }
+    }
+
     QTemporaryDir work;
-    const QString media = work.filePath(QStringLiteral("media"));
-    for (const char* m : {"M", "1", "2", "D"})
-        QDir(media).mkpath(QLatin1String(m));
     const QString source = work.filePath(QStringLiteral("host/TREE"));
     QRandomGenerator random(2024);
+    QStringList relative; // for sz, from the host folder
     for (int i = 0; i < 200; ++i) {
-        const QString folder = QStringLiteral("%1/D%2").arg(source).arg(i / 20);
-        QDir().mkpath(folder);
-        QFile f(QStringLiteral("%1/F%2.DAT").arg(folder).arg(i, 3, 10, QLatin1Char('0')));
+        const QString folder = QStringLiteral("D%1").arg(i / 20);
+        QDir(source).mkpath(folder);
+        const QString name = QStringLiteral("%1/F%2.DAT").arg(folder).arg(i, 3, 10, QLatin1Char('0'));
+        QFile f(source + QLatin1Char('/') + name);
         f.open(QIODevice::WriteOnly);
         QByteArray data(1024 + random.bounded(3 * 1024 + 1), '\0');
         for (auto& c : data)
             c = static_cast<char>(random.bounded(256));
         f.write(data);
+        relative << name;
     }
     int files = 0;
     const qint64 payload = treeBytes(source, &files);
     QDir().mkpath(work.filePath(QStringLiteral("back")));
 
-    bench::Instrument instrument(media, {QStringLiteral("--baud"), QStringLiteral("115200")});
-    const QString device = instrument.device();
+    bench::LineConditions conditions;
+    conditions.oneWay = std::chrono::microseconds(roundTripMs * 500);
+    bench::RelayLine line(conditions);
+    if (!line.isOpen())
+        return 1;
+    bench::LineInstrument instrument(line.endA(), {});
+    const QString media = instrument.media();
+    const QString device = line.endB();
 
     AppState state;
     QuietDialogs dialogs;
@@ -84,7 +110,7 @@ int main(int argc, char** argv)
     HostFs hostFs;
     link::PexLink pex([device](int) { return device; });
     ProgramContext ctx{state, settings, dialogs, controls, pex, hostFs};
-    if (pex.PexOpen(link::PexOpenRecord{}) != 0 || pex.PexRetry(1) != 0 || pex.PexSetTimeOut(6000) != 0)
+    if (!bench::openLink(pex))
         return 1;
     state.Connected = true;
     state.LongNames = true;
@@ -100,6 +126,7 @@ int main(int argc, char** argv)
     const double upSeconds = t.elapsed() / 1000.0;
     int upFiles = 0;
     const qint64 upBytes = treeBytes(media + QStringLiteral("/M/TREE"), &upFiles);
+    const int window = pex.windowInUse();
 
     // And back: the instrument (right, active) into the host.
     state.LActive = false;
@@ -114,13 +141,24 @@ int main(int argc, char** argv)
     const qint64 downBytes = treeBytes(work.filePath(QStringLiteral("back/TREE")), &downFiles);
     pex.PexClose();
 
-    std::printf("tree: %d files, %lld bytes of payload, line rate %.0f bytes/s (115200 baud, 8N1)\n", files,
-                static_cast<long long>(payload), kLineRate);
-    std::printf("to the instrument:   %d files, %lld bytes, %.1f s, %.0f bytes/s, ratio %.3f%s\n", upFiles,
-                static_cast<long long>(upBytes), upSeconds, upBytes / upSeconds,
-                upBytes / upSeconds / kLineRate, up.notCopied.isEmpty() ? "" : " (some not copied)");
+    bench::ZmodemRun z;
+    if (zmodem) {
+        QDir().mkpath(work.filePath(QStringLiteral("zmodem")));
+        z = bench::runZmodem(source, relative, work.filePath(QStringLiteral("zmodem")), conditions, payload);
+    }
+
+    std::printf("tree: %d files, %lld bytes of payload, line rate %.0f bytes/s (115200 baud, 8N1), round "
+                "trip %d ms\n",
+                files, static_cast<long long>(payload), kLineRate, roundTripMs);
+    std::printf("to the instrument:   %d files, %lld bytes, %.1f s, %.0f bytes/s, ratio %.3f (window %d)%s\n",
+                upFiles, static_cast<long long>(upBytes), upSeconds, upBytes / upSeconds,
+                upBytes / upSeconds / kLineRate, window, up.notCopied.isEmpty() ? "" : " (some not copied)");
     std::printf("from the instrument: %d files, %lld bytes, %.1f s, %.0f bytes/s, ratio %.3f%s\n", downFiles,
                 static_cast<long long>(downBytes), downSeconds, downBytes / downSeconds,
                 downBytes / downSeconds / kLineRate, down.notCopied.isEmpty() ? "" : " (some not copied)");
-    return upFiles == files && downFiles == files ? 0 : 2;
+    if (zmodem)
+        std::printf("ZMODEM sz -> rz, the same files on the same line: %.1f s, ratio %.3f%s\n", z.seconds,
+                    z.ok ? payload / z.seconds / kLineRate : 0.0,
+                    z.ok ? "" : qPrintable(QLatin1String(" FAILED ") + z.note));
+    return upFiles == files && downFiles == files && (!zmodem || z.ok) ? 0 : 2;
 }

@@ -1,29 +1,28 @@
-// Payload rate of the instrument link at 115200 baud, against the line rate and against ZMODEM
-// (sz/rz) on the same paced line, measured in the same run. Run through bench/run.
+// Payload rate of the instrument link at 115200 baud against the line rate, row by row on the lines
+// users have (no delay; a USB serial adapter's round trip of 5 ms and of 16 ms; one byte in 10,000
+// damaged; an instrument that spends 2 ms on every block), each against ZMODEM (sz/rz) on the same
+// line in the same run. Run through bench/run.
 //
-// The link writes a file with "FWT " and reads it back with "FRD? " in 256-byte blocks, one block
-// in flight, exactly as the program's sender and receiver do. ZMODEM runs between two
-// pseudo-terminals joined by a relay that holds every byte back to the line rate in each direction.
+// The link writes a file with "FWT " and reads it back with "FRD? " in 256-byte blocks through
+// PexLink, exactly as the program's sender and receiver do, against the virtual instrument; the
+// line is a relay between two pseudo-terminals that holds every byte back to the line rate in each
+// direction and delays it by half the round trip. "One block" is the link against an instrument
+// that takes one request at a time (--no-window), as every instrument did before the window.
 
-#include "bench/PacedRelay.h"
+#include "bench/RelayLine.h"
 #include "link/PexLink.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <QtEndian>
-#include <chrono>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace orvalt::link;
-using orvalt::bench::openPty;
-using orvalt::bench::Pty;
+using orvalt::bench::LineConditions;
 
 namespace {
 
@@ -34,17 +33,39 @@ constexpr int kBlock = 256;
 struct Options
 {
     qint64 size = 1024 * 1024;
-    double noise = 0.0; // probability of a damaged byte, each way
+    double noise = 0.0001; // of the noisy row; 0 leaves the row out
     bool zmodem = true;
+    bool oneBlockEverywhere = false;
+    QStringList rows; // empty: all
+};
+
+// One way of moving the file: seconds, and whether it arrived intact.
+struct Leg
+{
+    double seconds = 0;
+    bool ok = false;
+    bool ran = false;
+    QString note;
+    double ratio(qint64 bytes) const { return ok && seconds > 0 ? bytes / seconds / kLineRate : 0; }
+};
+
+struct LinkRun
+{
+    Leg write;
+    Leg read;
+    int window = 0;
+    quint64 repeats = 0;
 };
 
 struct Row
 {
+    QString key;
     QString what;
-    double seconds = 0;
-    qint64 bytes = 0;
-    bool ok = false;
-    QString note;
+    LineConditions line;
+    QStringList instrumentOptions;
+    LinkRun link;
+    LinkRun oneBlock;
+    Leg zmodem;
 };
 
 QByteArray testData(qint64 size)
@@ -56,55 +77,11 @@ QByteArray testData(qint64 size)
     return data;
 }
 
-// ---------------------------------------------------------------------------------------------
-// The link against orvalt-instrument.
-
-class Instrument
+// What the program's sender does: command line, length header, the blocks, then "DUMMY".
+Leg linkWrite(PexLink& link, const QByteArray& data)
 {
-public:
-    explicit Instrument(const QStringList& extra)
-    {
-        for (const char* medium : {"M", "1", "2", "D"})
-            QDir(m_media.path()).mkpath(QLatin1String(medium));
-        QStringList args{QStringLiteral("--media"), m_media.path(), QStringLiteral("--baud"),
-                         QString::number(kBaud)};
-        m_process.start(QStringLiteral(ORVALT_INSTRUMENT_PATH), args + extra);
-        if (m_process.waitForStarted(5000)) {
-            while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
-            }
-            m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        }
-    }
-    ~Instrument()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-    }
-    QString device() const { return m_device; }
-    QString mediumFile(const QString& name) const { return m_media.filePath(QStringLiteral("M/") + name); }
-
-private:
-    QTemporaryDir m_media;
-    QProcess m_process;
-    QString m_device;
-};
-
-bool openLink(PexLink& link, const QString& device)
-{
-    PexOpenRecord record;
-    record.baud = 4; // 115200
-    if (link.PexOpen(record) != 0)
-        return false;
-    link.PexRetry(1);
-    return link.PexSetTimeOut(6000) == 0 && !device.isEmpty();
-}
-
-// What the program's sender does: command line, length header, the blocks, each acknowledged,
-// then "DUMMY".
-Row linkWrite(PexLink& link, const QByteArray& data)
-{
-    Row row{QStringLiteral("link write (FWT, 256-byte blocks)"), 0, data.size(), false, {}};
+    Leg leg;
+    leg.ran = true;
     QElapsedTimer timer;
     timer.start();
     auto step = [&link](qint32 type, const QByteArray& bytes) {
@@ -125,17 +102,18 @@ Row linkWrite(PexLink& link, const QByteArray& data)
     }
     QByteArray reply(128, ' ');
     const qint32 dummy = link.PexSendCommand("DUMMY", reply);
-    row.seconds = timer.nsecsElapsed() / 1e9;
-    row.ok = ok && dummy == 0;
-    if (!row.ok)
-        row.note = link.errorString();
-    return row;
+    leg.seconds = timer.nsecsElapsed() / 1e9;
+    leg.ok = ok && dummy == 0;
+    if (!leg.ok)
+        leg.note = link.errorString();
+    return leg;
 }
 
 // What the program's receiver does: "FRD? " as a type-3 block, then type-4 requests until type 7.
-Row linkRead(PexLink& link, const QByteArray& expected)
+Leg linkRead(PexLink& link, const QByteArray& expected)
 {
-    Row row{QStringLiteral("link read (FRD?, 256-byte blocks)"), 0, expected.size(), false, {}};
+    Leg leg;
+    leg.ran = true;
     QByteArray reply(256, ' ');
     link.PexSendCommand("CDR /", reply);
     QElapsedTimer timer;
@@ -161,110 +139,96 @@ Row linkRead(PexLink& link, const QByteArray& expected)
             break;
         }
     }
-    row.seconds = timer.nsecsElapsed() / 1e9;
-    row.ok = ok && received == expected;
-    if (!row.ok)
-        row.note = ok ? QStringLiteral("data differ") : link.errorString();
-    return row;
+    leg.seconds = timer.nsecsElapsed() / 1e9;
+    leg.ok = ok && received == expected;
+    if (!leg.ok)
+        leg.note = ok ? QStringLiteral("data differ") : link.errorString();
+    return leg;
 }
 
-QList<Row> runLink(const QByteArray& data, double noise, const QString& label)
+LinkRun runLink(const QByteArray& data, const Row& row, const QStringList& more)
 {
-    QStringList extra;
-    if (noise > 0) {
-        // The instrument damages bytes both ways: half flipped, half lost.
-        extra << QStringLiteral("--corrupt") << QString::number(noise / 2) << QStringLiteral("--drop")
-              << QString::number(noise / 2);
+    LinkRun run;
+    orvalt::bench::RelayLine line(row.line);
+    if (!line.isOpen()) {
+        run.write.note = QStringLiteral("no pseudo-terminal");
+        return run;
     }
-    Instrument instrument(extra);
-    const QString device = instrument.device();
+    orvalt::bench::LineInstrument instrument(line.endA(), row.instrumentOptions + more);
+    const QString device = line.endB();
     PexLink link([&device](int) { return device; });
-    if (!openLink(link, device))
-        return {Row{QStringLiteral("link") + label, 0, 0, false, link.errorString()}};
-    Row write = linkWrite(link, data);
+    if (!orvalt::bench::openLink(link)) {
+        run.write.note = QStringLiteral("the instrument did not answer: ") + link.errorString();
+        return run;
+    }
+    // Repeats while the instrument was starting up belong to neither way.
+    const quint64 beforeWrite = link.retransmissions();
+    run.write = linkWrite(link, data);
+    run.window = link.windowInUse();
     const quint64 afterWrite = link.retransmissions();
-    Row read = linkRead(link, data);
-    write.what += label;
-    read.what += label;
-    write.note += QStringLiteral(" %1 repeats").arg(afterWrite);
-    read.note += QStringLiteral(" %1 repeats").arg(link.retransmissions() - afterWrite);
+    run.read = linkRead(link, data);
+    run.repeats = link.retransmissions() - beforeWrite;
+    run.write.note += QStringLiteral(" %1 repeats").arg(afterWrite - beforeWrite);
+    run.read.note += QStringLiteral(" %1 repeats").arg(link.retransmissions() - afterWrite);
     link.PexClose();
-    return {write, read};
+    return run;
 }
 
-// ---------------------------------------------------------------------------------------------
-// ZMODEM over two pseudo-terminals and a paced relay.
-
-Row runZmodem(const QByteArray& data, double noise, const QString& label)
+Leg runZmodem(const QByteArray& data, const Row& row)
 {
-    Row row{QStringLiteral("ZMODEM sz -> rz") + label, 0, data.size(), false, {}};
+    Leg leg;
+    leg.ran = true;
     QTemporaryDir work;
     QDir(work.path()).mkpath(QStringLiteral("in"));
-    const QString source = work.filePath(QStringLiteral("BENCH.DAT"));
-    {
-        QFile file(source);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
-            row.note = QStringLiteral("cannot write %1").arg(source);
-            return row;
-        }
+    QFile file(work.filePath(QStringLiteral("BENCH.DAT")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
+        leg.note = QStringLiteral("cannot write the file");
+        return leg;
     }
-    Pty a;
-    Pty b;
-    if (!openPty(a) || !openPty(b)) {
-        row.note = QStringLiteral("no pseudo-terminal");
-        return row;
-    }
-    orvalt::bench::PacedRelay relay(a.master, b.master, kLineRate, noise);
+    file.close();
+    const orvalt::bench::ZmodemRun run =
+        orvalt::bench::runZmodem(work.path(), {QStringLiteral("BENCH.DAT")},
+                                 work.filePath(QStringLiteral("in")), row.line, data.size());
+    leg.seconds = run.seconds;
+    leg.ok = run.ok;
+    leg.note = run.note;
+    return leg;
+}
 
-    QProcess receiver;
-    receiver.setWorkingDirectory(work.filePath(QStringLiteral("in")));
-    receiver.setStandardInputFile(b.path);
-    receiver.setStandardOutputFile(b.path);
-    receiver.setStandardErrorFile(QProcess::nullDevice());
-    QProcess sender;
-    sender.setWorkingDirectory(work.path());
-    sender.setStandardInputFile(a.path);
-    sender.setStandardOutputFile(a.path);
-    sender.setStandardErrorFile(QProcess::nullDevice());
-
-    QElapsedTimer timer;
-    timer.start();
-    receiver.start(QStringLiteral("rz"), {QStringLiteral("-b"), QStringLiteral("-y")});
-    sender.start(QStringLiteral("sz"), {QStringLiteral("-b"), QStringLiteral("BENCH.DAT")});
-    const int limitMs = static_cast<int>(data.size() / kLineRate * 1000 * 4 + 30000);
-    // The transfer is over when the sender has its last acknowledgement and ends.
-    const bool done = sender.waitForFinished(limitMs);
-    row.seconds = timer.nsecsElapsed() / 1e9;
-    const bool receiverEnded = receiver.waitForFinished(10000);
-    relay.stop();
-    if (!done || !receiverEnded) {
-        sender.kill();
-        receiver.kill();
-        sender.waitForFinished();
-        receiver.waitForFinished();
-    }
-    QFile result(work.filePath(QStringLiteral("in/BENCH.DAT")));
-    row.ok = done && sender.exitCode() == 0 && result.open(QIODevice::ReadOnly) && result.readAll() == data;
-    if (!row.ok)
-        row.note = done ? QStringLiteral("sz %1, rz %2").arg(sender.exitCode()).arg(receiver.exitCode())
-                        : QStringLiteral("did not finish");
-    for (int fd : {a.master, a.slave, b.master, b.slave})
-        ::close(fd);
-    return row;
+QString cell(const Leg& leg, qint64 bytes)
+{
+    if (!leg.ran)
+        return QString();
+    return leg.ok ? QString::number(leg.ratio(bytes), 'f', 3) : QStringLiteral("FAILED");
 }
 
 void print(const QList<Row>& rows, const Options& options)
 {
-    std::printf("Payload rate against the line rate at %lld baud (%.0f bytes/s), %lld bytes each way%s\n\n",
-                static_cast<long long>(kBaud), kLineRate, static_cast<long long>(options.size),
-                options.noise > 0
-                    ? qPrintable(QStringLiteral(", noise rows: %1 of bytes damaged").arg(options.noise))
-                    : "");
-    std::printf("%-44s %9s %10s %7s  %s\n", "transfer", "seconds", "bytes/s", "ratio", "");
+    std::printf("Payload rate against the line rate at %lld baud (%.0f bytes/s), %lld bytes each way;\n"
+                "ZMODEM (sz -> rz) on the same line in the same run\n\n",
+                static_cast<long long>(kBaud), kLineRate, static_cast<long long>(options.size));
+    std::printf("%-30s %6s %7s %7s   %-15s %7s\n", "line", "window", "write", "read", "one block w/r",
+                "ZMODEM");
     for (const Row& row : rows) {
-        const double rate = row.seconds > 0 ? row.bytes / row.seconds : 0;
-        std::printf("%-44s %9.2f %10.0f %7.3f  %s%s\n", qPrintable(row.what), row.seconds, rate,
-                    rate / kLineRate, row.ok ? "" : "FAILED ", qPrintable(row.note.trimmed()));
+        const QString oneBlock = row.oneBlock.write.ran
+                                     ? cell(row.oneBlock.write, options.size) + QLatin1Char('/') +
+                                           cell(row.oneBlock.read, options.size)
+                                     : QString();
+        std::printf("%-30s %6d %7s %7s   %-15s %7s\n", qPrintable(row.what), row.link.window,
+                    qPrintable(cell(row.link.write, options.size)),
+                    qPrintable(cell(row.link.read, options.size)), qPrintable(oneBlock),
+                    qPrintable(cell(row.zmodem, options.size)));
+    }
+    std::printf("\nRepeats (PexLink::retransmissions()) and failures:\n");
+    for (const Row& row : rows) {
+        std::printf("  %-28s write:%s  read:%s", qPrintable(row.what), qPrintable(row.link.write.note),
+                    qPrintable(row.link.read.note));
+        if (row.oneBlock.write.ran)
+            std::printf("  one block write:%s read:%s", qPrintable(row.oneBlock.write.note),
+                        qPrintable(row.oneBlock.read.note));
+        if (!row.zmodem.ok && row.zmodem.ran)
+            std::printf("  ZMODEM: %s", qPrintable(row.zmodem.note));
+        std::printf("\n");
     }
 }
 
@@ -280,10 +244,17 @@ int main(int argc, char** argv)
             options.size = args[++i].toLongLong();
         else if (args[i] == QLatin1String("--noise") && i + 1 < args.size())
             options.noise = args[++i].toDouble();
+        else if (args[i] == QLatin1String("--row") && i + 1 < args.size())
+            options.rows << args[++i];
         else if (args[i] == QLatin1String("--no-zmodem"))
             options.zmodem = false;
+        else if (args[i] == QLatin1String("--one-block"))
+            options.oneBlockEverywhere = true;
         else {
-            std::fprintf(stderr, "usage: link_throughput [--size BYTES] [--noise P] [--no-zmodem]\n");
+            std::fprintf(
+                stderr,
+                "usage: link_throughput [--size BYTES] [--noise P] [--row plain|5ms|16ms|noise|slow]...\n"
+                "                       [--one-block] [--no-zmodem]\n");
             return 2;
         }
     }
@@ -291,19 +262,68 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "link_throughput: size 1 .. 64 MiB, noise 0 .. 1\n");
         return 2;
     }
+
+    using std::chrono::microseconds;
+    QList<Row> rows{
+        {QStringLiteral("plain"),
+         QStringLiteral("no delay"),
+         {kLineRate, 0, microseconds(0)},
+         {},
+         {},
+         {},
+         {}},
+        {QStringLiteral("5ms"),
+         QStringLiteral("5 ms round trip"),
+         {kLineRate, 0, microseconds(2500)},
+         {},
+         {},
+         {},
+         {}},
+        {QStringLiteral("16ms"),
+         QStringLiteral("16 ms round trip"),
+         {kLineRate, 0, microseconds(8000)},
+         {},
+         {},
+         {},
+         {}},
+        {QStringLiteral("noise"),
+         QStringLiteral("1 byte in %1 damaged").arg(options.noise > 0 ? qRound(1 / options.noise) : 0),
+         {kLineRate, options.noise, microseconds(0)},
+         {},
+         {},
+         {},
+         {}},
+        {QStringLiteral("slow"),
+         QStringLiteral("instrument 2 ms per block"),
+         {kLineRate, 0, microseconds(0)},
+         {QStringLiteral("--block-ms"), QStringLiteral("2")},
+         {},
+         {},
+         {}},
+    };
     const QByteArray data = testData(options.size);
-    QList<Row> rows = runLink(data, 0, QString());
-    if (options.zmodem)
-        rows << runZmodem(data, 0, QString());
-    if (options.noise > 0) {
-        const QString label = QStringLiteral(", noisy");
-        rows << runLink(data, options.noise, label);
+    QList<Row> measured;
+    for (Row& row : rows) {
+        if (row.key == QLatin1String("noise") && options.noise <= 0)
+            continue;
+        if (!options.rows.isEmpty() && !options.rows.contains(row.key))
+            continue;
+        std::fprintf(stderr, "link_throughput: %s\n", qPrintable(row.what));
+        row.link = runLink(data, row, {});
+        // The noisy row always holds one request at a time against the window, in the same run.
+        if (options.oneBlockEverywhere || row.key == QLatin1String("noise"))
+            row.oneBlock = runLink(data, row, {QStringLiteral("--no-window")});
         if (options.zmodem)
-            rows << runZmodem(data, options.noise, label);
+            row.zmodem = runZmodem(data, row);
+        measured << row;
     }
-    print(rows, options);
-    for (const Row& row : rows) {
-        if (!row.ok)
+    print(measured, options);
+    for (const Row& row : std::as_const(measured)) {
+        for (const Leg* leg :
+             {&row.link.write, &row.link.read, &row.oneBlock.write, &row.oneBlock.read, &row.zmodem})
+            if (leg->ran && !leg->ok)
+                return 1;
+        if (!row.link.write.ran)
             return 1;
     }
     return 0;
