@@ -1,5 +1,7 @@
 #include "CommandHandler.h"
 
+#include "link/CommandWords.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -50,7 +52,7 @@ CommandHandler::CommandHandler(const InstrumentOptions& options, const MediaStor
 
 QByteArray CommandHandler::productReply() const
 {
-    QStringList fields{QStringLiteral("PRODUCT:") + m_options.model};
+    QStringList fields{CommandWords::kProductField + m_options.model};
     for (const Medium& medium : m_store.media())
         fields.append(medium.name);
     return fields.join(QLatin1Char(',')).toLatin1();
@@ -74,9 +76,9 @@ void CommandHandler::handleRawLine(const QByteArray& line)
     QByteArray text = line;
     if (text.endsWith('\r'))
         text.chop(1);
-    if (text == "UTILITY FILECOPY,ON")
+    if (text == CommandWords::kFileCopyOn.latin1())
         m_fileCopyMode = true;
-    else if (text == "UTILITY FILECOPY,OFF")
+    else if (text == CommandWords::kFileCopyOff.latin1())
         m_fileCopyMode = false;
 }
 
@@ -104,34 +106,34 @@ qint32 CommandHandler::run(const QString& verb, const QString& arguments, bool h
                            QByteArray* reply)
 {
     if (!hasArguments) {
-        if (verb == QLatin1String("PRODUCT?")) {
+        if (verb == CommandWords::kProduct) {
             *reply = productReply();
             return kResultOk;
         }
-        if (verb == QLatin1String("STS?"))
+        if (verb == CommandWords::kStatus)
             return kResultOk;
-        if (verb == QLatin1String("TDIF?"))
+        if (verb == CommandWords::kLongNames)
             return m_options.shortNames ? kResultFormat : kResultOk;
-        if (verb == QLatin1String("DUMMY")) {
+        if (verb == CommandWords::kDummy) {
             const qint32 outcome = m_uploadOutcome;
             m_uploadOutcome = kResultOk;
             return m_options.quietDummy ? kResultOk : outcome;
         }
         return kResultFormat;
     }
-    if (verb == QLatin1String("MED"))
+    if (verb == CommandWords::kMedium.trimmed())
         return selectMedium(arguments);
-    if (verb == QLatin1String("CDR"))
+    if (verb == CommandWords::kChangeFolder.trimmed())
         return changeFolder(arguments);
-    if (verb == QLatin1String("CPY"))
+    if (verb == CommandWords::kCopy.trimmed())
         return copy(arguments);
-    if (verb == QLatin1String("MOV"))
+    if (verb == CommandWords::kMove.trimmed())
         return move(arguments);
-    if (verb == QLatin1String("FDL"))
+    if (verb == CommandWords::kDelete.trimmed())
         return deleteEntry(arguments);
-    if (verb == QLatin1String("MKDR"))
+    if (verb == CommandWords::kMakeFolder.trimmed())
         return makeFolder(arguments);
-    if (verb == QLatin1String("FMT"))
+    if (verb == CommandWords::kFormat.trimmed())
         return format(arguments);
     return kResultFormat;
 }
@@ -299,7 +301,7 @@ link::Answer CommandHandler::block(qint32 type, const QByteArray& payload)
 link::Answer CommandHandler::startAnswer(const QString& text)
 {
     m_answer.reset();
-    if (text == QLatin1String("DIR?")) {
+    if (text == CommandWords::kDirectory) {
         const std::optional<Location> folder = locate(*m_medium, QString());
         if (!folder || !QFileInfo(folder->hostPath).isDir())
             return refused();
@@ -311,7 +313,7 @@ link::Answer CommandHandler::startAnswer(const QString& text)
         m_answer = std::make_unique<TextBlocks>(std::move(*listing), kListingBlock);
         return nextAnswerBlock();
     }
-    if (text.startsWith(QLatin1String("FRD? "))) {
+    if (text.startsWith(CommandWords::kFileRead)) {
         const std::optional<Location> file = locate(*m_medium, text.mid(5));
         if (!file || file->folderMark)
             return refused();
@@ -341,7 +343,7 @@ link::Answer CommandHandler::upload(qint32 type, const QByteArray& payload)
     if (!m_upload) {
         // Outside an upload only its command line may come: "FWT code,/path/NAME," in a block
         // that announces more to follow.
-        if (type != kBlockMore || !payload.startsWith("FWT "))
+        if (type != kBlockMore || !payload.startsWith(CommandWords::kFileWrite.latin1()))
             return refused();
         const qint32 code = startUpload(QString::fromLatin1(payload.mid(4)));
         if (code != kResultOk) {
