@@ -145,7 +145,7 @@ std::optional<Location> CommandHandler::locate(const Medium& medium, const QStri
 
 bool CommandHandler::canCreateAt(const Location& location, NameKind kind) const
 {
-    return !location.isRoot() && m_store.rules().isValid(location.name(), kind) &&
+    return !location.isRoot() && m_store.namePolicy().accepts(location.name(), kind) &&
            QFileInfo(location.parentHostPath()).isDir();
 }
 
@@ -199,7 +199,7 @@ qint32 CommandHandler::copy(const QString& arguments)
         if (!canCreateAt(*target, NameKind::Folder) || isInside(*target, *source) ||
             (targetInfo.exists() && !targetInfo.isDir()))
             return kResultFormat;
-        return copyTree(source->hostPath, target->hostPath, m_store.rules()) ? kResultOk : kResultMedium;
+        return copyTree(source->hostPath, target->hostPath, m_store.namePolicy()) ? kResultOk : kResultMedium;
     }
     // A file copied onto itself would be emptied before it is read.
     if (target->folderMark || !canCreateAt(*target, NameKind::File) || targetInfo.isDir() ||
@@ -229,7 +229,8 @@ qint32 CommandHandler::move(const QString& arguments)
         if (to->writtenName == from->name())
             return kResultOk;
         const QString renamed = from->parentHostPath() + QLatin1Char('/') + to->writtenName;
-        if (!m_store.rules().isValid(to->writtenName, fromInfo.isDir() ? NameKind::Folder : NameKind::File))
+        if (!m_store.namePolicy().accepts(to->writtenName,
+                                          fromInfo.isDir() ? NameKind::Folder : NameKind::File))
             return kResultFormat;
         if (!QDir().rename(from->hostPath, renamed))
             return kResultMedium;
@@ -307,7 +308,7 @@ link::Answer CommandHandler::startAnswer(const QString& text)
             return refused();
         // A folder that cannot be read is refused, as a medium's read error would be: an empty
         // listing would pass for an empty folder.
-        std::optional<QByteArray> listing = directoryListing(*folder, m_store.rules());
+        std::optional<QByteArray> listing = directoryListing(*folder, m_store.namePolicy());
         if (!listing)
             return refused();
         m_answer = std::make_unique<TextBlocks>(std::move(*listing), kListingBlock);
