@@ -1,6 +1,7 @@
 #include "cli/CliSession.h"
 
 #include "link/CommandExchange.h"
+#include "link/CommandWords.h"
 #include "link/Connection.h"
 #include "link/ProductReply.h"
 #include "serial/SerialSettings.h"
@@ -129,9 +130,9 @@ bool CliSession::connect()
         if (!greetRzFamily())
             return failed();
     } else {
-        if (SendCmd(m_state, m_link, m_dialogs, QStringLiteral("STS?")) != 0)
+        if (SendCmd(m_state, m_link, m_dialogs, CommandWords::kStatus) != 0)
             return failed();
-        m_state.LongNames = SendCmd(m_state, m_link, m_dialogs, QStringLiteral("TDIF?")) == 0;
+        m_state.LongNames = SendCmd(m_state, m_link, m_dialogs, CommandWords::kLongNames) == 0;
     }
     m_state.Connected = true;
     m_connected = true;
@@ -141,12 +142,12 @@ bool CliSession::connect()
 bool CliSession::greetRzFamily()
 {
     std::array<char, kRawLineBuffer> buffer{};
-    qint32 length = StrToBytes(buffer, QStringLiteral("UTILITY FILECOPY,ON\n"));
+    qint32 length = StrToBytes(buffer, QString(CommandWords::kFileCopyOn) + QLatin1Char('\n'));
     m_link.PexSendString(length, buffer.data()); // the instrument does not answer raw lines
     // The window's product check writes the model and media the instrument reports into the
     // settings file for its selectors; here they are only used, and the file is left to the window.
     QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
-    if (m_link.PexSendCommand(QByteArrayLiteral("PRODUCT?"), reply) != 0)
+    if (m_link.PexSendCommand(QByteArray(CommandWords::kProduct.latin1()), reply) != 0)
         return false;
     const ProductReply product = ParseProductReply(reply);
     if (IsRzFamily(product.model)) {
@@ -163,7 +164,7 @@ void CliSession::disconnect()
         return;
     if (IsRzFamily(m_state.ModelName)) {
         std::array<char, kRawLineBuffer> buffer{};
-        qint32 length = StrToBytes(buffer, QStringLiteral("UTILITY FILECOPY,OFF\n"));
+        qint32 length = StrToBytes(buffer, QString(CommandWords::kFileCopyOff) + QLatin1Char('\n'));
         m_link.PexSendString(length, buffer.data());
     }
     m_state.Connected = false;
@@ -203,7 +204,7 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
     // As the instrument pane's listing selects its folder, except that a folder that cannot be
     // chosen always ends the command: a script must not act on whatever folder is current.
     const qint32 medium =
-        SendCmd(m_state, m_link, m_dialogs, QStringLiteral("MED ") + MediumCode(folder.medium));
+        SendCmd(m_state, m_link, m_dialogs, CommandWords::kMedium + MediumCode(folder.medium));
     if (medium != 0) {
         if (!silent)
             fail(ResourceTexts::text(8303));
@@ -211,7 +212,7 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
         return false;
     }
     const qint32 changed =
-        SendCmd(m_state, m_link, m_dialogs, QStringLiteral("CDR ") + SlashPath(folder.panePath()));
+        SendCmd(m_state, m_link, m_dialogs, CommandWords::kChangeFolder + SlashPath(folder.panePath()));
     if (changed == 0)
         return true;
     if (!silent)

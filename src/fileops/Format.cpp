@@ -2,6 +2,7 @@
 
 #include "fileops/ActivePane.h"
 #include "link/CommandExchange.h"
+#include "link/CommandWords.h"
 #include "link/Connection.h"
 #include "panes/HostListing.h"
 #include "panes/PaneRows.h"
@@ -36,7 +37,7 @@ void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
     if (!ctx.dialogs.ask(ResourceTexts::text(8103)))
         return;
     ctx.dialogs.setBusyPointer(true);
-    const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("FMT ") + code);
+    const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kFormat + code);
     if (st.LastReplyCode == QLatin1String("   ")) {
         if (st.medium(side) == QLatin1String("D:")) {
             // The window must not close under the format while it waits.

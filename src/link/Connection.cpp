@@ -1,6 +1,7 @@
 #include "link/Connection.h"
 
 #include "link/CommandExchange.h"
+#include "link/CommandWords.h"
 #include "link/PexLink.h"
 #include "panes/PaneRows.h"
 #include "panes/PaneSetup.h"
@@ -55,7 +56,7 @@ void CheckProduct(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
-    ctx.link.PexSendCommand(QByteArrayLiteral("PRODUCT?"),
+    ctx.link.PexSendCommand(QByteArray(CommandWords::kProduct.latin1()),
                             reply); // no link yet at start-up: reply stays blank
     const ProductReply product = ParseProductReply(reply);
     if (IsRzFamily(product.model)) {
@@ -102,16 +103,16 @@ void Connect(ProgramContext& ctx)
         st.LongNames = false;
         ctx.link.PexSetTimeOut(180000);
         ctx.dialogs.plain(ResourceTexts::text(8301));
-        sendRawLine(ctx, QStringLiteral("UTILITY FILECOPY,ON"));
+        sendRawLine(ctx, CommandWords::kFileCopyOn);
         st.Connected = true;
         CheckProduct(ctx);
     } else {
-        if (SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("STS?")) != 0) {
+        if (SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kStatus) != 0) {
             connectionFailed(ctx);
             return;
         }
         ctx.dialogs.plain(ResourceTexts::text(8301));
-        st.LongNames = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("TDIF?")) == 0;
+        st.LongNames = SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kLongNames) == 0;
     }
     st.Connected = true;
     // Each instrument pane is listed anew, as if the user had chosen its medium.
@@ -126,7 +127,7 @@ void Disconnect(ProgramContext& ctx)
     if (st.TransferBusy)
         return;
     if (IsRzFamily(st.ModelName))
-        sendRawLine(ctx, QStringLiteral("UTILITY FILECOPY,OFF"));
+        sendRawLine(ctx, CommandWords::kFileCopyOff);
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
         if (st.devId(side) == QLatin1String("1"))
             PaneList(ctx.controls, side)->clear();

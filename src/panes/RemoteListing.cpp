@@ -1,6 +1,7 @@
 #include "panes/RemoteListing.h"
 
 #include "link/CommandExchange.h"
+#include "link/CommandWords.h"
 #include "link/Connection.h"
 #include "link/PexLink.h"
 #include "panes/PaneRows.h"
@@ -76,7 +77,7 @@ QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/, qint32* resu
         qint32 length = 0;
         if (lastLength == 0) {
             // A block of no bytes that is not the last asks for the listing again.
-            length = StrToBytes(buffer, QStringLiteral("DIR?"));
+            length = StrToBytes(buffer, CommandWords::kDirectory);
             type = 3;
         } else {
             type = 4;
@@ -184,12 +185,13 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
     AppState& st = ctx.state;
     if (!CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side))
         return;
-    if (SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("MED ") + MediumCode(st.medium(side))) != 0 &&
+    if (SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side))) != 0 &&
         st.Interactive) {
         ctx.dialogs.plain(ResourceTexts::text(8303));
         return;
     }
-    const qint32 cdr = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("CDR ") + SlashPath(st.path(side)));
+    const qint32 cdr =
+        SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kChangeFolder + SlashPath(st.path(side)));
     if (cdr == 60) {
         ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
     } else if (cdr != 0 && st.Interactive) {

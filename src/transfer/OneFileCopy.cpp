@@ -1,6 +1,7 @@
 #include "transfer/OneFileCopy.h"
 
 #include "link/CommandExchange.h"
+#include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/RemotePaths.h"
 #include "shell/AppState.h"
@@ -76,7 +77,7 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
     // The name check may have given the destination another name; the source keeps its own path.
     const QString targetName = changedName ? st.WarnName : NameOfPath(sourcePath);
     if (!isHost(st.LDevID) && !isHost(st.RDevID)) {
-        const QString command = QStringLiteral("CPY ") + MediumCode(sourcePath) + QLatin1Char(',') +
+        const QString command = CommandWords::kCopy + MediumCode(sourcePath) + QLatin1Char(',') +
                                 wirePath(sourcePath) + QLatin1Char(',') + MediumCode(destFolder) +
                                 QLatin1Char(',') + wirePath(destFolder) + targetName;
         const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, command);
