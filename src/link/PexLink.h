@@ -100,7 +100,7 @@ public:
     // the buffer is never resized) and returns the instrument's result code.
     qint32 PexSendCommand(const QByteArray& command, QByteArray& reply);
     // Sends the bytes as they are (the caller adds the line feed); a frame's start marker
-    // (bytes 0x01 .. 0x05) among them would cut the line short and is refused.
+    // (bytes 0x01 .. 0x08) among them would cut the line short and is refused.
     qint32 PexSendString(qint32& length, const char* first);
     // Sends a block: type 0 more follows, 1 last, 3 command answered in blocks, 4 next block.
     qint32 PexSendData(qint32& blockType, qint32& length, const char* first);
