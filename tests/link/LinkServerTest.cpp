@@ -21,12 +21,12 @@ Frame request(FrameKind kind, quint8 seq, qint32 tag, const QByteArray& payload)
     return f;
 }
 
-// Reads frames from the instrument until `count` arrived or a second passed.
-QList<Frame> answers(PipeTransport& end, int count)
+// Reads frames from the instrument until `count` arrived or waitMs passed.
+QList<Frame> answers(PipeTransport& end, int count, int waitMs = 1000)
 {
     FrameDecoder decoder;
     QList<Frame> frames;
-    const QDeadlineTimer deadline(1000);
+    const QDeadlineTimer deadline(waitMs);
     while (frames.size() < count && !deadline.hasExpired()) {
         for (const auto& event : decoder.feed(end.read(50))) {
             if (event.type == FrameDecoder::Event::Type::Frame)
@@ -34,6 +34,53 @@ QList<Frame> answers(PipeTransport& end, int count)
         }
     }
     return frames;
+}
+
+// A script of requests for the window rules: "W<seq>:<type>:<payload>" a window request,
+// "P<seq>:<type>:<payload>" a plain block, "C:<text>" a command.
+QList<QByteArray> scriptFrames(const QStringList& script)
+{
+    QList<QByteArray> wires;
+    for (const QString& step : script) {
+        const QStringList parts = step.mid(1).split(QLatin1Char(':'));
+        if (step.startsWith(QLatin1Char('C'))) {
+            wires << encodeFrame(request(FrameKind::Command, 0, 0, parts.at(1).toLatin1()));
+            continue;
+        }
+        const FrameKind kind = step.startsWith(QLatin1Char('W')) ? FrameKind::WindowData : FrameKind::Data;
+        wires << encodeFrame(request(kind, static_cast<quint8>(parts.at(0).toInt()), parts.at(1).toInt(),
+                                     parts.at(2).toLatin1()));
+    }
+    return wires;
+}
+
+// What came back, one word per frame: "A<seq>:<tag>" a window answer, "N<seq>" a window Nak,
+// "B:<tag>" a plain block, "R:<code>:<text>" a reply, "n" a plain Nak.
+QStringList describe(const QList<Frame>& frames)
+{
+    QStringList words;
+    for (const Frame& f : frames) {
+        switch (f.kind) {
+        case FrameKind::WindowBlock:
+            words << QStringLiteral("A%1:%2").arg(f.seq).arg(f.tag);
+            break;
+        case FrameKind::WindowNak:
+            words << QStringLiteral("N%1").arg(f.seq);
+            break;
+        case FrameKind::Block:
+            words << QStringLiteral("B:%1").arg(f.tag);
+            break;
+        case FrameKind::Reply:
+            words << QStringLiteral("R:%1:%2").arg(f.tag).arg(QString::fromLatin1(f.payload));
+            break;
+        case FrameKind::Nak:
+            words << QStringLiteral("n");
+            break;
+        default:
+            words << QStringLiteral("?");
+        }
+    }
+    return words;
 }
 
 } // namespace
@@ -157,6 +204,68 @@ private slots:
         QCOMPARE(got.first().kind, kind == int(FrameKind::Data) ? FrameKind::Block : FrameKind::Reply);
         QCOMPARE(got.first().tag, tag);
         QCOMPARE(got.first().payload.size(), sentSize);
+    }
+
+    // The window's rules at the instrument's end, request by request. The handler answers a type 3
+    // request as a whole answer (type 7), refuses a block "BAD", and acknowledges everything else.
+    void windowRules_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("carriedOut");
+        QTest::newRow("agreed: the smaller of the two")
+            << 2 << QStringList{"C:WINDOW? 3"} << QStringList{"R:0:WINDOW:2"} << 0;
+        QTest::newRow("from behind, at the window's edge: from memory, not again")
+            << 2 << QStringList{"W0:0:a", "W1:0:b", "W0:0:a"} << QStringList{"A0:0", "A1:0", "A0:0"} << 2;
+        QTest::newRow("from behind, other contents: nothing")
+            << 2 << QStringList{"W0:0:a", "W1:0:b", "W0:0:x", "W2:0:c"} << QStringList{"A0:0", "A1:0", "A2:0"}
+            << 3;
+        QTest::newRow("from ahead: dropped, one Nak for the loss")
+            << 8 << QStringList{"W0:0:a", "W2:0:c", "W3:0:d", "W1:0:b", "W2:0:c"}
+            << QStringList{"A0:0", "N1", "A1:0", "A2:0"} << 3;
+        QTest::newRow("from ahead, at the window's edge")
+            << 2 << QStringList{"W0:0:a", "W1:0:b", "W15:0:z"} << QStringList{"A0:0", "A1:0", "N2"} << 2;
+        QTest::newRow("after a refused block the rest of the file is refused")
+            << 8 << QStringList{"W0:0:FWT", "W1:0:BAD", "W2:0:c", "W3:1:d"}
+            << QStringList{"A0:0", "A1:9", "A2:9", "A3:9"} << 2;
+        QTest::newRow("next-block requests past the end are refused")
+            << 8 << QStringList{"W0:3:DIR?", "W1:4:", "W2:4:"} << QStringList{"A0:7", "A1:9", "A2:9"} << 1;
+        QTest::newRow("a command starts the numbering again")
+            << 8 << QStringList{"W0:0:a", "W1:0:b", "C:STS?", "W0:0:a"}
+            << QStringList{"A0:0", "A1:0", "R:0:OK STS?", "A0:0"} << 4;
+        QTest::newRow("instrument of today: no window")
+            << 0 << QStringList{"C:WINDOW? 3", "W0:0:a", "P1:0:a"} << QStringList{"R:20:20", "n", "B:0"} << 1;
+    }
+    void windowRules()
+    {
+        QFETCH(int, window);
+        QFETCH(QStringList, script);
+        QFETCH(QStringList, expected);
+        QFETCH(int, carriedOut);
+        LinkHarness h;
+        h.server->setWindow(window);
+        h.handler.respond = [](const Request& r) {
+            Answer a;
+            a.kind = r.kind == Request::Kind::Command ? Answer::Kind::Reply : Answer::Kind::Block;
+            if (r.kind == Request::Kind::Command)
+                a.payload = "OK " + r.payload;
+            else if (r.blockType == 3)
+                a.code = 7;
+            else if (r.payload == "BAD")
+                a.code = 9;
+            return a;
+        };
+        h.start();
+        QList<Frame> got;
+        // One request at a time, each after the answer to the one before (or a moment's quiet for
+        // one that gets none), so the order of the answers is the order of the script.
+        for (const QByteArray& wire : scriptFrames(script)) {
+            h.hostEnd->write(wire);
+            got += answers(*h.hostEnd, 1, 200);
+        }
+        QCOMPARE(describe(got), expected);
+        QCOMPARE(h.handler.requests().size(), carriedOut);
     }
 
     void stopsWhenAskedAndWhenTheLineFails()

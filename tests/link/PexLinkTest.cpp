@@ -2,6 +2,8 @@
 #include "support/TestMain.h"
 
 #include <QTest>
+#include <chrono>
+#include <thread>
 
 using namespace orvalt::link;
 using orvalt::test::LinkHarness;
@@ -506,6 +508,54 @@ private slots:
         QCOMPARE(h.link.retransmissions(), 0u);
         QCOMPARE(h.server->naksSent(), 0u);
         QCOMPARE(h.handler.requests().size(), kBlocks);
+    }
+
+    // A file block refused in the middle of a write, with blocks in flight and without: the caller
+    // learns of it by the last block's answer at the latest (the last block waits for every
+    // answer), and the instrument is handed no block after the refused one.
+    void refusedBlockFailsTheFile_data()
+    {
+        QTest::addColumn<int>("serverWindow");
+        QTest::addColumn<int>("refused"); // index among the blocks, the "FWT " line being 0
+        QTest::newRow("window, first file block") << 8 << 2;
+        QTest::newRow("window, the one before the last") << 8 << 6;
+        QTest::newRow("instrument of today") << 0 << 4;
+    }
+    void refusedBlockFailsTheFile()
+    {
+        QFETCH(int, serverWindow);
+        QFETCH(int, refused);
+        constexpr int kBlocks = 8;
+        QList<QByteArray> blocks{"FWT 0,/A.DAT,", QByteArray::fromHex("00000600")};
+        for (int i = 2; i < kBlocks; ++i)
+            blocks << pattern(256, i);
+        LinkHarness h;
+        h.server->setWindow(serverWindow);
+        h.link.setWindow(8, 115200);
+        const QByteArray bad = blocks.at(refused);
+        h.handler.respond = [&bad](const Request& r) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            a.code = r.payload == bad ? 9 : 0;
+            // A slow refusal: the blocks after it are on their way before it is known.
+            if (a.code == 9)
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return a;
+        };
+        h.start();
+        int toldAt = -1;
+        for (int i = 0; i < kBlocks && toldAt < 0; ++i) {
+            const BlockResult r = exchangeBlock(h.link, i == kBlocks - 1 ? 1 : 0, blocks.at(i), 256);
+            QCOMPARE(r.receiveResult, 0);
+            if (r.type == 9)
+                toldAt = i;
+        }
+        QVERIFY2(toldAt >= refused, qPrintable(QString::number(toldAt)));
+        if (serverWindow == 0)
+            QCOMPARE(toldAt, refused);
+        const QList<Request> handed = h.handler.requests();
+        QCOMPARE(handed.size(), refused + 1);
+        QCOMPARE(handed.last().payload, bad);
     }
 
     // A whole file's worth of blocks both ways, with a fault in every fifth exchange.

@@ -109,9 +109,22 @@ class PtyLinkTest : public QObject
     Q_OBJECT
 
 private slots:
+    // Against an instrument that takes a window and one that says nothing of it (one request at a
+    // time, as every instrument before the window).
+    void everyCommandOfTheIndex_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("window");
+        // At 9600 baud (the record's first speed) the program asks for three blocks in flight: a
+        // stop then waits for about a second of them.
+        QTest::newRow("window") << QStringList{} << 3;
+        QTest::newRow("instrument of today") << QStringList{QStringLiteral("--no-window")} << 0;
+    }
     void everyCommandOfTheIndex()
     {
-        InstrumentProcess instrument;
+        QFETCH(QStringList, arguments);
+        QFETCH(int, window);
+        InstrumentProcess instrument(arguments);
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         const QString device = instrument.devicePath();
         PexLink link([device](int port) { return port == 0 ? device : QString(); });
@@ -153,6 +166,7 @@ private slots:
         QVERIFY(ok);
         QCOMPARE(file.left(4), QByteArray::fromHex("000002bc"));
         QCOMPARE(file.mid(4), content);
+        QCOMPARE(link.windowAgreed(), window);
 
         QCOMPARE(send("CPY 0,/DATA/A.DAT,1,/B.DAT"), 0);
         QCOMPARE(readFile(instrument.mediumDir(QStringLiteral("1")) + QStringLiteral("/B.DAT")), content);
