@@ -92,6 +92,40 @@ class TestCommandHandler : public QObject
     Q_OBJECT
 
 private slots:
+    // The window options at their bounds: the window the link layer takes (-1: refused).
+    void windowOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("blockMs");
+        QTest::newRow("default") << QStringList{} << 8 << 0;
+        QTest::newRow("window 1") << QStringList{"--window", "1"} << 1 << 0;
+        QTest::newRow("window 8") << QStringList{"--window", "8"} << 8 << 0;
+        QTest::newRow("window 0") << QStringList{"--window", "0"} << -1 << 0;
+        QTest::newRow("window 9") << QStringList{"--window", "9"} << -1 << 0;
+        QTest::newRow("no window") << QStringList{"--no-window"} << 0 << 0;
+        QTest::newRow("both") << QStringList{"--window", "2", "--no-window"} << -1 << 0;
+        QTest::newRow("block-ms 10000") << QStringList{"--block-ms", "10000"} << 8 << 10000;
+        QTest::newRow("block-ms 10001") << QStringList{"--block-ms", "10001"} << -1 << 0;
+        QTest::newRow("block-ms -1") << QStringList{"--block-ms", "-1"} << -1 << 0;
+    }
+    void windowOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, window);
+        QFETCH(int, blockMs);
+        QString error;
+        const std::optional<InstrumentOptions> options =
+            parseInstrumentOptions(QStringList{"orvalt-instrument", "--media", "/tmp"} + arguments, &error);
+        QCOMPARE(options.has_value(), window >= 0);
+        if (!options) {
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QCOMPARE(options->window, window);
+        QCOMPARE(options->blockMs, blockMs);
+    }
+
     void nameRules_data()
     {
         QTest::addColumn<bool>("shortNames");
