@@ -3,14 +3,14 @@
 // ("MKDR ", "FWT ", "DUMMY", "CDR ", "DIR?", "FRD? ") included.
 
 #include "bench/BenchSupport.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/Settings.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "panes/ProgramContext.h"
 #include "transfer/CopyFolderTree.h"
+#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,17 +7,17 @@
 // Usage: listing_bench [work-folder]
 
 #include "bench/BenchSupport.h"
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/Settings.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
 #include "panes/PaneRows.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RowText.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "session/CommandExchange.h"
+#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QDir>

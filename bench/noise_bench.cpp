@@ -7,13 +7,13 @@
 // Usage: noise_bench [--files N] [--noise P] [--seed N]
 
 #include "bench/BenchSupport.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "panes/ProgramContext.h"
 #include "transfer/FileTransfer.h"
+#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QDir>

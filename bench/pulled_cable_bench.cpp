@@ -9,16 +9,16 @@
 // Usage: pulled_cable_bench [--timeout MS]
 
 #include "bench/BenchSupport.h"
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "link/Connection.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "session/CommandExchange.h"
 #include "transfer/FileTransfer.h"
+#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,13 +8,13 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/PacedRelay.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "panes/ProgramContext.h"
 #include "transfer/FileTransfer.h"
+#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QDir>

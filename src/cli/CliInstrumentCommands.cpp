@@ -4,15 +4,15 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/ConsoleTerminal.h"
+#include "core/ResourceTexts.h"
 #include "fileops/DeleteAndCreate.h"
 #include "fileops/Format.h"
 #include "fileops/NameRules.h"
+#include "fileops/PaneMoves.h"
 #include "fileops/Rename.h"
-#include "link/CommandExchange.h"
 #include "panes/RowText.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
 #include "transfer/CheckOverWrite.h"
-#include "transfer/PaneMoves.h"
 
 #include <QThread>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "cli/CliRequest.h"
 
 #include "OrvaltVersion.h"
-#include "serial/SerialSettings.h"
+#include "core/SerialSettings.h"
 
 #include <QCommandLineParser>
 

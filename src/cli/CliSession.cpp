@@ -1,10 +1,10 @@
 #include "cli/CliSession.h"
 
-#include "link/CommandExchange.h"
+#include "core/ResourceTexts.h"
+#include "core/SerialSettings.h"
 #include "link/Connection.h"
 #include "link/ProductReply.h"
-#include "serial/SerialSettings.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,15 +3,15 @@
 #include "cli/CliRequest.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/RemotePath.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
 #include "transfer/CopyFolderTree.h"
+#include "window/MainControls.h"
 
 #include <QList>
 #include <QString>

@@ -4,12 +4,12 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "core/ResourceTexts.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
 #include "panes/HostFs.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
-#include "shell/ResourceTexts.h"
 #include "transfer/CheckOverWrite.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/FileTransfer.h"

@@ -1,8 +1,8 @@
 #include "cli/ConsoleDialogs.h"
 
 #include "cli/ConsoleTerminal.h"
-#include "shell/AppState.h"
-#include "shell/ResourceTexts.h"
+#include "core/AppState.h"
+#include "core/ResourceTexts.h"
 
 namespace orvalt::cli {
 

@@ -3,7 +3,7 @@
 #include "cli/CliSession.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/ConsoleTerminal.h"
-#include "shell/SettingsLocation.h"
+#include "core/SettingsLocation.h"
 
 #include <cstdio>
 

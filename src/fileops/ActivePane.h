@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/AppState.h"
+#include "core/AppState.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,18 +1,18 @@
 #include "fileops/DeleteAndCreate.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
-#include "link/CommandExchange.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
 #include "panes/PaneRows.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
+#include "window/MainControls.h"
 
 #include <QTreeWidget>
 

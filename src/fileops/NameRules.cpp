@@ -1,8 +1,8 @@
 #include "fileops/NameRules.h"
 
-#include "shell/AppState.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "core/AppState.h"
+#include "core/ResourceTexts.h"
+#include "panes/ProgramContext.h"
 
 namespace orvalt {
 

@@ -1,16 +1,16 @@
 #include "fileops/Rename.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
 #include "fileops/NameRules.h"
+#include "fileops/PaneMoves.h"
 #include "panes/HostListing.h"
 #include "panes/PaneRows.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
-#include "transfer/PaneMoves.h"
+#include "window/MainControls.h"
 
 #include <QTreeWidget>
 

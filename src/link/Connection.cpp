@@ -1,16 +1,16 @@
 #include "link/Connection.h"
 
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
+#include "core/SerialSettings.h"
+#include "core/Settings.h"
 #include "link/PexLink.h"
 #include "panes/PaneRows.h"
 #include "panes/PaneSetup.h"
-#include "serial/SerialSettings.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
-#include "shell/Settings.h"
+#include "panes/ProgramContext.h"
+#include "session/CommandExchange.h"
+#include "window/MainControls.h"
 
 #include <QComboBox>
 #include <QTreeWidget>

@@ -1,6 +1,6 @@
 #include "link/ProductReply.h"
 
-#include "link/CommandExchange.h"
+#include "session/CommandExchange.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
 #include "panes/HostListing.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
 #include "panes/HostFs.h"
 #include "panes/PaneRows.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "panes/RowText.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
+#include "window/MainControls.h"
 
 #include <QComboBox>
 #include <QHeaderView>

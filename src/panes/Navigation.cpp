@@ -1,12 +1,12 @@
 #include "panes/Navigation.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "panes/HostListing.h"
 #include "panes/PaneRows.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "panes/ProgramContext.h"
+#include "window/MainControls.h"
 
 #include <QComboBox>
 #include <QHeaderView>

@@ -1,9 +1,9 @@
 #include "panes/PaneRows.h"
 
+#include "core/AppState.h"
 #include "panes/RowText.h"
-#include "shell/AppState.h"
-#include "shell/Icons.h"
-#include "shell/MainControls.h"
+#include "window/Icons.h"
+#include "window/MainControls.h"
 
 #include <QComboBox>
 #include <QTreeWidget>

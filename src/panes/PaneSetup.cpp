@@ -1,14 +1,14 @@
 #include "panes/PaneSetup.h"
 
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
 #include "panes/PaneRows.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/Icons.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "window/Icons.h"
+#include "window/MainControls.h"
 
 #include <QComboBox>
 #include <QTreeWidget>

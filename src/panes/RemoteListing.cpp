@@ -1,16 +1,16 @@
 #include "panes/RemoteListing.h"
 
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "link/Connection.h"
 #include "link/PexLink.h"
 #include "panes/PaneRows.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "panes/RowText.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
+#include "window/MainControls.h"
 
 #include <QComboBox>
 #include <QDateTime>

@@ -1,10 +1,10 @@
 #include "transfer/CheckOverWrite.h"
 
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
+#include "panes/ProgramContext.h"
+#include "window/MainControls.h"
 
 #include <QLabel>
 

@@ -1,22 +1,22 @@
 #include "transfer/CopyDriver.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
-#include "link/CommandExchange.h"
 #include "link/Connection.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
 #include "panes/PaneRows.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
 #include "transfer/CheckOverWrite.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/CopyProgress.h"
 #include "transfer/OneFileCopy.h"
+#include "window/MainControls.h"
 
 #include <QComboBox>
 #include <QDir>

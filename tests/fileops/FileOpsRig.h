@@ -5,11 +5,11 @@
 
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/frmMain.h"
+#include "panes/ProgramContext.h"
 #include "support/InstrumentProcess.h"
 #include "support/TempStores.h"
+#include "window/MainControls.h"
+#include "window/frmMain.h"
 
 #include <QAction>
 #include <QDir>

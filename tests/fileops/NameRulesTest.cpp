@@ -5,8 +5,8 @@
 
 #include "FileOpsRig.h"
 #include "fileops/Rename.h"
-#include "fileops/frmFileWarn.h"
 #include "support/TestMain.h"
+#include "window/frmFileWarn.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -6,10 +6,10 @@
 #include "panes/Navigation.h"
 #include "panes/PaneRows.h"
 #include "panes/RemoteListing.h"
-#include "shell/frmMain.h"
 #include "support/InstrumentProcess.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
+#include "window/frmMain.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -5,7 +5,7 @@
 
 #include "CopyWindowRig.h"
 #include "TransferRig.h"
-#include "shell/ResourceTexts.h"
+#include "core/ResourceTexts.h"
 #include "support/TestMain.h"
 
 #include <QLabel>

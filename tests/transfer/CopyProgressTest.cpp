@@ -4,11 +4,11 @@
 #include "transfer/CopyProgress.h"
 
 #include "TransferRig.h"
-#include "shell/AppState.h"
-#include "shell/QtDialogs.h"
+#include "core/AppState.h"
 #include "support/TestMain.h"
 #include "transfer/TransferMeter.h"
-#include "transfer/frmProgress.h"
+#include "window/QtDialogs.h"
+#include "window/frmProgress.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -6,10 +6,10 @@
 #include "panes/HostListing.h"
 #include "panes/Navigation.h"
 #include "panes/PaneRows.h"
-#include "shell/Toolbar.h"
-#include "shell/frmMain.h"
 #include "support/InstrumentProcess.h"
 #include "support/TempStores.h"
+#include "window/Toolbar.h"
+#include "window/frmMain.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,8 +4,8 @@
 #include "transfer/FileTransfer.h"
 
 #include "TransferRig.h"
-#include "link/CommandExchange.h"
 #include "link/LinkHarness.h"
+#include "session/CommandExchange.h"
 #include "support/TestMain.h"
 
 #include <QTest>

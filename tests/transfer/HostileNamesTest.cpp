@@ -5,12 +5,12 @@
 #include "TransferRig.h"
 #include "link/LinkHarness.h"
 #include "panes/HostFs.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
+#include "panes/ProgramContext.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/FileTransfer.h"
+#include "window/MainControls.h"
 
 #include <QDir>
 #include <QMap>

@@ -3,9 +3,9 @@
 #include "transfer/OneFileCopy.h"
 
 #include "TransferRig.h"
+#include "fileops/PaneMoves.h"
 #include "support/TestMain.h"
 #include "transfer/FileTransfer.h"
-#include "transfer/PaneMoves.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 // The overwrite question: CheckOverWrite through the dialog seam, and the dialog itself.
 
 #include "TransferRig.h"
-#include "shell/QtDialogs.h"
 #include "support/TestMain.h"
 #include "transfer/CheckOverWrite.h"
-#include "transfer/frmCheckOverWrite.h"
+#include "window/QtDialogs.h"
+#include "window/frmCheckOverWrite.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -4,9 +4,9 @@
 // Also the link's idle hook, which lets the window repaint while a call waits for an answer.
 
 #include "TransferRig.h"
-#include "link/CommandExchange.h"
 #include "link/Connection.h"
 #include "panes/RemoteListing.h"
+#include "session/CommandExchange.h"
 #include "support/PipeTransport.h"
 #include "support/TestMain.h"
 #include "transfer/FileTransfer.h"

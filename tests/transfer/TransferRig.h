@@ -6,10 +6,10 @@
 
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
+#include "panes/ProgramContext.h"
 #include "support/InstrumentProcess.h"
 #include "support/TempStores.h"
+#include "window/MainControls.h"
 
 #include <QDir>
 #include <QFile>
