@@ -83,7 +83,7 @@ int main(int argc, char** argv)
     MainControls controls;
     HostFs hostFs;
     link::PexLink pex([device](int) { return device; });
-    ProgramContext ctx{state, settings, dialogs, controls, pex, hostFs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, controls, hostFs};
     if (pex.PexOpen(link::PexOpenRecord{}) != 0 || pex.PexRetry(1) != 0 || pex.PexSetTimeOut(6000) != 0)
         return 1;
     state.Connected = true;

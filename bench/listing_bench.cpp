@@ -125,7 +125,7 @@ void instrumentListing(const QString& work)
     Settings settings(ProgramPaths{work, QStringLiteral("bench")}, dialogs, work);
     MainControls controls;
     HostFs fs;
-    ProgramContext ctx{state, settings, dialogs, controls, pex, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, controls, fs};
     SendCmd(state, pex, dialogs, QStringLiteral("MED 0"));
     SendCmd(state, pex, dialogs, QStringLiteral("CDR /BIG"));
     QString listing;

@@ -107,7 +107,7 @@ int main(int argc, char** argv)
     Settings settings(ProgramPaths{temp.path(), QStringLiteral("bench")}, dialogs, temp.path());
     MainControls controls;
     HostFs fs;
-    ProgramContext ctx{state, settings, dialogs, controls, pex, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, controls, fs};
 
     QRandomGenerator random(seed);
     Tally sent;

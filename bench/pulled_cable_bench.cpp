@@ -11,8 +11,8 @@
 #include "bench/BenchSupport.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
-#include "link/Connection.h"
 #include "link/PexLink.h"
+#include "panes/ConnectActions.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
@@ -104,7 +104,7 @@ public:
     explicit Rig(int timeoutMs)
         : m_link([this](int) { return line(); })
         , m_settings(ProgramPaths{m_dir.path(), QStringLiteral("bench")}, dialogs, m_dir.path())
-        , ctx{state, m_settings, dialogs, controls, m_link, m_fs}
+        , ctx{{state, m_settings, dialogs, m_link}, controls, m_fs}
         , m_timeoutMs(timeoutMs)
     {
         controls.statusPanel1 = &m_panel;

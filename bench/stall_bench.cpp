@@ -165,7 +165,7 @@ int main(int argc, char** argv)
     Settings settings(ProgramPaths{work.path(), QStringLiteral("bench")}, dialogs, work.path());
     MainControls controls;
     HostFs fs;
-    ProgramContext ctx{state, settings, dialogs, controls, pex, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, controls, fs};
     dialogs.relay = &relay;
     dialogs.stallMs = options.stallMs;
 

@@ -87,7 +87,7 @@ Run roundTrip(const QString& work, qint64 size, qint64 baud)
     Settings settings(ProgramPaths{work, QStringLiteral("bench")}, dialogs, work);
     MainControls controls;
     HostFs fs;
-    ProgramContext ctx{state, settings, dialogs, controls, pex, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, controls, fs};
 
     Run run;
     QElapsedTimer t;

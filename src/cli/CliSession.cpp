@@ -2,8 +2,8 @@
 
 #include "core/ResourceTexts.h"
 #include "core/SerialSettings.h"
-#include "link/Connection.h"
 #include "link/ProductReply.h"
+#include "panes/ConnectActions.h"
 #include "session/CommandExchange.h"
 
 #include <QDir>
@@ -52,7 +52,7 @@ CliSession::CliSession(const CliRequest& request, ConsoleDialogs& dialogs, const
                    ? SerialSettings::UsableDevice(m_state.PortDevice[port], port)
                    : QString();
     })
-    , m_ctx{m_state, m_settings, dialogs, m_controls, m_link, m_hostFs}
+    , m_ctx{{m_state, m_settings, dialogs, m_link}, m_controls, m_hostFs}
 {
     m_dialogs.setState(&m_state);
     PortIni(m_state, m_settings);

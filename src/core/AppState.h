@@ -4,8 +4,6 @@
 #include <array>
 #include <cstdint>
 
-class QWidget;
-
 namespace orvalt {
 
 // The state that more than one action of the program uses, under the names the rest of the
@@ -47,8 +45,6 @@ struct AppState
     QString WarnName;
     QString WarnKind;
     QString WarnMode;
-
-    QWidget* MainWindow = nullptr;
 
     // Serial settings as list positions; slots 1 to 4 are the ports Com1 to Com4.
     static constexpr int kPortSlots = 6;

@@ -34,4 +34,11 @@ inline bool IsHostPane(const AppState& st, const QString& side)
     return st.devId(side) == QLatin1String("0");
 }
 
+// Whether the pane that is worked on (the active one) shows the host computer.
+inline bool ActivePaneIsHost(const AppState& st)
+{
+    return (IsHostPane(st, QStringLiteral("L")) && st.LActive) ||
+           (IsHostPane(st, QStringLiteral("R")) && st.RActive);
+}
+
 } // namespace orvalt

@@ -4,12 +4,12 @@
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
-#include "link/Connection.h"
 #include "panes/HostListing.h"
 #include "panes/PaneRows.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
+#include "session/Connection.h"
 #include "window/MainControls.h"
 
 #include <QComboBox>

@@ -3,11 +3,11 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
+#include "fileops/ActivePane.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
-#include "transfer/OneFileCopy.h"
 
 namespace orvalt {
 
@@ -32,7 +32,7 @@ void moveOnInstrument(ProgramContext& ctx, const QString& oldPath, const QString
 
 bool MovePaneFile(ProgramContext& ctx, const QString& oldPath, const QString& newPath)
 {
-    if (ActivePaneIsHost(ctx))
+    if (ActivePaneIsHost(ctx.state))
         return ctx.hostFs.moveFile(oldPath, newPath).ok();
     moveOnInstrument(ctx, oldPath, wirePath(oldPath), wirePath(newPath));
     return true;
@@ -40,7 +40,7 @@ bool MovePaneFile(ProgramContext& ctx, const QString& oldPath, const QString& ne
 
 void MovePaneFolder(ProgramContext& ctx, const QString& oldPath, const QString& newPath)
 {
-    if (!ActivePaneIsHost(ctx)) {
+    if (!ActivePaneIsHost(ctx.state)) {
         // A trailing "/" on both paths marks a folder.
         moveOnInstrument(ctx, oldPath, wirePath(oldPath) + QLatin1Char('/'),
                          wirePath(newPath) + QLatin1Char('/'));

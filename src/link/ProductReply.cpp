@@ -1,6 +1,6 @@
 #include "link/ProductReply.h"
 
-#include "session/CommandExchange.h"
+#include "link/WireText.h"
 
 #include <algorithm>
 

@@ -3,13 +3,13 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
-#include "link/Connection.h"
 #include "link/PexLink.h"
 #include "panes/PaneRows.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "panes/RowText.h"
 #include "session/CommandExchange.h"
+#include "session/Connection.h"
 #include "window/MainControls.h"
 
 #include <QComboBox>

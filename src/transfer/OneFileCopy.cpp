@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
+#include "fileops/ActivePane.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -27,12 +28,6 @@ QString wirePath(const QString& remotePath)
 }
 
 } // namespace
-
-bool ActivePaneIsHost(const ProgramContext& ctx)
-{
-    const AppState& st = ctx.state;
-    return (isHost(st.LDevID) && st.LActive) || (isHost(st.RDevID) && st.RActive);
-}
 
 void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure)
 {
@@ -87,7 +82,7 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
 
     QString hostFailure;
     qint32 result = 0;
-    if (ActivePaneIsHost(ctx))
+    if (ActivePaneIsHost(ctx.state))
         result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
     else
         result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure);

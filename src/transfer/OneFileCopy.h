@@ -22,7 +22,4 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
 // results; "Send or Rec Error (DEVICE BUSY) " and the number for any other.
 void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure);
 
-// Whether the pane that is worked on (the active one) shows the host computer.
-bool ActivePaneIsHost(const ProgramContext& ctx);
-
 } // namespace orvalt

@@ -1,6 +1,7 @@
 #include "window/frmAbout.h"
 
 #include "core/ResourceTexts.h"
+#include "window/ApplyResourceTexts.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>

@@ -8,10 +8,11 @@
 #include "fileops/DeleteAndCreate.h"
 #include "fileops/Format.h"
 #include "fileops/Rename.h"
-#include "link/Connection.h"
+#include "panes/ConnectActions.h"
 #include "panes/Navigation.h"
 #include "panes/PaneSetup.h"
 #include "transfer/CopyDriver.h"
+#include "window/ApplyResourceTexts.h"
 #include "window/Icons.h"
 #include "window/frmAbout.h"
 #include "window/frmSerial.h"
@@ -63,10 +64,9 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
                    ? SerialSettings::UsableDevice(state.PortDevice[port], port)
                    : QString();
     })
-    , m_ctx{state, settings, dialogs, m_controls, m_link, m_hostFs}
+    , m_ctx{{state, settings, dialogs, m_link}, m_controls, m_hostFs}
 {
     setObjectName(QStringLiteral("frmMain"));
-    m_state.MainWindow = this;
     setWindowIcon(applicationIcon());
     // While the link waits for a slow or vanished instrument the window still repaints; user input
     // waits, since it could start a second exchange in the middle of this one.
@@ -78,11 +78,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     routeActions();
 }
 
-frmMain::~frmMain()
-{
-    if (m_state.MainWindow == this)
-        m_state.MainWindow = nullptr;
-}
+frmMain::~frmMain() = default;
 
 void frmMain::buildMenus()
 {

@@ -5,9 +5,10 @@
 #include "core/ResourceTexts.h"
 #include "core/SerialSettings.h"
 #include "core/Settings.h"
-#include "link/Connection.h"
+#include "panes/ConnectActions.h"
 #include "panes/HostListing.h"
 #include "panes/PaneSetup.h"
+#include "window/ApplyResourceTexts.h"
 #include "window/Icons.h"
 #include "window/frmMain.h"
 

@@ -27,7 +27,7 @@ struct NameRig
     MainControls controls;
     link::PexLink link;
     HostFs hostFs;
-    ProgramContext ctx{s.state, s.settings, s.dialogs, controls, link, hostFs};
+    ProgramContext ctx{{s.state, s.settings, s.dialogs, link}, controls, hostFs};
 
     // The left pane shows the host and has the focus; the right one shows the instrument.
     NameRig()

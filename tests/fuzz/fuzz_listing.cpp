@@ -1,8 +1,8 @@
 // The instrument's "DIR?" listing: the bytes of its blocks, each one a Latin-1 character.
 
 #include "FuzzCheck.h"
+#include "link/WireText.h"
 #include "panes/RemoteListing.h"
-#include "session/CommandExchange.h"
 
 #include <cstddef>
 #include <cstdint>

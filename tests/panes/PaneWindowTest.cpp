@@ -1,11 +1,12 @@
 // The real main window, headless, against the virtual instrument on a pseudo-terminal and against
 // host folders.
 
-#include "link/Connection.h"
+#include "panes/ConnectActions.h"
 #include "panes/HostListing.h"
 #include "panes/Navigation.h"
 #include "panes/PaneRows.h"
 #include "panes/RemoteListing.h"
+#include "session/Connection.h"
 #include "support/InstrumentProcess.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"

@@ -209,7 +209,7 @@ private slots:
         test::TempStores stores;
         MainControls controls;
         HostFs hostFs;
-        ProgramContext ctx{stores.state, stores.settings, stores.dialogs, controls, harness.link, hostFs};
+        ProgramContext ctx{{stores.state, stores.settings, stores.dialogs, harness.link}, controls, hostFs};
         stores.state.LDevID = QStringLiteral("0");
         stores.state.RDevID = QStringLiteral("1");
         stores.state.RActive = true;

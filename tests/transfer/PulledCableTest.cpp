@@ -4,7 +4,7 @@
 // Also the link's idle hook, which lets the window repaint while a call waits for an answer.
 
 #include "TransferRig.h"
-#include "link/Connection.h"
+#include "panes/ConnectActions.h"
 #include "panes/RemoteListing.h"
 #include "session/CommandExchange.h"
 #include "support/PipeTransport.h"
@@ -44,7 +44,7 @@ class CableRig
 public:
     CableRig()
         : m_link([this](int) { return m_dir.filePath(QStringLiteral("line")); })
-        , ctx{m_stores.state, m_stores.settings, dialogs, controls, m_link, hostFs}
+        , ctx{{m_stores.state, m_stores.settings, dialogs, m_link}, controls, hostFs}
     {
         controls.statusPanel1 = &m_panel;
         QDir().mkpath(media());

@@ -45,7 +45,7 @@ class TransferRig
 public:
     explicit TransferRig(InstrumentProcess* instrument = nullptr)
         : m_link([instrument](int) { return instrument ? instrument->devicePath() : QString(); })
-        , ctx{m_stores.state, m_stores.settings, dialogs, controls, m_link, hostFs}
+        , ctx{{m_stores.state, m_stores.settings, dialogs, m_link}, controls, hostFs}
     {
         controls.statusPanel1 = &m_panel;
         if (instrument) {
@@ -56,7 +56,7 @@ public:
     }
     // On a link the test has opened itself (to a crafted instrument over the in-process pipe).
     explicit TransferRig(link::PexLink& opened)
-        : ctx{m_stores.state, m_stores.settings, dialogs, controls, opened, hostFs}
+        : ctx{{m_stores.state, m_stores.settings, dialogs, opened}, controls, hostFs}
     {
         controls.statusPanel1 = &m_panel;
         m_opened = true;

@@ -1,17 +1,20 @@
 #include "core/ResourceTexts.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
+#include "window/ApplyResourceTexts.h"
 #include "window/frmAbout.h"
 #include "window/frmMain.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -286,6 +289,45 @@ private slots:
         QTRY_VERIFY(w.findChildren<frmAbout*>().isEmpty());
         w.controls().mnuHelpAbout->trigger();
         QCOMPARE(w.findChildren<frmAbout*>().size(), 1);
+    }
+
+    void applyResourceTexts()
+    {
+        QWidget window;
+        window.setProperty(ResourceTexts::kTagProperty, QStringLiteral("7000"));
+        auto* label = new QLabel(QStringLiteral("design"), &window);
+        label->setProperty(ResourceTexts::kTagProperty, QStringLiteral("7007"));
+        auto* notANumber = new QLabel(QStringLiteral("design"), &window);
+        notANumber->setProperty(ResourceTexts::kTagProperty, QStringLiteral("2002-2005"));
+        auto* unknown = new QLabel(QStringLiteral("design"), &window);
+        unknown->setProperty(ResourceTexts::kTagProperty, QStringLiteral("20"));
+        auto* button = new QPushButton(QStringLiteral("design"), &window);
+        button->setProperty(ResourceTexts::kTagProperty, QStringLiteral("100"));
+        button->setToolTip(QStringLiteral("101"));
+        auto* frame = new QGroupBox(QStringLiteral("design"), &window);
+        frame->setProperty(ResourceTexts::kTagProperty, QStringLiteral("7001"));
+        auto* menus = new QMenuBar(&window);
+        QMenu* file = menus->addMenu(QStringLiteral("1000"));
+        QAction* close = file->addAction(QStringLiteral("1001"));
+        QAction* plain = file->addAction(QStringLiteral("Keep"));
+        auto* bar = new QToolBar(&window);
+        QAction* tool = bar->addAction(QStringLiteral("削除"));
+        tool->setToolTip(QStringLiteral("1008"));
+
+        ApplyResourceTexts(&window);
+
+        QCOMPARE(window.windowTitle(), QStringLiteral("Setup of RS232C"));
+        QCOMPARE(label->text(), QStringLiteral("Speed:"));
+        QCOMPARE(notANumber->text(), QStringLiteral("design"));
+        QCOMPARE(unknown->text(), QStringLiteral("design"));
+        QCOMPARE(button->text(), QStringLiteral("OK"));
+        QCOMPARE(button->toolTip(), QStringLiteral("Cancel"));
+        QCOMPARE(frame->title(), QStringLiteral("Port No."));
+        QCOMPARE(file->title(), QStringLiteral("File(&F)"));
+        QCOMPARE(close->text(), QStringLiteral("Close(&C)"));
+        QCOMPARE(plain->text(), QStringLiteral("Keep"));
+        QCOMPARE(tool->toolTip(), QStringLiteral("Delete"));
+        QCOMPARE(tool->text(), QStringLiteral("削除"));
     }
 
     void dispatcherMarksTheUserAndResetsThePointer()

@@ -3,6 +3,7 @@
 #include "OrvaltVersion.h"
 #include "core/ResourceTexts.h"
 #include "support/TestMain.h"
+#include "window/ApplyResourceTexts.h"
 
 #include <QCoreApplication>
 #include <QEvent>

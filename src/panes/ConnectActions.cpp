@@ -1,4 +1,4 @@
-#include "link/Connection.h"
+#include "panes/ConnectActions.h"
 
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
@@ -6,6 +6,7 @@
 #include "core/SerialSettings.h"
 #include "core/Settings.h"
 #include "link/PexLink.h"
+#include "link/ProductReply.h"
 #include "panes/PaneRows.h"
 #include "panes/PaneSetup.h"
 #include "panes/ProgramContext.h"
@@ -132,19 +133,6 @@ void Disconnect(ProgramContext& ctx)
             PaneList(ctx.controls, side)->clear();
     st.Connected = false;
     ctx.link.PexClose();
-}
-
-bool CheckConnect(ProgramContext& ctx, const QString& device, const QString& side)
-{
-    AppState& st = ctx.state;
-    st.medium(side) = device.right(2);
-    if (st.Connected)
-        return true;
-    if (st.LDevID != QLatin1String("1") && st.RDevID != QLatin1String("1"))
-        return true;
-    if (st.Interactive)
-        ctx.dialogs.plain(ResourceTexts::text(8108));
-    return false;
 }
 
 } // namespace orvalt

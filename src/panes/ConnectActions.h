@@ -1,15 +1,12 @@
 #pragma once
 
-#include "link/ProductReply.h"
-
 #include <QString>
 
 namespace orvalt {
 
 struct ProgramContext;
 
-// Connecting to the instrument and dropping the link, the model name, and the guard that every
-// remote operation passes first.
+// Connecting to the instrument and dropping the link, and the model name.
 
 // ModelName from the settings file ("KD7350" when it names none).
 void ReadModel(ProgramContext& ctx);
@@ -21,10 +18,5 @@ void CheckProduct(ProgramContext& ctx);
 // The toolbar's Connection and Disconnection.
 void Connect(ProgramContext& ctx);
 void Disconnect(ProgramContext& ctx);
-
-// Records the medium of the media-list text device for the pane of side ("L" left, anything else
-// right) and tells whether a remote operation may go on: connected, or no pane shows the
-// instrument. When not, says so (once the user has acted).
-bool CheckConnect(ProgramContext& ctx, const QString& device, const QString& side);
 
 } // namespace orvalt
