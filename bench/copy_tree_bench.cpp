@@ -6,11 +6,12 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "transfer/CopyFolderTree.h"
-#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,10 +81,12 @@ int main(int argc, char** argv)
     QuietDialogs dialogs;
     Settings settings(ProgramPaths{work.filePath(QStringLiteral("program")), QStringLiteral("orvalt")},
                       dialogs, work.filePath(QStringLiteral("user")));
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs hostFs;
     link::PexLink pex([device](int) { return device; });
-    ProgramContext ctx{{state, settings, dialogs, pex}, controls, hostFs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, hostFs, left, right, panel};
     if (pex.PexOpen(link::PexOpenRecord{}) != 0 || pex.PexRetry(1) != 0 || pex.PexSetTimeOut(6000) != 0)
         return 1;
     state.Connected = true;

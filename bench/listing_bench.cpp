@@ -10,14 +10,15 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "panes/PaneRows.h"
+#include "panes/HostListing.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RowText.h"
 #include "session/CommandExchange.h"
-#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,7 +26,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
 
@@ -71,14 +71,11 @@ void hostListing(const QString& work)
     const QString root = work + QStringLiteral("/host");
     makeTree(root, 1000, 100);
     HostFs fs;
-    QTreeWidget list;
+    PaneModel list;
     const QString host = panePath(root);
     auto refill = [&] {
         list.clear();
-        for (const HostItem& item : fs.listFolder(host, HostFs::FolderSizes::Walk))
-            AddPaneRow(&list, item.entry.name, DateText(item.created), SizeText(item.size),
-                       item.entry.isFolder() ? QString(kDirKind) : KindText(item.entry.name),
-                       item.entry.isFolder());
+        list.appendRows(HostRows(fs.listFolder(host, HostFs::FolderSizes::Walk)));
     };
     auto du = [&] {
         QProcess p;
@@ -93,8 +90,7 @@ void hostListing(const QString& work)
     const double ours = bestOf(3, refill);
     const double theirs = bestOf(3, du);
     std::printf("%-44s %10.3f s  du %8.3f s  ratio %6.2f  (target <= 1.00, %d rows)\n",
-                "host listing, 100,000 files in 1,000 folders", ours, theirs, ours / theirs,
-                list.topLevelItemCount());
+                "host listing, 100,000 files in 1,000 folders", ours, theirs, ours / theirs, list.rowCount());
 }
 
 void instrumentListing(const QString& work)
@@ -123,9 +119,11 @@ void instrumentListing(const QString& work)
     AppState state;
     QuietDialogs dialogs;
     Settings settings(ProgramPaths{work, QStringLiteral("bench")}, dialogs, work);
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs fs;
-    ProgramContext ctx{{state, settings, dialogs, pex}, controls, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
     SendCmd(state, pex, dialogs, QStringLiteral("MED 0"));
     SendCmd(state, pex, dialogs, QStringLiteral("CDR /BIG"));
     QString listing;

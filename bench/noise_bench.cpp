@@ -9,11 +9,12 @@
 #include "bench/BenchSupport.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "transfer/FileTransfer.h"
-#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QDir>
@@ -105,9 +106,11 @@ int main(int argc, char** argv)
     AppState state;
     bench::QuietDialogs dialogs;
     Settings settings(ProgramPaths{temp.path(), QStringLiteral("bench")}, dialogs, temp.path());
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs fs;
-    ProgramContext ctx{{state, settings, dialogs, pex}, controls, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
 
     QRandomGenerator random(seed);
     Tally sent;

@@ -8,11 +8,12 @@
 #include "bench/BenchSupport.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "transfer/FileTransfer.h"
-#include "window/MainControls.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -85,9 +86,11 @@ Run roundTrip(const QString& work, qint64 size, qint64 baud)
     AppState state;
     bench::QuietDialogs dialogs;
     Settings settings(ProgramPaths{work, QStringLiteral("bench")}, dialogs, work);
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs fs;
-    ProgramContext ctx{{state, settings, dialogs, pex}, controls, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
 
     Run run;
     QElapsedTimer t;

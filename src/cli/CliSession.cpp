@@ -52,7 +52,7 @@ CliSession::CliSession(const CliRequest& request, ConsoleDialogs& dialogs, const
                    ? SerialSettings::UsableDevice(m_state.PortDevice[port], port)
                    : QString();
     })
-    , m_ctx{{m_state, m_settings, dialogs, m_link}, m_controls, m_hostFs}
+    , m_ctx{{m_state, m_settings, dialogs, m_link}, m_hostFs, m_left, m_right, m_statusPanel}
 {
     m_dialogs.setState(&m_state);
     PortIni(m_state, m_settings);

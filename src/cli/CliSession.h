@@ -5,13 +5,14 @@
 #include "cli/RemotePath.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "transfer/CopyFolderTree.h"
-#include "window/MainControls.h"
 
 #include <QList>
 #include <QString>
@@ -25,8 +26,8 @@ namespace orvalt::cli {
 inline const QString kWindowProgramName = QStringLiteral("orvalt");
 
 // What the window's routines work with, without a window: the state, both settings stores, the
-// console dialogs, the link and the host file system. The pane controls stay unmade; the routines
-// used here reach the window only through the state's pane sources, which each command sets as the
+// console dialogs, the link, the host file system and two panes that no view shows. The routines
+// used here reach the panes through the state's pane sources, which each command sets as the
 // window's panes would stand for the same action.
 class CliSession
 {
@@ -106,7 +107,9 @@ private:
     ConsoleDialogs& m_dialogs;
     AppState m_state;
     Settings m_settings;
-    MainControls m_controls;
+    PaneModel m_left;
+    PaneModel m_right;
+    StatusPanel m_statusPanel;
     link::PexLink m_link;
     HostFs m_hostFs;
     ProgramContext m_ctx;

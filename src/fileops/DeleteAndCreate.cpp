@@ -8,13 +8,10 @@
 #include "fileops/Rename.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
-#include "window/MainControls.h"
-
-#include <QTreeWidget>
 
 namespace orvalt {
 
@@ -122,28 +119,23 @@ void ToolbarDelete(ProgramContext& ctx)
     if (!ctx.dialogs.ask(ResourceTexts::text(8105)))
         return;
     for (const QString& side : ActiveSidesLeftFirst(st)) {
-        QTreeWidget* list = PaneList(ctx.controls, side);
-        if (list->currentItem()) {
-            // Rows are taken by position from the list as it is; the refill comes after the walk.
-            QList<QPair<QString, bool>> rows;
-            for (int i = 0; i < list->topLevelItemCount(); ++i) {
-                const QTreeWidgetItem* row = list->topLevelItem(i);
-                if (row->isSelected())
-                    rows.append({row->text(0), IsFolderRow(row)});
-            }
-            for (const auto& [name, folder] : rows) {
+        PaneModel& pane = PaneList(ctx, side);
+        if (pane.currentRow() >= 0) {
+            // Rows are taken from the pane as it is; the refill comes after the walk.
+            for (const PaneRow& row : pane.selectedItems()) {
+                const QString& name = row.name;
                 // A name that is not one plain name cannot be a row of this folder.
                 const QString path =
                     name.isEmpty() ? QString() : JoinPanePath(st.medium(side), st.path(side), name);
                 if (path.isEmpty())
                     continue;
-                if (folder)
+                if (row.folder)
                     RmtDeleteFolder(ctx, path, st.OverwriteAll);
                 else
                     RmtDeleteFile(ctx, path, st.OverwriteAll);
             }
         }
-        list->clear();
+        pane.clear();
         LoadListview(ctx, side);
     }
 }

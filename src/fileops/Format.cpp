@@ -5,14 +5,11 @@
 #include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
-#include "window/MainControls.h"
-
-#include <QComboBox>
 
 namespace orvalt {
 
@@ -31,7 +28,7 @@ void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
     }
     // Unconnected, "FMT " would come back without a reply text, which reads as a floppy still
     // formatting: half a minute of a frozen window for nothing.
-    if (!CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side))
+    if (!CheckConnect(ctx, PaneList(ctx, side).choosers().mediumText(), side))
         return;
     if (!ctx.dialogs.ask(ResourceTexts::text(8103)))
         return;

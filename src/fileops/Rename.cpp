@@ -7,12 +7,9 @@
 #include "fileops/NameRules.h"
 #include "fileops/PaneMoves.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "window/MainControls.h"
-
-#include <QTreeWidget>
 
 namespace orvalt {
 
@@ -195,21 +192,10 @@ void ToolbarRename(ProgramContext& ctx)
     if (st.TransferBusy)
         return;
     for (const QString& side : ActiveSidesLeftFirst(st)) {
-        QTreeWidget* list = PaneList(ctx.controls, side);
-        if (list->currentItem()) {
-            // The rows are read first: the list stays as it is until the refill below.
-            struct Row
-            {
-                QString name;
-                bool folder;
-            };
-            QList<Row> rows;
-            for (int i = 0; i < list->topLevelItemCount(); ++i) {
-                const QTreeWidgetItem* row = list->topLevelItem(i);
-                if (row->isSelected())
-                    rows.append({row->text(0), IsFolderRow(row)});
-            }
-            for (const Row& row : rows) {
+        const PaneModel& pane = PaneList(ctx, side);
+        if (pane.currentRow() >= 0) {
+            // The rows are read first: the pane stays as it is until the refill below.
+            for (const PaneRow& row : pane.selectedItems()) {
                 const QString path = JoinPanePath(st.medium(side), st.path(side), row.name);
                 if (path.isEmpty() || row.name.isEmpty())
                     continue;

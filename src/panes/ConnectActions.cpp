@@ -7,14 +7,11 @@
 #include "core/Settings.h"
 #include "link/PexLink.h"
 #include "link/ProductReply.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
 #include "panes/PaneSetup.h"
 #include "panes/ProgramContext.h"
 #include "session/CommandExchange.h"
-#include "window/MainControls.h"
 
-#include <QComboBox>
-#include <QTreeWidget>
 #include <array>
 
 namespace orvalt {
@@ -76,7 +73,7 @@ void CheckProduct(ProgramContext& ctx)
     }
     // A right pane on another medium than before starts at its root. Only the media list names a
     // medium: a host pane's drive prefix (a mount point here) never reads like a list entry.
-    if (st.RDevID == QLatin1String("1") && ctx.controls.ImageCombo2->currentText().right(2) != st.RMedium)
+    if (st.RDevID == QLatin1String("1") && ctx.rightPane.choosers().mediumText().right(2) != st.RMedium)
         st.Rpath = QStringLiteral("\\");
 }
 
@@ -130,7 +127,7 @@ void Disconnect(ProgramContext& ctx)
         sendRawLine(ctx, QStringLiteral("UTILITY FILECOPY,OFF"));
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
         if (st.devId(side) == QLatin1String("1"))
-            PaneList(ctx.controls, side)->clear();
+            PaneList(ctx, side).clear();
     st.Connected = false;
     ctx.link.PexClose();
 }

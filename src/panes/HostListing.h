@@ -1,6 +1,8 @@
 #pragma once
 
 #include "panes/FileEntry.h"
+#include "panes/HostFs.h"
+#include "panes/PaneModel.h"
 
 #include <QString>
 
@@ -19,6 +21,9 @@ inline void LoadListviewR(ProgramContext& ctx)
 {
     LoadListview(ctx, QStringLiteral("R"));
 }
+
+// The rows of a host listing: folders "<DIR>", files by their kind, sizes in kilobytes.
+QList<PaneRow> HostRows(const QList<HostItem>& items);
 
 // The host folder a host pane shows: its drive prefix and path ("" and "\DATA" give "\DATA").
 QString PaneHostFolder(ProgramContext& ctx, const QString& side);

@@ -2,11 +2,10 @@
 
 #include <QString>
 
-class QTreeWidget;
-
 namespace orvalt {
 
 struct ProgramContext;
+class PaneModel;
 
 // Moving through folders in both panes and knowing which pane an action is meant for.
 
@@ -24,9 +23,9 @@ void ListDoubleClicked(ProgramContext& ctx);
 void UpButtonClicked(ProgramContext& ctx, const QString& side);
 // The user picked another host drive for the pane of side.
 void DriveListChanged(ProgramContext& ctx, const QString& side);
-// A click on a column heading of a pane list: the order shared by its columns reversed (the first
-// click sorts descending), the rows sorted by that column, the sort arrow shown.
-void ColumnClicked(QTreeWidget* list, int column);
+// A click on a column heading of a pane: the order shared by its columns reversed (the first click
+// sorts descending), the rows sorted by that column, the sort mark shown.
+void ColumnClicked(PaneModel& pane, int column);
 
 // The toolbar's "1 つ上のﾌｫﾙﾀﾞへ", "開く" and "最新に更新".
 void ToolbarUp(ProgramContext& ctx);

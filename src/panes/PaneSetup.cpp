@@ -4,15 +4,12 @@
 #include "core/Settings.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "window/Icons.h"
-#include "window/MainControls.h"
 
-#include <QComboBox>
-#include <QTreeWidget>
 #include <algorithm>
+#include <limits>
 
 namespace orvalt {
 
@@ -52,53 +49,45 @@ QString hostDriveKey(const QString& side)
 void FillSourceCombos(ProgramContext& ctx)
 {
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
-        QComboBox* box = PaneSourceSelector(ctx.controls, side);
-        const QSignalBlocker quiet(box);
-        box->clear();
-        box->addItem(themedIcon(QStringLiteral("computer"), QStyle::SP_ComputerIcon),
-                     QStringLiteral("Host PC"));
-        box->addItem(themedIcon(QStringLiteral("network-transmit-receive"), QStyle::SP_DriveNetIcon),
-                     ctx.state.ModelName);
-        box->setCurrentIndex(ctx.state.devId(side) == QLatin1String("1") ? 1 : 0);
+        const QList<ChooserEntry> sources{{QStringLiteral("Host PC"), QString(), QStringLiteral("PC")},
+                                          {ctx.state.ModelName, QString(), QStringLiteral("LINK")}};
+        PaneList(ctx, side).setSources(sources, ctx.state.devId(side) == QLatin1String("1") ? 1 : 0);
     }
 }
 
 void FillMediaList(ProgramContext& ctx, const QString& side)
 {
-    QComboBox* media = PaneMediaList(ctx.controls, side);
-    const QSignalBlocker quiet(media);
-    PaneDriveList(ctx.controls, side)->hide();
-    media->show();
-    media->clear();
+    PaneModel& pane = PaneList(ctx, side);
+    pane.showDrives(false);
+    QList<ChooserEntry> media;
     for (const MediumInfo& m : MediaList(configuredMedia(ctx)))
-        media->addItem(mediumImage(m.imageKey), m.listText, m.mediumCode);
-    if (media->count() == 0)
+        media.append({m.listText, m.mediumCode, m.imageKey});
+    if (media.isEmpty()) {
+        pane.setMedia(media, -1);
         return;
+    }
     int position = ctx.settings.getInt(ctx.settings.exeName(), QStringLiteral("Settings"), driveKey(side), 1,
                                        1, std::numeric_limits<int16_t>::max());
-    if (position > media->count())
+    if (position > media.size())
         position = 1;
     ctx.state.drive(side) = static_cast<int16_t>(position);
-    media->setCurrentIndex(position - 1);
+    pane.setMedia(media, position - 1);
 }
 
 void ShowHostDrives(ProgramContext& ctx, const QString& side)
 {
-    QComboBox* drives = PaneDriveList(ctx.controls, side);
-    const QSignalBlocker quiet(drives);
-    PaneMediaList(ctx.controls, side)->hide();
+    PaneModel& pane = PaneList(ctx, side);
     const QString current = ctx.state.medium(side);
-    drives->clear();
+    QList<ChooserEntry> drives;
     int chosen = 0;
     for (const HostDrive& d : ctx.hostFs.drives()) {
-        drives->addItem(themedIcon(QStringLiteral("drive-harddisk"), QStyle::SP_DriveHDIcon), d.displayName,
-                        d.prefix);
+        drives.append({d.displayName, d.prefix, QStringLiteral("HDD")});
         if (d.prefix == current)
-            chosen = drives->count() - 1;
+            chosen = static_cast<int>(drives.size()) - 1;
     }
-    drives->setCurrentIndex(chosen);
-    drives->show();
-    ctx.state.medium(side) = drives->currentData().toString();
+    pane.setDrives(drives, chosen);
+    pane.showDrives(true);
+    ctx.state.medium(side) = pane.choosers().driveData();
 }
 
 void SaveHostDrive(ProgramContext& ctx, const QString& side)
@@ -149,14 +138,14 @@ void MediaListChosen(ProgramContext& ctx, const QString& side)
     if (st.TransferBusy)
         return;
     st.Interactive = true;
-    QComboBox* media = PaneMediaList(ctx.controls, side);
-    if (media->currentIndex() >= 0)
-        st.drive(side) = static_cast<int16_t>(media->currentIndex() + 1);
-    const QString code = media->currentText().right(2);
+    PaneModel& pane = PaneList(ctx, side);
+    if (pane.choosers().medium >= 0)
+        st.drive(side) = static_cast<int16_t>(pane.choosers().medium + 1);
+    const QString code = pane.choosers().mediumText().right(2);
     if (code != st.medium(side))
         st.path(side) = QStringLiteral("\\");
     st.medium(side) = code;
-    PaneList(ctx.controls, side)->clear();
+    pane.clear();
     LoadListview(ctx, side);
 }
 

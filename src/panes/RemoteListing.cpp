@@ -4,17 +4,14 @@
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
 #include "link/PexLink.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "panes/RowText.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
-#include "window/MainControls.h"
 
-#include <QComboBox>
 #include <QDateTime>
-#include <QTreeWidget>
 #include <array>
 #include <limits>
 #include <optional>
@@ -163,6 +160,16 @@ QString ListingSizeText(const ListingEntry& entry)
     return entry.sizeField.trimmed().size() >= 4 ? SizeText(*n) : SizeText(0);
 }
 
+QList<PaneRow> ListingRows(const QList<ListingEntry>& entries)
+{
+    QList<PaneRow> rows;
+    rows.reserve(entries.size());
+    for (const ListingEntry& e : entries)
+        rows.append({e.name, ListingDateText(e), ListingSizeText(e),
+                     e.folder ? QString(kDirKind) : KindText(e.name), e.folder});
+    return rows;
+}
+
 QList<FileEntry> ParseListing(QString listing)
 {
     QList<FileEntry> records;
@@ -182,7 +189,8 @@ QList<FileEntry> ParseListing(QString listing)
 void R_LoadListview(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
-    if (!CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side))
+    PaneModel& pane = PaneList(ctx, side);
+    if (!CheckConnect(ctx, pane.choosers().mediumText(), side))
         return;
     if (SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("MED ") + MediumCode(st.medium(side))) != 0 &&
         st.Interactive) {
@@ -196,16 +204,12 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
         ctx.dialogs.plain(ResourceTexts::text(8304));
         return;
     }
-    QTreeWidget* list = PaneList(ctx.controls, side);
     qint32 listed = 0;
     const QString listing = DirList(ctx, QString(), &listed);
     // The rows that arrived are shown, and the user is told the folder may hold more.
     if (listed != 0 && st.Interactive)
         ctx.dialogs.plain(ListingFailureText(ctx, listed));
-    for (const ListingEntry& e : SplitListing(listing)) {
-        const QString kind = e.folder ? QString(kDirKind) : KindText(e.name);
-        AddPaneRow(list, e.name, ListingDateText(e), ListingSizeText(e), kind, e.folder);
-    }
+    pane.appendRows(ListingRows(SplitListing(listing)));
 }
 
 qint32 RmtFileSize(ProgramContext& ctx, const QString& name)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panes/FileEntry.h"
+#include "panes/PaneModel.h"
 
 #include <QList>
 #include <QString>
@@ -41,6 +42,9 @@ QList<FileEntry> ParseListing(QString listing);
 // came; a size that is not a number shows as it came.
 QString ListingDateText(const ListingEntry& entry);
 QString ListingSizeText(const ListingEntry& entry);
+
+// The rows of a listing's entries, as an instrument pane shows them.
+QList<PaneRow> ListingRows(const QList<ListingEntry>& entries);
 
 // Adds the instrument folder of a pane ("L" or "R") to its list, which the caller has emptied:
 // selects the medium ("MED ") and folder ("CDR "), then lists it.

@@ -3,11 +3,12 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
+#include "core/StatusPanel.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
@@ -16,12 +17,8 @@
 #include "transfer/CopyFolderTree.h"
 #include "transfer/CopyProgress.h"
 #include "transfer/OneFileCopy.h"
-#include "window/MainControls.h"
 
-#include <QComboBox>
 #include <QDir>
-#include <QLabel>
-#include <QTreeWidget>
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -54,7 +51,7 @@ bool paneConnected(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
     const QString drive = st.medium(side);
-    const bool connected = CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side);
+    const bool connected = CheckConnect(ctx, PaneList(ctx, side).choosers().mediumText(), side);
     if (isHost(st, side))
         st.medium(side) = drive;
     return connected;
@@ -83,13 +80,11 @@ struct Row
 
 // The rows as they were when the copy was asked for: what the user selected then is what is
 // copied, whatever happens to the list while the copy lets the window run.
-QList<Row> rowsOf(QTreeWidget* list)
+QList<Row> rowsOf(const PaneModel& pane)
 {
     QList<Row> rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = list->topLevelItem(i);
-        rows.append({item->text(0), IsFolderRow(item), item->isSelected()});
-    }
+    for (int i = 0; i < pane.rowCount(); ++i)
+        rows.append({pane.row(i).name, pane.row(i).folder, pane.isSelected(i)});
     return rows;
 }
 
@@ -172,11 +167,10 @@ void CopyDriver::run()
     }
     if (!paneConnected(m_ctx, QStringLiteral("L")) || !paneConnected(m_ctx, QStringLiteral("R")))
         return;
-    if (m_ctx.controls.statusPanel1)
-        m_ctx.controls.statusPanel1->setText(ResourceTexts::text(1022));
+    m_ctx.statusPanel1.setText(ResourceTexts::text(1022));
     m_st.OverwriteAll = false;
 
-    const QList<Row> rows = rowsOf(PaneList(m_ctx.controls, m_from));
+    const QList<Row> rows = rowsOf(PaneList(m_ctx, m_from));
     const bool anySelected = std::any_of(rows.cbegin(), rows.cend(), [](const Row& r) { return r.selected; });
     if (!anySelected) {
         m_ctx.dialogs.plain(ResourceTexts::text(8300));

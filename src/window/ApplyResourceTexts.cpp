@@ -3,6 +3,7 @@
 #include "core/ResourceTexts.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,7 +11,7 @@
 #include <QMenuBar>
 #include <QTabBar>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWidget>
 #include <optional>
 
@@ -77,11 +78,11 @@ void ApplyResourceTexts(QWidget* window)
         } else if (auto* toolBar = qobject_cast<QToolBar*>(w)) {
             for (QAction* a : toolBar->actions())
                 applyNumber(a->toolTip(), [a](const QString& t) { a->setToolTip(t); });
-        } else if (auto* list = qobject_cast<QTreeWidget*>(w)) {
-            QTreeWidgetItem* header = list->headerItem();
-            for (int c = 0; c < list->columnCount(); ++c)
-                applyNumber(header->data(c, ResourceTexts::kHeaderTagRole).toString(),
-                            [header, c](const QString& t) { header->setText(c, t); });
+        } else if (auto* list = qobject_cast<QTreeView*>(w)) {
+            QAbstractItemModel* model = list->model();
+            for (int c = 0; model && c < model->columnCount(); ++c)
+                applyNumber(model->headerData(c, Qt::Horizontal, ResourceTexts::kHeaderTagRole).toString(),
+                            [model, c](const QString& t) { model->setHeaderData(c, Qt::Horizontal, t); });
         } else if (qobject_cast<QMenu*>(w)) {
             continue; // menus are reached through the menu bar's actions
         } else {

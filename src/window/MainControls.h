@@ -7,21 +7,20 @@ class QMenu;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
-class QTreeWidget;
+class QTreeView;
 class QWidget;
 
 namespace orvalt {
 
-// The main window's controls under the names the rest of the program knows them by. The routines
-// of the panes, transfers and file operations reach the window through this record; the main
-// window owns the widgets.
+// The main window's controls under the names the rest of the program knows them by. They show the
+// panes' models and forward what the user does; the main window owns them.
 struct MainControls
 {
-    QTreeWidget* L_ListView = nullptr; // left pane list
-    QTreeWidget* lvListView = nullptr; // right pane list
-    QComboBox* ImageCombo1 = nullptr;  // left medium selector
-    QComboBox* ImageCombo2 = nullptr;  // right medium selector
-    QComboBox* ComboLDev = nullptr;    // left source selector: Host PC or the instrument
+    QTreeView* L_ListView = nullptr;  // left pane list
+    QTreeView* lvListView = nullptr;  // right pane list
+    QComboBox* ImageCombo1 = nullptr; // left medium selector
+    QComboBox* ImageCombo2 = nullptr; // right medium selector
+    QComboBox* ComboLDev = nullptr;   // left source selector: Host PC or the instrument
     QComboBox* ComboRDev = nullptr;
     QComboBox* Combo1 = nullptr; // left path box
     QComboBox* Combo2 = nullptr;

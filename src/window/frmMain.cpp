@@ -14,6 +14,7 @@
 #include "transfer/CopyDriver.h"
 #include "window/ApplyResourceTexts.h"
 #include "window/Icons.h"
+#include "window/PaneView.h"
 #include "window/frmAbout.h"
 #include "window/frmSerial.h"
 
@@ -28,7 +29,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace orvalt {
 
@@ -64,7 +65,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
                    ? SerialSettings::UsableDevice(state.PortDevice[port], port)
                    : QString();
     })
-    , m_ctx{{state, settings, dialogs, m_link}, m_controls, m_hostFs}
+    , m_ctx{{state, settings, dialogs, m_link}, m_hostFs, m_leftPane, m_rightPane, m_statusPanel}
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(applicationIcon());
@@ -129,16 +130,15 @@ void frmMain::buildToolbar()
     m_controls.sbStatusBar->addWidget(m_controls.statusPanel1);
 }
 
-void frmMain::setUpList(QTreeWidget* list)
+void frmMain::setUpList(QTreeView* list, PaneModel& pane)
 {
-    list->setColumnCount(4);
-    QTreeWidgetItem* header = list->headerItem();
     const double dpi = logicalDpi();
-    for (int col = 0; col < 4; ++col) {
+    for (int col = 0; col < PaneModel::ColumnCount; ++col) {
         const ColumnSpec& column = kColumns[col];
-        header->setText(col, QString::number(column.textNumber));
-        header->setData(col, ResourceTexts::kHeaderTagRole, QString::number(column.textNumber));
-        header->setTextAlignment(col, column.alignment);
+        pane.setHeaderData(col, Qt::Horizontal, QString::number(column.textNumber));
+        pane.setHeaderData(col, Qt::Horizontal, QString::number(column.textNumber),
+                           ResourceTexts::kHeaderTagRole);
+        pane.setHeaderData(col, Qt::Horizontal, static_cast<int>(column.alignment), Qt::TextAlignmentRole);
         // The widths suit the instrument's own small font; a wider desktop font must not cut dates
         // and sizes short, so a column is never narrower than its widest text.
         const int textWidth = list->fontMetrics().horizontalAdvance(QString::fromLatin1(column.widest)) + 14;
@@ -198,10 +198,17 @@ void frmMain::buildPanes()
     c.Command1 = makeUp("Command1");
     c.Command2 = makeUp("Command2");
 
-    c.L_ListView = new QTreeWidget(m_central);
-    c.L_ListView->setObjectName(QStringLiteral("L_ListView"));
-    c.lvListView = new QTreeWidget(m_central);
-    c.lvListView->setObjectName(QStringLiteral("lvListView"));
+    // Each list shows its pane's model and shares its selection and current row.
+    auto makeList = [this](const char* name, PaneModel& pane) {
+        auto* list = new QTreeView(m_central);
+        list->setObjectName(QString::fromLatin1(name));
+        list->setModel(&pane);
+        list->setSelectionModel(pane.selection());
+        list->setItemDelegate(new PaneRowDelegate(list));
+        return list;
+    };
+    c.L_ListView = makeList("L_ListView", m_leftPane);
+    c.lvListView = makeList("lvListView", m_rightPane);
 
     c.imgSplitter = new QWidget(m_central);
     c.imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
@@ -229,18 +236,33 @@ void frmMain::connectEvents()
         QComboBox* media = left ? c.ImageCombo1 : c.ImageCombo2;
         QComboBox* drives = left ? c.DriveListL : c.DriveListR;
         QToolButton* up = left ? c.Command1 : c.Command2;
-        QTreeWidget* list = left ? c.L_ListView : c.lvListView;
-        // "activated" comes from the user alone; the program's own selections stay quiet.
-        connect(source, &QComboBox::activated, this,
-                [this, side](int index) { SourceChosen(m_ctx, side, index); });
-        connect(media, &QComboBox::activated, this, [this, side] { MediaListChosen(m_ctx, side); });
-        connect(drives, &QComboBox::activated, this, [this, side] { DriveListChanged(m_ctx, side); });
+        QTreeView* list = left ? c.L_ListView : c.lvListView;
+        PaneModel* pane = left ? &m_leftPane : &m_rightPane;
+        // "activated" comes from the user alone; the program's own selections stay quiet. The
+        // pane takes the user's choice first, then the logic acts on it.
+        connect(source, &QComboBox::activated, this, [this, side, pane](int index) {
+            pane->setCurrentSource(index);
+            SourceChosen(m_ctx, side, index);
+        });
+        connect(media, &QComboBox::activated, this, [this, side, pane](int index) {
+            pane->setCurrentMedium(index);
+            MediaListChosen(m_ctx, side);
+        });
+        connect(drives, &QComboBox::activated, this, [this, side, pane](int index) {
+            pane->setCurrentDrive(index);
+            DriveListChanged(m_ctx, side);
+        });
         connect(up, &QToolButton::clicked, this, [this, side] { UpButtonClicked(m_ctx, side); });
-        connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { ListDoubleClicked(m_ctx); });
+        connect(list, &QTreeView::doubleClicked, this, [this] { ListDoubleClicked(m_ctx); });
         connect(list->header(), &QHeaderView::sectionClicked, this,
-                [list](int column) { ColumnClicked(list, column); });
+                [pane](int column) { ColumnClicked(*pane, column); });
         list->installEventFilter(this);
+        // What the logic changes in a pane, the controls show.
+        connect(pane, &PaneModel::choosersChanged, this, [this, side] { showChoosers(side); });
+        connect(pane, &PaneModel::sortMarkChanged, this, [this, side] { showSortMark(side); });
+        connect(pane, &PaneModel::focusRequested, list, [list] { list->setFocus(); });
     }
+    connect(&m_statusPanel, &StatusPanel::textChanged, c.statusPanel1, &QLabel::setText);
     connect(c.mnuToolsOptions, &QAction::triggered, this, &frmMain::showSerialSettings);
     connect(c.mnuHelpAbout, &QAction::triggered, this, &frmMain::showAbout);
     connect(c.mnuCreateFolder, &QAction::triggered, this, [this] { NewFolder(m_ctx); });
@@ -260,6 +282,32 @@ void frmMain::routeActions()
     m_dispatcher.setAction(ToolKeys::CopyLeft, [this] { CopyToLeft(m_ctx); });
     m_dispatcher.setAction(ToolKeys::CopyRight, [this] { CopyToRight(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Interrupt, [this] { Interruption(m_ctx); });
+}
+
+void frmMain::showChoosers(const QString& side)
+{
+    const bool left = AppState::isLeft(side);
+    const PaneChoosers& c = (left ? m_leftPane : m_rightPane).choosers();
+    QComboBox* media = left ? m_controls.ImageCombo1 : m_controls.ImageCombo2;
+    QComboBox* drives = left ? m_controls.DriveListL : m_controls.DriveListR;
+    QComboBox* path = left ? m_controls.Combo1 : m_controls.Combo2;
+    showEntries(left ? m_controls.ComboLDev : m_controls.ComboRDev, c.sources, c.source);
+    showEntries(media, c.media, c.medium);
+    showEntries(drives, c.drives, c.drive);
+    media->setVisible(!c.drivesShown);
+    drives->setVisible(c.drivesShown);
+    if (path->currentText() != c.path)
+        path->setEditText(c.path);
+}
+
+void frmMain::showSortMark(const QString& side)
+{
+    const bool left = AppState::isLeft(side);
+    const PaneModel& pane = left ? m_leftPane : m_rightPane;
+    QHeaderView* header = (left ? m_controls.L_ListView : m_controls.lvListView)->header();
+    header->setSortIndicatorShown(pane.sortShown());
+    if (pane.sortShown())
+        header->setSortIndicator(pane.sortColumn(), pane.lastSortOrder());
 }
 
 double frmMain::logicalDpi() const

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "window/MainControls.h"
 #include "window/Toolbar.h"
@@ -60,7 +62,10 @@ private:
     void applyStoredGeometry();
     void saveGeometryOnExit();
     void fillInitialSelectors();
-    void setUpList(QTreeWidget* list);
+    void setUpList(QTreeView* list, PaneModel& pane);
+    // The controls of a side follow its pane's choosers and sort mark.
+    void showChoosers(const QString& side);
+    void showSortMark(const QString& side);
     void showAbout();
     void showSerialSettings();
 
@@ -71,6 +76,9 @@ private:
     ToolbarDispatcher m_dispatcher;
     link::PexLink m_link;
     HostFs m_hostFs;
+    PaneModel m_leftPane;
+    PaneModel m_rightPane;
+    StatusPanel m_statusPanel;
     ProgramContext m_ctx;
     double m_splitTwips = 0;
     SplitterDrag m_drag;

@@ -13,7 +13,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace orvalt {
 

@@ -18,7 +18,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
-#include <QTreeWidget>
 
 namespace orvalt {
 
@@ -54,20 +53,31 @@ const SelectorEntry kLeftSelector[] = {{"FD:", "FD"},       {"INT MEM:", "INT"},
 const SelectorEntry kRightSelector[] = {{"Drive A:", "FD"},  {"Drive C:", "HDD"}, {"Card 1:", "CARD"},
                                         {"Card 2:", "CARD"}, {"FD:", "FD"},       {"INT MEM:", "INT"}};
 
-void fillSelector(QComboBox* box, const SelectorEntry (&entries)[6])
+QList<ChooserEntry> selectorEntries(const SelectorEntry (&entries)[6])
 {
-    box->clear();
+    QList<ChooserEntry> list;
     for (const auto& e : entries)
-        box->addItem(mediumImage(QString::fromLatin1(e.image)), QString::fromLatin1(e.text),
-                     QString::fromLatin1(e.image));
+        list.append(
+            {QString::fromLatin1(e.text), QString::fromLatin1(e.image), QString::fromLatin1(e.image)});
+    return list;
+}
+
+// The stored entry of a selector (1-based), within its entries.
+int16_t storedEntry(const Settings& settings, const QString& key, int count)
+{
+    return static_cast<int16_t>(settings.getInt(settings.exeName(), kSettings, key, 2, 1, count));
 }
 
 } // namespace
 
 void frmMain::fillInitialSelectors()
 {
-    fillSelector(m_controls.ImageCombo1, kLeftSelector);
-    fillSelector(m_controls.ImageCombo2, kRightSelector);
+    const QList<ChooserEntry> left = selectorEntries(kLeftSelector);
+    const QList<ChooserEntry> right = selectorEntries(kRightSelector);
+    m_state.Ldrive = storedEntry(m_settings, QStringLiteral("Ldrive"), static_cast<int>(left.size()));
+    m_state.Rdrive = storedEntry(m_settings, QStringLiteral("Rdrive"), static_cast<int>(right.size()));
+    m_leftPane.setMedia(left, m_state.Ldrive - 1);
+    m_rightPane.setMedia(right, m_state.Rdrive - 1);
 }
 
 void frmMain::applyStoredGeometry()
@@ -109,24 +119,14 @@ void frmMain::load()
         validPanePath(m_settings.get(exe, kSettings, QStringLiteral("Lpath"), QStringLiteral("\\"))); // 4
     m_state.Rpath =
         validPanePath(m_settings.get(exe, kSettings, QStringLiteral("Rpath"), QStringLiteral("\\")));
-    fillInitialSelectors();           // 5
-    if (c.ImageCombo1->count() > 0) { // 6
-        m_state.Ldrive = static_cast<int16_t>(
-            m_settings.getInt(exe, kSettings, QStringLiteral("Ldrive"), 2, 1, c.ImageCombo1->count()));
-        c.ImageCombo1->setCurrentIndex(m_state.Ldrive - 1);
-    }
-    if (c.ImageCombo2->count() > 0) {
-        m_state.Rdrive = static_cast<int16_t>(
-            m_settings.getInt(exe, kSettings, QStringLiteral("Rdrive"), 2, 1, c.ImageCombo2->count()));
-        c.ImageCombo2->setCurrentIndex(m_state.Rdrive - 1);
-    }
-    setUpList(c.L_ListView);  // 7
-    setUpList(c.lvListView);  // 8
-    ApplyResourceTexts(this); // the lists' column headers exist only now
+    fillInitialSelectors();               // 5, 6: with the stored entries chosen
+    setUpList(c.L_ListView, m_leftPane);  // 7
+    setUpList(c.lvListView, m_rightPane); // 8
+    ApplyResourceTexts(this);             // the lists' column headers exist only now
     // 9: the pane sources are not read yet, so this takes the instrument's way; with no link open
     // every call returns at once and nothing is shown.
     LoadListviewL(m_ctx);
-    c.statusPanel1->setText(ResourceTexts::text(1022)); // 10
+    m_statusPanel.setText(ResourceTexts::text(1022)); // 10
     m_state.OverwriteAll = false;
     PortIni(m_state, m_settings); // 11
     ReadModel(m_ctx);             // 12

@@ -35,7 +35,7 @@ struct HostWindow
         ListFocused(ctx(), QStringLiteral("L"));
     }
     ProgramContext& ctx() { return w->context(); }
-    QTreeWidget* list() { return w->controls().L_ListView; }
+    PaneModel& list() { return w->context().leftPane; }
     QString path(const QString& name) const { return root.filePath(name); }
     void answer(const QStringList& names)
     {
@@ -105,7 +105,7 @@ private slots:
     {
         HostWindow h([](const QString& root) { writeFile(root + QStringLiteral("/x.dat")); });
         selectRows(h.list(), {"x.dat"});
-        new QTreeWidgetItem(h.list(), QStringList{"not refilled"});
+        h.list().appendRows({PaneRow{QStringLiteral("not refilled"), {}, {}, {}, false}});
         h.s.dialogs.answers.push_back(DialogSeam::Button::No);
         ToolbarDelete(h.ctx());
         QCOMPARE(h.s.dialogs.texts(), QStringList{"A chosen file is removed"});

@@ -50,7 +50,7 @@ struct InstrumentWindow
     }
     bool ready() const { return w && s.state.Connected; }
     ProgramContext& ctx() { return w->context(); }
-    QTreeWidget* list() { return w->controls().lvListView; }
+    PaneModel& list() { return w->context().rightPane; }
     QString medium(const QString& letter = QStringLiteral("M")) const { return instrument.mediumDir(letter); }
     void answer(const QStringList& names)
     {
@@ -137,7 +137,7 @@ private slots:
         t.s.state.Lpath = QStringLiteral("\\DATA");
         LoadListviewL(t.ctx());
         LoadListviewR(t.ctx());
-        QTreeWidget* left = t.w->controls().L_ListView;
+        PaneModel& left = t.w->context().leftPane;
         QStringList rows = rowNames(left);
         rows.sort();
         QCOMPARE(rows, (QStringList{"KEEP.DAT", "SUB", "X.DAT"}));
@@ -270,7 +270,7 @@ private slots:
         QCOMPARE(t.s.state.LastReplyCode, QStringLiteral("   "));
         QVERIFY(entriesOf(t.medium(letter)).isEmpty());
         QCOMPARE(entriesOf(t.medium(QStringLiteral("1"))), QStringList{"OTHER.DAT"});
-        QCOMPARE(t.list()->topLevelItemCount(), 0);
+        QCOMPARE(t.list().rowCount(), 0);
         // Refilled twice: once after the empty reply, once after the success.
         QCOMPARE(sent.count(QStringLiteral("CDR /")), 2);
         QTEST(int(waits.size()), "pauses");
@@ -291,7 +291,7 @@ private slots:
                                                  QStringLiteral("Rdrive"), QStringLiteral("4"));
                            });
         QVERIFY(t.ready());
-        new QTreeWidgetItem(t.list(), QStringList{"old row"});
+        t.list().appendRows({PaneRow{QStringLiteral("old row"), {}, {}, {}, false}});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
         int waits = 0;
         ToolbarFormat(t.ctx(), [&waits](int) { ++waits; });

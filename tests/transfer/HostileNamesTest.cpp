@@ -3,14 +3,15 @@
 // a crafted instrument answers over an in-process link here.
 
 #include "TransferRig.h"
+#include "core/StatusPanel.h"
 #include "link/LinkHarness.h"
 #include "panes/HostFs.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/FileTransfer.h"
-#include "window/MainControls.h"
 
 #include <QDir>
 #include <QMap>
@@ -207,9 +208,12 @@ private slots:
         };
         harness.start();
         test::TempStores stores;
-        MainControls controls;
+        PaneModel left;
+        PaneModel right;
+        StatusPanel panel;
         HostFs hostFs;
-        ProgramContext ctx{{stores.state, stores.settings, stores.dialogs, harness.link}, controls, hostFs};
+        ProgramContext ctx{
+            {stores.state, stores.settings, stores.dialogs, harness.link}, hostFs, left, right, panel};
         stores.state.LDevID = QStringLiteral("0");
         stores.state.RDevID = QStringLiteral("1");
         stores.state.RActive = true;

@@ -57,7 +57,7 @@ private slots:
         QFETCH(int, scripted);
         QFETCH(int, answer);
         TransferRig rig;
-        rig.controls.statusPanel1->setText(QStringLiteral("Replacement skip"));
+        rig.statusPanel1.setText(QStringLiteral("Replacement skip"));
         rig.dialogs.overwriteAnswers = {scripted};
         const QString source = QStringLiteral("2002/05/10 12:00:00 1024Byte");
         const QString dest = QStringLiteral("2001/01/01 00:00:00 10Byte");
@@ -70,7 +70,7 @@ private slots:
         QCOMPARE(rig.state().OverwriteSource, source);
         QCOMPARE(rig.state().OverwriteDest, dest);
         QCOMPARE(rig.state().OverwriteAll, answer == 1);
-        QCOMPARE(rig.controls.statusPanel1->text(),
+        QCOMPARE(rig.statusPanel1.text(),
                  answer == 1 ? QStringLiteral("Replacement") : QStringLiteral("Replacement skip"));
 
         // After "Completely, Yes" the next target is replaced without a question.

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
@@ -19,7 +20,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace orvalt;
 
@@ -70,13 +71,14 @@ private slots:
         QVERIFY(!s.state.StopRequested);
         QVERIFY(s.dialogs.shown.isEmpty());
 
-        for (QTreeWidget* list : {c.L_ListView, c.lvListView}) {
-            QCOMPARE(list->columnCount(), 4);
-            QCOMPARE(list->headerItem()->text(0), QStringLiteral("Name"));
-            QCOMPARE(list->headerItem()->text(1), QStringLiteral("Date"));
-            QCOMPARE(list->headerItem()->text(2), QStringLiteral("Size"));
-            QCOMPARE(list->headerItem()->text(3), QStringLiteral("Kind"));
-            QVERIFY(list->headerItem()->textAlignment(2) & Qt::AlignRight);
+        for (QTreeView* list : {c.L_ListView, c.lvListView}) {
+            const QAbstractItemModel* model = list->model();
+            QCOMPARE(list->header()->count(), 4);
+            QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Name"));
+            QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Date"));
+            QCOMPARE(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Size"));
+            QCOMPARE(model->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Kind"));
+            QVERIFY(model->headerData(2, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
             QCOMPARE(list->columnWidth(0), px(1600, w));
             QVERIFY(!list->isSortingEnabled());
         }
