@@ -11,10 +11,8 @@
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
 
-#include <QDateTime>
 #include <array>
 #include <limits>
-#include <optional>
 
 namespace orvalt {
 
@@ -25,39 +23,6 @@ constexpr qint32 kBlockBuffer = 301;
 // sending past this is not listing a folder, and the pane must not wait on it for ever.
 constexpr qsizetype kMaxListingBytes = 16 * 1024 * 1024;
 constexpr int kMaxEmptyBlocks = 16;
-constexpr int kMaxFieldShown = 64;
-
-bool isDigits(const QString& s)
-{
-    if (s.isEmpty())
-        return false;
-    for (QChar c : s)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
-}
-
-std::optional<qint64> sizeOf(const ListingEntry& e)
-{
-    const QString s = e.sizeField.trimmed();
-    if (!isDigits(s))
-        return std::nullopt;
-    bool ok = false;
-    const qint64 n = s.toLongLong(&ok);
-    return ok ? std::optional<qint64>(n) : std::nullopt;
-}
-
-QDateTime dateOf(const ListingEntry& e)
-{
-    const QString joined = e.dateField.trimmed() + QLatin1Char(' ') + e.timeField.trimmed();
-    for (const auto* format : {"yyyy/MM/dd hh:mm:ss", "yyyy/M/d h:m:s", "yyyy-MM-dd hh:mm:ss",
-                               "yyyy/MM/dd hh:mm", "yy/MM/dd hh:mm:ss"}) {
-        const QDateTime d = QDateTime::fromString(joined, QString::fromLatin1(format));
-        if (d.isValid())
-            return d;
-    }
-    return QDateTime();
-}
 
 } // namespace
 
@@ -118,48 +83,6 @@ QString ListingFailureText(ProgramContext& ctx, qint32 result)
     return QStringLiteral("The listing of this folder is incomplete.\n\n%1").arg(why);
 }
 
-QList<ListingEntry> SplitListing(QString listing)
-{
-    QList<ListingEntry> entries;
-    NextField(listing); // the header
-    for (;;) {
-        QString name = NextField(listing);
-        if (name.isEmpty())
-            break;
-        ListingEntry e;
-        if (name.endsWith(QLatin1Char('/'))) {
-            name.chop(1);
-            e.folder = true;
-        }
-        e.name = name;
-        e.sizeField = NextField(listing);
-        e.dateField = NextField(listing);
-        e.timeField = NextField(listing);
-        NextField(listing); // the fifth field is not used
-        if (e.name == QLatin1String(".."))
-            continue;
-        entries.append(e);
-    }
-    return entries;
-}
-
-QString ListingDateText(const ListingEntry& entry)
-{
-    const QDateTime d = dateOf(entry);
-    if (d.isValid())
-        return DateText(d);
-    return (entry.dateField + QLatin1Char(' ') + entry.timeField).left(kMaxFieldShown);
-}
-
-QString ListingSizeText(const ListingEntry& entry)
-{
-    // The size text counts only the characters of the field: four or more give the thousands.
-    const auto n = sizeOf(entry);
-    if (!n)
-        return entry.sizeField.left(kMaxFieldShown);
-    return entry.sizeField.trimmed().size() >= 4 ? SizeText(*n) : SizeText(0);
-}
-
 QList<PaneRow> ListingRows(const QList<ListingEntry>& entries)
 {
     QList<PaneRow> rows;
@@ -168,22 +91,6 @@ QList<PaneRow> ListingRows(const QList<ListingEntry>& entries)
         rows.append({e.name, ListingDateText(e), ListingSizeText(e),
                      e.folder ? QString(kDirKind) : KindText(e.name), e.folder});
     return rows;
-}
-
-QList<FileEntry> ParseListing(QString listing)
-{
-    QList<FileEntry> records;
-    for (const ListingEntry& e : SplitListing(std::move(listing))) {
-        FileEntry f;
-        f.name = e.name;
-        f.shortName = e.name;
-        f.date = ListingDateText(e);
-        const auto n = sizeOf(e);
-        f.size = n && *n <= std::numeric_limits<qint32>::max() ? static_cast<qint32>(*n) : 0;
-        f.attributes = e.folder ? FileEntry::kFolder : 0;
-        records.append(f);
-    }
-    return records;
 }
 
 void R_LoadListview(ProgramContext& ctx, const QString& side)
@@ -227,7 +134,7 @@ qint32 RmtFileSize(ProgramContext& ctx, const QString& name)
         NextField(listing);
         // The name as it came: a folder keeps its "/", so only a file can match.
         if (entry == name) {
-            const auto n = sizeOf(e);
+            const auto n = listingBytes(e);
             return n && *n <= std::numeric_limits<qint32>::max() ? static_cast<qint32>(*n) : 0;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panes/FileEntry.h"
+#include "panes/ListingText.h"
 #include "panes/PaneModel.h"
 
 #include <QList>
@@ -19,29 +20,6 @@ QString DirList(ProgramContext& ctx, const QString& unusedPath = QString(), qint
 
 // The message for a listing that ended early (result of DirList other than 0).
 QString ListingFailureText(ProgramContext& ctx, qint32 result);
-
-// One entry of a listing as it came from the instrument. The listing is untrusted: every field is
-// kept as text, and the numbers and dates are read with checks.
-struct ListingEntry
-{
-    QString name; // without the folder's "/"
-    bool folder = false;
-    QString sizeField;
-    QString dateField;
-    QString timeField;
-};
-
-// Splits a listing into its entries, ".." left out, up to the first empty name.
-QList<ListingEntry> SplitListing(QString listing);
-
-// The listing as FileEntry records (".." left out): name and short name the entry's name, date
-// the date and time in the program's date form, size, attributes 16 for a folder.
-QList<FileEntry> ParseListing(QString listing);
-
-// The row texts of an entry: a date and time that do not read as one show the two fields as they
-// came; a size that is not a number shows as it came.
-QString ListingDateText(const ListingEntry& entry);
-QString ListingSizeText(const ListingEntry& entry);
 
 // The rows of a listing's entries, as an instrument pane shows them.
 QList<PaneRow> ListingRows(const QList<ListingEntry>& entries);

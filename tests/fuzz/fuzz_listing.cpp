@@ -2,7 +2,7 @@
 
 #include "FuzzCheck.h"
 #include "link/WireText.h"
-#include "panes/RemoteListing.h"
+#include "panes/ListingText.h"
 
 #include <cstddef>
 #include <cstdint>
