@@ -3,12 +3,11 @@
 #include "core/ResourceTexts.h"
 #include "core/SerialSettings.h"
 #include "link/ProductReply.h"
-#include "panes/ConnectActions.h"
 #include "session/CommandExchange.h"
+#include "session/Connection.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <array>
 
 namespace orvalt::cli {
 
@@ -18,10 +17,6 @@ const QString kHost = QStringLiteral("0");
 const QString kInstrument = QStringLiteral("1");
 const QString kProduct = QStringLiteral("Product");
 const QString kMissingMedium = QStringLiteral("medium");
-// The window's time-outs: 6 s a call, 3 minutes for the RZ family, which answers slowly.
-constexpr qint32 kTimeOutMs = 6000;
-constexpr qint32 kRzTimeOutMs = 180000;
-constexpr qint32 kRawLineBuffer = 49;
 constexpr int kMaxMedia = 64;
 
 } // namespace
@@ -101,16 +96,6 @@ void CliSession::readMedia()
 
 bool CliSession::connect()
 {
-    const SerialOpenValues v = OpenValuesOf(m_state);
-    link::PexOpenRecord record;
-    record.port = v.port;
-    record.baud = v.speed;
-    record.dataBits = v.dataBits;
-    record.parity = v.parity;
-    record.stopBits = v.stopBits;
-    record.flowControl = v.handShake;
-    m_link.PexOpen(record);
-    m_link.PexRetry(1);
     // The window says "Connected" in a box; a script is told only what went wrong.
     const auto failed = [this] {
         QString text = ResourceTexts::text(8302);
@@ -118,42 +103,23 @@ bool CliSession::connect()
         if (!why.isEmpty())
             text += QStringLiteral(" (") + DeviceOf(m_state) + QStringLiteral(": ") + why + QLatin1Char(')');
         fail(text);
+        m_state.Connected = false;
         m_link.PexClose();
         return false;
     };
-    if (m_link.PexSetTimeOut(kTimeOutMs) != 0)
+    const Greeting greeting = greetInstrument(m_ctx);
+    if (!greeting.answered)
         return failed();
-    if (IsRzFamily(m_state.ModelName)) {
-        m_state.LongNames = false;
-        m_link.PexSetTimeOut(kRzTimeOutMs);
-        if (!greetRzFamily())
+    if (greeting.product) {
+        // The window's product check writes the model and media the instrument reports into the
+        // settings file for its selectors; here they are only used, and the file is left to the
+        // window.
+        if (greeting.productResult != 0)
             return failed();
-    } else {
-        if (SendCmd(m_state, m_link, m_dialogs, QStringLiteral("STS?")) != 0)
-            return failed();
-        m_state.LongNames = SendCmd(m_state, m_link, m_dialogs, QStringLiteral("TDIF?")) == 0;
+        if (IsRzFamily(greeting.product->model) && !greeting.product->media.isEmpty())
+            m_media = MediaList(greeting.product->media);
     }
-    m_state.Connected = true;
     m_connected = true;
-    return true;
-}
-
-bool CliSession::greetRzFamily()
-{
-    std::array<char, kRawLineBuffer> buffer{};
-    qint32 length = StrToBytes(buffer, QStringLiteral("UTILITY FILECOPY,ON\n"));
-    m_link.PexSendString(length, buffer.data()); // the instrument does not answer raw lines
-    // The window's product check writes the model and media the instrument reports into the
-    // settings file for its selectors; here they are only used, and the file is left to the window.
-    QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
-    if (m_link.PexSendCommand(QByteArrayLiteral("PRODUCT?"), reply) != 0)
-        return false;
-    const ProductReply product = ParseProductReply(reply);
-    if (IsRzFamily(product.model)) {
-        m_state.ModelName = product.model;
-        if (!product.media.isEmpty())
-            m_media = MediaList(product.media);
-    }
     return true;
 }
 
@@ -161,14 +127,8 @@ void CliSession::disconnect()
 {
     if (!m_connected)
         return;
-    if (IsRzFamily(m_state.ModelName)) {
-        std::array<char, kRawLineBuffer> buffer{};
-        qint32 length = StrToBytes(buffer, QStringLiteral("UTILITY FILECOPY,OFF\n"));
-        m_link.PexSendString(length, buffer.data());
-    }
-    m_state.Connected = false;
+    leaveInstrument(m_ctx);
     m_connected = false;
-    m_link.PexClose();
 }
 
 void CliSession::panesForReceive()

@@ -101,7 +101,6 @@ public:
 private:
     void applyLineOptions();
     void readMedia();
-    bool greetRzFamily();
 
     const CliRequest& m_request;
     ConsoleDialogs& m_dialogs;

@@ -3,33 +3,18 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
-#include "core/SerialSettings.h"
 #include "core/Settings.h"
 #include "link/PexLink.h"
-#include "link/ProductReply.h"
 #include "panes/PaneModel.h"
 #include "panes/PaneSetup.h"
 #include "panes/ProgramContext.h"
-#include "session/CommandExchange.h"
-
-#include <array>
+#include "session/Connection.h"
 
 namespace orvalt {
 
 namespace {
 
 const QString kProduct = QStringLiteral("Product");
-// The RZ family's raw lines go through a buffer of this size.
-constexpr qint32 kRawLineBuffer = 49;
-
-void sendRawLine(ProgramContext& ctx, const QString& line)
-{
-    std::array<char, kRawLineBuffer> buffer{};
-    qint32 length = StrToBytes(buffer, line + QLatin1Char('\n'));
-    if (length < 0)
-        return;
-    ctx.link.PexSendString(length, buffer.data()); // the instrument does not answer raw lines
-}
 
 // "It failed in the connection", with what the link knows of the cause on a line of its own.
 void connectionFailed(ProgramContext& ctx)
@@ -41,21 +26,11 @@ void connectionFailed(ProgramContext& ctx)
     ctx.dialogs.plain(text);
 }
 
-} // namespace
-
-void ReadModel(ProgramContext& ctx)
-{
-    ctx.state.ModelName = ctx.settings.ReadIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Model"),
-                                                    QStringLiteral("KD7350"));
-}
-
-void CheckProduct(ProgramContext& ctx)
+// A model of the RZ family records its model and media in the settings file; then both panes'
+// selectors are rebuilt.
+void showProduct(ProgramContext& ctx, const ProductReply& product)
 {
     AppState& st = ctx.state;
-    QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
-    ctx.link.PexSendCommand(QByteArrayLiteral("PRODUCT?"),
-                            reply); // no link yet at start-up: reply stays blank
-    const ProductReply product = ParseProductReply(reply);
     if (IsRzFamily(product.model)) {
         st.ModelName = product.model;
         ctx.settings.WriteIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Model"), product.model);
@@ -77,41 +52,25 @@ void CheckProduct(ProgramContext& ctx)
         st.Rpath = QStringLiteral("\\");
 }
 
+} // namespace
+
+void CheckProduct(ProgramContext& ctx)
+{
+    showProduct(ctx, askProduct(ctx.link)); // no link yet at start-up: the reply stays blank
+}
+
 void Connect(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
-    const SerialOpenValues v = OpenValuesOf(st);
-    link::PexOpenRecord record;
-    record.port = v.port;
-    record.baud = v.speed;
-    record.dataBits = v.dataBits;
-    record.parity = v.parity;
-    record.stopBits = v.stopBits;
-    record.flowControl = v.handShake;
-    ctx.link.PexOpen(record);
-    ctx.link.PexRetry(1);
-    if (ctx.link.PexSetTimeOut(6000) != 0) {
+    const Greeting greeting = greetInstrument(ctx, [&ctx] { ctx.dialogs.plain(ResourceTexts::text(8301)); });
+    if (!greeting.answered) {
         connectionFailed(ctx);
         return;
     }
-    if (IsRzFamily(st.ModelName)) {
-        st.LongNames = false;
-        ctx.link.PexSetTimeOut(180000);
-        ctx.dialogs.plain(ResourceTexts::text(8301));
-        sendRawLine(ctx, QStringLiteral("UTILITY FILECOPY,ON"));
-        st.Connected = true;
-        CheckProduct(ctx);
-    } else {
-        if (SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("STS?")) != 0) {
-            connectionFailed(ctx);
-            return;
-        }
-        ctx.dialogs.plain(ResourceTexts::text(8301));
-        st.LongNames = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("TDIF?")) == 0;
-    }
-    st.Connected = true;
+    if (greeting.product)
+        showProduct(ctx, *greeting.product);
     // Each instrument pane is listed anew, as if the user had chosen its medium.
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
         if (st.devId(side) == QLatin1String("1"))
@@ -123,13 +82,10 @@ void Disconnect(ProgramContext& ctx)
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
-    if (IsRzFamily(st.ModelName))
-        sendRawLine(ctx, QStringLiteral("UTILITY FILECOPY,OFF"));
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
         if (st.devId(side) == QLatin1String("1"))
             PaneList(ctx, side).clear();
-    st.Connected = false;
-    ctx.link.PexClose();
+    leaveInstrument(ctx);
 }
 
 } // namespace orvalt

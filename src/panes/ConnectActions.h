@@ -1,22 +1,19 @@
 #pragma once
 
-#include <QString>
-
 namespace orvalt {
 
 struct ProgramContext;
 
-// Connecting to the instrument and dropping the link, and the model name.
-
-// ModelName from the settings file ("KD7350" when it names none).
-void ReadModel(ProgramContext& ctx);
+// The window's Connection and Disconnection: the greeting of the session, then the panes.
 
 // Asks the instrument for its product; a model of the RZ family records its model and media in
 // the settings file. Then rebuilds both panes' selectors.
 void CheckProduct(ProgramContext& ctx);
 
-// The toolbar's Connection and Disconnection.
+// The toolbar's Connection: greets the instrument ("Connected" once it answered), takes the RZ
+// family's product as CheckProduct does, and lists each instrument pane anew. A failure says why.
 void Connect(ProgramContext& ctx);
+// The toolbar's Disconnection: empties the instrument panes and leaves the instrument.
 void Disconnect(ProgramContext& ctx);
 
 } // namespace orvalt

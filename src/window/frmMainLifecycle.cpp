@@ -8,6 +8,7 @@
 #include "panes/ConnectActions.h"
 #include "panes/HostListing.h"
 #include "panes/PaneSetup.h"
+#include "session/Connection.h"
 #include "window/ApplyResourceTexts.h"
 #include "window/Icons.h"
 #include "window/frmMain.h"
