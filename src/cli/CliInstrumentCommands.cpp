@@ -13,6 +13,7 @@
 #include "panes/RowText.h"
 #include "session/CommandExchange.h"
 #include "transfer/CheckOverWrite.h"
+#include "transfer/TransferTexts.h"
 
 #include <QThread>
 #include <optional>
@@ -24,14 +25,6 @@ namespace {
 QString wirePath(const RemotePath& path)
 {
     return SlashPath(path.panePath());
-}
-
-QString itemDescription(const ListingEntry& entry)
-{
-    const QString date = ListingDateText(entry);
-    return entry.folder
-               ? date
-               : date + QLatin1Char(' ') + entry.sizeField.trimmed().left(20) + QStringLiteral("Byte");
 }
 
 QString printable(const QString& name)
@@ -203,8 +196,8 @@ void RunCp(CliSession& s)
     const bool folder = two->folder;
     const Target& target = two->target;
     if (target.kind != CliSession::Kind::Missing && target.entry.folder == folder &&
-        CheckOverWrite(s.ctx(), target.path.name(), itemDescription(entry), itemDescription(target.entry)) >=
-            2)
+        CheckOverWrite(s.ctx(), target.path.name(), TransferTexts::describeItem(entry),
+                       TransferTexts::describeItem(target.entry)) >= 2)
         return;
     // The one-file copy's and the folder copy's "CPY ", with the target's own name: a folder is
     // marked by a final "/" on both paths.
@@ -237,8 +230,8 @@ void RunMv(CliSession& s)
             s.fail(ResourceTexts::text(8304));
             return;
         }
-        if (CheckOverWrite(s.ctx(), target.path.name(), itemDescription(entry),
-                           itemDescription(target.entry)) >= 2)
+        if (CheckOverWrite(s.ctx(), target.path.name(), TransferTexts::describeItem(entry),
+                           TransferTexts::describeItem(target.entry)) >= 2)
             return;
         const int failuresBefore = s.dialogs().failures();
         RmtDeleteFile(s.ctx(), target.path.path(), false);

@@ -17,11 +17,13 @@
 #include "transfer/CopyFolderTree.h"
 #include "transfer/CopyProgress.h"
 #include "transfer/OneFileCopy.h"
+#include "transfer/RowCopy.h"
+#include "transfer/TransferTexts.h"
 
 #include <QDir>
 #include <algorithm>
 #include <exception>
-#include <optional>
+#include <functional>
 
 namespace orvalt {
 
@@ -66,11 +68,6 @@ QString shownItem(const AppState& st, const QString& side, const QString& panePa
     return native.isEmpty() ? panePath : QDir::toNativeSeparators(native);
 }
 
-QString described(const FileEntry& entry)
-{
-    return entry.date + QLatin1Char(' ') + QString::number(entry.size) + QStringLiteral("Byte");
-}
-
 struct Row
 {
     QString text;
@@ -108,23 +105,6 @@ private:
     };
 
     void copyRows(const QList<Row>& rows);
-    // The overwrite question's answer: 0 replaces, 1 replaces this and all later targets, 2 skips
-    // the row, 3 ends the copy. Empty when the row goes on (with overwrite set).
-    std::optional<Next> takeAnswer(qint16 answer, bool& overwrite) const
-    {
-        switch (answer) {
-        case 0:
-            overwrite = true;
-            return std::nullopt;
-        case 1:
-            overwrite = m_st.OverwriteAll;
-            return std::nullopt;
-        case 2:
-            return Next::Row;
-        default:
-            return Next::Leave;
-        }
-    }
     Next copyFolderRow(const Row& row);
     Next copyFileRow(const Row& row);
     void finish();
@@ -138,7 +118,37 @@ private:
     QString m_destination;
     QString m_sourceBase;
     CopyRun m_run;
-    bool m_changedName = false;
+};
+
+// The destination pane as a row copy looks at it: the host for a host pane, the pane's rows for an
+// instrument pane; an instrument file is described from a fresh listing of its folder.
+class PaneDestination : public CopyDestination
+{
+public:
+    PaneDestination(const std::function<FileEntry(const QString& path)>& fileOnDest, ProgramContext& ctx,
+                    const QString& folder, const QString& side)
+        : m_fileOnDest(fileOnDest)
+        , m_ctx(ctx)
+        , m_folder(folder)
+        , m_side(side)
+    {}
+
+    bool has(const QString& name, bool folder) override
+    {
+        return folder ? myFolderExists(m_ctx, m_folder + name) : myFileExists(m_ctx, m_folder + name);
+    }
+    QString describe(const QString& name, bool folder) override
+    {
+        if (folder)
+            return GetFolderEntry(m_ctx, m_folder + name, m_side).date;
+        return TransferTexts::describeItem(m_fileOnDest(m_folder + name));
+    }
+
+private:
+    std::function<FileEntry(const QString&)> m_fileOnDest;
+    ProgramContext& m_ctx;
+    QString m_folder;
+    QString m_side;
 };
 
 // Whichever way a copy ends, the other actions of the window work again afterwards.
@@ -211,8 +221,8 @@ void CopyDriver::copyRows(const QList<Row>& rows)
                 next = row.folder ? copyFolderRow(row) : copyFileRow(row);
             } catch (const std::exception& e) {
                 // An unexpected failure costs this row only.
-                m_run.notCopied << m_sourceBase + row.text + QStringLiteral(": ") +
-                                       QString::fromLocal8Bit(e.what());
+                m_run.notCopied << TransferTexts::notCopied(m_sourceBase + row.text,
+                                                            QString::fromLocal8Bit(e.what()));
                 m_run.TopFolderMade = false;
             }
             if (next == Next::Leave)
@@ -226,26 +236,24 @@ CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
 {
     const QString source = m_sourceBase + row.text;
     if (!isHost(m_st, m_from) && !HostCanTakeName(row.text)) {
-        m_run.notCopied << m_sourceBase + ShownName(row.text) +
-                               QStringLiteral(": the name cannot be used on this computer; not copied");
+        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + ShownName(row.text),
+                                                    TransferTexts::nameNotUsableHere());
         return Next::Row;
     }
-    const QString target = m_destination + row.text;
     const FileEntry sourceEntry = GetFolderEntry(m_ctx, source, m_from);
-    const FileEntry targetEntry = GetFolderEntry(m_ctx, target, m_to);
-    if (NameIsBadAtDest(m_st, sourceEntry.name.isEmpty() ? row.text : sourceEntry.name, kWarnModeCheck)) {
-        m_ctx.dialogs.notice(ResourceTexts::text(8305));
-        return Next::Leave;
-    }
-    bool overwrite = m_st.OverwriteAll;
-    if (myFolderExists(m_ctx, target)) {
-        if (const auto stop =
-                takeAnswer(CheckOverWrite(m_ctx, row.text, sourceEntry.date, targetEntry.date), overwrite))
-            return *stop;
-    }
-    CopyFolderTree(m_ctx, m_run, source, m_destination, overwrite, m_from);
-    m_run.TopFolderMade = false;
-    return Next::Row;
+    CopyItem item;
+    item.path = source;
+    item.name = sourceEntry.name.isEmpty() ? row.text : sourceEntry.name;
+    item.shortName = sourceEntry.shortName.isEmpty() ? item.name : sourceEntry.shortName;
+    item.folder = true;
+    item.describe = [&sourceEntry] {
+        return sourceEntry.date;
+    };
+    PaneDestination destination({}, m_ctx, m_destination, m_to);
+    const RowCopied copied = copyRow(m_ctx, m_run, item, m_destination, destination, m_from);
+    if (copied.attempted)
+        m_run.TopFolderMade = false;
+    return copied.stop ? Next::Leave : Next::Row;
 }
 
 CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
@@ -253,8 +261,8 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
     const QString source = m_sourceBase + row.text;
     const bool fromInstrument = !isHost(m_st, m_from);
     if (fromInstrument && !HostCanTakeName(row.text)) {
-        m_run.notCopied << m_sourceBase + ShownName(row.text) +
-                               QStringLiteral(": the name cannot be used on this computer; not copied");
+        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + ShownName(row.text),
+                                                    TransferTexts::nameNotUsableHere());
         return Next::Row;
     }
     // An instrument file's record is its row; its size is asked for only if a question needs it.
@@ -265,38 +273,25 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
         sourceEntry.name = row.text;
         sourceEntry.shortName = row.text;
     }
-
-    const qint16 checked =
-        NameCheck(m_ctx, sourceEntry.name, sourceEntry.shortName, kWarnKindFile, kWarnModeCheck);
-    if (checked == 3)
+    CopyItem item;
+    item.path = source;
+    item.name = sourceEntry.name;
+    item.shortName = sourceEntry.shortName;
+    item.describe = [&] {
+        if (fromInstrument)
+            sourceEntry = entryOn(source, m_from);
+        return TransferTexts::describeItem(sourceEntry);
+    };
+    PaneDestination destination([this](const QString& path) { return entryOn(path, m_to); }, m_ctx,
+                                m_destination, m_to);
+    const RowCopied copied = copyRow(m_ctx, m_run, item, m_destination, destination, m_from);
+    if (copied.stop)
         return Next::Leave;
-    // Another name (the file's short name, or one the user typed) is the destination's name only:
-    // the source is read under its own path, since on most hosts a short name names no file.
-    QString targetName = NameOfPath(source);
-    if (checked == -1) {
-        m_changedName = true;
-        targetName = m_st.WarnName;
-    } else if (m_changedName) {
-        m_st.WarnName = targetName; // the flag stays for the rest of the copy; the name is this row's
-    }
-    const QString target = m_destination + targetName;
-
-    bool overwrite = m_st.OverwriteAll;
-    if (myFileExists(m_ctx, target)) {
-        qint16 answer = 0; // with OverwriteAll nothing is asked, so nothing needs describing
-        if (!m_st.OverwriteAll) {
-            if (fromInstrument)
-                sourceEntry = entryOn(source, m_from);
-            const FileEntry targetEntry = entryOn(target, m_to);
-            answer = CheckOverWrite(m_ctx, targetName, described(sourceEntry), described(targetEntry));
-        }
-        if (const auto stop = takeAnswer(answer, overwrite))
-            return *stop;
-    }
-    if (NoteLinkLost(m_ctx, m_run, CopyOneFile(m_ctx, source, m_destination, overwrite, m_changedName)))
+    if (copied.attempted && NoteLinkLost(m_ctx, m_run, copied.result))
         m_run.notReached << shownItem(m_st, m_from, source);
     // The receiver changed to the source pane's folder.
-    if (fromInstrument && m_run.instrumentPlace != m_st.medium(m_from) + m_st.path(m_from))
+    if (copied.attempted && fromInstrument &&
+        m_run.instrumentPlace != m_st.medium(m_from) + m_st.path(m_from))
         m_run.instrumentPlace.clear();
     return Next::Row;
 }

@@ -9,6 +9,7 @@
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
 #include "transfer/FileTransfer.h"
+#include "transfer/TransferTexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,9 +23,6 @@ namespace {
 // is that deep, and a host tree this deep could not be named on the instrument's command line.
 constexpr int kMaxDepth = 128;
 constexpr qsizetype kMaxNameBytes = 255;
-constexpr qsizetype kMaxShownName = 64;
-// The closing notice names this many items at most, and counts the rest.
-constexpr int kMaxNamedNotCopied = 20;
 
 bool isHost(const AppState& st, const QString& side)
 {
@@ -44,7 +42,7 @@ QString hostShown(const QString& hostPath)
 
 void note(CopyRun& run, const QString& item, const QString& why)
 {
-    run.notCopied << item + QStringLiteral(": ") + why;
+    run.notCopied << TransferTexts::notCopied(item, why);
 }
 
 // A name that goes into an instrument command: a comma would start another field of it, a "/"
@@ -295,9 +293,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
                  .arg(TransferFailureText(listed, QString())));
     lost(listed);
     for (const QString& name : std::as_const(refused))
-        note(m_run, source,
-             QStringLiteral("the entry %1 has a name that cannot be used on this computer; not copied")
-                 .arg(ShownName(name)));
+        note(m_run, source, TransferTexts::entryNameNotUsableHere(name));
     const QString separator = QStringLiteral("\\");
     for (const FileEntry& entry : entries) {
         const QString subSource = source + separator + entry.name;
@@ -341,35 +337,6 @@ bool NoteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
     return true;
 }
 
-QString LinkLostText(const QString& why)
-{
-    QString text =
-        QStringLiteral("The measurement device cannot be reached any more, so the copy was stopped.");
-    if (!why.isEmpty())
-        text += QStringLiteral("\n\n") + why;
-    return text;
-}
-
-QString NotCopiedText(const CopyRun& run)
-{
-    const QStringList items = run.notCopied + run.notReached;
-    if (items.isEmpty() && !run.linkLost)
-        return QString();
-    QString text;
-    if (run.linkLost) {
-        text = LinkLostText(run.linkLostWhy);
-        if (items.isEmpty())
-            return text;
-        text += QStringLiteral("\n\n");
-    }
-    text += QStringLiteral("These were not copied:");
-    for (qsizetype i = 0; i < items.size() && i < kMaxNamedNotCopied; ++i)
-        text += QLatin1Char('\n') + items.at(i);
-    if (items.size() > kMaxNamedNotCopied)
-        text += QStringLiteral("\n... and %1 more").arg(items.size() - kMaxNamedNotCopied);
-    return text;
-}
-
 bool HostCanTakeName(const QString& name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
@@ -410,37 +377,6 @@ QList<FileEntry> UsableListing(const QString& listing, QStringList* refused)
             refused->append(entry.name);
     }
     return usable;
-}
-
-QString ShownName(const QString& name)
-{
-    QString shown;
-    for (const QChar c : name.left(kMaxShownName)) {
-        if (c.category() == QChar::Other_Control)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    if (name.size() > kMaxShownName)
-        shown += QStringLiteral("...");
-    return QLatin1Char('"') + shown + QLatin1Char('"');
-}
-
-QString TransferFailureText(qint32 result, const QString& hostFailure)
-{
-    switch (result) {
-    case 160:
-        return ResourceTexts::text(8303);
-    case 60:
-        return QStringLiteral("DEVICE BUSY");
-    case 20:
-        return QStringLiteral("Command Format (DEVICE BUSY)");
-    default:
-        break;
-    }
-    if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty())
-        return hostFailure;
-    return QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result);
 }
 
 } // namespace orvalt

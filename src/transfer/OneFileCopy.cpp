@@ -55,6 +55,14 @@ void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostF
 qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
                    bool changedName)
 {
+    // The name check may have given the destination another name; the source keeps its own path.
+    const QString targetName = changedName ? ctx.state.WarnName : NameOfPath(sourcePath);
+    return copyFileAs(ctx, sourcePath, destFolder, targetName, overwrite);
+}
+
+qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder,
+                  const QString& targetName, bool overwrite)
+{
     AppState& st = ctx.state;
     if (st.StopRequested)
         return TransferResult::Done;
@@ -62,14 +70,14 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
 
     if (isHost(st.LDevID) && isHost(st.RDevID)) {
         // A refused host copy would otherwise pass unseen: the copy goes on with its next row.
-        const HostFsResult copied = ctx.hostFs.copyFile(sourcePath, destFolder, overwrite);
+        const bool ownName = targetName == NameOfPath(sourcePath);
+        const HostFsResult copied =
+            ctx.hostFs.copyFile(sourcePath, ownName ? destFolder : destFolder + targetName, overwrite);
         if (!copied.ok())
             ctx.dialogs.notice(copied.text);
         return TransferResult::Done;
     }
 
-    // The name check may have given the destination another name; the source keeps its own path.
-    const QString targetName = changedName ? st.WarnName : NameOfPath(sourcePath);
     if (!isHost(st.LDevID) && !isHost(st.RDevID)) {
         const QString command = QStringLiteral("CPY ") + MediumCode(sourcePath) + QLatin1Char(',') +
                                 wirePath(sourcePath) + QLatin1Char(',') + MediumCode(destFolder) +

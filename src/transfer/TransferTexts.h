@@ -1,8 +1,32 @@
 #pragma once
 
+#include "transfer/CopyRun.h"
+
 #include <QString>
 
-namespace orvalt::TransferTexts {
+namespace orvalt {
+
+struct FileEntry;
+struct HostItem;
+struct ListingEntry;
+
+// The texts of a copy: what the overwrite question says of the two items, what the closing notice
+// says of what was not copied, and the host's failures.
+
+namespace TransferTexts {
+
+// How the overwrite question describes an item: its date, and for a file its size in bytes after
+// it ("2002/05/10 12:00:00 1024Byte"). bytes is shown as it came, at most 20 characters of it.
+QString describeItem(const QString& date, const QString& bytes, bool folder);
+QString describeItem(const FileEntry& entry);
+QString describeItem(const HostItem& item);
+QString describeItem(const ListingEntry& entry);
+
+// One line of the closing notice: the item, and why it was not copied.
+QString notCopied(const QString& item, const QString& why);
+// Why an item of the instrument was not copied: its name cannot be a host file's.
+QString nameNotUsableHere();
+QString entryNameNotUsableHere(const QString& name);
 
 // Texts for failures on the host's side of a transfer, each naming the file concerned.
 
@@ -15,4 +39,21 @@ QString cannotWrite(const QString& file, const QString& why);
 QString tooLargeToReceive(const QString& remotePath, qint64 size);
 QString pathNotSendable(const QString& remotePath, const QString& why);
 
-} // namespace orvalt::TransferTexts
+} // namespace TransferTexts
+
+// What the user is told of a copy that could not do everything: why it stopped when the link was
+// lost, then what was not copied, at most a screenful of it. Empty when there is nothing to tell.
+QString NotCopiedText(const CopyRun& run);
+
+// The first lines of that text: the copy stopped because the instrument cannot be reached, and why.
+QString LinkLostText(const QString& why);
+
+// A name as a message shows it: in quotes, with control characters written as \xNN.
+QString ShownName(const QString& name);
+
+// What the user is told of a failed transfer (the one-file copy's messages): text 8303 for 160,
+// "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, the host's text where there is one,
+// else "Send or Rec Error (DEVICE BUSY) " and the number.
+QString TransferFailureText(qint32 result, const QString& hostFailure);
+
+} // namespace orvalt
