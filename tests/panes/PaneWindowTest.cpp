@@ -267,8 +267,14 @@ private slots:
         QCOMPARE(rowNames(list), refilled);
         QVERIFY(!header->isSortIndicatorShown());
 
+        // The row the user clicked stays selected and current wherever the sort puts it.
+        QTreeView* view = w.controls().L_ListView;
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(view->model()->index(3, 0)).center());
         click(0);
         QCOMPARE(rowNames(list), (QStringList{"m", "c.txt", "B.txt", "a.txt"}));
+        QCOMPARE(list.selectedRows(), QList<int>{1});
+        QCOMPARE(list.currentRow(), 1);
         QVERIFY(header->isSortIndicatorShown());
         QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
         click(0);
