@@ -75,7 +75,7 @@ void hostListing(const QString& work)
     const QString host = panePath(root);
     auto refill = [&] {
         list.clear();
-        list.appendRows(HostRows(fs.listFolder(host, HostFs::FolderSizes::Walk)));
+        list.appendRows(hostRows(fs.listFolder(host, HostFs::FolderSizes::Walk)));
     };
     auto du = [&] {
         QProcess p;
@@ -131,7 +131,7 @@ void instrumentListing(const QString& work)
     const double lineSeconds = listing.size() * 10.0 / 115200.0;
     std::printf("%-44s %10.3f s  line %6.3f s  ratio %6.2f  (target <= 1.10, %lld bytes, %lld entries)\n",
                 "instrument listing, 2,000 entries, 115200", seconds, lineSeconds, seconds / lineSeconds,
-                static_cast<long long>(listing.size()), static_cast<long long>(SplitListing(listing).size()));
+                static_cast<long long>(listing.size()), static_cast<long long>(splitListing(listing).size()));
     pex.PexClose();
     instrument.terminate();
     instrument.waitForFinished(5000);

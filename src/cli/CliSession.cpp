@@ -21,7 +21,7 @@ constexpr int kMaxMedia = 64;
 
 } // namespace
 
-QString HostPathOf(const QString& localPath)
+QString hostPathOf(const QString& localPath)
 {
     const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(localPath));
 #ifndef Q_OS_WIN
@@ -44,7 +44,7 @@ CliSession::CliSession(const CliRequest& request, ConsoleDialogs& dialogs, const
         // The port as this machine names it, as the window opens it.
         const int port = portIndex + 1;
         return port >= 1 && port < AppState::kPortSlots
-                   ? SerialSettings::UsableDevice(m_state.PortDevice[port], port)
+                   ? SerialSettings::usableDevice(m_state.PortDevice[port], port)
                    : QString();
     })
     , m_ctx{{m_state, m_settings, dialogs, m_link}, m_hostFs, m_left, m_right, m_statusPanel}
@@ -91,7 +91,7 @@ void CliSession::readMedia()
             break;
         names << name;
     }
-    m_media = MediaList(names);
+    m_media = mediaList(names);
 }
 
 bool CliSession::connect()
@@ -101,7 +101,7 @@ bool CliSession::connect()
         QString text = ResourceTexts::text(8302);
         const QString why = m_link.errorString().trimmed();
         if (!why.isEmpty())
-            text += QStringLiteral(" (") + DeviceOf(m_state) + QStringLiteral(": ") + why + QLatin1Char(')');
+            text += QStringLiteral(" (") + deviceOf(m_state) + QStringLiteral(": ") + why + QLatin1Char(')');
         fail(text);
         m_state.Connected = false;
         m_link.PexClose();
@@ -116,8 +116,8 @@ bool CliSession::connect()
         // window.
         if (greeting.productResult != 0)
             return failed();
-        if (IsRzFamily(greeting.product->model) && !greeting.product->media.isEmpty())
-            m_media = MediaList(greeting.product->media);
+        if (isRzFamily(greeting.product->model) && !greeting.product->media.isEmpty())
+            m_media = mediaList(greeting.product->media);
     }
     m_connected = true;
     return true;
@@ -188,11 +188,11 @@ std::optional<QList<ListingEntry>> CliSession::listFolder(const RemotePath& fold
     const QString listing = DirList(m_ctx, QString(), &result);
     // A listing cut short could miss the very entry asked about, or the one a copy would replace.
     if (result != 0) {
-        fail(ListingFailureText(m_ctx, result));
+        fail(listingFailureText(m_ctx, result));
         noteResult(result);
         return std::nullopt;
     }
-    return SplitListing(listing);
+    return splitListing(listing);
 }
 
 CliSession::Kind CliSession::lookUp(const RemotePath& path, ListingEntry* entry)
@@ -222,7 +222,7 @@ CliSession::Kind CliSession::lookUp(const RemotePath& path, ListingEntry* entry)
 
 void CliSession::noteResult(qint32 result)
 {
-    NoteLinkLost(m_ctx, m_lost, result);
+    noteLinkLost(m_ctx, m_lost, result);
 }
 
 void CliSession::noteRun(const CopyRun& run)
@@ -240,7 +240,7 @@ void CliSession::tellLinkLost()
     m_toldLinkLost = true;
     const QString subject = m_dialogs.subject();
     about(QString());
-    fail(LinkLostText(m_lost.linkLostWhy));
+    fail(linkLostText(m_lost.linkLostWhy));
     about(subject);
 }
 

@@ -121,6 +121,6 @@ private:
 // The HostFs form of a host path given on the command line (made absolute against the current
 // folder): "\home\me\A.DAT" on the root volume, "C:\DATA\A.DAT" on Windows. Empty for a path that
 // form cannot carry (a "\" in a name).
-QString HostPathOf(const QString& localPath);
+QString hostPathOf(const QString& localPath);
 
 } // namespace orvalt::cli

@@ -120,7 +120,7 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
             continue;
         }
         // A name from the instrument must name one entry of the folder copied into, nothing else.
-        if (!HostCanTakeName(e.name)) {
+        if (!hostCanTakeName(e.name)) {
             run.notCopied << TransferTexts::notCopied(root.path(),
                                                       TransferTexts::entryNameNotUsableHere(e.name));
             continue;
@@ -134,8 +134,8 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
         QString hostFailure;
         const qint32 result = RmtReceiveFile(ctx, item.path(), hostChild(hostTarget, e.name), &hostFailure);
         if (result != TransferResult::Done)
-            run.notCopied << TransferTexts::notCopied(item.path(), TransferFailureText(result, hostFailure));
-        NoteLinkLost(ctx, run, result);
+            run.notCopied << TransferTexts::notCopied(item.path(), transferFailureText(result, hostFailure));
+        noteLinkLost(ctx, run, result);
     }
 }
 
@@ -267,7 +267,7 @@ void sendFolder(CliSession& s, const QString& hostPath, const RemotePath& dest, 
 
 } // namespace
 
-void RunGet(CliSession& s)
+void runGet(CliSession& s)
 {
     const CliRequest& r = s.request();
     const QString local = r.locals.constFirst();
@@ -284,7 +284,7 @@ void RunGet(CliSession& s)
         noSuchFolder();
         return;
     }
-    const QString hostLocal = HostPathOf(local);
+    const QString hostLocal = hostPathOf(local);
     if (hostLocal.isEmpty()) {
         s.about(shownHostPath(local));
         s.fail(ResourceTexts::text(8106));
@@ -330,7 +330,7 @@ void RunGet(CliSession& s)
     s.tellLinkLost();
 }
 
-void RunPut(CliSession& s)
+void runPut(CliSession& s)
 {
     const CliRequest& r = s.request();
     const RemotePath& dest = r.remotes.constFirst();
@@ -362,7 +362,7 @@ void RunPut(CliSession& s)
             continue;
         }
         s.about(shown);
-        const QString hostPath = HostPathOf(local);
+        const QString hostPath = hostPathOf(local);
         const QFileInfo info(QDir::current().absoluteFilePath(local));
         if (hostPath.isEmpty()) {
             s.fail(ResourceTexts::text(8106));

@@ -95,12 +95,12 @@ QString portSection(int port)
     return kComSection + QString::number(port);
 }
 
-int16_t ParseSpeed(const QString& s, qsizetype comma)
+int16_t parseSpeed(const QString& s, qsizetype comma)
 {
     return positionIn(speedList(), s.left(comma));
 }
 
-int16_t ParseParity(const QString& s, qsizetype comma)
+int16_t parseParity(const QString& s, qsizetype comma)
 {
     const QString letter = s.mid(comma + 1, 1).toUpper();
     if (letter == QLatin1String("E"))
@@ -110,28 +110,28 @@ int16_t ParseParity(const QString& s, qsizetype comma)
     return 0; // "N", and any other letter
 }
 
-int16_t ParseDataBits(const QString& s, qsizetype comma)
+int16_t parseDataBits(const QString& s, qsizetype comma)
 {
     return positionIn(dataBitsList(), s.mid(comma + 3, 1));
 }
 
-int16_t ParseStopBits(const QString& s, qsizetype comma)
+int16_t parseStopBits(const QString& s, qsizetype comma)
 {
     return positionIn(stopBitsList(), s.mid(comma + 5));
 }
 
-PortLine ParseSetting(const QString& s)
+PortLine parseSetting(const QString& s)
 {
     qsizetype comma = s.indexOf(QLatin1Char(','));
     // Without a comma the speed field has no end; such a string is not a setting at all.
     const QString& setting = comma < 0 ? kDefaultSetting : s;
     if (comma < 0)
         comma = setting.indexOf(QLatin1Char(','));
-    return {ParseSpeed(setting, comma), ParseParity(setting, comma), ParseDataBits(setting, comma),
-            ParseStopBits(setting, comma)};
+    return {parseSpeed(setting, comma), parseParity(setting, comma), parseDataBits(setting, comma),
+            parseStopBits(setting, comma)};
 }
 
-QString ComposeSetting(const AppState& state, int port)
+QString composeSetting(const AppState& state, int port)
 {
     if (!isPortSlot(port))
         return kDefaultSetting;
@@ -143,7 +143,7 @@ QString ComposeSetting(const AppState& state, int port)
            entryAt(stopBitsList(), state.PortStopBits[port]);
 }
 
-QString DefaultPortDevice(int port)
+QString defaultPortDevice(int port)
 {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM") + QString::number(port);
@@ -152,17 +152,17 @@ QString DefaultPortDevice(int port)
 #endif
 }
 
-QString UsableDevice(const QString& device, int port)
+QString usableDevice(const QString& device, int port)
 {
     const QString d = device.trimmed();
     const bool control =
         std::any_of(d.cbegin(), d.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
     if (d.isEmpty() || d.size() > kMaxDeviceLength || control)
-        return DefaultPortDevice(port);
+        return defaultPortDevice(port);
     return d;
 }
 
-QStringList AvailablePortDevices()
+QStringList availablePortDevices()
 {
     QStringList devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
@@ -193,7 +193,7 @@ void PortIni(AppState& state, const Settings& settings)
         settings.getInt(app, kComSection, kNumberKey, kDefaultPortNumber, kFirstPort, kLastWrittenPort));
     for (int i = kFirstPort; i <= kLastReadPort; ++i) {
         const QString section = portSection(i);
-        const PortLine line = ParseSetting(settings.get(app, section, kSettingKey, kDefaultSetting));
+        const PortLine line = parseSetting(settings.get(app, section, kSettingKey, kDefaultSetting));
         state.PortSpeed[i] = line.speed;
         state.PortParity[i] = line.parity;
         state.PortDataBits[i] = line.dataBits;
@@ -203,11 +203,11 @@ void PortIni(AppState& state, const Settings& settings)
         const int lastHandShake = static_cast<int>(handShakeList().size()) - 1;
         state.PortHandShake[i] =
             static_cast<int16_t>(settings.getInt(app, section, kHandShakeKey, 0, 0, lastHandShake));
-        state.PortDevice[i] = UsableDevice(settings.get(app, section, kDeviceKey, DefaultPortDevice(i)), i);
+        state.PortDevice[i] = usableDevice(settings.get(app, section, kDeviceKey, defaultPortDevice(i)), i);
     }
 }
 
-void SaveSerialSettings(const AppState& state, Settings& settings)
+void saveSerialSettings(const AppState& state, Settings& settings)
 {
     const QString& app = settings.exeName();
     const int number = state.PortNumber >= kFirstPort && state.PortNumber <= kLastWrittenPort
@@ -216,19 +216,19 @@ void SaveSerialSettings(const AppState& state, Settings& settings)
     settings.save(app, kComSection, kNumberKey, QString::number(number));
     for (int i = kFirstPort; i <= kLastWrittenPort; ++i) {
         const QString section = portSection(i);
-        settings.save(app, section, kSettingKey, ComposeSetting(state, i));
+        settings.save(app, section, kSettingKey, composeSetting(state, i));
         settings.save(app, section, kHandShakeKey, QString::number(state.PortHandShake[i]));
-        settings.save(app, section, kDeviceKey, UsableDevice(state.PortDevice[i], i));
+        settings.save(app, section, kDeviceKey, usableDevice(state.PortDevice[i], i));
     }
 }
 
-void SaveSerialSettingsOnExit(AppState& state, Settings& settings)
+void saveSerialSettingsOnExit(AppState& state, Settings& settings)
 {
     PortIni(state, settings);
-    SaveSerialSettings(state, settings);
+    saveSerialSettings(state, settings);
 }
 
-SerialOpenValues OpenValuesOf(const AppState& state)
+SerialOpenValues openValuesOf(const AppState& state)
 {
     const int slot = selectedSlot(state) < 0 ? kDefaultPortNumber : selectedSlot(state);
     return {slot - 1,
@@ -239,10 +239,10 @@ SerialOpenValues OpenValuesOf(const AppState& state)
             state.PortHandShake[slot]};
 }
 
-QString DeviceOf(const AppState& state)
+QString deviceOf(const AppState& state)
 {
     const int slot = selectedSlot(state) < 0 ? kDefaultPortNumber : selectedSlot(state);
-    return UsableDevice(state.PortDevice[slot], slot);
+    return usableDevice(state.PortDevice[slot], slot);
 }
 
 } // namespace orvalt

@@ -63,25 +63,25 @@ struct PortLine
 // of the first ",", and the fields after it are expected at fixed places: parity right after it,
 // data bits two characters further, stop bits from four further to the end. Each returns the
 // position in its list of the field's text, or 0 when the field is empty or not in the list.
-int16_t ParseSpeed(const QString& s, qsizetype comma);
-int16_t ParseParity(const QString& s, qsizetype comma);
-int16_t ParseDataBits(const QString& s, qsizetype comma);
-int16_t ParseStopBits(const QString& s, qsizetype comma);
+int16_t parseSpeed(const QString& s, qsizetype comma);
+int16_t parseParity(const QString& s, qsizetype comma);
+int16_t parseDataBits(const QString& s, qsizetype comma);
+int16_t parseStopBits(const QString& s, qsizetype comma);
 
 // All four fields; a string without a comma reads as the default "9600,N,8,1".
-PortLine ParseSetting(const QString& s);
+PortLine parseSetting(const QString& s);
 
 // The "Setting" string of port i from the state, e.g. "115200,E,8,2". A position outside its
 // list (which only a fault elsewhere could leave there) is written as the list's first entry.
-QString ComposeSetting(const AppState& state, int port);
+QString composeSetting(const AppState& state, int port);
 
 // The device a port stands for when none (or no usable one) is stored: COM1..COM4 on Windows,
 // /dev/ttyS0../dev/ttyS3 elsewhere.
-QString DefaultPortDevice(int port);
+QString defaultPortDevice(int port);
 // A stored or typed device, trimmed; empty, over-long or control characters give the default.
-QString UsableDevice(const QString& device, int port);
+QString usableDevice(const QString& device, int port);
 // The serial ports this machine has, as the names the link opens them by.
-QStringList AvailablePortDevices();
+QStringList availablePortDevices();
 
 // The slot of the state's per-port arrays that PortNumber selects, or -1 when PortNumber is no
 // port (the arrays are never indexed past their slots).
@@ -96,11 +96,11 @@ void PortIni(AppState& state, const Settings& settings);
 
 // The OK action's save: "Number", then for ports 1..3 "Setting", "HandShake" and "Device".
 // Port 4's keys are never written.
-void SaveSerialSettings(const AppState& state, Settings& settings);
+void saveSerialSettings(const AppState& state, Settings& settings);
 
 // Exit: the stored values are read again and written back as the OK action writes them, so
 // changes made in a cancelled dialog are not stored.
-void SaveSerialSettingsOnExit(AppState& state, Settings& settings);
+void saveSerialSettingsOnExit(AppState& state, Settings& settings);
 
 // What the connect action opens the link with: the port index (PortNumber - 1) and the list
 // positions of the selected port.
@@ -114,8 +114,8 @@ struct SerialOpenValues
     qint32 handShake = 0;
 };
 
-SerialOpenValues OpenValuesOf(const AppState& state);
+SerialOpenValues openValuesOf(const AppState& state);
 // The device of the selected port (the default of port 1 if PortNumber is no port).
-QString DeviceOf(const AppState& state);
+QString deviceOf(const AppState& state);
 
 } // namespace orvalt

@@ -13,12 +13,12 @@
 
 namespace orvalt {
 
-void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
+void toolbarFormat(ProgramContext& ctx, const FormatPause& pause)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
-    const QString side = ActiveSide(st);
+    const QString side = activeSide(st);
     if (side.isEmpty())
         return;
     const QString code = MediumCode(MediumOfCaption(st.medium(side)));
@@ -28,7 +28,7 @@ void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
     }
     // Unconnected, "FMT " would come back without a reply text, which reads as a floppy still
     // formatting: half a minute of a frozen window for nothing.
-    if (!CheckConnect(ctx, PaneList(ctx, side).choosers().mediumText(), side))
+    if (!CheckConnect(ctx, paneList(ctx, side).choosers().mediumText(), side))
         return;
     if (!ctx.dialogs.ask(ResourceTexts::text(8103)))
         return;
@@ -50,9 +50,9 @@ void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
         ctx.dialogs.notice(ResourceTexts::text(8112));
 }
 
-void ToolbarFormat(ProgramContext& ctx)
+void toolbarFormat(ProgramContext& ctx)
 {
-    ToolbarFormat(ctx, PauseWithoutInput);
+    toolbarFormat(ctx, pauseWithoutInput);
 }
 
 } // namespace orvalt

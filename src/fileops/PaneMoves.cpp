@@ -32,7 +32,7 @@ void moveOnInstrument(ProgramContext& ctx, const QString& oldPath, const QString
 
 bool MovePaneFile(ProgramContext& ctx, const QString& oldPath, const QString& newPath)
 {
-    if (ActivePaneIsHost(ctx.state))
+    if (activePaneIsHost(ctx.state))
         return ctx.hostFs.moveFile(oldPath, newPath).ok();
     moveOnInstrument(ctx, oldPath, wirePath(oldPath), wirePath(newPath));
     return true;
@@ -40,7 +40,7 @@ bool MovePaneFile(ProgramContext& ctx, const QString& oldPath, const QString& ne
 
 void MovePaneFolder(ProgramContext& ctx, const QString& oldPath, const QString& newPath)
 {
-    if (!ActivePaneIsHost(ctx.state)) {
+    if (!activePaneIsHost(ctx.state)) {
         // A trailing "/" on both paths marks a folder.
         moveOnInstrument(ctx, oldPath, wirePath(oldPath) + QLatin1Char('/'),
                          wirePath(newPath) + QLatin1Char('/'));

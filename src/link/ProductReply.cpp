@@ -30,7 +30,7 @@ QString withoutFill(QString field)
 
 } // namespace
 
-ProductReply ParseProductReply(const QByteArray& reply)
+ProductReply parseProductReply(const QByteArray& reply)
 {
     ProductReply result;
     QString text = QString::fromLatin1(reply);
@@ -47,7 +47,7 @@ ProductReply ParseProductReply(const QByteArray& reply)
     return result;
 }
 
-bool IsRzFamily(const QString& model)
+bool isRzFamily(const QString& model)
 {
     return model.startsWith(QLatin1String("RZ"));
 }

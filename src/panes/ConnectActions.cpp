@@ -31,7 +31,7 @@ void connectionFailed(ProgramContext& ctx)
 void showProduct(ProgramContext& ctx, const ProductReply& product)
 {
     AppState& st = ctx.state;
-    if (IsRzFamily(product.model)) {
+    if (isRzFamily(product.model)) {
         st.ModelName = product.model;
         ctx.settings.WriteIniValue(ctx.settings.exeName(), kProduct, QStringLiteral("Model"), product.model);
         for (int i = 0; i < product.media.size(); ++i) {
@@ -74,7 +74,7 @@ void Connect(ProgramContext& ctx)
     // Each instrument pane is listed anew, as if the user had chosen its medium.
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
         if (st.devId(side) == QLatin1String("1"))
-            MediaListChosen(ctx, side);
+            mediaListChosen(ctx, side);
 }
 
 void Disconnect(ProgramContext& ctx)
@@ -84,7 +84,7 @@ void Disconnect(ProgramContext& ctx)
         return;
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
         if (st.devId(side) == QLatin1String("1"))
-            PaneList(ctx, side).clear();
+            paneList(ctx, side).clear();
     leaveInstrument(ctx);
 }
 

@@ -38,19 +38,19 @@ QString inactiveSide(const AppState& st)
 
 } // namespace
 
-QList<PaneRow> HostRows(const QList<HostItem>& items)
+QList<PaneRow> hostRows(const QList<HostItem>& items)
 {
     QList<PaneRow> rows;
     rows.reserve(items.size());
     for (const HostItem& item : items) {
         const bool folder = item.entry.isFolder();
-        rows.append({item.entry.name, DateText(item.created), SizeText(item.size),
-                     folder ? QString(kDirKind) : KindText(item.entry.name), folder});
+        rows.append({item.entry.name, dateText(item.created), sizeText(item.size),
+                     folder ? QString(kDirKind) : kindText(item.entry.name), folder});
     }
     return rows;
 }
 
-bool IsSystemDrive(const QString& drivePrefix)
+bool isSystemDrive(const QString& drivePrefix)
 {
 #ifdef Q_OS_WIN
     return drivePrefix.right(2).toUpper() == QLatin1String("C:");
@@ -59,7 +59,7 @@ bool IsSystemDrive(const QString& drivePrefix)
 #endif
 }
 
-QString PaneHostFolder(ProgramContext& ctx, const QString& side)
+QString paneHostFolder(ProgramContext& ctx, const QString& side)
 {
     return ctx.state.medium(side) + ctx.state.path(side);
 }
@@ -67,7 +67,7 @@ QString PaneHostFolder(ProgramContext& ctx, const QString& side)
 void LoadListview(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
-    PaneModel& pane = PaneList(ctx, side);
+    PaneModel& pane = paneList(ctx, side);
     // Rows stay in the order they are added until a heading is clicked again.
     pane.hideSortMark();
     ctx.dialogs.setBusyPointer(true);
@@ -79,7 +79,7 @@ void LoadListview(ProgramContext& ctx, const QString& side)
         if (!AppState::isLeft(side))
             st.RMedium = pane.choosers().driveData();
         pane.appendRows(
-            HostRows(ctx.hostFs.listFolder(PaneHostFolder(ctx, side), HostFs::FolderSizes::Walk)));
+            hostRows(ctx.hostFs.listFolder(paneHostFolder(ctx, side), HostFs::FolderSizes::Walk)));
     }
     pane.setPathText(st.path(side));
     ctx.dialogs.setBusyPointer(false);
@@ -90,7 +90,7 @@ bool myFolderExistsU(ProgramContext& ctx, const QString& path)
     const AppState& st = ctx.state;
     if ((st.LActive && isHost(st, QStringLiteral("L"))) || (st.RActive && isHost(st, QStringLiteral("R"))))
         return ctx.hostFs.folderExists(path);
-    return listHasName(PaneList(ctx, activeSide(st)), NameOfPath(path));
+    return listHasName(paneList(ctx, activeSide(st)), NameOfPath(path));
 }
 
 namespace {
@@ -102,7 +102,7 @@ bool existsInInactivePane(ProgramContext& ctx, const QString& path, HostQuestion
     const AppState& st = ctx.state;
     if ((st.LActive && isHost(st, QStringLiteral("R"))) || (st.RActive && isHost(st, QStringLiteral("L"))))
         return askHost(path);
-    return listHasName(PaneList(ctx, inactiveSide(st)), NameOfPath(path));
+    return listHasName(paneList(ctx, inactiveSide(st)), NameOfPath(path));
 }
 
 } // namespace
@@ -123,7 +123,7 @@ FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& 
         const auto item = ctx.hostFs.fileEntry(path);
         return item ? item->entry : FileEntry();
     }
-    const PaneModel& pane = PaneList(ctx, side);
+    const PaneModel& pane = paneList(ctx, side);
     const int r = pane.rowNamed(NameOfPath(path));
     if (r < 0)
         return FileEntry();
@@ -142,7 +142,7 @@ FileEntry GetFolderEntry(ProgramContext& ctx, const QString& path, const QString
         const auto item = ctx.hostFs.folderEntry(path, HostFs::FolderSizes::Skip);
         return item ? item->entry : FileEntry();
     }
-    const PaneModel& pane = PaneList(ctx, side);
+    const PaneModel& pane = paneList(ctx, side);
     const int r = pane.rowNamed(NameOfPath(path));
     if (r < 0)
         return FileEntry();

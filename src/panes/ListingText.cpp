@@ -52,7 +52,7 @@ std::optional<qint64> listingBytes(const ListingEntry& entry)
     return sizeOf(entry);
 }
 
-QList<ListingEntry> SplitListing(QString listing)
+QList<ListingEntry> splitListing(QString listing)
 {
     QList<ListingEntry> entries;
     NextField(listing); // the header
@@ -77,31 +77,31 @@ QList<ListingEntry> SplitListing(QString listing)
     return entries;
 }
 
-QString ListingDateText(const ListingEntry& entry)
+QString listingDateText(const ListingEntry& entry)
 {
     const QDateTime d = dateOf(entry);
     if (d.isValid())
-        return DateText(d);
+        return dateText(d);
     return (entry.dateField + QLatin1Char(' ') + entry.timeField).left(kMaxFieldShown);
 }
 
-QString ListingSizeText(const ListingEntry& entry)
+QString listingSizeText(const ListingEntry& entry)
 {
     // The size text counts only the characters of the field: four or more give the thousands.
     const auto n = sizeOf(entry);
     if (!n)
         return entry.sizeField.left(kMaxFieldShown);
-    return entry.sizeField.trimmed().size() >= 4 ? SizeText(*n) : SizeText(0);
+    return entry.sizeField.trimmed().size() >= 4 ? sizeText(*n) : sizeText(0);
 }
 
 QList<FileEntry> ParseListing(QString listing)
 {
     QList<FileEntry> records;
-    for (const ListingEntry& e : SplitListing(std::move(listing))) {
+    for (const ListingEntry& e : splitListing(std::move(listing))) {
         FileEntry f;
         f.name = e.name;
         f.shortName = e.name;
-        f.date = ListingDateText(e);
+        f.date = listingDateText(e);
         const auto n = sizeOf(e);
         f.size = n && *n <= std::numeric_limits<qint32>::max() ? static_cast<qint32>(*n) : 0;
         f.attributes = e.folder ? FileEntry::kFolder : 0;

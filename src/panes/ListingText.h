@@ -23,7 +23,7 @@ struct ListingEntry
 };
 
 // Splits a listing into its entries, ".." left out, up to the first empty name.
-QList<ListingEntry> SplitListing(QString listing);
+QList<ListingEntry> splitListing(QString listing);
 
 // The listing as FileEntry records (".." left out): name and short name the entry's name, date
 // the date and time in the program's date form, size, attributes 16 for a folder.
@@ -34,7 +34,7 @@ std::optional<qint64> listingBytes(const ListingEntry& entry);
 
 // The row texts of an entry: a date and time that do not read as one show the two fields as they
 // came; a size that is not a number shows as it came.
-QString ListingDateText(const ListingEntry& entry);
-QString ListingSizeText(const ListingEntry& entry);
+QString listingDateText(const ListingEntry& entry);
+QString listingSizeText(const ListingEntry& entry);
 
 } // namespace orvalt

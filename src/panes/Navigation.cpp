@@ -25,7 +25,7 @@ void enterFolder(ProgramContext& ctx, const QString& side)
     const QString name = GetFolderDown(ctx);
     if (name.isEmpty())
         return;
-    PaneModel& pane = PaneList(ctx, side);
+    PaneModel& pane = paneList(ctx, side);
     pane.clear();
     QString& path = ctx.state.path(side);
     path = (path == QLatin1String("\\") ? QString() : path) + QLatin1Char('\\') + name;
@@ -46,7 +46,7 @@ QStringList activeSides(const AppState& st)
 
 } // namespace
 
-void ListFocused(ProgramContext& ctx, const QString& side)
+void listFocused(ProgramContext& ctx, const QString& side)
 {
     ctx.state.LActive = AppState::isLeft(side);
     ctx.state.RActive = !AppState::isLeft(side);
@@ -72,7 +72,7 @@ QString GetFolderUp(const QString& path)
     return path.left(last);
 }
 
-void ListDoubleClicked(ProgramContext& ctx)
+void listDoubleClicked(ProgramContext& ctx)
 {
     // A double-click is the same navigation as Open, which a running copy must not disturb.
     if (ctx.state.TransferBusy)
@@ -81,7 +81,7 @@ void ListDoubleClicked(ProgramContext& ctx)
         enterFolder(ctx, side);
 }
 
-void UpButtonClicked(ProgramContext& ctx, const QString& side)
+void upButtonClicked(ProgramContext& ctx, const QString& side)
 {
     if (ctx.state.TransferBusy)
         return;
@@ -89,29 +89,29 @@ void UpButtonClicked(ProgramContext& ctx, const QString& side)
     const QString parent = GetFolderUp(ctx.state.path(side));
     if (!parent.isEmpty()) {
         ctx.state.path(side) = parent;
-        PaneList(ctx, side).setPathText(parent);
+        paneList(ctx, side).setPathText(parent);
         LoadListview(ctx, side);
     }
     ctx.dialogs.setBusyPointer(false);
 }
 
-void DriveListChanged(ProgramContext& ctx, const QString& side)
+void driveListChanged(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
     st.Interactive = true;
-    PaneModel& pane = PaneList(ctx, side);
+    PaneModel& pane = paneList(ctx, side);
     st.drive(side) = static_cast<int16_t>(pane.choosers().drive + 1);
     st.path(side) = QStringLiteral("\\");
     st.medium(side) = pane.choosers().driveData();
     pane.clear();
     LoadListview(ctx, side);
     pane.requestFocus();
-    ListFocused(ctx, side);
+    listFocused(ctx, side);
 }
 
-void ColumnClicked(PaneModel& pane, int column)
+void columnClicked(PaneModel& pane, int column)
 {
     // One order serves every column of a pane, and each click reverses it. The rows themselves are
     // put in order, once: the copy and the other actions read them in the order shown, and rows
@@ -121,7 +121,7 @@ void ColumnClicked(PaneModel& pane, int column)
     pane.sortByClick(column, order);
 }
 
-void ToolbarUp(ProgramContext& ctx)
+void toolbarUp(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
@@ -132,15 +132,15 @@ void ToolbarUp(ProgramContext& ctx)
             continue;
         // The root of the system volume holds the operating system's files: a notice, no more.
         if (parent == QLatin1String("\\") && st.devId(side) == QLatin1String("0") &&
-            IsSystemDrive(st.medium(side)))
+            isSystemDrive(st.medium(side)))
             ctx.dialogs.notice(ResourceTexts::text(8111));
         st.path(side) = parent;
-        PaneList(ctx, side).setPathText(parent);
+        paneList(ctx, side).setPathText(parent);
         LoadListview(ctx, side);
     }
 }
 
-void ToolbarOpen(ProgramContext& ctx)
+void toolbarOpen(ProgramContext& ctx)
 {
     if (ctx.state.TransferBusy)
         return;
@@ -148,7 +148,7 @@ void ToolbarOpen(ProgramContext& ctx)
         enterFolder(ctx, side);
 }
 
-void ToolbarRenew(ProgramContext& ctx)
+void toolbarRenew(ProgramContext& ctx)
 {
     if (ctx.state.TransferBusy)
         return;

@@ -51,16 +51,16 @@ void FillSourceCombos(ProgramContext& ctx)
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
         const QList<ChooserEntry> sources{{QStringLiteral("Host PC"), QString(), QStringLiteral("PC")},
                                           {ctx.state.ModelName, QString(), QStringLiteral("LINK")}};
-        PaneList(ctx, side).setSources(sources, ctx.state.devId(side) == QLatin1String("1") ? 1 : 0);
+        paneList(ctx, side).setSources(sources, ctx.state.devId(side) == QLatin1String("1") ? 1 : 0);
     }
 }
 
 void FillMediaList(ProgramContext& ctx, const QString& side)
 {
-    PaneModel& pane = PaneList(ctx, side);
+    PaneModel& pane = paneList(ctx, side);
     pane.showDrives(false);
     QList<ChooserEntry> media;
-    for (const MediumInfo& m : MediaList(configuredMedia(ctx)))
+    for (const MediumInfo& m : mediaList(configuredMedia(ctx)))
         media.append({m.listText, m.mediumCode, m.imageKey});
     if (media.isEmpty()) {
         pane.setMedia(media, -1);
@@ -76,7 +76,7 @@ void FillMediaList(ProgramContext& ctx, const QString& side)
 
 void ShowHostDrives(ProgramContext& ctx, const QString& side)
 {
-    PaneModel& pane = PaneList(ctx, side);
+    PaneModel& pane = paneList(ctx, side);
     const QString current = ctx.state.medium(side);
     QList<ChooserEntry> drives;
     int chosen = 0;
@@ -90,14 +90,14 @@ void ShowHostDrives(ProgramContext& ctx, const QString& side)
     ctx.state.medium(side) = pane.choosers().driveData();
 }
 
-void SaveHostDrive(ProgramContext& ctx, const QString& side)
+void saveHostDrive(ProgramContext& ctx, const QString& side)
 {
     const QString root = HostFs::nativePath(ctx.state.medium(side), QStringLiteral("\\"));
     if (ctx.state.devId(side) == QLatin1String("0") && !root.isEmpty())
         ctx.settings.save(ctx.settings.exeName(), QStringLiteral("Settings"), hostDriveKey(side), root);
 }
 
-void RestoreHostDrive(ProgramContext& ctx, const QString& side)
+void restoreHostDrive(ProgramContext& ctx, const QString& side)
 {
     const QString stored =
         ctx.settings.get(ctx.settings.exeName(), QStringLiteral("Settings"), hostDriveKey(side), QString());
@@ -118,7 +118,7 @@ void RestoreHostDrive(ProgramContext& ctx, const QString& side)
     ctx.state.path(side) = QStringLiteral("\\");
 }
 
-void SourceChosen(ProgramContext& ctx, const QString& side, int position)
+void sourceChosen(ProgramContext& ctx, const QString& side, int position)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
@@ -132,13 +132,13 @@ void SourceChosen(ProgramContext& ctx, const QString& side, int position)
     LoadListview(ctx, side);
 }
 
-void MediaListChosen(ProgramContext& ctx, const QString& side)
+void mediaListChosen(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
     st.Interactive = true;
-    PaneModel& pane = PaneList(ctx, side);
+    PaneModel& pane = paneList(ctx, side);
     if (pane.choosers().medium >= 0)
         st.drive(side) = static_cast<int16_t>(pane.choosers().medium + 1);
     const QString code = pane.choosers().mediumText().right(2);

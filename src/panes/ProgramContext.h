@@ -22,13 +22,13 @@ struct ProgramContext : SessionContext
 };
 
 // The pane of a side ("L" the left pane, anything else the right one).
-inline PaneModel& PaneList(ProgramContext& ctx, const QString& side)
+inline PaneModel& paneList(ProgramContext& ctx, const QString& side)
 {
     return AppState::isLeft(side) ? ctx.leftPane : ctx.rightPane;
 }
 
 // The side letter of the other pane.
-inline QString OtherSide(const QString& side)
+inline QString otherSide(const QString& side)
 {
     return AppState::isLeft(side) ? QStringLiteral("R") : QStringLiteral("L");
 }

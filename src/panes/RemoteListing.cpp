@@ -76,27 +76,27 @@ QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/, qint32* resu
     return text;
 }
 
-QString ListingFailureText(ProgramContext& ctx, qint32 result)
+QString listingFailureText(ProgramContext& ctx, qint32 result)
 {
     const QString why =
         result > 900 ? ctx.link.errorString() : QStringLiteral("The instrument broke the listing off.");
     return QStringLiteral("The listing of this folder is incomplete.\n\n%1").arg(why);
 }
 
-QList<PaneRow> ListingRows(const QList<ListingEntry>& entries)
+QList<PaneRow> listingRows(const QList<ListingEntry>& entries)
 {
     QList<PaneRow> rows;
     rows.reserve(entries.size());
     for (const ListingEntry& e : entries)
-        rows.append({e.name, ListingDateText(e), ListingSizeText(e),
-                     e.folder ? QString(kDirKind) : KindText(e.name), e.folder});
+        rows.append({e.name, listingDateText(e), listingSizeText(e),
+                     e.folder ? QString(kDirKind) : kindText(e.name), e.folder});
     return rows;
 }
 
 void R_LoadListview(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
-    PaneModel& pane = PaneList(ctx, side);
+    PaneModel& pane = paneList(ctx, side);
     if (!CheckConnect(ctx, pane.choosers().mediumText(), side))
         return;
     if (SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("MED ") + MediumCode(st.medium(side))) != 0 &&
@@ -115,8 +115,8 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
     const QString listing = DirList(ctx, QString(), &listed);
     // The rows that arrived are shown, and the user is told the folder may hold more.
     if (listed != 0 && st.Interactive)
-        ctx.dialogs.plain(ListingFailureText(ctx, listed));
-    pane.appendRows(ListingRows(SplitListing(listing)));
+        ctx.dialogs.plain(listingFailureText(ctx, listed));
+    pane.appendRows(listingRows(splitListing(listing)));
 }
 
 qint32 RmtFileSize(ProgramContext& ctx, const QString& name)

@@ -19,10 +19,10 @@ struct ProgramContext;
 QString DirList(ProgramContext& ctx, const QString& unusedPath = QString(), qint32* result = nullptr);
 
 // The message for a listing that ended early (result of DirList other than 0).
-QString ListingFailureText(ProgramContext& ctx, qint32 result);
+QString listingFailureText(ProgramContext& ctx, qint32 result);
 
 // The rows of a listing's entries, as an instrument pane shows them.
-QList<PaneRow> ListingRows(const QList<ListingEntry>& entries);
+QList<PaneRow> listingRows(const QList<ListingEntry>& entries);
 
 // Adds the instrument folder of a pane ("L" or "R") to its list, which the caller has emptied:
 // selects the medium ("MED ") and folder ("CDR "), then lists it.

@@ -42,13 +42,13 @@ ProductReply askProduct(link::PexLink& link, qint32* result)
     const qint32 sent = link.PexSendCommand(QByteArrayLiteral("PRODUCT?"), reply);
     if (result)
         *result = sent;
-    return ParseProductReply(reply);
+    return parseProductReply(reply);
 }
 
 Greeting greetInstrument(SessionContext& s, const std::function<void()>& connected)
 {
     AppState& st = s.state;
-    const SerialOpenValues v = OpenValuesOf(st);
+    const SerialOpenValues v = openValuesOf(st);
     link::PexOpenRecord record;
     record.port = v.port;
     record.baud = v.speed;
@@ -61,7 +61,7 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
     Greeting greeting;
     if (s.link.PexSetTimeOut(kCallTimeOutMs) != 0)
         return greeting;
-    if (IsRzFamily(st.ModelName)) {
+    if (isRzFamily(st.ModelName)) {
         st.LongNames = false;
         s.link.PexSetTimeOut(kRzCallTimeOutMs);
         if (connected)
@@ -70,7 +70,7 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
         st.Connected = true;
         greeting.answered = true;
         greeting.product = askProduct(s.link, &greeting.productResult);
-        if (IsRzFamily(greeting.product->model))
+        if (isRzFamily(greeting.product->model))
             st.ModelName = greeting.product->model;
         return greeting;
     }
@@ -86,7 +86,7 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
 
 void leaveInstrument(SessionContext& s)
 {
-    if (IsRzFamily(s.state.ModelName))
+    if (isRzFamily(s.state.ModelName))
         sendRawLine(s.link, QStringLiteral("UTILITY FILECOPY,OFF"));
     s.state.Connected = false;
     s.link.PexClose();

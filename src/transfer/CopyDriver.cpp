@@ -53,7 +53,7 @@ bool paneConnected(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
     const QString drive = st.medium(side);
-    const bool connected = CheckConnect(ctx, PaneList(ctx, side).choosers().mediumText(), side);
+    const bool connected = CheckConnect(ctx, paneList(ctx, side).choosers().mediumText(), side);
     if (isHost(st, side))
         st.medium(side) = drive;
     return connected;
@@ -92,7 +92,7 @@ public:
         : m_ctx(ctx)
         , m_st(ctx.state)
         , m_from(from)
-        , m_to(OtherSide(from))
+        , m_to(otherSide(from))
     {}
 
     void run();
@@ -180,7 +180,7 @@ void CopyDriver::run()
     m_ctx.statusPanel1.setText(ResourceTexts::text(1022));
     m_st.OverwriteAll = false;
 
-    const QList<Row> rows = rowsOf(PaneList(m_ctx, m_from));
+    const QList<Row> rows = rowsOf(paneList(m_ctx, m_from));
     const bool anySelected = std::any_of(rows.cbegin(), rows.cend(), [](const Row& r) { return r.selected; });
     if (!anySelected) {
         m_ctx.dialogs.plain(ResourceTexts::text(8300));
@@ -235,8 +235,8 @@ void CopyDriver::copyRows(const QList<Row>& rows)
 CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
 {
     const QString source = m_sourceBase + row.text;
-    if (!isHost(m_st, m_from) && !HostCanTakeName(row.text)) {
-        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + ShownName(row.text),
+    if (!isHost(m_st, m_from) && !hostCanTakeName(row.text)) {
+        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + shownName(row.text),
                                                     TransferTexts::nameNotUsableHere());
         return Next::Row;
     }
@@ -260,8 +260,8 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
 {
     const QString source = m_sourceBase + row.text;
     const bool fromInstrument = !isHost(m_st, m_from);
-    if (fromInstrument && !HostCanTakeName(row.text)) {
-        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + ShownName(row.text),
+    if (fromInstrument && !hostCanTakeName(row.text)) {
+        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + shownName(row.text),
                                                     TransferTexts::nameNotUsableHere());
         return Next::Row;
     }
@@ -287,7 +287,7 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
     const RowCopied copied = copyRow(m_ctx, m_run, item, m_destination, destination, m_from);
     if (copied.stop)
         return Next::Leave;
-    if (copied.attempted && NoteLinkLost(m_ctx, m_run, copied.result))
+    if (copied.attempted && noteLinkLost(m_ctx, m_run, copied.result))
         m_run.notReached << shownItem(m_st, m_from, source);
     // The receiver changed to the source pane's folder.
     if (copied.attempted && fromInstrument &&
@@ -314,7 +314,7 @@ void CopyDriver::instrumentAt(const QString& side)
                                    QStringLiteral("CDR ") + SlashPath(m_st.path(side))}) {
         const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
         if (result != 0) {
-            NoteLinkLost(m_ctx, m_run, result);
+            noteLinkLost(m_ctx, m_run, result);
             return;
         }
     }
@@ -328,24 +328,24 @@ void CopyDriver::finish()
     // message about the listing on top of the one below.
     if (!m_run.linkLost || isHost(m_st, m_to))
         LoadListview(m_ctx, m_to);
-    const QString told = NotCopiedText(m_run);
+    const QString told = notCopiedText(m_run);
     if (!told.isEmpty())
         m_ctx.dialogs.notice(told);
 }
 
 } // namespace
 
-void CopyToLeft(ProgramContext& ctx)
+void copyToLeft(ProgramContext& ctx)
 {
     CopyDriver(ctx, QStringLiteral("R")).run();
 }
 
-void CopyToRight(ProgramContext& ctx)
+void copyToRight(ProgramContext& ctx)
 {
     CopyDriver(ctx, QStringLiteral("L")).run();
 }
 
-void Interruption(ProgramContext& ctx)
+void interruption(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (!st.TransferBusy)

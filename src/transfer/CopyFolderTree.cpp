@@ -109,7 +109,7 @@ private:
         m_run.notReached << item;
         return false;
     }
-    bool lost(qint32 result) { return NoteLinkLost(m_ctx, m_run, result); }
+    bool lost(qint32 result) { return noteLinkLost(m_ctx, m_run, result); }
 
     ProgramContext& m_ctx;
     AppState& m_st;
@@ -265,7 +265,7 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
         QString hostFailure;
         const qint32 result = RmtSendFile(m_ctx, subSource, destination + separator + name, &hostFailure);
         if (result != TransferResult::Done)
-            note(m_run, hostShown(subSource), TransferFailureText(result, hostFailure));
+            note(m_run, hostShown(subSource), transferFailureText(result, hostFailure));
         lost(result);
     }
     m_hostChain.removeLast();
@@ -279,18 +279,18 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("CDR ") + wirePath(source));
     m_run.instrumentPlace.clear();
     if (changed != 0) {
-        note(m_run, source, TransferFailureText(changed, QString()));
+        note(m_run, source, transferFailureText(changed, QString()));
         lost(changed);
         return;
     }
     QStringList refused;
     qint32 listed = 0;
-    const QList<FileEntry> entries = UsableListing(DirList(m_ctx, QString(), &listed), &refused);
+    const QList<FileEntry> entries = usableListing(DirList(m_ctx, QString(), &listed), &refused);
     // The entries that arrived are copied; the rest of the folder is not, and the user is told.
     if (listed != 0)
         note(m_run, source,
              QStringLiteral("the listing was cut short (%1); some entries were not copied")
-                 .arg(TransferFailureText(listed, QString())));
+                 .arg(transferFailureText(listed, QString())));
     lost(listed);
     for (const QString& name : std::as_const(refused))
         note(m_run, source, TransferTexts::entryNameNotUsableHere(name));
@@ -311,7 +311,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         QString hostFailure;
         const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure);
         if (result != TransferResult::Done)
-            note(m_run, subSource, TransferFailureText(result, hostFailure));
+            note(m_run, subSource, transferFailureText(result, hostFailure));
         lost(result);
     }
 }
@@ -324,7 +324,7 @@ void CopyFolderTree(ProgramContext& ctx, CopyRun& run, const QString& source, co
     TreeCopy(ctx, run, overwrite, side).copy(source, destination, run.TopFolderMade ? 1 : 0);
 }
 
-bool NoteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
+bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
 {
     // The receiver reports a block it did not get as -1, whatever the link said; the link keeps it.
     const qint32 code = result == 0 || TransferResult::linkGone(result) ? result : ctx.link.lastFailure();
@@ -337,7 +337,7 @@ bool NoteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
     return true;
 }
 
-bool HostCanTakeName(const QString& name)
+bool hostCanTakeName(const QString& name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
@@ -367,11 +367,11 @@ bool HostCanTakeName(const QString& name)
     return true;
 }
 
-QList<FileEntry> UsableListing(const QString& listing, QStringList* refused)
+QList<FileEntry> usableListing(const QString& listing, QStringList* refused)
 {
     QList<FileEntry> usable;
     for (const FileEntry& entry : ParseListing(listing)) {
-        if (HostCanTakeName(entry.name))
+        if (hostCanTakeName(entry.name))
             usable.append(entry);
         else if (refused)
             refused->append(entry.name);

@@ -32,10 +32,10 @@ void CopyFolderTree(ProgramContext& ctx, CopyRun& run, const QString& source, co
 // or "..", without "/", "\" or a control character, not longer than a host name may be, and on
 // Windows none of the characters and device names Windows refuses. An instrument that sends
 // anything else is not allowed to write outside the folder being copied into, or to fail strangely.
-bool HostCanTakeName(const QString& name);
+bool hostCanTakeName(const QString& name);
 
 // The entries of an instrument listing ("DIR?") that may be copied, in listing order, without
 // ".."; the names of the others are added to refused. There is no limit on their number.
-QList<FileEntry> UsableListing(const QString& listing, QStringList* refused);
+QList<FileEntry> usableListing(const QString& listing, QStringList* refused);
 
 } // namespace orvalt

@@ -31,6 +31,6 @@ struct CopyRun
 // Records a result that means the instrument is out of reach in run (the first one only); true
 // when it is one. A failure whose result hides the link's (the receiver's -1) is taken for what the
 // link last failed with.
-bool NoteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result);
+bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result);
 
 } // namespace orvalt

@@ -29,7 +29,7 @@ QString wirePath(const QString& remotePath)
 
 } // namespace
 
-void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure)
+void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure)
 {
     switch (result) {
     case TransferResult::Done:
@@ -90,11 +90,11 @@ qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString&
 
     QString hostFailure;
     qint32 result = 0;
-    if (ActivePaneIsHost(ctx.state))
+    if (activePaneIsHost(ctx.state))
         result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
     else
         result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
-    ShowTransferResult(ctx, result, hostFailure);
+    showTransferResult(ctx, result, hostFailure);
     return result;
 }
 

@@ -25,6 +25,6 @@ qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString&
 // The message for a result of RmtSendFile or RmtReceiveFile: none for 0; text 8303 for 160;
 // "DEVICE BUSY" for 60; "Command Format (DEVICE BUSY)" for 20; hostFailure for the host-side
 // results; "Send or Rec Error (DEVICE BUSY) " and the number for any other.
-void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure);
+void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure);
 
 } // namespace orvalt

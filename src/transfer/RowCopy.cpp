@@ -83,7 +83,7 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
     }
     // The folder copy names a host folder on the instrument by its short name unless the
     // instrument takes long ones; that is the folder it merges into.
-    const bool shortThere = isHost(st, side) && !isHost(st, OtherSide(side)) && !st.LongNames;
+    const bool shortThere = isHost(st, side) && !isHost(st, otherSide(side)) && !st.LongNames;
     const QString nameThere = shortThere ? item.shortName : item.name;
     if (destination.has(nameThere, true)) {
         const QString source = item.describe();

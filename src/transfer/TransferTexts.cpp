@@ -40,7 +40,7 @@ QString describeItem(const HostItem& item)
 
 QString describeItem(const ListingEntry& entry)
 {
-    return describeItem(ListingDateText(entry), entry.sizeField, entry.folder);
+    return describeItem(listingDateText(entry), entry.sizeField, entry.folder);
 }
 
 QString notCopied(const QString& item, const QString& why)
@@ -56,7 +56,7 @@ QString nameNotUsableHere()
 QString entryNameNotUsableHere(const QString& name)
 {
     return QStringLiteral("the entry %1 has a name that cannot be used on this computer; not copied")
-        .arg(ShownName(name));
+        .arg(shownName(name));
 }
 
 QString hostFileName(const QString& hostPath, const QString& nativePath)
@@ -100,7 +100,7 @@ QString pathNotSendable(const QString& remotePath, const QString& why)
 
 } // namespace TransferTexts
 
-QString LinkLostText(const QString& why)
+QString linkLostText(const QString& why)
 {
     QString text =
         QStringLiteral("The measurement device cannot be reached any more, so the copy was stopped.");
@@ -109,14 +109,14 @@ QString LinkLostText(const QString& why)
     return text;
 }
 
-QString NotCopiedText(const CopyRun& run)
+QString notCopiedText(const CopyRun& run)
 {
     const QStringList items = run.notCopied + run.notReached;
     if (items.isEmpty() && !run.linkLost)
         return QString();
     QString text;
     if (run.linkLost) {
-        text = LinkLostText(run.linkLostWhy);
+        text = linkLostText(run.linkLostWhy);
         if (items.isEmpty())
             return text;
         text += QStringLiteral("\n\n");
@@ -129,7 +129,7 @@ QString NotCopiedText(const CopyRun& run)
     return text;
 }
 
-QString ShownName(const QString& name)
+QString shownName(const QString& name)
 {
     QString shown;
     for (const QChar c : name.left(kMaxShownName)) {
@@ -143,7 +143,7 @@ QString ShownName(const QString& name)
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
-QString TransferFailureText(qint32 result, const QString& hostFailure)
+QString transferFailureText(qint32 result, const QString& hostFailure)
 {
     switch (result) {
     case 160:

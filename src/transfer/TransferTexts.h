@@ -43,17 +43,17 @@ QString pathNotSendable(const QString& remotePath, const QString& why);
 
 // What the user is told of a copy that could not do everything: why it stopped when the link was
 // lost, then what was not copied, at most a screenful of it. Empty when there is nothing to tell.
-QString NotCopiedText(const CopyRun& run);
+QString notCopiedText(const CopyRun& run);
 
 // The first lines of that text: the copy stopped because the instrument cannot be reached, and why.
-QString LinkLostText(const QString& why);
+QString linkLostText(const QString& why);
 
 // A name as a message shows it: in quotes, with control characters written as \xNN.
-QString ShownName(const QString& name);
+QString shownName(const QString& name);
 
 // What the user is told of a failed transfer (the one-file copy's messages): text 8303 for 160,
 // "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, the host's text where there is one,
 // else "Send or Rec Error (DEVICE BUSY) " and the number.
-QString TransferFailureText(qint32 result, const QString& hostFailure);
+QString transferFailureText(qint32 result, const QString& hostFailure);
 
 } // namespace orvalt

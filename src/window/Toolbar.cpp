@@ -7,9 +7,9 @@
 
 namespace orvalt {
 
-const std::vector<ToolButtonSpec>& toolButtons()
+const std::vector<ToolButtonInfo>& toolButtons()
 {
-    static const std::vector<ToolButtonSpec> buttons = {
+    static const std::vector<ToolButtonInfo> buttons = {
         {ToolKeys::Up,
          1006,
          QStringLiteral("Up One Level"),

@@ -16,7 +16,7 @@ class DialogSeam;
 // The eleven toolbar buttons in order. The key is a button's identity (the dispatcher routes by
 // it); the tool-tip is a resource text number; the icon comes from the desktop's theme, with a
 // standard style icon where the theme has none.
-struct ToolButtonSpec
+struct ToolButtonInfo
 {
     QString key;
     int tipNumber;
@@ -39,7 +39,7 @@ inline const QString Rename = QStringLiteral("ファイル名変更");
 inline const QString Format = QStringLiteral("フォーマット");
 } // namespace ToolKeys
 
-const std::vector<ToolButtonSpec>& toolButtons();
+const std::vector<ToolButtonInfo>& toolButtons();
 
 // Runs a toolbar button's action by its key. Every press first marks that the user has acted;
 // after the action, whatever it did or threw, the default pointer comes back.

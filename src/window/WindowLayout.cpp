@@ -54,7 +54,7 @@ LayoutOutput SizeControls(double& x, const LayoutInput& in)
     return out;
 }
 
-double ClampedWindowWidth(double width)
+double clampedWindowWidth(double width)
 {
     return std::max(width, kMinWindowWidth);
 }

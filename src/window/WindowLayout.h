@@ -63,7 +63,7 @@ struct LayoutOutput
 LayoutOutput SizeControls(double& x, const LayoutInput& in);
 
 // The window's width after the smallest-width rule; there is no smallest height.
-double ClampedWindowWidth(double width);
+double clampedWindowWidth(double width);
 
 // The drag of the splitter: mouse-down shows the drag bar over the splitter, mouse-move moves it
 // within the limits, mouse-up gives the split to lay out with. Moves and ups without a preceding

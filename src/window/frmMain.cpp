@@ -35,7 +35,7 @@ namespace orvalt {
 
 namespace {
 
-struct ColumnSpec
+struct ColumnInfo
 {
     int textNumber;
     int widthTwips;
@@ -43,7 +43,7 @@ struct ColumnSpec
     const char* widest; // the widest text the column shows whole, in the list's own font
 };
 
-const ColumnSpec kColumns[] = {
+const ColumnInfo kColumns[] = {
     {1100, 1600, Qt::AlignLeft | Qt::AlignVCenter, ""},
     {1101, 1700, Qt::AlignLeft | Qt::AlignVCenter, "0000/00/00 00:00:00"},
     {1102, 1000, Qt::AlignRight | Qt::AlignVCenter, "  99999999KB"},
@@ -62,7 +62,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
         // The port the user chose in the serial settings, as this machine names it.
         const int port = portIndex + 1;
         return port >= 1 && port < AppState::kPortSlots
-                   ? SerialSettings::UsableDevice(state.PortDevice[port], port)
+                   ? SerialSettings::usableDevice(state.PortDevice[port], port)
                    : QString();
     })
     , m_ctx{{state, settings, dialogs, m_link}, m_hostFs, m_leftPane, m_rightPane, m_statusPanel}
@@ -134,7 +134,7 @@ void frmMain::setUpList(QTreeView* list, PaneModel& pane)
 {
     const double dpi = logicalDpi();
     for (int col = 0; col < PaneModel::ColumnCount; ++col) {
-        const ColumnSpec& column = kColumns[col];
+        const ColumnInfo& column = kColumns[col];
         pane.setHeaderData(col, Qt::Horizontal, QString::number(column.textNumber));
         pane.setHeaderData(col, Qt::Horizontal, QString::number(column.textNumber),
                            ResourceTexts::kHeaderTagRole);
@@ -242,20 +242,20 @@ void frmMain::connectEvents()
         // pane takes the user's choice first, then the logic acts on it.
         connect(source, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentSource(index);
-            SourceChosen(m_ctx, side, index);
+            sourceChosen(m_ctx, side, index);
         });
         connect(media, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentMedium(index);
-            MediaListChosen(m_ctx, side);
+            mediaListChosen(m_ctx, side);
         });
         connect(drives, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentDrive(index);
-            DriveListChanged(m_ctx, side);
+            driveListChanged(m_ctx, side);
         });
-        connect(up, &QToolButton::clicked, this, [this, side] { UpButtonClicked(m_ctx, side); });
-        connect(list, &QTreeView::doubleClicked, this, [this] { ListDoubleClicked(m_ctx); });
+        connect(up, &QToolButton::clicked, this, [this, side] { upButtonClicked(m_ctx, side); });
+        connect(list, &QTreeView::doubleClicked, this, [this] { listDoubleClicked(m_ctx); });
         connect(list->header(), &QHeaderView::sectionClicked, this,
-                [pane](int column) { ColumnClicked(*pane, column); });
+                [pane](int column) { columnClicked(*pane, column); });
         list->installEventFilter(this);
         // What the logic changes in a pane, the controls show.
         connect(pane, &PaneModel::choosersChanged, this, [this, side] { showChoosers(side); });
@@ -265,23 +265,23 @@ void frmMain::connectEvents()
     connect(&m_statusPanel, &StatusPanel::textChanged, c.statusPanel1, &QLabel::setText);
     connect(c.mnuToolsOptions, &QAction::triggered, this, &frmMain::showSerialSettings);
     connect(c.mnuHelpAbout, &QAction::triggered, this, &frmMain::showAbout);
-    connect(c.mnuCreateFolder, &QAction::triggered, this, [this] { NewFolder(m_ctx); });
+    connect(c.mnuCreateFolder, &QAction::triggered, this, [this] { newFolder(m_ctx); });
 }
 
 void frmMain::routeActions()
 {
     // Each toolbar key reaches the subsystem that carries it out.
-    m_dispatcher.setAction(ToolKeys::Up, [this] { ToolbarUp(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Open, [this] { ToolbarOpen(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Renew, [this] { ToolbarRenew(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Up, [this] { toolbarUp(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Open, [this] { toolbarOpen(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Renew, [this] { toolbarRenew(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Connect, [this] { Connect(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Disconnect, [this] { Disconnect(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Delete, [this] { ToolbarDelete(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Rename, [this] { ToolbarRename(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Format, [this] { ToolbarFormat(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::CopyLeft, [this] { CopyToLeft(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::CopyRight, [this] { CopyToRight(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Interrupt, [this] { Interruption(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Delete, [this] { toolbarDelete(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Rename, [this] { toolbarRename(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Format, [this] { toolbarFormat(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::CopyLeft, [this] { copyToLeft(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::CopyRight, [this] { copyToRight(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Interrupt, [this] { interruption(m_ctx); });
 }
 
 void frmMain::showChoosers(const QString& side)

@@ -118,9 +118,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn) {
         if (watched == m_controls.L_ListView)
-            ListFocused(m_ctx, QStringLiteral("L"));
+            listFocused(m_ctx, QStringLiteral("L"));
         else if (watched == m_controls.lvListView)
-            ListFocused(m_ctx, QStringLiteral("R"));
+            listFocused(m_ctx, QStringLiteral("R"));
     }
     if (watched != m_controls.imgSplitter)
         return QMainWindow::eventFilter(watched, event);

@@ -139,7 +139,7 @@ void frmMain::load()
     // 15: a host pane shows its folder at once; an instrument pane waits for Connection.
     for (const QString& side : {QStringLiteral("R"), QStringLiteral("L")}) {
         if (m_state.devId(side) == QLatin1String("0")) {
-            RestoreHostDrive(m_ctx, side);
+            restoreHostDrive(m_ctx, side);
             ShowHostDrives(m_ctx, side);
             LoadListview(m_ctx, side);
         } else {
@@ -198,11 +198,11 @@ void frmMain::unload()
     m_settings.save(exe, kSettings, QStringLiteral("Rpath"), m_state.Rpath);
     m_settings.save(exe, kSettings, QStringLiteral("Ldrive"), QString::number(m_state.Ldrive));
     m_settings.save(exe, kSettings, QStringLiteral("Rdrive"), QString::number(m_state.Rdrive));
-    SaveHostDrive(m_ctx, QStringLiteral("L"));
-    SaveHostDrive(m_ctx, QStringLiteral("R"));
+    saveHostDrive(m_ctx, QStringLiteral("L"));
+    saveHostDrive(m_ctx, QStringLiteral("R"));
     m_settings.WriteIniValue(exe, kSettings, QStringLiteral("RDevID"), m_state.RDevID); // 6
     m_settings.WriteIniValue(exe, kSettings, QStringLiteral("LDevID"), m_state.LDevID);
-    SaveSerialSettingsOnExit(m_state, m_settings); // 7
+    saveSerialSettingsOnExit(m_state, m_settings); // 7
 }
 
 } // namespace orvalt

@@ -87,9 +87,9 @@ void frmProgress::transfer(const QString& file, qint64 done, qint64 total)
 void frmProgress::showFile(const FileProgress& progress)
 {
     m_lblFile->setText(progress.file);
-    m_lblBytes->setText(ProgressBytesText(progress));
-    m_lblRate->setText(ProgressRateText(progress));
-    m_lblTimeLeft->setText(ProgressTimeLeftText(progress));
+    m_lblBytes->setText(progressBytesText(progress));
+    m_lblRate->setText(progressRateText(progress));
+    m_lblTimeLeft->setText(progressTimeLeftText(progress));
 }
 
 void frmProgress::finish()

@@ -191,7 +191,7 @@ void frmSerial::fillLists()
     fill(m_c.cboHandShake, SerialSettings::handShakeList());
     const QSignalBlocker blocker(m_c.cboDevice);
     m_c.cboDevice->clear();
-    m_c.cboDevice->addItems(SerialSettings::AvailablePortDevices());
+    m_c.cboDevice->addItems(SerialSettings::availablePortDevices());
 }
 
 void frmSerial::showStoredPort()
@@ -257,12 +257,12 @@ void frmSerial::cboDevice_Change(const QString& device)
         return;
     // While the user clears the field to type another device, the port falls back to its default
     // rather than to no device at all.
-    m_state.PortDevice[static_cast<size_t>(slot)] = SerialSettings::UsableDevice(device, slot);
+    m_state.PortDevice[static_cast<size_t>(slot)] = SerialSettings::usableDevice(device, slot);
 }
 
 void frmSerial::cmdOk_Click()
 {
-    SaveSerialSettings(m_state, m_settings);
+    saveSerialSettings(m_state, m_settings);
     accept();
 }
 

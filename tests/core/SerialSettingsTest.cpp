@@ -62,7 +62,7 @@ private slots:
     {
         QFETCH(QString, setting);
         QFETCH(Row, expected);
-        QCOMPARE(rowOf(ParseSetting(setting)), expected);
+        QCOMPARE(rowOf(SerialSettings::parseSetting(setting)), expected);
     }
 
     void composeSetting_data()
@@ -83,7 +83,7 @@ private slots:
         state.PortParity[2] = static_cast<int16_t>(positions[1]);
         state.PortDataBits[2] = static_cast<int16_t>(positions[2]);
         state.PortStopBits[2] = static_cast<int16_t>(positions[3]);
-        QCOMPARE(ComposeSetting(state, 2), expected);
+        QCOMPARE(SerialSettings::composeSetting(state, 2), expected);
     }
 
     // Everything the OK action can write reads back as the same positions.
@@ -96,7 +96,8 @@ private slots:
                     state.PortSpeed[1] = static_cast<int16_t>(speed);
                     state.PortParity[1] = static_cast<int16_t>(parity);
                     state.PortStopBits[1] = static_cast<int16_t>(stop);
-                    QCOMPARE(rowOf(ParseSetting(ComposeSetting(state, 1))), (Row{speed, parity, 0, stop}));
+                    QCOMPARE(rowOf(SerialSettings::parseSetting(SerialSettings::composeSetting(state, 1))),
+                             (Row{speed, parity, 0, stop}));
                 }
     }
 
@@ -122,7 +123,7 @@ private slots:
         for (int i = 1; i <= 4; ++i) {
             QCOMPARE(rowOf(state, i), (Row{0, 0, 0, 0}));
             QCOMPARE(state.PortHandShake[i], int16_t(0));
-            QCOMPARE(state.PortDevice[i], DefaultPortDevice(i));
+            QCOMPARE(state.PortDevice[i], defaultPortDevice(i));
         }
 #ifndef Q_OS_WIN
         QCOMPARE(state.PortDevice[1], QStringLiteral("/dev/ttyS0"));
@@ -156,7 +157,7 @@ private slots:
         AppState state;
         PortIni(state, store.settings);
         QCOMPARE(int(state.PortNumber), expected);
-        QCOMPARE(OpenValuesOf(state).port, expected - 1);
+        QCOMPARE(openValuesOf(state).port, expected - 1);
     }
 
     void storedHandShake_data()
@@ -200,7 +201,7 @@ private slots:
         store.put(QStringLiteral("Com2"), QStringLiteral("Device"), stored);
         AppState state;
         PortIni(state, store.settings);
-        QCOMPARE(state.PortDevice[2], expected.isEmpty() ? DefaultPortDevice(2) : expected);
+        QCOMPARE(state.PortDevice[2], expected.isEmpty() ? defaultPortDevice(2) : expected);
     }
 
     void readsEveryPort()
@@ -221,14 +222,14 @@ private slots:
         QCOMPARE(rowOf(state, 4), (Row{4, 1, 0, 1}));
         QCOMPARE(state.PortDevice[4], QStringLiteral("/dev/ttyUSB3"));
 
-        const SerialOpenValues open = OpenValuesOf(state);
+        const SerialOpenValues open = openValuesOf(state);
         QCOMPARE(open.port, 1);
         QCOMPARE(open.speed, 2);
         QCOMPARE(open.parity, 1);
         QCOMPARE(open.dataBits, 0);
         QCOMPARE(open.stopBits, 1);
         QCOMPARE(open.handShake, 1);
-        QCOMPARE(DeviceOf(state), DefaultPortDevice(2));
+        QCOMPARE(deviceOf(state), defaultPortDevice(2));
     }
 
     void okWritesExactlyTheKeys()
@@ -236,7 +237,7 @@ private slots:
         SerialStore store;
         AppState state;
         PortIni(state, store.settings);
-        SaveSerialSettings(state, store.settings);
+        saveSerialSettings(state, store.settings);
         QStringList expected = {QStringLiteral("Com/Number")};
         for (int i = 1; i <= 3; ++i)
             for (const char* key : {"Setting", "HandShake", "Device"})
@@ -248,7 +249,7 @@ private slots:
             const QString section = portSection(i);
             QCOMPARE(store.stored(section, QStringLiteral("Setting")), QStringLiteral("9600,N,8,1"));
             QCOMPARE(store.stored(section, QStringLiteral("HandShake")), QStringLiteral("0"));
-            QCOMPARE(store.stored(section, QStringLiteral("Device")), DefaultPortDevice(i));
+            QCOMPARE(store.stored(section, QStringLiteral("Device")), defaultPortDevice(i));
         }
     }
 
@@ -265,7 +266,7 @@ private slots:
         state.PortHandShake[2] = 1;
         state.PortDevice[2] = QStringLiteral("/dev/ttyUSB0");
         state.PortSpeed[4] = 3;
-        SaveSerialSettings(state, store.settings);
+        saveSerialSettings(state, store.settings);
         QCOMPARE(store.stored(QStringLiteral("Com"), QStringLiteral("Number")), QStringLiteral("2"));
         QCOMPARE(store.stored(QStringLiteral("Com2"), QStringLiteral("Setting")),
                  QStringLiteral("115200,O,8,2"));
@@ -290,7 +291,7 @@ private slots:
         state.PortNumber = 2;
         state.PortSpeed[2] = 3;
         state.PortDevice[1] = QStringLiteral("/dev/ttyUSB9");
-        SaveSerialSettingsOnExit(state, store.settings);
+        saveSerialSettingsOnExit(state, store.settings);
         QCOMPARE(store.stored(QStringLiteral("Com"), QStringLiteral("Number")), QStringLiteral("1"));
         QCOMPARE(store.stored(QStringLiteral("Com1"), QStringLiteral("Setting")),
                  QStringLiteral("9600,N,8,1"));
@@ -298,7 +299,7 @@ private slots:
                  QStringLiteral("38400,E,8,2"));
         QCOMPARE(store.stored(QStringLiteral("Com3"), QStringLiteral("Setting")),
                  QStringLiteral("9600,N,8,1"));
-        QCOMPARE(store.stored(QStringLiteral("Com1"), QStringLiteral("Device")), DefaultPortDevice(1));
+        QCOMPARE(store.stored(QStringLiteral("Com1"), QStringLiteral("Device")), defaultPortDevice(1));
     }
 
     void openValuesNeverLeaveTheArrays_data()
@@ -315,10 +316,10 @@ private slots:
         AppState state;
         state.PortSpeed[1] = 2;
         state.PortNumber = static_cast<int16_t>(portNumber);
-        const SerialOpenValues open = OpenValuesOf(state);
+        const SerialOpenValues open = openValuesOf(state);
         QCOMPARE(open.port, 0);
         QCOMPARE(open.speed, 2);
-        QCOMPARE(DeviceOf(state), DefaultPortDevice(1));
+        QCOMPARE(deviceOf(state), defaultPortDevice(1));
     }
 };
 

@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(right.row(1).sizeText, QStringLiteral("       1KB"));
 
         // Enter DATA with the toolbar's Open, on the active right pane.
-        ListFocused(w.context(), QStringLiteral("R"));
+        listFocused(w.context(), QStringLiteral("R"));
         clickRow(right, QStringLiteral("DATA"));
         press(w, QStringLiteral("開く"));
         QCOMPARE(s.state.Rpath, QStringLiteral("\\DATA"));
@@ -216,22 +216,22 @@ private slots:
         // Open with no active pane does nothing; a double-click on a file row does nothing.
         press(w, QStringLiteral("開く"));
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
-        ListFocused(w.context(), QStringLiteral("L"));
+        listFocused(w.context(), QStringLiteral("L"));
         clickRow(list, QStringLiteral("b.dat"));
-        ListDoubleClicked(w.context());
+        listDoubleClicked(w.context());
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
 
         clickRow(list, QStringLiteral("EMPTY"));
-        ListDoubleClicked(w.context());
+        listDoubleClicked(w.context());
         QCOMPARE(s.state.Lpath, panePathOf(root.path()) + QStringLiteral("\\EMPTY"));
         QCOMPARE(list.rowCount(), 0);
         QCOMPARE(c.Combo1->currentText(), s.state.Lpath);
-        UpButtonClicked(w.context(), QStringLiteral("L"));
+        upButtonClicked(w.context(), QStringLiteral("L"));
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
         QVERIFY(s.dialogs.shown.isEmpty());
 
         // The existence checks ask the host for host panes.
-        ListFocused(w.context(), QStringLiteral("R"));
+        listFocused(w.context(), QStringLiteral("R"));
         QVERIFY(myFolderExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
         QVERIFY(!myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
         QVERIFY(myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\b.dat")));
@@ -349,7 +349,7 @@ private slots:
                         QStringLiteral("\\tmp"));
         frmMain w(s.state, s.settings, s.dialogs);
         w.load();
-        ListFocused(w.context(), QStringLiteral("L"));
+        listFocused(w.context(), QStringLiteral("L"));
         press(w, QStringLiteral("1 つ上のﾌｫﾙﾀﾞへ"));
         QCOMPARE(s.state.Lpath, QStringLiteral("\\"));
         QCOMPARE(s.dialogs.texts(),

@@ -109,7 +109,7 @@ private slots:
         QFETCH(qint64, left);
         QFETCH(QStringList, shown);
         const FileProgress p{QStringLiteral("A.DAT"), done, total, rate, left};
-        QCOMPARE((QStringList{ProgressBytesText(p), ProgressRateText(p), ProgressTimeLeftText(p)}), shown);
+        QCOMPARE((QStringList{progressBytesText(p), progressRateText(p), progressTimeLeftText(p)}), shown);
     }
 
     void window()

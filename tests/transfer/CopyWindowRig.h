@@ -69,7 +69,7 @@ public:
     ProgramContext& ctx() { return window->context(); }
     AppState& state() { return stores.state; }
     ScriptedDialogs& dialogs() { return stores.dialogs; }
-    PaneModel& list(const QString& side) { return PaneList(ctx(), side); }
+    PaneModel& list(const QString& side) { return paneList(ctx(), side); }
 
     // The native folder a pane shows: its host folder, or its instrument medium's folder.
     QString dir(const QString& side) const
@@ -89,7 +89,7 @@ public:
     // Gives a pane's list the focus and selects the rows of these names (missing names are skipped).
     void select(const QString& side, const QStringList& names)
     {
-        ListFocused(ctx(), side);
+        listFocused(ctx(), side);
         PaneModel& pane = list(side);
         pane.selection()->clearSelection();
         for (int i = 0; i < pane.rowCount(); ++i)

@@ -122,7 +122,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(bool, usable);
-        QCOMPARE(HostCanTakeName(name), usable);
+        QCOMPARE(orvalt::hostCanTakeName(name), usable);
     }
 
     void usableListing()
@@ -133,16 +133,16 @@ private slots:
                           entry(QStringLiteral("GOOD.DAT"), 5) + entry(QStringLiteral("..\\EVIL.DAT"), 3) +
                           entry(QStringLiteral("B\x01.DAT"), 1);
         QStringList refused;
-        const QList<FileEntry> usable = UsableListing(listing, &refused);
+        const QList<FileEntry> usable = orvalt::usableListing(listing, &refused);
         QCOMPARE(usable.size(), 2);
         QCOMPARE(usable.at(0).name, QStringLiteral("SUB"));
         QVERIFY(usable.at(0).isFolder());
         QCOMPARE(usable.at(1).name, QStringLiteral("GOOD.DAT"));
         QCOMPARE(usable.at(1).size, 5);
         QCOMPARE(refused, (QStringList{".", "../UP", "", "..\\EVIL.DAT", "B\x01.DAT"}));
-        QCOMPARE(ShownName(refused.at(4)), QStringLiteral("\"B\\x01.DAT\""));
-        QCOMPARE(ShownName(QString()), QStringLiteral("\"\""));
-        QCOMPARE(ShownName(QString(70, QLatin1Char('A'))),
+        QCOMPARE(shownName(refused.at(4)), QStringLiteral("\"B\\x01.DAT\""));
+        QCOMPARE(shownName(QString()), QStringLiteral("\"\""));
+        QCOMPARE(shownName(QString(70, QLatin1Char('A'))),
                  QLatin1Char('"') + QString(64, QLatin1Char('A')) + "...\"");
     }
 
@@ -151,7 +151,7 @@ private slots:
         QString listing = QStringLiteral("M:/MANY");
         for (int i = 0; i < 5000; ++i)
             listing += entry(QStringLiteral("F%1.DAT").arg(i), i);
-        const QList<FileEntry> usable = UsableListing(listing, nullptr);
+        const QList<FileEntry> usable = orvalt::usableListing(listing, nullptr);
         QCOMPARE(usable.size(), 5000);
         QCOMPARE(usable.constLast().name, QStringLiteral("F4999.DAT"));
     }
@@ -180,7 +180,7 @@ private slots:
         QFETCH(int, result);
         QFETCH(QString, hostText);
         QFETCH(QString, told);
-        QCOMPARE(TransferFailureText(result, hostText), told);
+        QCOMPARE(orvalt::transferFailureText(result, hostText), told);
     }
 
     // A folder copy from a crafted instrument: nothing lands outside the folder copied into, every

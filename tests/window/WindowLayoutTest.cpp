@@ -62,7 +62,7 @@ private slots:
         QFETCH(double, x);
         QFETCH(double, split);
         double at = x;
-        const LayoutOutput out = SizeControls(at, windowOf(ClampedWindowWidth(width)));
+        const LayoutOutput out = SizeControls(at, windowOf(clampedWindowWidth(width)));
         QCOMPARE(at, split);
         QCOMPARE(out.split, split);
         QCOMPARE(out.leftList.width(), split);
@@ -89,7 +89,7 @@ private slots:
     void minimumWindowWidth()
     {
         QFETCH(double, width);
-        QTEST(ClampedWindowWidth(width), "expected");
+        QTEST(clampedWindowWidth(width), "expected");
     }
 
     void bars_data()

@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(c.cboDBits->currentIndex(), 0);
         QCOMPARE(c.cboSBits->currentIndex(), 0);
         QCOMPARE(c.cboHandShake->currentIndex(), 0);
-        QCOMPARE(c.cboDevice->currentText(), SerialSettings::DefaultPortDevice(1));
+        QCOMPARE(c.cboDevice->currentText(), SerialSettings::defaultPortDevice(1));
     }
 
     void fontRuleApplies()
@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(state.PortNumber, int16_t(1));
         QCOMPARE(c.cboBaud->currentText(), QStringLiteral("9600"));
         QCOMPARE(c.cboHandShake->currentIndex(), 0);
-        QCOMPARE(c.cboDevice->currentText(), SerialSettings::DefaultPortDevice(1));
+        QCOMPARE(c.cboDevice->currentText(), SerialSettings::defaultPortDevice(1));
         QCOMPARE(state.PortSpeed[2], int16_t(2));
         QCOMPARE(state.PortDevice[2], QStringLiteral("/dev/ttyUSB0"));
     }
@@ -163,7 +163,7 @@ private slots:
 
         // A cleared device field means the port's default, never no device.
         c.cboDevice->setEditText(QString());
-        QCOMPARE(state.PortDevice[2], SerialSettings::DefaultPortDevice(2));
+        QCOMPARE(state.PortDevice[2], SerialSettings::defaultPortDevice(2));
         QVERIFY(store.keys().isEmpty());
     }
 
@@ -206,14 +206,14 @@ private slots:
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
         }
         QVERIFY(store.keys().isEmpty());
-        SerialOpenValues open = OpenValuesOf(state);
+        SerialOpenValues open = openValuesOf(state);
         QCOMPARE(open.port, 1);
         QCOMPARE(open.speed, 3);
 
         frmSerial again(state, store.settings);
         QCOMPARE(again.controls().optPortNumber->checkedId(), 1);
         QCOMPARE(again.controls().cboBaud->currentText(), QStringLiteral("9600"));
-        open = OpenValuesOf(state);
+        open = openValuesOf(state);
         QCOMPARE(open.port, 0);
         QCOMPARE(open.speed, 0);
         QCOMPARE(state.PortSpeed[2], int16_t(0));
