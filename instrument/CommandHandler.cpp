@@ -1,5 +1,7 @@
 #include "CommandHandler.h"
 
+#include "link/CommandWords.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -50,7 +52,7 @@ CommandHandler::CommandHandler(const InstrumentOptions& options, const MediaStor
 
 QByteArray CommandHandler::productReply() const
 {
-    QStringList fields{QStringLiteral("PRODUCT:") + m_options.model};
+    QStringList fields{CommandWords::kProductField + m_options.model};
     for (const Medium& medium : m_store.media())
         fields.append(medium.name);
     return fields.join(QLatin1Char(',')).toLatin1();
@@ -74,9 +76,9 @@ void CommandHandler::handleRawLine(const QByteArray& line)
     QByteArray text = line;
     if (text.endsWith('\r'))
         text.chop(1);
-    if (text == "UTILITY FILECOPY,ON")
+    if (text == CommandWords::kFileCopyOn.latin1())
         m_fileCopyMode = true;
-    else if (text == "UTILITY FILECOPY,OFF")
+    else if (text == CommandWords::kFileCopyOff.latin1())
         m_fileCopyMode = false;
 }
 
@@ -104,34 +106,34 @@ qint32 CommandHandler::run(const QString& verb, const QString& arguments, bool h
                            QByteArray* reply)
 {
     if (!hasArguments) {
-        if (verb == QLatin1String("PRODUCT?")) {
+        if (verb == CommandWords::kProduct) {
             *reply = productReply();
             return kResultOk;
         }
-        if (verb == QLatin1String("STS?"))
+        if (verb == CommandWords::kStatus)
             return kResultOk;
-        if (verb == QLatin1String("TDIF?"))
+        if (verb == CommandWords::kLongNames)
             return m_options.shortNames ? kResultFormat : kResultOk;
-        if (verb == QLatin1String("DUMMY")) {
+        if (verb == CommandWords::kDummy) {
             const qint32 outcome = m_uploadOutcome;
             m_uploadOutcome = kResultOk;
             return m_options.quietDummy ? kResultOk : outcome;
         }
         return kResultFormat;
     }
-    if (verb == QLatin1String("MED"))
+    if (verb == CommandWords::kMedium.trimmed())
         return selectMedium(arguments);
-    if (verb == QLatin1String("CDR"))
+    if (verb == CommandWords::kChangeFolder.trimmed())
         return changeFolder(arguments);
-    if (verb == QLatin1String("CPY"))
+    if (verb == CommandWords::kCopy.trimmed())
         return copy(arguments);
-    if (verb == QLatin1String("MOV"))
+    if (verb == CommandWords::kMove.trimmed())
         return move(arguments);
-    if (verb == QLatin1String("FDL"))
+    if (verb == CommandWords::kDelete.trimmed())
         return deleteEntry(arguments);
-    if (verb == QLatin1String("MKDR"))
+    if (verb == CommandWords::kMakeFolder.trimmed())
         return makeFolder(arguments);
-    if (verb == QLatin1String("FMT"))
+    if (verb == CommandWords::kFormat.trimmed())
         return format(arguments);
     return kResultFormat;
 }
@@ -143,7 +145,7 @@ std::optional<Location> CommandHandler::locate(const Medium& medium, const QStri
 
 bool CommandHandler::canCreateAt(const Location& location, NameKind kind) const
 {
-    return !location.isRoot() && m_store.rules().isValid(location.name(), kind) &&
+    return !location.isRoot() && m_store.namePolicy().accepts(location.name(), kind) &&
            QFileInfo(location.parentHostPath()).isDir();
 }
 
@@ -197,7 +199,7 @@ qint32 CommandHandler::copy(const QString& arguments)
         if (!canCreateAt(*target, NameKind::Folder) || isInside(*target, *source) ||
             (targetInfo.exists() && !targetInfo.isDir()))
             return kResultFormat;
-        return copyTree(source->hostPath, target->hostPath, m_store.rules()) ? kResultOk : kResultMedium;
+        return copyTree(source->hostPath, target->hostPath, m_store.namePolicy()) ? kResultOk : kResultMedium;
     }
     // A file copied onto itself would be emptied before it is read.
     if (target->folderMark || !canCreateAt(*target, NameKind::File) || targetInfo.isDir() ||
@@ -227,7 +229,8 @@ qint32 CommandHandler::move(const QString& arguments)
         if (to->writtenName == from->name())
             return kResultOk;
         const QString renamed = from->parentHostPath() + QLatin1Char('/') + to->writtenName;
-        if (!m_store.rules().isValid(to->writtenName, fromInfo.isDir() ? NameKind::Folder : NameKind::File))
+        if (!m_store.namePolicy().accepts(to->writtenName,
+                                          fromInfo.isDir() ? NameKind::Folder : NameKind::File))
             return kResultFormat;
         if (!QDir().rename(from->hostPath, renamed))
             return kResultMedium;
@@ -299,19 +302,19 @@ link::Answer CommandHandler::block(qint32 type, const QByteArray& payload)
 link::Answer CommandHandler::startAnswer(const QString& text)
 {
     m_answer.reset();
-    if (text == QLatin1String("DIR?")) {
+    if (text == CommandWords::kDirectory) {
         const std::optional<Location> folder = locate(*m_medium, QString());
         if (!folder || !QFileInfo(folder->hostPath).isDir())
             return refused();
         // A folder that cannot be read is refused, as a medium's read error would be: an empty
         // listing would pass for an empty folder.
-        std::optional<QByteArray> listing = directoryListing(*folder, m_store.rules());
+        std::optional<QByteArray> listing = directoryListing(*folder, m_store.namePolicy());
         if (!listing)
             return refused();
         m_answer = std::make_unique<TextBlocks>(std::move(*listing), kListingBlock);
         return nextAnswerBlock();
     }
-    if (text.startsWith(QLatin1String("FRD? "))) {
+    if (text.startsWith(CommandWords::kFileRead)) {
         const std::optional<Location> file = locate(*m_medium, text.mid(5));
         if (!file || file->folderMark)
             return refused();
@@ -341,7 +344,7 @@ link::Answer CommandHandler::upload(qint32 type, const QByteArray& payload)
     if (!m_upload) {
         // Outside an upload only its command line may come: "FWT code,/path/NAME," in a block
         // that announces more to follow.
-        if (type != kBlockMore || !payload.startsWith("FWT "))
+        if (type != kBlockMore || !payload.startsWith(CommandWords::kFileWrite.latin1()))
             return refused();
         const qint32 code = startUpload(QString::fromLatin1(payload.mid(4)));
         if (code != kResultOk) {

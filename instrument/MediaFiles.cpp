@@ -32,9 +32,9 @@ QByteArray entryFields(const QString& name, qint64 size, const QDateTime& modifi
 
 } // namespace
 
-std::optional<QByteArray> directoryListing(const Location& folder, const NameRules& rules)
+std::optional<QByteArray> directoryListing(const Location& folder, const MediaNamePolicy& policy)
 {
-    const std::optional<QFileInfoList> entries = servedEntries(folder.hostPath, rules);
+    const std::optional<QFileInfoList> entries = servedEntries(folder.hostPath, policy);
     if (!entries)
         return std::nullopt;
     QByteArray text = (folder.medium->mediumCode + folder.slashPath()).toLatin1();
@@ -76,15 +76,15 @@ bool copyFileReplacing(const QString& source, const QString& target)
     return out.commit();
 }
 
-bool copyTree(const QString& source, const QString& target, const NameRules& rules)
+bool copyTree(const QString& source, const QString& target, const MediaNamePolicy& policy)
 {
     const QFileInfo targetInfo(target);
     if (targetInfo.isSymLink() || (targetInfo.exists() && !targetInfo.isDir()))
         return false;
     if (!targetInfo.exists() && !QDir().mkdir(target))
         return false;
-    const std::optional<QFileInfoList> entries = servedEntries(source, rules);
-    const std::optional<QFileInfoList> there = servedEntries(target, rules);
+    const std::optional<QFileInfoList> entries = servedEntries(source, policy);
+    const std::optional<QFileInfoList> there = servedEntries(target, policy);
     if (!entries || !there)
         return false;
     bool ok = true;
@@ -96,7 +96,7 @@ bool copyTree(const QString& source, const QString& target, const NameRules& rul
         }
         const QString to = target + QLatin1Char('/') + name;
         if (info.isDir())
-            ok = copyTree(info.filePath(), to, rules) && ok;
+            ok = copyTree(info.filePath(), to, policy) && ok;
         else
             ok = copyFileReplacing(info.filePath(), to) && ok;
     }

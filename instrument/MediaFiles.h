@@ -1,6 +1,6 @@
 #pragma once
 
-#include "InstrumentNames.h"
+#include "MediaNamePolicy.h"
 #include "MediaStore.h"
 
 #include <QByteArray>
@@ -23,13 +23,13 @@ constexpr qint32 kResultTransfer = 100; // a file write that ended before all it
 // by commas. ".." comes first in every folder but the root, then the folders, then the files, each
 // by name. Only the entries a medium holds are listed (servedEntries): a comma in a name would
 // break the listing's fields. Nothing when the folder cannot be read.
-std::optional<QByteArray> directoryListing(const Location& folder, const NameRules& rules);
+std::optional<QByteArray> directoryListing(const Location& folder, const MediaNamePolicy& policy);
 
 // Copies a file or a whole folder. An existing target file is replaced only once the copy is
 // complete; a folder copy merges into an existing folder, where a name stands for the entry that
 // differs from it only in case.
 bool copyFileReplacing(const QString& source, const QString& target);
-bool copyTree(const QString& source, const QString& target, const NameRules& rules);
+bool copyTree(const QString& source, const QString& target, const MediaNamePolicy& policy);
 
 // Removes a file or a folder with everything in it; symbolic links are removed, never followed.
 bool removeEntry(const QString& path);

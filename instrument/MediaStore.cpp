@@ -30,16 +30,17 @@ void warnPassedOver(const QFileInfo& passedOver, const QString& kept)
 
 const QDir::Filters kAllEntries = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
 
-bool isServed(const QFileInfo& info, const NameRules& rules)
+bool isServed(const QFileInfo& info, const MediaNamePolicy& policy)
 {
-    return !info.isSymLink() && ((info.isDir() && rules.isValid(info.fileName(), NameKind::Folder)) ||
-                                 (info.isFile() && rules.isValid(info.fileName(), NameKind::File)));
+    return !info.isSymLink() && ((info.isDir() && policy.accepts(info.fileName(), NameKind::Folder)) ||
+                                 (info.isFile() && policy.accepts(info.fileName(), NameKind::File)));
 }
 
 // The name under which a folder's served entries hold a name, or nothing. Every path a command
 // names is looked up so, one folder at a time: the names alone are compared, and only those that
 // match are looked at further.
-std::optional<QString> storedName(const QString& hostFolder, const QString& name, const NameRules& rules)
+std::optional<QString> storedName(const QString& hostFolder, const QString& name,
+                                  const MediaNamePolicy& policy)
 {
     QStringList matches;
     for (const QString& entry : QDir(hostFolder).entryList(kAllEntries, QDir::Unsorted)) {
@@ -50,7 +51,7 @@ std::optional<QString> storedName(const QString& hostFolder, const QString& name
     std::optional<QString> stored;
     for (const QString& match : std::as_const(matches)) {
         const QFileInfo info(hostFolder + QLatin1Char('/') + match);
-        if (!isServed(info, rules))
+        if (!isServed(info, policy))
             continue;
         if (stored)
             warnPassedOver(info, *stored);
@@ -70,7 +71,7 @@ bool isReadableFolder(const QString& hostFolder)
     return !error;
 }
 
-std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const NameRules& rules)
+std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const MediaNamePolicy& policy)
 {
     if (!isReadableFolder(hostFolder))
         return std::nullopt;
@@ -80,7 +81,7 @@ std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const Name
     QFileInfoList served;
     QHash<QString, QString> byFoldedName;
     for (const QFileInfo& info : std::as_const(entries)) {
-        if (!isServed(info, rules))
+        if (!isServed(info, policy))
             continue;
         const QString folded = info.fileName().toCaseFolded();
         const auto kept = byFoldedName.constFind(folded);
@@ -193,7 +194,7 @@ std::optional<Location> MediaStore::resolve(const Medium& medium, const QStringL
     if (!text.isEmpty()) {
         const QStringList parts = text.split(QLatin1Char('/'));
         for (const QString& part : parts) {
-            if (!m_rules.isValidEither(part))
+            if (!m_namePolicy.acceptsEither(part))
                 return std::nullopt;
             location.components.append(part);
         }
@@ -202,7 +203,7 @@ std::optional<Location> MediaStore::resolve(const Medium& medium, const QStringL
     // Each name as the medium stores it, as far as the entries exist.
     QString folder = medium.folder;
     for (QString& part : location.components) {
-        const std::optional<QString> stored = storedName(folder, part, m_rules);
+        const std::optional<QString> stored = storedName(folder, part, m_namePolicy);
         if (!stored)
             break; // nothing beneath a missing entry exists either
         part = *stored;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "InstrumentNames.h"
+#include "MediaNamePolicy.h"
 
 #include <QFileInfo>
 #include <QList>
@@ -40,7 +40,7 @@ struct Location
 // by case; where the folder holds names that differ only in case (copied in from outside), the first
 // in name order stands for them and the others are passed over, with a warning on standard error.
 // Nothing when the folder cannot be read.
-std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const NameRules& rules);
+std::optional<QFileInfoList> servedEntries(const QString& hostFolder, const MediaNamePolicy& policy);
 // Whether the folder's entries can be read at all.
 bool isReadableFolder(const QString& hostFolder);
 
@@ -52,14 +52,14 @@ class MediaStore
 {
 public:
     explicit MediaStore(bool shortNames)
-        : m_rules(shortNames)
+        : m_namePolicy(shortNames)
     {}
 
     // Makes the media folder and a sub-folder per medium where missing.
     bool open(const QString& mediaDir, const QStringList& mediaNames, QString* error);
 
     const QList<Medium>& media() const { return m_media; }
-    const NameRules& rules() const { return m_rules; }
+    const MediaNamePolicy& namePolicy() const { return m_namePolicy; }
 
     // The medium a command names: by its command code ("0" .. "3"), by its medium code ("A:"), or,
     // when the code is empty, the first medium that has no command code (such a medium cannot be
@@ -77,7 +77,7 @@ public:
 private:
     bool staysInside(const Medium& medium, const QStringList& components) const;
 
-    NameRules m_rules;
+    MediaNamePolicy m_namePolicy;
     QList<Medium> m_media;
 };
 

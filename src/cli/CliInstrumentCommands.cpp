@@ -10,6 +10,7 @@
 #include "fileops/NameRules.h"
 #include "fileops/PaneMoves.h"
 #include "fileops/Rename.h"
+#include "link/CommandWords.h"
 #include "panes/RowText.h"
 #include "session/CommandExchange.h"
 #include "transfer/CheckOverWrite.h"
@@ -202,7 +203,7 @@ void runCp(CliSession& s)
     // The one-file copy's and the folder copy's "CPY ", with the target's own name: a folder is
     // marked by a final "/" on both paths.
     const QString mark = folder ? QStringLiteral("/") : QString();
-    const QString command = QStringLiteral("CPY ") + MediumCode(source.medium) + QLatin1Char(',') +
+    const QString command = CommandWords::kCopy + MediumCode(source.medium) + QLatin1Char(',') +
                             wirePath(source) + mark + QLatin1Char(',') + MediumCode(target.path.medium) +
                             QLatin1Char(',') + wirePath(target.path) + mark;
     const qint32 result = SendCmd(s.state(), s.ctx().link, s.dialogs(), command);
@@ -266,7 +267,7 @@ void runRm(CliSession& s)
             // The same "FDL " as a file's, in the folder that holds it. The window's folder delete
             // passes a refusal over and lets the refilled pane show it; here it must be told.
             const qint32 result =
-                SendCmd(s.state(), s.ctx().link, s.dialogs(), QStringLiteral("FDL ") + path.name());
+                SendCmd(s.state(), s.ctx().link, s.dialogs(), CommandWords::kDelete + path.name());
             if (result != 0)
                 s.fail(QStringLiteral("FDL Error ") + QString::number(result));
         }
@@ -295,7 +296,7 @@ void runMkdir(CliSession& s)
     // The window's new folder does not look at the answer and lets the refilled pane show what
     // exists; a script is told.
     const qint32 result =
-        SendCmd(s.state(), s.ctx().link, s.dialogs(), QStringLiteral("MKDR ") + wirePath(path));
+        SendCmd(s.state(), s.ctx().link, s.dialogs(), CommandWords::kMakeFolder + wirePath(path));
     if (result != 0)
         s.fail(QStringLiteral("MKDR Error ") + QString::number(result));
 }
@@ -310,7 +311,7 @@ void runFormat(CliSession& s)
     }
     if (!s.connect())
         return;
-    const qint32 result = SendCmd(s.state(), s.ctx().link, s.dialogs(), QStringLiteral("FMT ") + code);
+    const qint32 result = SendCmd(s.state(), s.ctx().link, s.dialogs(), CommandWords::kFormat + code);
     // As in the window: a floppy that answered no text is still formatting; the line stays open
     // until it can take the next command.
     if (s.state().LastReplyCode == QLatin1String("   ") && medium.medium == QLatin1String("D:"))

@@ -2,6 +2,7 @@
 
 #include "core/ResourceTexts.h"
 #include "core/SerialSettings.h"
+#include "link/CommandWords.h"
 #include "link/ProductReply.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
@@ -163,7 +164,7 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
     // As the instrument pane's listing selects its folder, except that a folder that cannot be
     // chosen always ends the command: a script must not act on whatever folder is current.
     const qint32 medium =
-        SendCmd(m_state, m_link, m_dialogs, QStringLiteral("MED ") + MediumCode(folder.medium));
+        SendCmd(m_state, m_link, m_dialogs, CommandWords::kMedium + MediumCode(folder.medium));
     if (medium != 0) {
         if (!silent)
             fail(ResourceTexts::text(8303));
@@ -171,7 +172,7 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
         return false;
     }
     const qint32 changed =
-        SendCmd(m_state, m_link, m_dialogs, QStringLiteral("CDR ") + SlashPath(folder.panePath()));
+        SendCmd(m_state, m_link, m_dialogs, CommandWords::kChangeFolder + SlashPath(folder.panePath()));
     if (changed == 0)
         return true;
     if (!silent)

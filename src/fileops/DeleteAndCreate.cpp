@@ -6,6 +6,7 @@
 #include "fileops/ActivePane.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
+#include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
 #include "panes/PaneModel.h"
@@ -31,7 +32,7 @@ qint32 remoteDelete(ProgramContext& ctx, const QString& path)
     const qint32 selected = selectRemoteFolder(ctx, FolderOfPath(path));
     if (selected != 0)
         return selected;
-    return send(ctx, QStringLiteral("FDL ") + NameOfPath(path));
+    return send(ctx, CommandWords::kDelete + NameOfPath(path));
 }
 
 bool activeSideIsHost(const AppState& st)
@@ -44,19 +45,19 @@ bool activeSideIsHost(const AppState& st)
 
 qint32 selectRemoteFolder(ProgramContext& ctx, const QString& remoteFolder)
 {
-    const qint32 medium = send(ctx, QStringLiteral("MED ") + MediumCode(remoteFolder));
+    const qint32 medium = send(ctx, CommandWords::kMedium + MediumCode(remoteFolder));
     if (medium != 0)
         return medium;
     QString folder = SlashPath(remoteFolder.mid(2));
     if (folder.isEmpty())
         folder = QStringLiteral("/");
-    return send(ctx, QStringLiteral("CDR ") + folder);
+    return send(ctx, CommandWords::kChangeFolder + folder);
 }
 
 FileEntry RmtMakeFolder(ProgramContext& ctx, const QString& path, QString* failure)
 {
     if (!activeSideIsHost(ctx.state)) {
-        send(ctx, QStringLiteral("MKDR ") + SlashPath(path.mid(2)));
+        send(ctx, CommandWords::kMakeFolder + SlashPath(path.mid(2)));
         FileEntry entry;
         entry.name = NameOfPath(path);
         entry.shortName = entry.name;

@@ -4,6 +4,7 @@
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
+#include "link/CommandWords.h"
 #include "panes/HostListing.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -33,7 +34,7 @@ void toolbarFormat(ProgramContext& ctx, const FormatPause& pause)
     if (!ctx.dialogs.ask(ResourceTexts::text(8103)))
         return;
     ctx.dialogs.setBusyPointer(true);
-    const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("FMT ") + code);
+    const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kFormat + code);
     if (st.LastReplyCode == QLatin1String("   ")) {
         if (st.medium(side) == QLatin1String("D:")) {
             // The window must not close under the format while it waits.

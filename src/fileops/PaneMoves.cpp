@@ -4,6 +4,7 @@
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
+#include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -22,7 +23,7 @@ QString wirePath(const QString& remotePath)
 void moveOnInstrument(ProgramContext& ctx, const QString& oldPath, const QString& from, const QString& to)
 {
     const QString command =
-        QStringLiteral("MOV ") + MediumCode(oldPath) + QLatin1Char(',') + from + QLatin1Char(',') + to;
+        CommandWords::kMove + MediumCode(oldPath) + QLatin1Char(',') + from + QLatin1Char(',') + to;
     const qint32 result = SendCmd(ctx.state, ctx.link, ctx.dialogs, command);
     if (result != 0)
         ctx.dialogs.plain(QStringLiteral("MOV Error ") + QString::number(result));

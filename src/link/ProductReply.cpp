@@ -1,5 +1,6 @@
 #include "link/ProductReply.h"
 
+#include "link/CommandWords.h"
 #include "link/WireText.h"
 
 #include <algorithm>
@@ -8,7 +9,7 @@ namespace orvalt {
 
 namespace {
 
-constexpr int kProductPrefixLength = 8; // "PRODUCT:"
+constexpr qsizetype kProductPrefixLength = CommandWords::kProductField.size();
 
 // Line breaks, tabs and the other control characters of Latin-1 have no place in a name that is
 // shown in a selector and stored as one line of the settings file.

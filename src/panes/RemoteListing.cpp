@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
+#include "link/CommandWords.h"
 #include "link/PexLink.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -38,7 +39,7 @@ QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/, qint32* resu
         qint32 length = 0;
         if (lastLength == 0) {
             // A block of no bytes that is not the last asks for the listing again.
-            length = StrToBytes(buffer, QStringLiteral("DIR?"));
+            length = StrToBytes(buffer, CommandWords::kDirectory);
             type = 3;
         } else {
             type = 4;
@@ -99,12 +100,13 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
     PaneModel& pane = paneList(ctx, side);
     if (!CheckConnect(ctx, pane.choosers().mediumText(), side))
         return;
-    if (SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("MED ") + MediumCode(st.medium(side))) != 0 &&
+    if (SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side))) != 0 &&
         st.Interactive) {
         ctx.dialogs.plain(ResourceTexts::text(8303));
         return;
     }
-    const qint32 cdr = SendCmd(st, ctx.link, ctx.dialogs, QStringLiteral("CDR ") + SlashPath(st.path(side)));
+    const qint32 cdr =
+        SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kChangeFolder + SlashPath(st.path(side)));
     if (cdr == 60) {
         ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
     } else if (cdr != 0 && st.Interactive) {

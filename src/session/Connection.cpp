@@ -5,6 +5,7 @@
 #include "core/ResourceTexts.h"
 #include "core/SerialSettings.h"
 #include "core/Settings.h"
+#include "link/CommandWords.h"
 #include "link/PexLink.h"
 #include "link/WireText.h"
 #include "session/CommandExchange.h"
@@ -39,7 +40,7 @@ void ReadModel(SessionContext& s)
 ProductReply askProduct(link::PexLink& link, qint32* result)
 {
     QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
-    const qint32 sent = link.PexSendCommand(QByteArrayLiteral("PRODUCT?"), reply);
+    const qint32 sent = link.PexSendCommand(QByteArray(CommandWords::kProduct.latin1()), reply);
     if (result)
         *result = sent;
     return parseProductReply(reply);
@@ -66,7 +67,7 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
         s.link.PexSetTimeOut(kRzCallTimeOutMs);
         if (connected)
             connected();
-        sendRawLine(s.link, QStringLiteral("UTILITY FILECOPY,ON"));
+        sendRawLine(s.link, CommandWords::kFileCopyOn);
         st.Connected = true;
         greeting.answered = true;
         greeting.product = askProduct(s.link, &greeting.productResult);
@@ -74,11 +75,11 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
             st.ModelName = greeting.product->model;
         return greeting;
     }
-    if (SendCmd(st, s.link, s.dialogs, QStringLiteral("STS?")) != 0)
+    if (SendCmd(st, s.link, s.dialogs, CommandWords::kStatus) != 0)
         return greeting;
     if (connected)
         connected();
-    st.LongNames = SendCmd(st, s.link, s.dialogs, QStringLiteral("TDIF?")) == 0;
+    st.LongNames = SendCmd(st, s.link, s.dialogs, CommandWords::kLongNames) == 0;
     st.Connected = true;
     greeting.answered = true;
     return greeting;
@@ -87,7 +88,7 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
 void leaveInstrument(SessionContext& s)
 {
     if (isRzFamily(s.state.ModelName))
-        sendRawLine(s.link, QStringLiteral("UTILITY FILECOPY,OFF"));
+        sendRawLine(s.link, CommandWords::kFileCopyOff);
     s.state.Connected = false;
     s.link.PexClose();
 }

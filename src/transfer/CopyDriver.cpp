@@ -6,6 +6,7 @@
 #include "core/StatusPanel.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
+#include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
 #include "panes/PaneModel.h"
@@ -310,8 +311,8 @@ void CopyDriver::instrumentAt(const QString& side)
     if (m_run.instrumentPlace == place)
         return;
     m_run.instrumentPlace.clear();
-    for (const QString& command : {QStringLiteral("MED ") + MediumCode(m_st.medium(side)),
-                                   QStringLiteral("CDR ") + SlashPath(m_st.path(side))}) {
+    for (const QString& command : {CommandWords::kMedium + MediumCode(m_st.medium(side)),
+                                   CommandWords::kChangeFolder + SlashPath(m_st.path(side))}) {
         const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
         if (result != 0) {
             noteLinkLost(m_ctx, m_run, result);

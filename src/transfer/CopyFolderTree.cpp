@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
+#include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
@@ -174,9 +175,9 @@ void TreeCopy::hostToHost(const QString& source, const QString& destination)
 void TreeCopy::instrumentToInstrument(const QString& source, const QString& destination)
 {
     // The instrument copies the whole folder by itself; the destination path names the new folder.
-    const QString command = QStringLiteral("CPY ") + MediumCode(source) + QLatin1Char(',') +
-                            wirePath(source) + QStringLiteral("/,") + MediumCode(destination) +
-                            QLatin1Char(',') + wirePath(destination) + NameOfPath(source) + QLatin1Char('/');
+    const QString command = CommandWords::kCopy + MediumCode(source) + QLatin1Char(',') + wirePath(source) +
+                            QStringLiteral("/,") + MediumCode(destination) + QLatin1Char(',') +
+                            wirePath(destination) + NameOfPath(source) + QLatin1Char('/');
     const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
     // A refused folder copy is told as a refused file copy is; passing over it would report a copy
     // that did not happen as done.
@@ -201,7 +202,7 @@ void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destina
     const QString made = destination + name;
     // Refused or not, the folder is copied into: it may be there already. Only a link that is gone
     // ends the copy here.
-    if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("MKDR ") + wirePath(made)))) {
+    if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs, CommandWords::kMakeFolder + wirePath(made)))) {
         m_run.notReached << hostShown(source);
         return;
     }
@@ -244,7 +245,7 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
         }
         const QString subDestination = destination + separator + name;
         if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs,
-                         QStringLiteral("MKDR ") + wirePath(subDestination)))) {
+                         CommandWords::kMakeFolder + wirePath(subDestination)))) {
             m_run.notReached << hostShown(subSource);
             continue;
         }
@@ -276,7 +277,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
     // Without the folder change the listing would be of whatever folder is current, and its
     // contents would be copied under this folder's name.
     const qint32 changed =
-        SendCmd(m_st, m_ctx.link, m_ctx.dialogs, QStringLiteral("CDR ") + wirePath(source));
+        SendCmd(m_st, m_ctx.link, m_ctx.dialogs, CommandWords::kChangeFolder + wirePath(source));
     m_run.instrumentPlace.clear();
     if (changed != 0) {
         note(m_run, source, transferFailureText(changed, QString()));

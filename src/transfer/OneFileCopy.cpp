@@ -4,6 +4,7 @@
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
+#include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -79,7 +80,7 @@ qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString&
     }
 
     if (!isHost(st.LDevID) && !isHost(st.RDevID)) {
-        const QString command = QStringLiteral("CPY ") + MediumCode(sourcePath) + QLatin1Char(',') +
+        const QString command = CommandWords::kCopy + MediumCode(sourcePath) + QLatin1Char(',') +
                                 wirePath(sourcePath) + QLatin1Char(',') + MediumCode(destFolder) +
                                 QLatin1Char(',') + wirePath(destFolder) + targetName;
         const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, command);

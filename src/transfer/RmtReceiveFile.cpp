@@ -1,5 +1,6 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
+#include "link/CommandWords.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
@@ -42,11 +43,11 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
 
     // Both commands are checked before either goes: a folder change that could not be sent would
     // leave "FRD?" reading a file of the same name in whatever folder is current.
-    const QString folderCommand = QStringLiteral("CDR ") + SlashPath(FolderOfPath(remotePath).mid(2));
+    const QString folderCommand = CommandWords::kChangeFolder + SlashPath(FolderOfPath(remotePath).mid(2));
     std::array<char, kBlockSize> buffer{};
     QString error;
     QByteArray wire;
-    const qint32 requestLength = StrToBytes(buffer, QStringLiteral("FRD? ") + NameOfPath(remotePath), &error);
+    const qint32 requestLength = StrToBytes(buffer, CommandWords::kFileRead + NameOfPath(remotePath), &error);
     if (requestLength < 0 || !toWireText(folderCommand, wire, &error))
         return refuse(TransferResult::PathNotSendable, TransferTexts::pathNotSendable(remotePath, error),
                       hostFailure);

@@ -1,5 +1,6 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
+#include "link/CommandWords.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
@@ -48,7 +49,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 
     std::array<char, kBlockSize> block{};
     QString error;
-    const QString commandLine = QStringLiteral("FWT ") + writeMediumCode(remotePath) + QLatin1Char(',') +
+    const QString commandLine = CommandWords::kFileWrite + writeMediumCode(remotePath) + QLatin1Char(',') +
                                 SlashPath(remotePath.mid(2)) + QLatin1Char(',');
     const qint32 commandLength = StrToBytes(block, commandLine, &error);
     if (commandLength < 0)
@@ -134,7 +135,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     // instrument drops an unfinished file at its next command all the same.
     if (TransferResult::linkGone(status))
         return status;
-    const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, QStringLiteral("DUMMY"));
+    const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, CommandWords::kDummy);
     if (readFailed)
         return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(shown, error), hostFailure);
     if (closing > 0)

@@ -1,8 +1,8 @@
 // The instrument's commands and block exchanges, driven request by request on a temporary media
 // folder (the line itself is tested in TestInstrumentLine.cpp).
 
-#include "InstrumentNames.h"
 #include "InstrumentRig.h"
+#include "MediaNamePolicy.h"
 #include "support/TestMain.h"
 
 #include <QDateTime>
@@ -131,7 +131,8 @@ private slots:
         QFETCH(bool, folder);
         QFETCH(QString, name);
         QFETCH(bool, valid);
-        QCOMPARE(NameRules(shortNames).isValid(name, folder ? NameKind::Folder : NameKind::File), valid);
+        QCOMPARE(MediaNamePolicy(shortNames).accepts(name, folder ? NameKind::Folder : NameKind::File),
+                 valid);
     }
 
     void commands_data()

@@ -17,28 +17,34 @@ enum class NameKind
 //
 // Names made of dots alone, or ending in a dot, are refused whatever the mode: "." and ".." would
 // leave the folder, and some hosts strip trailing dots (two names would meet in one file).
-class NameRules
+//
+// Written apart from the program's name rules (src/fileops/NameRules), and named apart from them on
+// purpose. These are what the instrument's media take, as an instrument judges a name it is sent;
+// the program's are what it lets a user ask for, and the two differ where instruments do (the "~" of
+// a short alias). Kept apart, they are a second opinion in the tests: a fault in the program's rules
+// shows as a name the instrument refuses, where one shared routine would pass it on both ends.
+class MediaNamePolicy
 {
 public:
     static constexpr int kLongBase = 32;
     static constexpr int kShortBase = 8;
     static constexpr int kExtension = 3;
 
-    explicit NameRules(bool shortNames)
+    explicit MediaNamePolicy(bool shortNames)
         : m_shortNames(shortNames)
     {}
 
     bool shortNames() const { return m_shortNames; }
 
     // A name the instrument may create, of this kind.
-    bool isValid(const QString& name, NameKind kind) const;
+    bool accepts(const QString& name, NameKind kind) const;
     // A name that may stand for an existing entry of either kind (used to look names up).
-    bool isValidEither(const QString& name) const
+    bool acceptsEither(const QString& name) const
     {
-        return isValid(name, NameKind::File) || isValid(name, NameKind::Folder);
+        return accepts(name, NameKind::File) || accepts(name, NameKind::Folder);
     }
 
-    static bool isAllowedCharacter(QChar c, bool shortNames);
+    static bool acceptsCharacter(QChar c, bool shortNames);
 
 private:
     bool m_shortNames;

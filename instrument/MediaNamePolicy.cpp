@@ -1,8 +1,8 @@
-#include "InstrumentNames.h"
+#include "MediaNamePolicy.h"
 
 namespace orvalt::instrument {
 
-bool NameRules::isAllowedCharacter(QChar c, bool shortNames)
+bool MediaNamePolicy::acceptsCharacter(QChar c, bool shortNames)
 {
     const char16_t u = c.unicode();
     if (u >= u'A' && u <= u'Z')
@@ -33,13 +33,13 @@ bool NameRules::isAllowedCharacter(QChar c, bool shortNames)
     }
 }
 
-bool NameRules::isValid(const QString& name, NameKind kind) const
+bool MediaNamePolicy::accepts(const QString& name, NameKind kind) const
 {
     if (name.isEmpty())
         return false;
     bool onlyDots = true;
     for (const QChar c : name) {
-        if (!isAllowedCharacter(c, m_shortNames))
+        if (!acceptsCharacter(c, m_shortNames))
             return false;
         onlyDots = onlyDots && c == QLatin1Char('.');
     }
