@@ -277,6 +277,8 @@ qint32 CommandHandler::deleteEntry(const QString& path)
 qint32 CommandHandler::makeFolder(const QString& path)
 {
     const std::optional<Location> folder = locate(*m_medium, path);
+    if (!folder && nameRefused(path))
+        return refuse(kResultFormat, link::RefusalReason::NameRefused);
     if (folder && QFileInfo::exists(folder->hostPath))
         return refuse(kResultFormat, link::RefusalReason::AlreadyExists);
     if (folder && !folder->isRoot() && !m_store.namePolicy().accepts(folder->name(), NameKind::Folder))
@@ -400,6 +402,8 @@ qint32 CommandHandler::startUpload(const QString& arguments)
     if (!medium)
         return refuse(kResultMedium, link::RefusalReason::NoSuchMedium);
     const std::optional<Location> file = locate(*medium, fields.at(1));
+    if (!file && nameRefused(fields.at(1)))
+        return refuse(kResultFormat, link::RefusalReason::NameRefused);
     if (file && !file->isRoot() && !file->folderMark &&
         !m_store.namePolicy().accepts(file->name(), NameKind::File))
         return refuse(kResultFormat, link::RefusalReason::NameRefused);
@@ -419,6 +423,13 @@ void CommandHandler::endUpload(qint32 outcome, link::RefusalReason reason)
     m_upload.reset(); // an unfinished temporary file goes with it
     m_uploadOutcome = outcome;
     m_uploadReason = reason;
+}
+
+bool CommandHandler::nameRefused(const QString& path) const
+{
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return !parts.isEmpty() && parts.constLast() != QLatin1String("..") &&
+           !m_store.namePolicy().acceptsEither(parts.constLast());
 }
 
 qint32 CommandHandler::refuse(qint32 code, link::RefusalReason reason)

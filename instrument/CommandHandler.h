@@ -63,6 +63,8 @@ private:
     link::Answer upload(qint32 type, const QByteArray& payload);
     qint32 startUpload(const QString& arguments);
     void endUpload(qint32 outcome, link::RefusalReason reason = link::RefusalReason::None);
+    // True when the last name of path breaks the medium's name rules.
+    bool nameRefused(const QString& path) const;
     // Refuses with a reason: returns code and keeps the reason for the answer.
     qint32 refuse(qint32 code, link::RefusalReason reason);
     link::Answer refusedBecause(link::RefusalReason reason);

@@ -4,8 +4,8 @@
 #include "core/SerialSettings.h"
 #include "link/CommandWords.h"
 #include "link/ProductReply.h"
-#include "session/CommandExchange.h"
 #include "panes/ConnectActions.h"
+#include "session/CommandExchange.h"
 #include "session/Connection.h"
 
 #include <QDir>

@@ -17,7 +17,6 @@ namespace {
 
 const QString kProduct = QStringLiteral("Product");
 
-
 // A model of the RZ family records its model and media in the settings file; then both panes'
 // selectors are rebuilt.
 void showProduct(ProgramContext& ctx, const ProductReply& product)

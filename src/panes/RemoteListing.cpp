@@ -121,8 +121,8 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
         SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side)));
     if (medium != 0 && st.Interactive) {
         const QString caption = pane.choosers().mediumText();
-        ctx.dialogs.plain(
-            mediumRefusedText(ctx, medium, caption.endsWith(QLatin1Char(':')) ? caption.chopped(1) : caption));
+        ctx.dialogs.plain(mediumRefusedText(
+            ctx, medium, caption.endsWith(QLatin1Char(':')) ? caption.chopped(1) : caption));
         return;
     }
     const qint32 cdr =

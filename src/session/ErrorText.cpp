@@ -71,14 +71,15 @@ QString linkCause(const link::PexLink& link)
             .arg(seconds);
     }
     case LinkLost: {
-        const QString port =
-            link.device().isEmpty() ? QStringLiteral("The port") : QStringLiteral("The port ") + link.device();
+        const QString port = link.device().isEmpty() ? QStringLiteral("The port")
+                                                     : QStringLiteral("The port ") + link.device();
         return QStringLiteral("%1 went away: the adapter was unplugged or the line was closed. Plug it back "
                               "in, then press Connection.")
             .arg(port);
     }
     case WriteFailed:
-        return QStringLiteral("Sending to the instrument on %1 failed. Check the cable, then press Connection.")
+        return QStringLiteral(
+                   "Sending to the instrument on %1 failed. Check the cable, then press Connection.")
             .arg(portName(link.device()));
     case RetriesExhausted:
         return QStringLiteral("The line is too noisy: the exchange arrived damaged every time it was tried. "
@@ -120,7 +121,7 @@ QString refusalCause(int reason, const QString& what, const QString& medium)
     case link::RefusalReason::AlreadyExists:
         return QStringLiteral("%1 is already on the instrument.").arg(what);
     case link::RefusalReason::NoSuchMedium:
-        return QStringLiteral("The instrument has no medium %1: press Connection to read its media again.")
+        return QStringLiteral("The instrument has no medium %1. Press Connection to read its media again.")
             .arg(medium);
     }
     return QString();

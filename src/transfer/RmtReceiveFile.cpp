@@ -35,6 +35,20 @@ qint32 refuse(qint32 result, const QString& text, QString* hostFailure)
     return result;
 }
 
+// Writes all of it. A disk that fills up takes part of a block without a word; the write of the
+// rest then fails with the system's reason, which the user is told.
+bool writeAll(QSaveFile& out, const char* data, qint64 count)
+{
+    while (count > 0) {
+        const qint64 written = out.write(data, count);
+        if (written <= 0)
+            return false;
+        data += written;
+        count -= written;
+    }
+    return true;
+}
+
 } // namespace
 
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
@@ -60,7 +74,8 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
     const QString shown = TransferTexts::hostFileName(hostPath, native);
     QSaveFile out(native);
     // Unbuffered, so a full disk is noticed at the block that does not fit, not a buffer later.
-    if (native.isEmpty() || QFileInfo(native).isDir() || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    if (native.isEmpty() || QFileInfo(native).isDir() ||
+        !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         const QString why = native.isEmpty()            ? QStringLiteral("not a valid path")
                             : QFileInfo(native).isDir() ? QStringLiteral("a folder of that name exists")
                                                         : out.errorString();
@@ -94,8 +109,8 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
         if (ctx.link.PexReceiveData(answerKind, answerLength, buffer.data(), kBlockSize) != 0 ||
             answerKind == kKindRefused || answerLength < 0 || answerLength > kBlockSize) {
             if (answerKind == kKindRefused && ctx.link.lastFailure() == 0)
-                ctx.state.lastRefusal = static_cast<int>(link::refusalOfBlock(
-                    QByteArray(buffer.data(), qBound(0, answerLength, kBlockSize))));
+                ctx.state.lastRefusal = static_cast<int>(
+                    link::refusalOfBlock(QByteArray(buffer.data(), qBound(0, answerLength, kBlockSize))));
             result = TransferResult::NotReceived;
             break;
         }
@@ -125,14 +140,14 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
             result = TransferResult::NotReceived;
             break;
         }
-        if (count > 0 && out.write(data, count) != count) {
+        if (count > 0 && !writeAll(out, data, count)) {
             // Reading on would hold the line for the rest of a file that cannot be stored, and
             // tell the user nothing meanwhile: the stream is dropped at once.
             error = out.errorString();
             out.cancelWriting();
             abandonFileStream(ctx);
-            return refuse(TransferResult::HostWriteFailed,
-                          TransferTexts::cannotWrite(shown, error), hostFailure);
+            return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, error),
+                          hostFailure);
         }
         ctx.dialogs.transferProgress(progressName, done, announced);
         if (answerKind == kKindLast) {

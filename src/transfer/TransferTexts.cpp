@@ -86,10 +86,11 @@ QString tooLarge(const QString& file, qint64 size)
 
 QString cannotWrite(const QString& file, const QString& why)
 {
-    return ErrorText::twoLines(QStringLiteral("The file %1 could not be written. A file of that name that was "
-                                              "there before is kept.")
-                                   .arg(file),
-                               ErrorText::hostCause(why));
+    return ErrorText::twoLines(
+        QStringLiteral("The file %1 could not be written. A file of that name that was "
+                       "there before is kept.")
+            .arg(file),
+        ErrorText::hostCause(why));
 }
 
 QString tooLargeToReceive(const QString& remotePath, qint64 size)

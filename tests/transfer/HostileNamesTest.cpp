@@ -8,12 +8,12 @@
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
+#include "support/PipeTransport.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/TransferTexts.h"
-#include "support/PipeTransport.h"
 
 #include <QDir>
 #include <QMap>
@@ -168,34 +168,51 @@ private slots:
         QTest::addColumn<QString>("peer");
         QTest::addColumn<int>("reason");
         QTest::addColumn<QString>("told");
-        const QString noReply = "The instrument stopped answering (no reply in 1 s). Check that it is switched "
-                                "on and its cable is plugged in, then press Connection.";
-        QTest::addRow("medium") << 160 << "" << "" << 0 << "This medium can't be chosen";
-        QTest::addRow("medium full") << 160 << "" << "" << 2
-                                     << "This medium can't be chosen\nThe medium INT MEM is full. Delete files "
-                                        "on it, or choose another medium.";
-        QTest::addRow("busy") << 60 << "" << "" << 0 << "DEVICE BUSY";
-        QTest::addRow("format") << 20 << "" << "" << 0 << "Command Format (DEVICE BUSY)";
-        QTest::addRow("name refused") << 20 << "" << "" << 3
-                                      << "Command Format (DEVICE BUSY)\nThe instrument does not take the name "
-                                         "\"X.CSV\". Change the filename.  8.3 format";
-        QTest::addRow("host") << int(TransferResult::HostReadFailed) << "cannot read" << "" << 2 << "cannot read";
-        QTest::addRow("not received") << -1 << "ignored" << "" << 0 << "Send or Rec Error (DEVICE BUSY) -1";
-        QTest::addRow("not there") << -1 << "" << "" << 1
+        const QString noReply =
+            "The instrument stopped answering (no reply in 1 s). Check that it is switched "
+            "on and its cable is plugged in, then press Connection.";
+        QTest::addRow("medium") << 160 << ""
+                                << "" << 0 << "This medium can't be chosen";
+        QTest::addRow("medium full")
+            << 160 << ""
+            << "" << 2
+            << "This medium can't be chosen\nThe medium INT MEM is full. Delete files "
+               "on it, or choose another medium.";
+        QTest::addRow("busy") << 60 << ""
+                              << "" << 0 << "DEVICE BUSY";
+        QTest::addRow("format") << 20 << ""
+                                << "" << 0 << "Command Format (DEVICE BUSY)";
+        QTest::addRow("name refused")
+            << 20 << ""
+            << "" << 3
+            << "Command Format (DEVICE BUSY)\nThe instrument does not take the name "
+               "\"X.CSV\". Change the filename.  8.3 format";
+        QTest::addRow("host") << int(TransferResult::HostReadFailed) << "cannot read"
+                              << "" << 2 << "cannot read";
+        QTest::addRow("not received") << -1 << "ignored"
+                                      << "" << 0 << "Send or Rec Error (DEVICE BUSY) -1";
+        QTest::addRow("not there") << -1 << ""
+                                   << "" << 1
                                    << "Send or Rec Error (DEVICE BUSY) -1\nM:\\DATA\\X.CSV is not on the "
                                       "instrument; press Renew to see what is there.";
-        QTest::addRow("link") << 901 << "" << "" << 0 << "Send or Rec Error (DEVICE BUSY) 901";
-        QTest::addRow("silent, -1") << -1 << "" << "silent" << 1 << "Send or Rec Error (DEVICE BUSY) -1\n" + noReply;
-        QTest::addRow("silent, 903") << 903 << "" << "silent" << 0
-                                     << "Send or Rec Error (DEVICE BUSY) 903\n" + noReply;
-        QTest::addRow("gone") << -1 << "" << "gone" << 0
+        QTest::addRow("link") << 901 << ""
+                              << "" << 0 << "Send or Rec Error (DEVICE BUSY) 901";
+        QTest::addRow("silent, -1") << -1 << ""
+                                    << "silent" << 1 << "Send or Rec Error (DEVICE BUSY) -1\n" + noReply;
+        QTest::addRow("silent, 903") << 903 << ""
+                                     << "silent" << 0 << "Send or Rec Error (DEVICE BUSY) 903\n" + noReply;
+        QTest::addRow("gone") << -1 << ""
+                              << "gone" << 0
                               << "Send or Rec Error (DEVICE BUSY) -1\nThe port went away: the adapter was "
                                  "unplugged or the line was closed. Plug it back in, then press Connection.";
-        QTest::addRow("noisy") << -1 << "" << "noisy" << 0
-                               << "Send or Rec Error (DEVICE BUSY) -1\nThe line is too noisy: the exchange "
-                                  "arrived damaged every time it was tried. Check the cable and its plugs, or "
-                                  "choose a lower speed in Tool > Option..., then try again.";
-        QTest::addRow("busy after a failed call") << 60 << "" << "silent" << 0 << "DEVICE BUSY";
+        QTest::addRow("noisy")
+            << -1 << ""
+            << "noisy" << 0
+            << "Send or Rec Error (DEVICE BUSY) -1\nThe line is too noisy: the exchange "
+               "arrived damaged every time it was tried. Check the cable and its plugs, or "
+               "choose a lower speed in Tool > Option..., then try again.";
+        QTest::addRow("busy after a failed call") << 60 << ""
+                                                  << "silent" << 0 << "DEVICE BUSY";
     }
 
     void transferFailureText()
