@@ -564,7 +564,9 @@ private slots:
         QVERIFY2(told.startsWith(QStringLiteral("These were not copied:")), qPrintable(told));
         QVERIFY2(told.contains(QStringLiteral("a,b.dat: its name cannot be sent to the measurement device")),
                  qPrintable(told));
-        QVERIFY2(told.contains(QStringLiteral("bad name.dat: Command Format (DEVICE BUSY)")),
+        QVERIFY2(told.contains(
+                     QStringLiteral("bad name.dat: The instrument does not take the name \"bad name.dat\". "
+                                    "Change the filename.  32+3 format")),
                  qPrintable(told));
         QVERIFY(!w.commands().join(QLatin1Char('\n')).contains(QStringLiteral("a,b")));
         checkCopyEnded(w);
