@@ -3,7 +3,7 @@
 // What the benchmarks share: a dialog seam that answers nothing and shows nothing, and the
 // virtual instrument started on a pseudo-terminal.
 
-#include "shell/DialogSeam.h"
+#include "core/DialogSeam.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -6,13 +6,14 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/RelayLine.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "transfer/CopyFolderTree.h"
 
 #include <QApplication>
@@ -106,10 +107,12 @@ int main(int argc, char** argv)
     QuietDialogs dialogs;
     Settings settings(ProgramPaths{work.filePath(QStringLiteral("program")), QStringLiteral("orvalt")},
                       dialogs, work.filePath(QStringLiteral("user")));
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs hostFs;
     link::PexLink pex([device](int) { return device; });
-    ProgramContext ctx{state, settings, dialogs, controls, pex, hostFs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, hostFs, left, right, panel};
     if (!bench::openLink(pex))
         return 1;
     state.Connected = true;

@@ -7,17 +7,18 @@
 // Usage: listing_bench [work-folder]
 
 #include "bench/BenchSupport.h"
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "panes/PaneRows.h"
+#include "panes/HostListing.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RowText.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "session/CommandExchange.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,7 +26,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
 
@@ -71,14 +71,11 @@ void hostListing(const QString& work)
     const QString root = work + QStringLiteral("/host");
     makeTree(root, 1000, 100);
     HostFs fs;
-    QTreeWidget list;
+    PaneModel list;
     const QString host = panePath(root);
     auto refill = [&] {
         list.clear();
-        for (const HostItem& item : fs.listFolder(host, HostFs::FolderSizes::Walk))
-            AddPaneRow(&list, item.entry.name, DateText(item.created), SizeText(item.size),
-                       item.entry.isFolder() ? QString(kDirKind) : KindText(item.entry.name),
-                       item.entry.isFolder());
+        list.appendRows(hostRows(fs.listFolder(host, HostFs::FolderSizes::Walk)));
     };
     auto du = [&] {
         QProcess p;
@@ -93,8 +90,7 @@ void hostListing(const QString& work)
     const double ours = bestOf(3, refill);
     const double theirs = bestOf(3, du);
     std::printf("%-44s %10.3f s  du %8.3f s  ratio %6.2f  (target <= 1.00, %d rows)\n",
-                "host listing, 100,000 files in 1,000 folders", ours, theirs, ours / theirs,
-                list.topLevelItemCount());
+                "host listing, 100,000 files in 1,000 folders", ours, theirs, ours / theirs, list.rowCount());
 }
 
 void instrumentListing(const QString& work)
@@ -123,9 +119,11 @@ void instrumentListing(const QString& work)
     AppState state;
     QuietDialogs dialogs;
     Settings settings(ProgramPaths{work, QStringLiteral("bench")}, dialogs, work);
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs fs;
-    ProgramContext ctx{state, settings, dialogs, controls, pex, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
     SendCmd(state, pex, dialogs, QStringLiteral("MED 0"));
     SendCmd(state, pex, dialogs, QStringLiteral("CDR /BIG"));
     QString listing;
@@ -133,7 +131,7 @@ void instrumentListing(const QString& work)
     const double lineSeconds = listing.size() * 10.0 / 115200.0;
     std::printf("%-44s %10.3f s  line %6.3f s  ratio %6.2f  (target <= 1.10, %lld bytes, %lld entries)\n",
                 "instrument listing, 2,000 entries, 115200", seconds, lineSeconds, seconds / lineSeconds,
-                static_cast<long long>(listing.size()), static_cast<long long>(SplitListing(listing).size()));
+                static_cast<long long>(listing.size()), static_cast<long long>(splitListing(listing).size()));
     pex.PexClose();
     instrument.terminate();
     instrument.waitForFinished(5000);

@@ -7,12 +7,13 @@
 // Usage: noise_bench [--files N] [--noise P] [--seed N]
 
 #include "bench/BenchSupport.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "transfer/FileTransfer.h"
 
 #include <QApplication>
@@ -105,9 +106,11 @@ int main(int argc, char** argv)
     AppState state;
     bench::QuietDialogs dialogs;
     Settings settings(ProgramPaths{temp.path(), QStringLiteral("bench")}, dialogs, temp.path());
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs fs;
-    ProgramContext ctx{state, settings, dialogs, controls, pex, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
 
     QRandomGenerator random(seed);
     Tally sent;

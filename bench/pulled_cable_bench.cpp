@@ -9,22 +9,22 @@
 // Usage: pulled_cable_bench [--timeout MS]
 
 #include "bench/BenchSupport.h"
-#include "link/CommandExchange.h"
-#include "link/Connection.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
+#include "panes/ConnectActions.h"
 #include "panes/HostFs.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "session/CommandExchange.h"
 #include "transfer/FileTransfer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
@@ -104,10 +104,9 @@ public:
     explicit Rig(int timeoutMs)
         : m_link([this](int) { return line(); })
         , m_settings(ProgramPaths{m_dir.path(), QStringLiteral("bench")}, dialogs, m_dir.path())
-        , ctx{state, m_settings, dialogs, controls, m_link, m_fs}
+        , ctx{{state, m_settings, dialogs, m_link}, m_fs, left, right, panel}
         , m_timeoutMs(timeoutMs)
     {
-        controls.statusPanel1 = &m_panel;
         QDir().mkpath(media());
         QDir().mkpath(host());
         m_link.setIdleHook([this] {
@@ -157,14 +156,15 @@ public:
 
     AppState state;
     TimedDialogs dialogs;
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
 
 private:
     QTemporaryDir m_dir;
     link::PexLink m_link;
     Settings m_settings;
     HostFs m_fs;
-    QLabel m_panel;
     std::unique_ptr<QProcess> m_instrument;
 
 public:

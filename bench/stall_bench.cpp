@@ -8,12 +8,13 @@
 
 #include "bench/BenchSupport.h"
 #include "bench/PacedRelay.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "transfer/FileTransfer.h"
 
 #include <QApplication>
@@ -163,9 +164,11 @@ int main(int argc, char** argv)
     AppState state;
     StallingDialogs dialogs;
     Settings settings(ProgramPaths{work.path(), QStringLiteral("bench")}, dialogs, work.path());
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs fs;
-    ProgramContext ctx{state, settings, dialogs, controls, pex, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
     dialogs.relay = &relay;
     dialogs.stallMs = options.stallMs;
 

@@ -6,12 +6,13 @@
 // Usage: transfer_bench [rate|memory]
 
 #include "bench/BenchSupport.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "transfer/FileTransfer.h"
 
 #include <QApplication>
@@ -85,9 +86,11 @@ Run roundTrip(const QString& work, qint64 size, qint64 baud)
     AppState state;
     bench::QuietDialogs dialogs;
     Settings settings(ProgramPaths{work, QStringLiteral("bench")}, dialogs, work);
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs fs;
-    ProgramContext ctx{state, settings, dialogs, controls, pex, fs};
+    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
 
     Run run;
     QElapsedTimer t;

@@ -4,7 +4,7 @@
 # the Debian package (cmake/Packaging.cmake).
 #
 # An installed program finds its default settings file at <bindir>/../share/orvalt/orvalt.ini and
-# keeps a per-user copy of it (src/shell/SettingsLocation.cpp): keep bin/ and share/ side by side.
+# keeps a per-user copy of it (src/core/SettingsLocation.cpp): keep bin/ and share/ side by side.
 include(GNUInstallDirs)
 
 set(ORVALT_APP_ID org.orvalt.Orvalt)

@@ -63,6 +63,8 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption quietDummy(
         QStringLiteral("quiet-dummy"),
         QStringLiteral("Answer DUMMY with 0 even after a refused upload, as some instruments do."));
+    const QCommandLineOption full(QStringLiteral("full"),
+                                  QStringLiteral("Every medium is full: refuse uploads and new folders."));
     const QCommandLineOption corrupt(QStringLiteral("corrupt"),
                                      QStringLiteral("Flip one bit of a byte sent or received with "
                                                     "probability P."),
@@ -86,7 +88,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         QStringLiteral("Spend MS milliseconds on every block request, as a slow medium does (0 to 10000)."),
         QStringLiteral("MS"));
     parser.addOptions({help, version, media, device, link, model, mediaNames, shortNames, baud, transcript,
-                       busyEvery, quietDummy, corrupt, drop, seed, window, noWindow, blockMs});
+                       busyEvery, quietDummy, full, corrupt, drop, seed, window, noWindow, blockMs});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -127,6 +129,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         options.mediaNames = parser.value(mediaNames).split(QLatin1Char(','));
     options.shortNames = parser.isSet(shortNames);
     options.quietDummy = parser.isSet(quietDummy);
+    options.full = parser.isSet(full);
     options.transcript = parser.value(transcript);
 
     bool ok = true;

@@ -4,16 +4,17 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/ConsoleTerminal.h"
+#include "core/ResourceTexts.h"
 #include "fileops/DeleteAndCreate.h"
 #include "fileops/Format.h"
 #include "fileops/NameRules.h"
+#include "fileops/PaneMoves.h"
 #include "fileops/Rename.h"
-#include "link/CommandExchange.h"
 #include "link/CommandWords.h"
 #include "panes/RowText.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
 #include "transfer/CheckOverWrite.h"
-#include "transfer/PaneMoves.h"
+#include "transfer/TransferTexts.h"
 
 #include <QThread>
 #include <optional>
@@ -25,14 +26,6 @@ namespace {
 QString wirePath(const RemotePath& path)
 {
     return SlashPath(path.panePath());
-}
-
-QString itemDescription(const ListingEntry& entry)
-{
-    const QString date = ListingDateText(entry);
-    return entry.folder
-               ? date
-               : date + QLatin1Char(' ') + entry.sizeField.trimmed().left(20) + QStringLiteral("Byte");
 }
 
 QString printable(const QString& name)
@@ -59,11 +52,11 @@ bool nameServes(CliSession& s, const QString& name, bool folder)
     st.WarnKind = kind;
     st.WarnMode = kWarnModeCheck;
     st.NewFolderMode = false;
-    const bool serves = NameCharsAllowed(name, ShortNameMode(st)) && !name.startsWith(QLatin1Char('#')) &&
-                        !name.startsWith(QLatin1Char('$')) && FileWarnAccepts(st, name);
+    const bool serves = nameCharsAllowed(name, shortNameMode(st)) && !name.startsWith(QLatin1Char('#')) &&
+                        !name.startsWith(QLatin1Char('$')) && fileWarnAccepts(st, name);
     if (!serves) {
         QString unchanged = name;
-        s.ctx().dialogs.nameDialog(FileWarnView(st), unchanged, [](const QString&) { return false; });
+        s.ctx().dialogs.nameDialog(fileWarnView(st), unchanged, [](const QString&) { return false; });
     }
     return serves;
 }
@@ -91,9 +84,9 @@ Target targetOf(CliSession& s, const RemotePath& item, const RemotePath& dst)
 
 } // namespace
 
-QString ListingRow(const QString& name, bool folder, const QString& date, const QString& size, int nameWidth)
+QString listingRow(const QString& name, bool folder, const QString& date, const QString& size, int nameWidth)
 {
-    const QString kind = folder ? QString(kDirKind) : KindText(name);
+    const QString kind = folder ? QString(kDirKind) : kindText(name);
     const QString row = printable(name).leftJustified(nameWidth) + QStringLiteral("  ") + date +
                         QStringLiteral("  ") + size + QStringLiteral("  ") + printable(kind);
     QString trimmed = row;
@@ -102,7 +95,7 @@ QString ListingRow(const QString& name, bool folder, const QString& date, const 
     return trimmed;
 }
 
-void RunInfo(CliSession& s)
+void runInfo(CliSession& s)
 {
     if (!s.connect())
         return;
@@ -113,10 +106,10 @@ void RunInfo(CliSession& s)
     text += QStringLiteral("Media:\n");
     for (const MediumInfo& m : s.media())
         text += QStringLiteral("  %1  %2\n").arg(m.mediumCode, m.name);
-    WriteStdout(text);
+    writeStdout(text);
 }
 
-void RunLs(CliSession& s)
+void runLs(CliSession& s)
 {
     const RemotePath& path = s.request().remotes.constFirst();
     if (!s.connect())
@@ -128,8 +121,8 @@ void RunLs(CliSession& s)
         const QString listing = DirList(s.ctx(), QString(), &result);
         // What arrived is shown, and the listing told as incomplete.
         if (result != 0)
-            s.fail(ListingFailureText(s.ctx(), result));
-        entries = SplitListing(listing);
+            s.fail(listingFailureText(s.ctx(), result));
+        entries = splitListing(listing);
     } else {
         // Not a folder that can be chosen: a file is shown as its own row, anything else is told
         // with the text of what refused it.
@@ -156,8 +149,8 @@ void RunLs(CliSession& s)
     QString text;
     for (const ListingEntry& e : std::as_const(entries))
         text +=
-            ListingRow(e.name, e.folder, ListingDateText(e), ListingSizeText(e), width) + QLatin1Char('\n');
-    WriteStdout(text);
+            listingRow(e.name, e.folder, listingDateText(e), listingSizeText(e), width) + QLatin1Char('\n');
+    writeStdout(text);
 }
 
 // What cp and mv share: the item named first must be there, and the target (an existing folder
@@ -194,7 +187,7 @@ std::optional<TwoPaths> itemAndTarget(CliSession& s)
     return two;
 }
 
-void RunCp(CliSession& s)
+void runCp(CliSession& s)
 {
     const RemotePath& source = s.request().remotes.at(0);
     const auto two = itemAndTarget(s);
@@ -204,8 +197,8 @@ void RunCp(CliSession& s)
     const bool folder = two->folder;
     const Target& target = two->target;
     if (target.kind != CliSession::Kind::Missing && target.entry.folder == folder &&
-        CheckOverWrite(s.ctx(), target.path.name(), itemDescription(entry), itemDescription(target.entry)) >=
-            2)
+        CheckOverWrite(s.ctx(), target.path.name(), TransferTexts::describeItem(entry),
+                       TransferTexts::describeItem(target.entry)) >= 2)
         return;
     // The one-file copy's and the folder copy's "CPY ", with the target's own name: a folder is
     // marked by a final "/" on both paths.
@@ -218,7 +211,7 @@ void RunCp(CliSession& s)
         s.fail(QStringLiteral("CPY Error ") + QString::number(result));
 }
 
-void RunMv(CliSession& s)
+void runMv(CliSession& s)
 {
     const RemotePath& old = s.request().remotes.at(0);
     const auto two = itemAndTarget(s);
@@ -238,8 +231,8 @@ void RunMv(CliSession& s)
             s.fail(ResourceTexts::text(8304));
             return;
         }
-        if (CheckOverWrite(s.ctx(), target.path.name(), itemDescription(entry),
-                           itemDescription(target.entry)) >= 2)
+        if (CheckOverWrite(s.ctx(), target.path.name(), TransferTexts::describeItem(entry),
+                           TransferTexts::describeItem(target.entry)) >= 2)
             return;
         const int failuresBefore = s.dialogs().failures();
         RmtDeleteFile(s.ctx(), target.path.path(), false);
@@ -252,7 +245,7 @@ void RunMv(CliSession& s)
         MovePaneFile(s.ctx(), old.path(), target.path.path());
 }
 
-void RunRm(CliSession& s)
+void runRm(CliSession& s)
 {
     if (!s.connect())
         return;
@@ -281,7 +274,7 @@ void RunRm(CliSession& s)
     }
 }
 
-void RunMkdir(CliSession& s)
+void runMkdir(CliSession& s)
 {
     const RemotePath& path = s.request().remotes.constFirst();
     if (!s.connect())
@@ -308,7 +301,7 @@ void RunMkdir(CliSession& s)
         s.fail(QStringLiteral("MKDR Error ") + QString::number(result));
 }
 
-void RunFormat(CliSession& s)
+void runFormat(CliSession& s)
 {
     const RemotePath& medium = s.request().remotes.constFirst();
     const QString code = MediumCode(medium.medium);

@@ -1,7 +1,7 @@
 #include "cli/CliRequest.h"
 
 #include "OrvaltVersion.h"
-#include "serial/SerialSettings.h"
+#include "core/SerialSettings.h"
 
 #include <QCommandLineParser>
 
@@ -61,7 +61,7 @@ CliParse wrong(const QString& error)
 bool readRemote(const QString& text, QList<RemotePath>& remotes, QString* error)
 {
     QString why;
-    const std::optional<RemotePath> path = ParseRemotePath(text, &why);
+    const std::optional<RemotePath> path = parseRemotePath(text, &why);
     if (!path) {
         *error = QStringLiteral("not a remote path: %1 (%2)").arg(text, why);
         return false;
@@ -126,7 +126,7 @@ bool readArguments(CliRequest& request, const QStringList& arguments, QString* e
 
 } // namespace
 
-QString CliUsage()
+QString cliUsage()
 {
     return QStringLiteral(
         "Usage: orvalt-cli [--port 1-4 | --device PATH] [--baud N] [--parity none|even|odd]\n"
@@ -168,7 +168,7 @@ QString CliUsage()
         "failed (told on standard error), 2 a wrong command line.\n");
 }
 
-CliParse ParseCliArguments(const QStringList& arguments)
+CliParse parseCliArguments(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -191,7 +191,7 @@ CliParse ParseCliArguments(const QStringList& arguments)
         return wrong(parser.errorText());
     if (parser.isSet(help)) {
         CliParse parse;
-        parse.helpText = CliUsage();
+        parse.helpText = cliUsage();
         return parse;
     }
     if (parser.isSet(version)) {
@@ -213,7 +213,7 @@ CliParse ParseCliArguments(const QStringList& arguments)
     if (parser.isSet(device)) {
         const QString d = parser.value(device).trimmed();
         // The same test as a device typed in the window's serial settings.
-        if (d.isEmpty() || SerialSettings::UsableDevice(d, SerialSettings::kFirstPort) != d)
+        if (d.isEmpty() || SerialSettings::usableDevice(d, SerialSettings::kFirstPort) != d)
             return wrong(QStringLiteral("--device takes the path of a serial device"));
         request.device = d;
     }

@@ -55,9 +55,9 @@ struct CliParse
 };
 
 // Reads the arguments after the program's name.
-CliParse ParseCliArguments(const QStringList& arguments);
+CliParse parseCliArguments(const QStringList& arguments);
 
 // The usage summary that --help shows and a wrong command line points to.
-QString CliUsage();
+QString cliUsage();
 
 } // namespace orvalt::cli

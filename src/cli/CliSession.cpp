@@ -1,15 +1,15 @@
 #include "cli/CliSession.h"
 
-#include "link/CommandExchange.h"
+#include "core/ResourceTexts.h"
+#include "core/SerialSettings.h"
 #include "link/CommandWords.h"
-#include "link/Connection.h"
 #include "link/ProductReply.h"
-#include "serial/SerialSettings.h"
-#include "shell/ResourceTexts.h"
+#include "panes/ConnectActions.h"
+#include "session/CommandExchange.h"
+#include "session/Connection.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <array>
 
 namespace orvalt::cli {
 
@@ -19,15 +19,11 @@ const QString kHost = QStringLiteral("0");
 const QString kInstrument = QStringLiteral("1");
 const QString kProduct = QStringLiteral("Product");
 const QString kMissingMedium = QStringLiteral("medium");
-// The window's time-outs: 6 s a call, 3 minutes for the RZ family, which answers slowly.
-constexpr qint32 kTimeOutMs = 6000;
-constexpr qint32 kRzTimeOutMs = 180000;
-constexpr qint32 kRawLineBuffer = 49;
 constexpr int kMaxMedia = 64;
 
 } // namespace
 
-QString HostPathOf(const QString& localPath)
+QString hostPathOf(const QString& localPath)
 {
     const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(localPath));
 #ifndef Q_OS_WIN
@@ -50,10 +46,10 @@ CliSession::CliSession(const CliRequest& request, ConsoleDialogs& dialogs, const
         // The port as this machine names it, as the window opens it.
         const int port = portIndex + 1;
         return port >= 1 && port < AppState::kPortSlots
-                   ? SerialSettings::UsableDevice(m_state.PortDevice[port], port)
+                   ? SerialSettings::usableDevice(m_state.PortDevice[port], port)
                    : QString();
     })
-    , m_ctx{m_state, m_settings, dialogs, m_controls, m_link, m_hostFs}
+    , m_ctx{{m_state, m_settings, dialogs, m_link}, m_hostFs, m_left, m_right, m_statusPanel}
 {
     m_dialogs.setState(&m_state);
     PortIni(m_state, m_settings);
@@ -97,79 +93,48 @@ void CliSession::readMedia()
             break;
         names << name;
     }
-    m_media = MediaList(names);
+    m_media = mediaList(names);
 }
 
 bool CliSession::connect()
 {
-    const SerialOpenValues v = OpenValuesOf(m_state);
-    link::PexOpenRecord record;
-    record.port = v.port;
-    record.baud = v.speed;
-    record.dataBits = v.dataBits;
-    record.parity = v.parity;
-    record.stopBits = v.stopBits;
-    record.flowControl = v.handShake;
-    m_link.PexOpen(record);
-    m_link.PexRetry(1);
     // The window says "Connected" in a box; a script is told only what went wrong.
     const auto failed = [this] {
-        QString text = ResourceTexts::text(8302);
-        const QString why = m_link.errorString().trimmed();
-        if (!why.isEmpty())
-            text += QStringLiteral(" (") + DeviceOf(m_state) + QStringLiteral(": ") + why + QLatin1Char(')');
-        fail(text);
+        fail(connectionFailedText(m_ctx));
+        m_state.Connected = false;
         m_link.PexClose();
         return false;
     };
-    if (m_link.PexSetTimeOut(kTimeOutMs) != 0)
+    const Greeting greeting = greetInstrument(m_ctx);
+    if (!greeting.answered)
         return failed();
-    if (IsRzFamily(m_state.ModelName)) {
-        m_state.LongNames = false;
-        m_link.PexSetTimeOut(kRzTimeOutMs);
-        if (!greetRzFamily())
+    if (greeting.product) {
+        // The window's product check writes the model and media the instrument reports into the
+        // settings file for its selectors; here they are only used, and the file is left to the
+        // window.
+        if (greeting.productResult != 0)
             return failed();
-    } else {
-        if (SendCmd(m_state, m_link, m_dialogs, CommandWords::kStatus) != 0)
-            return failed();
-        m_state.LongNames = SendCmd(m_state, m_link, m_dialogs, CommandWords::kLongNames) == 0;
+        if (isRzFamily(greeting.product->model) && !greeting.product->media.isEmpty())
+            m_media = mediaList(greeting.product->media);
     }
-    m_state.Connected = true;
     m_connected = true;
     return true;
 }
 
-bool CliSession::greetRzFamily()
+QString CliSession::mediumName(const QString& code) const
 {
-    std::array<char, kRawLineBuffer> buffer{};
-    qint32 length = StrToBytes(buffer, QString(CommandWords::kFileCopyOn) + QLatin1Char('\n'));
-    m_link.PexSendString(length, buffer.data()); // the instrument does not answer raw lines
-    // The window's product check writes the model and media the instrument reports into the
-    // settings file for its selectors; here they are only used, and the file is left to the window.
-    QByteArray reply(link::PexLink::kReplyBufferSize, ' ');
-    if (m_link.PexSendCommand(QByteArray(CommandWords::kProduct.latin1()), reply) != 0)
-        return false;
-    const ProductReply product = ParseProductReply(reply);
-    if (IsRzFamily(product.model)) {
-        m_state.ModelName = product.model;
-        if (!product.media.isEmpty())
-            m_media = MediaList(product.media);
-    }
-    return true;
+    for (const MediumInfo& medium : m_media)
+        if (medium.mediumCode == code)
+            return medium.name;
+    return code;
 }
 
 void CliSession::disconnect()
 {
     if (!m_connected)
         return;
-    if (IsRzFamily(m_state.ModelName)) {
-        std::array<char, kRawLineBuffer> buffer{};
-        qint32 length = StrToBytes(buffer, QString(CommandWords::kFileCopyOff) + QLatin1Char('\n'));
-        m_link.PexSendString(length, buffer.data());
-    }
-    m_state.Connected = false;
+    leaveInstrument(m_ctx);
     m_connected = false;
-    m_link.PexClose();
 }
 
 void CliSession::panesForReceive()
@@ -207,7 +172,7 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
         SendCmd(m_state, m_link, m_dialogs, CommandWords::kMedium + MediumCode(folder.medium));
     if (medium != 0) {
         if (!silent)
-            fail(ResourceTexts::text(8303));
+            fail(mediumRefusedText(m_ctx, medium, mediumName(folder.medium)));
         noteResult(medium);
         return false;
     }
@@ -216,7 +181,8 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
     if (changed == 0)
         return true;
     if (!silent)
-        fail(changed == 60 ? QStringLiteral("DEVICE BUSY") : ResourceTexts::text(8304));
+        fail(changed == 60 ? QStringLiteral("DEVICE BUSY")
+                           : pathRefusedText(m_ctx, changed, folder.medium + folder.panePath()));
     noteResult(changed);
     return false;
 }
@@ -229,11 +195,11 @@ std::optional<QList<ListingEntry>> CliSession::listFolder(const RemotePath& fold
     const QString listing = DirList(m_ctx, QString(), &result);
     // A listing cut short could miss the very entry asked about, or the one a copy would replace.
     if (result != 0) {
-        fail(ListingFailureText(m_ctx, result));
+        fail(listingFailureText(m_ctx, result));
         noteResult(result);
         return std::nullopt;
     }
-    return SplitListing(listing);
+    return splitListing(listing);
 }
 
 CliSession::Kind CliSession::lookUp(const RemotePath& path, ListingEntry* entry)
@@ -263,7 +229,7 @@ CliSession::Kind CliSession::lookUp(const RemotePath& path, ListingEntry* entry)
 
 void CliSession::noteResult(qint32 result)
 {
-    NoteLinkLost(m_ctx, m_lost, result);
+    noteLinkLost(m_ctx, m_lost, result);
 }
 
 void CliSession::noteRun(const CopyRun& run)
@@ -281,7 +247,7 @@ void CliSession::tellLinkLost()
     m_toldLinkLost = true;
     const QString subject = m_dialogs.subject();
     about(QString());
-    fail(LinkLostText(m_lost.linkLostWhy));
+    fail(linkLostText(m_lost.linkLostWhy));
     about(subject);
 }
 

@@ -3,14 +3,15 @@
 #include "cli/CliRequest.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/RemotePath.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
 #include "transfer/CopyFolderTree.h"
 
 #include <QList>
@@ -25,8 +26,8 @@ namespace orvalt::cli {
 inline const QString kWindowProgramName = QStringLiteral("orvalt");
 
 // What the window's routines work with, without a window: the state, both settings stores, the
-// console dialogs, the link and the host file system. The pane controls stay unmade; the routines
-// used here reach the window only through the state's pane sources, which each command sets as the
+// console dialogs, the link, the host file system and two panes that no view shows. The routines
+// used here reach the panes through the state's pane sources, which each command sets as the
 // window's panes would stand for the same action.
 class CliSession
 {
@@ -51,6 +52,8 @@ public:
     // The media the instrument offers: those the settings file names, or those an instrument of
     // the RZ family reported.
     const QList<MediumInfo>& media() const { return m_media; }
+    // The name of the medium of code ("INT MEM" for "M:"); the code when no medium has it.
+    QString mediumName(const QString& code) const;
 
     // The panes as the window would have them for the action in hand: the host on the left and the
     // instrument on the right, the instrument the source (receive) or the destination (send); or
@@ -100,13 +103,14 @@ public:
 private:
     void applyLineOptions();
     void readMedia();
-    bool greetRzFamily();
 
     const CliRequest& m_request;
     ConsoleDialogs& m_dialogs;
     AppState m_state;
     Settings m_settings;
-    MainControls m_controls;
+    PaneModel m_left;
+    PaneModel m_right;
+    StatusPanel m_statusPanel;
     link::PexLink m_link;
     HostFs m_hostFs;
     ProgramContext m_ctx;
@@ -119,6 +123,6 @@ private:
 // The HostFs form of a host path given on the command line (made absolute against the current
 // folder): "\home\me\A.DAT" on the root volume, "C:\DATA\A.DAT" on Windows. Empty for a path that
 // form cannot carry (a "\" in a name).
-QString HostPathOf(const QString& localPath);
+QString hostPathOf(const QString& localPath);
 
 } // namespace orvalt::cli

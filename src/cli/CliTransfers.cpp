@@ -4,16 +4,17 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "core/ResourceTexts.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
 #include "panes/HostFs.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
-#include "shell/ResourceTexts.h"
 #include "transfer/CheckOverWrite.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/OneFileCopy.h"
+#include "transfer/RowCopy.h"
 #include "transfer/TransferTexts.h"
 
 #include <QDir>
@@ -24,8 +25,6 @@ namespace orvalt::cli {
 
 namespace {
 
-constexpr int kMaxSizeShown = 20;
-
 QString hostChild(const QString& hostFolder, const QString& name)
 {
     return hostFolder.endsWith(QLatin1Char('\\')) ? hostFolder + name : hostFolder + QLatin1Char('\\') + name;
@@ -34,22 +33,6 @@ QString hostChild(const QString& hostFolder, const QString& name)
 QString shownHostPath(const QString& localPath)
 {
     return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(localPath)));
-}
-
-// How the overwrite question describes an item: the date, and for a file its size in bytes.
-QString remoteDescription(const ListingEntry& entry)
-{
-    const QString date = ListingDateText(entry);
-    if (entry.folder)
-        return date;
-    return date + QLatin1Char(' ') + entry.sizeField.trimmed().left(kMaxSizeShown) + QStringLiteral("Byte");
-}
-
-QString hostDescription(const HostItem& item)
-{
-    if (item.entry.isFolder())
-        return item.entry.date;
-    return item.entry.date + QLatin1Char(' ') + QString::number(item.size) + QStringLiteral("Byte");
 }
 
 // The items a folder copy passed over, each told on its own line (they name themselves); then, when
@@ -78,19 +61,46 @@ bool replaceExisting(CliSession& s, const QString& name, const QString& source, 
 
 // --- get --------------------------------------------------------------------------------------
 
+// A host file as the destination of a row copy.
+class HostDestination : public CopyDestination
+{
+public:
+    HostDestination(ProgramContext& ctx, const QString& folder)
+        : m_ctx(ctx)
+        , m_folder(folder)
+    {}
+    bool has(const QString& name, bool folder) override
+    {
+        return folder ? m_ctx.hostFs.folderExists(m_folder + name) : m_ctx.hostFs.fileExists(m_folder + name);
+    }
+    QString describe(const QString& name, bool /*folder*/) override
+    {
+        const std::optional<HostItem> item = m_ctx.hostFs.fileEntry(m_folder + name);
+        return item ? TransferTexts::describeItem(*item) : QString();
+    }
+
+private:
+    ProgramContext& m_ctx;
+    QString m_folder;
+};
+
 void receiveFile(CliSession& s, const RemotePath& remote, const ListingEntry& entry,
                  const QString& hostTarget)
 {
-    ProgramContext& ctx = s.ctx();
-    if (const std::optional<HostItem> existing = ctx.hostFs.fileEntry(hostTarget)) {
-        if (!replaceExisting(s, NameOfPath(hostTarget), remoteDescription(entry), hostDescription(*existing)))
-            return;
-    }
     // The medium is the current one: looking the file up has just selected its folder.
-    QString hostFailure;
-    const qint32 result = RmtReceiveFile(ctx, remote.path(), hostTarget, &hostFailure);
-    ShowTransferResult(ctx, result, hostFailure);
-    s.noteResult(result);
+    CopyItem item;
+    item.path = remote.path();
+    item.name = remote.name();
+    item.shortName = remote.name();
+    item.targetName = NameOfPath(hostTarget);
+    item.describe = [&entry] {
+        return TransferTexts::describeItem(entry);
+    };
+    HostDestination destination(s.ctx(), FolderOfPath(hostTarget));
+    CopyRun unused;
+    const RowCopied copied =
+        copyRow(s.ctx(), unused, item, FolderOfPath(hostTarget), destination, QStringLiteral("R"));
+    s.noteResult(copied.result);
 }
 
 // The contents of a medium's root into a host folder. The folder copy takes a folder by its name,
@@ -110,10 +120,9 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
             continue;
         }
         // A name from the instrument must name one entry of the folder copied into, nothing else.
-        if (!HostCanTakeName(e.name)) {
-            run.notCopied << root.path() + QStringLiteral(": the entry %1 has a name that cannot be used on "
-                                                          "this computer; not copied")
-                                               .arg(ShownName(e.name));
+        if (!hostCanTakeName(e.name)) {
+            run.notCopied << TransferTexts::notCopied(root.path(),
+                                                      TransferTexts::entryNameNotUsableHere(e.name));
             continue;
         }
         if (e.folder) {
@@ -125,8 +134,9 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
         QString hostFailure;
         const qint32 result = RmtReceiveFile(ctx, item.path(), hostChild(hostTarget, e.name), &hostFailure);
         if (result != TransferResult::Done)
-            run.notCopied << item.path() + QStringLiteral(": ") + TransferFailureText(result, hostFailure);
-        NoteLinkLost(ctx, run, result);
+            run.notCopied << TransferTexts::notCopied(
+                item.path(), transferFailureText(ctx, result, hostFailure, item.path()));
+        noteLinkLost(ctx, run, result);
     }
 }
 
@@ -150,7 +160,7 @@ void receiveFolder(CliSession& s, const RemotePath& remote, const ListingEntry& 
         const std::optional<HostItem> existing =
             ctx.hostFs.folderEntry(hostTarget, HostFs::FolderSizes::Skip);
         const QString name = remote.isRoot() ? remote.medium : remote.name();
-        if (!replaceExisting(s, name, remote.isRoot() ? QString() : remoteDescription(entry),
+        if (!replaceExisting(s, name, remote.isRoot() ? QString() : TransferTexts::describeItem(entry),
                              existing ? existing->entry.date : QString()))
             return;
     }
@@ -173,47 +183,59 @@ void receiveFolder(CliSession& s, const RemotePath& remote, const ListingEntry& 
 // --- put --------------------------------------------------------------------------------------
 
 // The entries of the folder sent into, by their names without regard to case, as the instrument's
-// medium tells them apart.
-class RemoteNames
+// medium tells them apart: the listing made before the first item, and what was sent since.
+class RemoteNames : public CopyDestination
 {
 public:
     void insert(const ListingEntry& entry) { m_entries.insert(entry.name.toCaseFolded(), entry); }
+    bool has(const QString& name, bool folder) override
+    {
+        const ListingEntry* entry = find(name);
+        return entry && entry->folder == folder;
+    }
+    QString describe(const QString& name, bool /*folder*/) override
+    {
+        const ListingEntry* entry = find(name);
+        return entry ? TransferTexts::describeItem(*entry) : QString();
+    }
+
+private:
     const ListingEntry* find(const QString& name) const
     {
         const auto found = m_entries.constFind(name.toCaseFolded());
         return found == m_entries.constEnd() ? nullptr : &*found;
     }
 
-private:
     QHash<QString, ListingEntry> m_entries;
 };
 
 void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, RemoteNames& there)
 {
     ProgramContext& ctx = s.ctx();
-    const std::optional<HostItem> item = ctx.hostFs.fileEntry(hostPath);
-    if (!item) {
+    const std::optional<HostItem> found = ctx.hostFs.fileEntry(hostPath);
+    if (!found) {
         s.fail(TransferTexts::cannotRead(s.dialogs().subject(), QStringLiteral("no such file")));
         return;
     }
-    // The window's name check: the name as it is, its short name where that serves, else the name
-    // dialog, which refuses it here with its texts.
-    const qint16 check =
-        NameCheck(ctx, item->entry.name, item->entry.shortName, kWarnKindFile, kWarnModeCheck);
-    if (check == 3)
-        return;
-    const bool changedName = check == -1;
-    const QString name = changedName ? ctx.state.WarnName : item->entry.name;
-    const ListingEntry* existing = there.find(name);
-    if (existing && !existing->folder &&
-        !replaceExisting(s, name, hostDescription(*item), remoteDescription(*existing)))
-        return;
+    // The window's row copy: the name as it is, its short name where that serves, else the name
+    // dialog, which refuses it here with its texts; then the overwrite question.
+    CopyItem item;
+    item.path = hostPath;
+    item.name = found->entry.name;
+    item.shortName = found->entry.shortName;
+    item.describe = [&found] {
+        return TransferTexts::describeItem(*found);
+    };
     const int failuresBefore = s.dialogs().failures();
-    s.noteResult(CopyOneFile(ctx, hostPath, dest.folderPath(), true, changedName));
+    CopyRun unused;
+    const RowCopied copied = copyRow(ctx, unused, item, dest.folderPath(), there, QStringLiteral("L"));
+    if (!copied.attempted)
+        return;
+    s.noteResult(copied.result);
     if (s.dialogs().failures() == failuresBefore) {
         ListingEntry sent;
-        sent.name = name;
-        sent.sizeField = QString::number(item->size);
+        sent.name = copied.targetName;
+        sent.sizeField = QString::number(found->size);
         there.insert(sent);
     }
 }
@@ -221,33 +243,32 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
 void sendFolder(CliSession& s, const QString& hostPath, const RemotePath& dest, RemoteNames& there)
 {
     ProgramContext& ctx = s.ctx();
-    const std::optional<HostItem> item = ctx.hostFs.folderEntry(hostPath, HostFs::FolderSizes::Skip);
-    if (!item) {
+    const std::optional<HostItem> found = ctx.hostFs.folderEntry(hostPath, HostFs::FolderSizes::Skip);
+    if (!found) {
         s.fail(ResourceTexts::text(8106));
         return;
     }
-    if (NameIsBadAtDest(ctx.state, item->entry.name, kWarnModeCheck)) {
-        s.fail(ResourceTexts::text(8305));
-        return;
-    }
-    // The folder copy names it on the instrument by its short name unless long names are taken.
-    const QString name = ctx.state.LongNames ? item->entry.name : item->entry.shortName;
-    const ListingEntry* existing = there.find(name);
-    if (existing && existing->folder &&
-        !replaceExisting(s, name, item->entry.date, remoteDescription(*existing)))
-        return;
+    CopyItem item;
+    item.path = hostPath;
+    item.name = found->entry.name;
+    item.shortName = found->entry.shortName;
+    item.folder = true;
+    item.describe = [&found] {
+        return TransferTexts::describeItem(*found);
+    };
     CopyRun run;
-    CopyFolderTree(ctx, run, hostPath, dest.folderPath(), true, QStringLiteral("L"));
+    if (!copyRow(ctx, run, item, dest.folderPath(), there, QStringLiteral("L")).attempted)
+        return;
     tellNotCopied(s, run);
     ListingEntry made;
-    made.name = name;
+    made.name = ctx.state.LongNames ? item.name : item.shortName;
     made.folder = true;
     there.insert(made);
 }
 
 } // namespace
 
-void RunGet(CliSession& s)
+void runGet(CliSession& s)
 {
     const CliRequest& r = s.request();
     const QString local = r.locals.constFirst();
@@ -264,7 +285,7 @@ void RunGet(CliSession& s)
         noSuchFolder();
         return;
     }
-    const QString hostLocal = HostPathOf(local);
+    const QString hostLocal = hostPathOf(local);
     if (hostLocal.isEmpty()) {
         s.about(shownHostPath(local));
         s.fail(ResourceTexts::text(8106));
@@ -310,7 +331,7 @@ void RunGet(CliSession& s)
     s.tellLinkLost();
 }
 
-void RunPut(CliSession& s)
+void runPut(CliSession& s)
 {
     const CliRequest& r = s.request();
     const RemotePath& dest = r.remotes.constFirst();
@@ -342,7 +363,7 @@ void RunPut(CliSession& s)
             continue;
         }
         s.about(shown);
-        const QString hostPath = HostPathOf(local);
+        const QString hostPath = hostPathOf(local);
         const QFileInfo info(QDir::current().absoluteFilePath(local));
         if (hostPath.isEmpty()) {
             s.fail(ResourceTexts::text(8106));

@@ -1,8 +1,8 @@
 #include "cli/ConsoleDialogs.h"
 
 #include "cli/ConsoleTerminal.h"
-#include "shell/AppState.h"
-#include "shell/ResourceTexts.h"
+#include "core/AppState.h"
+#include "core/ResourceTexts.h"
 
 namespace orvalt::cli {
 
@@ -19,7 +19,7 @@ constexpr qsizetype kMaxLine = 79;
 
 ConsoleDialogs::ConsoleDialogs(ExistingTarget existing, bool quiet)
     : m_existing(existing)
-    , m_progress(!quiet && StderrIsTerminal())
+    , m_progress(!quiet && stderrIsTerminal())
 {}
 
 void ConsoleDialogs::say(const QString& text)
@@ -32,7 +32,7 @@ void ConsoleDialogs::say(const QString& text)
     QString body = text.trimmed();
     while (body.contains(QStringLiteral("\n\n")))
         body.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
-    WriteStderr(line + body + QLatin1Char('\n'));
+    writeStderr(line + body + QLatin1Char('\n'));
 }
 
 void ConsoleDialogs::failure(const QString& text)
@@ -75,20 +75,20 @@ int ConsoleDialogs::overwriteQuestion(const QString& name, const QString& source
     if (m_existing == ExistingTarget::Keep)
         return 2;
     const QString question = name + ResourceTexts::text(8100);
-    if (!CanAskOnTerminal()) {
+    if (!canAskOnTerminal()) {
         failure(question + QStringLiteral(" There is no terminal to answer: give --yes or --no-clobber."));
         return 2;
     }
     endProgressLine();
-    WriteStderr(question + QLatin1Char('\n') + QStringLiteral("  ") + ResourceTexts::text(8102) + source +
+    writeStderr(question + QLatin1Char('\n') + QStringLiteral("  ") + ResourceTexts::text(8102) + source +
                 QLatin1Char('\n') + QStringLiteral("  ") + ResourceTexts::text(8101) + destination +
                 QLatin1Char('\n'));
     const QString choices = QStringLiteral("[y] %1, [a] %2, [n] %3, [c] %4? ")
                                 .arg(ResourceTexts::text(8200), ResourceTexts::text(8201),
                                      ResourceTexts::text(8202), ResourceTexts::text(8203));
     for (;;) {
-        WriteStderr(choices);
-        const std::optional<QString> typed = ReadAnswerLine();
+        writeStderr(choices);
+        const std::optional<QString> typed = readAnswerLine();
         const int answer = typed ? overwriteAnswerOf(*typed) : 3; // the end of the input cancels
         if (answer < 0)
             continue;
@@ -121,8 +121,8 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
         return;
     m_lastDrawnMs = now;
 
-    QString figures = QStringLiteral("  ") + ProgressBytesText(p);
-    for (const QString& more : {ProgressRateText(p), ProgressTimeLeftText(p)})
+    QString figures = QStringLiteral("  ") + progressBytesText(p);
+    for (const QString& more : {progressRateText(p), progressTimeLeftText(p)})
         if (!more.isEmpty())
             figures += QStringLiteral("  ") + more;
     QString shown = p.file;
@@ -133,7 +133,7 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
     const qsizetype drawn = line.size();
     if (drawn < m_lineLength)
         line += QString(m_lineLength - drawn, QLatin1Char(' '));
-    WriteStderr(QLatin1Char('\r') + line);
+    writeStderr(QLatin1Char('\r') + line);
     m_lineLength = drawn;
     if (complete)
         endProgressLine();
@@ -143,13 +143,13 @@ void ConsoleDialogs::endProgressLine()
 {
     if (m_lineLength == 0)
         return;
-    WriteStderr(QStringLiteral("\n"));
+    writeStderr(QStringLiteral("\n"));
     m_lineLength = 0;
 }
 
 void ConsoleDialogs::yield()
 {
-    if (!InterruptRequested() || !m_state)
+    if (!interruptRequested() || !m_state)
         return;
     m_state->StopRequested = true;
     if (!m_toldStop) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CliRequest.h"
-#include "shell/DialogSeam.h"
+#include "core/DialogSeam.h"
 #include "transfer/TransferMeter.h"
 
 #include <QElapsedTimer>

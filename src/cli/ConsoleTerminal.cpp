@@ -38,28 +38,28 @@ constexpr int kAnswerBuffer = 256;
 
 } // namespace
 
-bool StderrIsTerminal()
+bool stderrIsTerminal()
 {
     return isTerminal(stderr);
 }
 
-bool CanAskOnTerminal()
+bool canAskOnTerminal()
 {
     return isTerminal(stdin) && isTerminal(stderr);
 }
 
-void WriteStderr(const QString& text)
+void writeStderr(const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
 }
 
-void WriteStdout(const QString& text)
+void writeStdout(const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), stdout);
 }
 
-std::optional<QString> ReadAnswerLine()
+std::optional<QString> readAnswerLine()
 {
     char buffer[kAnswerBuffer];
     if (!std::fgets(buffer, sizeof buffer, stdin))
@@ -74,12 +74,12 @@ std::optional<QString> ReadAnswerLine()
     return QString::fromLocal8Bit(line).trimmed();
 }
 
-void CatchInterrupt()
+void catchInterrupt()
 {
     std::signal(SIGINT, onInterrupt);
 }
 
-bool InterruptRequested()
+bool interruptRequested()
 {
     return g_interrupted != 0;
 }

@@ -9,20 +9,20 @@ namespace orvalt::cli {
 // answers, when both are a terminal.
 
 // Whether standard error is a terminal (a progress line that rewrites itself makes sense there).
-bool StderrIsTerminal();
+bool stderrIsTerminal();
 // Whether a question can be asked: standard input and standard error are both a terminal.
-bool CanAskOnTerminal();
+bool canAskOnTerminal();
 
 // Writes text to standard error as it is (no line end added) and flushes it.
-void WriteStderr(const QString& text);
+void writeStderr(const QString& text);
 // Writes text to standard output.
-void WriteStdout(const QString& text);
+void writeStdout(const QString& text);
 
 // One line typed on standard input, without its line end; nothing at the end of the input.
-std::optional<QString> ReadAnswerLine();
+std::optional<QString> readAnswerLine();
 
 // Ctrl+C asks the run to stop after the file in hand (a second one ends the program at once).
-void CatchInterrupt();
-bool InterruptRequested();
+void catchInterrupt();
+bool interruptRequested();
 
 } // namespace orvalt::cli

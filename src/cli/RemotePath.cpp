@@ -53,7 +53,7 @@ RemotePath RemotePath::child(const QString& name) const
     return down;
 }
 
-std::optional<RemotePath> ParseRemotePath(const QString& text, QString* why)
+std::optional<RemotePath> parseRemotePath(const QString& text, QString* why)
 {
     if (text.size() > kMaxRemotePath)
         return refuse(why, QStringLiteral("longer than %1 characters").arg(kMaxRemotePath));

@@ -33,6 +33,6 @@ inline constexpr int kMaxRemotePath = 1024;
 // Reads "M:", "M:\", "M:\DATA", "M:\DATA\" or "M:\DATA\A.DAT". Refused (with why): no medium code,
 // a missing "\" after it, an empty, "." or ".." name, a "/" or "," in a name, a control character,
 // a character outside Latin-1, or more than kMaxRemotePath characters.
-std::optional<RemotePath> ParseRemotePath(const QString& text, QString* why);
+std::optional<RemotePath> parseRemotePath(const QString& text, QString* why);
 
 } // namespace orvalt::cli

@@ -3,7 +3,7 @@
 #include "cli/CliSession.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/ConsoleTerminal.h"
-#include "shell/SettingsLocation.h"
+#include "core/SettingsLocation.h"
 
 #include <cstdio>
 
@@ -20,29 +20,29 @@ struct CommandEntry
 };
 
 const CommandEntry kRunners[] = {
-    {"info", RunInfo}, {"ls", RunLs}, {"get", RunGet},     {"put", RunPut},       {"cp", RunCp},
-    {"mv", RunMv},     {"rm", RunRm}, {"mkdir", RunMkdir}, {"format", RunFormat},
+    {"info", runInfo}, {"ls", runLs}, {"get", runGet},     {"put", runPut},       {"cp", runCp},
+    {"mv", runMv},     {"rm", runRm}, {"mkdir", runMkdir}, {"format", runFormat},
 };
 
 } // namespace
 
-int RunCli(const QStringList& arguments, const QString& programDir)
+int runCli(const QStringList& arguments, const QString& programDir)
 {
-    const CliParse parse = ParseCliArguments(arguments);
+    const CliParse parse = parseCliArguments(arguments);
     if (!parse.helpText.isEmpty()) {
-        WriteStdout(parse.helpText);
+        writeStdout(parse.helpText);
         std::fflush(stdout);
         return kExitDone;
     }
     if (!parse.request) {
-        WriteStderr(QStringLiteral("orvalt-cli: %1\nTry 'orvalt-cli --help'.\n").arg(parse.error));
+        writeStderr(QStringLiteral("orvalt-cli: %1\nTry 'orvalt-cli --help'.\n").arg(parse.error));
         return kExitUsage;
     }
     const CliRequest& request = *parse.request;
     ConsoleDialogs dialogs(request.existing, request.quiet);
     CliSession session(request, dialogs,
                        ProgramPaths{settingsFolder(programDir, kWindowProgramName), kWindowProgramName});
-    CatchInterrupt();
+    catchInterrupt();
     for (const CommandEntry& entry : kRunners) {
         if (request.command == QLatin1String(entry.name)) {
             entry.run(session);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/AppState.h"
+#include "core/AppState.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +9,7 @@ namespace orvalt {
 
 // The pane an action works on: the left one when its list had the focus last, else the right one
 // when that list had it; empty before either list had the focus.
-inline QString ActiveSide(const AppState& st)
+inline QString activeSide(const AppState& st)
 {
     if (st.LActive)
         return QStringLiteral("L");
@@ -19,7 +19,7 @@ inline QString ActiveSide(const AppState& st)
 }
 
 // The panes the toolbar's delete and rename serve: the left one if active, then the right one.
-inline QStringList ActiveSidesLeftFirst(const AppState& st)
+inline QStringList activeSidesLeftFirst(const AppState& st)
 {
     QStringList sides;
     if (st.LActive)
@@ -29,9 +29,16 @@ inline QStringList ActiveSidesLeftFirst(const AppState& st)
     return sides;
 }
 
-inline bool IsHostPane(const AppState& st, const QString& side)
+inline bool isHostPane(const AppState& st, const QString& side)
 {
     return st.devId(side) == QLatin1String("0");
+}
+
+// Whether the pane that is worked on (the active one) shows the host computer.
+inline bool activePaneIsHost(const AppState& st)
+{
+    return (isHostPane(st, QStringLiteral("L")) && st.LActive) ||
+           (isHostPane(st, QStringLiteral("R")) && st.RActive);
 }
 
 } // namespace orvalt

@@ -1,21 +1,18 @@
 #include "fileops/DeleteAndCreate.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
-#include "link/CommandExchange.h"
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
-
-#include <QTreeWidget>
+#include "session/CommandExchange.h"
 
 namespace orvalt {
 
@@ -32,21 +29,21 @@ qint32 send(ProgramContext& ctx, const QString& command)
 // somewhere: the item's own medium and folder are selected first, so the right item goes.
 qint32 remoteDelete(ProgramContext& ctx, const QString& path)
 {
-    const qint32 selected = SelectRemoteFolder(ctx, FolderOfPath(path));
+    const qint32 selected = selectRemoteFolder(ctx, FolderOfPath(path));
     if (selected != 0)
         return selected;
     return send(ctx, CommandWords::kDelete + NameOfPath(path));
 }
 
-bool activePaneIsHost(const AppState& st)
+bool activeSideIsHost(const AppState& st)
 {
-    const QString side = ActiveSide(st);
-    return !side.isEmpty() && IsHostPane(st, side);
+    const QString side = activeSide(st);
+    return !side.isEmpty() && isHostPane(st, side);
 }
 
 } // namespace
 
-qint32 SelectRemoteFolder(ProgramContext& ctx, const QString& remoteFolder)
+qint32 selectRemoteFolder(ProgramContext& ctx, const QString& remoteFolder)
 {
     const qint32 medium = send(ctx, CommandWords::kMedium + MediumCode(remoteFolder));
     if (medium != 0)
@@ -59,7 +56,7 @@ qint32 SelectRemoteFolder(ProgramContext& ctx, const QString& remoteFolder)
 
 FileEntry RmtMakeFolder(ProgramContext& ctx, const QString& path, QString* failure)
 {
-    if (!activePaneIsHost(ctx.state)) {
+    if (!activeSideIsHost(ctx.state)) {
         send(ctx, CommandWords::kMakeFolder + SlashPath(path.mid(2)));
         FileEntry entry;
         entry.name = NameOfPath(path);
@@ -81,7 +78,7 @@ FileEntry RmtMakeFolder(ProgramContext& ctx, const QString& path, QString* failu
 void RmtDeleteFolder(ProgramContext& ctx, const QString& path, bool force)
 {
     // Failures are passed over here: the refill that follows shows what is left.
-    if (activePaneIsHost(ctx.state))
+    if (activeSideIsHost(ctx.state))
         ctx.hostFs.deleteFolder(path, force);
     else
         remoteDelete(ctx, path);
@@ -89,7 +86,7 @@ void RmtDeleteFolder(ProgramContext& ctx, const QString& path, bool force)
 
 void RmtDeleteFile(ProgramContext& ctx, const QString& path, bool force)
 {
-    if (!activePaneIsHost(ctx.state)) {
+    if (!activeSideIsHost(ctx.state)) {
         const qint32 result = remoteDelete(ctx, path);
         if (result != 0)
             ctx.dialogs.plain(QStringLiteral("FDL Error ") + QString::number(result));
@@ -104,7 +101,7 @@ void RmtDeleteFile(ProgramContext& ctx, const QString& path, bool force)
 
 QString GetUniqueFolder(ProgramContext& ctx, const QString& parent)
 {
-    const bool host = activePaneIsHost(ctx.state);
+    const bool host = activeSideIsHost(ctx.state);
     QString candidate;
     for (int n = 1; n <= kMaxNewFolders; ++n) {
         candidate = parent + QStringLiteral("NEW%1").arg(n, 4, 10, QLatin1Char('0'));
@@ -115,49 +112,44 @@ QString GetUniqueFolder(ProgramContext& ctx, const QString& parent)
     return candidate;
 }
 
-void ToolbarDelete(ProgramContext& ctx)
+void toolbarDelete(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
     if (!ctx.dialogs.ask(ResourceTexts::text(8105)))
         return;
-    for (const QString& side : ActiveSidesLeftFirst(st)) {
-        QTreeWidget* list = PaneList(ctx.controls, side);
-        if (list->currentItem()) {
-            // Rows are taken by position from the list as it is; the refill comes after the walk.
-            QList<QPair<QString, bool>> rows;
-            for (int i = 0; i < list->topLevelItemCount(); ++i) {
-                const QTreeWidgetItem* row = list->topLevelItem(i);
-                if (row->isSelected())
-                    rows.append({row->text(0), IsFolderRow(row)});
-            }
-            for (const auto& [name, folder] : rows) {
+    for (const QString& side : activeSidesLeftFirst(st)) {
+        PaneModel& pane = paneList(ctx, side);
+        if (pane.currentRow() >= 0) {
+            // Rows are taken from the pane as it is; the refill comes after the walk.
+            for (const PaneRow& row : pane.selectedItems()) {
+                const QString& name = row.name;
                 // A name that is not one plain name cannot be a row of this folder.
                 const QString path =
-                    name.isEmpty() ? QString() : JoinPanePath(st.medium(side), st.path(side), name);
+                    name.isEmpty() ? QString() : joinPanePath(st.medium(side), st.path(side), name);
                 if (path.isEmpty())
                     continue;
-                if (folder)
+                if (row.folder)
                     RmtDeleteFolder(ctx, path, st.OverwriteAll);
                 else
                     RmtDeleteFile(ctx, path, st.OverwriteAll);
             }
         }
-        list->clear();
+        pane.clear();
         LoadListview(ctx, side);
     }
 }
 
-void NewFolder(ProgramContext& ctx)
+void newFolder(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
     st.NewFolderMode = true;
-    const QString side = ActiveSide(st);
+    const QString side = activeSide(st);
     if (!side.isEmpty()) {
-        const QString parent = JoinPanePath(st.medium(side), st.path(side), QString());
+        const QString parent = joinPanePath(st.medium(side), st.path(side), QString());
         const QString newPath = GetUniqueFolder(ctx, parent);
         QString failure;
         const FileEntry entry = RmtMakeFolder(ctx, newPath, &failure);

@@ -30,15 +30,15 @@ QString GetUniqueFolder(ProgramContext& ctx, const QString& parent);
 // Instrument only: makes the medium and folder of a remote folder path (M:\DATA\ or M:\DATA) the
 // instrument's current ones, as the commands that name a bare item need. 0, or the first failing
 // command's result.
-qint32 SelectRemoteFolder(ProgramContext& ctx, const QString& remoteFolder);
+qint32 selectRemoteFolder(ProgramContext& ctx, const QString& remoteFolder);
 
 // The toolbar's "削除": asks 8105, then deletes the selected rows of the active pane (folders and
 // files, force = OverwriteAll) and refills it.
-void ToolbarDelete(ProgramContext& ctx);
+void toolbarDelete(ProgramContext& ctx);
 
 // The menu item "New Folder preparation": makes NEWnnnn in the active pane's folder, asks for its
 // name, renames it, and removes it again when cancelled or when the instrument cannot hold the name
 // (8305).
-void NewFolder(ProgramContext& ctx);
+void newFolder(ProgramContext& ctx);
 
 } // namespace orvalt

@@ -1,28 +1,25 @@
 #include "fileops/Format.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
-#include "link/CommandExchange.h"
 #include "link/CommandWords.h"
-#include "link/Connection.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
-
-#include <QComboBox>
+#include "session/CommandExchange.h"
+#include "session/Connection.h"
 
 namespace orvalt {
 
-void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
+void toolbarFormat(ProgramContext& ctx, const FormatPause& pause)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
-    const QString side = ActiveSide(st);
+    const QString side = activeSide(st);
     if (side.isEmpty())
         return;
     const QString code = MediumCode(MediumOfCaption(st.medium(side)));
@@ -32,7 +29,7 @@ void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
     }
     // Unconnected, "FMT " would come back without a reply text, which reads as a floppy still
     // formatting: half a minute of a frozen window for nothing.
-    if (!CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side))
+    if (!CheckConnect(ctx, paneList(ctx, side).choosers().mediumText(), side))
         return;
     if (!ctx.dialogs.ask(ResourceTexts::text(8103)))
         return;
@@ -54,9 +51,9 @@ void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause)
         ctx.dialogs.notice(ResourceTexts::text(8112));
 }
 
-void ToolbarFormat(ProgramContext& ctx)
+void toolbarFormat(ProgramContext& ctx)
 {
-    ToolbarFormat(ctx, PauseWithoutInput);
+    toolbarFormat(ctx, pauseWithoutInput);
 }
 
 } // namespace orvalt

@@ -14,11 +14,11 @@ using FormatPause = std::function<void(int ms)>;
 
 // The toolbar's "フォーマット": formats the instrument medium of the active pane after asking 8103
 // (a host pane, or a medium without a command code, only gets 8104). A refusal shows 8112.
-void ToolbarFormat(ProgramContext& ctx, const FormatPause& pause);
-void ToolbarFormat(ProgramContext& ctx);
+void toolbarFormat(ProgramContext& ctx, const FormatPause& pause);
+void toolbarFormat(ProgramContext& ctx);
 
 // Lets the window repaint for ms milliseconds while every key, mouse and close event is dropped
 // (not kept for later): the program takes no input meanwhile.
-void PauseWithoutInput(int ms);
+void pauseWithoutInput(int ms);
 
 } // namespace orvalt

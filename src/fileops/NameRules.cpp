@@ -1,8 +1,8 @@
 #include "fileops/NameRules.h"
 
-#include "shell/AppState.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "core/AppState.h"
+#include "core/ResourceTexts.h"
+#include "panes/ProgramContext.h"
 
 namespace orvalt {
 
@@ -29,22 +29,22 @@ QString fileFormText(bool shortNames)
 
 } // namespace
 
-bool InstrumentContext(const AppState& st)
+bool instrumentContext(const AppState& st)
 {
     return activePaneIsInstrument(st) || st.DestIsInstrument;
 }
 
-bool ShortNameMode(const AppState& st)
+bool shortNameMode(const AppState& st)
 {
-    return InstrumentContext(st) && !st.LongNames;
+    return instrumentContext(st) && !st.LongNames;
 }
 
-int WholeNameLimit(const AppState& st)
+int wholeNameLimit(const AppState& st)
 {
-    return ShortNameMode(st) ? kShortNameLimit : kLongNameLimit;
+    return shortNameMode(st) ? kShortNameLimit : kLongNameLimit;
 }
 
-bool IsAllowedNameChar(QChar c, bool shortNames)
+bool isAllowedNameChar(QChar c, bool shortNames)
 {
     const char16_t u = c.unicode();
     if ((u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9'))
@@ -54,15 +54,15 @@ bool IsAllowedNameChar(QChar c, bool shortNames)
     return QStringView(u".!#$&%'()^@_{}").contains(c);
 }
 
-bool NameCharsAllowed(const QString& name, bool shortNames)
+bool nameCharsAllowed(const QString& name, bool shortNames)
 {
     for (const QChar c : name)
-        if (!IsAllowedNameChar(c, shortNames))
+        if (!isAllowedNameChar(c, shortNames))
             return false;
     return true;
 }
 
-bool HasFileForm(const QString& name, int baseLimit)
+bool hasFileForm(const QString& name, int baseLimit)
 {
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     if (dot < 1 || dot > baseLimit)
@@ -70,13 +70,13 @@ bool HasFileForm(const QString& name, int baseLimit)
     return name.size() - dot - 1 == kExtensionLength;
 }
 
-DialogSeam::NameDialogView FileWarnView(const AppState& st)
+DialogSeam::NameDialogView fileWarnView(const AppState& st)
 {
     DialogSeam::NameDialogView view;
     const bool folder = st.WarnKind == kWarnKindFolder;
     const QChar br = QLatin1Char('\n');
     if (st.WarnMode == kWarnModeCheck) {
-        const bool shortNames = ShortNameMode(st);
+        const bool shortNames = shortNameMode(st);
         view.fileWarn = st.WarnName + br + ResourceTexts::text(8000);
         if (folder) {
             view.change = ResourceTexts::text(8002) + br +
@@ -98,23 +98,23 @@ DialogSeam::NameDialogView FileWarnView(const AppState& st)
     return view;
 }
 
-bool FileWarnAccepts(const AppState& st, const QString& text)
+bool fileWarnAccepts(const AppState& st, const QString& text)
 {
     if (st.WarnMode == kWarnModeChange && !st.NewFolderMode)
         return true;
-    const int limit = WholeNameLimit(st);
+    const int limit = wholeNameLimit(st);
     if (st.WarnKind == kWarnKindFile)
-        return HasFileForm(text, limit);
+        return hasFileForm(text, limit);
     return !text.isEmpty() && text.size() <= limit;
 }
 
-qint16 ShowFileWarn(ProgramContext& ctx)
+qint16 showFileWarn(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     st.DialogAnswer = 3; // Cancel unless OK is pressed
     QString name = st.WarnName;
     const int answer = ctx.dialogs.nameDialog(
-        FileWarnView(st), name, [&st](const QString& text) { return FileWarnAccepts(st, text); });
+        fileWarnView(st), name, [&st](const QString& text) { return fileWarnAccepts(st, text); });
     if (answer == 0) {
         st.WarnName = name;
         st.DialogAnswer = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/DialogSeam.h"
+#include "core/DialogSeam.h"
 
 #include <QString>
 
@@ -22,31 +22,31 @@ inline constexpr int kLongNameLimit = 32;
 inline constexpr int kExtensionLength = 3;
 
 // The active pane shows the instrument, or a copy into an instrument pane runs.
-bool InstrumentContext(const AppState& st);
+bool instrumentContext(const AppState& st);
 // Instrument context, and the instrument does not take long names: upper case and 8.3 only.
-bool ShortNameMode(const AppState& st);
+bool shortNameMode(const AppState& st);
 // 8 characters in short-name mode, else 32.
-int WholeNameLimit(const AppState& st);
+int wholeNameLimit(const AppState& st);
 
 // A-Z, 0-9 and . ! # $ & % ' ( ) ^ @ _ { } always; a-z except in short-name mode; nothing else.
-bool IsAllowedNameChar(QChar c, bool shortNames);
-bool NameCharsAllowed(const QString& name, bool shortNames);
+bool isAllowedNameChar(QChar c, bool shortNames);
+bool nameCharsAllowed(const QString& name, bool shortNames);
 
 // The first "." splits the name: a base of 1 to baseLimit characters and an extension of exactly
 // three (8.3 with 8, 32+3 with 32).
-bool HasFileForm(const QString& name, int baseLimit);
+bool hasFileForm(const QString& name, int baseLimit);
 
 // What the name dialog shows for WarnName, WarnKind and WarnMode.
-DialogSeam::NameDialogView FileWarnView(const AppState& st);
+DialogSeam::NameDialogView fileWarnView(const AppState& st);
 
 // The dialog's OK rule: in "CHANGE" mode (a rename on a host pane) anything goes, except while a
 // new folder is named; otherwise a file needs the file form and a folder 1 to the whole-name limit
 // characters. Characters are not looked at here.
-bool FileWarnAccepts(const AppState& st, const QString& text);
+bool fileWarnAccepts(const AppState& st, const QString& text);
 
 // Shows frmFileWarn for WarnName. OK leaves the accepted text in WarnName and DialogAnswer 0;
 // Cancel or the close box leave DialogAnswer 3 and WarnName as it was. Either way NewFolderMode
 // is cleared. Returns DialogAnswer.
-qint16 ShowFileWarn(ProgramContext& ctx);
+qint16 showFileWarn(ProgramContext& ctx);
 
 } // namespace orvalt

@@ -48,7 +48,7 @@ public:
 
 } // namespace
 
-void PauseWithoutInput(int ms)
+void pauseWithoutInput(int ms)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || ms <= 0)

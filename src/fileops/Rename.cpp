@@ -1,18 +1,15 @@
 #include "fileops/Rename.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
 #include "fileops/NameRules.h"
+#include "fileops/PaneMoves.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
-#include "transfer/PaneMoves.h"
-
-#include <QTreeWidget>
 
 namespace orvalt {
 
@@ -20,18 +17,18 @@ namespace {
 
 bool nameIsBadFor(const AppState& st, const QString& name, const QString& mode, const QString& side)
 {
-    if (mode == kWarnModeCheck && !side.isEmpty() && IsHostPane(st, side))
+    if (mode == kWarnModeCheck && !side.isEmpty() && isHostPane(st, side))
         return false;
-    if (name.isEmpty() || name.size() > WholeNameLimit(st))
+    if (name.isEmpty() || name.size() > wholeNameLimit(st))
         return true;
-    return !NameCharsAllowed(name, ShortNameMode(st));
+    return !nameCharsAllowed(name, shortNameMode(st));
 }
 
 // The rename of NameCheck's "CHANGE" mode, in the active pane: candidate becomes WarnName.
 void renameInActivePane(ProgramContext& ctx, const QString& kind, const QString& candidate)
 {
     AppState& st = ctx.state;
-    const QString side = ActiveSide(st);
+    const QString side = activeSide(st);
     if (side.isEmpty())
         return;
     const QString newName = st.WarnName;
@@ -39,11 +36,11 @@ void renameInActivePane(ProgramContext& ctx, const QString& kind, const QString&
         st.NewFolderName = newName;
     // A name the instrument cannot hold is never sent: a blank, a comma or a "/" would change what
     // the command means. The caller's bad-name test then removes the new folder.
-    if (!IsHostPane(st, side) && nameIsBadFor(st, newName, kWarnModeCheck, side))
+    if (!isHostPane(st, side) && nameIsBadFor(st, newName, kWarnModeCheck, side))
         return;
-    const QString oldPath = JoinPanePath(st.medium(side), st.path(side), candidate);
+    const QString oldPath = joinPanePath(st.medium(side), st.path(side), candidate);
     const QString newPath =
-        newName.isEmpty() ? QString() : JoinPanePath(st.medium(side), st.path(side), newName);
+        newName.isEmpty() ? QString() : joinPanePath(st.medium(side), st.path(side), newName);
     if (oldPath.isEmpty() || newPath.isEmpty()) {
         // "." or ".." would name the folder itself or its parent: refused as a host move refuses a
         // path that cannot be chosen.
@@ -80,8 +77,8 @@ qint16 NameCheck(ProgramContext& ctx, const QString& name, const QString& shortN
     AppState& st = ctx.state;
     st.DialogAnswer = 0;
     const bool check = mode == kWarnModeCheck;
-    if (check && ((st.LActive && IsHostPane(st, QStringLiteral("R"))) ||
-                  (st.RActive && IsHostPane(st, QStringLiteral("L")))))
+    if (check && ((st.LActive && isHostPane(st, QStringLiteral("R"))) ||
+                  (st.RActive && isHostPane(st, QStringLiteral("L")))))
         return 0;
     bool valid = true;
     bool changed = false;
@@ -92,7 +89,7 @@ qint16 NameCheck(ProgramContext& ctx, const QString& name, const QString& shortN
     for (;;) {
         if (check) {
             if (firstPass) {
-                if (ShortNameMode(st)) {
+                if (shortNameMode(st)) {
                     // The host's own 8.3 name: the same name in upper case, or an alias with "~".
                     if (name != shortName && name.toUpper() == shortName) {
                         candidate = shortName;
@@ -105,7 +102,7 @@ qint16 NameCheck(ProgramContext& ctx, const QString& name, const QString& shortN
                 candidate = st.WarnName;
             }
             firstPass = false;
-            valid = NameCharsAllowed(candidate, ShortNameMode(st));
+            valid = nameCharsAllowed(candidate, shortNameMode(st));
             if (candidate.startsWith(QLatin1Char('~'))) {
                 valid = false;
             } else if (st.ModelName.startsWith(QLatin1String("RZ")) && shortName.contains(QLatin1Char('~')) &&
@@ -114,14 +111,14 @@ qint16 NameCheck(ProgramContext& ctx, const QString& name, const QString& shortN
                 valid = true;
                 changed = true;
             }
-            if (!HasFileForm(candidate, st.LongNames ? kLongNameLimit : kShortNameLimit))
+            if (!hasFileForm(candidate, st.LongNames ? kLongNameLimit : kShortNameLimit))
                 valid = false;
             if (valid)
                 break;
         }
         ctx.dialogs.setBusyPointer(false);
         st.WarnName = candidate;
-        if (ShowFileWarn(ctx) == 3)
+        if (showFileWarn(ctx) == 3)
             break;
         ctx.dialogs.setBusyPointer(true);
         if (!check) {
@@ -145,7 +142,7 @@ qint16 RenameItem(ProgramContext& ctx, const QString& name, const QString& short
     st.WarnKind = kind;
     bool renamed = false;
     QString candidate;
-    if (!IsHostPane(st, side)) {
+    if (!isHostPane(st, side)) {
         candidate = st.LongNames ? name : shortName;
         st.WarnMode = kWarnModeCheck; // the dialog shows the samples and checks the form
     } else {
@@ -159,21 +156,21 @@ qint16 RenameItem(ProgramContext& ctx, const QString& name, const QString& short
         ctx.dialogs.setBusyPointer(false);
         if (firstPass || !valid) {
             st.WarnName = candidate;
-            ShowFileWarn(ctx);
+            showFileWarn(ctx);
         }
         if (st.DialogAnswer == 3 || st.WarnName == oldName || valid)
             break;
         firstPass = false;
         candidate = st.WarnName;
         // An empty name, "." and ".." would name the pane's folder or its parent, not an item in it.
-        valid = NameCharsAllowed(candidate, ShortNameMode(st)) && !candidate.startsWith(QLatin1Char('#')) &&
+        valid = nameCharsAllowed(candidate, shortNameMode(st)) && !candidate.startsWith(QLatin1Char('#')) &&
                 !candidate.startsWith(QLatin1Char('$')) &&
-                !JoinPanePath(st.medium(side), st.path(side), candidate).isEmpty() && !candidate.isEmpty();
+                !joinPanePath(st.medium(side), st.path(side), candidate).isEmpty() && !candidate.isEmpty();
     }
     if (st.DialogAnswer != 3) {
         ctx.dialogs.setBusyPointer(true);
-        const QString oldPath = JoinPanePath(st.medium(side), st.path(side), oldName);
-        const QString newPath = JoinPanePath(st.medium(side), st.path(side), st.WarnName);
+        const QString oldPath = joinPanePath(st.medium(side), st.path(side), oldName);
+        const QString newPath = joinPanePath(st.medium(side), st.path(side), st.WarnName);
         if (!oldName.isEmpty() && !oldPath.isEmpty() && !newPath.isEmpty()) {
             // A failed host file move ends this item without a message; the folder move reports.
             if (kind == kWarnKindFile)
@@ -189,28 +186,17 @@ qint16 RenameItem(ProgramContext& ctx, const QString& name, const QString& short
     return renamed ? -1 : 0;
 }
 
-void ToolbarRename(ProgramContext& ctx)
+void toolbarRename(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
-    for (const QString& side : ActiveSidesLeftFirst(st)) {
-        QTreeWidget* list = PaneList(ctx.controls, side);
-        if (list->currentItem()) {
-            // The rows are read first: the list stays as it is until the refill below.
-            struct Row
-            {
-                QString name;
-                bool folder;
-            };
-            QList<Row> rows;
-            for (int i = 0; i < list->topLevelItemCount(); ++i) {
-                const QTreeWidgetItem* row = list->topLevelItem(i);
-                if (row->isSelected())
-                    rows.append({row->text(0), IsFolderRow(row)});
-            }
-            for (const Row& row : rows) {
-                const QString path = JoinPanePath(st.medium(side), st.path(side), row.name);
+    for (const QString& side : activeSidesLeftFirst(st)) {
+        const PaneModel& pane = paneList(ctx, side);
+        if (pane.currentRow() >= 0) {
+            // The rows are read first: the pane stays as it is until the refill below.
+            for (const PaneRow& row : pane.selectedItems()) {
+                const QString path = joinPanePath(st.medium(side), st.path(side), row.name);
                 if (path.isEmpty() || row.name.isEmpty())
                     continue;
                 const FileEntry entry =

@@ -29,6 +29,6 @@ qint16 RenameItem(ProgramContext& ctx, const QString& name, const QString& short
 
 // The toolbar's "ファイル名変更": one name dialog for each selected row of the active pane, then the
 // pane is refilled.
-void ToolbarRename(ProgramContext& ctx);
+void toolbarRename(ProgramContext& ctx);
 
 } // namespace orvalt

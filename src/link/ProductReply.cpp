@@ -1,7 +1,7 @@
 #include "link/ProductReply.h"
 
-#include "link/CommandExchange.h"
 #include "link/CommandWords.h"
+#include "link/WireText.h"
 
 #include <algorithm>
 
@@ -31,7 +31,7 @@ QString withoutFill(QString field)
 
 } // namespace
 
-ProductReply ParseProductReply(const QByteArray& reply)
+ProductReply parseProductReply(const QByteArray& reply)
 {
     ProductReply result;
     QString text = QString::fromLatin1(reply);
@@ -48,7 +48,7 @@ ProductReply ParseProductReply(const QByteArray& reply)
     return result;
 }
 
-bool IsRzFamily(const QString& model)
+bool isRzFamily(const QString& model)
 {
     return model.startsWith(QLatin1String("RZ"));
 }

@@ -22,9 +22,9 @@ struct ProductReply
 };
 
 // Reads a reply buffer (each byte one Latin-1 character).
-ProductReply ParseProductReply(const QByteArray& reply);
+ProductReply parseProductReply(const QByteArray& reply);
 
 // Whether a model belongs to the RZ family (its name begins with "RZ", case counts).
-bool IsRzFamily(const QString& model);
+bool isRzFamily(const QString& model);
 
 } // namespace orvalt

@@ -36,7 +36,7 @@ HostItem itemOf(const QFileInfo& info, const QString& shortName, qint64 size)
     item.entry.name = info.fileName();
     item.entry.shortName = shortName;
     item.created = info.birthTime().isValid() ? info.birthTime() : info.lastModified();
-    item.entry.date = DateText(item.created);
+    item.entry.date = dateText(item.created);
     item.size = size;
     item.entry.size = static_cast<qint32>(std::min<qint64>(size, std::numeric_limits<qint32>::max()));
     qint16 attributes = 0;

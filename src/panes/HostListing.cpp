@@ -1,18 +1,13 @@
 #include "panes/HostListing.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
 #include "panes/HostFs.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "panes/RowText.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-
-#include <QComboBox>
-#include <QHeaderView>
-#include <QTreeWidget>
 
 namespace orvalt {
 
@@ -23,24 +18,11 @@ bool isHost(const AppState& st, const QString& side)
     return st.devId(side) == QLatin1String("0");
 }
 
-// The row of a name in an instrument pane: the row of that very name, else the one whose name
-// differs only in case, since an instrument's medium does not tell them apart. Kind is not looked at.
-QTreeWidgetItem* rowNamed(QTreeWidget* list, const QString& name)
+// Whether an instrument pane has a row of that name: the very name, or one that differs only in
+// case, since an instrument's medium does not tell them apart. Kind is not looked at.
+bool listHasName(const PaneModel& pane, const QString& name)
 {
-    QTreeWidgetItem* sameButCase = nullptr;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = list->topLevelItem(i);
-        if (row->text(0) == name)
-            return row;
-        if (!sameButCase && row->text(0).compare(name, Qt::CaseInsensitive) == 0)
-            sameButCase = row;
-    }
-    return sameButCase;
-}
-
-bool listHasName(QTreeWidget* list, const QString& name)
-{
-    return rowNamed(list, name) != nullptr;
+    return pane.rowNamed(name) >= 0;
 }
 
 // The active side's letter; the left one when no list has had the focus yet.
@@ -56,7 +38,19 @@ QString inactiveSide(const AppState& st)
 
 } // namespace
 
-bool IsSystemDrive(const QString& drivePrefix)
+QList<PaneRow> hostRows(const QList<HostItem>& items)
+{
+    QList<PaneRow> rows;
+    rows.reserve(items.size());
+    for (const HostItem& item : items) {
+        const bool folder = item.entry.isFolder();
+        rows.append({item.entry.name, dateText(item.created), sizeText(item.size),
+                     folder ? QString(kDirKind) : kindText(item.entry.name), folder});
+    }
+    return rows;
+}
+
+bool isSystemDrive(const QString& drivePrefix)
 {
 #ifdef Q_OS_WIN
     return drivePrefix.right(2).toUpper() == QLatin1String("C:");
@@ -65,7 +59,7 @@ bool IsSystemDrive(const QString& drivePrefix)
 #endif
 }
 
-QString PaneHostFolder(ProgramContext& ctx, const QString& side)
+QString paneHostFolder(ProgramContext& ctx, const QString& side)
 {
     return ctx.state.medium(side) + ctx.state.path(side);
 }
@@ -73,26 +67,21 @@ QString PaneHostFolder(ProgramContext& ctx, const QString& side)
 void LoadListview(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
-    QTreeWidget* list = PaneList(ctx.controls, side);
-    // Rows stay in the order they are added: sorting is off until a heading is clicked again. The
-    // headings stay clickable.
-    list->header()->setSortIndicatorShown(false);
+    PaneModel& pane = paneList(ctx, side);
+    // Rows stay in the order they are added until a heading is clicked again.
+    pane.hideSortMark();
     ctx.dialogs.setBusyPointer(true);
-    list->clear();
+    pane.clear();
     if (!isHost(st, side)) {
         R_LoadListview(ctx, side);
     } else {
         // The right pane follows its drive list; the left keeps its medium.
         if (!AppState::isLeft(side))
-            st.RMedium = ctx.controls.DriveListR->currentData().toString();
-        const auto items = ctx.hostFs.listFolder(PaneHostFolder(ctx, side), HostFs::FolderSizes::Walk);
-        for (const HostItem& item : items) {
-            const bool folder = item.entry.isFolder();
-            AddPaneRow(list, item.entry.name, DateText(item.created), SizeText(item.size),
-                       folder ? QString(kDirKind) : KindText(item.entry.name), folder);
-        }
+            st.RMedium = pane.choosers().driveData();
+        pane.appendRows(
+            hostRows(ctx.hostFs.listFolder(paneHostFolder(ctx, side), HostFs::FolderSizes::Walk)));
     }
-    PanePathBox(ctx.controls, side)->setEditText(st.path(side));
+    pane.setPathText(st.path(side));
     ctx.dialogs.setBusyPointer(false);
 }
 
@@ -101,7 +90,7 @@ bool myFolderExistsU(ProgramContext& ctx, const QString& path)
     const AppState& st = ctx.state;
     if ((st.LActive && isHost(st, QStringLiteral("L"))) || (st.RActive && isHost(st, QStringLiteral("R"))))
         return ctx.hostFs.folderExists(path);
-    return listHasName(PaneList(ctx.controls, activeSide(st)), NameOfPath(path));
+    return listHasName(paneList(ctx, activeSide(st)), NameOfPath(path));
 }
 
 namespace {
@@ -113,7 +102,7 @@ bool existsInInactivePane(ProgramContext& ctx, const QString& path, HostQuestion
     const AppState& st = ctx.state;
     if ((st.LActive && isHost(st, QStringLiteral("R"))) || (st.RActive && isHost(st, QStringLiteral("L"))))
         return askHost(path);
-    return listHasName(PaneList(ctx.controls, inactiveSide(st)), NameOfPath(path));
+    return listHasName(paneList(ctx, inactiveSide(st)), NameOfPath(path));
 }
 
 } // namespace
@@ -134,15 +123,16 @@ FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& 
         const auto item = ctx.hostFs.fileEntry(path);
         return item ? item->entry : FileEntry();
     }
-    const QString name = NameOfPath(path);
-    const QTreeWidgetItem* row = rowNamed(PaneList(ctx.controls, side), name);
-    if (!row)
+    const PaneModel& pane = paneList(ctx, side);
+    const int r = pane.rowNamed(NameOfPath(path));
+    if (r < 0)
         return FileEntry();
+    const PaneRow& row = pane.row(r);
     FileEntry e;
-    e.name = row->text(0);
-    e.shortName = row->text(0);
-    e.date = row->text(1);
-    e.size = RmtFileSize(ctx, row->text(0)); // the stored name, which may differ in case
+    e.name = row.name;
+    e.shortName = row.name;
+    e.date = row.date;
+    e.size = RmtFileSize(ctx, row.name); // the stored name, which may differ in case
     return e;
 }
 
@@ -152,13 +142,15 @@ FileEntry GetFolderEntry(ProgramContext& ctx, const QString& path, const QString
         const auto item = ctx.hostFs.folderEntry(path, HostFs::FolderSizes::Skip);
         return item ? item->entry : FileEntry();
     }
-    const QTreeWidgetItem* row = rowNamed(PaneList(ctx.controls, side), NameOfPath(path));
-    if (!row)
+    const PaneModel& pane = paneList(ctx, side);
+    const int r = pane.rowNamed(NameOfPath(path));
+    if (r < 0)
         return FileEntry();
+    const PaneRow& row = pane.row(r);
     FileEntry e;
-    e.name = row->text(0);
-    e.shortName = row->text(0);
-    e.date = row->text(1);
+    e.name = row.name;
+    e.shortName = row.name;
+    e.date = row.date;
     e.attributes = FileEntry::kFolder;
     return e;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "panes/FileEntry.h"
+#include "panes/HostFs.h"
+#include "panes/PaneModel.h"
 
 #include <QString>
 
@@ -20,8 +22,11 @@ inline void LoadListviewR(ProgramContext& ctx)
     LoadListview(ctx, QStringLiteral("R"));
 }
 
+// The rows of a host listing: folders "<DIR>", files by their kind, sizes in kilobytes.
+QList<PaneRow> hostRows(const QList<HostItem>& items);
+
 // The host folder a host pane shows: its drive prefix and path ("" and "\DATA" give "\DATA").
-QString PaneHostFolder(ProgramContext& ctx, const QString& side);
+QString paneHostFolder(ProgramContext& ctx, const QString& side);
 
 // Whether a folder of that path (a host path, or for an instrument pane its last name, which
 // matches a row's name without regard to case) is in the active pane (myFolderExistsU) or in the
@@ -36,6 +41,6 @@ FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& 
 FileEntry GetFolderEntry(ProgramContext& ctx, const QString& path, const QString& side);
 
 // The drive whose root holds the operating system's own files (C: on Windows, "/" elsewhere).
-bool IsSystemDrive(const QString& drivePrefix);
+bool isSystemDrive(const QString& drivePrefix);
 
 } // namespace orvalt

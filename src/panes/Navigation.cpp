@@ -1,29 +1,22 @@
 #include "panes/Navigation.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
-
-#include <QComboBox>
-#include <QHeaderView>
-#include <QTreeWidget>
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 
 namespace orvalt {
 
 namespace {
 
-const char* const kSortOrderProperty = "paneSortOrder";
-
-// The folder to enter from the current row of a list, when it is a selected folder row.
-QString folderDownIn(QTreeWidget* list)
+// The folder to enter from the current row of a pane, when it is a selected folder row.
+QString folderDownIn(const PaneModel& pane)
 {
-    QTreeWidgetItem* row = list->currentItem();
-    if (row && row->isSelected() && IsFolderRow(row))
-        return row->text(0);
+    const int r = pane.currentRow();
+    if (r >= 0 && pane.isSelected(r) && pane.row(r).folder)
+        return pane.row(r).name;
     return QString();
 }
 
@@ -32,10 +25,11 @@ void enterFolder(ProgramContext& ctx, const QString& side)
     const QString name = GetFolderDown(ctx);
     if (name.isEmpty())
         return;
-    PaneList(ctx.controls, side)->clear();
+    PaneModel& pane = paneList(ctx, side);
+    pane.clear();
     QString& path = ctx.state.path(side);
     path = (path == QLatin1String("\\") ? QString() : path) + QLatin1Char('\\') + name;
-    PanePathBox(ctx.controls, side)->setEditText(path);
+    pane.setPathText(path);
     LoadListview(ctx, side);
 }
 
@@ -52,7 +46,7 @@ QStringList activeSides(const AppState& st)
 
 } // namespace
 
-void ListFocused(ProgramContext& ctx, const QString& side)
+void listFocused(ProgramContext& ctx, const QString& side)
 {
     ctx.state.LActive = AppState::isLeft(side);
     ctx.state.RActive = !AppState::isLeft(side);
@@ -62,9 +56,9 @@ QString GetFolderDown(ProgramContext& ctx)
 {
     QString result;
     if (ctx.state.LActive)
-        result = folderDownIn(ctx.controls.L_ListView);
+        result = folderDownIn(ctx.leftPane);
     if (ctx.state.RActive)
-        result = folderDownIn(ctx.controls.lvListView);
+        result = folderDownIn(ctx.rightPane);
     return result;
 }
 
@@ -78,7 +72,7 @@ QString GetFolderUp(const QString& path)
     return path.left(last);
 }
 
-void ListDoubleClicked(ProgramContext& ctx)
+void listDoubleClicked(ProgramContext& ctx)
 {
     // A double-click is the same navigation as Open, which a running copy must not disturb.
     if (ctx.state.TransferBusy)
@@ -87,7 +81,7 @@ void ListDoubleClicked(ProgramContext& ctx)
         enterFolder(ctx, side);
 }
 
-void UpButtonClicked(ProgramContext& ctx, const QString& side)
+void upButtonClicked(ProgramContext& ctx, const QString& side)
 {
     if (ctx.state.TransferBusy)
         return;
@@ -95,43 +89,39 @@ void UpButtonClicked(ProgramContext& ctx, const QString& side)
     const QString parent = GetFolderUp(ctx.state.path(side));
     if (!parent.isEmpty()) {
         ctx.state.path(side) = parent;
-        PanePathBox(ctx.controls, side)->setEditText(parent);
+        paneList(ctx, side).setPathText(parent);
         LoadListview(ctx, side);
     }
     ctx.dialogs.setBusyPointer(false);
 }
 
-void DriveListChanged(ProgramContext& ctx, const QString& side)
+void driveListChanged(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
     st.Interactive = true;
-    QComboBox* drives = PaneDriveList(ctx.controls, side);
-    st.drive(side) = static_cast<int16_t>(drives->currentIndex() + 1);
+    PaneModel& pane = paneList(ctx, side);
+    st.drive(side) = static_cast<int16_t>(pane.choosers().drive + 1);
     st.path(side) = QStringLiteral("\\");
-    st.medium(side) = drives->currentData().toString();
-    QTreeWidget* list = PaneList(ctx.controls, side);
-    list->clear();
+    st.medium(side) = pane.choosers().driveData();
+    pane.clear();
     LoadListview(ctx, side);
-    list->setFocus();
-    ListFocused(ctx, side);
+    pane.requestFocus();
+    listFocused(ctx, side);
 }
 
-void ColumnClicked(QTreeWidget* list, int column)
+void columnClicked(PaneModel& pane, int column)
 {
-    // One order serves every column of a list, and each click reverses it. The list keeps it
-    // itself: the header flips its own indicator on a click, before this handler runs.
-    const bool wasDescending = list->property(kSortOrderProperty).toInt() == Qt::DescendingOrder;
-    const Qt::SortOrder order = wasDescending ? Qt::AscendingOrder : Qt::DescendingOrder;
-    list->setProperty(kSortOrderProperty, order);
-    list->header()->setSortIndicatorShown(true);
-    // The rows themselves are put in order, once: the copy and the other actions read them in the
-    // order shown, and rows that a refill adds later stay where they are put.
-    list->sortItems(column, order);
+    // One order serves every column of a pane, and each click reverses it. The rows themselves are
+    // put in order, once: the copy and the other actions read them in the order shown, and rows
+    // that a refill adds later stay where they are put.
+    const Qt::SortOrder order =
+        pane.lastSortOrder() == Qt::DescendingOrder ? Qt::AscendingOrder : Qt::DescendingOrder;
+    pane.sortByClick(column, order);
 }
 
-void ToolbarUp(ProgramContext& ctx)
+void toolbarUp(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
@@ -142,15 +132,15 @@ void ToolbarUp(ProgramContext& ctx)
             continue;
         // The root of the system volume holds the operating system's files: a notice, no more.
         if (parent == QLatin1String("\\") && st.devId(side) == QLatin1String("0") &&
-            IsSystemDrive(st.medium(side)))
+            isSystemDrive(st.medium(side)))
             ctx.dialogs.notice(ResourceTexts::text(8111));
         st.path(side) = parent;
-        PanePathBox(ctx.controls, side)->setEditText(parent);
+        paneList(ctx, side).setPathText(parent);
         LoadListview(ctx, side);
     }
 }
 
-void ToolbarOpen(ProgramContext& ctx)
+void toolbarOpen(ProgramContext& ctx)
 {
     if (ctx.state.TransferBusy)
         return;
@@ -158,7 +148,7 @@ void ToolbarOpen(ProgramContext& ctx)
         enterFolder(ctx, side);
 }
 
-void ToolbarRenew(ProgramContext& ctx)
+void toolbarRenew(ProgramContext& ctx)
 {
     if (ctx.state.TransferBusy)
         return;

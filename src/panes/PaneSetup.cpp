@@ -1,18 +1,15 @@
 #include "panes/PaneSetup.h"
 
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/Icons.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/Settings.h"
 
-#include <QComboBox>
-#include <QTreeWidget>
 #include <algorithm>
+#include <limits>
 
 namespace orvalt {
 
@@ -52,63 +49,55 @@ QString hostDriveKey(const QString& side)
 void FillSourceCombos(ProgramContext& ctx)
 {
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
-        QComboBox* box = PaneSourceSelector(ctx.controls, side);
-        const QSignalBlocker quiet(box);
-        box->clear();
-        box->addItem(themedIcon(QStringLiteral("computer"), QStyle::SP_ComputerIcon),
-                     QStringLiteral("Host PC"));
-        box->addItem(themedIcon(QStringLiteral("network-transmit-receive"), QStyle::SP_DriveNetIcon),
-                     ctx.state.ModelName);
-        box->setCurrentIndex(ctx.state.devId(side) == QLatin1String("1") ? 1 : 0);
+        const QList<ChooserEntry> sources{{QStringLiteral("Host PC"), QString(), QStringLiteral("PC")},
+                                          {ctx.state.ModelName, QString(), QStringLiteral("LINK")}};
+        paneList(ctx, side).setSources(sources, ctx.state.devId(side) == QLatin1String("1") ? 1 : 0);
     }
 }
 
 void FillMediaList(ProgramContext& ctx, const QString& side)
 {
-    QComboBox* media = PaneMediaList(ctx.controls, side);
-    const QSignalBlocker quiet(media);
-    PaneDriveList(ctx.controls, side)->hide();
-    media->show();
-    media->clear();
-    for (const MediumInfo& m : MediaList(configuredMedia(ctx)))
-        media->addItem(mediumImage(m.imageKey), m.listText, m.mediumCode);
-    if (media->count() == 0)
+    PaneModel& pane = paneList(ctx, side);
+    pane.showDrives(false);
+    QList<ChooserEntry> media;
+    for (const MediumInfo& m : mediaList(configuredMedia(ctx)))
+        media.append({m.listText, m.mediumCode, m.imageKey});
+    if (media.isEmpty()) {
+        pane.setMedia(media, -1);
         return;
+    }
     int position = ctx.settings.getInt(ctx.settings.exeName(), QStringLiteral("Settings"), driveKey(side), 1,
                                        1, std::numeric_limits<int16_t>::max());
-    if (position > media->count())
+    if (position > media.size())
         position = 1;
     ctx.state.drive(side) = static_cast<int16_t>(position);
-    media->setCurrentIndex(position - 1);
+    pane.setMedia(media, position - 1);
 }
 
 void ShowHostDrives(ProgramContext& ctx, const QString& side)
 {
-    QComboBox* drives = PaneDriveList(ctx.controls, side);
-    const QSignalBlocker quiet(drives);
-    PaneMediaList(ctx.controls, side)->hide();
+    PaneModel& pane = paneList(ctx, side);
     const QString current = ctx.state.medium(side);
-    drives->clear();
+    QList<ChooserEntry> drives;
     int chosen = 0;
     for (const HostDrive& d : ctx.hostFs.drives()) {
-        drives->addItem(themedIcon(QStringLiteral("drive-harddisk"), QStyle::SP_DriveHDIcon), d.displayName,
-                        d.prefix);
+        drives.append({d.displayName, d.prefix, QStringLiteral("HDD")});
         if (d.prefix == current)
-            chosen = drives->count() - 1;
+            chosen = static_cast<int>(drives.size()) - 1;
     }
-    drives->setCurrentIndex(chosen);
-    drives->show();
-    ctx.state.medium(side) = drives->currentData().toString();
+    pane.setDrives(drives, chosen);
+    pane.showDrives(true);
+    ctx.state.medium(side) = pane.choosers().driveData();
 }
 
-void SaveHostDrive(ProgramContext& ctx, const QString& side)
+void saveHostDrive(ProgramContext& ctx, const QString& side)
 {
     const QString root = HostFs::nativePath(ctx.state.medium(side), QStringLiteral("\\"));
     if (ctx.state.devId(side) == QLatin1String("0") && !root.isEmpty())
         ctx.settings.save(ctx.settings.exeName(), QStringLiteral("Settings"), hostDriveKey(side), root);
 }
 
-void RestoreHostDrive(ProgramContext& ctx, const QString& side)
+void restoreHostDrive(ProgramContext& ctx, const QString& side)
 {
     const QString stored =
         ctx.settings.get(ctx.settings.exeName(), QStringLiteral("Settings"), hostDriveKey(side), QString());
@@ -129,7 +118,7 @@ void RestoreHostDrive(ProgramContext& ctx, const QString& side)
     ctx.state.path(side) = QStringLiteral("\\");
 }
 
-void SourceChosen(ProgramContext& ctx, const QString& side, int position)
+void sourceChosen(ProgramContext& ctx, const QString& side, int position)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
@@ -143,20 +132,20 @@ void SourceChosen(ProgramContext& ctx, const QString& side, int position)
     LoadListview(ctx, side);
 }
 
-void MediaListChosen(ProgramContext& ctx, const QString& side)
+void mediaListChosen(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
     st.Interactive = true;
-    QComboBox* media = PaneMediaList(ctx.controls, side);
-    if (media->currentIndex() >= 0)
-        st.drive(side) = static_cast<int16_t>(media->currentIndex() + 1);
-    const QString code = media->currentText().right(2);
+    PaneModel& pane = paneList(ctx, side);
+    if (pane.choosers().medium >= 0)
+        st.drive(side) = static_cast<int16_t>(pane.choosers().medium + 1);
+    const QString code = pane.choosers().mediumText().right(2);
     if (code != st.medium(side))
         st.path(side) = QStringLiteral("\\");
     st.medium(side) = code;
-    PaneList(ctx.controls, side)->clear();
+    pane.clear();
     LoadListview(ctx, side);
 }
 

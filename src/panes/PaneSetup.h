@@ -19,12 +19,12 @@ void ShowHostDrives(ProgramContext& ctx, const QString& side);
 // A host pane's drive between runs. It is stored by its root at the end of a run; at the next
 // start it is the pane's drive again while it is mounted, and when it is gone the pane shows the
 // root of the system drive.
-void SaveHostDrive(ProgramContext& ctx, const QString& side);
-void RestoreHostDrive(ProgramContext& ctx, const QString& side);
+void saveHostDrive(ProgramContext& ctx, const QString& side);
+void restoreHostDrive(ProgramContext& ctx, const QString& side);
 
 // The user chose a source in a pane's source selector (position 0 Host PC, 1 the instrument).
-void SourceChosen(ProgramContext& ctx, const QString& side, int position);
+void sourceChosen(ProgramContext& ctx, const QString& side, int position);
 // The user chose an entry of a pane's media list (Connect also runs this to list a pane anew).
-void MediaListChosen(ProgramContext& ctx, const QString& side);
+void mediaListChosen(ProgramContext& ctx, const QString& side);
 
 } // namespace orvalt

@@ -1,24 +1,20 @@
 #include "panes/RemoteListing.h"
 
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "link/CommandWords.h"
-#include "link/Connection.h"
 #include "link/PexLink.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "panes/RowText.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
+#include "session/Connection.h"
+#include "session/ErrorText.h"
 
-#include <QComboBox>
-#include <QDateTime>
-#include <QTreeWidget>
 #include <array>
 #include <limits>
-#include <optional>
 
 namespace orvalt {
 
@@ -29,39 +25,6 @@ constexpr qint32 kBlockBuffer = 301;
 // sending past this is not listing a folder, and the pane must not wait on it for ever.
 constexpr qsizetype kMaxListingBytes = 16 * 1024 * 1024;
 constexpr int kMaxEmptyBlocks = 16;
-constexpr int kMaxFieldShown = 64;
-
-bool isDigits(const QString& s)
-{
-    if (s.isEmpty())
-        return false;
-    for (QChar c : s)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
-}
-
-std::optional<qint64> sizeOf(const ListingEntry& e)
-{
-    const QString s = e.sizeField.trimmed();
-    if (!isDigits(s))
-        return std::nullopt;
-    bool ok = false;
-    const qint64 n = s.toLongLong(&ok);
-    return ok ? std::optional<qint64>(n) : std::nullopt;
-}
-
-QDateTime dateOf(const ListingEntry& e)
-{
-    const QString joined = e.dateField.trimmed() + QLatin1Char(' ') + e.timeField.trimmed();
-    for (const auto* format : {"yyyy/MM/dd hh:mm:ss", "yyyy/M/d h:m:s", "yyyy-MM-dd hh:mm:ss",
-                               "yyyy/MM/dd hh:mm", "yy/MM/dd hh:mm:ss"}) {
-        const QDateTime d = QDateTime::fromString(joined, QString::fromLatin1(format));
-        if (d.isValid())
-            return d;
-    }
-    return QDateTime();
-}
 
 } // namespace
 
@@ -115,79 +78,51 @@ QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/, qint32* resu
     return text;
 }
 
-QString ListingFailureText(ProgramContext& ctx, qint32 result)
+QString listingFailureText(ProgramContext& ctx, qint32 result)
 {
-    const QString why =
-        result > 900 ? ctx.link.errorString() : QStringLiteral("The instrument broke the listing off.");
-    return QStringLiteral("The listing of this folder is incomplete.\n\n%1").arg(why);
+    const QString why = result > 900 ? ErrorText::linkCause(ctx.link)
+                                     : QStringLiteral("The instrument broke the listing off.");
+    return ErrorText::twoLines(QStringLiteral("The listing of this folder is incomplete."), why);
 }
 
-QList<ListingEntry> SplitListing(QString listing)
+QString mediumRefusedText(ProgramContext& ctx, qint32 result, const QString& medium)
 {
-    QList<ListingEntry> entries;
-    NextField(listing); // the header
-    for (;;) {
-        QString name = NextField(listing);
-        if (name.isEmpty())
-            break;
-        ListingEntry e;
-        if (name.endsWith(QLatin1Char('/'))) {
-            name.chop(1);
-            e.folder = true;
-        }
-        e.name = name;
-        e.sizeField = NextField(listing);
-        e.dateField = NextField(listing);
-        e.timeField = NextField(listing);
-        NextField(listing); // the fifth field is not used
-        if (e.name == QLatin1String(".."))
-            continue;
-        entries.append(e);
-    }
-    return entries;
+    QString cause = ErrorText::linkCauseOf(ctx.link, result);
+    if (cause.isEmpty())
+        cause = ErrorText::refusalCause(ctx.state.lastRefusal, medium, medium);
+    return ErrorText::twoLines(ResourceTexts::text(8303), cause);
 }
 
-QString ListingDateText(const ListingEntry& entry)
+QString pathRefusedText(ProgramContext& ctx, qint32 result, const QString& folder)
 {
-    const QDateTime d = dateOf(entry);
-    if (d.isValid())
-        return DateText(d);
-    return (entry.dateField + QLatin1Char(' ') + entry.timeField).left(kMaxFieldShown);
+    QString cause = ErrorText::linkCauseOf(ctx.link, result);
+    if (cause.isEmpty())
+        cause = ErrorText::refusalCause(ctx.state.lastRefusal, folder, folder.left(2));
+    return ErrorText::twoLines(ResourceTexts::text(8304), cause);
 }
 
-QString ListingSizeText(const ListingEntry& entry)
+QList<PaneRow> listingRows(const QList<ListingEntry>& entries)
 {
-    // The size text counts only the characters of the field: four or more give the thousands.
-    const auto n = sizeOf(entry);
-    if (!n)
-        return entry.sizeField.left(kMaxFieldShown);
-    return entry.sizeField.trimmed().size() >= 4 ? SizeText(*n) : SizeText(0);
-}
-
-QList<FileEntry> ParseListing(QString listing)
-{
-    QList<FileEntry> records;
-    for (const ListingEntry& e : SplitListing(std::move(listing))) {
-        FileEntry f;
-        f.name = e.name;
-        f.shortName = e.name;
-        f.date = ListingDateText(e);
-        const auto n = sizeOf(e);
-        f.size = n && *n <= std::numeric_limits<qint32>::max() ? static_cast<qint32>(*n) : 0;
-        f.attributes = e.folder ? FileEntry::kFolder : 0;
-        records.append(f);
-    }
-    return records;
+    QList<PaneRow> rows;
+    rows.reserve(entries.size());
+    for (const ListingEntry& e : entries)
+        rows.append({e.name, listingDateText(e), listingSizeText(e),
+                     e.folder ? QString(kDirKind) : kindText(e.name), e.folder});
+    return rows;
 }
 
 void R_LoadListview(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
-    if (!CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side))
+    PaneModel& pane = paneList(ctx, side);
+    if (!CheckConnect(ctx, pane.choosers().mediumText(), side))
         return;
-    if (SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side))) != 0 &&
-        st.Interactive) {
-        ctx.dialogs.plain(ResourceTexts::text(8303));
+    const qint32 medium =
+        SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side)));
+    if (medium != 0 && st.Interactive) {
+        const QString caption = pane.choosers().mediumText();
+        ctx.dialogs.plain(mediumRefusedText(
+            ctx, medium, caption.endsWith(QLatin1Char(':')) ? caption.chopped(1) : caption));
         return;
     }
     const qint32 cdr =
@@ -195,19 +130,15 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
     if (cdr == 60) {
         ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
     } else if (cdr != 0 && st.Interactive) {
-        ctx.dialogs.plain(ResourceTexts::text(8304));
+        ctx.dialogs.plain(pathRefusedText(ctx, cdr, st.medium(side) + st.path(side)));
         return;
     }
-    QTreeWidget* list = PaneList(ctx.controls, side);
     qint32 listed = 0;
     const QString listing = DirList(ctx, QString(), &listed);
     // The rows that arrived are shown, and the user is told the folder may hold more.
     if (listed != 0 && st.Interactive)
-        ctx.dialogs.plain(ListingFailureText(ctx, listed));
-    for (const ListingEntry& e : SplitListing(listing)) {
-        const QString kind = e.folder ? QString(kDirKind) : KindText(e.name);
-        AddPaneRow(list, e.name, ListingDateText(e), ListingSizeText(e), kind, e.folder);
-    }
+        ctx.dialogs.plain(listingFailureText(ctx, listed));
+    pane.appendRows(listingRows(splitListing(listing)));
 }
 
 qint32 RmtFileSize(ProgramContext& ctx, const QString& name)
@@ -225,7 +156,7 @@ qint32 RmtFileSize(ProgramContext& ctx, const QString& name)
         NextField(listing);
         // The name as it came: a folder keeps its "/", so only a file can match.
         if (entry == name) {
-            const auto n = sizeOf(e);
+            const auto n = listingBytes(e);
             return n && *n <= std::numeric_limits<qint32>::max() ? static_cast<qint32>(*n) : 0;
         }
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "panes/FileEntry.h"
+#include "panes/ListingText.h"
+#include "panes/PaneModel.h"
 
 #include <QList>
 #include <QString>
@@ -17,30 +19,17 @@ struct ProgramContext;
 QString DirList(ProgramContext& ctx, const QString& unusedPath = QString(), qint32* result = nullptr);
 
 // The message for a listing that ended early (result of DirList other than 0).
-QString ListingFailureText(ProgramContext& ctx, qint32 result);
+QString listingFailureText(ProgramContext& ctx, qint32 result);
 
-// One entry of a listing as it came from the instrument. The listing is untrusted: every field is
-// kept as text, and the numbers and dates are read with checks.
-struct ListingEntry
-{
-    QString name; // without the folder's "/"
-    bool folder = false;
-    QString sizeField;
-    QString dateField;
-    QString timeField;
-};
+// Text 8303 "This medium can't be chosen" for a refused "MED " of the medium medium ("INT MEM"), and
+// under it why, where the program knows: the link's failure (the instrument stopped answering, the
+// port went away), or the reason the instrument gave.
+QString mediumRefusedText(ProgramContext& ctx, qint32 result, const QString& medium);
+// Text 8304 "This Path can't be chosen" for a refused "CDR " of folder ("M:\DATA"), and why.
+QString pathRefusedText(ProgramContext& ctx, qint32 result, const QString& folder);
 
-// Splits a listing into its entries, ".." left out, up to the first empty name.
-QList<ListingEntry> SplitListing(QString listing);
-
-// The listing as FileEntry records (".." left out): name and short name the entry's name, date
-// the date and time in the program's date form, size, attributes 16 for a folder.
-QList<FileEntry> ParseListing(QString listing);
-
-// The row texts of an entry: a date and time that do not read as one show the two fields as they
-// came; a size that is not a number shows as it came.
-QString ListingDateText(const ListingEntry& entry);
-QString ListingSizeText(const ListingEntry& entry);
+// The rows of a listing's entries, as an instrument pane shows them.
+QList<PaneRow> listingRows(const QList<ListingEntry>& entries);
 
 // Adds the instrument folder of a pane ("L" or "R") to its list, which the caller has emptied:
 // selects the medium ("MED ") and folder ("CDR "), then lists it.

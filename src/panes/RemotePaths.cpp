@@ -54,7 +54,7 @@ constexpr KnownMedium kKnownMedia[] = {
 
 } // namespace
 
-QList<MediumInfo> MediaList(const QStringList& mediumNames)
+QList<MediumInfo> mediaList(const QStringList& mediumNames)
 {
     QList<MediumInfo> list;
     QString previousImage;
@@ -77,7 +77,7 @@ QList<MediumInfo> MediaList(const QStringList& mediumNames)
     return list;
 }
 
-QString JoinPanePath(const QString& mediumCode, const QString& panePath, const QString& name)
+QString joinPanePath(const QString& mediumCode, const QString& panePath, const QString& name)
 {
     if (name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('\\')) ||
         name.contains(QLatin1Char('/')) || name.contains(QChar(0)))

@@ -38,12 +38,12 @@ struct MediumInfo
 
 // The media list for the configured medium names, in order. A name the table does not know takes
 // the image of the entry before it (none for the first).
-QList<MediumInfo> MediaList(const QStringList& mediumNames);
+QList<MediumInfo> mediaList(const QStringList& mediumNames);
 
 // The path of an entry in a pane: medium code, pane folder (the root "\" taken as empty), "\" and
 // the name (M:\DIR\NAME.DAT). An empty name gives the folder with a final "\" (M:\DIR\), as the
 // copy uses for its destination. A name that is not one plain name ("." or "..", or with "\", "/"
 // or NUL in it) could reach outside the pane's folder and gives an empty result.
-QString JoinPanePath(const QString& mediumCode, const QString& panePath, const QString& name);
+QString joinPanePath(const QString& mediumCode, const QString& panePath, const QString& name);
 
 } // namespace orvalt

@@ -8,21 +8,21 @@ namespace {
 constexpr int kSizeColumnWidth = 10;
 }
 
-QString SizeText(qint64 bytes)
+QString sizeText(qint64 bytes)
 {
     const qint64 thousands = bytes >= 1000 ? bytes / 1000 : 1;
     return (QString::number(thousands) + QLatin1String("KB"))
         .rightJustified(kSizeColumnWidth, QLatin1Char(' '));
 }
 
-QString DateText(const QDateTime& when)
+QString dateText(const QDateTime& when)
 {
     if (!when.isValid())
         return QString();
     return when.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
 }
 
-QString KindText(const QString& name)
+QString kindText(const QString& name)
 {
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : name.mid(dot + 1);

@@ -17,12 +17,12 @@ inline constexpr QLatin1String kDirKind("<DIR>");
 // Sizes count in units of 1000 bytes, truncated; anything under 1000 bytes (zero and a negative
 // size included) shows as "1KB". The text is right-aligned in ten characters; a longer one is
 // shown whole.
-QString SizeText(qint64 bytes);
+QString sizeText(qint64 bytes);
 
 // "yyyy/MM/dd hh:mm:ss" on the 24-hour clock; empty for an invalid date.
-QString DateText(const QDateTime& when);
+QString dateText(const QDateTime& when);
 
 // Everything after the first "." of a file name (trace.2002.dat gives 2002.dat); empty without one.
-QString KindText(const QString& name);
+QString kindText(const QString& name);
 
 } // namespace orvalt

@@ -1,12 +1,10 @@
 #include "transfer/CheckOverWrite.h"
 
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
-
-#include <QLabel>
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
+#include "core/StatusPanel.h"
+#include "panes/ProgramContext.h"
 
 namespace orvalt {
 
@@ -23,8 +21,7 @@ qint16 CheckOverWrite(ProgramContext& ctx, const QString& name, const QString& s
     // Anything but the four answers counts as Cancel, as closing the dialog does.
     st.DialogAnswer = static_cast<qint16>(answer >= 0 && answer <= 3 ? answer : 3);
     if (st.DialogAnswer == 1) {
-        if (ctx.controls.statusPanel1)
-            ctx.controls.statusPanel1->setText(ResourceTexts::text(1021));
+        ctx.statusPanel1.setText(ResourceTexts::text(1021));
         st.OverwriteAll = true;
     }
     return st.DialogAnswer;

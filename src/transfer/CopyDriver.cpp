@@ -1,31 +1,30 @@
 #include "transfer/CopyDriver.h"
 
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
+#include "core/StatusPanel.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
-#include "link/CommandExchange.h"
 #include "link/CommandWords.h"
-#include "link/Connection.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
+#include "session/Connection.h"
 #include "transfer/CheckOverWrite.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/CopyProgress.h"
 #include "transfer/OneFileCopy.h"
+#include "transfer/RowCopy.h"
+#include "transfer/TransferTexts.h"
 
-#include <QComboBox>
 #include <QDir>
-#include <QLabel>
-#include <QTreeWidget>
 #include <algorithm>
 #include <exception>
-#include <optional>
+#include <functional>
 
 namespace orvalt {
 
@@ -55,7 +54,7 @@ bool paneConnected(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
     const QString drive = st.medium(side);
-    const bool connected = CheckConnect(ctx, PaneMediaList(ctx.controls, side)->currentText(), side);
+    const bool connected = CheckConnect(ctx, paneList(ctx, side).choosers().mediumText(), side);
     if (isHost(st, side))
         st.medium(side) = drive;
     return connected;
@@ -70,11 +69,6 @@ QString shownItem(const AppState& st, const QString& side, const QString& panePa
     return native.isEmpty() ? panePath : QDir::toNativeSeparators(native);
 }
 
-QString described(const FileEntry& entry)
-{
-    return entry.date + QLatin1Char(' ') + QString::number(entry.size) + QStringLiteral("Byte");
-}
-
 struct Row
 {
     QString text;
@@ -84,13 +78,11 @@ struct Row
 
 // The rows as they were when the copy was asked for: what the user selected then is what is
 // copied, whatever happens to the list while the copy lets the window run.
-QList<Row> rowsOf(QTreeWidget* list)
+QList<Row> rowsOf(const PaneModel& pane)
 {
     QList<Row> rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = list->topLevelItem(i);
-        rows.append({item->text(0), IsFolderRow(item), item->isSelected()});
-    }
+    for (int i = 0; i < pane.rowCount(); ++i)
+        rows.append({pane.row(i).name, pane.row(i).folder, pane.isSelected(i)});
     return rows;
 }
 
@@ -101,7 +93,7 @@ public:
         : m_ctx(ctx)
         , m_st(ctx.state)
         , m_from(from)
-        , m_to(OtherSide(from))
+        , m_to(otherSide(from))
     {}
 
     void run();
@@ -114,23 +106,6 @@ private:
     };
 
     void copyRows(const QList<Row>& rows);
-    // The overwrite question's answer: 0 replaces, 1 replaces this and all later targets, 2 skips
-    // the row, 3 ends the copy. Empty when the row goes on (with overwrite set).
-    std::optional<Next> takeAnswer(qint16 answer, bool& overwrite) const
-    {
-        switch (answer) {
-        case 0:
-            overwrite = true;
-            return std::nullopt;
-        case 1:
-            overwrite = m_st.OverwriteAll;
-            return std::nullopt;
-        case 2:
-            return Next::Row;
-        default:
-            return Next::Leave;
-        }
-    }
     Next copyFolderRow(const Row& row);
     Next copyFileRow(const Row& row);
     void finish();
@@ -144,7 +119,37 @@ private:
     QString m_destination;
     QString m_sourceBase;
     CopyRun m_run;
-    bool m_changedName = false;
+};
+
+// The destination pane as a row copy looks at it: the host for a host pane, the pane's rows for an
+// instrument pane; an instrument file is described from a fresh listing of its folder.
+class PaneDestination : public CopyDestination
+{
+public:
+    PaneDestination(const std::function<FileEntry(const QString& path)>& fileOnDest, ProgramContext& ctx,
+                    const QString& folder, const QString& side)
+        : m_fileOnDest(fileOnDest)
+        , m_ctx(ctx)
+        , m_folder(folder)
+        , m_side(side)
+    {}
+
+    bool has(const QString& name, bool folder) override
+    {
+        return folder ? myFolderExists(m_ctx, m_folder + name) : myFileExists(m_ctx, m_folder + name);
+    }
+    QString describe(const QString& name, bool folder) override
+    {
+        if (folder)
+            return GetFolderEntry(m_ctx, m_folder + name, m_side).date;
+        return TransferTexts::describeItem(m_fileOnDest(m_folder + name));
+    }
+
+private:
+    std::function<FileEntry(const QString&)> m_fileOnDest;
+    ProgramContext& m_ctx;
+    QString m_folder;
+    QString m_side;
 };
 
 // Whichever way a copy ends, the other actions of the window work again afterwards.
@@ -173,11 +178,10 @@ void CopyDriver::run()
     }
     if (!paneConnected(m_ctx, QStringLiteral("L")) || !paneConnected(m_ctx, QStringLiteral("R")))
         return;
-    if (m_ctx.controls.statusPanel1)
-        m_ctx.controls.statusPanel1->setText(ResourceTexts::text(1022));
+    m_ctx.statusPanel1.setText(ResourceTexts::text(1022));
     m_st.OverwriteAll = false;
 
-    const QList<Row> rows = rowsOf(PaneList(m_ctx.controls, m_from));
+    const QList<Row> rows = rowsOf(paneList(m_ctx, m_from));
     const bool anySelected = std::any_of(rows.cbegin(), rows.cend(), [](const Row& r) { return r.selected; });
     if (!anySelected) {
         m_ctx.dialogs.plain(ResourceTexts::text(8300));
@@ -218,8 +222,8 @@ void CopyDriver::copyRows(const QList<Row>& rows)
                 next = row.folder ? copyFolderRow(row) : copyFileRow(row);
             } catch (const std::exception& e) {
                 // An unexpected failure costs this row only.
-                m_run.notCopied << m_sourceBase + row.text + QStringLiteral(": ") +
-                                       QString::fromLocal8Bit(e.what());
+                m_run.notCopied << TransferTexts::notCopied(m_sourceBase + row.text,
+                                                            QString::fromLocal8Bit(e.what()));
                 m_run.TopFolderMade = false;
             }
             if (next == Next::Leave)
@@ -232,36 +236,34 @@ void CopyDriver::copyRows(const QList<Row>& rows)
 CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
 {
     const QString source = m_sourceBase + row.text;
-    if (!isHost(m_st, m_from) && !HostCanTakeName(row.text)) {
-        m_run.notCopied << m_sourceBase + ShownName(row.text) +
-                               QStringLiteral(": the name cannot be used on this computer; not copied");
+    if (!isHost(m_st, m_from) && !hostCanTakeName(row.text)) {
+        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + shownName(row.text),
+                                                    TransferTexts::nameNotUsableHere());
         return Next::Row;
     }
-    const QString target = m_destination + row.text;
     const FileEntry sourceEntry = GetFolderEntry(m_ctx, source, m_from);
-    const FileEntry targetEntry = GetFolderEntry(m_ctx, target, m_to);
-    if (NameIsBadAtDest(m_st, sourceEntry.name.isEmpty() ? row.text : sourceEntry.name, kWarnModeCheck)) {
-        m_ctx.dialogs.notice(ResourceTexts::text(8305));
-        return Next::Leave;
-    }
-    bool overwrite = m_st.OverwriteAll;
-    if (myFolderExists(m_ctx, target)) {
-        if (const auto stop =
-                takeAnswer(CheckOverWrite(m_ctx, row.text, sourceEntry.date, targetEntry.date), overwrite))
-            return *stop;
-    }
-    CopyFolderTree(m_ctx, m_run, source, m_destination, overwrite, m_from);
-    m_run.TopFolderMade = false;
-    return Next::Row;
+    CopyItem item;
+    item.path = source;
+    item.name = sourceEntry.name.isEmpty() ? row.text : sourceEntry.name;
+    item.shortName = sourceEntry.shortName.isEmpty() ? item.name : sourceEntry.shortName;
+    item.folder = true;
+    item.describe = [&sourceEntry] {
+        return sourceEntry.date;
+    };
+    PaneDestination destination({}, m_ctx, m_destination, m_to);
+    const RowCopied copied = copyRow(m_ctx, m_run, item, m_destination, destination, m_from);
+    if (copied.attempted)
+        m_run.TopFolderMade = false;
+    return copied.stop ? Next::Leave : Next::Row;
 }
 
 CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
 {
     const QString source = m_sourceBase + row.text;
     const bool fromInstrument = !isHost(m_st, m_from);
-    if (fromInstrument && !HostCanTakeName(row.text)) {
-        m_run.notCopied << m_sourceBase + ShownName(row.text) +
-                               QStringLiteral(": the name cannot be used on this computer; not copied");
+    if (fromInstrument && !hostCanTakeName(row.text)) {
+        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + shownName(row.text),
+                                                    TransferTexts::nameNotUsableHere());
         return Next::Row;
     }
     // An instrument file's record is its row; its size is asked for only if a question needs it.
@@ -272,38 +274,25 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
         sourceEntry.name = row.text;
         sourceEntry.shortName = row.text;
     }
-
-    const qint16 checked =
-        NameCheck(m_ctx, sourceEntry.name, sourceEntry.shortName, kWarnKindFile, kWarnModeCheck);
-    if (checked == 3)
+    CopyItem item;
+    item.path = source;
+    item.name = sourceEntry.name;
+    item.shortName = sourceEntry.shortName;
+    item.describe = [&] {
+        if (fromInstrument)
+            sourceEntry = entryOn(source, m_from);
+        return TransferTexts::describeItem(sourceEntry);
+    };
+    PaneDestination destination([this](const QString& path) { return entryOn(path, m_to); }, m_ctx,
+                                m_destination, m_to);
+    const RowCopied copied = copyRow(m_ctx, m_run, item, m_destination, destination, m_from);
+    if (copied.stop)
         return Next::Leave;
-    // Another name (the file's short name, or one the user typed) is the destination's name only:
-    // the source is read under its own path, since on most hosts a short name names no file.
-    QString targetName = NameOfPath(source);
-    if (checked == -1) {
-        m_changedName = true;
-        targetName = m_st.WarnName;
-    } else if (m_changedName) {
-        m_st.WarnName = targetName; // the flag stays for the rest of the copy; the name is this row's
-    }
-    const QString target = m_destination + targetName;
-
-    bool overwrite = m_st.OverwriteAll;
-    if (myFileExists(m_ctx, target)) {
-        qint16 answer = 0; // with OverwriteAll nothing is asked, so nothing needs describing
-        if (!m_st.OverwriteAll) {
-            if (fromInstrument)
-                sourceEntry = entryOn(source, m_from);
-            const FileEntry targetEntry = entryOn(target, m_to);
-            answer = CheckOverWrite(m_ctx, targetName, described(sourceEntry), described(targetEntry));
-        }
-        if (const auto stop = takeAnswer(answer, overwrite))
-            return *stop;
-    }
-    if (NoteLinkLost(m_ctx, m_run, CopyOneFile(m_ctx, source, m_destination, overwrite, m_changedName)))
+    if (copied.attempted && noteLinkLost(m_ctx, m_run, copied.result))
         m_run.notReached << shownItem(m_st, m_from, source);
     // The receiver changed to the source pane's folder.
-    if (fromInstrument && m_run.instrumentPlace != m_st.medium(m_from) + m_st.path(m_from))
+    if (copied.attempted && fromInstrument &&
+        m_run.instrumentPlace != m_st.medium(m_from) + m_st.path(m_from))
         m_run.instrumentPlace.clear();
     return Next::Row;
 }
@@ -326,7 +315,7 @@ void CopyDriver::instrumentAt(const QString& side)
                                    CommandWords::kChangeFolder + SlashPath(m_st.path(side))}) {
         const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
         if (result != 0) {
-            NoteLinkLost(m_ctx, m_run, result);
+            noteLinkLost(m_ctx, m_run, result);
             return;
         }
     }
@@ -340,24 +329,24 @@ void CopyDriver::finish()
     // message about the listing on top of the one below.
     if (!m_run.linkLost || isHost(m_st, m_to))
         LoadListview(m_ctx, m_to);
-    const QString told = NotCopiedText(m_run);
+    const QString told = notCopiedText(m_run);
     if (!told.isEmpty())
         m_ctx.dialogs.notice(told);
 }
 
 } // namespace
 
-void CopyToLeft(ProgramContext& ctx)
+void copyToLeft(ProgramContext& ctx)
 {
     CopyDriver(ctx, QStringLiteral("R")).run();
 }
 
-void CopyToRight(ProgramContext& ctx)
+void copyToRight(ProgramContext& ctx)
 {
     CopyDriver(ctx, QStringLiteral("L")).run();
 }
 
-void Interruption(ProgramContext& ctx)
+void interruption(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (!st.TransferBusy)

@@ -10,13 +10,13 @@ struct ProgramContext;
 // dialog where needed) and the overwrite question, each folder the folder-name test; the progress
 // window shows the rows and the file in hand, and the left pane is listed anew at the end. Items
 // that could not be copied along the way are told in one notice at the end.
-void CopyToLeft(ProgramContext& ctx);
+void copyToLeft(ProgramContext& ctx);
 
 // The toolbar's "右へ転送" (Copy to Right): the same from the left pane into the right one.
-void CopyToRight(ProgramContext& ctx);
+void copyToRight(ProgramContext& ctx);
 
 // The toolbar's "中断" (Interruption) while a copy runs: the file in hand is finished, nothing
 // further is transferred, and the progress window says so (text 8113). Does nothing otherwise.
-void Interruption(ProgramContext& ctx);
+void interruption(ProgramContext& ctx);
 
 } // namespace orvalt

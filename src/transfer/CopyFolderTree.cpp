@@ -1,15 +1,17 @@
 #include "transfer/CopyFolderTree.h"
 
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
+#include "session/ErrorText.h"
 #include "transfer/FileTransfer.h"
+#include "transfer/TransferTexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,9 +25,6 @@ namespace {
 // is that deep, and a host tree this deep could not be named on the instrument's command line.
 constexpr int kMaxDepth = 128;
 constexpr qsizetype kMaxNameBytes = 255;
-constexpr qsizetype kMaxShownName = 64;
-// The closing notice names this many items at most, and counts the rest.
-constexpr int kMaxNamedNotCopied = 20;
 
 bool isHost(const AppState& st, const QString& side)
 {
@@ -45,7 +44,7 @@ QString hostShown(const QString& hostPath)
 
 void note(CopyRun& run, const QString& item, const QString& why)
 {
-    run.notCopied << item + QStringLiteral(": ") + why;
+    run.notCopied << TransferTexts::notCopied(item, why);
 }
 
 // A name that goes into an instrument command: a comma would start another field of it, a "/"
@@ -112,7 +111,7 @@ private:
         m_run.notReached << item;
         return false;
     }
-    bool lost(qint32 result) { return NoteLinkLost(m_ctx, m_run, result); }
+    bool lost(qint32 result) { return noteLinkLost(m_ctx, m_run, result); }
 
     ProgramContext& m_ctx;
     AppState& m_st;
@@ -266,9 +265,10 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
             continue;
         }
         QString hostFailure;
-        const qint32 result = RmtSendFile(m_ctx, subSource, destination + separator + name, &hostFailure);
+        const QString target = destination + separator + name;
+        const qint32 result = RmtSendFile(m_ctx, subSource, target, &hostFailure);
         if (result != TransferResult::Done)
-            note(m_run, hostShown(subSource), TransferFailureText(result, hostFailure));
+            note(m_run, hostShown(subSource), transferFailureText(m_ctx, result, hostFailure, target));
         lost(result);
     }
     m_hostChain.removeLast();
@@ -282,23 +282,21 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         SendCmd(m_st, m_ctx.link, m_ctx.dialogs, CommandWords::kChangeFolder + wirePath(source));
     m_run.instrumentPlace.clear();
     if (changed != 0) {
-        note(m_run, source, TransferFailureText(changed, QString()));
+        note(m_run, source, transferFailureText(m_ctx, changed, QString(), source));
         lost(changed);
         return;
     }
     QStringList refused;
     qint32 listed = 0;
-    const QList<FileEntry> entries = UsableListing(DirList(m_ctx, QString(), &listed), &refused);
+    const QList<FileEntry> entries = usableListing(DirList(m_ctx, QString(), &listed), &refused);
     // The entries that arrived are copied; the rest of the folder is not, and the user is told.
     if (listed != 0)
         note(m_run, source,
              QStringLiteral("the listing was cut short (%1); some entries were not copied")
-                 .arg(TransferFailureText(listed, QString())));
+                 .arg(transferFailureText(m_ctx, listed, QString(), source)));
     lost(listed);
     for (const QString& name : std::as_const(refused))
-        note(m_run, source,
-             QStringLiteral("the entry %1 has a name that cannot be used on this computer; not copied")
-                 .arg(ShownName(name)));
+        note(m_run, source, TransferTexts::entryNameNotUsableHere(name));
     const QString separator = QStringLiteral("\\");
     for (const FileEntry& entry : entries) {
         const QString subSource = source + separator + entry.name;
@@ -316,7 +314,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         QString hostFailure;
         const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure);
         if (result != TransferResult::Done)
-            note(m_run, subSource, TransferFailureText(result, hostFailure));
+            note(m_run, subSource, transferFailureText(m_ctx, result, hostFailure, subSource));
         lost(result);
     }
 }
@@ -329,7 +327,7 @@ void CopyFolderTree(ProgramContext& ctx, CopyRun& run, const QString& source, co
     TreeCopy(ctx, run, overwrite, side).copy(source, destination, run.TopFolderMade ? 1 : 0);
 }
 
-bool NoteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
+bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
 {
     // The receiver reports a block it did not get as -1, whatever the link said; the link keeps it.
     const qint32 code = result == 0 || TransferResult::linkGone(result) ? result : ctx.link.lastFailure();
@@ -337,41 +335,12 @@ bool NoteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
         return false;
     if (!run.linkLost) {
         run.linkLost = code;
-        run.linkLostWhy = ctx.link.errorString();
+        run.linkLostWhy = ErrorText::linkCause(ctx.link);
     }
     return true;
 }
 
-QString LinkLostText(const QString& why)
-{
-    QString text =
-        QStringLiteral("The measurement device cannot be reached any more, so the copy was stopped.");
-    if (!why.isEmpty())
-        text += QStringLiteral("\n\n") + why;
-    return text;
-}
-
-QString NotCopiedText(const CopyRun& run)
-{
-    const QStringList items = run.notCopied + run.notReached;
-    if (items.isEmpty() && !run.linkLost)
-        return QString();
-    QString text;
-    if (run.linkLost) {
-        text = LinkLostText(run.linkLostWhy);
-        if (items.isEmpty())
-            return text;
-        text += QStringLiteral("\n\n");
-    }
-    text += QStringLiteral("These were not copied:");
-    for (qsizetype i = 0; i < items.size() && i < kMaxNamedNotCopied; ++i)
-        text += QLatin1Char('\n') + items.at(i);
-    if (items.size() > kMaxNamedNotCopied)
-        text += QStringLiteral("\n... and %1 more").arg(items.size() - kMaxNamedNotCopied);
-    return text;
-}
-
-bool HostCanTakeName(const QString& name)
+bool hostCanTakeName(const QString& name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
@@ -401,47 +370,16 @@ bool HostCanTakeName(const QString& name)
     return true;
 }
 
-QList<FileEntry> UsableListing(const QString& listing, QStringList* refused)
+QList<FileEntry> usableListing(const QString& listing, QStringList* refused)
 {
     QList<FileEntry> usable;
     for (const FileEntry& entry : ParseListing(listing)) {
-        if (HostCanTakeName(entry.name))
+        if (hostCanTakeName(entry.name))
             usable.append(entry);
         else if (refused)
             refused->append(entry.name);
     }
     return usable;
-}
-
-QString ShownName(const QString& name)
-{
-    QString shown;
-    for (const QChar c : name.left(kMaxShownName)) {
-        if (c.category() == QChar::Other_Control)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    if (name.size() > kMaxShownName)
-        shown += QStringLiteral("...");
-    return QLatin1Char('"') + shown + QLatin1Char('"');
-}
-
-QString TransferFailureText(qint32 result, const QString& hostFailure)
-{
-    switch (result) {
-    case 160:
-        return ResourceTexts::text(8303);
-    case 60:
-        return QStringLiteral("DEVICE BUSY");
-    case 20:
-        return QStringLiteral("Command Format (DEVICE BUSY)");
-    default:
-        break;
-    }
-    if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty())
-        return hostFailure;
-    return QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result);
 }
 
 } // namespace orvalt

@@ -1,9 +1,9 @@
 #include "transfer/CopyProgress.h"
 
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
+#include "panes/ProgramContext.h"
 
 namespace orvalt {
 

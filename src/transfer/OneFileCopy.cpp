@@ -1,14 +1,16 @@
 #include "transfer/OneFileCopy.h"
 
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
+#include "fileops/ActivePane.h"
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
+#include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
-#include "shell/AppState.h"
-#include "shell/DialogSeam.h"
-#include "shell/ProgramContext.h"
-#include "shell/ResourceTexts.h"
+#include "session/CommandExchange.h"
 #include "transfer/FileTransfer.h"
+#include "transfer/TransferTexts.h"
 
 namespace orvalt {
 
@@ -29,37 +31,28 @@ QString wirePath(const QString& remotePath)
 
 } // namespace
 
-bool ActivePaneIsHost(const ProgramContext& ctx)
+void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                        const QString& remotePath)
 {
-    const AppState& st = ctx.state;
-    return (isHost(st.LDevID) && st.LActive) || (isHost(st.RDevID) && st.RActive);
-}
-
-void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure)
-{
-    switch (result) {
-    case TransferResult::Done:
+    if (result == TransferResult::Done)
         return;
-    case 160:
-        ctx.dialogs.notice(ResourceTexts::text(8303));
-        return;
-    case 60:
-        ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
-        return;
-    case 20:
-        ctx.dialogs.plain(QStringLiteral("Command Format (DEVICE BUSY)"));
-        return;
-    default:
-        break;
-    }
-    if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty())
-        ctx.dialogs.notice(hostFailure);
+    const TransferFailure failure = transferFailure(ctx, result, hostFailure, remotePath);
+    if (failure.information)
+        ctx.dialogs.notice(failure.text());
     else
-        ctx.dialogs.plain(QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result));
+        ctx.dialogs.plain(failure.text());
 }
 
 qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
                    bool changedName)
+{
+    // The name check may have given the destination another name; the source keeps its own path.
+    const QString targetName = changedName ? ctx.state.WarnName : NameOfPath(sourcePath);
+    return copyFileAs(ctx, sourcePath, destFolder, targetName, overwrite);
+}
+
+qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder,
+                  const QString& targetName, bool overwrite)
 {
     AppState& st = ctx.state;
     if (st.StopRequested)
@@ -68,14 +61,14 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
 
     if (isHost(st.LDevID) && isHost(st.RDevID)) {
         // A refused host copy would otherwise pass unseen: the copy goes on with its next row.
-        const HostFsResult copied = ctx.hostFs.copyFile(sourcePath, destFolder, overwrite);
+        const bool ownName = targetName == NameOfPath(sourcePath);
+        const HostFsResult copied =
+            ctx.hostFs.copyFile(sourcePath, ownName ? destFolder : destFolder + targetName, overwrite);
         if (!copied.ok())
             ctx.dialogs.notice(copied.text);
         return TransferResult::Done;
     }
 
-    // The name check may have given the destination another name; the source keeps its own path.
-    const QString targetName = changedName ? st.WarnName : NameOfPath(sourcePath);
     if (!isHost(st.LDevID) && !isHost(st.RDevID)) {
         const QString command = CommandWords::kCopy + MediumCode(sourcePath) + QLatin1Char(',') +
                                 wirePath(sourcePath) + QLatin1Char(',') + MediumCode(destFolder) +
@@ -88,11 +81,12 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
 
     QString hostFailure;
     qint32 result = 0;
-    if (ActivePaneIsHost(ctx))
+    const bool sending = activePaneIsHost(ctx.state);
+    if (sending)
         result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
     else
         result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
-    ShowTransferResult(ctx, result, hostFailure);
+    showTransferResult(ctx, result, hostFailure, sending ? destFolder + targetName : sourcePath);
     return result;
 }
 

@@ -17,12 +17,14 @@ struct ProgramContext;
 qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
                    bool changedName);
 
-// The message for a result of RmtSendFile or RmtReceiveFile: none for 0; text 8303 for 160;
-// "DEVICE BUSY" for 60; "Command Format (DEVICE BUSY)" for 20; hostFailure for the host-side
-// results; "Send or Rec Error (DEVICE BUSY) " and the number for any other.
-void ShowTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure);
+// The same with the name the file gets at the destination given (the one-file copy's rules for the
+// two panes' kinds, its messages and result).
+qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder,
+                  const QString& targetName, bool overwrite);
 
-// Whether the pane that is worked on (the active one) shows the host computer.
-bool ActivePaneIsHost(const ProgramContext& ctx);
+// The message for a result of RmtSendFile or RmtReceiveFile of remotePath: none for 0, else the two
+// lines of transferFailure (TransferTexts.h).
+void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                        const QString& remotePath);
 
 } // namespace orvalt

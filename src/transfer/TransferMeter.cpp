@@ -50,19 +50,19 @@ FileProgress TransferMeter::update(const QString& file, qint64 done, qint64 tota
     return p;
 }
 
-QString ProgressBytesText(const FileProgress& progress)
+QString progressBytesText(const FileProgress& progress)
 {
     return QStringLiteral("%1 of %2 bytes").arg(grouped(progress.done), grouped(progress.total));
 }
 
-QString ProgressRateText(const FileProgress& progress)
+QString progressRateText(const FileProgress& progress)
 {
     if (progress.bytesPerSecond < 0)
         return QString();
     return QStringLiteral("%1 bytes/s").arg(grouped(progress.bytesPerSecond));
 }
 
-QString ProgressTimeLeftText(const FileProgress& progress)
+QString progressTimeLeftText(const FileProgress& progress)
 {
     if (progress.secondsLeft < 0)
         return QString();

@@ -46,8 +46,8 @@ private:
 
 // The texts of the record: "1,536 of 4,096 bytes", "1,150 bytes/s", "0:03 left" (hours shown only
 // when there are any); empty for what is not known.
-QString ProgressBytesText(const FileProgress& progress);
-QString ProgressRateText(const FileProgress& progress);
-QString ProgressTimeLeftText(const FileProgress& progress);
+QString progressBytesText(const FileProgress& progress);
+QString progressRateText(const FileProgress& progress);
+QString progressTimeLeftText(const FileProgress& progress);
 
 } // namespace orvalt

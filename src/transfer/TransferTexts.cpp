@@ -1,8 +1,70 @@
 #include "transfer/TransferTexts.h"
 
+#include "core/AppState.h"
+#include "core/ResourceTexts.h"
+#include "core/Settings.h"
+#include "link/RefusalReason.h"
+#include "panes/FileEntry.h"
+#include "panes/HostFs.h"
+#include "panes/ListingText.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
+#include "panes/RemotePaths.h"
+#include "session/ErrorText.h"
+#include "transfer/FileTransfer.h"
+
 #include <QDir>
 
-namespace orvalt::TransferTexts {
+namespace orvalt {
+
+namespace {
+
+constexpr qsizetype kMaxShownName = 64;
+constexpr qsizetype kMaxSizeShown = 20;
+// The closing notice names this many items at most, and counts the rest.
+constexpr int kMaxNamedNotCopied = 20;
+
+} // namespace
+
+namespace TransferTexts {
+
+QString describeItem(const QString& date, const QString& bytes, bool folder)
+{
+    if (folder)
+        return date;
+    return date + QLatin1Char(' ') + bytes.trimmed().left(kMaxSizeShown) + QStringLiteral("Byte");
+}
+
+QString describeItem(const FileEntry& entry)
+{
+    return describeItem(entry.date, QString::number(entry.size), entry.isFolder());
+}
+
+QString describeItem(const HostItem& item)
+{
+    return describeItem(item.entry.date, QString::number(item.size), item.entry.isFolder());
+}
+
+QString describeItem(const ListingEntry& entry)
+{
+    return describeItem(listingDateText(entry), entry.sizeField, entry.folder);
+}
+
+QString notCopied(const QString& item, const QString& why)
+{
+    return item + QStringLiteral(": ") + why;
+}
+
+QString nameNotUsableHere()
+{
+    return QStringLiteral("the name cannot be used on this computer; not copied");
+}
+
+QString entryNameNotUsableHere(const QString& name)
+{
+    return QStringLiteral("the entry %1 has a name that cannot be used on this computer; not copied")
+        .arg(shownName(name));
+}
 
 QString hostFileName(const QString& hostPath, const QString& nativePath)
 {
@@ -24,9 +86,11 @@ QString tooLarge(const QString& file, qint64 size)
 
 QString cannotWrite(const QString& file, const QString& why)
 {
-    return QStringLiteral("The file %1 could not be written (%2). A file of that name that was there "
-                          "before is kept.")
-        .arg(file, why);
+    return ErrorText::twoLines(
+        QStringLiteral("The file %1 could not be written. A file of that name that was "
+                       "there before is kept.")
+            .arg(file),
+        ErrorText::hostCause(why));
 }
 
 QString tooLargeToReceive(const QString& remotePath, qint64 size)
@@ -43,4 +107,123 @@ QString pathNotSendable(const QString& remotePath, const QString& why)
     return QStringLiteral("%1 cannot be sent to the measurement device: %2.").arg(remotePath, why);
 }
 
-} // namespace orvalt::TransferTexts
+} // namespace TransferTexts
+
+QString linkLostText(const QString& why)
+{
+    return ErrorText::twoLines(
+        QStringLiteral("The measurement device cannot be reached any more, so the copy was stopped."), why);
+}
+
+QString notCopiedText(const CopyRun& run)
+{
+    const QStringList items = run.notCopied + run.notReached;
+    if (items.isEmpty() && !run.linkLost)
+        return QString();
+    QString text;
+    if (run.linkLost) {
+        text = linkLostText(run.linkLostWhy);
+        if (items.isEmpty())
+            return text;
+        text += QStringLiteral("\n\n");
+    }
+    text += QStringLiteral("These were not copied:");
+    for (qsizetype i = 0; i < items.size() && i < kMaxNamedNotCopied; ++i)
+        text += QLatin1Char('\n') + items.at(i);
+    if (items.size() > kMaxNamedNotCopied)
+        text += QStringLiteral("\n... and %1 more").arg(items.size() - kMaxNamedNotCopied);
+    return text;
+}
+
+QString shownName(const QString& name)
+{
+    QString shown;
+    for (const QChar c : name.left(kMaxShownName)) {
+        if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    if (name.size() > kMaxShownName)
+        shown += QStringLiteral("...");
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}
+
+QString mediumNameOf(ProgramContext& ctx, const QString& remotePath)
+{
+    const QString code = remotePath.left(2);
+    for (const PaneModel* pane : {&ctx.leftPane, &ctx.rightPane}) {
+        for (const ChooserEntry& medium : pane->choosers().media) {
+            if (medium.data == code)
+                return medium.text.endsWith(QLatin1Char(':')) ? medium.text.chopped(1) : medium.text;
+        }
+    }
+    // No pane shows it (orvalt-cli has none to show): the media the settings file names.
+    QStringList names;
+    for (int i = 1; i <= 16; ++i) {
+        const QString name = ctx.settings.ReadIniValue(ctx.settings.exeName(), QStringLiteral("Product"),
+                                                       QStringLiteral("Medium%1").arg(i), QString());
+        if (name.isEmpty())
+            break;
+        names << name;
+    }
+    for (const MediumInfo& medium : mediaList(names))
+        if (medium.mediumCode == code)
+            return medium.name;
+    return code;
+}
+
+QString TransferFailure::text() const
+{
+    return ErrorText::twoLines(first, cause);
+}
+
+QString TransferFailure::oneLine() const
+{
+    return cause.isEmpty() ? first : cause;
+}
+
+TransferFailure transferFailure(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                                const QString& remotePath)
+{
+    TransferFailure failure;
+    switch (result) {
+    case 160:
+        failure.first = ResourceTexts::text(8303);
+        failure.information = true;
+        break;
+    case 60:
+        failure.first = QStringLiteral("DEVICE BUSY");
+        break;
+    case 20:
+        failure.first = QStringLiteral("Command Format (DEVICE BUSY)");
+        break;
+    default:
+        if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty()) {
+            failure.first = hostFailure;
+            failure.information = true;
+            return failure;
+        }
+        failure.first = QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result);
+        break;
+    }
+    failure.cause = ErrorText::linkCauseOf(ctx.link, result);
+    if (failure.cause.isEmpty()) {
+        const int reason = ctx.state.lastRefusal;
+        failure.cause = ErrorText::refusalCause(reason, remotePath, mediumNameOf(ctx, remotePath));
+        if (reason == static_cast<int>(link::RefusalReason::NameRefused)) {
+            // The name dialog's own words for the form the instrument takes.
+            failure.cause = ErrorText::refusalCause(reason, shownName(NameOfPath(remotePath)), QString()) +
+                            QLatin1Char(' ') + ResourceTexts::text(ctx.state.LongNames ? 8004 : 8001);
+        }
+    }
+    return failure;
+}
+
+QString transferFailureText(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                            const QString& remotePath)
+{
+    return transferFailure(ctx, result, hostFailure, remotePath).oneLine();
+}
+
+} // namespace orvalt

@@ -1,8 +1,33 @@
 #pragma once
 
+#include "transfer/CopyRun.h"
+
 #include <QString>
 
-namespace orvalt::TransferTexts {
+namespace orvalt {
+
+struct FileEntry;
+struct HostItem;
+struct ListingEntry;
+struct ProgramContext;
+
+// The texts of a copy: what the overwrite question says of the two items, what the closing notice
+// says of what was not copied, and the host's failures.
+
+namespace TransferTexts {
+
+// How the overwrite question describes an item: its date, and for a file its size in bytes after
+// it ("2002/05/10 12:00:00 1024Byte"). bytes is shown as it came, at most 20 characters of it.
+QString describeItem(const QString& date, const QString& bytes, bool folder);
+QString describeItem(const FileEntry& entry);
+QString describeItem(const HostItem& item);
+QString describeItem(const ListingEntry& entry);
+
+// One line of the closing notice: the item, and why it was not copied.
+QString notCopied(const QString& item, const QString& why);
+// Why an item of the instrument was not copied: its name cannot be a host file's.
+QString nameNotUsableHere();
+QString entryNameNotUsableHere(const QString& name);
 
 // Texts for failures on the host's side of a transfer, each naming the file concerned.
 
@@ -15,4 +40,43 @@ QString cannotWrite(const QString& file, const QString& why);
 QString tooLargeToReceive(const QString& remotePath, qint64 size);
 QString pathNotSendable(const QString& remotePath, const QString& why);
 
-} // namespace orvalt::TransferTexts
+} // namespace TransferTexts
+
+// What the user is told of a copy that could not do everything: why it stopped when the link was
+// lost, then what was not copied, at most a screenful of it. Empty when there is nothing to tell.
+QString notCopiedText(const CopyRun& run);
+
+// The first lines of that text: the copy stopped because the instrument cannot be reached, and why
+// (the link's cause, ErrorText::linkCause).
+QString linkLostText(const QString& why);
+
+// A name as a message shows it: in quotes, with control characters written as \xNN.
+QString shownName(const QString& name);
+
+// What the user is told of a failed transfer. The first line is the one-file copy's message: text
+// 8303 for 160, "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, the host's text where
+// there is one, else "Send or Rec Error (DEVICE BUSY) " and the number. The cause, when the program
+// knows it, says what really happened: the link's failure (the instrument stopped answering, the
+// port went away, the line too noisy) or what the instrument refused (the file remotePath is not
+// there, the medium is full, the name is not taken), from the reason its refusal gave.
+struct TransferFailure
+{
+    QString first;
+    QString cause;
+    bool information = false; // the box carries the information icon (160 and the host's failures)
+
+    // The two lines of the one-file copy's message box.
+    QString text() const;
+    // One line for a list of what was not copied: the cause where there is one.
+    QString oneLine() const;
+};
+TransferFailure transferFailure(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                                const QString& remotePath);
+QString transferFailureText(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                            const QString& remotePath);
+
+// The medium's name for a remote path ("INT MEM" for M:\DATA\A.DAT) as the media lists show it; the
+// medium code when no list names it.
+QString mediumNameOf(ProgramContext& ctx, const QString& remotePath);
+
+} // namespace orvalt

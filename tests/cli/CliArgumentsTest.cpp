@@ -75,7 +75,7 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, panePath);
         QString why;
-        const auto parsed = ParseRemotePath(text, &why);
+        const auto parsed = parseRemotePath(text, &why);
         QCOMPARE(parsed.has_value(), valid);
         if (!valid) {
             QVERIFY(!why.isEmpty());
@@ -84,12 +84,12 @@ private slots:
         QCOMPARE(parsed->path(), path);
         QCOMPARE(parsed->panePath(), panePath);
         // The path read again is the same path: nothing is lost or added on the way.
-        QCOMPARE(ParseRemotePath(parsed->path(), nullptr)->path(), path);
+        QCOMPARE(parseRemotePath(parsed->path(), nullptr)->path(), path);
     }
 
     void pathHelpers()
     {
-        const RemotePath file = *ParseRemotePath(QStringLiteral("M:\\DATA\\SUB\\A.DAT"), nullptr);
+        const RemotePath file = *parseRemotePath(QStringLiteral("M:\\DATA\\SUB\\A.DAT"), nullptr);
         QCOMPARE(file.name(), QStringLiteral("A.DAT"));
         QCOMPARE(file.parent().path(), QStringLiteral("M:\\DATA\\SUB"));
         QCOMPARE(file.parent().folderPath(), QStringLiteral("M:\\DATA\\SUB\\"));
@@ -139,7 +139,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, error);
-        const CliParse parse = ParseCliArguments(arguments);
+        const CliParse parse = parseCliArguments(arguments);
         QVERIFY(!parse.request);
         QVERIFY(parse.helpText.isEmpty());
         QVERIFY2(parse.error.contains(error), qPrintable(parse.error));
@@ -147,7 +147,7 @@ private slots:
 
     void requests()
     {
-        const CliParse get = ParseCliArguments({"--port", "2", "--baud", "57600", "--parity", "EVEN",
+        const CliParse get = parseCliArguments({"--port", "2", "--baud", "57600", "--parity", "EVEN",
                                                 "--stop-bits", "2", "--flow", "hardware", "--no-clobber",
                                                 "--quiet", "get", "-r", "M:\\DATA", "1:\\LOG.TXT", "backup"});
         QVERIFY2(get.request, qPrintable(get.error));
@@ -168,7 +168,7 @@ private slots:
 
         // Options after the command, and "--" before a host path that looks like an option.
         const CliParse put =
-            ParseCliArguments({"put", "--device", "/dev/ttyUSB0", "--yes", "--", "-odd.dat", "M:"});
+            parseCliArguments({"put", "--device", "/dev/ttyUSB0", "--yes", "--", "-odd.dat", "M:"});
         QVERIFY2(put.request, qPrintable(put.error));
         QCOMPARE(put.request->locals, QStringList{"-odd.dat"});
         QCOMPARE(put.request->remotes.constFirst().path(), QStringLiteral("M:\\"));
@@ -176,37 +176,37 @@ private slots:
         QCOMPARE(put.request->existing, ExistingTarget::Replace);
         QVERIFY(!put.request->speed && !put.request->parity && !put.request->port);
 
-        const CliParse format = ParseCliArguments({"--yes", "format", "D:"});
+        const CliParse format = parseCliArguments({"--yes", "format", "D:"});
         QVERIFY2(format.request, qPrintable(format.error));
 
-        const CliParse help = ParseCliArguments({"--help"});
+        const CliParse help = parseCliArguments({"--help"});
         QVERIFY(!help.request);
         QVERIFY(help.helpText.contains(QStringLiteral("format MEDIUM")));
     }
 
     void hostPaths()
     {
-        QCOMPARE(HostPathOf(QStringLiteral("/")), QStringLiteral("\\"));
-        QCOMPARE(HostPathOf(QStringLiteral("/tmp/x/../A.DAT")), QStringLiteral("\\tmp\\A.DAT"));
-        QCOMPARE(HostPathOf(QStringLiteral("/tmp/dir/")), QStringLiteral("\\tmp\\dir"));
-        const QString relative = HostPathOf(QStringLiteral("A.DAT"));
+        QCOMPARE(hostPathOf(QStringLiteral("/")), QStringLiteral("\\"));
+        QCOMPARE(hostPathOf(QStringLiteral("/tmp/x/../A.DAT")), QStringLiteral("\\tmp\\A.DAT"));
+        QCOMPARE(hostPathOf(QStringLiteral("/tmp/dir/")), QStringLiteral("\\tmp\\dir"));
+        const QString relative = hostPathOf(QStringLiteral("A.DAT"));
         QCOMPARE(relative, QDir::cleanPath(QDir::current().absoluteFilePath(QStringLiteral("A.DAT")))
                                .replace(QLatin1Char('/'), QLatin1Char('\\')));
         // A "\" inside a name cannot be told from a separator in the host path form.
-        QCOMPARE(HostPathOf(QStringLiteral("/tmp/a\\b")), QString());
+        QCOMPARE(hostPathOf(QStringLiteral("/tmp/a\\b")), QString());
     }
 
     void listingRows()
     {
-        QCOMPARE(ListingRow(QStringLiteral("DATA"), true, QStringLiteral("2002/03/15 09:05:07"),
+        QCOMPARE(listingRow(QStringLiteral("DATA"), true, QStringLiteral("2002/03/15 09:05:07"),
                             QStringLiteral("       1KB"), 8),
                  QStringLiteral("DATA      2002/03/15 09:05:07         1KB  <DIR>"));
-        QCOMPARE(ListingRow(QStringLiteral("A.B.C"), false, QStringLiteral("2002/03/15 09:05:07"),
+        QCOMPARE(listingRow(QStringLiteral("A.B.C"), false, QStringLiteral("2002/03/15 09:05:07"),
                             QStringLiteral("      12KB"), 5),
                  QStringLiteral("A.B.C  2002/03/15 09:05:07        12KB  B.C"));
-        QCOMPARE(ListingRow(QStringLiteral("NOEXT"), false, QString(), QStringLiteral("x"), 5),
+        QCOMPARE(listingRow(QStringLiteral("NOEXT"), false, QString(), QStringLiteral("x"), 5),
                  QStringLiteral("NOEXT    x"));
-        QCOMPARE(ListingRow(QStringLiteral("A\x1b[2J.DAT"), false, QString(), QString(), 0),
+        QCOMPARE(listingRow(QStringLiteral("A\x1b[2J.DAT"), false, QString(), QString(), 0),
                  QStringLiteral("A\\x1b[2J.DAT      DAT"));
     }
 

@@ -3,20 +3,21 @@
 // What the file-operation tests share: a program context without a window for the name rules, and
 // helpers for driving the real main window against host folders and the virtual instrument.
 
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
-#include "shell/frmMain.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "support/InstrumentProcess.h"
+#include "support/PaneRows.h"
 #include "support/TempStores.h"
+#include "window/frmMain.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QToolBar>
-#include <QTreeWidget>
 
 namespace orvalt::test {
 
@@ -24,10 +25,12 @@ namespace orvalt::test {
 struct NameRig
 {
     TempStores s;
-    MainControls controls;
     link::PexLink link;
     HostFs hostFs;
-    ProgramContext ctx{s.state, s.settings, s.dialogs, controls, link, hostFs};
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
+    ProgramContext ctx{{s.state, s.settings, s.dialogs, link}, hostFs, left, right, panel};
 
     // The left pane shows the host and has the focus; the right one shows the instrument.
     NameRig()
@@ -52,34 +55,9 @@ inline QString panePathOf(const QString& nativeFolder)
     return QDir::cleanPath(nativeFolder).replace(QLatin1Char('/'), QLatin1Char('\\'));
 }
 
-inline QStringList rowNames(QTreeWidget* list)
-{
-    QStringList names;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        names << list->topLevelItem(i)->text(0);
-    return names;
-}
-
 inline QStringList entriesOf(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-}
-
-// Selects the rows of those names (the first becomes the current item) and nothing else.
-inline void selectRows(QTreeWidget* list, const QStringList& names)
-{
-    list->clearSelection();
-    list->setCurrentItem(nullptr);
-    for (const QString& name : names) {
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* row = list->topLevelItem(i);
-            if (row->text(0) != name)
-                continue;
-            if (!list->currentItem())
-                list->setCurrentItem(row);
-            row->setSelected(true);
-        }
-    }
 }
 
 // Stores for the main window: the left pane on a host folder, the right one on the host or on the

@@ -32,10 +32,10 @@ struct HostWindow
         test::writeStores(s, root.path(), QString());
         w = std::make_unique<frmMain>(s.state, s.settings, s.dialogs);
         w->load();
-        ListFocused(ctx(), QStringLiteral("L"));
+        listFocused(ctx(), QStringLiteral("L"));
     }
     ProgramContext& ctx() { return w->context(); }
-    QTreeWidget* list() { return w->controls().L_ListView; }
+    PaneModel& list() { return w->context().leftPane; }
     QString path(const QString& name) const { return root.filePath(name); }
     void answer(const QStringList& names)
     {
@@ -63,7 +63,7 @@ private slots:
         // Files in the order the host lists them, so the answers are given in the order asked.
         QStringList files = rowNames(h.list()).mid(1);
         h.answer({"LOGS2", files.at(0) + "1", kCancel, files.at(2) + "1"});
-        ToolbarRename(h.ctx());
+        toolbarRename(h.ctx());
         QCOMPARE(h.s.dialogs.nameOpenedWith, QStringList{"LOGS"} + files);
         QCOMPARE(h.s.dialogs.nameViews.at(1).fileWarn, files.at(0) + QStringLiteral("\nCan be changed"));
         QCOMPARE(h.s.dialogs.nameViews.at(0).change, QStringLiteral("Change the Foldername\n"));
@@ -83,7 +83,7 @@ private slots:
         const QString empty = QStringLiteral("");
         QVERIFY(!empty.isNull()); // an OK with an empty box, not a Cancel
         h.answer({"#data.txt", "$x", "my data.txt", "..", empty, "lower.txt"});
-        ToolbarRename(h.ctx());
+        toolbarRename(h.ctx());
         QCOMPARE(h.s.dialogs.nameOpenedWith,
                  (QStringList{"data.txt", "#data.txt", "$x", "my data.txt", "..", empty}));
         QCOMPARE(entriesOf(h.root.path()), QStringList{"lower.txt"});
@@ -95,7 +95,7 @@ private slots:
         HostWindow h([](const QString& root) { writeFile(root + QStringLiteral("/same.txt"), 5); });
         selectRows(h.list(), {"same.txt"});
         h.answer({"same.txt"});
-        ToolbarRename(h.ctx());
+        toolbarRename(h.ctx());
         QCOMPARE(entriesOf(h.root.path()), QStringList{"same.txt"});
         QCOMPARE(QFileInfo(h.path("same.txt")).size(), 5);
         QVERIFY(h.s.dialogs.shown.isEmpty());
@@ -105,9 +105,9 @@ private slots:
     {
         HostWindow h([](const QString& root) { writeFile(root + QStringLiteral("/x.dat")); });
         selectRows(h.list(), {"x.dat"});
-        new QTreeWidgetItem(h.list(), QStringList{"not refilled"});
+        h.list().appendRows({PaneRow{QStringLiteral("not refilled"), {}, {}, {}, false}});
         h.s.dialogs.answers.push_back(DialogSeam::Button::No);
-        ToolbarDelete(h.ctx());
+        toolbarDelete(h.ctx());
         QCOMPARE(h.s.dialogs.texts(), QStringList{"A chosen file is removed"});
         const auto& asked = h.s.dialogs.shown.at(0);
         QCOMPARE(asked.icon, DialogSeam::Icon::Question);
@@ -126,7 +126,7 @@ private slots:
         });
         selectRows(h.list(), {"SUB", "x.dat"});
         h.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
-        ToolbarDelete(h.ctx());
+        toolbarDelete(h.ctx());
         QCOMPARE(entriesOf(h.root.path()), (QStringList{"KEEPDIR", "keep.dat"}));
         QCOMPARE(rowNames(h.list()), (QStringList{"KEEPDIR", "keep.dat"}));
         QCOMPARE(h.s.dialogs.shown.size(), 1);
@@ -134,7 +134,7 @@ private slots:
         // While a copy runs nothing is asked.
         h.s.state.TransferBusy = true;
         selectRows(h.list(), {"keep.dat"});
-        ToolbarDelete(h.ctx());
+        toolbarDelete(h.ctx());
         QCOMPARE(h.s.dialogs.shown.size(), 1);
         QVERIFY(QFileInfo::exists(h.path("keep.dat")));
     }
@@ -160,7 +160,7 @@ private slots:
         h.s.state.OverwriteAll = overwriteAll;
         selectRows(h.list(), {"ro.dat", "rw.dat"});
         h.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
-        ToolbarDelete(h.ctx());
+        toolbarDelete(h.ctx());
         QStringList texts = h.s.dialogs.texts();
         texts.removeFirst(); // the question
         QTEST(texts, "messages");
@@ -177,7 +177,7 @@ private slots:
             QDir(root).mkpath(QStringLiteral("NEW0002"));
         });
         h.answer({"My Data"});
-        NewFolder(h.ctx());
+        newFolder(h.ctx());
         QCOMPARE(h.s.dialogs.nameOpenedWith, QStringList{"NEW0003"});
         QCOMPARE(h.s.dialogs.nameViews.at(0).fileWarn, QStringLiteral("NEW0003\nCan be changed"));
         QCOMPARE(entriesOf(h.root.path()), (QStringList{"My Data", "NEW0001", "NEW0002"}));
@@ -192,7 +192,7 @@ private slots:
         HostWindow h([](const QString&) {});
         // 33 characters are refused by the dialog itself (the pane's limit is 32), then Cancel.
         h.answer({QString(33, QLatin1Char('A')), kCancel});
-        NewFolder(h.ctx());
+        newFolder(h.ctx());
         QVERIFY(entriesOf(h.root.path()).isEmpty());
         QVERIFY(h.s.dialogs.shown.isEmpty());
     }
@@ -201,7 +201,7 @@ private slots:
     {
         HostWindow h([](const QString& root) { writeFile(root + QStringLiteral("/NEW0001")); });
         h.answer({kCancel});
-        NewFolder(h.ctx());
+        newFolder(h.ctx());
         // A file named NEW0001 is passed over as well as a folder would be.
         QCOMPARE(h.s.dialogs.nameOpenedWith, QStringList{"NEW0002"});
         QCOMPARE(entriesOf(h.root.path()), QStringList{"NEW0001"});
@@ -221,7 +221,7 @@ private slots:
         QFETCH(QString, name);
         HostWindow h([](const QString& root) { QDir(root).mkpath(QStringLiteral("TAKEN")); });
         h.answer({name});
-        NewFolder(h.ctx());
+        newFolder(h.ctx());
         QCOMPARE(h.s.dialogs.texts(), QStringList{"This Path can't be chosen"});
         QCOMPARE(entriesOf(h.root.path()), QStringList{"TAKEN"});
         QVERIFY(QFileInfo::exists(QFileInfo(h.root.path()).absolutePath())); // the parent is untouched
@@ -231,7 +231,7 @@ private slots:
     {
         HostWindow h([](const QString& root) { writeFile(root + QStringLiteral("/x.dat")); });
         int pauses = 0;
-        ToolbarFormat(h.ctx(), [&pauses](int) { ++pauses; });
+        toolbarFormat(h.ctx(), [&pauses](int) { ++pauses; });
         QCOMPARE(h.s.dialogs.texts(),
                  QStringList{"It is only a measurement device drive to complete a format"});
         QCOMPARE(h.s.dialogs.shown.at(0).icon, DialogSeam::Icon::None);

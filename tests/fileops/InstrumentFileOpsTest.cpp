@@ -46,11 +46,11 @@ struct InstrumentWindow
         w->load();
         test::press(*w, QStringLiteral("接続"));
         s.dialogs.shown.clear();
-        ListFocused(ctx(), QStringLiteral("R"));
+        listFocused(ctx(), QStringLiteral("R"));
     }
     bool ready() const { return w && s.state.Connected; }
     ProgramContext& ctx() { return w->context(); }
-    QTreeWidget* list() { return w->controls().lvListView; }
+    PaneModel& list() { return w->context().rightPane; }
     QString medium(const QString& letter = QStringLiteral("M")) const { return instrument.mediumDir(letter); }
     void answer(const QStringList& names)
     {
@@ -88,7 +88,7 @@ private slots:
         selectRows(t.list(), {"DATA", "A.DAT"});
         t.answer({"logs", "b.dat"});
         const qsizetype mark = t.mark();
-        ToolbarRename(t.ctx());
+        toolbarRename(t.ctx());
         QCOMPARE(t.s.dialogs.nameOpenedWith, (QStringList{"DATA", "A.DAT"}));
         QCOMPARE(t.s.dialogs.nameViews.at(1).change,
                  QStringLiteral("Change the filename.  32+3 format\n12345678901234567890123456789012.DAT"));
@@ -110,7 +110,7 @@ private slots:
         selectRows(t.list(), {"A.DAT"});
         // The form is checked in the dialog (9.3 refused there), the characters after it.
         t.answer({"ABCDEFGHI.DAT", "b.dat", "B.DAT"});
-        ToolbarRename(t.ctx());
+        toolbarRename(t.ctx());
         QCOMPARE(t.s.dialogs.nameOpenedWith, (QStringList{"A.DAT", "b.dat"}));
         QCOMPARE(t.s.dialogs.nameViews.at(0).chars,
                  QStringLiteral("A to Z  0 to 9 . ! # $ & % ' ( ) ^ @ _ { }"));
@@ -137,15 +137,15 @@ private slots:
         t.s.state.Lpath = QStringLiteral("\\DATA");
         LoadListviewL(t.ctx());
         LoadListviewR(t.ctx());
-        QTreeWidget* left = t.w->controls().L_ListView;
+        PaneModel& left = t.w->context().leftPane;
         QStringList rows = rowNames(left);
         rows.sort();
         QCOMPARE(rows, (QStringList{"KEEP.DAT", "SUB", "X.DAT"}));
-        ListFocused(t.ctx(), QStringLiteral("L"));
+        listFocused(t.ctx(), QStringLiteral("L"));
         selectRows(left, {"SUB", "X.DAT"});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
         const qsizetype mark = t.mark();
-        ToolbarDelete(t.ctx());
+        toolbarDelete(t.ctx());
         QCOMPARE(entriesOf(t.medium()), (QStringList{"DATA", "X.DAT"}));
         QCOMPARE(entriesOf(t.medium() + QStringLiteral("/DATA")), QStringList{"KEEP.DAT"});
         QCOMPARE(rowNames(left), QStringList{"KEEP.DAT"});
@@ -163,7 +163,7 @@ private slots:
         QFile::remove(t.medium() + QStringLiteral("/GONE.DAT"));
         selectRows(t.list(), {"GONE.DAT"});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
-        ToolbarDelete(t.ctx());
+        toolbarDelete(t.ctx());
         QCOMPARE(t.s.dialogs.texts(), (QStringList{"A chosen file is removed", "FDL Error 20"}));
         QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::None);
     }
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(t.ready());
         t.answer(answers);
         const qsizetype mark = t.mark();
-        NewFolder(t.ctx());
+        orvalt::newFolder(t.ctx());
         const QString placeholder = keepFirst ? QStringLiteral("NEW0002") : QStringLiteral("NEW0001");
         QCOMPARE(t.s.dialogs.nameOpenedWith.value(0), placeholder);
         QTEST(entriesOf(t.medium()), "left");
@@ -251,7 +251,7 @@ private slots:
         // Answered No: nothing is sent and the pane keeps its rows.
         t.s.dialogs.answers.push_back(DialogSeam::Button::No);
         qsizetype mark = t.mark();
-        ToolbarFormat(t.ctx(), [](int) { QFAIL("no wait without a format"); });
+        toolbarFormat(t.ctx(), [](int) { QFAIL("no wait without a format"); });
         QCOMPARE(t.commandsSince(mark), QStringList{});
         QCOMPARE(t.s.dialogs.texts(), QStringList{"A format does a measurement device drive"});
         QCOMPARE(t.s.dialogs.shown.at(0).icon, DialogSeam::Icon::Question);
@@ -260,7 +260,7 @@ private slots:
         mark = t.mark();
         QList<int> waits;
         bool closeAllowedInWait = true;
-        ToolbarFormat(t.ctx(), [&](int ms) {
+        toolbarFormat(t.ctx(), [&](int ms) {
             waits << ms;
             closeAllowedInWait = t.s.state.CloseAllowed;
         });
@@ -270,7 +270,7 @@ private slots:
         QCOMPARE(t.s.state.LastReplyCode, QStringLiteral("   "));
         QVERIFY(entriesOf(t.medium(letter)).isEmpty());
         QCOMPARE(entriesOf(t.medium(QStringLiteral("1"))), QStringList{"OTHER.DAT"});
-        QCOMPARE(t.list()->topLevelItemCount(), 0);
+        QCOMPARE(t.list().rowCount(), 0);
         // Refilled twice: once after the empty reply, once after the success.
         QCOMPARE(sent.count(QStringLiteral("CDR /")), 2);
         QTEST(int(waits.size()), "pauses");
@@ -291,10 +291,10 @@ private slots:
                                                  QStringLiteral("Rdrive"), QStringLiteral("4"));
                            });
         QVERIFY(t.ready());
-        new QTreeWidgetItem(t.list(), QStringList{"old row"});
+        t.list().appendRows({PaneRow{QStringLiteral("old row"), {}, {}, {}, false}});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
         int waits = 0;
-        ToolbarFormat(t.ctx(), [&waits](int) { ++waits; });
+        toolbarFormat(t.ctx(), [&waits](int) { ++waits; });
         QCOMPARE(t.s.dialogs.texts(),
                  (QStringList{"A format does a measurement device drive", "Media Error"}));
         QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::Information);
@@ -309,7 +309,7 @@ private slots:
         test::press(*t.w, QStringLiteral("切断"));
         t.s.dialogs.shown.clear();
         int waits = 0;
-        ToolbarFormat(t.ctx(), [&waits](int) { ++waits; });
+        toolbarFormat(t.ctx(), [&waits](int) { ++waits; });
         QCOMPARE(t.s.dialogs.texts(), QStringList{"It isn't connected"});
         QCOMPARE(waits, 0);
     }

@@ -5,8 +5,8 @@
 
 #include "FileOpsRig.h"
 #include "fileops/Rename.h"
-#include "fileops/frmFileWarn.h"
 #include "support/TestMain.h"
+#include "window/frmFileWarn.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -183,7 +183,7 @@ private slots:
         st.WarnName = QStringLiteral("N.DAT");
         st.WarnMode = mode;
         st.WarnKind = kind;
-        const DialogSeam::NameDialogView view = FileWarnView(st);
+        const DialogSeam::NameDialogView view = fileWarnView(st);
         QTEST(view.fileWarn, "fileWarn");
         QTEST(view.change, "change");
         QTEST(view.chars, "chars");
@@ -242,7 +242,7 @@ private slots:
         st.WarnMode = mode;
         st.WarnKind = kind;
         st.NewFolderMode = newFolder;
-        QTEST(FileWarnAccepts(st, text), "accepted");
+        QTEST(fileWarnAccepts(st, text), "accepted");
     }
 
     void badNames_data()

@@ -30,7 +30,7 @@ private slots:
             edit.close();
             visibleAfterClose = edit.isVisible();
         });
-        PauseWithoutInput(50);
+        pauseWithoutInput(50);
         QVERIFY(ran); // timers and painting go on
         QVERIFY(visibleAfterClose);
         QCoreApplication::processEvents();

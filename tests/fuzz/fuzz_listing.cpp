@@ -1,8 +1,8 @@
 // The instrument's "DIR?" listing: the bytes of its blocks, each one a Latin-1 character.
 
 #include "FuzzCheck.h"
-#include "link/CommandExchange.h"
-#include "panes/RemoteListing.h"
+#include "link/WireText.h"
+#include "panes/ListingText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,14 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString listing =
         QString::fromLatin1(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 
-    const QList<ListingEntry> entries = SplitListing(listing);
+    const QList<ListingEntry> entries = splitListing(listing);
     for (const ListingEntry& e : entries) {
         FUZZ_CHECK(!e.name.isEmpty() || e.folder);
         FUZZ_CHECK(e.name != QLatin1String(".."));
         for (const QString* field : {&e.name, &e.sizeField, &e.dateField, &e.timeField})
             FUZZ_CHECK(!field->contains(QLatin1Char(',')));
-        FUZZ_CHECK(ListingSizeText(e).size() <= kMaxFieldShown);
-        FUZZ_CHECK(ListingDateText(e).size() <= kMaxFieldShown);
+        FUZZ_CHECK(listingSizeText(e).size() <= kMaxFieldShown);
+        FUZZ_CHECK(listingDateText(e).size() <= kMaxFieldShown);
     }
 
     const QList<FileEntry> records = ParseListing(listing);

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray reply(kReplyBufferSize, ' ');
     std::memcpy(reply.data(), data, qMin<size_t>(size, kReplyBufferSize));
 
-    const ProductReply product = ParseProductReply(reply);
+    const ProductReply product = parseProductReply(reply);
     FUZZ_CHECK(product.model.size() <= kReplyBufferSize);
     FUZZ_CHECK(plainName(product.model));
     FUZZ_CHECK(product.media.size() <= ProductReply::kMaxMedia);
@@ -41,6 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(plainName(medium));
     }
     if (product.model.isEmpty())
-        FUZZ_CHECK(!IsRzFamily(product.model));
+        FUZZ_CHECK(!isRzFamily(product.model));
     return 0;
 }

@@ -2,7 +2,7 @@
 // length of the value, the value (UTF-8), then the whole file.
 
 #include "FuzzCheck.h"
-#include "shell/ProfileFile.h"
+#include "core/ProfileFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
-#include "link/CommandExchange.h"
+#include "session/CommandExchange.h"
 
 #include "LinkHarness.h"
-#include "shell/AppState.h"
+#include "core/AppState.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
 

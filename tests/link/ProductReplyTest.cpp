@@ -59,7 +59,7 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QString, model);
         QFETCH(QStringList, media);
-        const ProductReply product = ParseProductReply(reply);
+        const ProductReply product = parseProductReply(reply);
         QCOMPARE(product.model, model);
         QCOMPARE(product.media, media);
     }
@@ -79,7 +79,7 @@ private slots:
     {
         QFETCH(QString, model);
         QFETCH(bool, rz);
-        QCOMPARE(IsRzFamily(model), rz);
+        QCOMPARE(isRzFamily(model), rz);
     }
 };
 

@@ -1,9 +1,9 @@
 // The link against the virtual instrument on a real pseudo-terminal: every command of the command
 // index through PexLink and the command exchange, and the link's recovery on a noisy line.
 
-#include "link/CommandExchange.h"
+#include "core/AppState.h"
 #include "link/PexLink.h"
-#include "shell/AppState.h"
+#include "session/CommandExchange.h"
 #include "support/InstrumentProcess.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"

@@ -1,15 +1,17 @@
 // The real main window, headless, against the virtual instrument on a pseudo-terminal and against
 // host folders.
 
-#include "link/Connection.h"
+#include "panes/ConnectActions.h"
 #include "panes/HostListing.h"
 #include "panes/Navigation.h"
-#include "panes/PaneRows.h"
+#include "panes/PaneModel.h"
 #include "panes/RemoteListing.h"
-#include "shell/frmMain.h"
+#include "session/Connection.h"
 #include "support/InstrumentProcess.h"
+#include "support/PaneRows.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
+#include "window/frmMain.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -17,9 +19,12 @@
 #include <QHeaderView>
 #include <QTest>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace orvalt;
+using test::clickRow;
+using test::rowNamed;
+using test::rowNames;
 
 namespace {
 
@@ -29,14 +34,6 @@ void writeFile(const QString& path, qsizetype size)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(size, 'x'));
-}
-
-QStringList rowNames(QTreeWidget* list)
-{
-    QStringList names;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        names << list->topLevelItem(i)->text(0);
-    return names;
 }
 
 void press(frmMain& w, const QString& key)
@@ -50,14 +47,6 @@ void press(frmMain& w, const QString& key)
 QString panePathOf(const QString& nativeFolder)
 {
     return QDir::cleanPath(nativeFolder).replace(QLatin1Char('/'), QLatin1Char('\\'));
-}
-
-QTreeWidgetItem* rowNamed(QTreeWidget* list, const QString& name)
-{
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->text(0) == name)
-            return list->topLevelItem(i);
-    return nullptr;
 }
 
 // Stores that show the instrument in the right pane, on Com1 = the instrument's pty.
@@ -95,39 +84,41 @@ private slots:
         frmMain w(s.state, s.settings, s.dialogs);
         w.load();
         auto& c = w.controls();
+        PaneModel& right = w.context().rightPane;
+        QCOMPARE(c.lvListView->model(), static_cast<QAbstractItemModel*>(&right));
         QCOMPARE(c.ImageCombo2->currentText(), QStringLiteral("INT MEM:"));
-        QCOMPARE(c.lvListView->topLevelItemCount(), 0); // nothing before Connection
+        QCOMPARE(right.rowCount(), 0); // nothing before Connection
         QVERIFY(s.dialogs.shown.isEmpty());
 
         press(w, QStringLiteral("接続"));
         QVERIFY(s.state.Connected);
         QVERIFY(s.state.LongNames);
         QCOMPARE(s.dialogs.texts(), QStringList{QStringLiteral("Connected")});
-        QCOMPARE(rowNames(c.lvListView), (QStringList{QStringLiteral("DATA"), QStringLiteral("TOP.TXT")}));
-        QCOMPARE(c.lvListView->topLevelItem(0)->text(3), QStringLiteral("<DIR>"));
-        QCOMPARE(c.lvListView->topLevelItem(1)->text(3), QStringLiteral("TXT"));
-        QCOMPARE(c.lvListView->topLevelItem(1)->text(2), QStringLiteral("       1KB"));
+        QCOMPARE(rowNames(right), (QStringList{QStringLiteral("DATA"), QStringLiteral("TOP.TXT")}));
+        QCOMPARE(right.row(0).kind, QStringLiteral("<DIR>"));
+        QCOMPARE(right.row(1).kind, QStringLiteral("TXT"));
+        QCOMPARE(right.row(1).sizeText, QStringLiteral("       1KB"));
 
         // Enter DATA with the toolbar's Open, on the active right pane.
-        ListFocused(w.context(), QStringLiteral("R"));
-        c.lvListView->setCurrentItem(rowNamed(c.lvListView, QStringLiteral("DATA")));
+        listFocused(w.context(), QStringLiteral("R"));
+        clickRow(right, QStringLiteral("DATA"));
         press(w, QStringLiteral("開く"));
         QCOMPARE(s.state.Rpath, QStringLiteral("\\DATA"));
         QCOMPARE(c.Combo2->currentText(), QStringLiteral("\\DATA"));
-        QCOMPARE(rowNames(c.lvListView), (QStringList{QStringLiteral("RUN1"), QStringLiteral("B.DAT")}));
-        QCOMPARE(rowNamed(c.lvListView, QStringLiteral("B.DAT"))->text(2), QStringLiteral("      12KB"));
+        QCOMPARE(rowNames(right), (QStringList{QStringLiteral("RUN1"), QStringLiteral("B.DAT")}));
+        QCOMPARE(rowNamed(right, QStringLiteral("B.DAT"))->sizeText, QStringLiteral("      12KB"));
         QCOMPARE(RmtFileSize(w.context(), QStringLiteral("B.DAT")), 12345);
         QCOMPARE(RmtFileSize(w.context(), QStringLiteral("RUN1")), 0); // a folder only
 
         press(w, QStringLiteral("1 つ上のﾌｫﾙﾀﾞへ"));
         QCOMPARE(s.state.Rpath, QStringLiteral("\\"));
-        QCOMPARE(rowNames(c.lvListView).size(), 2);
+        QCOMPARE(rowNames(right).size(), 2);
         press(w, QStringLiteral("1 つ上のﾌｫﾙﾀﾞへ")); // at the root: nothing changes
         QCOMPARE(s.state.Rpath, QStringLiteral("\\"));
 
         press(w, QStringLiteral("切断"));
         QVERIFY(!s.state.Connected);
-        QCOMPARE(c.lvListView->topLevelItemCount(), 0);
+        QCOMPARE(right.rowCount(), 0);
         QCOMPARE(s.dialogs.shown.size(), 1);
         const QStringList sent = instrument.transcript();
         QVERIFY(sent.contains(QStringLiteral("CMD STS?")));
@@ -214,33 +205,33 @@ private slots:
         w.load();
         auto& c = w.controls();
         QCOMPARE(s.state.LMedium, QString()); // the root volume
-        QTreeWidget* list = c.L_ListView;
+        PaneModel& list = w.context().leftPane;
         QStringList names = rowNames(list);
         QCOMPARE(names.size(), 4);
-        QVERIFY(IsFolderRow(list->topLevelItem(0)) && IsFolderRow(list->topLevelItem(1))); // folders first
-        QCOMPARE(rowNamed(list, QStringLiteral("b.dat"))->text(2), QStringLiteral("       2KB"));
-        QCOMPARE(rowNamed(list, QStringLiteral("readme"))->text(3), QString());
-        QCOMPARE(rowNamed(list, QStringLiteral("LOG"))->text(2), QStringLiteral("       1KB"));
+        QVERIFY(list.row(0).folder && list.row(1).folder); // folders first
+        QCOMPARE(rowNamed(list, QStringLiteral("b.dat"))->sizeText, QStringLiteral("       2KB"));
+        QCOMPARE(rowNamed(list, QStringLiteral("readme"))->kind, QString());
+        QCOMPARE(rowNamed(list, QStringLiteral("LOG"))->sizeText, QStringLiteral("       1KB"));
 
         // Open with no active pane does nothing; a double-click on a file row does nothing.
         press(w, QStringLiteral("開く"));
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
-        ListFocused(w.context(), QStringLiteral("L"));
-        list->setCurrentItem(rowNamed(list, QStringLiteral("b.dat")));
-        ListDoubleClicked(w.context());
+        listFocused(w.context(), QStringLiteral("L"));
+        clickRow(list, QStringLiteral("b.dat"));
+        listDoubleClicked(w.context());
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
 
-        list->setCurrentItem(rowNamed(list, QStringLiteral("EMPTY")));
-        ListDoubleClicked(w.context());
+        clickRow(list, QStringLiteral("EMPTY"));
+        listDoubleClicked(w.context());
         QCOMPARE(s.state.Lpath, panePathOf(root.path()) + QStringLiteral("\\EMPTY"));
-        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(list.rowCount(), 0);
         QCOMPARE(c.Combo1->currentText(), s.state.Lpath);
-        UpButtonClicked(w.context(), QStringLiteral("L"));
+        upButtonClicked(w.context(), QStringLiteral("L"));
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
         QVERIFY(s.dialogs.shown.isEmpty());
 
         // The existence checks ask the host for host panes.
-        ListFocused(w.context(), QStringLiteral("R"));
+        listFocused(w.context(), QStringLiteral("R"));
         QVERIFY(myFolderExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
         QVERIFY(!myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
         QVERIFY(myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\b.dat")));
@@ -264,8 +255,8 @@ private slots:
         w.load();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTreeWidget* list = w.controls().L_ListView;
-        QHeaderView* header = list->header();
+        const PaneModel& list = w.context().leftPane;
+        QHeaderView* header = w.controls().L_ListView->header();
         auto click = [header](int column) {
             QTest::mouseClick(
                 header->viewport(), Qt::LeftButton, {},
@@ -276,8 +267,14 @@ private slots:
         QCOMPARE(rowNames(list), refilled);
         QVERIFY(!header->isSortIndicatorShown());
 
+        // The row the user clicked stays selected and current wherever the sort puts it.
+        QTreeView* view = w.controls().L_ListView;
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(view->model()->index(3, 0)).center());
         click(0);
         QCOMPARE(rowNames(list), (QStringList{"m", "c.txt", "B.txt", "a.txt"}));
+        QCOMPARE(list.selectedRows(), QList<int>{1});
+        QCOMPARE(list.currentRow(), 1);
         QVERIFY(header->isSortIndicatorShown());
         QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
         click(0);
@@ -324,9 +321,9 @@ private slots:
             QComboBox* drives = w.controls().DriveListL;
             QCOMPARE(drives->currentText(), QStringLiteral("system"));
             QTest::keyClick(drives, Qt::Key_Down);
-            QTreeWidget* list = w.controls().L_ListView;
+            PaneModel& list = w.context().leftPane;
             QCOMPARE(rowNames(list), (QStringList{QStringLiteral("DATA"), QStringLiteral("ON_USB.TXT")}));
-            list->setCurrentItem(rowNamed(list, QStringLiteral("DATA")));
+            clickRow(list, QStringLiteral("DATA"));
             press(w, QStringLiteral("開く"));
             QCOMPARE(rowNames(list), QStringList{QStringLiteral("IN_DATA.TXT")});
             QVERIFY(w.close());
@@ -341,7 +338,7 @@ private slots:
                  stillMounted ? QStringLiteral("usb") : QStringLiteral("system"));
         QCOMPARE(next.LMedium, stillMounted ? usb.prefix : system.prefix);
         QCOMPARE(next.Lpath, stillMounted ? QStringLiteral("\\DATA") : QStringLiteral("\\"));
-        QCOMPARE(rowNames(w.controls().L_ListView),
+        QCOMPARE(rowNames(w.context().leftPane),
                  QStringList{stillMounted ? QStringLiteral("IN_DATA.TXT") : QStringLiteral("ON_SYSTEM.TXT")});
     }
 
@@ -352,7 +349,7 @@ private slots:
                         QStringLiteral("\\tmp"));
         frmMain w(s.state, s.settings, s.dialogs);
         w.load();
-        ListFocused(w.context(), QStringLiteral("L"));
+        listFocused(w.context(), QStringLiteral("L"));
         press(w, QStringLiteral("1 つ上のﾌｫﾙﾀﾞへ"));
         QCOMPARE(s.state.Lpath, QStringLiteral("\\"));
         QCOMPARE(s.dialogs.texts(),

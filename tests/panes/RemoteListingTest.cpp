@@ -31,7 +31,7 @@ private slots:
         QFETCH(QString, listing);
         QFETCH(QStringList, names);
         QFETCH(QList<bool>, folders);
-        const auto entries = SplitListing(listing);
+        const auto entries = orvalt::splitListing(listing);
         QStringList gotNames;
         QList<bool> gotFolders;
         for (const auto& e : entries) {
@@ -100,8 +100,8 @@ private slots:
         e.sizeField = size;
         e.dateField = date;
         e.timeField = time;
-        QTEST(ListingSizeText(e), "sizeText");
-        QTEST(ListingDateText(e), "dateText");
+        QTEST(listingSizeText(e), "sizeText");
+        QTEST(listingDateText(e), "dateText");
     }
 
     void parseListingKeepsHostileInputBounded()

@@ -89,9 +89,9 @@ private slots:
     void mediaList()
     {
         const QList<MediumInfo> list =
-            MediaList({QStringLiteral("Backup"), QStringLiteral("INT MEM"), QStringLiteral("Card 1"),
-                       QStringLiteral("Extra X"), QStringLiteral("FD"), QStringLiteral("Card 2"),
-                       QStringLiteral("Drive A"), QStringLiteral("Drive C")});
+            orvalt::mediaList({QStringLiteral("Backup"), QStringLiteral("INT MEM"), QStringLiteral("Card 1"),
+                               QStringLiteral("Extra X"), QStringLiteral("FD"), QStringLiteral("Card 2"),
+                               QStringLiteral("Drive A"), QStringLiteral("Drive C")});
         QCOMPARE(list.size(), 8);
         struct Row
         {
@@ -111,7 +111,7 @@ private slots:
             QCOMPARE(list.at(i).mediumCode, QLatin1String(expected[i].code));
             QCOMPARE(list.at(i).commandCode, QLatin1String(expected[i].command));
         }
-        QVERIFY(MediaList({}).isEmpty());
+        QVERIFY(orvalt::mediaList({}).isEmpty());
     }
 
     void joinPanePath_data()
@@ -143,7 +143,7 @@ private slots:
         QFETCH(QString, panePath);
         QFETCH(QString, name);
         QFETCH(QString, path);
-        QCOMPARE(JoinPanePath(code, panePath, name), path);
+        QCOMPARE(orvalt::joinPanePath(code, panePath, name), path);
     }
 };
 

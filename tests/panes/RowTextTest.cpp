@@ -32,7 +32,7 @@ private slots:
     {
         QFETCH(qint64, bytes);
         QFETCH(QString, text);
-        QCOMPARE(SizeText(bytes), text);
+        QCOMPARE(orvalt::sizeText(bytes), text);
     }
 
     void kindText_data()
@@ -49,7 +49,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, kind);
-        QCOMPARE(KindText(name), kind);
+        QCOMPARE(orvalt::kindText(name), kind);
     }
 
     void dateText_data()
@@ -66,7 +66,7 @@ private slots:
     {
         QFETCH(QDateTime, when);
         QFETCH(QString, text);
-        QCOMPARE(DateText(when), text);
+        QCOMPARE(orvalt::dateText(when), text);
     }
 };
 

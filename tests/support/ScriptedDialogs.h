@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/DialogSeam.h"
+#include "core/DialogSeam.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/AppState.h"
-#include "shell/Settings.h"
+#include "core/AppState.h"
+#include "core/Settings.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QDir>

@@ -4,11 +4,11 @@
 #include "transfer/CopyProgress.h"
 
 #include "TransferRig.h"
-#include "shell/AppState.h"
-#include "shell/QtDialogs.h"
+#include "core/AppState.h"
 #include "support/TestMain.h"
 #include "transfer/TransferMeter.h"
-#include "transfer/frmProgress.h"
+#include "window/QtDialogs.h"
+#include "window/frmProgress.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -109,7 +109,7 @@ private slots:
         QFETCH(qint64, left);
         QFETCH(QStringList, shown);
         const FileProgress p{QStringLiteral("A.DAT"), done, total, rate, left};
-        QCOMPARE((QStringList{ProgressBytesText(p), ProgressRateText(p), ProgressTimeLeftText(p)}), shown);
+        QCOMPARE((QStringList{progressBytesText(p), progressRateText(p), progressTimeLeftText(p)}), shown);
     }
 
     void window()

@@ -5,17 +5,17 @@
 
 #include "panes/HostListing.h"
 #include "panes/Navigation.h"
-#include "panes/PaneRows.h"
-#include "shell/Toolbar.h"
-#include "shell/frmMain.h"
+#include "panes/PaneModel.h"
 #include "support/InstrumentProcess.h"
+#include "support/PaneRows.h"
 #include "support/TempStores.h"
+#include "window/Toolbar.h"
+#include "window/frmMain.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <memory>
 
 namespace orvalt::test {
@@ -69,7 +69,7 @@ public:
     ProgramContext& ctx() { return window->context(); }
     AppState& state() { return stores.state; }
     ScriptedDialogs& dialogs() { return stores.dialogs; }
-    QTreeWidget* list(const QString& side) { return PaneList(window->controls(), side); }
+    PaneModel& list(const QString& side) { return paneList(ctx(), side); }
 
     // The native folder a pane shows: its host folder, or its instrument medium's folder.
     QString dir(const QString& side) const
@@ -89,21 +89,16 @@ public:
     // Gives a pane's list the focus and selects the rows of these names (missing names are skipped).
     void select(const QString& side, const QStringList& names)
     {
-        ListFocused(ctx(), side);
-        QTreeWidget* l = list(side);
-        l->clearSelection();
-        for (int i = 0; i < l->topLevelItemCount(); ++i)
-            if (names.contains(l->topLevelItem(i)->text(0)))
-                l->topLevelItem(i)->setSelected(true);
+        listFocused(ctx(), side);
+        PaneModel& pane = list(side);
+        pane.selection()->clearSelection();
+        for (int i = 0; i < pane.rowCount(); ++i)
+            if (names.contains(pane.row(i).name))
+                pane.selection()->select(pane.index(i, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
-    QStringList rows(const QString& side)
-    {
-        QStringList names;
-        for (int i = 0; i < list(side)->topLevelItemCount(); ++i)
-            names << list(side)->topLevelItem(i)->text(0);
-        return names;
-    }
+    QStringList rows(const QString& side) { return rowNames(list(side)); }
 
     // The commands the instrument received ("MKDR /A", "CDR /B"), in order.
     QStringList commands() const

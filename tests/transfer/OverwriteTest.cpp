@@ -1,10 +1,12 @@
 // The overwrite question: CheckOverWrite through the dialog seam, and the dialog itself.
 
 #include "TransferRig.h"
-#include "shell/QtDialogs.h"
+#include "panes/ListingText.h"
 #include "support/TestMain.h"
 #include "transfer/CheckOverWrite.h"
-#include "transfer/frmCheckOverWrite.h"
+#include "transfer/TransferTexts.h"
+#include "window/QtDialogs.h"
+#include "window/frmCheckOverWrite.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -57,7 +59,7 @@ private slots:
         QFETCH(int, scripted);
         QFETCH(int, answer);
         TransferRig rig;
-        rig.controls.statusPanel1->setText(QStringLiteral("Replacement skip"));
+        rig.statusPanel1.setText(QStringLiteral("Replacement skip"));
         rig.dialogs.overwriteAnswers = {scripted};
         const QString source = QStringLiteral("2002/05/10 12:00:00 1024Byte");
         const QString dest = QStringLiteral("2001/01/01 00:00:00 10Byte");
@@ -70,7 +72,7 @@ private slots:
         QCOMPARE(rig.state().OverwriteSource, source);
         QCOMPARE(rig.state().OverwriteDest, dest);
         QCOMPARE(rig.state().OverwriteAll, answer == 1);
-        QCOMPARE(rig.controls.statusPanel1->text(),
+        QCOMPARE(rig.statusPanel1.text(),
                  answer == 1 ? QStringLiteral("Replacement") : QStringLiteral("Replacement skip"));
 
         // After "Completely, Yes" the next target is replaced without a question.
@@ -78,6 +80,34 @@ private slots:
             QCOMPARE(CheckOverWrite(rig.ctx, QStringLiteral("B.DAT"), source, dest), qint16(0));
             QCOMPARE(rig.dialogs.overwriteAsked.size(), 1);
         }
+    }
+
+    // What the question says of an item of the instrument's listing: the date, and for a file the
+    // size field as it came, trimmed and cut to 20 characters, before "Byte".
+    void listedItemsAreDescribed_data()
+    {
+        QTest::addColumn<QString>("sizeField");
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("described");
+        QTest::addRow("file") << " 1024 " << false << "2002/05/10 12:00:00 1024Byte";
+        QTest::addRow("folder") << "0" << true << "2002/05/10 12:00:00";
+        QTest::addRow("20 characters")
+            << "12345678901234567890" << false << "2002/05/10 12:00:00 12345678901234567890Byte";
+        QTest::addRow("21 characters")
+            << "123456789012345678901" << false << "2002/05/10 12:00:00 12345678901234567890Byte";
+    }
+    void listedItemsAreDescribed()
+    {
+        QFETCH(QString, sizeField);
+        QFETCH(bool, folder);
+        QFETCH(QString, described);
+        ListingEntry entry;
+        entry.name = QStringLiteral("A.DAT");
+        entry.folder = folder;
+        entry.sizeField = sizeField;
+        entry.dateField = QStringLiteral("2002/05/10");
+        entry.timeField = QStringLiteral("12:00:00");
+        QCOMPARE(TransferTexts::describeItem(entry), described);
     }
 
     void dialogTexts()

@@ -4,9 +4,11 @@
 // Also the link's idle hook, which lets the window repaint while a call waits for an answer.
 
 #include "TransferRig.h"
-#include "link/CommandExchange.h"
-#include "link/Connection.h"
+#include "core/StatusPanel.h"
+#include "panes/ConnectActions.h"
+#include "panes/PaneModel.h"
 #include "panes/RemoteListing.h"
+#include "session/CommandExchange.h"
 #include "support/PipeTransport.h"
 #include "support/TestMain.h"
 #include "transfer/FileTransfer.h"
@@ -44,9 +46,8 @@ class CableRig
 public:
     CableRig()
         : m_link([this](int) { return m_dir.filePath(QStringLiteral("line")); })
-        , ctx{m_stores.state, m_stores.settings, dialogs, controls, m_link, hostFs}
+        , ctx{{m_stores.state, m_stores.settings, dialogs, m_link}, hostFs, left, right, panel}
     {
-        controls.statusPanel1 = &m_panel;
         QDir().mkpath(media());
         QDir().mkpath(host());
         m_stores.state.Interactive = true;
@@ -88,14 +89,15 @@ public:
     QString host() const { return m_dir.filePath(QStringLiteral("host")); }
 
     HookedDialogs dialogs;
-    MainControls controls;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
     HostFs hostFs;
     std::unique_ptr<InstrumentProcess> instrument;
 
 private:
     QTemporaryDir m_dir;
     test::TempStores m_stores;
-    QLabel m_panel;
     link::PexLink m_link;
 
 public:

@@ -1,20 +1,21 @@
 #pragma once
 
 // A ProgramContext without a window: state and settings in temporary stores, scripted dialogs with
-// hooks into the transfer's yields and progress, the first status panel, the host file system, and
+// hooks into the transfer's yields and progress, two panes and the first status panel without a
+// view, the host file system, and
 // a link opened on the virtual instrument's pseudo-terminal (when one is given).
 
+#include "core/StatusPanel.h"
 #include "link/PexLink.h"
 #include "panes/HostFs.h"
-#include "shell/MainControls.h"
-#include "shell/ProgramContext.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 #include "support/InstrumentProcess.h"
 #include "support/TempStores.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -45,9 +46,8 @@ class TransferRig
 public:
     explicit TransferRig(InstrumentProcess* instrument = nullptr)
         : m_link([instrument](int) { return instrument ? instrument->devicePath() : QString(); })
-        , ctx{m_stores.state, m_stores.settings, dialogs, controls, m_link, hostFs}
+        , ctx{{m_stores.state, m_stores.settings, dialogs, m_link}, hostFs, leftPane, rightPane, statusPanel1}
     {
-        controls.statusPanel1 = &m_panel;
         if (instrument) {
             m_opened = m_link.PexOpen(link::PexOpenRecord{}) == 0 && m_link.PexRetry(1) == 0 &&
                        m_link.PexSetTimeOut(6000) == 0;
@@ -56,9 +56,8 @@ public:
     }
     // On a link the test has opened itself (to a crafted instrument over the in-process pipe).
     explicit TransferRig(link::PexLink& opened)
-        : ctx{m_stores.state, m_stores.settings, dialogs, controls, opened, hostFs}
+        : ctx{{m_stores.state, m_stores.settings, dialogs, opened}, hostFs, leftPane, rightPane, statusPanel1}
     {
-        controls.statusPanel1 = &m_panel;
         m_opened = true;
         m_stores.state.Connected = true;
     }
@@ -88,13 +87,14 @@ public:
     QString host(const QString& name = QString()) const { return hostPath(native(name)); }
 
     HookedDialogs dialogs;
-    MainControls controls;
+    PaneModel leftPane;
+    PaneModel rightPane;
+    StatusPanel statusPanel1;
     HostFs hostFs;
 
 private:
     TempStores m_stores;
     QTemporaryDir m_host;
-    QLabel m_panel;
     link::PexLink m_link;
     bool m_opened = false;
 

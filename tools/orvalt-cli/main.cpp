@@ -5,5 +5,5 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    return orvalt::cli::RunCli(QCoreApplication::arguments().mid(1), QCoreApplication::applicationDirPath());
+    return orvalt::cli::runCli(QCoreApplication::arguments().mid(1), QCoreApplication::applicationDirPath());
 }

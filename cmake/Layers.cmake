@@ -1,0 +1,23 @@
+# orvalt_layer(<folder> [LINKS <orvalt libraries>...] [QT <Qt targets>...])
+# The library orvalt_<folder> of src/<folder>/ (main.cpp left out), with its include root
+# build/layers/<folder>/, which holds the link <folder> -> src/<folder>.
+set(ORVALT_LAYER_ROOTS ${CMAKE_BINARY_DIR}/layers)
+
+function(orvalt_layer folder)
+  cmake_parse_arguments(L "" "" "LINKS;QT" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/src/${folder}/*.h)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  add_library(orvalt_${folder} STATIC ${sources})
+  set(root ${ORVALT_LAYER_ROOTS}/${folder})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${folder} ${root}/${folder} RESULT made SYMBOLIC)
+  if(NOT made EQUAL 0)
+    if(NOT ORVALT_LAYER_LINKS_TOLD)
+      message(STATUS "No links for the layers' include roots (${made}); every layer sees src/")
+      set(ORVALT_LAYER_LINKS_TOLD ON CACHE INTERNAL "")
+    endif()
+    set(root ${CMAKE_SOURCE_DIR}/src)
+  endif()
+  target_include_directories(orvalt_${folder} PUBLIC ${root})
+  target_link_libraries(orvalt_${folder} PUBLIC ${L_LINKS} ${L_QT})
+endfunction()

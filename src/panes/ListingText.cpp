@@ -1,0 +1,113 @@
+#include "panes/ListingText.h"
+
+#include "link/WireText.h"
+#include "panes/RowText.h"
+
+#include <QDateTime>
+#include <limits>
+#include <optional>
+
+namespace orvalt {
+
+namespace {
+
+constexpr int kMaxFieldShown = 64;
+
+bool isDigits(const QString& s)
+{
+    if (s.isEmpty())
+        return false;
+    for (QChar c : s)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+std::optional<qint64> sizeOf(const ListingEntry& e)
+{
+    const QString s = e.sizeField.trimmed();
+    if (!isDigits(s))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = s.toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+QDateTime dateOf(const ListingEntry& e)
+{
+    const QString joined = e.dateField.trimmed() + QLatin1Char(' ') + e.timeField.trimmed();
+    for (const auto* format : {"yyyy/MM/dd hh:mm:ss", "yyyy/M/d h:m:s", "yyyy-MM-dd hh:mm:ss",
+                               "yyyy/MM/dd hh:mm", "yy/MM/dd hh:mm:ss"}) {
+        const QDateTime d = QDateTime::fromString(joined, QString::fromLatin1(format));
+        if (d.isValid())
+            return d;
+    }
+    return QDateTime();
+}
+
+} // namespace
+
+std::optional<qint64> listingBytes(const ListingEntry& entry)
+{
+    return sizeOf(entry);
+}
+
+QList<ListingEntry> splitListing(QString listing)
+{
+    QList<ListingEntry> entries;
+    NextField(listing); // the header
+    for (;;) {
+        QString name = NextField(listing);
+        if (name.isEmpty())
+            break;
+        ListingEntry e;
+        if (name.endsWith(QLatin1Char('/'))) {
+            name.chop(1);
+            e.folder = true;
+        }
+        e.name = name;
+        e.sizeField = NextField(listing);
+        e.dateField = NextField(listing);
+        e.timeField = NextField(listing);
+        NextField(listing); // the fifth field is not used
+        if (e.name == QLatin1String(".."))
+            continue;
+        entries.append(e);
+    }
+    return entries;
+}
+
+QString listingDateText(const ListingEntry& entry)
+{
+    const QDateTime d = dateOf(entry);
+    if (d.isValid())
+        return dateText(d);
+    return (entry.dateField + QLatin1Char(' ') + entry.timeField).left(kMaxFieldShown);
+}
+
+QString listingSizeText(const ListingEntry& entry)
+{
+    // The size text counts only the characters of the field: four or more give the thousands.
+    const auto n = sizeOf(entry);
+    if (!n)
+        return entry.sizeField.left(kMaxFieldShown);
+    return entry.sizeField.trimmed().size() >= 4 ? sizeText(*n) : sizeText(0);
+}
+
+QList<FileEntry> ParseListing(QString listing)
+{
+    QList<FileEntry> records;
+    for (const ListingEntry& e : splitListing(std::move(listing))) {
+        FileEntry f;
+        f.name = e.name;
+        f.shortName = e.name;
+        f.date = listingDateText(e);
+        const auto n = sizeOf(e);
+        f.size = n && *n <= std::numeric_limits<qint32>::max() ? static_cast<qint32>(*n) : 0;
+        f.attributes = e.folder ? FileEntry::kFolder : 0;
+        records.append(f);
+    }
+    return records;
+}
+
+} // namespace orvalt

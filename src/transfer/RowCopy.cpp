@@ -1,0 +1,101 @@
+#include "transfer/RowCopy.h"
+
+#include "core/AppState.h"
+#include "core/DialogSeam.h"
+#include "core/ResourceTexts.h"
+#include "fileops/NameRules.h"
+#include "fileops/Rename.h"
+#include "panes/ProgramContext.h"
+#include "panes/RemotePaths.h"
+#include "transfer/CheckOverWrite.h"
+#include "transfer/CopyFolderTree.h"
+#include "transfer/OneFileCopy.h"
+
+#include <optional>
+
+namespace orvalt {
+
+namespace {
+
+bool isHost(const AppState& st, const QString& side)
+{
+    return st.devId(side) == QLatin1String("0");
+}
+
+// The overwrite question's answer: 0 replaces, 1 replaces this and all later targets, 2 skips the
+// row, 3 stops the copy. Empty when the row goes on (with overwrite set), else whether it stops.
+std::optional<bool> stopsAfter(qint16 answer, const AppState& st, bool& overwrite)
+{
+    switch (answer) {
+    case 0:
+        overwrite = true;
+        return std::nullopt;
+    case 1:
+        overwrite = st.OverwriteAll;
+        return std::nullopt;
+    case 2:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const QString& destFolder,
+                  CopyDestination& destination, const QString& side)
+{
+    AppState& st = ctx.state;
+    RowCopied copied;
+    bool overwrite = st.OverwriteAll;
+    if (!item.folder) {
+        const qint16 checked = NameCheck(ctx, item.name, item.shortName, kWarnKindFile, kWarnModeCheck);
+        if (checked == 3) {
+            copied.stop = true;
+            return copied;
+        }
+        // Another name (the file's short name, or one the user typed) is the destination's name
+        // only: the source is read under its own path, since on most hosts a short name names no file.
+        const QString own = item.targetName.isEmpty() ? NameOfPath(item.path) : item.targetName;
+        const QString targetName = checked == -1 ? st.WarnName : own;
+        copied.targetName = targetName;
+        if (destination.has(targetName, false)) {
+            qint16 answer = 0; // with OverwriteAll nothing is asked, so nothing needs describing
+            if (!st.OverwriteAll) {
+                // The source first: describing an instrument item may select its folder.
+                const QString source = item.describe();
+                answer = CheckOverWrite(ctx, targetName, source, destination.describe(targetName, false));
+            }
+            if (const auto stop = stopsAfter(answer, st, overwrite)) {
+                copied.stop = *stop;
+                return copied;
+            }
+        }
+        copied.attempted = true;
+        copied.result = copyFileAs(ctx, item.path, destFolder, targetName, overwrite);
+        return copied;
+    }
+
+    if (NameIsBadAtDest(st, item.name, kWarnModeCheck)) {
+        ctx.dialogs.notice(ResourceTexts::text(8305));
+        copied.stop = true;
+        return copied;
+    }
+    // The folder copy names a host folder on the instrument by its short name unless the
+    // instrument takes long ones; that is the folder it merges into.
+    const bool shortThere = isHost(st, side) && !isHost(st, otherSide(side)) && !st.LongNames;
+    const QString nameThere = shortThere ? item.shortName : item.name;
+    if (destination.has(nameThere, true)) {
+        const QString source = item.describe();
+        const qint16 answer = CheckOverWrite(ctx, nameThere, source, destination.describe(nameThere, true));
+        if (const auto stop = stopsAfter(answer, st, overwrite)) {
+            copied.stop = *stop;
+            return copied;
+        }
+    }
+    copied.attempted = true;
+    CopyFolderTree(ctx, run, item.path, destFolder, overwrite, side);
+    return copied;
+}
+
+} // namespace orvalt

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/AppState.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStyle>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace orvalt {
+
+class DialogSeam;
+
+// The eleven toolbar buttons in order. The key is a button's identity (the dispatcher routes by
+// it); the tool-tip is a resource text number; the icon comes from the desktop's theme, with a
+// standard style icon where the theme has none.
+struct ToolButtonInfo
+{
+    QString key;
+    int tipNumber;
+    QString image;          // name in the toolbar's image list
+    QStringList themeIcons; // freedesktop names, the first the theme has wins
+    QStyle::StandardPixmap fallback;
+};
+
+namespace ToolKeys {
+inline const QString Up = QStringLiteral("1 つ上のﾌｫﾙﾀﾞへ");
+inline const QString Open = QStringLiteral("開く");
+inline const QString Delete = QStringLiteral("削除");
+inline const QString CopyLeft = QStringLiteral("左へ転送");
+inline const QString Interrupt = QStringLiteral("中断");
+inline const QString CopyRight = QStringLiteral("右へ転送");
+inline const QString Connect = QStringLiteral("接続");
+inline const QString Disconnect = QStringLiteral("切断");
+inline const QString Renew = QStringLiteral("最新に更新");
+inline const QString Rename = QStringLiteral("ファイル名変更");
+inline const QString Format = QStringLiteral("フォーマット");
+} // namespace ToolKeys
+
+const std::vector<ToolButtonInfo>& toolButtons();
+
+// Runs a toolbar button's action by its key. Every press first marks that the user has acted;
+// after the action, whatever it did or threw, the default pointer comes back.
+class ToolbarDispatcher
+{
+public:
+    ToolbarDispatcher(AppState& state, DialogSeam& dialogs)
+        : m_state(state)
+        , m_dialogs(dialogs)
+    {}
+
+    void setAction(const QString& key, std::function<void()> action) { m_actions[key] = std::move(action); }
+    bool hasAction(const QString& key) const { return m_actions.count(key) != 0; }
+    void dispatch(const QString& key);
+
+private:
+    AppState& m_state;
+    DialogSeam& m_dialogs;
+    std::map<QString, std::function<void()>> m_actions;
+};
+
+} // namespace orvalt

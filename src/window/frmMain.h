@@ -1,0 +1,90 @@
+#pragma once
+
+#include "core/StatusPanel.h"
+#include "link/PexLink.h"
+#include "panes/HostFs.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
+#include "window/MainControls.h"
+#include "window/Toolbar.h"
+#include "window/WindowLayout.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+
+namespace orvalt {
+
+struct AppState;
+class DialogSeam;
+class Settings;
+class frmAbout;
+class SplitterHandle;
+
+// The program's one top-level window: two panes with their selectors, the toolbar, the menus and
+// the status bar. It builds its widgets, routes their events and runs the load and unload steps;
+// what each action does lives in the subsystems it routes to.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The load steps, in order; the start-up routine calls this before showing the window.
+    void load();
+
+    MainControls& controls() { return m_controls; }
+    ToolbarDispatcher& dispatcher() { return m_dispatcher; }
+    link::PexLink& link() { return m_link; }
+    ProgramContext& context() { return m_ctx; }
+
+    // The split position in twips: the left list's width.
+    double splitTwips() const { return m_splitTwips; }
+    // Lays the panes out around split x (twips), within the limits; x may change.
+    void SizeControls(double& x);
+    double logicalDpi() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    void buildPanes();
+    void connectEvents();
+    void routeActions();
+    void unload();
+    void applyStoredGeometry();
+    void saveGeometryOnExit();
+    void fillInitialSelectors();
+    void setUpList(QTreeView* list, PaneModel& pane);
+    // The controls of a side follow its pane's choosers and sort mark.
+    void showChoosers(const QString& side);
+    void showSortMark(const QString& side);
+    void showAbout();
+    void showSerialSettings();
+
+    AppState& m_state;
+    Settings& m_settings;
+    DialogSeam& m_dialogs;
+    MainControls m_controls;
+    ToolbarDispatcher m_dispatcher;
+    link::PexLink m_link;
+    HostFs m_hostFs;
+    PaneModel m_leftPane;
+    PaneModel m_rightPane;
+    StatusPanel m_statusPanel;
+    ProgramContext m_ctx;
+    double m_splitTwips = 0;
+    SplitterDrag m_drag;
+    bool m_unloaded = false;
+    QWidget* m_central = nullptr;
+    QPointer<frmAbout> m_about; // the About box while it is open
+};
+
+} // namespace orvalt
