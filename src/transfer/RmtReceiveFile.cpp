@@ -129,6 +129,7 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
             // stream on until someone stopped the program. Nothing of it is kept.
             if (announced > std::numeric_limits<qint32>::max()) {
                 out.cancelWriting();
+                abandonFileStream(ctx);
                 return refuse(TransferResult::HostFileTooLarge,
                               TransferTexts::tooLargeToReceive(remotePath, announced), hostFailure);
             }
