@@ -45,18 +45,16 @@ QString deleteQuestionText(const QList<DeletedRows>& sides)
     for (const DeletedRows& side : sides) {
         if (side.names.isEmpty())
             continue;
-        QStringList listed;
-        for (qsizetype i = 0; i < side.names.size() && i < kDeleteNamesShown; ++i) {
-            listed
-                << (side.folders.value(i)
-                        ? QStringLiteral("%1 (a folder, with everything in it)").arg(shown(side.names.at(i)))
-                        : shown(side.names.at(i)));
+        // One name a line, so the box shows them as a list however long they are.
+        text += QStringLiteral("\nYes deletes from %1:").arg(side.where);
+        qsizetype i = 0;
+        for (; i < side.names.size() && i < kDeleteNamesShown; ++i) {
+            text += QStringLiteral("\n    ") + shown(side.names.at(i));
+            if (side.folders.value(i))
+                text += QStringLiteral(" (a folder, with everything in it)");
         }
-        const qsizetype more = side.names.size() - listed.size();
-        QString names = listed.join(QStringLiteral(", "));
-        if (more > 0)
-            names += QStringLiteral(" and %1 more").arg(more);
-        text += QStringLiteral("\nYes deletes from %1: %2.").arg(side.where, names);
+        if (i < side.names.size())
+            text += QStringLiteral("\n    and %1 more").arg(side.names.size() - i);
     }
     return text;
 }

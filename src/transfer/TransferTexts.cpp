@@ -150,8 +150,9 @@ QString notCopiedText(const CopyRun& run)
         text += QStringLiteral("\n\n");
     }
     text += QStringLiteral("These were not copied:");
+    // A mark before each item, so an item whose cause wraps in the box is still told from the next.
     for (qsizetype i = 0; i < items.size() && i < kMaxNamedNotCopied; ++i)
-        text += QLatin1Char('\n') + items.at(i);
+        text += QStringLiteral("\n\u2022 ") + items.at(i);
     if (items.size() > kMaxNamedNotCopied)
         text += QStringLiteral("\n... and %1 more").arg(items.size() - kMaxNamedNotCopied);
     return text;

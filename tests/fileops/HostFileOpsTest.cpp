@@ -121,11 +121,13 @@ private slots:
         QTest::addColumn<QStringList>("files"); // a name ending in "/" is a folder
         QTest::addColumn<QString>("listed");
         const QStringList six{"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "f.dat"};
-        QTest::newRow("one row") << QStringList{"x.dat"} << "x.dat.";
-        QTest::newRow("five names") << six.mid(0, 5) << "a.dat, b.dat, c.dat, d.dat, e.dat.";
-        QTest::newRow("six names") << six << "a.dat, b.dat, c.dat, d.dat, e.dat and 1 more.";
+        QTest::newRow("one row") << QStringList{"x.dat"} << "\n    x.dat";
+        QTest::newRow("five names") << six.mid(0, 5)
+                                    << "\n    a.dat\n    b.dat\n    c.dat\n    d.dat\n    e.dat";
+        QTest::newRow("six names")
+            << six << "\n    a.dat\n    b.dat\n    c.dat\n    d.dat\n    e.dat\n    and 1 more";
         QTest::newRow("a folder") << QStringList{"SUB/", "x.dat"}
-                                  << "SUB (a folder, with everything in it), x.dat.";
+                                  << "\n    SUB (a folder, with everything in it)\n    x.dat";
     }
 
     void deleteQuestionNamesWhatGoes()
@@ -145,7 +147,7 @@ private slots:
         QFETCH(QString, listed);
         QCOMPARE(
             h.s.dialogs.texts(),
-            QStringList{QStringLiteral("A chosen file is removed\nYes deletes from this computer (%1): %2")
+            QStringList{QStringLiteral("A chosen file is removed\nYes deletes from this computer (%1):%2")
                             .arg(QDir::cleanPath(h.root.path()), listed)});
         QCOMPARE(entriesOf(h.root.path()).size(), files.size());
     }

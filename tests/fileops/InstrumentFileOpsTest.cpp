@@ -153,9 +153,8 @@ private slots:
         QCOMPARE(sent.mid(0, 6),
                  (QStringList{"MED 0", "CDR /DATA/", "FDL SUB", "MED 0", "CDR /DATA/", "FDL X.DAT"}));
         QCOMPARE(t.s.dialogs.texts(),
-                 QStringList{"A chosen file is removed\nYes deletes from the instrument's "
-                             "medium INT MEM (M:\\DATA): SUB (a folder, with everything "
-                             "in it), X.DAT."});
+                 QStringList{"A chosen file is removed\nYes deletes from the instrument's medium INT MEM "
+                             "(M:\\DATA):\n    SUB (a folder, with everything in it)\n    X.DAT"});
     }
 
     void deleteOfAFileThatHasGoneSaysFdlError()

@@ -567,6 +567,7 @@ private slots:
         QCOMPARE(w.dialogs().shown.size(), 1);
         const QString told = w.dialogs().shown.at(0).text;
         QVERIFY2(told.startsWith(QStringLiteral("These were not copied:")), qPrintable(told));
+        QCOMPARE(told.count(QStringLiteral("\n\u2022 ")), 2); // each item marked, however it wraps
         QVERIFY2(told.contains(QStringLiteral("a,b.dat: its name cannot be sent to the measurement device")),
                  qPrintable(told));
         QVERIFY2(told.contains(
