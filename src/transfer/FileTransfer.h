@@ -2,6 +2,7 @@
 
 #include "link/PexLink.h"
 
+#include <QDateTime>
 #include <QString>
 
 namespace orvalt {
@@ -63,8 +64,9 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 // HostFileTooLarge when that length is 2^31 bytes or more (refused at the first block); or
 // HostWriteFailed / PathNotSendable; hostFailure is set with the host results. A
 // host write that fails midway still reads the instrument's answer to its end, so the instrument is left
-// ready for the next command.
+// ready for the next command. modified, when valid, becomes the host file's modification time (the
+// instrument's date of the file, from its listing); otherwise the file has the time of the copy.
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
-                      QString* hostFailure = nullptr);
+                      QString* hostFailure = nullptr, const QDateTime& modified = QDateTime());
 
 } // namespace orvalt
