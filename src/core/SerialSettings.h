@@ -118,4 +118,8 @@ SerialOpenValues openValuesOf(const AppState& state);
 // The device of the selected port (the default of port 1 if PortNumber is no port).
 QString deviceOf(const AppState& state);
 
+// What the status bar says of the line: "Not connected", or the model, the device and the line
+// settings of the selected port ("KD7350 · /dev/ttyUSB0 · 115200 8N1").
+QString lineStatusText(const AppState& state);
+
 } // namespace orvalt

@@ -35,9 +35,12 @@ public:
     void yield() override;
 
     QWidget* owner() const { return m_owner; }
+    // What the progress window's Cancel and Escape do: the main window's Interruption.
+    void setProgressCancel(std::function<void()> cancel) { m_progressCancel = std::move(cancel); }
 
 private:
     QWidget* m_owner;
+    std::function<void()> m_progressCancel;
     QPointer<frmProgress> m_progress;
 };
 

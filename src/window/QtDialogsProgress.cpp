@@ -5,8 +5,13 @@ namespace orvalt {
 
 void QtDialogs::progressOpen(int minimum, int maximum)
 {
-    if (!m_progress)
+    if (!m_progress) {
         m_progress = new frmProgress(owner());
+        QObject::connect(m_progress, &frmProgress::cancelPressed, m_progress, [this] {
+            if (m_progressCancel)
+                m_progressCancel();
+        });
+    }
     m_progress->start(minimum, maximum);
     m_progress->show();
     m_progress->raise();

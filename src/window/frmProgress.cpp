@@ -3,8 +3,10 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace orvalt {
@@ -51,10 +53,21 @@ void frmProgress::createControls()
     figures->addWidget(m_lblTimeLeft, 2, 1);
     figures->setColumnStretch(0, 1);
 
+    m_cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cmdCancel->setToolTip(QStringLiteral("Interruption (Esc): the file in hand is finished, then the copy "
+                                           "stops. Press again to stop the file in hand at once."));
+    m_cmdCancel->setAutoDefault(false);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &frmProgress::cancelPressed);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_cmdCancel);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(figures);
     layout->addWidget(m_ProgressBar1);
     layout->addWidget(m_Label1);
+    layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 }
 
@@ -108,9 +121,11 @@ void frmProgress::closeEvent(QCloseEvent* event)
 
 void frmProgress::reject()
 {
-    // Escape would hide the window while the copy still runs.
+    // Escape would hide the window while the copy still runs; it is Interruption instead.
     if (m_finished)
         QDialog::reject();
+    else
+        emit cancelPressed();
 }
 
 } // namespace orvalt

@@ -7,13 +7,15 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 namespace orvalt {
 
 // The copy's progress window: a small modeless window over the main window with the rows bar
 // ProgressBar1 and the notice Label1, and above them the file in hand with its bytes done of its
-// size, the rate and the time left for it. The user cannot close it; the copy closes it at its end
-// (Interruption on the main window's toolbar is how a copy is stopped).
+// size, the rate and the time left for it. The user cannot close it; the copy closes it at its end.
+// Its Cancel button and Escape are Interruption: the first press lets the file in hand finish, the
+// second drops it.
 class frmProgress : public QDialog
 {
     Q_OBJECT
@@ -37,6 +39,11 @@ public:
     QLabel* lblBytes() const { return m_lblBytes; }
     QLabel* lblRate() const { return m_lblRate; }
     QLabel* lblTimeLeft() const { return m_lblTimeLeft; }
+    QPushButton* cmdCancel() const { return m_cmdCancel; }
+
+signals:
+    // Cancel or Escape while the copy runs.
+    void cancelPressed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,6 +58,7 @@ private:
     QLabel* m_lblBytes = nullptr;
     QLabel* m_lblRate = nullptr;
     QLabel* m_lblTimeLeft = nullptr;
+    QPushButton* m_cmdCancel = nullptr;
     TransferMeter m_meter;
     QElapsedTimer m_clock;
     bool m_finished = false;
