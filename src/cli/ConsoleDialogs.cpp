@@ -3,6 +3,7 @@
 #include "cli/ConsoleTerminal.h"
 #include "core/AppState.h"
 #include "core/ResourceTexts.h"
+#include "transfer/TransferTexts.h"
 
 namespace orvalt::cli {
 
@@ -152,11 +153,16 @@ void ConsoleDialogs::yield()
     if (!interruptRequested() || !m_state)
         return;
     m_state->StopRequested = true;
-    if (!m_toldStop) {
-        m_toldStop = true;
+    const bool now = secondInterruptRequested();
+    if (now)
+        m_state->StopFileNow = true;
+    // Each press is told once, as the progress window tells it.
+    const int told = now ? 2 : 1;
+    while (m_toldStops < told) {
+        ++m_toldStops;
         const QString subject = m_subject;
         m_subject.clear();
-        failure(ResourceTexts::text(8113));
+        failure(m_toldStops == 1 ? ResourceTexts::text(8113) : TransferTexts::stoppingFileNow());
         m_subject = subject;
     }
 }

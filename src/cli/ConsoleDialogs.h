@@ -59,7 +59,7 @@ private:
     QString m_subject;
     int m_failures = 0;
     bool m_cancelled = false;
-    bool m_toldStop = false;
+    int m_toldStops = 0; // the Ctrl+C presses told so far
 
     TransferMeter m_meter;
     QElapsedTimer m_clock;

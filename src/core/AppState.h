@@ -32,6 +32,8 @@ struct AppState
 
     bool TransferBusy = false;
     bool StopRequested = false;
+    // Interruption pressed a second time: the file in hand is dropped at once, not finished.
+    bool StopFileNow = false;
     bool OverwriteAll = false;
     bool DestIsInstrument = false;
     bool CloseAllowed = true;

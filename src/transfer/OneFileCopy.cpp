@@ -34,6 +34,7 @@ void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostF
 {
     switch (result) {
     case TransferResult::Done:
+    case TransferResult::Stopped: // the user asked for it; the copy's end says what was not copied
         return;
     case 160:
         ctx.dialogs.notice(ResourceTexts::text(8303));

@@ -6,6 +6,7 @@
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
+#include "transfer/AbandonStream.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/TransferTexts.h"
 
@@ -133,6 +134,11 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
             break;
         }
         ctx.dialogs.yield();
+        if (ctx.state.StopFileNow) {
+            out.cancelWriting();
+            abandonFileStream(ctx);
+            return TransferResult::Stopped;
+        }
     }
 
     if (result != TransferResult::Done) {

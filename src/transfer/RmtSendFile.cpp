@@ -6,6 +6,7 @@
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
+#include "transfer/AbandonStream.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/TransferTexts.h"
 
@@ -127,6 +128,11 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
         if (last)
             break;
         ctx.dialogs.yield();
+        if (ctx.state.StopFileNow) {
+            file.close();
+            abandonFileStream(ctx);
+            return TransferResult::Stopped;
+        }
     }
     file.close();
 

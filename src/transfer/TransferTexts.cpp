@@ -48,6 +48,21 @@ QString notCopied(const QString& item, const QString& why)
     return item + QStringLiteral(": ") + why;
 }
 
+QString droppedItemNotUsable()
+{
+    return QStringLiteral("not a file or folder of this computer; not copied");
+}
+
+QString stoppingFileNow()
+{
+    return QStringLiteral("Stopping now. The file in hand is not kept.");
+}
+
+QString stoppedByUser()
+{
+    return QStringLiteral("stopped by the user; not copied, what was there is kept");
+}
+
 QString nameNotUsableHere()
 {
     return QStringLiteral("the name cannot be used on this computer; not copied");
@@ -152,6 +167,8 @@ QString transferFailureText(qint32 result, const QString& hostFailure)
         return QStringLiteral("DEVICE BUSY");
     case 20:
         return QStringLiteral("Command Format (DEVICE BUSY)");
+    case TransferResult::Stopped:
+        return TransferTexts::stoppedByUser();
     default:
         break;
     }

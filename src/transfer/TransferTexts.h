@@ -27,6 +27,12 @@ QString notCopied(const QString& item, const QString& why);
 // Why an item of the instrument was not copied: its name cannot be a host file's.
 QString nameNotUsableHere();
 QString entryNameNotUsableHere(const QString& name);
+// Why a dropped item was not copied: it is not a file or folder this computer can name.
+QString droppedItemNotUsable();
+// The progress window's notice after the second Interruption, and why the file then in hand was
+// not copied.
+QString stoppingFileNow();
+QString stoppedByUser();
 
 // Texts for failures on the host's side of a transfer, each naming the file concerned.
 
@@ -52,7 +58,8 @@ QString linkLostText(const QString& why);
 QString shownName(const QString& name);
 
 // What the user is told of a failed transfer (the one-file copy's messages): text 8303 for 160,
-// "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, the host's text where there is one,
+// "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, stoppedByUser for Stopped, the host's
+// text where there is one,
 // else "Send or Rec Error (DEVICE BUSY) " and the number.
 QString transferFailureText(qint32 result, const QString& hostFailure);
 

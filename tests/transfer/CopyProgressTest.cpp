@@ -12,6 +12,8 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace orvalt;
@@ -138,10 +140,17 @@ private slots:
         QCOMPARE(w.lblBytes()->text(), QStringLiteral("256 of 1,024 bytes"));
         QVERIFY(w.lblRate()->text().isEmpty());
 
-        // Only the copy closes it: the close box and Escape do nothing while it runs.
+        // Only the copy closes it: the close box does nothing while it runs; Escape and Cancel are
+        // Interruption.
+        QSignalSpy cancel(&w, &frmProgress::cancelPressed);
         QVERIFY(!w.close());
+        QCOMPARE(cancel.size(), 0);
         QTest::keyClick(&w, Qt::Key_Escape);
         QVERIFY(w.isVisible());
+        QCOMPARE(cancel.size(), 1);
+        QTest::mouseClick(w.cmdCancel(), Qt::LeftButton);
+        QVERIFY(w.isVisible());
+        QCOMPARE(cancel.size(), 2);
         w.finish();
         QVERIFY(w.close());
 
