@@ -18,6 +18,7 @@
 #include "transfer/CopyFolderTree.h"
 #include "transfer/CopyProgress.h"
 #include "transfer/FileTransfer.h"
+#include "transfer/JobProgress.h"
 #include "transfer/OneFileCopy.h"
 #include "transfer/RowCopy.h"
 #include "transfer/TransferTexts.h"
@@ -127,6 +128,8 @@ private:
     };
 
     void copyRows(const QList<Row>& rows);
+    // The selected rows counted before the copy starts, for the progress of the whole job.
+    void countJob(const QList<Row>& rows);
     QString sourceOf(const Row& row) const
     {
         return (row.base.isEmpty() ? m_sourceBase : row.base) + row.text;
@@ -262,11 +265,12 @@ void CopyDriver::runDropped(const QList<Row>& rows)
 
 void CopyDriver::copyRows(const QList<Row>& rows)
 {
+    ProgressOpen(m_ctx, 1, static_cast<int>(rows.size()));
+    countJob(rows);
     // The receiver names the file's folder but not its medium: the instrument is put on the source
-    // pane's medium, which another pane's listing may have changed since this one was listed.
+    // pane's medium, which another pane's listing (or the count) may have changed.
     if (!isHost(m_st, m_from) && isHost(m_st, m_to))
         instrumentAt(m_from);
-    ProgressOpen(m_ctx, 1, static_cast<int>(rows.size()));
     for (int i = 1; i <= rows.size(); ++i) {
         m_ctx.dialogs.yield();
         if (m_st.StopRequested)
@@ -289,6 +293,27 @@ void CopyDriver::copyRows(const QList<Row>& rows)
         }
         ProgressStep(m_ctx, i);
     }
+}
+
+void CopyDriver::countJob(const QList<Row>& rows)
+{
+    QStringList paths;
+    QList<bool> folders;
+    QList<int> at; // the row of each item counted
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!rows.at(i).selected)
+            continue;
+        paths << sourceOf(rows.at(i));
+        folders << rows.at(i).folder;
+        at << i;
+    }
+    const QList<JobTotals> counted = countCopyItems(m_ctx, m_from, paths, folders);
+    if (!isHost(m_st, m_from))
+        m_run.instrumentPlace.clear();
+    QList<JobTotals> items(rows.size());
+    for (qsizetype k = 0; k < at.size() && k < counted.size(); ++k)
+        items[at.at(k)] = counted.at(k);
+    ProgressJob(m_ctx, items);
 }
 
 CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)

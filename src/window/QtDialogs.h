@@ -29,6 +29,7 @@ public:
     // The progress window frmProgress (QtDialogsProgress.cpp).
     void progressOpen(int minimum, int maximum) override;
     void progressStep(int value) override;
+    void progressJob(const QList<JobTotals>& items) override;
     void progressNotice(const QString& text) override;
     void progressClose() override;
     void setBusyPointer(bool busy) override;

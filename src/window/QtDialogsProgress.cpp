@@ -23,6 +23,12 @@ void QtDialogs::progressStep(int value)
         m_progress->step(value);
 }
 
+void QtDialogs::progressJob(const QList<JobTotals>& items)
+{
+    if (m_progress)
+        m_progress->job(items);
+}
+
 void QtDialogs::progressNotice(const QString& text)
 {
     if (m_progress)

@@ -88,11 +88,14 @@ private slots:
         QVERIFY(putFile(w.path(from, QStringLiteral("TREE/C.DAT")), "c"));
         QVERIFY(putFile(w.path(from, QStringLiteral("TREE/SUB/B.DAT")), patternBytes(300)));
         QVERIFY(QDir().mkpath(w.path(from, QStringLiteral("TREE/EMPTY"))));
+        QVERIFY(putFile(w.path(from, QStringLiteral("TREE/ZERO.DAT")), QByteArray()));
+        QVERIFY(QDir().mkpath(w.path(from, QStringLiteral("NOTHING"))));
         QVERIFY(putFile(w.path(from, QStringLiteral("NOT.DAT")), "not selected"));
         QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
-        w.select(from, {QStringLiteral("A.DAT"), QStringLiteral("TREE")});
+        w.select(from, {QStringLiteral("A.DAT"), QStringLiteral("TREE"), QStringLiteral("NOTHING")});
+        const QStringList shown = w.rows(from);
         const int rows = w.list(from).rowCount();
-        QCOMPARE(rows, 3);
+        QCOMPARE(rows, 4);
         bool closeRefused = false;
         w.dialogs().onProgressStep = [&](int) {
             closeRefused = !w.window->close();
@@ -115,7 +118,20 @@ private slots:
         QCOMPARE(progress.closed, 1);
         QCOMPARE(progress.minimum, 1);
         QCOMPARE(progress.maximum, rows);
-        QCOMPARE(progress.steps, (QList<int>{1, 2, 3}));
+        QCOMPARE(progress.steps, (QList<int>{1, 2, 3, 4}));
+        QVERIFY(QFileInfo(w.path(to, QStringLiteral("NOTHING"))).isDir());
+        QCOMPARE(fileBytes(w.path(to, QStringLiteral("TREE/ZERO.DAT"))), QByteArray());
+        // The whole job counted before the copy, row by row: a zero-byte file is a file, an empty
+        // folder none, a row not selected nothing.
+        QCOMPARE(progress.jobItems.size(), rows);
+        const auto counted = [&](const QString& name) {
+            const JobTotals t = progress.jobItems.value(shown.indexOf(name));
+            return QList<qint64>{t.files, t.bytes};
+        };
+        QCOMPARE(counted(QStringLiteral("A.DAT")), (QList<qint64>{1, 1000}));
+        QCOMPARE(counted(QStringLiteral("TREE")), (QList<qint64>{3, 301}));
+        QCOMPARE(counted(QStringLiteral("NOTHING")), (QList<qint64>{0, 0}));
+        QCOMPARE(counted(QStringLiteral("NOT.DAT")), (QList<qint64>{0, 0}));
         QVERIFY(closeRefused);
         QVERIFY(w.rows(to).contains(QStringLiteral("A.DAT")));
         QVERIFY(w.rows(to).contains(QStringLiteral("TREE")));
@@ -133,7 +149,9 @@ private slots:
             const auto cdr = std::count_if(commands.cbegin(), commands.cend(), [](const QString& c) {
                 return c.startsWith(QLatin1String("CDR /TREE"));
             });
-            QCOMPARE(cdr, 3 + 2); // TREE, TREE/EMPTY and TREE/SUB listed; B.DAT and C.DAT received
+            // TREE, TREE/EMPTY and TREE/SUB listed for the count and again for the copy; B.DAT, C.DAT
+            // and ZERO.DAT received.
+            QCOMPARE(cdr, 3 + 3 + 3);
         }
     }
 
