@@ -307,18 +307,23 @@ QString deviceOf(const AppState& state)
     return usableDevice(state.PortDevice[slot], slot);
 }
 
-QString lineStatusText(const AppState& state)
+QString lineSettingsText(const AppState& state)
 {
-    if (!state.Connected)
-        return QStringLiteral("Not connected");
     const int slot = selectedSlot(state) < 0 ? kDefaultPortNumber : selectedSlot(state);
     // "9600,N,8,1" as a serial terminal writes it: "9600 8N1".
     const QStringList fields = composeSetting(state, slot).split(QLatin1Char(','));
     const QString line = fields.size() == 4
                              ? fields.at(0) + QLatin1Char(' ') + fields.at(2) + fields.at(1) + fields.at(3)
                              : QString();
-    const QString dot = QStringLiteral(" \u00b7 ");
-    return state.ModelName + dot + deviceOf(state) + dot + line;
+    return deviceOf(state) + QStringLiteral(" \u00b7 ") + line;
+}
+
+QString lineStatusText(const AppState& state)
+{
+    if (!state.Connected)
+        return QStringLiteral("Not connected");
+    const QString line = state.OpenLine.isEmpty() ? lineSettingsText(state) : state.OpenLine;
+    return state.ModelName + QStringLiteral(" \u00b7 ") + line;
 }
 
 } // namespace orvalt

@@ -140,8 +140,11 @@ SerialOpenValues openValuesOf(const AppState& state);
 // The device of the selected port (the default of port 1 if PortNumber is no port).
 QString deviceOf(const AppState& state);
 
-// What the status bar says of the line: "Not connected", or the model, the device and the line
-// settings of the selected port ("KD7350 · /dev/ttyUSB0 · 115200 8N1").
+// The device and line settings of the selected port as the status bar writes them
+// ("/dev/ttyUSB0 · 115200 8N1").
+QString lineSettingsText(const AppState& state);
+// What the status bar says of the line: "Not connected", or the model and the device and line
+// settings the link was opened with (OpenLine: "KD7350 · /dev/ttyUSB0 · 115200 8N1").
 QString lineStatusText(const AppState& state);
 
 } // namespace orvalt

@@ -250,17 +250,26 @@ void frmMain::connectEvents()
         connect(source, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentSource(index);
             sourceChosen(m_ctx, side, index);
+            showPaneAndLine();
         });
         connect(media, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentMedium(index);
             mediaListChosen(m_ctx, side);
+            showPaneAndLine();
         });
         connect(drives, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentDrive(index);
             driveListChanged(m_ctx, side);
+            showPaneAndLine();
         });
-        connect(up, &QToolButton::clicked, this, [this, side] { upButtonClicked(m_ctx, side); });
-        connect(list, &QTreeView::doubleClicked, this, [this] { listDoubleClicked(m_ctx); });
+        connect(up, &QToolButton::clicked, this, [this, side] {
+            upButtonClicked(m_ctx, side);
+            showPaneAndLine();
+        });
+        connect(list, &QTreeView::doubleClicked, this, [this] {
+            listDoubleClicked(m_ctx);
+            showPaneAndLine();
+        });
         connect(list->header(), &QHeaderView::sectionClicked, this,
                 [pane](int column) { columnClicked(*pane, column); });
         list->installEventFilter(this);
@@ -277,10 +286,7 @@ void frmMain::connectEvents()
     connect(c.mnuToolsOptions, &QAction::triggered, this, &frmMain::showSerialSettings);
     connect(c.mnuHelpAbout, &QAction::triggered, this, &frmMain::showAbout);
     connect(c.mnuCreateFolder, &QAction::triggered, this, [this] { newFolder(m_ctx); });
-    m_dispatcher.setAfterAction([this] {
-        markActivePane();
-        showLineStatus();
-    });
+    m_dispatcher.setAfterAction([this] { showPaneAndLine(); });
 }
 
 void frmMain::routeActions()

@@ -81,6 +81,13 @@ private:
     void showListMenu(const QString& side, const QPoint& pos);
     void markActivePane();
     void showLineStatus();
+    // The active pane's frame and the line's panel, after anything that may have changed them
+    // (a connect or disconnect may come from a pane's chooser as well as from the toolbar).
+    void showPaneAndLine()
+    {
+        markActivePane();
+        showLineStatus();
+    }
     void focusOtherList(QTreeView* from);
     bool listKeyPress(QTreeView* list, QKeyEvent* event);
     bool viewportDragEvent(QTreeView* list, QEvent* event);

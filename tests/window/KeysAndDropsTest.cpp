@@ -4,6 +4,7 @@
 #include "support/TestMain.h"
 #include "transfer/CopyWindowRig.h"
 #include "window/Toolbar.h"
+#include "window/frmSerial.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -299,8 +301,23 @@ private slots:
         QLabel* line = rig.window->controls().statusLine;
         QCOMPARE(line->text(),
                  QStringLiteral("KD7350 \u00b7 %1 \u00b7 9600 8N1").arg(rig.instrument.devicePath()));
+        // Settings changed in the serial dialog while connected are not the open line's: the
+        // panel keeps what the link uses until the next connect.
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<frmSerial*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->controls().cboBaud->setCurrentIndex(
+                dialog->controls().cboBaud->findText(QStringLiteral("115200")));
+            QTest::mouseClick(dialog->controls().cmdOK, Qt::LeftButton);
+        });
+        rig.window->controls().mnuToolsOptions->trigger();
+        QCOMPARE(line->text(),
+                 QStringLiteral("KD7350 \u00b7 %1 \u00b7 9600 8N1").arg(rig.instrument.devicePath()));
         rig.window->dispatcher().dispatch(ToolKeys::Disconnect);
         QCOMPARE(line->text(), QStringLiteral("Not connected"));
+        rig.window->dispatcher().dispatch(ToolKeys::Connect);
+        QCOMPARE(line->text(),
+                 QStringLiteral("KD7350 \u00b7 %1 \u00b7 115200 8N1").arg(rig.instrument.devicePath()));
     }
 };
 
