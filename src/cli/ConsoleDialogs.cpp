@@ -117,6 +117,7 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
         m_clock.start();
     const qint64 now = m_clock.elapsed();
     const FileProgress p = m_meter.update(file, done, total, now);
+    m_job.transfer(file, done, total);
     const bool complete = p.done >= p.total;
     if (!complete && m_lineLength > 0 && now - m_lastDrawnMs < kRedrawMs)
         return;
@@ -126,6 +127,10 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
     for (const QString& more : {progressRateText(p), progressTimeLeftText(p)})
         if (!more.isEmpty())
             figures += QStringLiteral("  ") + more;
+    if (m_job.counted()) {
+        const JobFigures job = m_job.figures(p.bytesPerSecond);
+        figures += QStringLiteral("  (%1, %2%)").arg(jobFilesText(job)).arg(jobPerMille(job) / 10);
+    }
     QString shown = p.file;
     const qsizetype room = qMax<qsizetype>(8, kMaxLine - figures.size());
     if (shown.size() > room)
