@@ -86,6 +86,7 @@ link::Answer CommandHandler::command(const QByteArray& text)
 {
     endExchanges();
     ++m_commandCount;
+    m_reason = link::RefusalReason::None;
     if (m_options.busyEvery > 0 && m_commandCount % m_options.busyEvery == 0)
         return reply(kResultBusy, QByteArray::number(kResultBusy));
 
@@ -97,8 +98,11 @@ link::Answer CommandHandler::command(const QByteArray& text)
     QByteArray replyText;
     const qint32 code = run(verb, arguments, hasArguments, &replyText);
     // A refusal names its code; "FMT " and the other successes answer no text.
-    if (code != kResultOk && replyText.isEmpty())
+    if (code != kResultOk && replyText.isEmpty()) {
         replyText = QByteArray::number(code);
+        if (m_reason != link::RefusalReason::None)
+            replyText += ',' + link::refusalPayload(m_reason);
+    }
     return reply(code, replyText);
 }
 
@@ -117,6 +121,8 @@ qint32 CommandHandler::run(const QString& verb, const QString& arguments, bool h
         if (verb == CommandWords::kDummy) {
             const qint32 outcome = m_uploadOutcome;
             m_uploadOutcome = kResultOk;
+            m_reason = m_uploadReason;
+            m_uploadReason = link::RefusalReason::None;
             return m_options.quietDummy ? kResultOk : outcome;
         }
         return kResultFormat;
@@ -161,7 +167,7 @@ qint32 CommandHandler::selectMedium(const QString& code)
 {
     const Medium* medium = m_store.mediumOf(code);
     if (!medium)
-        return kResultMedium;
+        return refuse(kResultMedium, link::RefusalReason::NoSuchMedium);
     m_medium = medium;
     m_folder.clear();
     return kResultOk;
@@ -170,6 +176,8 @@ qint32 CommandHandler::selectMedium(const QString& code)
 qint32 CommandHandler::changeFolder(const QString& path)
 {
     const std::optional<Location> folder = locate(*m_medium, path);
+    if (folder && !QFileInfo::exists(folder->hostPath))
+        return refuse(kResultFormat, link::RefusalReason::NotFound);
     if (!folder || !QFileInfo(folder->hostPath).isDir() || !isReadableFolder(folder->hostPath))
         return kResultFormat; // a folder that cannot be read is refused like one that is not there
     m_folder = folder->components;
@@ -192,7 +200,9 @@ qint32 CommandHandler::copy(const QString& arguments)
         return kResultFormat;
     const QFileInfo sourceInfo(source->hostPath);
     const QFileInfo targetInfo(target->hostPath);
-    if (!sourceInfo.exists() || (source->folderMark && !sourceInfo.isDir()))
+    if (!sourceInfo.exists())
+        return refuse(kResultFormat, link::RefusalReason::NotFound);
+    if (source->folderMark && !sourceInfo.isDir())
         return kResultFormat;
     if (sourceInfo.isDir()) {
         // A folder copied into itself would never end.
@@ -222,7 +232,9 @@ qint32 CommandHandler::move(const QString& arguments)
     if (!from || !to || from->isRoot())
         return kResultFormat;
     const QFileInfo fromInfo(from->hostPath);
-    if (!fromInfo.exists() || (from->folderMark && !fromInfo.isDir()))
+    if (!fromInfo.exists())
+        return refuse(kResultFormat, link::RefusalReason::NotFound);
+    if (from->folderMark && !fromInfo.isDir())
         return kResultFormat;
     if (to->components == from->components) {
         // The same entry: a rename to the same name, or one that changes the case of its letters.
@@ -252,7 +264,9 @@ qint32 CommandHandler::move(const QString& arguments)
 qint32 CommandHandler::deleteEntry(const QString& path)
 {
     const std::optional<Location> entry = locate(*m_medium, path);
-    if (!entry || entry->isRoot() || !QFileInfo::exists(entry->hostPath))
+    if (entry && !entry->isRoot() && !QFileInfo::exists(entry->hostPath))
+        return refuse(kResultFormat, link::RefusalReason::NotFound);
+    if (!entry || entry->isRoot())
         return kResultFormat;
     if (!removeEntry(entry->hostPath))
         return kResultMedium;
@@ -263,8 +277,16 @@ qint32 CommandHandler::deleteEntry(const QString& path)
 qint32 CommandHandler::makeFolder(const QString& path)
 {
     const std::optional<Location> folder = locate(*m_medium, path);
-    if (!folder || !canCreateAt(*folder, NameKind::Folder) || QFileInfo::exists(folder->hostPath))
+    if (!folder && nameRefused(path))
+        return refuse(kResultFormat, link::RefusalReason::NameRefused);
+    if (folder && QFileInfo::exists(folder->hostPath))
+        return refuse(kResultFormat, link::RefusalReason::AlreadyExists);
+    if (folder && !folder->isRoot() && !m_store.namePolicy().accepts(folder->name(), NameKind::Folder))
+        return refuse(kResultFormat, link::RefusalReason::NameRefused);
+    if (!folder || !canCreateAt(*folder, NameKind::Folder))
         return kResultFormat;
+    if (m_options.full)
+        return refuse(kResultMedium, link::RefusalReason::MediumFull);
     return QDir().mkdir(folder->hostPath) ? kResultOk : kResultMedium;
 }
 
@@ -272,7 +294,7 @@ qint32 CommandHandler::format(const QString& code)
 {
     const Medium* medium = m_store.mediumOf(code);
     if (!medium)
-        return kResultMedium;
+        return refuse(kResultMedium, link::RefusalReason::NoSuchMedium);
     if (medium == m_medium)
         m_folder.clear();
     return emptyFolder(medium->folder) ? kResultOk : kResultMedium;
@@ -316,6 +338,8 @@ link::Answer CommandHandler::startAnswer(const QString& text)
     }
     if (text.startsWith(CommandWords::kFileRead)) {
         const std::optional<Location> file = locate(*m_medium, text.mid(5));
+        if (file && !file->folderMark && !QFileInfo::exists(file->hostPath))
+            return refusedBecause(link::RefusalReason::NotFound);
         if (!file || file->folderMark)
             return refused();
         m_answer = FileBlocks::open(file->hostPath);
@@ -346,10 +370,11 @@ link::Answer CommandHandler::upload(qint32 type, const QByteArray& payload)
         // that announces more to follow.
         if (type != kBlockMore || !payload.startsWith(CommandWords::kFileWrite.latin1()))
             return refused();
+        m_reason = link::RefusalReason::None;
         const qint32 code = startUpload(QString::fromLatin1(payload.mid(4)));
         if (code != kResultOk) {
-            endUpload(code);
-            return refused();
+            endUpload(code, m_reason);
+            return refusedBecause(m_reason);
         }
         return blockAnswer(kBlockMore);
     }
@@ -375,19 +400,47 @@ qint32 CommandHandler::startUpload(const QString& arguments)
         return kResultFormat;
     const Medium* medium = m_store.mediumOf(fields.at(0));
     if (!medium)
-        return kResultMedium;
+        return refuse(kResultMedium, link::RefusalReason::NoSuchMedium);
     const std::optional<Location> file = locate(*medium, fields.at(1));
+    if (!file && nameRefused(fields.at(1)))
+        return refuse(kResultFormat, link::RefusalReason::NameRefused);
+    if (file && !file->isRoot() && !file->folderMark &&
+        !m_store.namePolicy().accepts(file->name(), NameKind::File))
+        return refuse(kResultFormat, link::RefusalReason::NameRefused);
+    if (file && !file->isRoot() && !QFileInfo(file->parentHostPath()).isDir())
+        return refuse(kResultFormat, link::RefusalReason::NotFound);
     if (!file || file->folderMark || !canCreateAt(*file, NameKind::File) || QFileInfo(file->hostPath).isDir())
         return kResultFormat;
+    if (m_options.full)
+        return refuse(kResultMedium, link::RefusalReason::MediumFull);
     m_upload = std::make_unique<FileUpload>(file->hostPath);
     m_uploadOutcome = kResultTransfer; // until the last block is stored
     return kResultOk;
 }
 
-void CommandHandler::endUpload(qint32 outcome)
+void CommandHandler::endUpload(qint32 outcome, link::RefusalReason reason)
 {
     m_upload.reset(); // an unfinished temporary file goes with it
     m_uploadOutcome = outcome;
+    m_uploadReason = reason;
+}
+
+bool CommandHandler::nameRefused(const QString& path) const
+{
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return !parts.isEmpty() && parts.constLast() != QLatin1String("..") &&
+           !m_store.namePolicy().acceptsEither(parts.constLast());
+}
+
+qint32 CommandHandler::refuse(qint32 code, link::RefusalReason reason)
+{
+    m_reason = reason;
+    return code;
+}
+
+link::Answer CommandHandler::refusedBecause(link::RefusalReason reason)
+{
+    return blockAnswer(kBlockRefused, link::refusalPayload(reason));
 }
 
 void CommandHandler::endExchanges()

@@ -5,6 +5,7 @@
 #include "MediaStore.h"
 #include "Transcript.h"
 #include "link/LinkServer.h"
+#include "link/RefusalReason.h"
 
 #include <memory>
 
@@ -25,6 +26,8 @@ constexpr qint32 kBlockRefused = 9; // answer: refused, the exchange ends
 // unfinished. "DUMMY", which follows every upload, reports how the last upload ended: 0 when it was
 // stored, else the code of its refusal (20 a name or folder refused, 160 medium unknown or full,
 // 100 fewer or more bytes than announced), so that a refused upload never reads as success.
+// A refusal names its reason (docs/link-protocol.md): after the code in a reply ("20,1"), as the
+// payload of a refusal block.
 class CommandHandler : public link::RequestHandler
 {
 public:
@@ -59,7 +62,12 @@ private:
     link::Answer nextAnswerBlock();
     link::Answer upload(qint32 type, const QByteArray& payload);
     qint32 startUpload(const QString& arguments);
-    void endUpload(qint32 outcome);
+    void endUpload(qint32 outcome, link::RefusalReason reason = link::RefusalReason::None);
+    // True when the last name of path breaks the medium's name rules.
+    bool nameRefused(const QString& path) const;
+    // Refuses with a reason: returns code and keeps the reason for the answer.
+    qint32 refuse(qint32 code, link::RefusalReason reason);
+    link::Answer refusedBecause(link::RefusalReason reason);
     void endExchanges();
 
     // A path on a medium: relative paths start from the current folder when it is that medium's.
@@ -78,6 +86,9 @@ private:
     std::unique_ptr<BlockSource> m_answer;
     std::unique_ptr<FileUpload> m_upload;
     qint32 m_uploadOutcome = kResultOk;
+    link::RefusalReason m_uploadReason = link::RefusalReason::None;
+    // Why the request in hand was refused; set by the routine that refuses it.
+    link::RefusalReason m_reason = link::RefusalReason::None;
     qint64 m_commandCount = 0;
     bool m_fileCopyMode = false;
 };

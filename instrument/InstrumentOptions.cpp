@@ -62,6 +62,8 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption quietDummy(
         QStringLiteral("quiet-dummy"),
         QStringLiteral("Answer DUMMY with 0 even after a refused upload, as some instruments do."));
+    const QCommandLineOption full(QStringLiteral("full"),
+                                  QStringLiteral("Every medium is full: refuse uploads and new folders."));
     const QCommandLineOption corrupt(QStringLiteral("corrupt"),
                                      QStringLiteral("Flip one bit of a byte sent or received with "
                                                     "probability P."),
@@ -72,7 +74,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed of the line noise (default 1)."), QStringLiteral("N"));
     parser.addOptions({help, version, media, device, link, model, mediaNames, shortNames, baud, transcript,
-                       busyEvery, quietDummy, corrupt, drop, seed});
+                       busyEvery, quietDummy, full, corrupt, drop, seed});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -113,6 +115,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         options.mediaNames = parser.value(mediaNames).split(QLatin1Char(','));
     options.shortNames = parser.isSet(shortNames);
     options.quietDummy = parser.isSet(quietDummy);
+    options.full = parser.isSet(full);
     options.transcript = parser.value(transcript);
 
     bool ok = true;

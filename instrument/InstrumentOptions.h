@@ -20,6 +20,7 @@ struct InstrumentOptions
     QString transcript;      // append one line per distinct request received
     int busyEvery = 0;       // answer 60 to every n-th command; 0 never
     bool quietDummy = false; // "DUMMY" answers 0 even after a refused upload, as some instruments do
+    bool full = false;       // every medium is full: uploads and new folders are refused (160)
     double corrupt = 0.0;    // probability of one flipped bit in a byte sent or received
     double drop = 0.0;       // probability of a byte sent or received being lost
     quint32 seed = 1;

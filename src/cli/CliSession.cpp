@@ -4,6 +4,7 @@
 #include "core/SerialSettings.h"
 #include "link/CommandWords.h"
 #include "link/ProductReply.h"
+#include "panes/ConnectActions.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
 
@@ -99,11 +100,7 @@ bool CliSession::connect()
 {
     // The window says "Connected" in a box; a script is told only what went wrong.
     const auto failed = [this] {
-        QString text = ResourceTexts::text(8302);
-        const QString why = m_link.errorString().trimmed();
-        if (!why.isEmpty())
-            text += QStringLiteral(" (") + deviceOf(m_state) + QStringLiteral(": ") + why + QLatin1Char(')');
-        fail(text);
+        fail(connectionFailedText(m_ctx));
         m_state.Connected = false;
         m_link.PexClose();
         return false;
@@ -122,6 +119,14 @@ bool CliSession::connect()
     }
     m_connected = true;
     return true;
+}
+
+QString CliSession::mediumName(const QString& code) const
+{
+    for (const MediumInfo& medium : m_media)
+        if (medium.mediumCode == code)
+            return medium.name;
+    return code;
 }
 
 void CliSession::disconnect()
@@ -167,7 +172,7 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
         SendCmd(m_state, m_link, m_dialogs, CommandWords::kMedium + MediumCode(folder.medium));
     if (medium != 0) {
         if (!silent)
-            fail(ResourceTexts::text(8303));
+            fail(mediumRefusedText(m_ctx, medium, mediumName(folder.medium)));
         noteResult(medium);
         return false;
     }
@@ -176,7 +181,8 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
     if (changed == 0)
         return true;
     if (!silent)
-        fail(changed == 60 ? QStringLiteral("DEVICE BUSY") : ResourceTexts::text(8304));
+        fail(changed == 60 ? QStringLiteral("DEVICE BUSY")
+                           : pathRefusedText(m_ctx, changed, folder.medium + folder.panePath()));
     noteResult(changed);
     return false;
 }

@@ -52,6 +52,8 @@ public:
     // The media the instrument offers: those the settings file names, or those an instrument of
     // the RZ family reported.
     const QList<MediumInfo>& media() const { return m_media; }
+    // The name of the medium of code ("INT MEM" for "M:"); the code when no medium has it.
+    QString mediumName(const QString& code) const;
 
     // The panes as the window would have them for the action in hand: the host on the left and the
     // instrument on the right, the instrument the source (receive) or the destination (send); or

@@ -135,7 +135,8 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
         QString hostFailure;
         const qint32 result = RmtReceiveFile(ctx, item.path(), hostChild(hostTarget, e.name), &hostFailure);
         if (result != TransferResult::Done)
-            run.notCopied << TransferTexts::notCopied(item.path(), transferFailureText(result, hostFailure));
+            run.notCopied << TransferTexts::notCopied(
+                item.path(), transferFailureText(ctx, result, hostFailure, item.path()));
         noteLinkLost(ctx, run, result);
     }
 }

@@ -33,6 +33,8 @@ struct AppState
     bool LongNames = false;
     QString ModelName = QStringLiteral("KD7350");
     QString LastReplyCode;
+    // Why the instrument refused the last request, as its refusal said (link::RefusalReason; 0 none).
+    int lastRefusal = 0;
 
     bool TransferBusy = false;
     bool StopRequested = false;

@@ -139,6 +139,8 @@ void PexLink::attach(ByteTransport& transport)
 void PexLink::attachTransport(ByteTransport* transport)
 {
     ++m_generation;
+    if (transport != m_owned.get() || !dynamic_cast<SerialTransport*>(transport))
+        m_device.clear();
     m_transport = transport;
     m_decoder.reset();
     m_pending.reset();
@@ -161,7 +163,7 @@ qint32 PexLink::checkOpen()
     if (m_waiting)
         return refuseWhileWaiting();
     if (!m_transport)
-        return fail(Failure::NotOpen, QString());
+        return fail(Failure::NotOpen, m_openFailure);
     if (!m_transport->isOpen())
         return fail(Failure::LinkLost, m_transport->errorString());
     return PexResult::Done;
@@ -175,15 +177,23 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
     m_error.clear();
     m_lastFailure = 0;
     const QString device = m_resolver ? m_resolver(record.port) : QString();
-    if (device.isEmpty())
-        return fail(Failure::OpenFailed, QStringLiteral("no device for port %1").arg(record.port + 1));
+    m_device = device;
+    if (device.isEmpty()) {
+        m_portProblem = PortProblem::NoSuchDevice;
+        m_openFailure = QStringLiteral("no device for port %1").arg(record.port + 1);
+        return fail(Failure::OpenFailed, m_openFailure);
+    }
 
     QStringList notes;
     const SerialSettings settings = settingsOf(record, notes);
     auto serial = std::make_unique<SerialTransport>();
     serial->setWriteTimeoutMs(m_timeoutMs);
-    if (!serial->open(device, settings))
-        return fail(Failure::OpenFailed, serial->errorString());
+    if (!serial->open(device, settings)) {
+        m_portProblem = serial->openProblem();
+        m_portReason = serial->systemReason();
+        m_openFailure = serial->errorString();
+        return fail(Failure::OpenFailed, m_openFailure);
+    }
     notes += serial->settingNotes();
     m_owned = std::move(serial);
     attachTransport(m_owned.get());
@@ -220,6 +230,9 @@ qint32 PexLink::PexClose()
     m_pending.reset();
     m_transport = nullptr;
     m_owned.reset();
+    m_portProblem = PortProblem::None;
+    m_portReason.clear();
+    m_openFailure.clear();
     return PexResult::Done;
 }
 

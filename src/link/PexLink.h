@@ -2,6 +2,7 @@
 
 #include "link/ByteTransport.h"
 #include "link/FrameCodec.h"
+#include "link/SerialTransport.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -109,6 +110,12 @@ public:
     // The result of the last call when it failed in the link (above 900), else 0; cleared as the
     // text is. A caller whose own result hides the link's (the receiver's -1) can look here.
     qint32 lastFailure() const { return m_lastFailure; }
+    // The device the last PexOpen tried ("/dev/ttyUSB0"); empty when the transport was attached.
+    QString device() const { return m_device; }
+    // Why the last PexOpen failed and what the system said. Kept until the next PexOpen or PexClose,
+    // so the calls that then fail with NotOpen still tell why the port is not open.
+    PortProblem portProblem() const { return m_portProblem; }
+    QString portSystemReason() const { return m_portReason; }
     quint64 retransmissions() const { return m_retransmissions; }
     void setGapMs(int ms) { m_gapMs = qMax(1, ms); }
     // Called while a call waits for an answer; an empty hook turns it off.
@@ -152,6 +159,10 @@ private:
     quint8 m_pendingSeq = 0;
     QString m_error;
     qint32 m_lastFailure = 0;
+    QString m_device;
+    PortProblem m_portProblem = PortProblem::None;
+    QString m_portReason;
+    QString m_openFailure; // what the failed PexOpen said; the reason of every NotOpen until the next
     quint64 m_retransmissions = 0;
     IdleHook m_idleHook;
     bool m_waiting = false;   // inside awaitAnswer, so possibly inside the idle hook

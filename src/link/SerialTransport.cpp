@@ -1,6 +1,11 @@
 #include "link/SerialTransport.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace orvalt::link {
 
@@ -49,7 +54,35 @@ QString flowName(QSerialPort::FlowControl flow)
     return QString::number(static_cast<int>(flow));
 }
 
+// True when the user's rights allow opening the device for reading and writing (as far as the
+// system can tell without opening it).
+bool mayOpenDevice(const QString& device)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+#else
+    Q_UNUSED(device);
+    return true; // elsewhere a port held by another program is refused as access denied
+#endif
+}
+
 } // namespace
+
+PortProblem portProblemOf(QSerialPort::SerialPortError error, bool mayOpen)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+        return PortProblem::None;
+    case QSerialPort::DeviceNotFoundError:
+        return PortProblem::NoSuchDevice;
+    case QSerialPort::PermissionError:
+        return mayOpen ? PortProblem::InUse : PortProblem::PermissionDenied;
+    case QSerialPort::OpenError:
+        return PortProblem::InUse;
+    default:
+        return PortProblem::Other;
+    }
+}
 
 SerialTransport::SerialTransport() = default;
 
@@ -65,10 +98,14 @@ bool SerialTransport::open(const QString& device, const SerialSettings& settings
     m_error.clear();
     m_notes.clear();
     m_failed = false;
+    m_openProblem = PortProblem::None;
+    m_systemReason.clear();
     m_port = std::make_unique<QSerialPort>();
     m_port->setPortName(device);
     if (!m_port->open(QIODevice::ReadWrite)) {
-        m_error = QStringLiteral("cannot open %1: %2").arg(device, m_port->errorString());
+        m_openProblem = portProblemOf(m_port->error(), mayOpenDevice(device));
+        m_systemReason = m_port->errorString();
+        m_error = QStringLiteral("cannot open %1: %2").arg(device, m_systemReason);
         m_port.reset();
         return false;
     }

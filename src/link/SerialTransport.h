@@ -18,6 +18,21 @@ struct SerialSettings
     QSerialPort::FlowControl flowControl = QSerialPort::NoFlowControl;
 };
 
+// Why a serial device could not be opened, as far as the system tells.
+enum class PortProblem
+{
+    None,
+    NoSuchDevice,     // no device of that name (an adapter unplugged, a port mistyped)
+    PermissionDenied, // the user may not open it (on Linux: not in the dialout group)
+    InUse,            // another program holds it open or locked
+    Other
+};
+
+// The problem that QSerialPort's error on opening means. A permission error is also what a lock
+// held by another program gives; mayOpen (the user may read and write the device) tells the two
+// apart.
+PortProblem portProblemOf(QSerialPort::SerialPortError error, bool mayOpen);
+
 // ByteTransport over a serial device, used blocking from the thread that opened it.
 class SerialTransport : public ByteTransport
 {
@@ -31,6 +46,9 @@ public:
     bool open(const QString& device, const SerialSettings& settings);
     void close();
     QStringList settingNotes() const { return m_notes; }
+    // Why the last open failed (None after a successful one), and what the system said.
+    PortProblem openProblem() const { return m_openProblem; }
+    QString systemReason() const { return m_systemReason; }
     // Longest wait for written bytes to leave (hardware flow control can hold them back).
     void setWriteTimeoutMs(int ms) { m_writeTimeoutMs = qMax(1, ms); }
 
@@ -46,6 +64,8 @@ private:
     QString m_device;
     QString m_error;
     QStringList m_notes;
+    PortProblem m_openProblem = PortProblem::None;
+    QString m_systemReason;
     int m_writeTimeoutMs = 6000;
     bool m_failed = false;
 };

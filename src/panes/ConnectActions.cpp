@@ -9,22 +9,13 @@
 #include "panes/PaneSetup.h"
 #include "panes/ProgramContext.h"
 #include "session/Connection.h"
+#include "session/ErrorText.h"
 
 namespace orvalt {
 
 namespace {
 
 const QString kProduct = QStringLiteral("Product");
-
-// "It failed in the connection", with what the link knows of the cause on a line of its own.
-void connectionFailed(ProgramContext& ctx)
-{
-    QString text = ResourceTexts::text(8302);
-    const QString why = ctx.link.errorString().trimmed();
-    if (!why.isEmpty())
-        text += QStringLiteral("\n\n") + why;
-    ctx.dialogs.plain(text);
-}
 
 // A model of the RZ family records its model and media in the settings file; then both panes'
 // selectors are rebuilt.
@@ -54,6 +45,18 @@ void showProduct(ProgramContext& ctx, const ProductReply& product)
 
 } // namespace
 
+QString connectionFailedText(ProgramContext& ctx)
+{
+    QString cause = ErrorText::linkCause(ctx.link);
+    // The line is open but the instrument refused the greeting ("STS?" answered 60, say).
+    if (cause.isEmpty() && !ctx.state.LastReplyCode.trimmed().isEmpty())
+        cause = QStringLiteral("The instrument on %1 answered the greeting with %2: wait until it is ready, "
+                               "then press Connection.")
+                    .arg(ctx.link.device().isEmpty() ? QStringLiteral("the port") : ctx.link.device(),
+                         ctx.state.LastReplyCode.trimmed());
+    return ErrorText::twoLines(ResourceTexts::text(8302), cause);
+}
+
 void CheckProduct(ProgramContext& ctx)
 {
     showProduct(ctx, askProduct(ctx.link)); // no link yet at start-up: the reply stays blank
@@ -66,7 +69,7 @@ void Connect(ProgramContext& ctx)
         return;
     const Greeting greeting = greetInstrument(ctx, [&ctx] { ctx.dialogs.plain(ResourceTexts::text(8301)); });
     if (!greeting.answered) {
-        connectionFailed(ctx);
+        ctx.dialogs.plain(connectionFailedText(ctx));
         return;
     }
     if (greeting.product)

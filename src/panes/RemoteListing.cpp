@@ -11,6 +11,7 @@
 #include "panes/RowText.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
+#include "session/ErrorText.h"
 
 #include <array>
 #include <limits>
@@ -79,9 +80,25 @@ QString DirList(ProgramContext& ctx, const QString& /*unusedPath*/, qint32* resu
 
 QString listingFailureText(ProgramContext& ctx, qint32 result)
 {
-    const QString why =
-        result > 900 ? ctx.link.errorString() : QStringLiteral("The instrument broke the listing off.");
-    return QStringLiteral("The listing of this folder is incomplete.\n\n%1").arg(why);
+    const QString why = result > 900 ? ErrorText::linkCause(ctx.link)
+                                     : QStringLiteral("The instrument broke the listing off.");
+    return ErrorText::twoLines(QStringLiteral("The listing of this folder is incomplete."), why);
+}
+
+QString mediumRefusedText(ProgramContext& ctx, qint32 result, const QString& medium)
+{
+    QString cause = ErrorText::linkCauseOf(ctx.link, result);
+    if (cause.isEmpty())
+        cause = ErrorText::refusalCause(ctx.state.lastRefusal, medium, medium);
+    return ErrorText::twoLines(ResourceTexts::text(8303), cause);
+}
+
+QString pathRefusedText(ProgramContext& ctx, qint32 result, const QString& folder)
+{
+    QString cause = ErrorText::linkCauseOf(ctx.link, result);
+    if (cause.isEmpty())
+        cause = ErrorText::refusalCause(ctx.state.lastRefusal, folder, folder.left(2));
+    return ErrorText::twoLines(ResourceTexts::text(8304), cause);
 }
 
 QList<PaneRow> listingRows(const QList<ListingEntry>& entries)
@@ -100,9 +117,12 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
     PaneModel& pane = paneList(ctx, side);
     if (!CheckConnect(ctx, pane.choosers().mediumText(), side))
         return;
-    if (SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side))) != 0 &&
-        st.Interactive) {
-        ctx.dialogs.plain(ResourceTexts::text(8303));
+    const qint32 medium =
+        SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side)));
+    if (medium != 0 && st.Interactive) {
+        const QString caption = pane.choosers().mediumText();
+        ctx.dialogs.plain(mediumRefusedText(
+            ctx, medium, caption.endsWith(QLatin1Char(':')) ? caption.chopped(1) : caption));
         return;
     }
     const qint32 cdr =
@@ -110,7 +130,7 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
     if (cdr == 60) {
         ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
     } else if (cdr != 0 && st.Interactive) {
-        ctx.dialogs.plain(ResourceTexts::text(8304));
+        ctx.dialogs.plain(pathRefusedText(ctx, cdr, st.medium(side) + st.path(side)));
         return;
     }
     qint32 listed = 0;

@@ -21,6 +21,13 @@ QString DirList(ProgramContext& ctx, const QString& unusedPath = QString(), qint
 // The message for a listing that ended early (result of DirList other than 0).
 QString listingFailureText(ProgramContext& ctx, qint32 result);
 
+// Text 8303 "This medium can't be chosen" for a refused "MED " of the medium medium ("INT MEM"), and
+// under it why, where the program knows: the link's failure (the instrument stopped answering, the
+// port went away), or the reason the instrument gave.
+QString mediumRefusedText(ProgramContext& ctx, qint32 result, const QString& medium);
+// Text 8304 "This Path can't be chosen" for a refused "CDR " of folder ("M:\DATA"), and why.
+QString pathRefusedText(ProgramContext& ctx, qint32 result, const QString& folder);
+
 // The rows of a listing's entries, as an instrument pane shows them.
 QList<PaneRow> listingRows(const QList<ListingEntry>& entries);
 

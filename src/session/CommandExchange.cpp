@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "link/PexLink.h"
+#include "link/RefusalReason.h"
 
 namespace orvalt {
 
@@ -21,6 +22,9 @@ qint32 SendCmd(AppState& state, link::PexLink& link, DialogSeam& dialogs, const 
     else
         result = link.refuseRequest(error);
     state.LastReplyCode = BytesToStr(reply.constData(), static_cast<qint32>(reply.size()), kReplyCodeLength);
+    state.lastRefusal = result > 0 && result < link::PexResult::NotOpen
+                            ? static_cast<int>(link::refusalOfReply(reply))
+                            : static_cast<int>(link::RefusalReason::None);
     dialogs.yield();
     return result;
 }

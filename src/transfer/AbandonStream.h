@@ -6,13 +6,13 @@ namespace orvalt {
 
 struct ProgramContext;
 
-// Stops a file stream in the middle, a write ("FWT " and its blocks) or a read ("FRD? " and its
-// requests), once the answer to the last block sent or asked for is in. Nothing more of the file
-// goes or is asked for, and no closing "DUMMY" is sent: the instrument drops an unfinished file at
-// its next command, and a read ends there too. That next command is sent here at once, a status
-// query the instrument answers itself, so that when this returns the instrument has let go of the
-// file (a write's part is discarded, the file it replaced kept) and the link is ready for the
-// next command. Returns the query's result (0 when the instrument answered).
+// Stops a file stream with the instrument in the middle, so that the link is ready for the next
+// command with nothing left on the line. A write ("FWT ") just sends no more blocks and no "DUMMY";
+// a read ("FRD? ") asks for no further block. Either way the instrument drops the unfinished
+// exchange (a half-written file with it) at its next command; this sends that command at once, the
+// status query the greeting uses, so the instrument has let go before the caller reports back.
+// Returns the query's result: 0 when the instrument answered and the link is ready. Every path
+// that stops a file in the middle comes here, so the way of stopping lives in one place.
 qint32 abandonFileStream(ProgramContext& ctx);
 
 } // namespace orvalt

@@ -9,6 +9,7 @@
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
+#include "session/ErrorText.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/TransferTexts.h"
 
@@ -264,9 +265,10 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
             continue;
         }
         QString hostFailure;
-        const qint32 result = RmtSendFile(m_ctx, subSource, destination + separator + name, &hostFailure);
+        const QString target = destination + separator + name;
+        const qint32 result = RmtSendFile(m_ctx, subSource, target, &hostFailure);
         if (result != TransferResult::Done)
-            note(m_run, hostShown(subSource), transferFailureText(result, hostFailure));
+            note(m_run, hostShown(subSource), transferFailureText(m_ctx, result, hostFailure, target));
         lost(result);
     }
     m_hostChain.removeLast();
@@ -280,7 +282,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         SendCmd(m_st, m_ctx.link, m_ctx.dialogs, CommandWords::kChangeFolder + wirePath(source));
     m_run.instrumentPlace.clear();
     if (changed != 0) {
-        note(m_run, source, transferFailureText(changed, QString()));
+        note(m_run, source, transferFailureText(m_ctx, changed, QString(), source));
         lost(changed);
         return;
     }
@@ -291,7 +293,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
     if (listed != 0)
         note(m_run, source,
              QStringLiteral("the listing was cut short (%1); some entries were not copied")
-                 .arg(transferFailureText(listed, QString())));
+                 .arg(transferFailureText(m_ctx, listed, QString(), source)));
     lost(listed);
     for (const QString& name : std::as_const(refused))
         note(m_run, source, TransferTexts::entryNameNotUsableHere(name));
@@ -312,7 +314,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         QString hostFailure;
         const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure);
         if (result != TransferResult::Done)
-            note(m_run, subSource, transferFailureText(result, hostFailure));
+            note(m_run, subSource, transferFailureText(m_ctx, result, hostFailure, subSource));
         lost(result);
     }
 }
@@ -333,7 +335,7 @@ bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
         return false;
     if (!run.linkLost) {
         run.linkLost = code;
-        run.linkLostWhy = ctx.link.errorString();
+        run.linkLostWhy = ErrorText::linkCause(ctx.link);
     }
     return true;
 }

@@ -10,6 +10,7 @@
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
 #include "transfer/FileTransfer.h"
+#include "transfer/TransferTexts.h"
 
 namespace orvalt {
 
@@ -30,28 +31,17 @@ QString wirePath(const QString& remotePath)
 
 } // namespace
 
-void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure)
+void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                        const QString& remotePath)
 {
-    switch (result) {
-    case TransferResult::Done:
-    case TransferResult::Stopped: // the user asked for it; the copy's end says what was not copied
+    // Stopped: the user asked for it; the copy's end says what was not copied.
+    if (result == TransferResult::Done || result == TransferResult::Stopped)
         return;
-    case 160:
-        ctx.dialogs.notice(ResourceTexts::text(8303));
-        return;
-    case 60:
-        ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
-        return;
-    case 20:
-        ctx.dialogs.plain(QStringLiteral("Command Format (DEVICE BUSY)"));
-        return;
-    default:
-        break;
-    }
-    if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty())
-        ctx.dialogs.notice(hostFailure);
+    const TransferFailure failure = transferFailure(ctx, result, hostFailure, remotePath);
+    if (failure.information)
+        ctx.dialogs.notice(failure.text());
     else
-        ctx.dialogs.plain(QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result));
+        ctx.dialogs.plain(failure.text());
 }
 
 qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
@@ -92,11 +82,12 @@ qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString&
 
     QString hostFailure;
     qint32 result = 0;
-    if (activePaneIsHost(ctx.state))
+    const bool sending = activePaneIsHost(ctx.state);
+    if (sending)
         result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
     else
         result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
-    showTransferResult(ctx, result, hostFailure);
+    showTransferResult(ctx, result, hostFailure, sending ? destFolder + targetName : sourcePath);
     return result;
 }
 

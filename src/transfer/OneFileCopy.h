@@ -22,9 +22,9 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
 qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder,
                   const QString& targetName, bool overwrite);
 
-// The message for a result of RmtSendFile or RmtReceiveFile: none for 0; text 8303 for 160;
-// "DEVICE BUSY" for 60; "Command Format (DEVICE BUSY)" for 20; hostFailure for the host-side
-// results; "Send or Rec Error (DEVICE BUSY) " and the number for any other.
-void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure);
+// The message for a result of RmtSendFile or RmtReceiveFile of remotePath: none for 0, else the two
+// lines of transferFailure (TransferTexts.h).
+void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                        const QString& remotePath);
 
 } // namespace orvalt

@@ -2,6 +2,7 @@
 #include "core/DialogSeam.h"
 #include "link/CommandWords.h"
 #include "link/PexLink.h"
+#include "link/RefusalReason.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -34,6 +35,20 @@ qint32 refuse(qint32 result, const QString& text, QString* hostFailure)
     return result;
 }
 
+// Writes all of it. A disk that fills up takes part of a block without a word; the write of the
+// rest then fails with the system's reason, which the user is told.
+bool writeAll(QSaveFile& out, const char* data, qint64 count)
+{
+    while (count > 0) {
+        const qint64 written = out.write(data, count);
+        if (written <= 0)
+            return false;
+        data += written;
+        count -= written;
+    }
+    return true;
+}
+
 } // namespace
 
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
@@ -58,7 +73,9 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
     const QString native = HostFs::nativePath(hostPath);
     const QString shown = TransferTexts::hostFileName(hostPath, native);
     QSaveFile out(native);
-    if (native.isEmpty() || QFileInfo(native).isDir() || !out.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so a full disk is noticed at the block that does not fit, not a buffer later.
+    if (native.isEmpty() || QFileInfo(native).isDir() ||
+        !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         const QString why = native.isEmpty()            ? QStringLiteral("not a valid path")
                             : QFileInfo(native).isDir() ? QStringLiteral("a folder of that name exists")
                                                         : out.errorString();
@@ -74,7 +91,6 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
     const QString progressName = NameOfPath(remotePath);
     qint32 result = TransferResult::Done;
     bool first = true;
-    bool writeFailed = false;
     qint64 announced = 0;
     qint64 done = 0;
     for (;;) {
@@ -92,6 +108,9 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
         qint32 answerLength = 0;
         if (ctx.link.PexReceiveData(answerKind, answerLength, buffer.data(), kBlockSize) != 0 ||
             answerKind == kKindRefused || answerLength < 0 || answerLength > kBlockSize) {
+            if (answerKind == kKindRefused && ctx.link.lastFailure() == 0)
+                ctx.state.lastRefusal = static_cast<int>(
+                    link::refusalOfBlock(QByteArray(buffer.data(), qBound(0, answerLength, kBlockSize))));
             result = TransferResult::NotReceived;
             break;
         }
@@ -121,11 +140,14 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
             result = TransferResult::NotReceived;
             break;
         }
-        if (count > 0 && !writeFailed && out.write(data, count) != count) {
-            // Keep asking for the rest all the same: the instrument expects its answer read to the
-            // end, and the failure is reported once the exchange is over.
-            writeFailed = true;
+        if (count > 0 && !writeAll(out, data, count)) {
+            // Reading on would hold the line for the rest of a file that cannot be stored, and
+            // tell the user nothing meanwhile: the stream is dropped at once.
             error = out.errorString();
+            out.cancelWriting();
+            abandonFileStream(ctx);
+            return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, error),
+                          hostFailure);
         }
         ctx.dialogs.transferProgress(progressName, done, announced);
         if (answerKind == kKindLast) {
@@ -145,9 +167,8 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
         out.cancelWriting();
         return result;
     }
-    if (writeFailed || !out.commit()) {
-        if (!writeFailed)
-            error = out.errorString();
+    if (!out.commit()) {
+        error = out.errorString();
         out.cancelWriting();
         return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, error), hostFailure);
     }

@@ -2,6 +2,7 @@
 #include "core/DialogSeam.h"
 #include "link/CommandWords.h"
 #include "link/PexLink.h"
+#include "link/RefusalReason.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -81,6 +82,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     qint64 done = 0;
     qint32 status = 0;
     bool refused = false;
+    int reason = 0;
     bool readFailed = false;
     for (int step = 0;; ++step) {
         qint32 kind = kKindMore;
@@ -119,6 +121,9 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
         qint32 answerLength = 0;
         status = ctx.link.PexReceiveData(answerKind, answerLength, block.data(), kBlockSize);
         refused = status == 0 && answerKind == kKindRefused;
+        if (refused)
+            reason = static_cast<int>(
+                link::refusalOfBlock(QByteArray(block.data(), qBound(0, answerLength, kBlockSize))));
         if (status != 0 || refused)
             break;
         if (step >= 2) {
@@ -142,6 +147,9 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     if (TransferResult::linkGone(status))
         return status;
     const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, CommandWords::kDummy);
+    // "DUMMY" repeats the refusal's reason; an instrument that answers it with 0 does not.
+    if (ctx.state.lastRefusal == 0)
+        ctx.state.lastRefusal = reason;
     if (readFailed)
         return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(shown, error), hostFailure);
     if (closing > 0)

@@ -1,9 +1,16 @@
 #include "transfer/TransferTexts.h"
 
+#include "core/AppState.h"
 #include "core/ResourceTexts.h"
+#include "core/Settings.h"
+#include "link/RefusalReason.h"
 #include "panes/FileEntry.h"
 #include "panes/HostFs.h"
 #include "panes/ListingText.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
+#include "panes/RemotePaths.h"
+#include "session/ErrorText.h"
 #include "transfer/FileTransfer.h"
 
 #include <QDir>
@@ -94,9 +101,11 @@ QString tooLarge(const QString& file, qint64 size)
 
 QString cannotWrite(const QString& file, const QString& why)
 {
-    return QStringLiteral("The file %1 could not be written (%2). A file of that name that was there "
-                          "before is kept.")
-        .arg(file, why);
+    return ErrorText::twoLines(
+        QStringLiteral("The file %1 could not be written. A file of that name that was "
+                       "there before is kept.")
+            .arg(file),
+        ErrorText::hostCause(why));
 }
 
 QString tooLargeToReceive(const QString& remotePath, qint64 size)
@@ -117,11 +126,8 @@ QString pathNotSendable(const QString& remotePath, const QString& why)
 
 QString linkLostText(const QString& why)
 {
-    QString text =
-        QStringLiteral("The measurement device cannot be reached any more, so the copy was stopped.");
-    if (!why.isEmpty())
-        text += QStringLiteral("\n\n") + why;
-    return text;
+    return ErrorText::twoLines(
+        QStringLiteral("The measurement device cannot be reached any more, so the copy was stopped."), why);
 }
 
 QString notCopiedText(const CopyRun& run)
@@ -158,23 +164,84 @@ QString shownName(const QString& name)
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
-QString transferFailureText(qint32 result, const QString& hostFailure)
+QString mediumNameOf(ProgramContext& ctx, const QString& remotePath)
 {
+    const QString code = remotePath.left(2);
+    for (const PaneModel* pane : {&ctx.leftPane, &ctx.rightPane}) {
+        for (const ChooserEntry& medium : pane->choosers().media) {
+            if (medium.data == code)
+                return medium.text.endsWith(QLatin1Char(':')) ? medium.text.chopped(1) : medium.text;
+        }
+    }
+    // No pane shows it (orvalt-cli has none to show): the media the settings file names.
+    QStringList names;
+    for (int i = 1; i <= 16; ++i) {
+        const QString name = ctx.settings.ReadIniValue(ctx.settings.exeName(), QStringLiteral("Product"),
+                                                       QStringLiteral("Medium%1").arg(i), QString());
+        if (name.isEmpty())
+            break;
+        names << name;
+    }
+    for (const MediumInfo& medium : mediaList(names))
+        if (medium.mediumCode == code)
+            return medium.name;
+    return code;
+}
+
+QString TransferFailure::text() const
+{
+    return ErrorText::twoLines(first, cause);
+}
+
+QString TransferFailure::oneLine() const
+{
+    return cause.isEmpty() ? first : cause;
+}
+
+TransferFailure transferFailure(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                                const QString& remotePath)
+{
+    TransferFailure failure;
     switch (result) {
     case 160:
-        return ResourceTexts::text(8303);
+        failure.first = ResourceTexts::text(8303);
+        failure.information = true;
+        break;
     case 60:
-        return QStringLiteral("DEVICE BUSY");
+        failure.first = QStringLiteral("DEVICE BUSY");
+        break;
     case 20:
-        return QStringLiteral("Command Format (DEVICE BUSY)");
+        failure.first = QStringLiteral("Command Format (DEVICE BUSY)");
+        break;
     case TransferResult::Stopped:
-        return TransferTexts::stoppedByUser();
+        failure.first = TransferTexts::stoppedByUser();
+        return failure;
     default:
+        if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty()) {
+            failure.first = hostFailure;
+            failure.information = true;
+            return failure;
+        }
+        failure.first = QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result);
         break;
     }
-    if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty())
-        return hostFailure;
-    return QStringLiteral("Send or Rec Error (DEVICE BUSY) ") + QString::number(result);
+    failure.cause = ErrorText::linkCauseOf(ctx.link, result);
+    if (failure.cause.isEmpty()) {
+        const int reason = ctx.state.lastRefusal;
+        failure.cause = ErrorText::refusalCause(reason, remotePath, mediumNameOf(ctx, remotePath));
+        if (reason == static_cast<int>(link::RefusalReason::NameRefused)) {
+            // The name dialog's own words for the form the instrument takes.
+            failure.cause = ErrorText::refusalCause(reason, shownName(NameOfPath(remotePath)), QString()) +
+                            QLatin1Char(' ') + ResourceTexts::text(ctx.state.LongNames ? 8004 : 8001);
+        }
+    }
+    return failure;
+}
+
+QString transferFailureText(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                            const QString& remotePath)
+{
+    return transferFailure(ctx, result, hostFailure, remotePath).oneLine();
 }
 
 } // namespace orvalt

@@ -9,6 +9,7 @@ namespace orvalt {
 struct FileEntry;
 struct HostItem;
 struct ListingEntry;
+struct ProgramContext;
 
 // The texts of a copy: what the overwrite question says of the two items, what the closing notice
 // says of what was not copied, and the host's failures.
@@ -51,16 +52,37 @@ QString pathNotSendable(const QString& remotePath, const QString& why);
 // lost, then what was not copied, at most a screenful of it. Empty when there is nothing to tell.
 QString notCopiedText(const CopyRun& run);
 
-// The first lines of that text: the copy stopped because the instrument cannot be reached, and why.
+// The first lines of that text: the copy stopped because the instrument cannot be reached, and why
+// (the link's cause, ErrorText::linkCause).
 QString linkLostText(const QString& why);
 
 // A name as a message shows it: in quotes, with control characters written as \xNN.
 QString shownName(const QString& name);
 
-// What the user is told of a failed transfer (the one-file copy's messages): text 8303 for 160,
-// "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, stoppedByUser for Stopped, the host's
-// text where there is one,
-// else "Send or Rec Error (DEVICE BUSY) " and the number.
-QString transferFailureText(qint32 result, const QString& hostFailure);
+// What the user is told of a failed transfer. The first line is the one-file copy's message: text
+// 8303 for 160, "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, stoppedByUser for
+// Stopped (without a cause), the host's text where there is one, else "Send or Rec Error (DEVICE BUSY) " and
+// the number. The cause, when the program knows it, says what really happened: the link's failure (the
+// instrument stopped answering, the port went away, the line too noisy) or what the instrument refused (the
+// file remotePath is not there, the medium is full, the name is not taken), from the reason its refusal gave.
+struct TransferFailure
+{
+    QString first;
+    QString cause;
+    bool information = false; // the box carries the information icon (160 and the host's failures)
+
+    // The two lines of the one-file copy's message box.
+    QString text() const;
+    // One line for a list of what was not copied: the cause where there is one.
+    QString oneLine() const;
+};
+TransferFailure transferFailure(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                                const QString& remotePath);
+QString transferFailureText(ProgramContext& ctx, qint32 result, const QString& hostFailure,
+                            const QString& remotePath);
+
+// The medium's name for a remote path ("INT MEM" for M:\DATA\A.DAT) as the media lists show it; the
+// medium code when no list names it.
+QString mediumNameOf(ProgramContext& ctx, const QString& remotePath);
 
 } // namespace orvalt

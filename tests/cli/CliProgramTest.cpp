@@ -7,9 +7,11 @@
 #include "support/TestMain.h"
 
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,6 +148,58 @@ private slots:
         QVERIFY(instrument.transcript().contains(QStringLiteral("CMD STS?")));
     }
 
+    // A port that cannot be opened: the two lines name the device and the system's reason and say
+    // what to do. A path that is not there; the instrument's port held (and locked) by another
+    // program; a port the user may not open, the program run as an unprivileged user.
+    void portOpenCauses_data()
+    {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("no such device") << "missing"
+                                        << "There is no device %1. The adapter may be unplugged, or another "
+                                           "port may be meant: choose it in Tool > Option...";
+        QTest::addRow("in use") << "held"
+                                << "%1 is in use by another program (";
+        QTest::addRow("not permitted")
+            << "nobody"
+            << "You may not open %1 (Permission denied). On Linux the port belongs "
+               "to the dialout group: join it with \"sudo adduser $USER dialout\", "
+               "then log out and in again.";
+    }
+
+    void portOpenCauses()
+    {
+        QFETCH(QString, cause);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QString device = instrument.devicePath();
+        QSerialPort holder(device);
+        QProcess process;
+        if (cause == "missing") {
+            device = cli.host(QStringLiteral("no-such-device"));
+        } else if (cause == "held") {
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        } else if (::geteuid() != 0) {
+            QSKIP("only root can run the program as another user");
+        } else {
+            // Everything the program reads lies in the rig's folder, which the user must reach.
+            QVERIFY(cli.openToEveryone());
+            process.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+        }
+        cli.start(process, {"--device", device, "info"});
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(
+            r.err.startsWith(QStringLiteral("orvalt-cli: It failed in the connection\n") + told.arg(device)),
+            show(r));
+    }
+
     void infoOfTheRzFamily()
     {
         const QByteArray ini = "[Product]\nModel=RZ100\nMedium1=INT MEM\n";
@@ -269,7 +323,10 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("orvalt-cli: M:\\NONE: This Path can't be chosen\n"));
         r = cli.run(on(instrument, {"ls", "7:\\"}));
         QVERIFY2(r.exitCode == 1, show(r));
-        QCOMPARE(r.err, QStringLiteral("orvalt-cli: 7:\\: This medium can't be chosen\n"));
+        QCOMPARE(r.err,
+                 QStringLiteral(
+                     "orvalt-cli: 7:\\: This medium can't be chosen\nThe instrument has no medium 7:. Press "
+                     "Connection to read its media again.\n"));
     }
 
     void filesBothWays_data()
@@ -648,7 +705,10 @@ private slots:
         QVERIFY2(saysOnce(r, QStringLiteral("cannot be reached any more, so the copy was stopped")), show(r));
         QVERIFY2(saysOnce(r, QStringLiteral("M:\\B.DAT: not copied")), show(r));
         QVERIFY2(saysOnce(r, QStringLiteral("M:\\C.DAT: not copied")), show(r));
-        QCOMPARE(r.err.count(QLatin1Char('\n')), 5); // the file, why (two lines), the other two
+        // The file and what happened (two lines), why the copy stopped (two lines), the other two.
+        QCOMPARE(r.err.count(QStringLiteral(" went away: the adapter was unplugged or the line was closed.")),
+                 2);
+        QCOMPARE(r.err.count(QLatin1Char('\n')), 6);
         QCOMPARE(QDir(cli.host()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 

@@ -52,6 +52,20 @@ public:
 
     bool isReady() const { return m_ready; }
 
+    // Lets every user reach the rig's folders and run the program (QTemporaryDir makes them the
+    // owner's alone), so that it can run as another user.
+    bool openToEveryone() const
+    {
+        const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                         QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther | QFile::WriteGroup |
+                         QFile::WriteOther;
+        bool ok = QFile::setPermissions(m_dir.path(), all);
+        QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            ok = QFile::setPermissions(it.next(), all) && ok;
+        return ok;
+    }
+
     bool writeIni(const QByteArray& ini) const
     {
         QFile file(iniPath());

@@ -139,38 +139,41 @@ private slots:
     {
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<qint32>("code");
-        QTest::newRow("STS?") << QByteArray("STS?") << 0;
-        QTest::newRow("TDIF?") << QByteArray("TDIF?") << 0;
-        QTest::newRow("DUMMY") << QByteArray("DUMMY") << 0;
-        QTest::newRow("unknown verb") << QByteArray("HELLO") << 20;
-        QTest::newRow("argument where none belongs") << QByteArray("STS? 1") << 20;
-        QTest::newRow("MED without its blank") << QByteArray("MED") << 20;
-        QTest::newRow("lower-case verb") << QByteArray("sts?") << 20;
-        QTest::newRow("MED 0") << QByteArray("MED 0") << 0;
-        QTest::newRow("MED 3") << QByteArray("MED 3") << 0;
-        QTest::newRow("MED by medium code") << QByteArray("MED D:") << 0;
-        QTest::newRow("MED unknown") << QByteArray("MED 4") << 160;
-        QTest::newRow("MED empty, all media have codes") << QByteArray("MED ") << 160;
-        QTest::newRow("CDR root") << QByteArray("CDR /") << 0;
-        QTest::newRow("CDR folder") << QByteArray("CDR /DATA") << 0;
-        QTest::newRow("CDR folder with final slash") << QByteArray("CDR /DATA/") << 0;
-        QTest::newRow("CDR relative") << QByteArray("CDR DATA") << 0;
-        QTest::newRow("CDR missing") << QByteArray("CDR /NOPE") << 20;
-        QTest::newRow("CDR to a file") << QByteArray("CDR /A.DAT") << 20;
-        QTest::newRow("CPY too few fields") << QByteArray("CPY 0,/A.DAT,1") << 20;
-        QTest::newRow("CPY unknown medium") << QByteArray("CPY 0,/A.DAT,7,/A.DAT") << 160;
-        QTest::newRow("MOV unknown medium") << QByteArray("MOV 7,/A.DAT,/B.DAT") << 160;
-        QTest::newRow("FMT unknown medium") << QByteArray("FMT 5") << 160;
-        QTest::newRow("FDL missing") << QByteArray("FDL NOPE.DAT") << 20;
-        QTest::newRow("FDL root") << QByteArray("FDL /") << 20;
-        QTest::newRow("MKDR existing") << QByteArray("MKDR /DATA") << 20;
-        QTest::newRow("MKDR missing parent") << QByteArray("MKDR /NOPE/SUB") << 20;
-        QTest::newRow("MKDR bad name") << QByteArray("MKDR /NEW FOLDER") << 20;
+        // Why a refusal was made, after its code in the reply ("20,1"); 0 where it names no reason.
+        QTest::addColumn<int>("reason");
+        QTest::newRow("STS?") << QByteArray("STS?") << 0 << 0;
+        QTest::newRow("TDIF?") << QByteArray("TDIF?") << 0 << 0;
+        QTest::newRow("DUMMY") << QByteArray("DUMMY") << 0 << 0;
+        QTest::newRow("unknown verb") << QByteArray("HELLO") << 20 << 0;
+        QTest::newRow("argument where none belongs") << QByteArray("STS? 1") << 20 << 0;
+        QTest::newRow("MED without its blank") << QByteArray("MED") << 20 << 0;
+        QTest::newRow("lower-case verb") << QByteArray("sts?") << 20 << 0;
+        QTest::newRow("MED 0") << QByteArray("MED 0") << 0 << 0;
+        QTest::newRow("MED 3") << QByteArray("MED 3") << 0 << 0;
+        QTest::newRow("MED by medium code") << QByteArray("MED D:") << 0 << 0;
+        QTest::newRow("MED unknown") << QByteArray("MED 4") << 160 << 5;
+        QTest::newRow("MED empty, all media have codes") << QByteArray("MED ") << 160 << 5;
+        QTest::newRow("CDR root") << QByteArray("CDR /") << 0 << 0;
+        QTest::newRow("CDR folder") << QByteArray("CDR /DATA") << 0 << 0;
+        QTest::newRow("CDR folder with final slash") << QByteArray("CDR /DATA/") << 0 << 0;
+        QTest::newRow("CDR relative") << QByteArray("CDR DATA") << 0 << 0;
+        QTest::newRow("CDR missing") << QByteArray("CDR /NOPE") << 20 << 1;
+        QTest::newRow("CDR to a file") << QByteArray("CDR /A.DAT") << 20 << 0;
+        QTest::newRow("CPY too few fields") << QByteArray("CPY 0,/A.DAT,1") << 20 << 0;
+        QTest::newRow("CPY unknown medium") << QByteArray("CPY 0,/A.DAT,7,/A.DAT") << 160 << 0;
+        QTest::newRow("MOV unknown medium") << QByteArray("MOV 7,/A.DAT,/B.DAT") << 160 << 0;
+        QTest::newRow("FMT unknown medium") << QByteArray("FMT 5") << 160 << 5;
+        QTest::newRow("FDL missing") << QByteArray("FDL NOPE.DAT") << 20 << 1;
+        QTest::newRow("FDL root") << QByteArray("FDL /") << 20 << 0;
+        QTest::newRow("MKDR existing") << QByteArray("MKDR /DATA") << 20 << 4;
+        QTest::newRow("MKDR missing parent") << QByteArray("MKDR /NOPE/SUB") << 20 << 0;
+        QTest::newRow("MKDR bad name") << QByteArray("MKDR /NEW FOLDER") << 20 << 3;
     }
     void commands()
     {
         QFETCH(QByteArray, command);
         QFETCH(qint32, code);
+        QFETCH(int, reason);
         InstrumentRig rig;
         QVERIFY(rig.isReady());
         QVERIFY(QDir(rig.medium()).mkdir(QStringLiteral("DATA")));
@@ -179,7 +182,10 @@ private slots:
         const orvalt::link::Answer answer = rig.command(command);
         QCOMPARE(answer.kind, orvalt::link::Answer::Kind::Reply);
         QCOMPARE(answer.code, code);
-        QCOMPARE(answer.payload, code == 0 ? QByteArray() : QByteArray::number(code));
+        QByteArray reply = code == 0 ? QByteArray() : QByteArray::number(code);
+        if (reason != 0)
+            reply += ',' + QByteArray::number(reason);
+        QCOMPARE(answer.payload, reply);
         QCOMPARE(treeOf(rig.mediaDir()), before); // none of these changes the media
     }
 

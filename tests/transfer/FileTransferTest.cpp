@@ -8,6 +8,7 @@
 #include "session/CommandExchange.h"
 #include "support/TestMain.h"
 
+#include <QProcess>
 #include <QTest>
 #include <QtEndian>
 
@@ -365,37 +366,88 @@ private slots:
         QVERIFY(instrument.transcript().isEmpty()); // nothing asked for that could not be kept
     }
 
-    void hostWriteFailingMidwayReadsToTheEnd()
+    // A host write that fails midway ends the receive at that block: the rest of the file is not
+    // read, the instrument's stream is let go with the one status query, the old file stays and the
+    // user is told the file and the system's reason. Once with a file size limit on this process
+    // (the write failure injected), once on a real file system of 64 KB that runs full.
+    void hostWriteFailingMidwayStopsAtOnce_data()
+    {
+        QTest::addColumn<bool>("tmpfs");
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<int>("room"); // bytes the host can take
+        QTest::addRow("file size limit") << false
+                                         << "File too large. Make room on that disk, or copy to "
+                                            "another folder."
+                                         << 20000;
+        QTest::addRow("tmpfs of 64 KB") << true
+                                        << "No space left on device. Make room on that disk, or "
+                                           "copy to another folder."
+                                        << 64 * 1024;
+    }
+
+    void hostWriteFailingMidwayStopsAtOnce()
     {
 #ifdef Q_OS_UNIX
+        QFETCH(bool, tmpfs);
+        QFETCH(QString, cause);
+        QFETCH(int, room);
         InstrumentProcess instrument;
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), patternBytes(70000));
         TransferRig rig(&instrument);
-        QVERIFY(writeFile(rig.native(QStringLiteral("BIG.DAT")), "old contents"));
+        const QString folder = rig.native(QStringLiteral("disk"));
+        QVERIFY(QDir().mkpath(folder));
+        struct Unmount
+        {
+            QString path;
+            ~Unmount()
+            {
+                if (!path.isEmpty())
+                    QProcess::execute(QStringLiteral("umount"), {path});
+            }
+        } unmount;
+        if (tmpfs) {
+            if (QProcess::execute(QStringLiteral("mount"),
+                                  {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                   QStringLiteral("size=64k"), QStringLiteral("tmpfs"), folder}) != 0)
+                QSKIP("mounting a tmpfs is not allowed here");
+            unmount.path = folder;
+        }
+        const QString target = folder + QStringLiteral("/BIG.DAT");
+        QVERIFY(writeFile(target, "old contents"));
 
-        // A file size limit on this process makes the host's writes fail after 20,000 bytes, as a
-        // full disk would (the instrument, already running, is not limited).
         rlimit before{};
         QVERIFY(getrlimit(RLIMIT_FSIZE, &before) == 0);
-        rlimit limited = before;
-        limited.rlim_cur = 20000;
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        if (!tmpfs) {
+            // Writes past 20,000 bytes fail for this process, as on a full disk (the instrument,
+            // already running, is not limited).
+            rlimit limited = before;
+            limited.rlim_cur = static_cast<rlim_t>(room);
+            QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        }
         QString failure;
-        const qint32 result = RmtReceiveFile(rig.ctx, QStringLiteral("M:\\BIG.DAT"),
-                                             rig.host(QStringLiteral("BIG.DAT")), &failure);
+        const qint32 result =
+            RmtReceiveFile(rig.ctx, QStringLiteral("M:\\BIG.DAT"), TransferRig::hostPath(target), &failure);
         setrlimit(RLIMIT_FSIZE, &before);
         std::signal(SIGXFSZ, oldHandler);
 
         QCOMPARE(result, TransferResult::HostWriteFailed);
-        QVERIFY(failure.contains(rig.native(QStringLiteral("BIG.DAT"))));
-        QCOMPARE(readFile(rig.native(QStringLiteral("BIG.DAT"))), QByteArray("old contents"));
-        QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-        // Every block was still asked for, and the instrument answers the next command at once.
-        QCOMPARE(linesStarting(instrument.transcript(), QStringLiteral("BLK 4 0")).size(),
-                 (70000 - 252 + 255) / 256);
-        QCOMPARE(SendCmd(rig.state(), rig.link(), rig.dialogs, QStringLiteral("STS?")), 0);
+        QCOMPARE(failure,
+                 QStringLiteral("The file %1 could not be written. A file of that name that was there "
+                                "before is kept.\n%2")
+                     .arg(QDir::toNativeSeparators(target), cause));
+        QCOMPARE(readFile(target), QByteArray("old contents"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("BIG.DAT")});
+        // No block was asked for past the one that did not fit (the first holds 252 bytes), then the
+        // status query that lets the instrument drop the stream.
+        const QStringList transcript = instrument.transcript();
+        QVERIFY2(linesStarting(transcript, QStringLiteral("BLK 4 0")).size() <= (room - 252) / 256 + 1,
+                 qPrintable(transcript.join(QLatin1Char('\n'))));
+        QCOMPARE(transcript.constLast(), QStringLiteral("CMD STS?"));
+        // The link is ready: the next command is answered, with no stray answer before it.
+        QCOMPARE(SendCmd(rig.state(), rig.link(), rig.dialogs, QStringLiteral("CDR /")), 0);
+        QCOMPARE(rig.link().retransmissions(), quint64(0));
 #else
         QSKIP("needs a file size limit");
 #endif

@@ -8,10 +8,12 @@
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
+#include "support/PipeTransport.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/FileTransfer.h"
+#include "transfer/TransferTexts.h"
 
 #include <QDir>
 #include <QMap>
@@ -156,31 +158,97 @@ private slots:
         QCOMPARE(usable.constLast().name, QStringLiteral("F4999.DAT"));
     }
 
+    // The one-file copy's first line for each result, and under it what really happened: the link's
+    // failure (provoked on a pipe: a silent peer, a peer gone, a peer that only Naks) or the reason
+    // the instrument's refusal gave. Without either, the first line stands alone.
     void transferFailureText_data()
     {
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("hostText");
+        QTest::addColumn<QString>("peer");
+        QTest::addColumn<int>("reason");
         QTest::addColumn<QString>("told");
+        const QString noReply =
+            "The instrument stopped answering (no reply in 1 s). Check that it is switched "
+            "on and its cable is plugged in, then press Connection.";
         QTest::addRow("medium") << 160 << ""
-                                << "This medium can't be chosen";
+                                << "" << 0 << "This medium can't be chosen";
+        QTest::addRow("medium full")
+            << 160 << ""
+            << "" << 2
+            << "This medium can't be chosen\nThe medium INT MEM is full. Delete files "
+               "on it, or choose another medium.";
         QTest::addRow("busy") << 60 << ""
-                              << "DEVICE BUSY";
+                              << "" << 0 << "DEVICE BUSY";
         QTest::addRow("format") << 20 << ""
-                                << "Command Format (DEVICE BUSY)";
+                                << "" << 0 << "Command Format (DEVICE BUSY)";
+        QTest::addRow("name refused")
+            << 20 << ""
+            << "" << 3
+            << "Command Format (DEVICE BUSY)\nThe instrument does not take the name "
+               "\"X.CSV\". Change the filename.  8.3 format";
         QTest::addRow("host") << int(TransferResult::HostReadFailed) << "cannot read"
-                              << "cannot read";
+                              << "" << 2 << "cannot read";
         QTest::addRow("not received") << -1 << "ignored"
-                                      << "Send or Rec Error (DEVICE BUSY) -1";
+                                      << "" << 0 << "Send or Rec Error (DEVICE BUSY) -1";
+        QTest::addRow("not there") << -1 << ""
+                                   << "" << 1
+                                   << "Send or Rec Error (DEVICE BUSY) -1\nM:\\DATA\\X.CSV is not on the "
+                                      "instrument; press Renew to see what is there.";
         QTest::addRow("link") << 901 << ""
-                              << "Send or Rec Error (DEVICE BUSY) 901";
+                              << "" << 0 << "Send or Rec Error (DEVICE BUSY) 901";
+        QTest::addRow("silent, -1") << -1 << ""
+                                    << "silent" << 1 << "Send or Rec Error (DEVICE BUSY) -1\n" + noReply;
+        QTest::addRow("silent, 903") << 903 << ""
+                                     << "silent" << 0 << "Send or Rec Error (DEVICE BUSY) 903\n" + noReply;
+        QTest::addRow("gone") << -1 << ""
+                              << "gone" << 0
+                              << "Send or Rec Error (DEVICE BUSY) -1\nThe port went away: the adapter was "
+                                 "unplugged or the line was closed. Plug it back in, then press Connection.";
+        QTest::addRow("noisy")
+            << -1 << ""
+            << "noisy" << 0
+            << "Send or Rec Error (DEVICE BUSY) -1\nThe line is too noisy: the exchange "
+               "arrived damaged every time it was tried. Check the cable and its plugs, or "
+               "choose a lower speed in Tool > Option..., then try again.";
+        QTest::addRow("busy after a failed call") << 60 << ""
+                                                  << "silent" << 0 << "DEVICE BUSY";
     }
 
     void transferFailureText()
     {
         QFETCH(int, result);
         QFETCH(QString, hostText);
+        QFETCH(QString, peer);
+        QFETCH(int, reason);
         QFETCH(QString, told);
-        QCOMPARE(orvalt::transferFailureText(result, hostText), told);
+        auto [near, far] = test::PipeTransport::createPair();
+        link::PexLink pex;
+        pex.attach(*near);
+        // The Naks come from the idle hook, about every 50 ms: the time-out leaves room for all repeats.
+        QCOMPARE(pex.PexSetTimeOut(peer == "noisy" ? 20000 : 1000), 0);
+        if (peer == "gone") {
+            far->close();
+        } else if (peer == "noisy") {
+            pex.setGapMs(5);
+            // Every request is answered with a Nak until the repeats run out.
+            pex.setIdleHook([&far = *far] {
+                if (!far.read(0).isEmpty())
+                    far.write(link::encodeFrame(link::Frame{link::FrameKind::Nak, 0, 0, {}}));
+            });
+        }
+        if (!peer.isEmpty()) {
+            QByteArray reply(255, ' ');
+            QVERIFY(pex.PexSendCommand("STS?", reply) > 900);
+        }
+        test::TransferRig rig(pex);
+        rig.state().lastRefusal = reason;
+        ChooserEntry medium;
+        medium.text = QStringLiteral("INT MEM:");
+        medium.data = QStringLiteral("M:");
+        rig.rightPane.setMedia({medium}, 0);
+        QCOMPARE(orvalt::transferFailure(rig.ctx, result, hostText, QStringLiteral("M:\\DATA\\X.CSV")).text(),
+                 told);
     }
 
     // A folder copy from a crafted instrument: nothing lands outside the folder copied into, every

@@ -60,13 +60,32 @@ private slots:
         QTest::addRow("60") << QStringList{QStringLiteral("--busy-every"), QStringLiteral("1")} << true
                             << QStringLiteral("M:\\") << QStringLiteral("DEVICE BUSY") << int(Icon::None);
         QTest::addRow("20") << QStringList{QStringLiteral("--short-names")} << true << QStringLiteral("M:\\")
-                            << QStringLiteral("Command Format (DEVICE BUSY)") << int(Icon::None);
+                            << QStringLiteral(
+                                   "Command Format (DEVICE BUSY)\nThe instrument does not take the "
+                                   "name \"LONGNAME12.DAT\". Change the filename.  8.3 format")
+                            << int(Icon::None);
         QTest::addRow("160") << QStringList() << true << QStringLiteral("X:\\")
-                             << QStringLiteral("This medium can't be chosen") << int(Icon::Information);
+                             << QStringLiteral(
+                                    "This medium can't be chosen\nThe instrument has no medium X:. "
+                                    "Press Connection to read its media again.")
+                             << int(Icon::Information);
+        QTest::addRow("160, full") << QStringList{QStringLiteral("--full")} << true << QStringLiteral("M:\\")
+                                   << QStringLiteral(
+                                          "This medium can't be chosen\nThe medium INT MEM is full. "
+                                          "Delete files on it, or choose another medium.")
+                                   << int(Icon::Information);
         QTest::addRow("-1") << QStringList{QStringLiteral("--short-names")} << false << QStringLiteral("M:\\")
                             << QStringLiteral("Send or Rec Error (DEVICE BUSY) -1") << int(Icon::None);
+        QTest::addRow("-1, not there")
+            << QStringList() << false << QStringLiteral("M:\\MISSING.DAT|")
+            << QStringLiteral("Send or Rec Error (DEVICE BUSY) -1\nM:\\MISSING.DAT is "
+                              "not on the instrument; press Renew to see what is there.")
+            << int(Icon::None);
         QTest::addRow("no folder") << QStringList() << false << QStringLiteral("M:\\NONE\\")
-                                   << QStringLiteral("Command Format (DEVICE BUSY)") << int(Icon::None);
+                                   << QStringLiteral(
+                                          "Command Format (DEVICE BUSY)\nM:\\NONE\\LONGNAME12.DAT is not "
+                                          "on the instrument; press Renew to see what is there.")
+                                   << int(Icon::None);
         QTest::addRow("busy folder") << QStringList{QStringLiteral("--busy-every"), QStringLiteral("1")}
                                      << false << QStringLiteral("M:\\") << QStringLiteral("DEVICE BUSY")
                                      << int(Icon::None);
@@ -84,6 +103,17 @@ private slots:
         writeFile(instrument.mediumDir() + QStringLiteral("/LONGNAME12.DAT"), "remote");
         TransferRig rig(&instrument);
         QVERIFY(writeFile(rig.native(QStringLiteral("LONGNAME12.DAT")), "host"));
+        ChooserEntry medium;
+        medium.text = QStringLiteral("INT MEM:");
+        medium.data = QStringLiteral("M:");
+        rig.rightPane.setMedia({medium}, 0);
+        if (remote.endsWith(QLatin1Char('|'))) {
+            // A file that is not on the instrument, asked for by its own path.
+            rig.panes(QStringLiteral("0"), QStringLiteral("1"), false);
+            CopyOneFile(rig.ctx, remote.chopped(1), rig.host() + QLatin1Char('\\'), false, false);
+            QCOMPARE(rig.dialogs.texts(), QStringList{message});
+            return;
+        }
         if (toInstrument) {
             rig.panes(QStringLiteral("0"), QStringLiteral("1"), true);
             CopyOneFile(rig.ctx, rig.host(QStringLiteral("LONGNAME12.DAT")), remote, false, false);

@@ -1,0 +1,150 @@
+#include "session/ErrorText.h"
+
+#include "link/PexLink.h"
+#include "link/RefusalReason.h"
+
+namespace orvalt::ErrorText {
+
+namespace {
+
+// Where the user chooses the port and its speed.
+const QString kPortSettings = QStringLiteral("Tool > Option...");
+
+QString portName(const QString& device)
+{
+    return device.isEmpty() ? QStringLiteral("the port") : device;
+}
+
+QString openCause(const link::PexLink& link)
+{
+    const QString device = link.device();
+    const QString system = link.portSystemReason();
+    switch (link.portProblem()) {
+    case link::PortProblem::None:
+        break;
+    case link::PortProblem::NoSuchDevice:
+        if (device.isEmpty())
+            return QStringLiteral("No device is set for this port: choose one in %1").arg(kPortSettings);
+        return QStringLiteral("There is no device %1. The adapter may be unplugged, or another port may be "
+                              "meant: choose it in %2")
+            .arg(device, kPortSettings);
+    case link::PortProblem::PermissionDenied:
+        return QStringLiteral("You may not open %1 (%2). On Linux the port belongs to the dialout group: "
+                              "join it with \"sudo adduser $USER dialout\", then log out and in again.")
+            .arg(device, system);
+    case link::PortProblem::InUse:
+        return QStringLiteral("%1 is in use by another program (%2). Close that program, or choose another "
+                              "port in %3")
+            .arg(device, system, kPortSettings);
+    case link::PortProblem::Other:
+        return QStringLiteral("%1 could not be opened (%2). Check the port in %3")
+            .arg(device, system, kPortSettings);
+    }
+    return QString();
+}
+
+} // namespace
+
+QString twoLines(const QString& first, const QString& cause)
+{
+    return cause.isEmpty() ? first : first + QLatin1Char('\n') + cause;
+}
+
+QString linkCause(const link::PexLink& link)
+{
+    using namespace link::PexResult;
+    const qint32 failure = link.lastFailure();
+    if (failure == OpenFailed || failure == NotOpen) {
+        const QString cause = openCause(link);
+        if (!cause.isEmpty())
+            return cause;
+    }
+    switch (failure) {
+    case Done:
+        return QString();
+    case NotOpen:
+        return QStringLiteral("The port is not open: press Connection.");
+    case TimeOut: {
+        const qint32 seconds = (link.timeOutMs() + 999) / 1000;
+        return QStringLiteral("The instrument stopped answering (no reply in %1 s). Check that it is "
+                              "switched on and its cable is plugged in, then press Connection.")
+            .arg(seconds);
+    }
+    case LinkLost: {
+        const QString port = link.device().isEmpty() ? QStringLiteral("The port")
+                                                     : QStringLiteral("The port ") + link.device();
+        return QStringLiteral("%1 went away: the adapter was unplugged or the line was closed. Plug it back "
+                              "in, then press Connection.")
+            .arg(port);
+    }
+    case WriteFailed:
+        return QStringLiteral(
+                   "Sending to the instrument on %1 failed. Check the cable, then press Connection.")
+            .arg(portName(link.device()));
+    case RetriesExhausted:
+        return QStringLiteral("The line is too noisy: the exchange arrived damaged every time it was tried. "
+                              "Check the cable and its plugs, or choose a lower speed in %1, then try "
+                              "again.")
+            .arg(kPortSettings);
+    default:
+        break;
+    }
+    // The rarer failures (an answer out of turn, a request the link cannot carry) say it themselves.
+    QString why = link.errorString().trimmed();
+    if (!why.isEmpty() && !why.endsWith(QLatin1Char('.')))
+        why += QLatin1Char('.');
+    return why;
+}
+
+QString linkCauseOf(const link::PexLink& link, qint32 result)
+{
+    if (result == 0 || link.lastFailure() == 0)
+        return QString();
+    // A result of the link's own, or one that hides it (the receiver's -1).
+    if (result > link::PexResult::Done && result < link::PexResult::NotOpen)
+        return QString();
+    return linkCause(link);
+}
+
+QString refusalCause(int reason, const QString& what, const QString& medium)
+{
+    switch (static_cast<link::RefusalReason>(reason)) {
+    case link::RefusalReason::None:
+        break;
+    case link::RefusalReason::NotFound:
+        return QStringLiteral("%1 is not on the instrument; press Renew to see what is there.").arg(what);
+    case link::RefusalReason::MediumFull:
+        return QStringLiteral("The medium %1 is full. Delete files on it, or choose another medium.")
+            .arg(medium);
+    case link::RefusalReason::NameRefused:
+        return QStringLiteral("The instrument does not take the name %1.").arg(what);
+    case link::RefusalReason::AlreadyExists:
+        return QStringLiteral("%1 is already on the instrument.").arg(what);
+    case link::RefusalReason::NoSuchMedium:
+        return QStringLiteral("The instrument has no medium %1. Press Connection to read its media again.")
+            .arg(medium);
+    }
+    return QString();
+}
+
+QString hostCause(const QString& systemReason)
+{
+    // The system's own words first; then what to do, for the failures a user meets most.
+    QString cause = systemReason.trimmed();
+    if (cause.isEmpty())
+        return cause;
+    cause[0] = cause.at(0).toUpper();
+    if (!cause.endsWith(QLatin1Char('.')))
+        cause += QLatin1Char('.');
+    const QString reason = systemReason.toLower();
+    if (reason.contains(QLatin1String("no space")) || reason.contains(QLatin1String("quota")) ||
+        reason.contains(QLatin1String("too large")))
+        cause += QStringLiteral(" Make room on that disk, or copy to another folder.");
+    else if (reason.contains(QLatin1String("read-only")))
+        cause += QStringLiteral(" That disk cannot be written: copy to another folder.");
+    else if (reason.contains(QLatin1String("permission")) || reason.contains(QLatin1String("access")))
+        cause += QStringLiteral(" You may not write there: copy to another folder.");
+    return cause;
+}
+
+} // namespace orvalt::ErrorText
