@@ -64,6 +64,7 @@ void frmProgress::createControls()
     m_barJobBytes->setObjectName(QStringLiteral("barJobBytes"));
     m_barJobBytes->setRange(0, 1000);
     m_barJobBytes->setTextVisible(false);
+    m_barJobBytes->setToolTip(QStringLiteral("Bytes done of the whole job"));
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
@@ -71,6 +72,7 @@ void frmProgress::createControls()
     m_ProgressBar1 = new QProgressBar(this);
     m_ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     m_ProgressBar1->setTextVisible(false);
+    m_ProgressBar1->setToolTip(QStringLiteral("Rows of the list done"));
     m_Label1 = new QLabel(this);
     m_Label1->setObjectName(QStringLiteral("Label1"));
     m_Label1->setTextFormat(Qt::PlainText);
