@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
+#include <memory>
 
 using namespace orvalt;
 using test::CopyWindow;
@@ -51,12 +52,14 @@ bool showActive(frmMain& w)
     return QTest::qWaitForWindowActive(&w);
 }
 
-void dropOn(QTreeView* list, QMimeData* mime)
+// Takes the data as a drag would: it is gone once the drop is over.
+void dropOn(QTreeView* list, QMimeData* data)
 {
+    const std::unique_ptr<QMimeData> mime(data);
     const QPoint at = list->viewport()->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &enter);
-    QDropEvent drop(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &drop);
 }
 
