@@ -1,7 +1,10 @@
 // orvalt-instrument: a virtual measuring instrument. It serves a folder as the instrument's media
 // over a pseudo-terminal (whose path is the first line of standard output; POSIX systems only) or
 // a serial device (through QSerialPort, on every platform), speaking the program's link protocol,
-// until SIGINT or SIGTERM.
+// until SIGINT or SIGTERM. SIGUSR1 hangs up a pseudo-terminal line: its master is closed under
+// the client, as a USB adapter pulled out of a running instrument would leave it, and a new one is
+// made (its path printed again, the --link moved to it), so tests can close the line while the
+// instrument lives on.
 
 #include "CommandHandler.h"
 #include "InstrumentOptions.h"
@@ -33,18 +36,44 @@
 namespace {
 
 std::atomic<bool> g_stop{false};
+// Ends the serving loop: set with g_stop, or alone for a hang-up.
+std::atomic<bool> g_leaveServe{false};
+std::atomic<bool> g_hangUp{false};
 
 #ifdef Q_OS_UNIX
 int g_wakePipe[2] = {-1, -1};
+
+void wakeServer()
+{
+    const char byte = 1;
+    // Async-signal-safe; a full pipe already wakes every wait.
+    [[maybe_unused]] const ssize_t n = ::write(g_wakePipe[1], &byte, 1);
+}
 
 extern "C" void requestStop(int)
 {
     const int saved = errno;
     g_stop.store(true);
-    const char byte = 1;
-    // Async-signal-safe; a full pipe already wakes every wait.
-    [[maybe_unused]] const ssize_t n = ::write(g_wakePipe[1], &byte, 1);
+    g_leaveServe.store(true);
+    wakeServer();
     errno = saved;
+}
+
+extern "C" void requestHangUp(int)
+{
+    const int saved = errno;
+    g_hangUp.store(true);
+    g_leaveServe.store(true);
+    wakeServer();
+    errno = saved;
+}
+
+// Empties the wake pipe after a hang-up, so that waits on the new line are not ended by it.
+void drainWakePipe()
+{
+    char bytes[64];
+    while (::read(g_wakePipe[0], bytes, sizeof bytes) > 0) {
+    }
 }
 
 bool installStopHandlers()
@@ -60,12 +89,24 @@ bool installStopHandlers()
     action.sa_flags = 0; // no SA_RESTART: a blocking call returns at once
     return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
+
+// Only a pseudo-terminal line can be hung up and made again; a serial device keeps SIGUSR1's default.
+bool installHangUpHandler()
+{
+    struct sigaction action
+    {};
+    action.sa_handler = requestHangUp;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    return ::sigaction(SIGUSR1, &action, nullptr) == 0;
+}
 #else
 // Ctrl+C in the console. A serial line's read returns within the link server's poll period, after
 // which the server sees the flag.
 extern "C" void requestStop(int)
 {
     g_stop.store(true);
+    g_leaveServe.store(true);
 }
 
 bool installStopHandlers()
@@ -179,7 +220,11 @@ int main(int argc, char** argv)
         line = openSerialLine(options.device, options.baud, &error);
     } else {
 #ifdef Q_OS_UNIX
-        line = openPseudoTerminalLine(options.link, &error);
+        // Before the path is printed: a client may hang the line up as soon as it knows it.
+        if (installHangUpHandler())
+            line = openPseudoTerminalLine(options.link, &error);
+        else
+            error = QStringLiteral("cannot install the signal handlers");
 #else
         error = QStringLiteral("this system has no pseudo-terminals: serve a serial port with --device");
 #endif
@@ -189,22 +234,43 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    orvalt::link::ByteTransport* transport = line.get();
-    std::unique_ptr<NoisyTransport> noisy;
-    if (options.corrupt > 0.0 || options.drop > 0.0) {
-        noisy = std::make_unique<NoisyTransport>(*transport, options.corrupt, options.drop, options.seed);
-        transport = noisy.get();
-    }
-    std::unique_ptr<PacedTransport> paced;
-    if (options.baud > 0) {
-        paced = std::make_unique<PacedTransport>(*transport, options.baud, &g_stop);
-        transport = paced.get();
-    }
+    for (;;) {
+        {
+            orvalt::link::ByteTransport* transport = line.get();
+            std::unique_ptr<NoisyTransport> noisy;
+            if (options.corrupt > 0.0 || options.drop > 0.0) {
+                noisy =
+                    std::make_unique<NoisyTransport>(*transport, options.corrupt, options.drop, options.seed);
+                transport = noisy.get();
+            }
+            std::unique_ptr<PacedTransport> paced;
+            if (options.baud > 0) {
+                paced = std::make_unique<PacedTransport>(*transport, options.baud, &g_stop);
+                transport = paced.get();
+            }
 
-    orvalt::link::LinkServer server(*transport, handler);
-    // A write that stalled (a client that stopped reading) ends serve(); the line itself is fine.
-    while (!g_stop.load() && line->isOpen())
-        server.serve(g_stop);
+            orvalt::link::LinkServer server(*transport, handler);
+            // A write that stalled (a client that stopped reading) ends serve(); the line is fine.
+            while (!g_leaveServe.load() && line->isOpen())
+                server.serve(g_leaveServe);
+        }
+#ifdef Q_OS_UNIX
+        if (g_stop.load() || !g_hangUp.exchange(false) || !options.device.isEmpty())
+            break;
+        // The hang-up: the old master closes before the new line exists, so the client sees its
+        // line end, not a line that is merely quiet.
+        line.reset();
+        drainWakePipe();
+        g_leaveServe.store(g_stop.load());
+        line = openPseudoTerminalLine(options.link, &error);
+        if (!line) {
+            printError(error);
+            return 1;
+        }
+#else
+        break;
+#endif
+    }
 
     if (!options.link.isEmpty())
         QFile::remove(options.link);

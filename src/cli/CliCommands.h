@@ -18,6 +18,7 @@ void runInfo(CliSession& s);
 void runLs(CliSession& s);
 void runGet(CliSession& s);
 void runPut(CliSession& s);
+void runSync(CliSession& s);
 void runCp(CliSession& s);
 void runMv(CliSession& s);
 void runRm(CliSession& s);

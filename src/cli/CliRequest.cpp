@@ -18,9 +18,9 @@ struct CommandForm
 };
 
 const CommandForm kCommands[] = {
-    {"info", 0, 0, false}, {"ls", 1, 1, false},    {"get", 2, -1, true},
-    {"put", 2, -1, true},  {"cp", 2, 2, false},    {"mv", 2, 2, false},
-    {"rm", 1, -1, true},   {"mkdir", 1, 1, false}, {"format", 1, 1, false},
+    {"info", 0, 0, false},   {"ls", 1, 1, false},   {"get", 2, -1, true}, {"put", 2, -1, true},
+    {"cp", 2, 2, false},     {"mv", 2, 2, false},   {"rm", 1, -1, true},  {"mkdir", 1, 1, false},
+    {"format", 1, 1, false}, {"sync", 2, 2, false},
 };
 
 const CommandForm* formOf(const QString& command)
@@ -78,6 +78,9 @@ bool readArguments(CliRequest& request, const QStringList& arguments, QString* e
     QStringList remote;
     if (c == QLatin1String("get")) {
         remote = arguments.mid(0, arguments.size() - 1);
+        request.locals = {arguments.constLast()};
+    } else if (c == QLatin1String("sync")) {
+        remote = {arguments.constFirst()};
         request.locals = {arguments.constLast()};
     } else if (c == QLatin1String("put")) {
         request.locals = arguments.mid(0, arguments.size() - 1);
@@ -142,6 +145,9 @@ QString cliUsage()
         "                            host folder, or one file to a host file\n"
         "  put [-r] LOCAL... REMOTE  files (with -r also folders) from the host into an\n"
         "                            instrument folder\n"
+        "  sync [-n] [--delete] [--remove-source] REMOTE LOCAL\n"
+        "                            fetch into a host folder what is new or changed in an\n"
+        "                            instrument folder, with the instrument's dates\n"
         "  cp SRC DST                copy inside the instrument\n"
         "  mv OLD NEW                move or rename inside one medium\n"
         "  rm [-r] REMOTE...         delete files (with -r also folders)\n"
@@ -162,6 +168,9 @@ QString cliUsage()
         "  --no-clobber      keep existing targets and go on\n"
         "  --quiet           no progress line\n"
         "  -r                copy or delete folders with everything in them\n"
+        "  -n, --dry-run     sync: tell what would be done, do nothing\n"
+        "  --delete          sync: delete host files and folders the instrument does not hold\n"
+        "  --remove-source   sync: remove from the instrument what is safely on the host\n"
         "  --version         print the version and exit\n"
         "\n"
         "Settings not given here are those Orvalt's window keeps. Exit status: 0 all done, 1 something\n"
@@ -184,8 +193,11 @@ CliParse parseCliArguments(const QStringList& arguments)
     const QCommandLineOption yes(QStringLiteral("yes"));
     const QCommandLineOption noClobber(QStringLiteral("no-clobber"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
-    parser.addOptions(
-        {help, version, recursive, port, device, baud, parity, stopBits, flow, yes, noClobber, quiet});
+    const QCommandLineOption dryRun(QStringList{QStringLiteral("n"), QStringLiteral("dry-run")});
+    const QCommandLineOption deleteExtra(QStringLiteral("delete"));
+    const QCommandLineOption removeSource(QStringLiteral("remove-source"));
+    parser.addOptions({help, version, recursive, port, device, baud, parity, stopBits, flow, yes, noClobber,
+                       quiet, dryRun, deleteExtra, removeSource});
 
     if (!parser.parse(QStringList{QStringLiteral("orvalt-cli")} + arguments))
         return wrong(parser.errorText());
@@ -251,6 +263,13 @@ CliParse parseCliArguments(const QStringList& arguments)
     request.recursive = parser.isSet(recursive);
     if (request.recursive && !form->takesRecursive)
         return wrong(QStringLiteral("-r goes with get, put and rm only"));
+
+    request.dryRun = parser.isSet(dryRun);
+    request.deleteExtra = parser.isSet(deleteExtra);
+    request.removeSource = parser.isSet(removeSource);
+    if ((request.dryRun || request.deleteExtra || request.removeSource) &&
+        request.command != QLatin1String("sync"))
+        return wrong(QStringLiteral("-n, --delete and --remove-source go with sync only"));
 
     QString error;
     if (!readArguments(request, rest, &error))

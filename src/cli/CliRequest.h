@@ -31,7 +31,7 @@ enum class ExistingTarget
 // given, and the options.
 struct CliRequest
 {
-    QString command; // info, ls, get, put, cp, mv, rm, mkdir, format
+    QString command; // info, ls, get, put, sync, cp, mv, rm, mkdir, format
     QList<RemotePath> remotes;
     QStringList locals;
     bool recursive = false;
@@ -46,6 +46,12 @@ struct CliRequest
 
     ExistingTarget existing = ExistingTarget::Ask;
     bool quiet = false;
+
+    // sync: only tell what would be done; delete host entries the instrument does not hold; remove
+    // from the instrument what is safely on the host.
+    bool dryRun = false;
+    bool deleteExtra = false;
+    bool removeSource = false;
 };
 
 // The outcome of reading a command line: a request, or the help text (exit 0), or why the line

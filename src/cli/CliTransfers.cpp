@@ -133,7 +133,8 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
             continue;
         }
         QString hostFailure;
-        const qint32 result = RmtReceiveFile(ctx, item.path(), hostChild(hostTarget, e.name), &hostFailure);
+        const qint32 result =
+            RmtReceiveFile(ctx, item.path(), hostChild(hostTarget, e.name), &hostFailure, listingDateTime(e));
         if (result != TransferResult::Done)
             run.notCopied << TransferTexts::notCopied(
                 item.path(), transferFailureText(ctx, result, hostFailure, item.path()));

@@ -21,7 +21,7 @@ struct CommandEntry
 
 const CommandEntry kRunners[] = {
     {"info", runInfo}, {"ls", runLs}, {"get", runGet},     {"put", runPut},       {"cp", runCp},
-    {"mv", runMv},     {"rm", runRm}, {"mkdir", runMkdir}, {"format", runFormat},
+    {"mv", runMv},     {"rm", runRm}, {"mkdir", runMkdir}, {"format", runFormat}, {"sync", runSync},
 };
 
 } // namespace

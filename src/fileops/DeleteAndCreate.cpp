@@ -4,6 +4,7 @@
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
+#include "fileops/DestructiveQuestions.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
 #include "link/CommandWords.h"
@@ -117,7 +118,7 @@ void toolbarDelete(ProgramContext& ctx)
     AppState& st = ctx.state;
     if (st.TransferBusy)
         return;
-    if (!ctx.dialogs.ask(ResourceTexts::text(8105)))
+    if (!ctx.dialogs.ask(deleteQuestionText(ctx)))
         return;
     for (const QString& side : activeSidesLeftFirst(st)) {
         PaneModel& pane = paneList(ctx, side);

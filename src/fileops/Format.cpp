@@ -4,6 +4,7 @@
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
 #include "fileops/ActivePane.h"
+#include "fileops/DestructiveQuestions.h"
 #include "link/CommandWords.h"
 #include "panes/HostListing.h"
 #include "panes/PaneModel.h"
@@ -31,7 +32,7 @@ void toolbarFormat(ProgramContext& ctx, const FormatPause& pause)
     // formatting: half a minute of a frozen window for nothing.
     if (!CheckConnect(ctx, paneList(ctx, side).choosers().mediumText(), side))
         return;
-    if (!ctx.dialogs.ask(ResourceTexts::text(8103)))
+    if (!ctx.dialogs.ask(formatQuestionText(ctx, side)))
         return;
     ctx.dialogs.setBusyPointer(true);
     const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kFormat + code);

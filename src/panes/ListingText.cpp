@@ -33,19 +33,38 @@ std::optional<qint64> sizeOf(const ListingEntry& e)
     return ok ? std::optional<qint64>(n) : std::nullopt;
 }
 
-QDateTime dateOf(const ListingEntry& e)
+QDateTime dateOf(const ListingEntry& e, int* resolution = nullptr)
 {
+    struct Form
+    {
+        const char* format;
+        int resolution;
+    };
     const QString joined = e.dateField.trimmed() + QLatin1Char(' ') + e.timeField.trimmed();
-    for (const auto* format : {"yyyy/MM/dd hh:mm:ss", "yyyy/M/d h:m:s", "yyyy-MM-dd hh:mm:ss",
-                               "yyyy/MM/dd hh:mm", "yy/MM/dd hh:mm:ss"}) {
-        const QDateTime d = QDateTime::fromString(joined, QString::fromLatin1(format));
-        if (d.isValid())
+    for (const Form& form :
+         {Form{"yyyy/MM/dd hh:mm:ss", 1}, Form{"yyyy/M/d h:m:s", 1}, Form{"yyyy-MM-dd hh:mm:ss", 1},
+          Form{"yyyy/MM/dd hh:mm", 60}, Form{"yy/MM/dd hh:mm:ss", 1}}) {
+        const QDateTime d = QDateTime::fromString(joined, QString::fromLatin1(form.format));
+        if (d.isValid()) {
+            if (resolution)
+                *resolution = form.resolution;
             return d;
+        }
     }
     return QDateTime();
 }
 
 } // namespace
+
+QDateTime listingDateTime(const ListingEntry& entry, int* resolution)
+{
+    return dateOf(entry, resolution);
+}
+
+QDateTime shownDateTime(const QString& shown)
+{
+    return QDateTime::fromString(shown, QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+}
 
 std::optional<qint64> listingBytes(const ListingEntry& entry)
 {

@@ -2,6 +2,7 @@
 
 #include "panes/FileEntry.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -31,6 +32,12 @@ QList<FileEntry> ParseListing(QString listing);
 
 // The size of an entry in bytes, when its field is a number.
 std::optional<qint64> listingBytes(const ListingEntry& entry);
+
+// The date and time of an entry as the host's local time, and the step of its clock in seconds
+// (60 when the listing gives no seconds); an invalid time when the fields do not read as one.
+QDateTime listingDateTime(const ListingEntry& entry, int* resolution = nullptr);
+// A date as the panes show it ("yyyy/MM/dd hh:mm:ss"), read back; invalid for any other text.
+QDateTime shownDateTime(const QString& shown);
 
 // The row texts of an entry: a date and time that do not read as one show the two fields as they
 // came; a size that is not a number shows as it came.

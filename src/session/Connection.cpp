@@ -58,9 +58,11 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
     record.parity = v.parity;
     record.stopBits = v.stopBits;
     record.flowControl = v.handShake;
-    s.link.PexOpen(record);
-    s.link.PexRetry(1);
     Greeting greeting;
+    // A port that did not open ends the greeting here, with the open's own cause as the last failure.
+    if (s.link.PexOpen(record) != 0)
+        return greeting;
+    s.link.PexRetry(1);
     if (s.link.PexSetTimeOut(kCallTimeOutMs) != 0)
         return greeting;
     if (isRzFamily(st.ModelName)) {

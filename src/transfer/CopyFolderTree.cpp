@@ -5,6 +5,7 @@
 #include "core/ResourceTexts.h"
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
+#include "panes/ListingText.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
@@ -312,7 +313,8 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         // The receiver changes to the file's folder itself, so a sub-folder copied before it does not
         // need another "CDR " here.
         QString hostFailure;
-        const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure);
+        const qint32 result =
+            RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure, shownDateTime(entry.date));
         if (result != TransferResult::Done)
             note(m_run, subSource, transferFailureText(m_ctx, result, hostFailure, subSource));
         lost(result);

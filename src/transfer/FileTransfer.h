@@ -2,6 +2,7 @@
 
 #include "link/PexLink.h"
 
+#include <QDateTime>
 #include <QString>
 
 namespace orvalt {
@@ -70,7 +71,9 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 // host write that fails midway still reads the instrument's answer to its end, so the instrument is left
 // ready for the next command. StopFileNow set during the transfer abandons the read after the block in
 // hand (abandonFileStream): Stopped, the temporary file removed and the host file left as it was.
+// modified, when valid, becomes the host file's modification time (the
+// instrument's date of the file, from its listing); otherwise the file has the time of the copy.
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
-                      QString* hostFailure = nullptr);
+                      QString* hostFailure = nullptr, const QDateTime& modified = QDateTime());
 
 } // namespace orvalt

@@ -6,6 +6,8 @@
 #include "fileops/ActivePane.h"
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
+#include "panes/ListingText.h"
+#include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
@@ -27,6 +29,17 @@ bool isHost(const QString& devId)
 QString wirePath(const QString& remotePath)
 {
     return SlashPath(remotePath.mid(2));
+}
+
+// The instrument's date of a file the instrument's pane shows: the one a received copy keeps. The
+// pane lists the folder the file is copied from; a name it does not show gives no date.
+QDateTime listedDate(ProgramContext& ctx, const QString& name)
+{
+    const PaneModel& pane = isHost(ctx.state.LDevID) ? ctx.rightPane : ctx.leftPane;
+    for (const PaneRow& row : pane.rows())
+        if (!row.folder && row.name == name)
+            return shownDateTime(row.date);
+    return QDateTime();
 }
 
 } // namespace
@@ -86,7 +99,8 @@ qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString&
     if (sending)
         result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
     else
-        result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
+        result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure,
+                                listedDate(ctx, NameOfPath(sourcePath)));
     showTransferResult(ctx, result, hostFailure, sending ? destFolder + targetName : sourcePath);
     return result;
 }

@@ -11,6 +11,7 @@
 #include "transfer/FileTransfer.h"
 #include "transfer/TransferTexts.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QtEndian>
@@ -52,7 +53,7 @@ bool writeAll(QSaveFile& out, const char* data, qint64 count)
 } // namespace
 
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
-                      QString* hostFailure)
+                      QString* hostFailure, const QDateTime& modified)
 {
     if (ctx.state.StopRequested)
         return TransferResult::Done;
@@ -129,6 +130,7 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
             // stream on until someone stopped the program. Nothing of it is kept.
             if (announced > std::numeric_limits<qint32>::max()) {
                 out.cancelWriting();
+                abandonFileStream(ctx);
                 return refuse(TransferResult::HostFileTooLarge,
                               TransferTexts::tooLargeToReceive(remotePath, announced), hostFailure);
             }
@@ -171,6 +173,14 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
         error = out.errorString();
         out.cancelWriting();
         return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, error), hostFailure);
+    }
+    // The date goes on once the file is in place (the temporary file takes none). Should the
+    // program end between the two, or the system refuse the date, the file has the copy's time,
+    // which a later sync takes for a date that differs and fetches the file again.
+    if (modified.isValid()) {
+        QFile placed(native);
+        if (placed.open(QIODevice::ReadWrite | QIODevice::Append))
+            placed.setFileTime(modified, QFileDevice::FileModificationTime);
     }
     return TransferResult::Done;
 }

@@ -98,9 +98,9 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
             const qint32 want = qMin(remaining, kBlockSize);
             if (want > 0 && file.read(block.data(), want) != want) {
                 // The file shrank or the disk failed under us: what the header announced cannot be
-                // sent. The exchange ends here; "DUMMY" below makes the instrument drop the part.
-                error = file.error() == QFileDevice::NoError ? QStringLiteral("the file became shorter")
-                                                             : file.errorString();
+                // sent. The stream is abandoned below, never closed with "DUMMY", which an
+                // instrument may take as the end of the file and store the part it has.
+                error = file.error() == QFileDevice::NoError ? QString() : file.errorString();
                 readFailed = true;
                 break;
             }
@@ -146,12 +146,15 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     // instrument drops an unfinished file at its next command all the same.
     if (TransferResult::linkGone(status))
         return status;
+    if (readFailed) {
+        abandonFileStream(ctx);
+        return refuse(TransferResult::HostReadFailed, TransferTexts::cannotReadToTheEnd(shown, error),
+                      hostFailure);
+    }
     const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, CommandWords::kDummy);
     // "DUMMY" repeats the refusal's reason; an instrument that answers it with 0 does not.
     if (ctx.state.lastRefusal == 0)
         ctx.state.lastRefusal = reason;
-    if (readFailed)
-        return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(shown, error), hostFailure);
     if (closing > 0)
         return closing;
     // The file was not stored: an instrument may well answer "DUMMY" with 0 after it refused.

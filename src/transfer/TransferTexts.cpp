@@ -91,6 +91,28 @@ QString cannotRead(const QString& file, const QString& why)
     return QStringLiteral("The file %1 could not be read (%2). It was not sent.").arg(file, why);
 }
 
+QString cannotReadToTheEnd(const QString& file, const QString& why)
+{
+    // A file that shrank is one another program is still writing; a disk that failed says so itself.
+    QString cause;
+    if (why.isEmpty()) {
+        cause = QStringLiteral("It became shorter while it was sent: copy it again once the program that "
+                               "writes it has finished.");
+    } else {
+        cause = why.trimmed();
+        if (!cause.isEmpty())
+            cause[0] = cause.at(0).toUpper();
+        if (!cause.endsWith(QLatin1Char('.')))
+            cause += QLatin1Char('.');
+        cause += QStringLiteral(" Check the disk the file is on, then copy it again.");
+    }
+    return ErrorText::twoLines(
+        QStringLiteral("The file %1 could not be read to its end, so it was not sent. A "
+                       "file of that name that was on the instrument before is kept.")
+            .arg(file),
+        cause);
+}
+
 QString tooLarge(const QString& file, qint64 size)
 {
     return QStringLiteral("The file %1 has %2 bytes. The measurement device takes files of less than "
@@ -143,8 +165,9 @@ QString notCopiedText(const CopyRun& run)
         text += QStringLiteral("\n\n");
     }
     text += QStringLiteral("These were not copied:");
+    // A mark before each item, so an item whose cause wraps in the box is still told from the next.
     for (qsizetype i = 0; i < items.size() && i < kMaxNamedNotCopied; ++i)
-        text += QLatin1Char('\n') + items.at(i);
+        text += QStringLiteral("\n\u2022 ") + items.at(i);
     if (items.size() > kMaxNamedNotCopied)
         text += QStringLiteral("\n... and %1 more").arg(items.size() - kMaxNamedNotCopied);
     return text;

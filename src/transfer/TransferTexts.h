@@ -41,6 +41,8 @@ QString stoppedByUser();
 QString hostFileName(const QString& hostPath, const QString& nativePath);
 
 QString cannotRead(const QString& file, const QString& why);
+// A file that could not be read to its end while it was sent; why is empty when it became shorter.
+QString cannotReadToTheEnd(const QString& file, const QString& why);
 QString tooLarge(const QString& file, qint64 size);
 QString cannotWrite(const QString& file, const QString& why);
 QString tooLargeToReceive(const QString& remotePath, qint64 size);

@@ -108,12 +108,48 @@ private slots:
         h.list().appendRows({PaneRow{QStringLiteral("not refilled"), {}, {}, {}, false}});
         h.s.dialogs.answers.push_back(DialogSeam::Button::No);
         toolbarDelete(h.ctx());
-        QCOMPARE(h.s.dialogs.texts(), QStringList{"A chosen file is removed"});
+        QVERIFY(h.s.dialogs.texts().value(0).startsWith(QLatin1String("A chosen file is removed\n")));
         const auto& asked = h.s.dialogs.shown.at(0);
         QCOMPARE(asked.icon, DialogSeam::Icon::Question);
         QCOMPARE(asked.buttons, DialogSeam::Buttons(DialogSeam::Button::Yes) | DialogSeam::Button::No);
         QCOMPARE(entriesOf(h.root.path()), QStringList{"x.dat"});
         QVERIFY(rowNames(h.list()).contains(QStringLiteral("not refilled")));
+    }
+
+    void deleteQuestionNamesWhatGoes_data()
+    {
+        QTest::addColumn<QStringList>("files"); // a name ending in "/" is a folder
+        QTest::addColumn<QString>("listed");
+        const QStringList six{"a.dat", "b.dat", "c.dat", "d.dat", "e.dat", "f.dat"};
+        QTest::newRow("one row") << QStringList{"x.dat"} << "\n    x.dat";
+        QTest::newRow("five names") << six.mid(0, 5)
+                                    << "\n    a.dat\n    b.dat\n    c.dat\n    d.dat\n    e.dat";
+        QTest::newRow("six names")
+            << six << "\n    a.dat\n    b.dat\n    c.dat\n    d.dat\n    e.dat\n    and 1 more";
+        QTest::newRow("a folder") << QStringList{"SUB/", "x.dat"}
+                                  << "\n    SUB (a folder, with everything in it)\n    x.dat";
+    }
+
+    void deleteQuestionNamesWhatGoes()
+    {
+        QFETCH(QStringList, files);
+        HostWindow h([&files](const QString& root) {
+            for (const QString& f : files)
+                f.endsWith(QLatin1Char('/')) ? void(QDir(root).mkpath(f))
+                                             : writeFile(root + QLatin1Char('/') + f);
+        });
+        QStringList names;
+        for (const QString& f : files)
+            names << (f.endsWith(QLatin1Char('/')) ? f.chopped(1) : f);
+        selectRows(h.list(), names);
+        h.s.dialogs.answers.push_back(DialogSeam::Button::No);
+        toolbarDelete(h.ctx());
+        QFETCH(QString, listed);
+        QCOMPARE(
+            h.s.dialogs.texts(),
+            QStringList{QStringLiteral("A chosen file is removed\nYes deletes from this computer (%1):%2")
+                            .arg(QDir::cleanPath(h.root.path()), listed)});
+        QCOMPARE(entriesOf(h.root.path()).size(), files.size());
     }
 
     void mixedDelete()

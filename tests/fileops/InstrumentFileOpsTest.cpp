@@ -152,7 +152,9 @@ private slots:
         const QStringList sent = t.commandsSince(mark);
         QCOMPARE(sent.mid(0, 6),
                  (QStringList{"MED 0", "CDR /DATA/", "FDL SUB", "MED 0", "CDR /DATA/", "FDL X.DAT"}));
-        QCOMPARE(t.s.dialogs.texts(), QStringList{"A chosen file is removed"});
+        QCOMPARE(t.s.dialogs.texts(),
+                 QStringList{"A chosen file is removed\nYes deletes from the instrument's medium INT MEM "
+                             "(M:\\DATA):\n    SUB (a folder, with everything in it)\n    X.DAT"});
     }
 
     void deleteOfAFileThatHasGoneSaysFdlError()
@@ -164,7 +166,7 @@ private slots:
         selectRows(t.list(), {"GONE.DAT"});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
         toolbarDelete(t.ctx());
-        QCOMPARE(t.s.dialogs.texts(), (QStringList{"A chosen file is removed", "FDL Error 20"}));
+        QCOMPARE(t.s.dialogs.texts().value(1), QStringLiteral("FDL Error 20"));
         QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::None);
     }
 
@@ -226,12 +228,13 @@ private slots:
         QTest::addColumn<QString>("letter");
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("pauses");
+        QTest::addColumn<QString>("medium");
         QTest::newRow("internal memory") << 1 << "M"
-                                         << "FMT 0" << 0;
+                                         << "FMT 0" << 0 << "INT MEM (M:)";
         QTest::newRow("card 2") << 3 << "2"
-                                << "FMT 3" << 0;
+                                << "FMT 3" << 0 << "Card 2 (2:)";
         QTest::newRow("floppy") << 4 << "D"
-                                << "FMT 2" << 1;
+                                << "FMT 2" << 1 << "FD (D:)";
     }
 
     void format()
@@ -253,7 +256,12 @@ private slots:
         qsizetype mark = t.mark();
         toolbarFormat(t.ctx(), [](int) { QFAIL("no wait without a format"); });
         QCOMPARE(t.commandsSince(mark), QStringList{});
-        QCOMPARE(t.s.dialogs.texts(), QStringList{"A format does a measurement device drive"});
+        QFETCH(QString, medium);
+        QCOMPARE(
+            t.s.dialogs.texts(),
+            QStringList{QStringLiteral("A format does a measurement device drive\nEverything on the "
+                                       "instrument's medium %1 will be erased: every file and folder on it.")
+                            .arg(medium)});
         QCOMPARE(t.s.dialogs.shown.at(0).icon, DialogSeam::Icon::Question);
 
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
@@ -295,8 +303,11 @@ private slots:
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
         int waits = 0;
         toolbarFormat(t.ctx(), [&waits](int) { ++waits; });
-        QCOMPARE(t.s.dialogs.texts(),
-                 (QStringList{"A format does a measurement device drive", "Media Error"}));
+        QCOMPARE(
+            t.s.dialogs.texts(),
+            (QStringList{"A format does a measurement device drive\nEverything on the instrument's medium "
+                         "FD (D:) will be erased: every file and folder on it.",
+                         "Media Error"}));
         QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::Information);
         QCOMPARE(waits, 0);
         QCOMPARE(rowNames(t.list()), QStringList{"old row"}); // not refilled

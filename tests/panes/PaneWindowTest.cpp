@@ -171,7 +171,11 @@ private slots:
         press(w, QStringLiteral("接続"));
         QVERIFY(!s.state.Connected);
         QCOMPARE(s.dialogs.shown.size(), 1);
-        QVERIFY(s.dialogs.shown[0].text.startsWith(QStringLiteral("It failed in the connection")));
+        // The window's box carries the same two lines as orvalt-cli: the device and what to do.
+        QCOMPARE(s.dialogs.shown[0].text,
+                 QStringLiteral("It failed in the connection\nThere is no device %1. The adapter may be "
+                                "unplugged, or another port may be meant: choose it in Tool > Option...")
+                     .arg(s.dir.filePath(QStringLiteral("no-such-port"))));
     }
 
     void checkConnectBeforeAndAfterTheFirstAction()

@@ -588,6 +588,9 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::addRow("line gone (908)") << int(SIGKILL);
         QTest::addRow("no answer (903)") << int(SIGSTOP);
+        // The instrument lives on but closes its pseudo-terminal under the program, as a pulled USB
+        // adapter leaves a port.
+        QTest::addRow("line closed under the program") << int(SIGUSR1);
     }
 
     // The instrument goes out of reach in the middle of the first file of a folder, with two more
@@ -616,6 +619,8 @@ private slots:
         copyToRight(w.ctx());
         if (signal == SIGSTOP)
             ::kill(pid, SIGCONT);
+        if (signal == SIGUSR1)
+            QVERIFY(w.instrument.isReady()); // the line went, not the instrument
 
         QCOMPARE(w.dialogs().shown.size(), 1);
         const QString told = w.dialogs().shown.at(0).text;
@@ -647,6 +652,7 @@ private slots:
         QCOMPARE(w.dialogs().shown.size(), 1);
         const QString told = w.dialogs().shown.at(0).text;
         QVERIFY2(told.startsWith(QStringLiteral("These were not copied:")), qPrintable(told));
+        QCOMPARE(told.count(QStringLiteral("\n\u2022 ")), 2); // each item marked, however it wraps
         QVERIFY2(told.contains(QStringLiteral("a,b.dat: its name cannot be sent to the measurement device")),
                  qPrintable(told));
         QVERIFY2(told.contains(

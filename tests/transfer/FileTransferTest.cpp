@@ -318,7 +318,8 @@ private slots:
             RmtSendFile(rig.ctx, TransferRig::hostPath(shrinking), QStringLiteral("M:\\A.DAT"), &failure),
             TransferResult::HostReadFailed);
         QVERIFY(failure.contains(shrinking));
-        QCOMPARE(instrument.transcript().constLast(), QStringLiteral("CMD DUMMY"));
+        // Let go with the status query, not closed with "DUMMY".
+        QCOMPARE(instrument.transcript().constLast(), QStringLiteral("CMD STS?"));
         QVERIFY(!QFileInfo::exists(instrument.mediumDir() + QStringLiteral("/A.DAT")));
         // The instrument was left ready: the next upload is stored and reported as such.
         QVERIFY(writeFile(rig.native(QStringLiteral("OK.DAT")), "ok"));
@@ -451,6 +452,46 @@ private slots:
 #else
         QSKIP("needs a file size limit");
 #endif
+    }
+
+    // A host file that shrinks while it is sent (another program rewriting it): the stream is let go
+    // with the status query, never closed with "DUMMY", which an instrument may take as the end of
+    // the file; the instrument keeps its old file and no part of the new one, the user is told the
+    // file and why, and the link takes the next command.
+    void hostFileShrinkingWhileSentIsAbandoned()
+    {
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString kept = instrument.mediumDir() + QStringLiteral("/BIG.DAT");
+        QVERIFY(writeFile(kept, "old contents"));
+        TransferRig rig(&instrument);
+        QVERIFY(rig.isOpen());
+        const QString source = rig.native(QStringLiteral("BIG.DAT"));
+        QVERIFY(writeFile(source, patternBytes(70000)));
+        rig.dialogs.onProgress = [&source](qint64 done) {
+            if (done == 256)
+                QFile::resize(source, 1000);
+        };
+        QString failure;
+        const qint32 result =
+            RmtSendFile(rig.ctx, TransferRig::hostPath(source), QStringLiteral("M:\\BIG.DAT"), &failure);
+        rig.dialogs.onProgress = nullptr;
+        QCOMPARE(result, TransferResult::HostReadFailed);
+        QCOMPARE(failure,
+                 QStringLiteral("The file %1 could not be read to its end, so it was not sent. A file of "
+                                "that name that was on the instrument before is kept.\nIt became "
+                                "shorter while it was sent: copy it again once the program that "
+                                "writes it has finished.")
+                     .arg(QDir::toNativeSeparators(source)));
+        QCOMPARE(readFile(kept), QByteArray("old contents"));
+        QCOMPARE(QDir(instrument.mediumDir()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("BIG.DAT")});
+        const QStringList transcript = instrument.transcript();
+        QVERIFY2(!transcript.contains(QStringLiteral("CMD DUMMY")),
+                 qPrintable(transcript.join(QLatin1Char('\n'))));
+        QCOMPARE(transcript.constLast(), QStringLiteral("CMD STS?"));
+        QCOMPARE(SendCmd(rig.state(), rig.link(), rig.dialogs, QStringLiteral("CDR /")), 0);
+        QCOMPARE(rig.link().retransmissions(), quint64(0));
     }
 
     void pathsTheLineCannotCarry()

@@ -1,0 +1,220 @@
+// orvalt-cli sync against the virtual instrument: what a run fetches, keeps, deletes and removes;
+// the instrument's dates on the host; a run cut off by a pulled cable, and the run that resumes it.
+
+#include "CliRig.h"
+#include "support/InstrumentProcess.h"
+#include "support/TestMain.h"
+
+#include <QDateTime>
+#include <QTest>
+
+using orvalt::test::CliResult;
+using orvalt::test::CliRig;
+using orvalt::test::InstrumentProcess;
+
+namespace {
+
+QByteArray bytes(qsizetype size, int seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        b[i] = static_cast<char>((i * 7 + seed) & 0xFF);
+    return b;
+}
+
+bool put(const QString& path, const QByteArray& content, const QDateTime& when = QDateTime())
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return false;
+    file.close(); // the last write would move the date again
+    return !when.isValid() ||
+           (file.open(QIODevice::ReadOnly) && file.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+const char* show(const CliResult& r)
+{
+    static QByteArray text;
+    text = QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(r.exitCode).arg(r.out, r.err).toLocal8Bit();
+    return text.constData();
+}
+
+// The first line of the summary, up to the time.
+QString summary(const CliResult& r)
+{
+    const qsizetype at = r.out.indexOf(QStringLiteral("etch"));
+    const QString line = at < 0 ? QString() : r.out.mid(at - 1).section(QLatin1Char('\n'), 0, 0);
+    return line.section(QStringLiteral("; "), 0, 2);
+}
+
+const QDateTime kTaken(QDate(2023, 6, 1), QTime(9, 30, 15));
+
+} // namespace
+
+class CliSyncTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    static CliResult sync(const CliRig& cli, const InstrumentProcess& instrument,
+                          const QStringList& extra = {})
+    {
+        return cli.run(QStringList{"--device", instrument.devicePath(), "--quiet", "sync"} + extra +
+                       QStringList{"M:\\", "card"});
+    }
+
+private slots:
+    // What a second run fetches after a change on one side. Each row starts from a synced folder
+    // (A.DAT, SUB/B.DAT, both dated kTaken) and changes one thing.
+    void secondRun_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("nothing changed") << "none"
+                                         << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+        QTest::addRow("one changed, one new") << "changed+new"
+                                              << "Fetched 2, 11 bytes; 1 skipped as current; 0 failed";
+        // The listing's seconds count: a date one second off is a date that differs.
+        QTest::addRow("a second later") << "later"
+                                        << "Fetched 1, 4 bytes; 1 skipped as current; 0 failed";
+        // Within the same second, the host's milliseconds do not make a file differ.
+        QTest::addRow("host milliseconds") << "millis"
+                                           << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+        QTest::addRow("host name in lower case") << "lower"
+                                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+    }
+
+    void secondRun()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/A.DAT", bytes(300, 1), kTaken));
+        QVERIFY(put(m + "/SUB/B.DAT", bytes(4, 2), kTaken));
+
+        CliResult r = sync(cli, instrument);
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(summary(r), QStringLiteral("Fetched 2, 304 bytes; 0 skipped as current; 0 failed"));
+        QCOMPARE(QFileInfo(cli.host("card/SUB/B.DAT")).lastModified(), kTaken);
+
+        if (change == "changed+new") {
+            QVERIFY(put(m + "/SUB/B.DAT", bytes(5, 3), kTaken)); // the same date, another size
+            QVERIFY(put(m + "/C.DAT", bytes(6, 4), kTaken));
+        } else if (change == "later") {
+            QVERIFY(put(m + "/SUB/B.DAT", bytes(4, 2), kTaken.addSecs(1)));
+        } else if (change == "millis") {
+            QFile host(cli.host("card/SUB/B.DAT"));
+            QVERIFY(host.open(QIODevice::ReadWrite));
+            QVERIFY(host.setFileTime(kTaken.addMSecs(999), QFileDevice::FileModificationTime));
+        } else if (change == "lower") {
+            QVERIFY(QFile::rename(cli.host("card/A.DAT"), cli.host("card/a.dat")));
+        }
+        r = sync(cli, instrument);
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(summary(r), told);
+        if (change == "lower")
+            QVERIFY(!QFileInfo::exists(cli.host("card/A.DAT")));
+        if (change == "changed+new")
+            QCOMPARE(QFileInfo(cli.host("card/SUB/B.DAT")).size(), 5);
+    }
+
+    // --delete and --remove-source, each with the case it must leave alone; and -n, which does
+    // neither.
+    void deleteAndRemove_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("extraKept");
+        QTest::addColumn<bool>("sourceKept");
+        QTest::addRow("plain") << QStringList() << true << true;
+        QTest::addRow("delete") << QStringList{"--delete"} << false << true;
+        QTest::addRow("remove source") << QStringList{"--remove-source"} << true << false;
+        QTest::addRow("dry run") << QStringList{"-n", "--delete", "--remove-source"} << true << true;
+    }
+
+    void deleteAndRemove()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, extraKept);
+        QFETCH(bool, sourceKept);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/SUB/B.DAT", bytes(700, 2), kTaken));
+        QVERIFY(put(cli.host("card/OLD.DAT"), "old"));
+
+        const CliResult r = sync(cli, instrument, options);
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(QFileInfo::exists(cli.host("card/OLD.DAT")), extraKept);
+        QCOMPARE(QFileInfo::exists(m + "/SUB/B.DAT"), sourceKept);
+        // The emptied folder goes with its last file.
+        QCOMPARE(QFileInfo::exists(m + "/SUB"), sourceKept);
+        QCOMPARE(QFileInfo::exists(cli.host("card/SUB/B.DAT")), !options.contains("-n"));
+    }
+
+    // A folder that still holds a file the host has not got stays on the instrument, and a file
+    // the host holds under the same size but another date is not taken for fetched.
+    void removeSourceKeepsWhatIsNotHome()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/SUB/OK.DAT", bytes(10, 1), kTaken));
+        QVERIFY(put(m + "/SUB/X/BAD.DAT", bytes(10, 2), kTaken));
+        // A folder on the host where the instrument has a file: BAD.DAT cannot come home.
+        QVERIFY(QDir().mkpath(cli.host("card/SUB/X/BAD.DAT")));
+        const CliResult r = sync(cli, instrument, {"--remove-source"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY(!QFileInfo::exists(m + "/SUB/OK.DAT"));
+        QVERIFY(QFileInfo::exists(m + "/SUB/X/BAD.DAT"));
+    }
+
+    // The instrument goes away in the middle of a sync: nothing half-fetched lies under a real name,
+    // and the next run fetches only what is still missing.
+    void pulledCableThenResume()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        QTemporaryDir media;
+        auto instrument = std::make_unique<InstrumentProcess>(QStringList{"--baud", "38400"}, media.path());
+        QVERIFY2(instrument->isReady(), qPrintable(instrument->errorString()));
+        const QString m = instrument->mediumDir();
+        for (const char* name : {"/A.DAT", "/B.DAT", "/C.DAT"})
+            QVERIFY(put(m + QLatin1String(name), bytes(8000, name[1]), kTaken));
+
+        QProcess process;
+        cli.start(process, {"--device", instrument->devicePath(), "--quiet", "sync", "M:\\", "card"});
+        QVERIFY(process.waitForStarted());
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument->transcript().contains(asked), 60000);
+        instrument->process().kill();
+        CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        const QStringList left = QDir(cli.host("card")).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& name : left)
+            QCOMPARE(QFileInfo(cli.host("card/" + name)).size(), 8000);
+        QVERIFY2(left.size() < 3, qPrintable(left.join(' ')));
+        QVERIFY(!left.contains("C.DAT"));
+
+        instrument.reset();
+        InstrumentProcess again({}, media.path());
+        QVERIFY2(again.isReady(), qPrintable(again.errorString()));
+        r = sync(cli, again);
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY2(summary(r).startsWith(QStringLiteral("Fetched %1,").arg(3 - left.size())), show(r));
+        QCOMPARE(QDir(cli.host("card")).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+};
+
+ORVALT_TEST(CliSyncTest);
+
+#include "CliSyncTest.moc"
