@@ -56,6 +56,9 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption transcript(QStringLiteral("transcript"),
                                         QStringLiteral("Append a line per request received to FILE."),
                                         QStringLiteral("FILE"));
+    const QCommandLineOption transcriptTimes(
+        QStringLiteral("transcript-times"),
+        QStringLiteral("Begin each transcript line with its time in milliseconds since the epoch."));
     const QCommandLineOption busyEvery(QStringLiteral("busy-every"),
                                        QStringLiteral("Answer 60 (busy) to every N-th command."),
                                        QStringLiteral("N"));
@@ -74,7 +77,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed of the line noise (default 1)."), QStringLiteral("N"));
     parser.addOptions({help, version, media, device, link, model, mediaNames, shortNames, baud, transcript,
-                       busyEvery, quietDummy, full, corrupt, drop, seed});
+                       transcriptTimes, busyEvery, quietDummy, full, corrupt, drop, seed});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -117,6 +120,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     options.quietDummy = parser.isSet(quietDummy);
     options.full = parser.isSet(full);
     options.transcript = parser.value(transcript);
+    options.transcriptTimes = parser.isSet(transcriptTimes);
 
     bool ok = true;
     if (parser.isSet(baud)) {
