@@ -197,6 +197,29 @@ private slots:
         QVERIFY(QFileInfo::exists(m + "/SUB/X/BAD.DAT"));
     }
 
+    // get of one file keeps the instrument's date as sync does, by the file's own name or by one
+    // typed in another case.
+    void getOneFileKeepsDate_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("own name") << "M:\\SUB\\B.DAT";
+        QTest::addRow("other case") << "M:\\SUB\\b.dat";
+    }
+
+    void getOneFileKeepsDate()
+    {
+        QFETCH(QString, typed);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/SUB/B.DAT", bytes(40, 2), kTaken));
+        const CliResult r =
+            cli.run({"--device", instrument.devicePath(), "--quiet", "get", typed, "one.dat"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(QFileInfo(cli.host("one.dat")).lastModified(), kTaken);
+    }
+
     // A shelf of two instruments, one after the other (from the file beside the user settings) and
     // side by side (from --instruments): each instrument's files in its own folder, each its own
     // summary; side by side, both instruments are talked to at once.
