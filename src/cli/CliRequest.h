@@ -14,6 +14,9 @@ namespace orvalt::cli {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// A second Ctrl+C: the file in hand was dropped, the line left in order (as a shell reports a
+// program that Ctrl+C ended).
+inline constexpr int kExitInterrupted = 130;
 
 // What to do with a target that exists: ask on the terminal (refused without one), replace it
 // (--yes), or keep it and go on (--no-clobber).

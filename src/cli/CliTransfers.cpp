@@ -13,6 +13,7 @@
 #include "transfer/CheckOverWrite.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/FileTransfer.h"
+#include "transfer/JobProgress.h"
 #include "transfer/OneFileCopy.h"
 #include "transfer/RowCopy.h"
 #include "transfer/TransferTexts.h"
@@ -269,6 +270,29 @@ void sendFolder(CliSession& s, const QString& hostPath, const RemotePath& dest, 
 
 } // namespace
 
+namespace {
+
+// The remote items looked up and counted before the first is copied, for the progress line. A
+// medium's root counts as its entries do; an item not found counts for nothing. Without an answer
+// from the instrument the line shows the file in hand alone.
+void countForProgress(CliSession& s)
+{
+    QList<JobTotals> items;
+    for (const RemotePath& remote : s.request().remotes) {
+        const CliSession::Kind kind = s.lookUp(remote);
+        if (kind == CliSession::Kind::Unknown)
+            return; // the instrument did not answer: the copy tells why, once
+        const bool folder = kind == CliSession::Kind::Folder;
+        const QString path = remote.isRoot() ? remote.path().chopped(1) : remote.path();
+        items << (kind == CliSession::Kind::File || folder
+                      ? countCopyItems(s.ctx(), QStringLiteral("R"), {path}, {folder}).value(0)
+                      : JobTotals{});
+    }
+    s.dialogs().progressJob(items);
+}
+
+} // namespace
+
 void runGet(CliSession& s)
 {
     const CliRequest& r = s.request();
@@ -295,7 +319,11 @@ void runGet(CliSession& s)
     if (!s.connect())
         return;
     s.panesForReceive();
+    if (s.dialogs().showsProgress())
+        countForProgress(s);
+    int itemsDone = 0;
     for (const RemotePath& remote : r.remotes) {
+        s.dialogs().progressStep(itemsDone++);
         if (s.stopping())
             break;
         if (s.linkLost()) {
@@ -354,7 +382,20 @@ void runPut(CliSession& s)
     for (const ListingEntry& e : *listed)
         there.insert(e);
 
+    // The whole job is counted for the progress line only: a script that shows none does not
+    // pay for the walk.
+    if (s.dialogs().showsProgress()) {
+        QStringList paths;
+        QList<bool> folders;
+        for (const QString& local : r.locals) {
+            paths << hostPathOf(local);
+            folders << (r.recursive && QFileInfo(QDir::current().absoluteFilePath(local)).isDir());
+        }
+        s.dialogs().progressJob(countCopyItems(s.ctx(), QStringLiteral("L"), paths, folders));
+    }
+    int itemsDone = 0;
     for (const QString& local : r.locals) {
+        s.dialogs().progressStep(itemsDone++);
         if (s.stopping())
             break;
         const QString shown = shownHostPath(local);

@@ -3,6 +3,7 @@
 #include "cli/ConsoleTerminal.h"
 #include "core/AppState.h"
 #include "core/ResourceTexts.h"
+#include "transfer/TransferTexts.h"
 
 namespace orvalt::cli {
 
@@ -116,6 +117,7 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
         m_clock.start();
     const qint64 now = m_clock.elapsed();
     const FileProgress p = m_meter.update(file, done, total, now);
+    m_job.transfer(file, done, total);
     const bool complete = p.done >= p.total;
     if (!complete && m_lineLength > 0 && now - m_lastDrawnMs < kRedrawMs)
         return;
@@ -125,6 +127,10 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
     for (const QString& more : {progressRateText(p), progressTimeLeftText(p)})
         if (!more.isEmpty())
             figures += QStringLiteral("  ") + more;
+    if (m_job.counted()) {
+        const JobFigures job = m_job.figures(p.bytesPerSecond);
+        figures += QStringLiteral("  (%1, %2%)").arg(jobFilesText(job)).arg(jobPerMille(job) / 10);
+    }
     QString shown = p.file;
     const qsizetype room = qMax<qsizetype>(8, kMaxLine - figures.size());
     if (shown.size() > room)
@@ -152,11 +158,16 @@ void ConsoleDialogs::yield()
     if (!interruptRequested() || !m_state)
         return;
     m_state->StopRequested = true;
-    if (!m_toldStop) {
-        m_toldStop = true;
+    const bool now = secondInterruptRequested();
+    if (now)
+        m_state->StopFileNow = true;
+    // Each press is told once, as the progress window tells it.
+    const int told = now ? 2 : 1;
+    while (m_toldStops < told) {
+        ++m_toldStops;
         const QString subject = m_subject;
         m_subject.clear();
-        failure(ResourceTexts::text(8113));
+        failure(m_toldStops == 1 ? ResourceTexts::text(8113) : TransferTexts::stoppingFileNow());
         m_subject = subject;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "cli/CliRequest.h"
 #include "core/DialogSeam.h"
+#include "transfer/JobProgress.h"
 #include "transfer/TransferMeter.h"
 
 #include <QElapsedTimer>
@@ -42,6 +43,12 @@ public:
     int nameDialog(const NameDialogView& view, QString& name,
                    const std::function<bool(const QString&)>& accept) override;
     void transferProgress(const QString& file, qint64 done, qint64 total) override;
+    // The items of the command line counted before the copy, and how many of them are done: the
+    // progress line adds the files and the share of the bytes done of the whole job.
+    void progressJob(const QList<JobTotals>& items) override { m_job.start(items); }
+    void progressStep(int value) override { m_job.itemsDone(value); }
+    // Whether the progress line is drawn (standard error is a terminal and --quiet not given).
+    bool showsProgress() const { return m_progress; }
     void setBusyPointer(bool) override {}
     void yield() override;
 
@@ -59,9 +66,10 @@ private:
     QString m_subject;
     int m_failures = 0;
     bool m_cancelled = false;
-    bool m_toldStop = false;
+    int m_toldStops = 0; // the Ctrl+C presses told so far
 
     TransferMeter m_meter;
+    JobProgress m_job;
     QElapsedTimer m_clock;
     qint64 m_lastDrawnMs = -1;
     qsizetype m_lineLength = 0; // of the progress line on the terminal now, 0 when there is none

@@ -22,9 +22,13 @@ volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void onInterrupt(int signal)
 {
-    g_interrupted = 1;
-    // The next Ctrl+C is not caught: a user who does not want to wait for the file in hand can
-    // still end the program.
+    if (g_interrupted == 0) {
+        g_interrupted = 1;
+        return;
+    }
+    g_interrupted = 2;
+    // The file in hand is being dropped; should even that not come to an end, the next Ctrl+C is
+    // not caught.
     std::signal(signal, SIG_DFL);
 }
 
@@ -82,6 +86,11 @@ void catchInterrupt()
 bool interruptRequested()
 {
     return g_interrupted != 0;
+}
+
+bool secondInterruptRequested()
+{
+    return g_interrupted == 2;
 }
 
 } // namespace orvalt::cli

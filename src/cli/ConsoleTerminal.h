@@ -21,8 +21,10 @@ void writeStdout(const QString& text);
 // One line typed on standard input, without its line end; nothing at the end of the input.
 std::optional<QString> readAnswerLine();
 
-// Ctrl+C asks the run to stop after the file in hand (a second one ends the program at once).
+// Ctrl+C asks the run to stop after the file in hand; a second one stops the file in hand at once,
+// and the program ends, cleanly, with kExitInterrupted. A third ends it on the spot.
 void catchInterrupt();
 bool interruptRequested();
+bool secondInterruptRequested();
 
 } // namespace orvalt::cli

@@ -53,7 +53,7 @@ int runCli(const QStringList& arguments, const QString& programDir)
     }
     session.disconnect();
     std::fflush(stdout);
-    return session.exitStatus();
+    return secondInterruptRequested() ? kExitInterrupted : session.exitStatus();
 }
 
 } // namespace orvalt::cli

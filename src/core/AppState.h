@@ -25,6 +25,10 @@ struct AppState
     bool RActive = false;
 
     bool Connected = false;
+    // The device and line settings the open link was opened with ("/dev/ttyUSB0 · 115200 8N1"):
+    // settings changed in the serial dialog since take effect at the next connect, and the status
+    // bar must not show them before.
+    QString OpenLine;
     bool Interactive = false;
     bool LongNames = false;
     QString ModelName = QStringLiteral("KD7350");
@@ -34,6 +38,8 @@ struct AppState
 
     bool TransferBusy = false;
     bool StopRequested = false;
+    // Interruption pressed a second time: the file in hand is dropped at once, not finished.
+    bool StopFileNow = false;
     bool OverwriteAll = false;
     bool DestIsInstrument = false;
     bool CloseAllowed = true;

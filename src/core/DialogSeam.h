@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/JobTotals.h"
+
 #include <QFlags>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -74,6 +77,9 @@ public:
     virtual void progressOpen(int /*minimum*/, int /*maximum*/) {}
     virtual void progressStep(int /*value*/) {}
     virtual void progressNotice(const QString& /*text*/) {}
+    // The items of the copy counted before it starts, one entry per row of the rows bar: the window
+    // shows the files and bytes done of the whole job beside the rows.
+    virtual void progressJob(const QList<JobTotals>& /*items*/) {}
     virtual void progressClose() {}
 
     // The hourglass pointer for long work; the toolbar dispatcher puts the default one back.

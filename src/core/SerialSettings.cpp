@@ -4,6 +4,8 @@
 #include "core/ResourceTexts.h"
 #include "core/Settings.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <algorithm>
@@ -176,6 +178,66 @@ QStringList availablePortDevices()
     return devices;
 }
 
+QList<PortFacts> systemPorts()
+{
+    QList<PortFacts> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+#ifdef Q_OS_WIN
+        const QString device = info.portName();
+#else
+        const QString device = info.systemLocation();
+#endif
+        ports.append({device, info.description(), info.manufacturer(), info.serialNumber()});
+    }
+    return ports;
+}
+
+namespace {
+
+QString factsText(const PortFacts& port)
+{
+    QStringList parts;
+    for (const QString& part : {port.description, port.manufacturer})
+        if (!part.trimmed().isEmpty() && !parts.contains(part.trimmed()))
+            parts << part.trimmed();
+    if (!port.serialNumber.trimmed().isEmpty())
+        parts << QStringLiteral("serial %1").arg(port.serialNumber.trimmed());
+    return parts.join(QStringLiteral(" · "));
+}
+
+} // namespace
+
+QList<PortChoice> portChoices(const QList<PortFacts>& ports, const QString& stableFolder)
+{
+    QList<PortChoice> choices;
+    const QDir folder(stableFolder);
+    const QFileInfoList links =
+        stableFolder.isEmpty()
+            ? QFileInfoList()
+            : folder.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& link : links) {
+        const QString target = link.canonicalFilePath();
+        if (!link.isSymLink() || target.isEmpty())
+            continue;
+        QString details = QStringLiteral("→ %1").arg(target);
+        for (const PortFacts& port : ports) {
+            if (QFileInfo(port.device).canonicalFilePath() == target && !factsText(port).isEmpty())
+                details += QStringLiteral(" · ") + factsText(port);
+        }
+        choices.append({link.absoluteFilePath(), details});
+    }
+    QList<PortFacts> sorted = ports;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const PortFacts& a, const PortFacts& b) { return a.device < b.device; });
+    for (const PortFacts& port : sorted) {
+        if (!port.device.isEmpty() &&
+            std::none_of(choices.cbegin(), choices.cend(),
+                         [&port](const PortChoice& c) { return c.device == port.device; }))
+            choices.append({port.device, factsText(port)});
+    }
+    return choices;
+}
+
 int selectedSlot(const AppState& state)
 {
     const int n = state.PortNumber;
@@ -243,6 +305,25 @@ QString deviceOf(const AppState& state)
 {
     const int slot = selectedSlot(state) < 0 ? kDefaultPortNumber : selectedSlot(state);
     return usableDevice(state.PortDevice[slot], slot);
+}
+
+QString lineSettingsText(const AppState& state)
+{
+    const int slot = selectedSlot(state) < 0 ? kDefaultPortNumber : selectedSlot(state);
+    // "9600,N,8,1" as a serial terminal writes it: "9600 8N1".
+    const QStringList fields = composeSetting(state, slot).split(QLatin1Char(','));
+    const QString line = fields.size() == 4
+                             ? fields.at(0) + QLatin1Char(' ') + fields.at(2) + fields.at(1) + fields.at(3)
+                             : QString();
+    return deviceOf(state) + QStringLiteral(" \u00b7 ") + line;
+}
+
+QString lineStatusText(const AppState& state)
+{
+    if (!state.Connected)
+        return QStringLiteral("Not connected");
+    const QString line = state.OpenLine.isEmpty() ? lineSettingsText(state) : state.OpenLine;
+    return state.ModelName + QStringLiteral(" \u00b7 ") + line;
 }
 
 } // namespace orvalt

@@ -83,6 +83,28 @@ QString usableDevice(const QString& device, int port);
 // The serial ports this machine has, as the names the link opens them by.
 QStringList availablePortDevices();
 
+// A serial port as the system reports it.
+struct PortFacts
+{
+    QString device; // the name the link opens it by (/dev/ttyUSB0, COM3)
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+};
+// One entry of the Device list: the device as it is stored when chosen, and what tells it apart.
+struct PortChoice
+{
+    QString device;
+    QString details;
+};
+QList<PortFacts> systemPorts();
+// Where Linux keeps a stable name for each USB serial adapter, a link to its device.
+inline const QString kStablePortFolder = QStringLiteral("/dev/serial/by-id");
+// The Device list: first each link of stableFolder whose device exists, by its own path (it keeps
+// its name when the adapter is plugged in elsewhere), with the device it leads to and that port's
+// facts; then each port, with description, maker and serial number. A link to nothing is left out.
+QList<PortChoice> portChoices(const QList<PortFacts>& ports, const QString& stableFolder = kStablePortFolder);
+
 // The slot of the state's per-port arrays that PortNumber selects, or -1 when PortNumber is no
 // port (the arrays are never indexed past their slots).
 int selectedSlot(const AppState& state);
@@ -117,5 +139,12 @@ struct SerialOpenValues
 SerialOpenValues openValuesOf(const AppState& state);
 // The device of the selected port (the default of port 1 if PortNumber is no port).
 QString deviceOf(const AppState& state);
+
+// The device and line settings of the selected port as the status bar writes them
+// ("/dev/ttyUSB0 · 115200 8N1").
+QString lineSettingsText(const AppState& state);
+// What the status bar says of the line: "Not connected", or the model and the device and line
+// settings the link was opened with (OpenLine: "KD7350 · /dev/ttyUSB0 · 115200 8N1").
+QString lineStatusText(const AppState& state);
 
 } // namespace orvalt

@@ -1,5 +1,6 @@
 #include "panes/PaneModel.h"
 
+#include <QMimeData>
 #include <algorithm>
 #include <numeric>
 
@@ -239,6 +240,28 @@ void PaneModel::setPathText(const QString& path)
 {
     m_choosers.path = path;
     emit choosersChanged();
+}
+
+Qt::ItemFlags PaneModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && !m_dragTag.isEmpty())
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+QStringList PaneModel::mimeTypes() const
+{
+    return {QString::fromLatin1(kRowsMimeType)};
+}
+
+QMimeData* PaneModel::mimeData(const QModelIndexList& indexes) const
+{
+    if (indexes.isEmpty() || m_dragTag.isEmpty())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kRowsMimeType), m_dragTag.toUtf8());
+    return data;
 }
 
 } // namespace orvalt

@@ -88,6 +88,14 @@ public:
     // that compare equal keep their order. The selection and the current row go with their rows.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+    // Rows dragged out of a pane carry only the pane's tag: what is copied is the pane's
+    // selection, read by the copy itself, as for Copy to Left / Copy to Right.
+    static constexpr const char* kRowsMimeType = "application/x-orvalt-pane-rows";
+    void setDragTag(const QString& tag) { m_dragTag = tag; }
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+
     const PaneRow& row(int r) const { return m_rows.at(r); }
     const QList<PaneRow>& rows() const { return m_rows; }
     void clear();
@@ -138,6 +146,7 @@ private:
     int m_sortColumn = 0;
     bool m_sortShown = false;
     PaneChoosers m_choosers;
+    QString m_dragTag;
 };
 
 } // namespace orvalt

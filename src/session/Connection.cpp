@@ -50,6 +50,7 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
 {
     AppState& st = s.state;
     const SerialOpenValues v = openValuesOf(st);
+    st.OpenLine = lineSettingsText(st);
     link::PexOpenRecord record;
     record.port = v.port;
     record.baud = v.speed;
@@ -92,6 +93,7 @@ void leaveInstrument(SessionContext& s)
     if (isRzFamily(s.state.ModelName))
         sendRawLine(s.link, CommandWords::kFileCopyOff);
     s.state.Connected = false;
+    s.state.OpenLine.clear();
     s.link.PexClose();
 }
 

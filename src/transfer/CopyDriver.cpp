@@ -17,11 +17,14 @@
 #include "transfer/CheckOverWrite.h"
 #include "transfer/CopyFolderTree.h"
 #include "transfer/CopyProgress.h"
+#include "transfer/FileTransfer.h"
+#include "transfer/JobProgress.h"
 #include "transfer/OneFileCopy.h"
 #include "transfer/RowCopy.h"
 #include "transfer/TransferTexts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <exception>
 #include <functional>
@@ -74,7 +77,24 @@ struct Row
     QString text;
     bool folder = false;
     bool selected = false;
+    QString base; // the folder it is in, when not the source pane's (a dropped host item)
 };
+
+// A native path of the host as a host path ("/data/a.csv" gives "\data\a.csv" here, "C:\a.csv" on
+// Windows); empty for a path a host path cannot carry.
+QString hostPathOf(const QString& native)
+{
+    const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(native));
+#ifdef Q_OS_WIN
+    const QString host = QDir::toNativeSeparators(clean);
+#else
+    if (!clean.startsWith(QLatin1Char('/')) || clean.contains(QLatin1Char('\\')))
+        return QString();
+    QString host = clean;
+    host.replace(QLatin1Char('/'), QLatin1Char('\\'));
+#endif
+    return HostFs::nativePath(host).isEmpty() ? QString() : host;
+}
 
 // The rows as they were when the copy was asked for: what the user selected then is what is
 // copied, whatever happens to the list while the copy lets the window run.
@@ -82,7 +102,7 @@ QList<Row> rowsOf(const PaneModel& pane)
 {
     QList<Row> rows;
     for (int i = 0; i < pane.rowCount(); ++i)
-        rows.append({pane.row(i).name, pane.row(i).folder, pane.isSelected(i)});
+        rows.append({pane.row(i).name, pane.row(i).folder, pane.isSelected(i), QString()});
     return rows;
 }
 
@@ -97,6 +117,8 @@ public:
     {}
 
     void run();
+    // Dropped host items instead of the source pane's selection.
+    void runDropped(const QList<Row>& rows);
 
 private:
     enum class Next
@@ -106,6 +128,12 @@ private:
     };
 
     void copyRows(const QList<Row>& rows);
+    // The selected rows counted before the copy starts, for the progress of the whole job.
+    void countJob(const QList<Row>& rows);
+    QString sourceOf(const Row& row) const
+    {
+        return (row.base.isEmpty() ? m_sourceBase : row.base) + row.text;
+    }
     Next copyFolderRow(const Row& row);
     Next copyFileRow(const Row& row);
     void finish();
@@ -159,6 +187,7 @@ struct EndOfCopy
     ~EndOfCopy()
     {
         st.StopRequested = false;
+        st.StopFileNow = false;
         st.TransferBusy = false;
         st.DestIsInstrument = false;
     }
@@ -172,6 +201,7 @@ void CopyDriver::run()
     const EndOfCopy end{m_st};
     // Interruption pressed while no copy ran is not meant for this one.
     m_st.StopRequested = false;
+    m_st.StopFileNow = false;
     if (!isActive(m_st, m_from)) {
         m_ctx.dialogs.plain(ResourceTexts::text(8300));
         return;
@@ -201,13 +231,46 @@ void CopyDriver::run()
     finish();
 }
 
+void CopyDriver::runDropped(const QList<Row>& rows)
+{
+    if (m_st.TransferBusy || isHost(m_st, m_to) || rows.isEmpty())
+        return;
+    m_st.TransferBusy = true;
+    const EndOfCopy end{m_st};
+    m_st.StopRequested = false;
+    m_st.StopFileNow = false;
+    if (!paneConnected(m_ctx, m_to))
+        return;
+    // The routines of a row copy read the source's kind from its side; dropped items are the
+    // host's whatever the other pane shows, which gets its own kind back at the end. Its rows and
+    // folder are not touched.
+    struct KindBack
+    {
+        QString& devId;
+        QString kept;
+        ~KindBack() { devId = kept; }
+    } kindBack{m_st.devId(m_from), m_st.devId(m_from)};
+    m_st.devId(m_from) = QStringLiteral("0");
+    m_ctx.statusPanel1.setText(ResourceTexts::text(1022));
+    m_st.OverwriteAll = false;
+    m_st.DestIsInstrument = true;
+    m_destination = paneFolder(m_st, m_to);
+    try {
+        copyRows(rows);
+    } catch (const std::exception& e) {
+        m_run.notCopied << QString::fromLocal8Bit(e.what());
+    }
+    finish();
+}
+
 void CopyDriver::copyRows(const QList<Row>& rows)
 {
+    ProgressOpen(m_ctx, 1, static_cast<int>(rows.size()));
+    countJob(rows);
     // The receiver names the file's folder but not its medium: the instrument is put on the source
-    // pane's medium, which another pane's listing may have changed since this one was listed.
+    // pane's medium, which another pane's listing (or the count) may have changed.
     if (!isHost(m_st, m_from) && isHost(m_st, m_to))
         instrumentAt(m_from);
-    ProgressOpen(m_ctx, 1, static_cast<int>(rows.size()));
     for (int i = 1; i <= rows.size(); ++i) {
         m_ctx.dialogs.yield();
         if (m_st.StopRequested)
@@ -215,15 +278,14 @@ void CopyDriver::copyRows(const QList<Row>& rows)
         const Row& row = rows.at(i - 1);
         // With the instrument out of reach every row would wait out the time-out in turn.
         if (row.selected && m_run.linkLost) {
-            m_run.notReached << shownItem(m_st, m_from, m_sourceBase + row.text);
+            m_run.notReached << shownItem(m_st, m_from, sourceOf(row));
         } else if (row.selected) {
             Next next = Next::Row;
             try {
                 next = row.folder ? copyFolderRow(row) : copyFileRow(row);
             } catch (const std::exception& e) {
                 // An unexpected failure costs this row only.
-                m_run.notCopied << TransferTexts::notCopied(m_sourceBase + row.text,
-                                                            QString::fromLocal8Bit(e.what()));
+                m_run.notCopied << TransferTexts::notCopied(sourceOf(row), QString::fromLocal8Bit(e.what()));
                 m_run.TopFolderMade = false;
             }
             if (next == Next::Leave)
@@ -233,9 +295,30 @@ void CopyDriver::copyRows(const QList<Row>& rows)
     }
 }
 
+void CopyDriver::countJob(const QList<Row>& rows)
+{
+    QStringList paths;
+    QList<bool> folders;
+    QList<int> at; // the row of each item counted
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!rows.at(i).selected)
+            continue;
+        paths << sourceOf(rows.at(i));
+        folders << rows.at(i).folder;
+        at << i;
+    }
+    const QList<JobTotals> counted = countCopyItems(m_ctx, m_from, paths, folders);
+    if (!isHost(m_st, m_from))
+        m_run.instrumentPlace.clear();
+    QList<JobTotals> items(rows.size());
+    for (qsizetype k = 0; k < at.size() && k < counted.size(); ++k)
+        items[at.at(k)] = counted.at(k);
+    ProgressJob(m_ctx, items);
+}
+
 CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
 {
-    const QString source = m_sourceBase + row.text;
+    const QString source = sourceOf(row);
     if (!isHost(m_st, m_from) && !hostCanTakeName(row.text)) {
         m_run.notCopied << TransferTexts::notCopied(m_sourceBase + shownName(row.text),
                                                     TransferTexts::nameNotUsableHere());
@@ -259,7 +342,7 @@ CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
 
 CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
 {
-    const QString source = m_sourceBase + row.text;
+    const QString source = sourceOf(row);
     const bool fromInstrument = !isHost(m_st, m_from);
     if (fromInstrument && !hostCanTakeName(row.text)) {
         m_run.notCopied << TransferTexts::notCopied(m_sourceBase + shownName(row.text),
@@ -288,6 +371,9 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
     const RowCopied copied = copyRow(m_ctx, m_run, item, m_destination, destination, m_from);
     if (copied.stop)
         return Next::Leave;
+    if (copied.attempted && copied.result == TransferResult::Stopped)
+        m_run.notCopied << TransferTexts::notCopied(shownItem(m_st, m_from, source),
+                                                    TransferTexts::stoppedByUser());
     if (copied.attempted && noteLinkLost(m_ctx, m_run, copied.result))
         m_run.notReached << shownItem(m_st, m_from, source);
     // The receiver changed to the source pane's folder.
@@ -346,11 +432,37 @@ void copyToRight(ProgramContext& ctx)
     CopyDriver(ctx, QStringLiteral("L")).run();
 }
 
+void copyHostItemsInto(ProgramContext& ctx, const QString& side, const QStringList& nativePaths)
+{
+    QList<Row> rows;
+    QStringList refused;
+    for (const QString& native : nativePaths) {
+        const QString host = hostPathOf(native);
+        const qsizetype cut = host.lastIndexOf(QLatin1Char('\\'));
+        const QFileInfo info(native);
+        if (host.isEmpty() || cut < 0 || cut == host.size() - 1 || !info.exists()) {
+            refused << TransferTexts::notCopied(QDir::toNativeSeparators(native),
+                                                TransferTexts::droppedItemNotUsable());
+            continue;
+        }
+        rows.append({host.mid(cut + 1), info.isDir(), true, host.left(cut + 1)});
+    }
+    if (!refused.isEmpty() && !ctx.state.TransferBusy)
+        ctx.dialogs.notice(refused.join(QLatin1Char('\n')));
+    CopyDriver(ctx, otherSide(side)).runDropped(rows);
+}
+
 void interruption(ProgramContext& ctx)
 {
     AppState& st = ctx.state;
     if (!st.TransferBusy)
         return;
+    // The first press lets the file in hand finish; a second one drops it at once.
+    if (st.StopRequested) {
+        st.StopFileNow = true;
+        ctx.dialogs.progressNotice(TransferTexts::stoppingFileNow());
+        return;
+    }
     st.StopRequested = true;
     ProgressNotice(ctx);
 }

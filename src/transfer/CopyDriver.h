@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
 namespace orvalt {
 
 struct ProgramContext;
@@ -14,6 +17,12 @@ void copyToLeft(ProgramContext& ctx);
 
 // The toolbar's "右へ転送" (Copy to Right): the same from the left pane into the right one.
 void copyToRight(ProgramContext& ctx);
+
+// Files and folders of the host, by their native paths (as the desktop's file manager drops
+// them), copied into the folder an instrument pane shows (side), row by row as Copy to Left /
+// Copy to Right copies its selection: the same name rules, overwrite question, progress and
+// closing notice. Does nothing while a copy runs or when the pane shows the host.
+void copyHostItemsInto(ProgramContext& ctx, const QString& side, const QStringList& nativePaths);
 
 // The toolbar's "中断" (Interruption) while a copy runs: the file in hand is finished, nothing
 // further is transferred, and the progress window says so (text 8113). Does nothing otherwise.

@@ -13,6 +13,11 @@ void ProgressOpen(ProgramContext& ctx, int minimum, int maximum)
     ctx.state.CloseAllowed = false;
 }
 
+void ProgressJob(ProgramContext& ctx, const QList<JobTotals>& items)
+{
+    ctx.dialogs.progressJob(items);
+}
+
 void ProgressStep(ProgramContext& ctx, int value)
 {
     ctx.dialogs.progressStep(value);

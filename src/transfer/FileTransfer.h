@@ -23,6 +23,9 @@ constexpr qint32 HostReadFailed = -2; // sender: the host file cannot be opened 
 constexpr qint32 HostFileTooLarge = -3;
 constexpr qint32 HostWriteFailed = -4; // receiver: the host file cannot be created, written or put in place
 constexpr qint32 PathNotSendable = -5; // a command would not fit its block or carry a non-Latin-1 name
+// The user stopped the file in hand (Interruption pressed twice, a second Ctrl+C): the stream was
+// abandoned, the target keeps what it had and no part of the file is left.
+constexpr qint32 Stopped = -6;
 
 // True for the results that come with a host-side text (hostFailure below).
 inline bool isHostFailure(qint32 result)
@@ -50,6 +53,8 @@ inline bool linkGone(qint32 result)
 // instrument refused a block (kind 9), else the status of the last link call; or one of the host
 // results above, with hostFailure (when given) set to a text for the user. A host file that cannot
 // be opened, is too large, or whose path cannot be sent is refused before anything goes out.
+// StopFileNow set during the transfer abandons the file after the block in hand
+// (abandonFileStream): Stopped, and the instrument keeps the file it had.
 qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& remotePath,
                    QString* hostFailure = nullptr);
 
@@ -63,8 +68,10 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 // answer was not received, refused or malformed, or its blocks did not add up to the length it announced;
 // HostFileTooLarge when that length is 2^31 bytes or more (refused at the first block); or
 // HostWriteFailed / PathNotSendable; hostFailure is set with the host results. A
-// host write that fails midway still reads the instrument's answer to its end, so the instrument is left
-// ready for the next command. modified, when valid, becomes the host file's modification time (the
+// host write that fails midway stops at that block and lets the instrument's stream go
+// (abandonFileStream), so the instrument is ready for the next command. StopFileNow set during the transfer abandons the read after the block in
+// hand (abandonFileStream): Stopped, the temporary file removed and the host file left as it was.
+// modified, when valid, becomes the host file's modification time (the
 // instrument's date of the file, from its listing); otherwise the file has the time of the copy.
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
                       QString* hostFailure = nullptr, const QDateTime& modified = QDateTime());

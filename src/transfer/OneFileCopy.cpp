@@ -46,7 +46,8 @@ QDateTime listedDate(ProgramContext& ctx, const QString& name)
 void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure,
                         const QString& remotePath)
 {
-    if (result == TransferResult::Done)
+    // Stopped: the user asked for it; the copy's end says what was not copied.
+    if (result == TransferResult::Done || result == TransferResult::Stopped)
         return;
     const TransferFailure failure = transferFailure(ctx, result, hostFailure, remotePath);
     if (failure.information)

@@ -158,6 +158,11 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
             break;
         }
         ctx.dialogs.yield();
+        if (ctx.state.StopFileNow) {
+            out.cancelWriting();
+            abandonFileStream(ctx);
+            return TransferResult::Stopped;
+        }
     }
 
     if (result != TransferResult::Done) {

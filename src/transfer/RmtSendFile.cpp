@@ -133,6 +133,11 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
         if (last)
             break;
         ctx.dialogs.yield();
+        if (ctx.state.StopFileNow) {
+            file.close();
+            abandonFileStream(ctx);
+            return TransferResult::Stopped;
+        }
     }
     file.close();
 

@@ -55,6 +55,21 @@ QString notCopied(const QString& item, const QString& why)
     return item + QStringLiteral(": ") + why;
 }
 
+QString droppedItemNotUsable()
+{
+    return QStringLiteral("not a file or folder of this computer; not copied");
+}
+
+QString stoppingFileNow()
+{
+    return QStringLiteral("Stopping now. The file in hand is not kept.");
+}
+
+QString stoppedByUser()
+{
+    return QStringLiteral("stopped by the user; not copied, what was there is kept");
+}
+
 QString nameNotUsableHere()
 {
     return QStringLiteral("the name cannot be used on this computer; not copied");
@@ -221,6 +236,9 @@ TransferFailure transferFailure(ProgramContext& ctx, qint32 result, const QStrin
     case 20:
         failure.first = QStringLiteral("Command Format (DEVICE BUSY)");
         break;
+    case TransferResult::Stopped:
+        failure.first = TransferTexts::stoppedByUser();
+        return failure;
     default:
         if (TransferResult::isHostFailure(result) && !hostFailure.isEmpty()) {
             failure.first = hostFailure;

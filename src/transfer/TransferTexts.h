@@ -28,6 +28,12 @@ QString notCopied(const QString& item, const QString& why);
 // Why an item of the instrument was not copied: its name cannot be a host file's.
 QString nameNotUsableHere();
 QString entryNameNotUsableHere(const QString& name);
+// Why a dropped item was not copied: it is not a file or folder this computer can name.
+QString droppedItemNotUsable();
+// The progress window's notice after the second Interruption, and why the file then in hand was
+// not copied.
+QString stoppingFileNow();
+QString stoppedByUser();
 
 // Texts for failures on the host's side of a transfer, each naming the file concerned.
 
@@ -56,11 +62,11 @@ QString linkLostText(const QString& why);
 QString shownName(const QString& name);
 
 // What the user is told of a failed transfer. The first line is the one-file copy's message: text
-// 8303 for 160, "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, the host's text where
-// there is one, else "Send or Rec Error (DEVICE BUSY) " and the number. The cause, when the program
-// knows it, says what really happened: the link's failure (the instrument stopped answering, the
-// port went away, the line too noisy) or what the instrument refused (the file remotePath is not
-// there, the medium is full, the name is not taken), from the reason its refusal gave.
+// 8303 for 160, "DEVICE BUSY" for 60, "Command Format (DEVICE BUSY)" for 20, stoppedByUser for
+// Stopped (without a cause), the host's text where there is one, else "Send or Rec Error (DEVICE BUSY) " and
+// the number. The cause, when the program knows it, says what really happened: the link's failure (the
+// instrument stopped answering, the port went away, the line too noisy) or what the instrument refused (the
+// file remotePath is not there, the medium is full, the name is not taken), from the reason its refusal gave.
 struct TransferFailure
 {
     QString first;

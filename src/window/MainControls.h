@@ -30,7 +30,9 @@ struct MainControls
     QToolButton* Command2 = nullptr;
     QToolBar* tbToolBar = nullptr;
     QStatusBar* sbStatusBar = nullptr;
-    QLabel* statusPanel1 = nullptr; // first status bar panel: "Replacement" / "Replacement skip"
+    QLabel* statusPanel1 = nullptr;  // first status bar panel: "Replacement" / "Replacement skip"
+    QLabel* statusLine = nullptr;    // the line: "Not connected", or model, device and settings
+    QAction* actCopyOther = nullptr; // F5: Copy to Left or Copy to Right, away from the active pane
     QWidget* imgSplitter = nullptr;
     QWidget* picSplitter = nullptr;
     QWidget* picTitles = nullptr;

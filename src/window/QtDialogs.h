@@ -29,15 +29,19 @@ public:
     // The progress window frmProgress (QtDialogsProgress.cpp).
     void progressOpen(int minimum, int maximum) override;
     void progressStep(int value) override;
+    void progressJob(const QList<JobTotals>& items) override;
     void progressNotice(const QString& text) override;
     void progressClose() override;
     void setBusyPointer(bool busy) override;
     void yield() override;
 
     QWidget* owner() const { return m_owner; }
+    // What the progress window's Cancel and Escape do: the main window's Interruption.
+    void setProgressCancel(std::function<void()> cancel) { m_progressCancel = std::move(cancel); }
 
 private:
     QWidget* m_owner;
+    std::function<void()> m_progressCancel;
     QPointer<frmProgress> m_progress;
 };
 

@@ -5,8 +5,13 @@ namespace orvalt {
 
 void QtDialogs::progressOpen(int minimum, int maximum)
 {
-    if (!m_progress)
+    if (!m_progress) {
         m_progress = new frmProgress(owner());
+        QObject::connect(m_progress, &frmProgress::cancelPressed, m_progress, [this] {
+            if (m_progressCancel)
+                m_progressCancel();
+        });
+    }
     m_progress->start(minimum, maximum);
     m_progress->show();
     m_progress->raise();
@@ -16,6 +21,12 @@ void QtDialogs::progressStep(int value)
 {
     if (m_progress)
         m_progress->step(value);
+}
+
+void QtDialogs::progressJob(const QList<JobTotals>& items)
+{
+    if (m_progress)
+        m_progress->job(items);
 }
 
 void QtDialogs::progressNotice(const QString& text)

@@ -5,6 +5,7 @@
 #include "window/Icons.h"
 #include "window/QtDialogs.h"
 #include "window/SingleInstance.h"
+#include "window/Toolbar.h"
 #include "window/frmMain.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ int runProgram(QApplication& app)
     Settings settings(ProgramPaths::ofApplication(), dialogs);
     frmMain window(state, settings, dialogs);
     dialogs.setOwner(&window);
+    dialogs.setProgressCancel([&window] { window.dispatcher().dispatch(ToolKeys::Interrupt); });
     window.load();
     window.show();
     return app.exec();

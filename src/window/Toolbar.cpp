@@ -83,6 +83,8 @@ void ToolbarDispatcher::dispatch(const QString& key)
         }
     }
     m_dialogs.setBusyPointer(false);
+    if (m_after)
+        m_after();
 }
 
 } // namespace orvalt

@@ -54,11 +54,15 @@ public:
     void setAction(const QString& key, std::function<void()> action) { m_actions[key] = std::move(action); }
     bool hasAction(const QString& key) const { return m_actions.count(key) != 0; }
     void dispatch(const QString& key);
+    // Runs after every action, so the window can show what the action changed (the line, the
+    // active pane).
+    void setAfterAction(std::function<void()> after) { m_after = std::move(after); }
 
 private:
     AppState& m_state;
     DialogSeam& m_dialogs;
     std::map<QString, std::function<void()>> m_actions;
+    std::function<void()> m_after;
 };
 
 } // namespace orvalt

@@ -77,6 +77,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     buildPanes();
     connectEvents();
     routeActions();
+    buildKeys();
 }
 
 frmMain::~frmMain() = default;
@@ -128,6 +129,9 @@ void frmMain::buildToolbar()
     m_controls.statusPanel1->setObjectName(QStringLiteral("statusPanel1"));
     m_controls.statusPanel1->setMinimumWidth(140);
     m_controls.sbStatusBar->addWidget(m_controls.statusPanel1);
+    m_controls.statusLine = new QLabel(m_controls.sbStatusBar);
+    m_controls.statusLine->setObjectName(QStringLiteral("statusLine"));
+    m_controls.sbStatusBar->addWidget(m_controls.statusLine, 1);
 }
 
 void frmMain::setUpList(QTreeView* list, PaneModel& pane)
@@ -227,8 +231,11 @@ void frmMain::buildPanes()
 void frmMain::connectEvents()
 {
     auto& c = m_controls;
-    connect(c.tbToolBar, &QToolBar::actionTriggered, this,
-            [this](QAction* a) { m_dispatcher.dispatch(a->data().toString()); });
+    // Each button's action, whether clicked or reached by its key, goes to the dispatcher once.
+    for (QAction* a : c.tbToolBar->actions()) {
+        if (!a->isSeparator())
+            connect(a, &QAction::triggered, this, [this, a] { m_dispatcher.dispatch(a->data().toString()); });
+    }
     connect(c.mnuFileClose, &QAction::triggered, this, &QWidget::close);
     for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
         const bool left = AppState::isLeft(side);
@@ -243,17 +250,26 @@ void frmMain::connectEvents()
         connect(source, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentSource(index);
             sourceChosen(m_ctx, side, index);
+            showPaneAndLine();
         });
         connect(media, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentMedium(index);
             mediaListChosen(m_ctx, side);
+            showPaneAndLine();
         });
         connect(drives, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentDrive(index);
             driveListChanged(m_ctx, side);
+            showPaneAndLine();
         });
-        connect(up, &QToolButton::clicked, this, [this, side] { upButtonClicked(m_ctx, side); });
-        connect(list, &QTreeView::doubleClicked, this, [this] { listDoubleClicked(m_ctx); });
+        connect(up, &QToolButton::clicked, this, [this, side] {
+            upButtonClicked(m_ctx, side);
+            showPaneAndLine();
+        });
+        connect(list, &QTreeView::doubleClicked, this, [this] {
+            listDoubleClicked(m_ctx);
+            showPaneAndLine();
+        });
         connect(list->header(), &QHeaderView::sectionClicked, this,
                 [pane](int column) { columnClicked(*pane, column); });
         list->installEventFilter(this);
@@ -261,11 +277,16 @@ void frmMain::connectEvents()
         connect(pane, &PaneModel::choosersChanged, this, [this, side] { showChoosers(side); });
         connect(pane, &PaneModel::sortMarkChanged, this, [this, side] { showSortMark(side); });
         connect(pane, &PaneModel::focusRequested, list, [list] { list->setFocus(); });
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, this,
+                [this, side](const QPoint& pos) { showListMenu(side, pos); });
+        list->viewport()->installEventFilter(this);
     }
     connect(&m_statusPanel, &StatusPanel::textChanged, c.statusPanel1, &QLabel::setText);
     connect(c.mnuToolsOptions, &QAction::triggered, this, &frmMain::showSerialSettings);
     connect(c.mnuHelpAbout, &QAction::triggered, this, &frmMain::showAbout);
     connect(c.mnuCreateFolder, &QAction::triggered, this, [this] { newFolder(m_ctx); });
+    m_dispatcher.setAfterAction([this] { showPaneAndLine(); });
 }
 
 void frmMain::routeActions()
@@ -333,6 +354,7 @@ void frmMain::showSerialSettings()
 {
     frmSerial dialog(m_state, m_settings, this);
     dialog.exec();
+    showLineStatus();
 }
 
 } // namespace orvalt

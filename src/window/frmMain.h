@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <memory>
 
+class QKeyEvent;
+
 namespace orvalt {
 
 struct AppState;
@@ -68,6 +70,27 @@ private:
     void showSortMark(const QString& side);
     void showAbout();
     void showSerialSettings();
+
+    // Keys, the lists' context menus, the active pane's mark, the line's status panel and drops on
+    // the lists (frmMainKeys.cpp).
+    void buildKeys();
+    void showKeysInTips();
+    QString activeSide() const;
+    QTreeView* listOf(const QString& side) const;
+    void dispatchCopyFromActive();
+    void showListMenu(const QString& side, const QPoint& pos);
+    void markActivePane();
+    void showLineStatus();
+    // The active pane's frame and the line's panel, after anything that may have changed them
+    // (a connect or disconnect may come from a pane's chooser as well as from the toolbar).
+    void showPaneAndLine()
+    {
+        markActivePane();
+        showLineStatus();
+    }
+    void focusOtherList(QTreeView* from);
+    bool listKeyPress(QTreeView* list, QKeyEvent* event);
+    bool viewportDragEvent(QTreeView* list, QEvent* event);
 
     AppState& m_state;
     Settings& m_settings;

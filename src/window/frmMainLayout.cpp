@@ -7,6 +7,7 @@
 #include "window/frmMain.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -116,11 +117,18 @@ void frmMain::showEvent(QShowEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn) {
-        if (watched == m_controls.L_ListView)
-            listFocused(m_ctx, QStringLiteral("L"));
-        else if (watched == m_controls.lvListView)
-            listFocused(m_ctx, QStringLiteral("R"));
+    QTreeView* list = watched == m_controls.L_ListView || watched == m_controls.lvListView
+                          ? static_cast<QTreeView*>(watched)
+                          : nullptr;
+    if (event->type() == QEvent::FocusIn && list) {
+        listFocused(m_ctx, list == m_controls.L_ListView ? QStringLiteral("L") : QStringLiteral("R"));
+        markActivePane();
+    }
+    if (event->type() == QEvent::KeyPress && list && listKeyPress(list, static_cast<QKeyEvent*>(event)))
+        return true;
+    for (QTreeView* view : {m_controls.L_ListView, m_controls.lvListView}) {
+        if (view && watched == view->viewport() && viewportDragEvent(view, event))
+            return true;
     }
     if (watched != m_controls.imgSplitter)
         return QMainWindow::eventFilter(watched, event);

@@ -149,6 +149,9 @@ void frmMain::load()
     setWindowTitle(ResourceTexts::text(9100)); // 16
     m_state.TransferBusy = false;              // 17
     m_state.StopRequested = false;
+    showKeysInTips();
+    showLineStatus();
+    markActivePane();
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

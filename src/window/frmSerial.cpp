@@ -12,12 +12,16 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace orvalt {
@@ -191,7 +195,28 @@ void frmSerial::fillLists()
     fill(m_c.cboHandShake, SerialSettings::handShakeList());
     const QSignalBlocker blocker(m_c.cboDevice);
     m_c.cboDevice->clear();
-    m_c.cboDevice->addItems(SerialSettings::availablePortDevices());
+    // The box shows and stores the device itself; its list shows beside each one what tells it
+    // apart (the stable name's device, description, maker, serial number).
+    auto* model = new QStandardItemModel(m_c.cboDevice);
+    for (const SerialSettings::PortChoice& choice :
+         SerialSettings::portChoices(SerialSettings::systemPorts())) {
+        auto* details = new QStandardItem(choice.details);
+        details->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+        model->appendRow({new QStandardItem(choice.device), details});
+    }
+    auto* view = new QTableView(m_c.cboDevice);
+    view->horizontalHeader()->hide();
+    view->verticalHeader()->hide();
+    view->setShowGrid(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setWordWrap(false);
+    m_c.cboDevice->setModel(model);
+    m_c.cboDevice->setView(view);
+    m_c.cboDevice->setModelColumn(0);
+    view->resizeColumnsToContents();
+    view->resizeRowsToContents();
+    view->setMinimumWidth(view->horizontalHeader()->length() + view->frameWidth() * 2 +
+                          view->verticalScrollBar()->sizeHint().width());
 }
 
 void frmSerial::showStoredPort()

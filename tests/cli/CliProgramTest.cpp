@@ -626,6 +626,61 @@ private slots:
                                                   QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())));
     }
 
+    // A second Ctrl+C drops the file in hand at once, on both sides, and ends the program the way
+    // a shell reports Ctrl+C (130): the old contents kept, no part of the file left anywhere.
+    void secondInterruptionDropsTheFileInHand_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addRow("get") << "get";
+        QTest::addRow("put") << "put";
+    }
+
+    void secondInterruptionDropsTheFileInHand()
+    {
+        QFETCH(QString, command);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--baud", "9600"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const bool get = command == QLatin1String("get");
+        const QString source =
+            get ? instrument.mediumDir() + QStringLiteral("/BIG.DAT") : cli.host(QStringLiteral("BIG.DAT"));
+        const QString target =
+            get ? cli.host(QStringLiteral("BIG.DAT")) : instrument.mediumDir() + QStringLiteral("/BIG.DAT");
+        QVERIFY(writeFile(source, pattern(30000, 1)));
+        QVERIFY(writeFile(target, "old contents"));
+
+        QProcess process;
+        cli.start(process, on(instrument, get ? QStringList{"get", "--yes", "M:\\BIG.DAT", "."}
+                                              : QStringList{"put", "--yes", "BIG.DAT", "M:\\"}));
+        QVERIFY(process.waitForStarted());
+        auto blocks = [&instrument] {
+            return static_cast<int>(
+                instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK "))).size());
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(blocks() > 5, 30000);
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        // Two signals at once would be one: the second goes once the first was taken.
+        process.setReadChannel(QProcess::StandardError);
+        QTRY_VERIFY_WITH_TIMEOUT(process.peek(1 << 16).contains("Terminated by user"), 30000);
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        const int blocksAtStop = blocks();
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 130, show(r));
+        QVERIFY2(blocks() - blocksAtStop <= 2, qPrintable(QString::number(blocks() - blocksAtStop)));
+        QCOMPARE(readFile(target), QByteArray("old contents"));
+        QCOMPARE(QDir(QFileInfo(target).absolutePath())
+                     .entryList(QDir::Files | QDir::Hidden)
+                     .filter(QStringLiteral("BIG")),
+                 QStringList{"BIG.DAT"});
+        QVERIFY2(saysOnce(r, QStringLiteral("Stopping now. The file in hand is not kept.")), show(r));
+        // The line was left in order: the next command is answered.
+        QVERIFY(writeFile(cli.host(QStringLiteral("NEXT.DAT")), "next"));
+        const CliResult next = cli.run(on(instrument, {"put", "NEXT.DAT", "M:\\"}));
+        QVERIFY2(next.exitCode == 0, show(next));
+        QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/NEXT.DAT")), QByteArray("next"));
+    }
+
     // The instrument goes away in the middle of the first of three files: the copy stops there,
     // says once why, and names the files it did not come to.
     void linkLostStopsTheRest()

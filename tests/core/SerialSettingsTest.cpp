@@ -4,7 +4,10 @@
 #include "support/SerialStore.h"
 #include "support/TestMain.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace orvalt;
@@ -320,6 +323,46 @@ private slots:
         QCOMPARE(open.port, 0);
         QCOMPARE(open.speed, 2);
         QCOMPARE(deviceOf(state), defaultPortDevice(1));
+    }
+
+    // The Device list from a stable-name folder made here: a link (relative, as udev makes them)
+    // to a port the system reports, a link to a device it does not report, and a link to nothing.
+    void portChoicesFromStableNames()
+    {
+        QTemporaryDir dev;
+        QVERIFY(dev.isValid());
+        const QString usb = dev.filePath(QStringLiteral("ttyUSB0"));
+        const QString other = dev.filePath(QStringLiteral("ttyACM0"));
+        for (const QString& path : {usb, other}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QDir(dev.path()).mkpath(QStringLiteral("by-id")));
+        const QString byId = dev.filePath(QStringLiteral("by-id"));
+        const QString stable = byId + QStringLiteral("/usb-Maker_Adapter_A1B2-if00-port0");
+        QVERIFY(QFile::link(QStringLiteral("../ttyUSB0"), stable));
+        QVERIFY(QFile::link(QStringLiteral("../ttyACM0"), byId + QStringLiteral("/usb-Other-if00")));
+        QVERIFY(QFile::link(QStringLiteral("../ttyGONE"), byId + QStringLiteral("/usb-Gone-if00")));
+        const QList<PortFacts> ports{
+            {QStringLiteral("/dev/ttyS0"), QString(), QString(), QString()},
+            {usb, QStringLiteral("USB UART"), QStringLiteral("Maker"), QStringLiteral("A1B2")}};
+
+        const QList<PortChoice> choices = portChoices(ports, byId);
+        QStringList shown;
+        for (const PortChoice& c : choices)
+            shown << c.device + QStringLiteral(" | ") + c.details;
+        const QString usbReal = QFileInfo(usb).canonicalFilePath();
+        const QString otherReal = QFileInfo(other).canonicalFilePath();
+        QCOMPARE(shown, (QStringList{
+                            // The stable name is what is stored when chosen, not the device it leads to.
+                            stable + QStringLiteral(" | → ") + usbReal +
+                                QStringLiteral(" · USB UART · Maker · serial A1B2"),
+                            byId + QStringLiteral("/usb-Other-if00 | → ") + otherReal,
+                            QStringLiteral("/dev/ttyS0 | "),
+                            usb + QStringLiteral(" | USB UART · Maker · serial A1B2"),
+                        }));
+        // No stable-name folder (not Linux, no USB adapter): the ports alone.
+        QCOMPARE(portChoices(ports, dev.filePath(QStringLiteral("none"))).size(), 2);
     }
 };
 

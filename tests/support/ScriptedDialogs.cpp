@@ -70,6 +70,11 @@ void ScriptedDialogs::progressStep(int value)
         onProgressStep(value);
 }
 
+void ScriptedDialogs::progressJob(const QList<JobTotals>& items)
+{
+    progressWindow.jobItems = items;
+}
+
 void ScriptedDialogs::progressNotice(const QString& text)
 {
     progressWindow.notices.append(text);

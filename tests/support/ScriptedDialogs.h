@@ -30,6 +30,7 @@ public:
     void transferProgress(const QString& file, qint64 done, qint64 total) override;
     void progressOpen(int minimum, int maximum) override;
     void progressStep(int value) override;
+    void progressJob(const QList<JobTotals>& items) override;
     void progressNotice(const QString& text) override;
     void progressClose() override;
     void setBusyPointer(bool busy) override { busyPointer = busy; }
@@ -74,6 +75,7 @@ public:
         int maximum = 0;
         QList<int> steps;
         QStringList notices;
+        QList<JobTotals> jobItems; // the items counted before the copy, one per row
     };
     ProgressWindow progressWindow;
     // Called at each step of the rows bar.

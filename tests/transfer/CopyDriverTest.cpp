@@ -9,6 +9,7 @@
 #include "support/TestMain.h"
 
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 #include <csignal>
 
@@ -87,11 +88,14 @@ private slots:
         QVERIFY(putFile(w.path(from, QStringLiteral("TREE/C.DAT")), "c"));
         QVERIFY(putFile(w.path(from, QStringLiteral("TREE/SUB/B.DAT")), patternBytes(300)));
         QVERIFY(QDir().mkpath(w.path(from, QStringLiteral("TREE/EMPTY"))));
+        QVERIFY(putFile(w.path(from, QStringLiteral("TREE/ZERO.DAT")), QByteArray()));
+        QVERIFY(QDir().mkpath(w.path(from, QStringLiteral("NOTHING"))));
         QVERIFY(putFile(w.path(from, QStringLiteral("NOT.DAT")), "not selected"));
         QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
-        w.select(from, {QStringLiteral("A.DAT"), QStringLiteral("TREE")});
+        w.select(from, {QStringLiteral("A.DAT"), QStringLiteral("TREE"), QStringLiteral("NOTHING")});
+        const QStringList shown = w.rows(from);
         const int rows = w.list(from).rowCount();
-        QCOMPARE(rows, 3);
+        QCOMPARE(rows, 4);
         bool closeRefused = false;
         w.dialogs().onProgressStep = [&](int) {
             closeRefused = !w.window->close();
@@ -114,7 +118,20 @@ private slots:
         QCOMPARE(progress.closed, 1);
         QCOMPARE(progress.minimum, 1);
         QCOMPARE(progress.maximum, rows);
-        QCOMPARE(progress.steps, (QList<int>{1, 2, 3}));
+        QCOMPARE(progress.steps, (QList<int>{1, 2, 3, 4}));
+        QVERIFY(QFileInfo(w.path(to, QStringLiteral("NOTHING"))).isDir());
+        QCOMPARE(fileBytes(w.path(to, QStringLiteral("TREE/ZERO.DAT"))), QByteArray());
+        // The whole job counted before the copy, row by row: a zero-byte file is a file, an empty
+        // folder none, a row not selected nothing.
+        QCOMPARE(progress.jobItems.size(), rows);
+        const auto counted = [&](const QString& name) {
+            const JobTotals t = progress.jobItems.value(shown.indexOf(name));
+            return QList<qint64>{t.files, t.bytes};
+        };
+        QCOMPARE(counted(QStringLiteral("A.DAT")), (QList<qint64>{1, 1000}));
+        QCOMPARE(counted(QStringLiteral("TREE")), (QList<qint64>{3, 301}));
+        QCOMPARE(counted(QStringLiteral("NOTHING")), (QList<qint64>{0, 0}));
+        QCOMPARE(counted(QStringLiteral("NOT.DAT")), (QList<qint64>{0, 0}));
         QVERIFY(closeRefused);
         QVERIFY(w.rows(to).contains(QStringLiteral("A.DAT")));
         QVERIFY(w.rows(to).contains(QStringLiteral("TREE")));
@@ -132,7 +149,9 @@ private slots:
             const auto cdr = std::count_if(commands.cbegin(), commands.cend(), [](const QString& c) {
                 return c.startsWith(QLatin1String("CDR /TREE"));
             });
-            QCOMPARE(cdr, 3 + 2); // TREE, TREE/EMPTY and TREE/SUB listed; B.DAT and C.DAT received
+            // TREE, TREE/EMPTY and TREE/SUB listed for the count and again for the copy; B.DAT, C.DAT
+            // and ZERO.DAT received.
+            QCOMPARE(cdr, 3 + 3 + 3);
         }
     }
 
@@ -325,6 +344,72 @@ private slots:
         copyToLeft(w.ctx());
         QCOMPARE(fileBytes(w.path(L, QStringLiteral("Z.DAT"))), QByteArray("z"));
         checkCopyEnded(w);
+    }
+
+    // Interruption pressed a second time (Esc on the window) drops the file in hand at once: the
+    // target keeps what it had on either side, no part of the file is left, and the link serves
+    // the next copy at once.
+    void secondInterruptionDropsTheFileInHand_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addRow("to the instrument") << L;
+        QTest::addRow("from the instrument") << R;
+    }
+
+    void secondInterruptionDropsTheFileInHand()
+    {
+        QFETCH(QString, from);
+        const QString to = from == L ? R : L;
+        // The slowest line the instrument is used at: a whole file would take half a minute.
+        CopyWindow w(QStringLiteral("host"), QStringLiteral("M"),
+                     {QStringLiteral("--baud"), QStringLiteral("9600")});
+        const QByteArray big = patternBytes(30000, 3);
+        QVERIFY(putFile(w.path(from, QStringLiteral("BIG.DAT")), big));
+        QVERIFY(putFile(w.path(from, QStringLiteral("NEXT.DAT")), "next"));
+        QVERIFY(putFile(w.path(to, QStringLiteral("BIG.DAT")), "old contents"));
+        QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
+        w.window->show();
+        w.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        w.select(from, {QStringLiteral("BIG.DAT")});
+        auto blocks = [&w] {
+            return static_cast<int>(
+                w.instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK "))).size());
+        };
+        int blocksAtStop = -1;
+        w.dialogs().onTransferProgress = [&](const orvalt::test::ScriptedDialogs::Progress& p) {
+            if (p.done < 1000 || blocksAtStop >= 0)
+                return;
+            QTest::keyClick(w.window.get(), Qt::Key_Escape);
+            QTest::keyClick(w.window.get(), Qt::Key_Escape);
+            QTRY_VERIFY(blocks() > 3); // the transcript has caught up with what was acknowledged
+            blocksAtStop = blocks();
+        };
+        w.dialogs().overwriteAnswers = {0};
+
+        copy(w, from);
+
+        QVERIFY(blocksAtStop > 0);
+        QVERIFY2(blocks() - blocksAtStop <= 2, qPrintable(QString::number(blocks() - blocksAtStop)));
+        QVERIFY(w.dialogs().progress.constLast().done < big.size());
+        QCOMPARE(fileBytes(w.path(to, QStringLiteral("BIG.DAT"))), QByteArray("old contents"));
+        QCOMPARE(folderNames(w.dir(to)), QStringList{"BIG.DAT"});
+        QCOMPARE(w.dialogs().progressWindow.notices,
+                 (QStringList{text(8113), QStringLiteral("Stopping now. The file in hand is not kept.")}));
+        QVERIFY2(w.dialogs()
+                     .texts()
+                     .join(QLatin1Char('\n'))
+                     .contains(QStringLiteral("BIG.DAT: stopped by the user")),
+                 qPrintable(w.dialogs().texts().join(QLatin1Char('\n'))));
+        checkCopyEnded(w);
+        QVERIFY(!w.state().StopFileNow);
+
+        w.dialogs().onTransferProgress = nullptr;
+        w.dialogs().shown.clear();
+        w.select(from, {QStringLiteral("NEXT.DAT")});
+        copy(w, from);
+        QCOMPARE(fileBytes(w.path(to, QStringLiteral("NEXT.DAT"))), QByteArray("next"));
+        QCOMPARE(w.dialogs().texts(), QStringList());
     }
 
     void interruptionOutsideACopyDoesNothing()

@@ -6,12 +6,15 @@
 #include "TransferRig.h"
 #include "core/AppState.h"
 #include "support/TestMain.h"
+#include "transfer/JobProgress.h"
 #include "transfer/TransferMeter.h"
 #include "window/QtDialogs.h"
 #include "window/frmProgress.h"
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace orvalt;
@@ -29,6 +32,7 @@ struct Report
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Report>)
+Q_DECLARE_METATYPE(QList<JobTotals>)
 
 class CopyProgressTest : public QObject
 {
@@ -112,6 +116,71 @@ private slots:
         QCOMPARE((QStringList{progressBytesText(p), progressRateText(p), progressTimeLeftText(p)}), shown);
     }
 
+    // The whole job from the copy's reports: item 1 is 1 file of 1,000 bytes, item 2 a zero-byte
+    // file, item 3 a folder of 2 files and 600 bytes. A report is {file, done, total}; a step of -n
+    // ends items 1 to n.
+    void job_data()
+    {
+        QTest::addColumn<QList<Report>>("reports");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("perMille");
+        const auto step = [](int n) {
+            return Report{QString(), -n, 0, 0};
+        };
+        QTest::addRow("nothing yet") << QList<Report>{}
+                                     << QStringList{"0 of 4 files", "0 of 1,600 bytes in all"} << 0;
+        QTest::addRow("a file under way") << QList<Report>{{"A", 256, 1000, 0}, {"A", 512, 1000, 0}}
+                                          << QStringList{"0 of 4 files", "512 of 1,600 bytes in all"} << 320;
+        QTest::addRow("its last block") << QList<Report>{{"A", 1000, 1000, 0}}
+                                        << QStringList{"1 of 4 files", "1,000 of 1,600 bytes in all"} << 625;
+        QTest::addRow("a zero-byte file is a file done")
+            << QList<Report>{step(1), {"Z", 0, 0, 0}}
+            << QStringList{"2 of 4 files", "1,000 of 1,600 bytes in all"} << 625;
+        QTest::addRow("sent again from its start, not counted twice")
+            << QList<Report>{step(2), {"B", 300, 300, 0}, {"B", 100, 300, 0}, {"B", 300, 300, 0}}
+            << QStringList{"3 of 4 files", "1,300 of 1,600 bytes in all"} << 812;
+        QTest::addRow("grown since the count, never past it")
+            << QList<Report>{step(2), {"B", 300, 300, 0}, {"C", 900, 900, 0}, {"D", 10, 10, 0}}
+            << QStringList{"4 of 4 files", "1,600 of 1,600 bytes in all"} << 1000;
+        QTest::addRow("an item passed over is settled at its end")
+            << QList<Report>{step(3)} << QStringList{"4 of 4 files", "1,600 of 1,600 bytes in all"} << 1000;
+    }
+
+    void job()
+    {
+        QFETCH(QList<Report>, reports);
+        QFETCH(QStringList, shown);
+        QFETCH(int, perMille);
+        JobProgress job;
+        job.start({{1, 1000}, {1, 0}, {2, 600}});
+        for (const Report& r : reports) {
+            if (r.done < 0)
+                job.itemsDone(static_cast<int>(-r.done));
+            else
+                job.transfer(r.file, r.done, r.total);
+        }
+        const JobFigures f = job.figures(100);
+        QCOMPARE((QStringList{jobFilesText(f), jobBytesText(f)}), shown);
+        QCOMPARE(jobPerMille(f), perMille);
+        QCOMPARE(f.secondsLeft, (f.bytes - f.bytesDone + 99) / 100);
+    }
+
+    // Nothing to move: the bar is full only once every item is done.
+    void jobOfNoBytes()
+    {
+        JobProgress job;
+        job.start({{0, 0}, {1, 0}});
+        job.itemsDone(1);
+        QCOMPARE(jobPerMille(job.figures(-1)), 0);
+        QVERIFY(jobTimeLeftText(job.figures(-1)).isEmpty());
+        job.itemsDone(2);
+        QCOMPARE(jobPerMille(job.figures(-1)), 1000);
+        QCOMPARE(jobFilesText(job.figures(-1)), QStringLiteral("1 of 1 file"));
+        QCOMPARE(jobTimeLeftText(job.figures(0)), QString());
+        QCOMPARE(jobTimeLeftText(JobFigures{0, 2, 0, 3723 * 10, 3723, false}),
+                 QStringLiteral("1:02:03 left in all"));
+    }
+
     void window()
     {
         frmProgress w;
@@ -138,10 +207,52 @@ private slots:
         QCOMPARE(w.lblBytes()->text(), QStringLiteral("256 of 1,024 bytes"));
         QVERIFY(w.lblRate()->text().isEmpty());
 
-        // Only the copy closes it: the close box and Escape do nothing while it runs.
+        // Only the copy closes it: the close box does nothing while it runs; Escape and Cancel are
+        // Interruption.
+        QSignalSpy cancel(&w, &frmProgress::cancelPressed);
         QVERIFY(!w.close());
+        QCOMPARE(cancel.size(), 0);
         QTest::keyClick(&w, Qt::Key_Escape);
         QVERIFY(w.isVisible());
+        QCOMPARE(cancel.size(), 1);
+        QTest::mouseClick(w.cmdCancel(), Qt::LeftButton);
+        QVERIFY(w.isVisible());
+        QCOMPARE(cancel.size(), 2);
+        // The whole job: the rows before the bar's value are done; at the end all of it, the
+        // bytes bar full and no time left shown.
+        w.job({{1, 1000}, {2, 3000}, {0, 0}, {1, 0}, {0, 0}});
+        QCOMPARE(w.lblJobFiles()->text(), QStringLiteral("0 of 4 files"));
+        w.step(1);
+        QCOMPARE(w.lblJobFiles()->text(), QStringLiteral("1 of 4 files"));
+        QCOMPARE(w.lblJobBytes()->text(), QStringLiteral("1,000 of 4,000 bytes in all"));
+        QCOMPARE(w.barJobBytes()->value(), 250);
+        w.transfer(QStringLiteral("TREE\\B.DAT"), 1500, 1500);
+        QCOMPARE(w.lblJobFiles()->text(), QStringLiteral("2 of 4 files"));
+        QCOMPARE(w.barJobBytes()->value(), 625);
+        w.step(5);
+        QCOMPARE(w.lblJobFiles()->text(), QStringLiteral("4 of 4 files"));
+        QCOMPARE(w.lblJobBytes()->text(), QStringLiteral("4,000 of 4,000 bytes in all"));
+        QCOMPARE(w.barJobBytes()->value(), 1000);
+        QVERIFY(w.lblJobTimeLeft()->text().isEmpty());
+        QCOMPARE(w.ProgressBar1()->value(), 5);
+
+        // A long name is shortened in its middle, never cut at the window's edge; the tip has it whole.
+        const QString longName =
+            QStringLiteral("FIELD\\") + QString(300, QLatin1Char('X')) + QStringLiteral(".DAT");
+        w.transfer(longName, 1, 2);
+        QCOMPARE(w.fileName(), longName);
+        QVERIFY(w.lblFile()->text().endsWith(QStringLiteral("X.DAT")));
+        QVERIFY(w.lblFile()->text().startsWith(QStringLiteral("FIELD")));
+        QVERIFY(w.lblFile()->fontMetrics().horizontalAdvance(w.lblFile()->text()) <=
+                w.lblFile()->contentsRect().width());
+        QCOMPARE(w.lblFile()->toolTip(), longName);
+        // No figure is cut at the smallest width the window allows.
+        w.resize(w.minimumSizeHint());
+        for (QLabel* label :
+             {w.lblBytes(), w.lblRate(), w.lblJobFiles(), w.lblJobBytes(), w.lblJobTimeLeft()})
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                     qPrintable(label->objectName()));
+
         w.finish();
         QVERIFY(w.close());
 
@@ -150,6 +261,8 @@ private slots:
         QVERIFY(w.Label1()->text().isEmpty());
         QVERIFY(w.lblFile()->text().isEmpty());
         QVERIFY(w.lblBytes()->text().isEmpty());
+        QVERIFY(w.lblJobFiles()->text().isEmpty());
+        QCOMPARE(w.barJobBytes()->value(), 0);
     }
 
     // The program's dialogs show the window over the main window and take it away at the end.

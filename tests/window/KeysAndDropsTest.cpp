@@ -1,0 +1,328 @@
+// The keys, the lists' context menus, the active pane's mark, the line's status panel and drops,
+// through the real window's widgets: key presses, a right click, drop events on a list.
+
+#include "support/TestMain.h"
+#include "transfer/CopyWindowRig.h"
+#include "window/Toolbar.h"
+#include "window/frmSerial.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <memory>
+
+using namespace orvalt;
+using test::CopyWindow;
+
+namespace {
+
+// Every toolbar action of the window records its key instead of acting, so a row can tell which
+// one a key reached.
+QStringList& dispatched()
+{
+    static QStringList ran;
+    return ran;
+}
+
+void recordInto(frmMain& w)
+{
+    dispatched().clear();
+    for (const ToolButtonInfo& b : toolButtons()) {
+        const QString key = b.key;
+        w.dispatcher().setAction(key, [key] { dispatched() << key; });
+    }
+}
+
+bool showActive(frmMain& w)
+{
+    w.show();
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w);
+}
+
+// Takes the data as a drag would: it is gone once the drop is over.
+void dropOn(QTreeView* list, QMimeData* data)
+{
+    const std::unique_ptr<QMimeData> mime(data);
+    const QPoint at = list->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &drop);
+}
+
+QMimeData* paneRows(const QString& side)
+{
+    auto* mime = new QMimeData;
+    mime->setData(QString::fromLatin1(PaneModel::kRowsMimeType), side.toUtf8());
+    return mime;
+}
+
+QMimeData* desktopFiles(const QStringList& paths)
+{
+    auto* mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls << QUrl::fromLocalFile(p);
+    mime->setUrls(urls);
+    return mime;
+}
+
+} // namespace
+
+class KeysAndDropsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Each key reaches what its toolbar button or menu item does; Delete, Enter and Backspace only
+    // from a list, never while typing in the path box.
+    void keys_data()
+    {
+        QTest::addColumn<QString>("focus"); // "L", "R": that list; "path": the left path box
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("expected"); // a toolbar key, "up L", "up R", "new folder", or ""
+        QTest::addColumn<QString>("active");   // the active pane afterwards
+        const int none = Qt::NoModifier;
+        QTest::addRow("F5 in the left pane") << "L" << int(Qt::Key_F5) << none << ToolKeys::CopyRight << "L";
+        QTest::addRow("F5 in the right pane") << "R" << int(Qt::Key_F5) << none << ToolKeys::CopyLeft << "R";
+        QTest::addRow("F7") << "R" << int(Qt::Key_F7) << none << "new folder"
+                            << "R";
+        QTest::addRow("F8") << "L" << int(Qt::Key_F8) << none << ToolKeys::Delete << "L";
+        QTest::addRow("Delete in a list") << "R" << int(Qt::Key_Delete) << none << ToolKeys::Delete << "R";
+        QTest::addRow("Delete in the path box") << "path" << int(Qt::Key_Delete) << none << ""
+                                                << "L";
+        QTest::addRow("F2") << "R" << int(Qt::Key_F2) << none << ToolKeys::Rename << "R";
+        QTest::addRow("Enter in a list") << "L" << int(Qt::Key_Return) << none << ToolKeys::Open << "L";
+        QTest::addRow("keypad Enter in a list")
+            << "R" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << ToolKeys::Open << "R";
+        QTest::addRow("Enter in the path box") << "path" << int(Qt::Key_Return) << none << ""
+                                               << "L";
+        QTest::addRow("Backspace in the left pane") << "L" << int(Qt::Key_Backspace) << none << "up L"
+                                                    << "L";
+        QTest::addRow("Backspace in the right pane") << "R" << int(Qt::Key_Backspace) << none << "up R"
+                                                     << "R";
+        QTest::addRow("Backspace in the path box") << "path" << int(Qt::Key_Backspace) << none << ""
+                                                   << "L";
+        QTest::addRow("Ctrl+R") << "L" << int(Qt::Key_R) << int(Qt::ControlModifier) << ToolKeys::Renew
+                                << "L";
+        QTest::addRow("Esc") << "L" << int(Qt::Key_Escape) << none << ToolKeys::Interrupt << "L";
+        QTest::addRow("Tab to the right pane") << "L" << int(Qt::Key_Tab) << none << ""
+                                               << "R";
+        QTest::addRow("Tab to the left pane") << "R" << int(Qt::Key_Tab) << none << ""
+                                              << "L";
+    }
+
+    void keys()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, expected);
+        QFETCH(QString, active);
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("host"));
+        QVERIFY(rig.start());
+        frmMain& w = *rig.window;
+        QVERIFY(showActive(w));
+        recordInto(w);
+        auto& c = w.controls();
+        QStringList seen;
+        QObject::connect(c.Command1, &QToolButton::clicked, [&seen] { seen << QStringLiteral("up L"); });
+        QObject::connect(c.Command2, &QToolButton::clicked, [&seen] { seen << QStringLiteral("up R"); });
+        QObject::connect(c.mnuCreateFolder, &QAction::triggered,
+                         [&seen] { seen << QStringLiteral("new folder"); });
+
+        QWidget* target = focus == QLatin1String("L")   ? static_cast<QWidget*>(c.L_ListView)
+                          : focus == QLatin1String("R") ? static_cast<QWidget*>(c.lvListView)
+                                                        : static_cast<QWidget*>(c.Combo1->lineEdit());
+        // The pane whose list had the focus last is the active one; the path box leaves it so.
+        (focus == QLatin1String("R") ? c.lvListView : c.L_ListView)->setFocus();
+        target->setFocus();
+        QTRY_VERIFY(target->hasFocus());
+        QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+
+        seen << dispatched();
+        QCOMPARE(seen, expected.isEmpty() ? QStringList() : QStringList{expected});
+        QCOMPARE(rig.state().LActive, active == QLatin1String("L"));
+        QCOMPARE(rig.state().RActive, active == QLatin1String("R"));
+        // The active pane's list is the marked one.
+        QCOMPARE(c.L_ListView->property("activePane").toBool(), active == QLatin1String("L"));
+        QCOMPARE(c.lvListView->property("activePane").toBool(), active == QLatin1String("R"));
+    }
+
+    // The keys are told where the user looks for them.
+    void keysShown()
+    {
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("host"));
+        QVERIFY(rig.start());
+        QStringList tips;
+        for (QAction* a : rig.window->controls().tbToolBar->actions())
+            if (!a->isSeparator())
+                tips << a->toolTip();
+        QCOMPARE(tips, (QStringList{"To upper Folder (Backspace in a list)", "Open (Enter in a list)",
+                                    "Delete (F8, Del in a list)", "Copy to Left (F5 in the right pane)",
+                                    "Interruption (Esc)", "Copy to Right (F5 in the left pane)", "Connection",
+                                    "Disconnection", "Renew (Ctrl+R)", "Change of the filename (F2)",
+                                    "Format Remote-Drive"}));
+        QCOMPARE(rig.window->controls().mnuCreateFolder->shortcut(), QKeySequence(Qt::Key_F7));
+    }
+
+    // A right click on a list opens its menu with the actions that apply there and their keys;
+    // an entry does what its toolbar button does, from that pane.
+    void contextMenu_data()
+    {
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("entries");
+        const QStringList common{"Open\tReturn", "Copy to Left\tF5",           "Change of the filename\tF2",
+                                 "Delete\tDel",  "New Folder preparation\tF7", "Renew\tCtrl+R"};
+        QStringList instrument = common;
+        instrument << "Format Remote-Drive";
+        QTest::addRow("instrument pane: copy") << "R"
+                                               << "Copy to Left" << ToolKeys::CopyLeft << instrument;
+        QTest::addRow("instrument pane: format") << "R"
+                                                 << "Format Remote-Drive" << ToolKeys::Format << instrument;
+        QStringList host = common;
+        host[1] = "Copy to Right\tF5";
+        QTest::addRow("host pane: delete") << "L"
+                                           << "Delete" << ToolKeys::Delete << host;
+    }
+
+    void contextMenu()
+    {
+        QFETCH(QString, side);
+        QFETCH(QString, entry);
+        QFETCH(QString, expected);
+        QFETCH(QStringList, entries);
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"));
+        QVERIFY(rig.start());
+        frmMain& w = *rig.window;
+        QVERIFY(showActive(w));
+        recordInto(w);
+        QTreeView* list = AppState::isLeft(side) ? w.controls().L_ListView : w.controls().lvListView;
+
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            QAction* pick = nullptr;
+            for (QAction* a : menu->actions()) {
+                if (a->isSeparator())
+                    continue;
+                const QString key = a->shortcut().toString(QKeySequence::NativeText);
+                shown << a->text() + (key.isEmpty() ? QString() : QLatin1Char('\t') + key);
+                if (a->text() == entry)
+                    pick = a;
+            }
+            if (pick)
+                QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(pick).center());
+            else
+                menu->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, list->viewport()->rect().center(),
+                                list->viewport()->mapToGlobal(list->viewport()->rect().center()));
+        QApplication::sendEvent(list->viewport(), &event);
+        QCOMPARE(shown, entries);
+        QCOMPARE(dispatched(), QStringList{expected});
+        QCOMPARE(rig.state().RActive, side == QLatin1String("R"));
+    }
+
+    // Rows dragged from one pane to the other copy as Copy to Left / Copy to Right would; files
+    // from the desktop go into the instrument pane's folder; a host pane takes none from the
+    // desktop, and no drop is taken while a copy runs.
+    void drops()
+    {
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"));
+        QVERIFY(rig.start());
+        frmMain& w = *rig.window;
+        QVERIFY(test::putFile(rig.path(QStringLiteral("L"), QStringLiteral("A.DAT")), "from the left"));
+        QTemporaryDir desk;
+        const QString dropped = QDir(desk.path()).filePath(QStringLiteral("DESK.TXT"));
+        QVERIFY(test::putFile(dropped, "from the desktop"));
+        QVERIFY(test::putFile(QDir(desk.path()).filePath(QStringLiteral("SUB/IN.TXT")), "inside"));
+        QVERIFY(test::putFile(rig.path(QStringLiteral("R"), QStringLiteral("DESK.TXT")), "old"));
+        rig.renew();
+        auto& c = w.controls();
+
+        // A drop while a copy runs is refused.
+        rig.state().TransferBusy = true;
+        rig.select(QStringLiteral("L"), {QStringLiteral("A.DAT")});
+        dropOn(c.lvListView, paneRows(QStringLiteral("L")));
+        dropOn(c.lvListView, desktopFiles({dropped}));
+        rig.state().TransferBusy = false;
+        QVERIFY(!QFileInfo::exists(rig.path(QStringLiteral("R"), QStringLiteral("A.DAT"))));
+        QCOMPARE(test::fileBytes(rig.path(QStringLiteral("R"), QStringLiteral("DESK.TXT"))),
+                 QByteArray("old"));
+
+        // Rows of a pane dropped on the same pane do nothing.
+        dropOn(c.L_ListView, paneRows(QStringLiteral("L")));
+        QCOMPARE(rig.dialogs().progressWindow.opened, 0);
+
+        rig.select(QStringLiteral("L"), {QStringLiteral("A.DAT")});
+        listFocused(rig.ctx(), QStringLiteral("R")); // the drag makes its source pane the active one
+        dropOn(c.lvListView, paneRows(QStringLiteral("L")));
+        QCOMPARE(test::fileBytes(rig.path(QStringLiteral("R"), QStringLiteral("A.DAT"))),
+                 QByteArray("from the left"));
+
+        // From the desktop: the overwrite question for the file there, a folder with its contents.
+        rig.dialogs().overwriteAnswers = {0};
+        dropOn(c.lvListView, desktopFiles({dropped, QDir(desk.path()).filePath(QStringLiteral("SUB"))}));
+        QCOMPARE(rig.dialogs().overwriteAsked.size(), 1);
+        QCOMPARE(rig.dialogs().overwriteAsked.first().name, QStringLiteral("DESK.TXT"));
+        QCOMPARE(test::fileBytes(rig.path(QStringLiteral("R"), QStringLiteral("DESK.TXT"))),
+                 QByteArray("from the desktop"));
+        QCOMPARE(test::fileBytes(rig.path(QStringLiteral("R"), QStringLiteral("SUB/IN.TXT"))),
+                 QByteArray("inside"));
+        QVERIFY(rig.rows(QStringLiteral("R")).contains(QStringLiteral("SUB")));
+        QCOMPARE(rig.state().devId(QStringLiteral("L")), QStringLiteral("0"));
+
+        // A host pane leaves the desktop's files to the desktop.
+        dropOn(c.L_ListView, desktopFiles({dropped}));
+        QVERIFY(!QFileInfo::exists(rig.path(QStringLiteral("L"), QStringLiteral("DESK.TXT"))));
+    }
+
+    // The status bar tells whether the program is connected, and to what.
+    void lineStatus()
+    {
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"));
+        QVERIFY(rig.start());
+        QLabel* line = rig.window->controls().statusLine;
+        QCOMPARE(line->text(),
+                 QStringLiteral("KD7350 \u00b7 %1 \u00b7 9600 8N1").arg(rig.instrument.devicePath()));
+        // Settings changed in the serial dialog while connected are not the open line's: the
+        // panel keeps what the link uses until the next connect.
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<frmSerial*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->controls().cboBaud->setCurrentIndex(
+                dialog->controls().cboBaud->findText(QStringLiteral("115200")));
+            QTest::mouseClick(dialog->controls().cmdOK, Qt::LeftButton);
+        });
+        rig.window->controls().mnuToolsOptions->trigger();
+        QCOMPARE(line->text(),
+                 QStringLiteral("KD7350 \u00b7 %1 \u00b7 9600 8N1").arg(rig.instrument.devicePath()));
+        rig.window->dispatcher().dispatch(ToolKeys::Disconnect);
+        QCOMPARE(line->text(), QStringLiteral("Not connected"));
+        rig.window->dispatcher().dispatch(ToolKeys::Connect);
+        QCOMPARE(line->text(),
+                 QStringLiteral("KD7350 \u00b7 %1 \u00b7 115200 8N1").arg(rig.instrument.devicePath()));
+    }
+};
+
+ORVALT_TEST(KeysAndDropsTest);
+#include "KeysAndDropsTest.moc"
