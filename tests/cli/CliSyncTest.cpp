@@ -6,6 +6,7 @@
 #include "support/TestMain.h"
 
 #include <QDateTime>
+#include <QSerialPort>
 #include <QTest>
 
 using orvalt::test::CliResult;
@@ -283,7 +284,7 @@ private slots:
         QTest::addRow("bad remote") << QByteArray("\"M:\\\\\"\nlocal=cardB")
                                     << QByteArray("DATA\nlocal=cardB") << 2
                                     << "[b] remote: not a remote path";
-        // Both on one port: the second finds it locked, and nothing is shared.
+        // Both on a port another program holds: each is told so, and nothing is shared.
         QTest::addRow("port in use") << QByteArray("device=B") << QByteArray("device=A") << 1 << "in use";
     }
 
@@ -297,7 +298,6 @@ private slots:
         QVERIFY(cli.isReady());
         InstrumentProcess a({"--baud", "38400"});
         QVERIFY2(a.isReady(), qPrintable(a.errorString()));
-        // Long enough at this pace that the two runs meet at the port.
         QVERIFY(put(a.mediumDir() + "/A.DAT", bytes(12000, 1), kTaken));
         QByteArray shelf = shelfOf("A", "B");
         QVERIFY(shelf.contains(from));
@@ -305,6 +305,10 @@ private slots:
         shelf.replace("device=A", "device=" + a.devicePath().toUtf8());
         shelf.replace("device=B", "device=/dev/null");
         QVERIFY(put(cli.host("shelf.ini"), shelf));
+        // Held here rather than by one of the two runs, so the row does not depend on the runs meeting.
+        QSerialPort holder(a.devicePath());
+        if (told == QLatin1String("in use"))
+            QVERIFY(holder.open(QIODevice::ReadWrite));
         const CliResult r = cli.run({"sync", "--parallel", "--instruments", "shelf.ini"});
         QVERIFY2(r.exitCode == exitCode, show(r));
         QVERIFY2(r.err.contains(told), show(r));
