@@ -57,6 +57,9 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption transcript(QStringLiteral("transcript"),
                                         QStringLiteral("Append a line per request received to FILE."),
                                         QStringLiteral("FILE"));
+    const QCommandLineOption transcriptTimes(
+        QStringLiteral("transcript-times"),
+        QStringLiteral("Begin each transcript line with its time in milliseconds since the epoch."));
     const QCommandLineOption busyEvery(QStringLiteral("busy-every"),
                                        QStringLiteral("Answer 60 (busy) to every N-th command."),
                                        QStringLiteral("N"));
@@ -87,8 +90,9 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         QStringLiteral("block-ms"),
         QStringLiteral("Spend MS milliseconds on every block request, as a slow medium does (0 to 10000)."),
         QStringLiteral("MS"));
-    parser.addOptions({help, version, media, device, link, model, mediaNames, shortNames, baud, transcript,
-                       busyEvery, quietDummy, full, corrupt, drop, seed, window, noWindow, blockMs});
+    parser.addOptions({help,       version, media,      device,          link,      model,      mediaNames,
+                       shortNames, baud,    transcript, transcriptTimes, busyEvery, quietDummy, full,
+                       corrupt,    drop,    seed,       window,          noWindow,  blockMs});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -131,6 +135,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     options.quietDummy = parser.isSet(quietDummy);
     options.full = parser.isSet(full);
     options.transcript = parser.value(transcript);
+    options.transcriptTimes = parser.isSet(transcriptTimes);
 
     bool ok = true;
     if (parser.isSet(baud)) {

@@ -1,5 +1,7 @@
 #include "Transcript.h"
 
+#include <QDateTime>
+
 namespace orvalt::instrument {
 
 namespace {
@@ -54,7 +56,9 @@ void Transcript::write(const QString& line)
 {
     if (!m_file.isOpen())
         return;
-    m_file.write((line + QLatin1Char('\n')).toUtf8());
+    const QString stamp =
+        m_timed ? QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1Char(' ') : QString();
+    m_file.write((stamp + line + QLatin1Char('\n')).toUtf8());
     m_file.flush();
 }
 

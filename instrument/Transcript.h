@@ -10,12 +10,16 @@ namespace orvalt::instrument {
 //   CMD <command text>
 //   RAW <raw line without its line feed>
 //   BLK <block type> <length> <first 16 bytes in lower-case hex, no separators; absent when empty>
+// (with --transcript-times, each line after "<milliseconds since the epoch> ").
 // Control characters in texts are written as \xNN so that every record stays on one line.
 class Transcript
 {
 public:
     // An empty path records nothing.
     bool open(const QString& path, QString* error);
+    // Each line begins with the time it was written, in milliseconds since the epoch and a blank,
+    // so that what two instruments received can be laid side by side.
+    void setTimed(bool timed) { m_timed = timed; }
 
     void command(const QByteArray& text);
     void rawLine(const QByteArray& line);
@@ -27,6 +31,7 @@ private:
     void write(const QString& line);
 
     QFile m_file;
+    bool m_timed = false;
 };
 
 } // namespace orvalt::instrument

@@ -201,6 +201,7 @@ int main(int argc, char** argv)
         return 2;
     }
     Transcript transcript;
+    transcript.setTimed(options.transcriptTimes);
     if (!transcript.open(options.transcript, &error)) {
         printError(error);
         return 2;

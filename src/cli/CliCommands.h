@@ -6,6 +6,7 @@
 namespace orvalt::cli {
 
 class CliSession;
+struct CliRequest;
 
 // The program orvalt-cli: reads the arguments after the program's name, runs the command against
 // the instrument with the window's settings (the settings file in programDir) and returns the exit
@@ -19,6 +20,9 @@ void runLs(CliSession& s);
 void runGet(CliSession& s);
 void runPut(CliSession& s);
 void runSync(CliSession& s);
+// sync --all and --parallel: every instrument of the instruments file, each by a run of its own;
+// returns the worst of their exit statuses (kExitUsage for an instruments file that cannot be used).
+int runShelf(const CliRequest& r);
 void runCp(CliSession& s);
 void runMv(CliSession& s);
 void runRm(CliSession& s);

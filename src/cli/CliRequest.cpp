@@ -20,7 +20,7 @@ struct CommandForm
 const CommandForm kCommands[] = {
     {"info", 0, 0, false},   {"ls", 1, 1, false},   {"get", 2, -1, true}, {"put", 2, -1, true},
     {"cp", 2, 2, false},     {"mv", 2, 2, false},   {"rm", 1, -1, true},  {"mkdir", 1, 1, false},
-    {"format", 1, 1, false}, {"sync", 2, 2, false},
+    {"format", 1, 1, false}, {"sync", 0, 2, false},
 };
 
 const CommandForm* formOf(const QString& command)
@@ -80,6 +80,15 @@ bool readArguments(CliRequest& request, const QStringList& arguments, QString* e
         remote = arguments.mid(0, arguments.size() - 1);
         request.locals = {arguments.constLast()};
     } else if (c == QLatin1String("sync")) {
+        // With --all each instrument's folders come from the instruments file.
+        if (arguments.size() != (request.all ? 0 : 2)) {
+            *error = request.all ? QStringLiteral("sync --all takes no REMOTE and LOCAL: each instrument's "
+                                                  "come from the instruments file")
+                                 : QStringLiteral("sync: wrong number of arguments");
+            return false;
+        }
+        if (request.all)
+            return true;
         remote = {arguments.constFirst()};
         request.locals = {arguments.constLast()};
     } else if (c == QLatin1String("put")) {
@@ -148,6 +157,8 @@ QString cliUsage()
         "  sync [-n] [--delete] [--remove-source] REMOTE LOCAL\n"
         "                            fetch into a host folder what is new or changed in an\n"
         "                            instrument folder, with the instrument's dates\n"
+        "  sync --all [--parallel] [--instruments FILE] [-n] [--delete] [--remove-source]\n"
+        "                            the same for every instrument of the instruments file\n"
         "  cp SRC DST                copy inside the instrument\n"
         "  mv OLD NEW                move or rename inside one medium\n"
         "  rm [-r] REMOTE...         delete files (with -r also folders)\n"
@@ -171,6 +182,10 @@ QString cliUsage()
         "  -n, --dry-run     sync: tell what would be done, do nothing\n"
         "  --delete          sync: delete host files and folders the instrument does not hold\n"
         "  --remove-source   sync: remove from the instrument what is safely on the host\n"
+        "  --all             sync: every instrument of the instruments file, one after the other\n"
+        "  --parallel        sync: every instrument at once, each on its own port\n"
+        "  --instruments FILE  sync: the instruments file (default:\n"
+        "                    $XDG_CONFIG_HOME/Orvalt/instruments.ini)\n"
         "  --version         print the version and exit\n"
         "\n"
         "Settings not given here are those Orvalt's window keeps. Exit status: 0 all done, 1 something\n"
@@ -196,8 +211,11 @@ CliParse parseCliArguments(const QStringList& arguments)
     const QCommandLineOption dryRun(QStringList{QStringLiteral("n"), QStringLiteral("dry-run")});
     const QCommandLineOption deleteExtra(QStringLiteral("delete"));
     const QCommandLineOption removeSource(QStringLiteral("remove-source"));
+    const QCommandLineOption all(QStringLiteral("all"));
+    const QCommandLineOption parallel(QStringLiteral("parallel"));
+    const QCommandLineOption instruments(QStringLiteral("instruments"), QString(), QStringLiteral("FILE"));
     parser.addOptions({help, version, recursive, port, device, baud, parity, stopBits, flow, yes, noClobber,
-                       quiet, dryRun, deleteExtra, removeSource});
+                       quiet, dryRun, deleteExtra, removeSource, all, parallel, instruments});
 
     if (!parser.parse(QStringList{QStringLiteral("orvalt-cli")} + arguments))
         return wrong(parser.errorText());
@@ -270,6 +288,22 @@ CliParse parseCliArguments(const QStringList& arguments)
     if ((request.dryRun || request.deleteExtra || request.removeSource) &&
         request.command != QLatin1String("sync"))
         return wrong(QStringLiteral("-n, --delete and --remove-source go with sync only"));
+    // --parallel is --all side by side.
+    request.parallel = parser.isSet(parallel);
+    request.all = parser.isSet(all) || request.parallel;
+    request.instrumentsFile = parser.value(instruments);
+    if ((request.all || parser.isSet(instruments)) && request.command != QLatin1String("sync"))
+        return wrong(QStringLiteral("--all, --parallel and --instruments go with sync only"));
+    if (parser.isSet(instruments) && !request.all)
+        return wrong(QStringLiteral("--instruments goes with --all or --parallel"));
+    if (parser.isSet(instruments) && request.instrumentsFile.isEmpty())
+        return wrong(QStringLiteral("--instruments takes the path of a file"));
+    // Each instrument's line is the one its section names; one line for all would put two
+    // instruments on one port.
+    if (request.all && (request.port || request.device || request.speed || request.parity ||
+                        request.stopBits || request.handShake))
+        return wrong(QStringLiteral("sync --all takes each instrument's port and line settings from the "
+                                    "instruments file"));
 
     QString error;
     if (!readArguments(request, rest, &error))

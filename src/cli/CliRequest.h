@@ -52,6 +52,12 @@ struct CliRequest
     bool dryRun = false;
     bool deleteExtra = false;
     bool removeSource = false;
+
+    // sync --all: every instrument of the instruments file (instrumentsFile, or the one beside the
+    // user settings store when empty), one after the other or, with --parallel, side by side.
+    bool all = false;
+    bool parallel = false;
+    QString instrumentsFile;
 };
 
 // The outcome of reading a command line: a request, or the help text (exit 0), or why the line

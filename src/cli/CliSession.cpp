@@ -5,6 +5,7 @@
 #include "link/CommandWords.h"
 #include "link/ProductReply.h"
 #include "panes/ConnectActions.h"
+#include "panes/RemoteListing.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
 
@@ -164,10 +165,16 @@ void CliSession::panesOnInstrument()
     m_state.DestIsInstrument = false;
 }
 
+PaneModel& CliSession::instrumentPane()
+{
+    return m_state.RDevID == kInstrument ? m_ctx.rightPane : m_ctx.leftPane;
+}
+
 bool CliSession::selectFolder(const RemotePath& folder, bool silent)
 {
     // As the instrument pane's listing selects its folder, except that a folder that cannot be
     // chosen always ends the command: a script must not act on whatever folder is current.
+    instrumentPane().clear();
     const qint32 medium =
         SendCmd(m_state, m_link, m_dialogs, CommandWords::kMedium + MediumCode(folder.medium));
     if (medium != 0) {
@@ -199,7 +206,11 @@ std::optional<QList<ListingEntry>> CliSession::listFolder(const RemotePath& fold
         noteResult(result);
         return std::nullopt;
     }
-    return splitListing(listing);
+    // The pane holds the folder's rows as the window's would: a file received from it keeps the
+    // date its row shows (the one copy routine reads it there).
+    QList<ListingEntry> entries = splitListing(listing);
+    instrumentPane().appendRows(listingRows(entries));
+    return entries;
 }
 
 CliSession::Kind CliSession::lookUp(const RemotePath& path, ListingEntry* entry)

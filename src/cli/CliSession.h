@@ -101,6 +101,8 @@ public:
     int exitStatus() const;
 
 private:
+    // The pane that stands for the instrument (the window's would show the folder last listed).
+    PaneModel& instrumentPane();
     void applyLineOptions();
     void readMedia();
 

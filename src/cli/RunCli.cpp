@@ -39,6 +39,8 @@ int runCli(const QStringList& arguments, const QString& programDir)
         return kExitUsage;
     }
     const CliRequest& request = *parse.request;
+    if (request.all)
+        return runShelf(request);
     ConsoleDialogs dialogs(request.existing, request.quiet);
     CliSession session(request, dialogs,
                        ProgramPaths{settingsFolder(programDir, kWindowProgramName), kWindowProgramName});

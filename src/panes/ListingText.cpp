@@ -12,6 +12,8 @@ namespace orvalt {
 namespace {
 
 constexpr int kMaxFieldShown = 64;
+// The first two-digit year read as 19yy (see dateOf).
+constexpr int kFirstTwoDigitYearOf1900s = 80;
 
 bool isDigits(const QString& s)
 {
@@ -41,13 +43,27 @@ QDateTime dateOf(const ListingEntry& e, int* resolution = nullptr)
         int resolution;
     };
     const QString joined = e.dateField.trimmed() + QLatin1Char(' ') + e.timeField.trimmed();
-    for (const Form& form :
-         {Form{"yyyy/MM/dd hh:mm:ss", 1}, Form{"yyyy/M/d h:m:s", 1}, Form{"yyyy-MM-dd hh:mm:ss", 1},
-          Form{"yyyy/MM/dd hh:mm", 60}, Form{"yy/MM/dd hh:mm:ss", 1}}) {
+    for (const Form& form : {Form{"yyyy/MM/dd hh:mm:ss", 1}, Form{"yyyy/M/d h:m:s", 1},
+                             Form{"yyyy-MM-dd hh:mm:ss", 1}, Form{"yyyy/MM/dd hh:mm", 60}}) {
         const QDateTime d = QDateTime::fromString(joined, QString::fromLatin1(form.format));
         if (d.isValid()) {
             if (resolution)
                 *resolution = form.resolution;
+            return d;
+        }
+    }
+    // A two-digit year ("yy/MM/dd"): Qt would read it as 19yy. The media's file system cannot
+    // hold a date before 1980, so 80..99 are 1980..1999 and 00..79 are 2000..2079. The century
+    // is put in front of the text before it is read, so that 00/02/29 reads as the leap day of
+    // 2000 rather than failing as a day 1900 never had.
+    if (joined.size() > 2 && joined.at(0).isDigit() && joined.at(1).isDigit() &&
+        joined.at(2) == QLatin1Char('/')) {
+        const int yy = joined.left(2).toInt();
+        const QString century = yy >= kFirstTwoDigitYearOf1900s ? QStringLiteral("19") : QStringLiteral("20");
+        const QDateTime d = QDateTime::fromString(century + joined, QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+        if (d.isValid()) {
+            if (resolution)
+                *resolution = 1;
             return d;
         }
     }

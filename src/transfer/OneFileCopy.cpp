@@ -36,10 +36,9 @@ QString wirePath(const QString& remotePath)
 QDateTime listedDate(ProgramContext& ctx, const QString& name)
 {
     const PaneModel& pane = isHost(ctx.state.LDevID) ? ctx.rightPane : ctx.leftPane;
-    for (const PaneRow& row : pane.rows())
-        if (!row.folder && row.name == name)
-            return shownDateTime(row.date);
-    return QDateTime();
+    // The media do not tell names apart by case: a name typed in another case is the same file.
+    const int r = pane.rowNamed(name);
+    return r >= 0 && !pane.row(r).folder ? shownDateTime(pane.row(r).date) : QDateTime();
 }
 
 } // namespace

@@ -133,6 +133,16 @@ private slots:
         QTest::addRow("mkdir of a medium") << QStringList{"mkdir", "1:"} << "whole medium";
         QTest::addRow("cp from a medium") << QStringList{"cp", "M:", "1:\\"} << "whole medium";
         QTest::addRow("empty host path") << QStringList{"put", "", "M:\\"} << "empty host path";
+        QTest::addRow("sync without local") << QStringList{"sync", "M:\\"} << "wrong number";
+        QTest::addRow("sync --all with folders") << QStringList{"sync", "--all", "M:\\", "x"} << "no REMOTE";
+        // Each instrument has its own port: one given for all would put them on one line.
+        QTest::addRow("sync --all with a device")
+            << QStringList{"--device", "/dev/null", "sync", "--all"} << "from the instruments file";
+        QTest::addRow("sync --parallel with a baud")
+            << QStringList{"--baud", "9600", "sync", "--parallel"} << "from the instruments file";
+        QTest::addRow("--instruments alone")
+            << QStringList{"--instruments", "x.ini", "sync", "M:\\", "x"} << "goes with --all";
+        QTest::addRow("--all with get") << QStringList{"--all", "get", "M:\\A", "x"} << "sync only";
     }
 
     void wrongCommandLines()

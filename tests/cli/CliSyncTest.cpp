@@ -6,6 +6,7 @@
 #include "support/TestMain.h"
 
 #include <QDateTime>
+#include <QSerialPort>
 #include <QTest>
 
 using orvalt::test::CliResult;
@@ -49,6 +50,26 @@ QString summary(const CliResult& r)
 }
 
 const QDateTime kTaken(QDate(2023, 6, 1), QTime(9, 30, 15));
+
+// The first and the last time of an instrument's timed transcript (--transcript-times).
+QPair<qint64, qint64> firstAndLast(const QString& transcriptPath)
+{
+    QFile file(transcriptPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {-1, -1};
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    return {lines.constFirst().split(' ').constFirst().toLongLong(),
+            lines.constLast().split(' ').constFirst().toLongLong()};
+}
+
+// An instruments file of two instruments, each synced into its own folder of the host.
+QByteArray shelfOf(const QString& deviceA, const QString& deviceB)
+{
+    return QStringLiteral("[a]\ndevice=%1\nbaud=38400\nremote=\"M:\\\\\"\nlocal=cardA\n"
+                          "[b]\ndevice=%2\nbaud=38400\nparity=none\nremote=\"M:\\\\\"\nlocal=cardB\n")
+        .arg(deviceA, deviceB)
+        .toUtf8();
+}
 
 } // namespace
 
@@ -175,6 +196,124 @@ private slots:
         QVERIFY2(r.exitCode == 1, show(r));
         QVERIFY(!QFileInfo::exists(m + "/SUB/OK.DAT"));
         QVERIFY(QFileInfo::exists(m + "/SUB/X/BAD.DAT"));
+    }
+
+    // get of one file keeps the instrument's date as sync does, by the file's own name or by one
+    // typed in another case.
+    void getOneFileKeepsDate_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("own name") << "M:\\SUB\\B.DAT";
+        QTest::addRow("other case") << "M:\\SUB\\b.dat";
+    }
+
+    void getOneFileKeepsDate()
+    {
+        QFETCH(QString, typed);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/SUB/B.DAT", bytes(40, 2), kTaken));
+        const CliResult r =
+            cli.run({"--device", instrument.devicePath(), "--quiet", "get", typed, "one.dat"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(QFileInfo(cli.host("one.dat")).lastModified(), kTaken);
+    }
+
+    // A shelf of two instruments, one after the other (from the file beside the user settings) and
+    // side by side (from --instruments): each instrument's files in its own folder, each its own
+    // summary; side by side, both instruments are talked to at once.
+    void shelf_data()
+    {
+        QTest::addColumn<bool>("parallel");
+        QTest::addRow("all") << false;
+        QTest::addRow("parallel") << true;
+    }
+
+    void shelf()
+    {
+        QFETCH(bool, parallel);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        const QStringList paced{"--baud", "38400", "--transcript-times"};
+        InstrumentProcess a(paced);
+        InstrumentProcess b(paced);
+        QVERIFY2(a.isReady() && b.isReady(), qPrintable(a.errorString() + b.errorString()));
+        QVERIFY(put(a.mediumDir() + "/A.DAT", bytes(6000, 1), kTaken));
+        QVERIFY(put(b.mediumDir() + "/B.DAT", bytes(6000, 2), kTaken));
+        const QString file =
+            parallel ? cli.host("shelf.ini") : QFileInfo(cli.userIniPath()).dir().filePath("instruments.ini");
+        QVERIFY(put(file, shelfOf(a.devicePath(), b.devicePath())));
+
+        const CliResult r = cli.run(parallel ? QStringList{"sync", "--parallel", "--instruments", file}
+                                             : QStringList{"--quiet", "sync", "--all"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(QFileInfo(cli.host("cardA/A.DAT")).size(), 6000);
+        QCOMPARE(QFileInfo(cli.host("cardB/B.DAT")).size(), 6000);
+        QVERIFY(!QFileInfo::exists(cli.host("cardA/B.DAT")));
+        QCOMPARE(r.out.count(QStringLiteral("Fetched 1, 6000 bytes; 0 skipped as current; 0 failed")), 2);
+        if (!parallel) {
+            QVERIFY2(r.out.indexOf("a: M:\\ -> cardA") < r.out.indexOf("b: M:\\ -> cardB"), show(r));
+            return;
+        }
+        QVERIFY2(r.out.contains("\nb: Fetched 1,") || r.out.startsWith("b: Fetched 1,"), show(r));
+        const auto [aFirst, aLast] = firstAndLast(a.transcriptPath());
+        const auto [bFirst, bLast] = firstAndLast(b.transcriptPath());
+        QVERIFY(aFirst > 0 && bFirst > 0);
+        QVERIFY2(
+            aFirst <= bLast && bFirst <= aLast,
+            qPrintable(QStringLiteral("a %1..%2, b %3..%4").arg(aFirst).arg(aLast).arg(bFirst).arg(bLast)));
+    }
+
+    // An instruments file is read as untrusted: a value that is not one, an unknown key, a missing
+    // key or a port in use by another instrument is told, naming the section and key.
+    void shelfRefused_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("baud not a number")
+            << QByteArray("baud=38400\nparity") << QByteArray("baud=fast\nparity") << 2
+            << "[b] baud: --baud takes 9600";
+        QTest::addRow("unknown key") << QByteArray("parity=none") << QByteArray("party=none") << 2
+                                     << "[b] party: not a key";
+        QTest::addRow("no local") << QByteArray("local=cardB") << QByteArray("") << 2
+                                  << "[b]: local is missing";
+        QTest::addRow("bad remote") << QByteArray("\"M:\\\\\"\nlocal=cardB")
+                                    << QByteArray("DATA\nlocal=cardB") << 2
+                                    << "[b] remote: not a remote path";
+        // Both on a port another program holds: each is told so, and nothing is shared.
+        QTest::addRow("port in use") << QByteArray("device=B") << QByteArray("device=A") << 1 << "in use";
+    }
+
+    void shelfRefused()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(int, exitCode);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess a({"--baud", "38400"});
+        QVERIFY2(a.isReady(), qPrintable(a.errorString()));
+        QVERIFY(put(a.mediumDir() + "/A.DAT", bytes(12000, 1), kTaken));
+        QByteArray shelf = shelfOf("A", "B");
+        QVERIFY(shelf.contains(from));
+        shelf.replace(from, to);
+        shelf.replace("device=A", "device=" + a.devicePath().toUtf8());
+        shelf.replace("device=B", "device=/dev/null");
+        QVERIFY(put(cli.host("shelf.ini"), shelf));
+        // Held here rather than by one of the two runs, so the row does not depend on the runs meeting.
+        QSerialPort holder(a.devicePath());
+        if (told == QLatin1String("in use"))
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        const CliResult r = cli.run({"sync", "--parallel", "--instruments", "shelf.ini"});
+        QVERIFY2(r.exitCode == exitCode, show(r));
+        QVERIFY2(r.err.contains(told), show(r));
+        if (exitCode == 2)
+            QVERIFY(!QFileInfo::exists(cli.host("cardA"))); // nothing ran
     }
 
     // The instrument goes away in the middle of a sync: nothing half-fetched lies under a real name,

@@ -84,6 +84,33 @@ private slots:
                                          << "y"
                                          << "999999999999999999999999"
                                          << "x y";
+        // Two-digit years: 80..99 are the 1900s, 00..79 this century (the media hold no date
+        // before 1980); 00/02/29 is the leap day of 2000, a day 1900 never had.
+        QTest::newRow("yy 00 leap day") << "5"
+                                        << "00/02/29"
+                                        << "10:00:00"
+                                        << "       1KB"
+                                        << "2000/02/29 10:00:00";
+        QTest::newRow("yy 79") << "5"
+                               << "79/12/31"
+                               << "23:59:59"
+                               << "       1KB"
+                               << "2079/12/31 23:59:59";
+        QTest::newRow("yy 80") << "5"
+                               << "80/01/01"
+                               << "00:00:00"
+                               << "       1KB"
+                               << "1980/01/01 00:00:00";
+        QTest::newRow("yy 99") << "5"
+                               << "99/06/01"
+                               << "09:30:15"
+                               << "       1KB"
+                               << "1999/06/01 09:30:15";
+        QTest::newRow("yy 26") << "5"
+                               << "26/12/08"
+                               << "23:59:59"
+                               << "       1KB"
+                               << "2026/12/08 23:59:59";
         QTest::newRow("date that does not read") << "5"
                                                  << "someday"
                                                  << "noon"
