@@ -69,10 +69,10 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 // HostFileTooLarge when that length is 2^31 bytes or more (refused at the first block); or
 // HostWriteFailed / PathNotSendable; hostFailure is set with the host results. A
 // host write that fails midway stops at that block and lets the instrument's stream go
-// (abandonFileStream), so the instrument is ready for the next command. StopFileNow set during the transfer abandons the read after the block in
-// hand (abandonFileStream): Stopped, the temporary file removed and the host file left as it was.
-// modified, when valid, becomes the host file's modification time (the
-// instrument's date of the file, from its listing); otherwise the file has the time of the copy.
+// (abandonFileStream), so the instrument is ready for the next command. StopFileNow set during the transfer
+// abandons the read after the block in hand (abandonFileStream): Stopped, the temporary file removed and the
+// host file left as it was. modified, when valid, becomes the host file's modification time (the instrument's
+// date of the file, from its listing); otherwise the file has the time of the copy.
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
                       QString* hostFailure = nullptr, const QDateTime& modified = QDateTime());
 
