@@ -2,6 +2,7 @@
 
 #include "core/AppState.h"
 #include "core/ResourceTexts.h"
+#include "core/ShownName.h"
 #include "fileops/ActivePane.h"
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
@@ -11,25 +12,6 @@
 namespace orvalt {
 
 namespace {
-
-// Long enough for any name the instrument holds; a host name beyond it is cut, not the box widened.
-constexpr qsizetype kMaxNameShown = 64;
-
-// A name as the question shows it: control characters (a host or instrument name may hold them)
-// written as \xNN, so the box cannot be garbled by what it lists.
-QString shown(const QString& name)
-{
-    QString text;
-    for (const QChar c : name.left(kMaxNameShown)) {
-        if (c.category() == QChar::Other_Control)
-            text += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            text += c;
-    }
-    if (name.size() > kMaxNameShown)
-        text += QStringLiteral("...");
-    return text;
-}
 
 QString mediumNameOfPane(const PaneModel& pane)
 {
@@ -49,7 +31,7 @@ QString deleteQuestionText(const QList<DeletedRows>& sides)
         text += QStringLiteral("\nYes deletes from %1:").arg(side.where);
         qsizetype i = 0;
         for (; i < side.names.size() && i < kDeleteNamesShown; ++i) {
-            text += QStringLiteral("\n    ") + shown(side.names.at(i));
+            text += QStringLiteral("\n    ") + escapedName(side.names.at(i));
             if (side.folders.value(i))
                 text += QStringLiteral(" (a folder, with everything in it)");
         }
@@ -61,8 +43,9 @@ QString deleteQuestionText(const QList<DeletedRows>& sides)
 
 QString formatQuestionText(const QString& mediumName, const QString& mediumCode)
 {
-    const QString medium =
-        mediumName.isEmpty() ? mediumCode : QStringLiteral("%1 (%2)").arg(shown(mediumName), mediumCode);
+    const QString medium = mediumName.isEmpty()
+                               ? mediumCode
+                               : QStringLiteral("%1 (%2)").arg(escapedName(mediumName), mediumCode);
     return ResourceTexts::text(8103) +
            QStringLiteral("\nEverything on the instrument's medium %1 will be erased: every file and folder "
                           "on it.")
@@ -82,10 +65,11 @@ QString deleteQuestionText(ProgramContext& ctx)
             QString folder = HostFs::nativePath(st.medium(side), st.path(side));
             if (folder.isEmpty())
                 folder = st.medium(side) + st.path(side);
-            rows.where = QStringLiteral("this computer (%1)").arg(shown(folder));
+            rows.where = QStringLiteral("this computer (%1)").arg(escapedName(folder));
         } else {
-            rows.where = QStringLiteral("the instrument's medium %1 (%2%3)")
-                             .arg(shown(mediumNameOfPane(pane)), st.medium(side), shown(st.path(side)));
+            rows.where =
+                QStringLiteral("the instrument's medium %1 (%2%3)")
+                    .arg(escapedName(mediumNameOfPane(pane)), st.medium(side), escapedName(st.path(side)));
         }
         // The same rows the delete walks: those with a plain name.
         for (const PaneRow& row : pane.selectedItems()) {

@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/ResourceTexts.h"
 #include "core/Settings.h"
+#include "core/ShownName.h"
 #include "link/RefusalReason.h"
 #include "panes/FileEntry.h"
 #include "panes/HostFs.h"
@@ -19,7 +20,6 @@ namespace orvalt {
 
 namespace {
 
-constexpr qsizetype kMaxShownName = 64;
 constexpr qsizetype kMaxSizeShown = 20;
 // The closing notice names this many items at most, and counts the rest.
 constexpr int kMaxNamedNotCopied = 20;
@@ -175,16 +175,7 @@ QString notCopiedText(const CopyRun& run)
 
 QString shownName(const QString& name)
 {
-    QString shown;
-    for (const QChar c : name.left(kMaxShownName)) {
-        if (c.category() == QChar::Other_Control)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    if (name.size() > kMaxShownName)
-        shown += QStringLiteral("...");
-    return QLatin1Char('"') + shown + QLatin1Char('"');
+    return QLatin1Char('"') + escapedName(name) + QLatin1Char('"');
 }
 
 QString mediumNameOf(ProgramContext& ctx, const QString& remotePath)
