@@ -24,7 +24,7 @@ void checkEvent(const FrameDecoder::Event& event)
     case FrameDecoder::Event::Type::Frame: {
         const Frame& f = event.frame;
         FUZZ_CHECK(f.payload.size() <= kMaxPayload);
-        FUZZ_CHECK(f.seq < kSeqModulo);
+        FUZZ_CHECK(f.seq < (isWindowKind(f.kind) ? kWindowSeqModulo : kSeqModulo));
         const QByteArray wire = encodeFrame(f);
         FUZZ_CHECK(!wire.isEmpty());
         FrameDecoder again;
