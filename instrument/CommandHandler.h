@@ -4,20 +4,13 @@
 #include "MediaFiles.h"
 #include "MediaStore.h"
 #include "Transcript.h"
+#include "link/BlockKinds.h"
 #include "link/LinkServer.h"
 #include "link/RefusalReason.h"
 
 #include <memory>
 
 namespace orvalt::instrument {
-
-// Block types of the block exchanges.
-constexpr qint32 kBlockMore = 0;  // request: a block with more to follow; answer: more follows / acknowledged
-constexpr qint32 kBlockFinal = 1; // request: the last file block of "FWT "
-constexpr qint32 kBlockCommand = 3; // request: "DIR?" or "FRD? name", answered in blocks
-constexpr qint32 kBlockNext = 4;    // request: the next answer block
-constexpr qint32 kBlockLast = 7;    // answer: the last block
-constexpr qint32 kBlockRefused = 9; // answer: refused, the exchange ends
 
 // The instrument itself: carries out each command and block exchange on the media.
 //

@@ -1,15 +1,11 @@
 #include "link/LinkServer.h"
 
+#include "link/BlockKinds.h"
 #include "link/LinkWindow.h"
 
 namespace orvalt::link {
 
 namespace {
-constexpr qint32 kBlockMore = 0;
-constexpr qint32 kBlockFinal = 1;
-constexpr qint32 kBlockCommand = 3;
-constexpr qint32 kBlockNext = 4;
-constexpr qint32 kRefusedBlock = 9;
 constexpr qint32 kUnknownCommand = 20; // what an instrument answers to a command it does not know
 constexpr int kMaxReplyText = 255;     // the program's reply buffer
 } // namespace
@@ -166,11 +162,11 @@ Frame LinkServer::answerOf(const Frame& request)
     const Answer ans = m_handler.handle(req);
 
     if (req.kind == Request::Kind::Command) {
-        reply.tag = ans.kind == Answer::Kind::Reply ? ans.code : kRefusedBlock;
+        reply.tag = ans.kind == Answer::Kind::Reply ? ans.code : kBlockRefused;
         if (ans.kind == Answer::Kind::Reply)
             reply.payload = ans.payload.left(kMaxReplyText);
     } else {
-        reply.tag = kRefusedBlock;
+        reply.tag = kBlockRefused;
         if (ans.kind == Answer::Kind::Block && ans.code >= 0 && ans.code <= 255 &&
             ans.payload.size() <= kMaxPayload) {
             reply.tag = ans.code;
@@ -215,14 +211,14 @@ void LinkServer::answerWindow(const Frame& request)
         ++m_refusedAfterEnd;
         reply.kind = FrameKind::WindowBlock;
         reply.seq = request.seq;
-        reply.tag = kRefusedBlock;
+        reply.tag = kBlockRefused;
     } else {
         if (type == kBlockCommand || (isUploadBlock && m_ended == Ended::Answer))
             m_ended = Ended::None;
         reply = answerOf(request);
         if ((type == kBlockCommand || type == kBlockNext) && reply.tag != kBlockMore)
             m_ended = Ended::Answer;
-        else if (isUploadBlock && reply.tag == kRefusedBlock)
+        else if (isUploadBlock && reply.tag == kBlockRefused)
             m_ended = Ended::Upload;
     }
     const QByteArray wire = encodeFrame(reply);

@@ -12,6 +12,7 @@
 // - an answer that does not come within the repeat time (a lost Nak, a repeat damaged again, the
 //   line gone) does the same, the wait doubling each time, until the call's time-out.
 
+#include "link/BlockKinds.h"
 #include "link/LinkWindow.h"
 #include "link/PexLink.h"
 
@@ -23,11 +24,6 @@ namespace orvalt::link {
 
 namespace {
 
-constexpr qint32 kBlockMore = 0;
-constexpr qint32 kBlockFinal = 1;
-constexpr qint32 kBlockCommand = 3;
-constexpr qint32 kBlockNext = 4;
-constexpr qint32 kBlockRefused = 9;
 constexpr size_t kTimingSamples = 8;
 constexpr qint64 kMaxRoundTripMs = 10000;
 // Margin on the measured round trip when the window is narrowed to it: a quarter, and 5 ms for the

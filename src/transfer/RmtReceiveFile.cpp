@@ -1,5 +1,6 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
+#include "link/BlockKinds.h"
 #include "link/CommandWords.h"
 #include "link/PexLink.h"
 #include "link/RefusalReason.h"
@@ -23,10 +24,6 @@ namespace orvalt {
 namespace {
 
 constexpr qint32 kBlockSize = 256;
-constexpr qint32 kKindCommand = 3;
-constexpr qint32 kKindNext = 4;
-constexpr qint32 kKindLast = 7;
-constexpr qint32 kKindRefused = 9;
 constexpr qint32 kLengthPrefix = 4;
 
 qint32 refuse(qint32 result, const QString& text, QString* hostFailure)
@@ -97,7 +94,7 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
     for (;;) {
         // Only the first request names the file; every later one asks for the next block, even
         // after a block without data, so a file is never asked for (and appended) twice.
-        qint32 kind = first ? kKindCommand : kKindNext;
+        qint32 kind = first ? kBlockCommand : kBlockNext;
         qint32 length = first ? requestLength : 0;
         const qint32 sent = ctx.link.PexSendData(kind, length, buffer.data());
         if (sent != 0) {
@@ -108,8 +105,8 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
         qint32 answerKind = 0;
         qint32 answerLength = 0;
         if (ctx.link.PexReceiveData(answerKind, answerLength, buffer.data(), kBlockSize) != 0 ||
-            answerKind == kKindRefused || answerLength < 0 || answerLength > kBlockSize) {
-            if (answerKind == kKindRefused && ctx.link.lastFailure() == 0)
+            answerKind == kBlockRefused || answerLength < 0 || answerLength > kBlockSize) {
+            if (answerKind == kBlockRefused && ctx.link.lastFailure() == 0)
                 ctx.state.lastRefusal = static_cast<int>(
                     link::refusalOfBlock(QByteArray(buffer.data(), qBound(0, answerLength, kBlockSize))));
             result = TransferResult::NotReceived;
@@ -152,7 +149,7 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
                           hostFailure);
         }
         ctx.dialogs.transferProgress(progressName, done, announced);
-        if (answerKind == kKindLast) {
+        if (answerKind == kBlockLast) {
             if (done != announced)
                 result = TransferResult::NotReceived; // cut short: never put in place of a good file
             break;

@@ -1,5 +1,6 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
+#include "link/BlockKinds.h"
 #include "link/CommandWords.h"
 #include "link/PexLink.h"
 #include "link/RefusalReason.h"
@@ -22,9 +23,6 @@ namespace orvalt {
 namespace {
 
 constexpr qint32 kBlockSize = 256;
-constexpr qint32 kKindMore = 0;
-constexpr qint32 kKindLast = 1;
-constexpr qint32 kKindRefused = 9;
 
 // The medium field of "FWT ": the command code of the four media that have one; any other prefix
 // goes as its own two characters, and the instrument decides what it makes of it.
@@ -85,7 +83,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     int reason = 0;
     bool readFailed = false;
     for (int step = 0;; ++step) {
-        qint32 kind = kKindMore;
+        qint32 kind = kBlockMore;
         qint32 count = 0;
         const char* first = block.data();
         bool last = false;
@@ -108,7 +106,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
             if (remaining > kBlockSize) {
                 remaining -= kBlockSize;
             } else {
-                kind = kKindLast;
+                kind = kBlockFinal;
                 last = true;
             }
         }
@@ -120,7 +118,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
         qint32 answerKind = 0;
         qint32 answerLength = 0;
         status = ctx.link.PexReceiveData(answerKind, answerLength, block.data(), kBlockSize);
-        refused = status == 0 && answerKind == kKindRefused;
+        refused = status == 0 && answerKind == kBlockRefused;
         if (refused)
             reason = static_cast<int>(
                 link::refusalOfBlock(QByteArray(block.data(), qBound(0, answerLength, kBlockSize))));
