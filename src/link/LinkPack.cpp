@@ -103,6 +103,11 @@ bool PackWriter::write(const QByteArray& data)
     return !m_finished && run(data, Z_NO_FLUSH);
 }
 
+bool PackWriter::flush()
+{
+    return !m_finished && run({}, Z_SYNC_FLUSH);
+}
+
 bool PackWriter::finish()
 {
     if (m_finished)

@@ -43,6 +43,8 @@ public:
 
     bool isValid() const;
     bool write(const QByteArray& data);
+    // Makes everything written so far decodable from pending() alone, without ending the stream.
+    bool flush();
     // Ends the stream: everything written so far, and the end mark, goes to pending().
     bool finish();
     bool isFinished() const { return m_finished; }

@@ -311,6 +311,7 @@ private:
     std::optional<Frame> m_packTold;    // the answer the caller's next PexReceiveData gets
     std::optional<Frame> m_packRefusal; // a block of the stream was refused: so is the rest
     bool m_packPieceAsked = false;      // the caller asked for the next piece of the answer
+    bool m_packLengthSent = false;      // the write's length went, flushed into a block of its own
     bool m_packRequestOut = false;      // a request of the stream awaits its answer
     bool m_packLastIn = false;          // the compressed answer's last block has arrived
     bool m_packFileRead = false;        // "FRD? ": the stream starts with the file's length

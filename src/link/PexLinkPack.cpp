@@ -2,10 +2,12 @@
 //
 // The caller's calls stay as they are; beneath them:
 // - a file write's "FWT " line goes as block type 6 instead of 0, and what the caller sends after
-//   it (the 4-byte length, the file blocks) goes into one deflate stream. Its output goes on the
-//   line a full 256-byte block at a time, and what is left when the caller's last block came as
-//   the last block (type 1). Flushing only there keeps the whole file one stream: flushing after
-//   every block of the caller would cost about a third of the gain.
+//   it (the 4-byte length, the file blocks) goes into one deflate stream. The length goes at once,
+//   flushed into a short block of its own: the instrument decides on it whether there is room, and
+//   a refusal is told before any of the file is compressed and sent. The rest goes on the line a
+//   full 256-byte block at a time, and what is left when the caller's last block came as the last
+//   block (type 1). Flushing only there keeps the file one stream: flushing after every block of
+//   the caller would cost about a third of the gain.
 // - "DIR?" and "FRD? name" go as block type 5 instead of 3; the answer is one deflate stream of the
 //   bytes the plain answer would carry, decompressed as its blocks arrive and handed to the caller
 //   in the pieces of the plain answer, so a caller's 256- or 301-byte buffer fits as before.
@@ -54,6 +56,7 @@ void PexLink::endPack()
     m_packTold.reset();
     m_packRefusal.reset();
     m_packPieceAsked = false;
+    m_packLengthSent = false;
     m_packRequestOut = false;
     m_packLastIn = false;
     m_unpacked.clear();
@@ -120,11 +123,13 @@ qint32 PexLink::writePacked(qint32 type, const QByteArray& data)
         return PexResult::Done;
     }
     const bool last = type == kBlockFinal;
-    if (!m_packWriter->write(data) || (last && !m_packWriter->finish()))
+    const bool length = !m_packLengthSent && !last;
+    m_packLengthSent = true;
+    if (!m_packWriter->write(data) || (last && !m_packWriter->finish()) || (length && !m_packWriter->flush()))
         return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
     Frame told{FrameKind::Block, 0, kBlockMore, {}};
     // A full block goes only once more follows it, so the last block is never empty.
-    while (m_packWriter->pending() > kPackBlock || (last && m_packWriter->pending() > 0)) {
+    while (m_packWriter->pending() > kPackBlock || ((last || length) && m_packWriter->pending() > 0)) {
         const QByteArray chunk = m_packWriter->take(kPackBlock);
         const bool final = last && m_packWriter->pending() == 0;
         if (const qint32 result = sendBlock(final ? kBlockFinal : kBlockMore, chunk))
