@@ -42,18 +42,34 @@ Frame frame(FrameKind kind, quint8 seq, qint32 tag = 0, const QByteArray& payloa
 using Examples = QMap<QString, Frame>;
 using Streams = QMap<QString, QByteArray>;
 
-// The compressed write's file, and its stream as the program (window 15) and the virtual instrument
-// (window 12, memory level 5) make it.
+// The compressed write's file; its stream as the program sends it (window 15, the length flushed
+// into a part of its own), and as the virtual instrument answers it (window 12, memory level 5).
 QByteArray logFile()
 {
     return "2026/11/03,10:00:00.00,0.5012,21.5\r\n2026/11/03,10:00:00.10,0.5013,21.5\r\n"
            "2026/11/03,10:00:00.20,0.5011,21.5\r\n";
 }
 
-QByteArray logStream(int windowBits, int memLevel)
+QByteArray logLength()
 {
-    PackWriter writer(windowBits, memLevel, 6);
-    writer.write(lengthThen(static_cast<quint32>(logFile().size()), logFile()));
+    return lengthThen(static_cast<quint32>(logFile().size()), {});
+}
+
+QByteArray programStream(bool lengthPart)
+{
+    PackWriter writer(15, 8, 6);
+    writer.write(logLength());
+    writer.flush();
+    const QByteArray length = writer.take(writer.pending());
+    writer.write(logFile());
+    writer.finish();
+    return lengthPart ? length : writer.take(writer.pending());
+}
+
+QByteArray instrumentStream()
+{
+    PackWriter writer(12, 5, 6);
+    writer.write(logLength() + logFile());
     writer.finish();
     return writer.take(writer.pending());
 }
@@ -116,17 +132,21 @@ Examples linkProtocolExamples()
         {"P2 instrument: Reply code 0, \"PACK:DEFLATE15\", seq 1", frame(K::Reply, 1, 0, "PACK:DEFLATE15")},
         {"P3 program: Data type 6 \"FWT 0,/LOG.CSV,\", seq 2", frame(K::Data, 2, 6, "FWT 0,/LOG.CSV,")},
         {"P4 instrument: Block type 0, seq 2", frame(K::Block, 2)},
-        {"P5 program: Data type 1, the whole stream, seq 3", frame(K::Data, 3, 1, logStream(15, 8))},
+        {"P5 program: Data type 0, the length flushed, seq 3", frame(K::Data, 3, 0, programStream(true))},
         {"P6 instrument: Block type 0, seq 3", frame(K::Block, 3)},
-        {"P7 program: Data type 5 \"FRD? LOG.CSV\", seq 1", frame(K::Data, 1, 5, "FRD? LOG.CSV")},
-        {"P8 instrument: Block type 7, the whole stream, seq 1", frame(K::Block, 1, 7, logStream(12, 5))},
+        {"P7 program: Data type 1, the rest of the stream, seq 0",
+         frame(K::Data, 0, 1, programStream(false))},
+        {"P8 instrument: Block type 0, seq 0", frame(K::Block, 0)},
+        {"P9 program: Data type 5 \"FRD? LOG.CSV\", seq 1", frame(K::Data, 1, 5, "FRD? LOG.CSV")},
+        {"P10 instrument: Block type 7, its whole stream, seq 1", frame(K::Block, 1, 7, instrumentStream())},
     };
 }
 
 // Byte examples that are no frame, shown whole, 16 bytes a line.
 QMap<QString, QByteArray> linkProtocolStreams()
 {
-    return {{"The stream of LOG.CSV, deflated", logStream(15, 8)}};
+    return {{"The stream of LOG.CSV as the program sends it", programStream(true) + programStream(false)},
+            {"The stream of LOG.CSV as the instrument answers it", instrumentStream()}};
 }
 
 Examples instrumentCommandExamples()
