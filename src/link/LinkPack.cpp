@@ -144,7 +144,7 @@ bool PackWriter::run(const QByteArray& data, int flush)
 
 QByteArray PackWriter::take(qsizetype most)
 {
-    const QByteArray taken = m_out.left(most);
+    QByteArray taken = m_out.left(most);
     m_out.remove(0, taken.size());
     return taken;
 }

@@ -68,7 +68,7 @@ std::optional<Answer> LinkServer::answerPacked(qint32 type, const QByteArray& pa
 Answer LinkServer::startPackedAnswer(const QByteArray& request)
 {
     endPack();
-    const Answer first = m_handler.handle({Request::Kind::Data, kBlockCommand, request});
+    Answer first = m_handler.handle({Request::Kind::Data, kBlockCommand, request});
     if (isRefusal(first))
         return first;
     // Compressed for what the program said it decodes; before it said, for any decoder.
@@ -87,7 +87,7 @@ Answer LinkServer::startPackedAnswer(const QByteArray& request)
 Answer LinkServer::nextPackedBlock()
 {
     while (!m_packAnswerEnded && m_packWriter->pending() <= kPackBlock) {
-        const Answer next = m_handler.handle({Request::Kind::Data, kBlockNext, {}});
+        Answer next = m_handler.handle({Request::Kind::Data, kBlockNext, {}});
         if (isRefusal(next)) {
             endPack();
             return next;
@@ -109,7 +109,7 @@ Answer LinkServer::nextPackedBlock()
 Answer LinkServer::startPackedUpload(const QByteArray& line)
 {
     endPack();
-    const Answer answer = m_handler.handle({Request::Kind::Data, kBlockMore, line});
+    Answer answer = m_handler.handle({Request::Kind::Data, kBlockMore, line});
     if (!isRefusal(answer))
         m_packReader = std::make_unique<PackReader>(m_packBits);
     return answer;
@@ -117,7 +117,7 @@ Answer LinkServer::startPackedUpload(const QByteArray& line)
 
 Answer LinkServer::handOn(qint32 type, const QByteArray& data)
 {
-    const Answer answer = m_handler.handle({Request::Kind::Data, type, data});
+    Answer answer = m_handler.handle({Request::Kind::Data, type, data});
     if (isRefusal(answer))
         endPack();
     return answer;
@@ -145,14 +145,14 @@ Answer LinkServer::takePackedBlock(bool last, const QByteArray& packed)
             return streamBroken();
         const bool produced = m_unpacked.size() > before;
         if (!m_packLengthGiven && m_unpacked.size() >= kLengthBytes) {
-            const Answer answer = handOn(kBlockMore, m_unpacked.left(kLengthBytes));
+            Answer answer = handOn(kBlockMore, m_unpacked.left(kLengthBytes));
             if (isRefusal(answer))
                 return answer;
             m_unpacked.remove(0, kLengthBytes);
             m_packLengthGiven = true;
         }
         while (m_packLengthGiven && m_unpacked.size() > kFileBlock) {
-            const Answer answer = handOn(kBlockMore, m_unpacked.left(kFileBlock));
+            Answer answer = handOn(kBlockMore, m_unpacked.left(kFileBlock));
             if (isRefusal(answer))
                 return answer;
             m_unpacked.remove(0, kFileBlock);
@@ -165,7 +165,7 @@ Answer LinkServer::takePackedBlock(bool last, const QByteArray& packed)
     if (!m_packReader->atEnd() || !m_packLengthGiven)
         return streamBroken();
     const QByteArray rest = m_unpacked;
-    const Answer answer = handOn(kBlockFinal, rest);
+    Answer answer = handOn(kBlockFinal, rest);
     endPack();
     return answer;
 }
