@@ -6,6 +6,7 @@
 #include "support/TestMain.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTest>
 
@@ -278,6 +279,12 @@ private slots:
             return;
         }
         QVERIFY2(r.out.contains("\nb: Fetched 1,") || r.out.startsWith("b: Fetched 1,"), show(r));
+        // Each run's progress, off a terminal: whole lines after the instrument's name, never a line
+        // redrawn in place, never among the summaries.
+        for (const char* expected :
+             {"(^|\n)a: A\\.DAT  [0-9,]+ of 6,000 bytes", "(^|\n)b: B\\.DAT  [0-9,]+ of 6,000 bytes"})
+            QVERIFY2(r.err.contains(QRegularExpression(QLatin1String(expected))), show(r));
+        QVERIFY2(!r.err.contains('\r') && !r.out.contains(" of 6,000 bytes"), show(r));
         const auto [aFirst, aLast] = firstAndLast(a.transcriptPath());
         const auto [bFirst, bLast] = firstAndLast(b.transcriptPath());
         QVERIFY(aFirst > 0 && bFirst > 0);
