@@ -232,8 +232,13 @@ private:
     // A run's line longer than this is cut into pieces, each after the name.
     static constexpr qint64 kMaxLineBytes = 4096;
 
-    void progress(const QString& name, const QString& text)
+    void progress(const QString& name, QString text)
     {
+        // The line names a file of the instrument: a control character in it would move the
+        // cursor, or worse, on the user's terminal.
+        for (QChar& c : text)
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char('?');
         if (!m_inPlace) {
             writeStderr(name + QStringLiteral(": ") + text + QLatin1Char('\n'));
             return;
