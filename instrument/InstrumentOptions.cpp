@@ -90,6 +90,12 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         QStringLiteral("block-ms"),
         QStringLiteral("Spend MS milliseconds on every block request, as a slow medium does (0 to 10000)."),
         QStringLiteral("MS"));
+    const QCommandLineOption undated(
+        QStringLiteral("undated"),
+        QStringLiteral("List files of this name with the date 0000/00/00 00:00:00, as an instrument whose "
+                       "clock was never set does."),
+        QStringLiteral("NAME"));
+    parser.addOptions({undated});
     parser.addOptions({help,       version, media,      device,          link,      model,      mediaNames,
                        shortNames, baud,    transcript, transcriptTimes, busyEvery, quietDummy, full,
                        corrupt,    drop,    seed,       window,          noWindow,  blockMs});
@@ -136,6 +142,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     options.full = parser.isSet(full);
     options.transcript = parser.value(transcript);
     options.transcriptTimes = parser.isSet(transcriptTimes);
+    options.undated = parser.value(undated);
 
     bool ok = true;
     if (parser.isSet(baud)) {
