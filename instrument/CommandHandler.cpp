@@ -334,7 +334,8 @@ link::Answer CommandHandler::startAnswer(const QString& text)
             return refused();
         // A folder that cannot be read is refused, as a medium's read error would be: an empty
         // listing would pass for an empty folder.
-        std::optional<QByteArray> listing = directoryListing(*folder, m_store.namePolicy());
+        std::optional<QByteArray> listing =
+            directoryListing(*folder, m_store.namePolicy(), m_options.undated);
         if (!listing)
             return refused();
         m_answer = std::make_unique<TextBlocks>(std::move(*listing), kListingBlock);

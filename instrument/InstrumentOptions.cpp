@@ -100,6 +100,12 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         QStringLiteral("no-pack"),
         QStringLiteral("Say nothing of compression, as an instrument of today: PACK? is an unknown "
                        "command, every block goes plain."));
+    const QCommandLineOption undated(
+        QStringLiteral("undated"),
+        QStringLiteral("List files of this name with the date 0000/00/00 00:00:00, as an instrument whose "
+                       "clock was never set does."),
+        QStringLiteral("NAME"));
+    parser.addOptions({undated});
     parser.addOptions({help,       version, media,      device,          link,      model,      mediaNames,
                        shortNames, baud,    transcript, transcriptTimes, busyEvery, quietDummy, full,
                        corrupt,    drop,    seed,       window,          noWindow,  blockMs,    packWindow,
@@ -147,6 +153,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     options.full = parser.isSet(full);
     options.transcript = parser.value(transcript);
     options.transcriptTimes = parser.isSet(transcriptTimes);
+    options.undated = parser.value(undated);
 
     bool ok = true;
     if (parser.isSet(baud)) {

@@ -31,6 +31,7 @@ struct InstrumentOptions
     int window = link::kMaxWindow; // window requests taken at most; 0: says nothing of a window
     int blockMs = 0;               // time each block request takes on the medium, as a slow one does
     int packWindow = link::kMaxPackWindowBits; // deflate window decoded, as bits; 0: no compression
+    QString undated;                           // files of this name are listed with a date no clock gives
 
     bool isRzFamily() const { return model.startsWith(QLatin1String("RZ")); }
 };

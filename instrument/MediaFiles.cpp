@@ -32,7 +32,8 @@ QByteArray entryFields(const QString& name, qint64 size, const QDateTime& modifi
 
 } // namespace
 
-std::optional<QByteArray> directoryListing(const Location& folder, const MediaNamePolicy& policy)
+std::optional<QByteArray> directoryListing(const Location& folder, const MediaNamePolicy& policy,
+                                           const QString& undated)
 {
     const std::optional<QFileInfoList> entries = servedEntries(folder.hostPath, policy);
     if (!entries)
@@ -52,6 +53,11 @@ std::optional<QByteArray> directoryListing(const Location& folder, const MediaNa
     }
     for (const QFileInfo& info : std::as_const(files)) {
         text += ',';
+        if (!undated.isEmpty() && info.fileName() == undated) {
+            text += (info.fileName() + QStringLiteral(",%1,0000/00/00,00:00:00,FILE").arg(info.size()))
+                        .toLatin1();
+            continue;
+        }
         text += entryFields(info.fileName(), info.size(), info.lastModified(), false);
     }
     return text;

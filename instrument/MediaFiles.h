@@ -22,8 +22,10 @@ constexpr qint32 kResultTransfer = 100; // a file write that ended before all it
 // "/"), size in bytes, date (yyyy/MM/dd), time (HH:mm:ss) and kind ("DIR" or "FILE"), all separated
 // by commas. ".." comes first in every folder but the root, then the folders, then the files, each
 // by name. Only the entries a medium holds are listed (servedEntries): a comma in a name would
-// break the listing's fields. Nothing when the folder cannot be read.
-std::optional<QByteArray> directoryListing(const Location& folder, const MediaNamePolicy& policy);
+// break the listing's fields. Nothing when the folder cannot be read. A file named undated is listed
+// with a date and time that read as none.
+std::optional<QByteArray> directoryListing(const Location& folder, const MediaNamePolicy& policy,
+                                           const QString& undated = QString());
 
 // Copies a file or a whole folder. An existing target file is replaced only once the copy is
 // complete; a folder copy merges into an existing folder, where a name stands for the entry that

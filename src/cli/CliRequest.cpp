@@ -178,6 +178,7 @@ QString cliUsage()
         "  --yes             replace existing targets without asking\n"
         "  --no-clobber      keep existing targets and go on\n"
         "  --quiet           no progress line\n"
+        "  --progress-lines  progress as plain lines, one a second at most, also into a log\n"
         "  -r                copy or delete folders with everything in them\n"
         "  -n, --dry-run     sync: tell what would be done, do nothing\n"
         "  --delete          sync: delete host files and folders the instrument does not hold\n"
@@ -208,6 +209,7 @@ CliParse parseCliArguments(const QStringList& arguments)
     const QCommandLineOption yes(QStringLiteral("yes"));
     const QCommandLineOption noClobber(QStringLiteral("no-clobber"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
+    const QCommandLineOption progressLines(QStringLiteral("progress-lines"));
     const QCommandLineOption dryRun(QStringList{QStringLiteral("n"), QStringLiteral("dry-run")});
     const QCommandLineOption deleteExtra(QStringLiteral("delete"));
     const QCommandLineOption removeSource(QStringLiteral("remove-source"));
@@ -215,7 +217,7 @@ CliParse parseCliArguments(const QStringList& arguments)
     const QCommandLineOption parallel(QStringLiteral("parallel"));
     const QCommandLineOption instruments(QStringLiteral("instruments"), QString(), QStringLiteral("FILE"));
     parser.addOptions({help, version, recursive, port, device, baud, parity, stopBits, flow, yes, noClobber,
-                       quiet, dryRun, deleteExtra, removeSource, all, parallel, instruments});
+                       quiet, progressLines, dryRun, deleteExtra, removeSource, all, parallel, instruments});
 
     if (!parser.parse(QStringList{QStringLiteral("orvalt-cli")} + arguments))
         return wrong(parser.errorText());
@@ -267,6 +269,7 @@ CliParse parseCliArguments(const QStringList& arguments)
     else if (parser.isSet(noClobber))
         request.existing = ExistingTarget::Keep;
     request.quiet = parser.isSet(quiet);
+    request.progressLines = parser.isSet(progressLines);
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())

@@ -46,6 +46,9 @@ struct CliRequest
 
     ExistingTarget existing = ExistingTarget::Ask;
     bool quiet = false;
+    // The progress as whole lines on standard error, at most one a second, whether or not that is a
+    // terminal: for a log, and for sync --parallel, which shows its runs' lines side by side.
+    bool progressLines = false;
 
     // sync: only tell what would be done; delete host entries the instrument does not hold; remove
     // from the instrument what is safely on the host.

@@ -1,5 +1,6 @@
 #include "cli/CliSession.h"
 
+#include "cli/ConsoleTerminal.h"
 #include "core/ResourceTexts.h"
 #include "core/SerialSettings.h"
 #include "link/CommandWords.h"
@@ -8,6 +9,7 @@
 #include "panes/RemoteListing.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
+#include "transfer/TransferTexts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -249,6 +251,20 @@ void CliSession::noteRun(const CopyRun& run)
         m_lost.linkLost = run.linkLost;
         m_lost.linkLostWhy = run.linkLostWhy;
     }
+    m_lost.copyTimeDated += run.copyTimeDated;
+}
+
+void CliSession::noteReceived(const QString& remotePath, qint32 result, const QDateTime& modified)
+{
+    noteReceivedDate(m_lost, remotePath, result, modified);
+}
+
+void CliSession::tellCopyTimeDated()
+{
+    const QString text = TransferTexts::copyTimeDated(m_lost.copyTimeDated);
+    m_lost.copyTimeDated.clear();
+    if (!text.isEmpty())
+        writeStdout(text + QLatin1Char('\n'));
 }
 
 void CliSession::tellLinkLost()

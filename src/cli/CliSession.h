@@ -88,6 +88,12 @@ public:
     // out the time-out in turn.
     void noteResult(qint32 result);
     void noteRun(const CopyRun& run);
+    // Records a file the receiver stored without the instrument's date (noteReceivedDate).
+    void noteReceived(const QString& remotePath, qint32 result, const QDateTime& modified);
+    // Tells, on standard output, the files that got the time of the copy for want of a date they
+    // could be given, in the words of the window's closing notice. Not a failure: the files are
+    // whole.
+    void tellCopyTimeDated();
     bool linkLost() const { return m_lost.linkLost != 0; }
     // Tells, once, that the copy stopped because the instrument is out of reach, and why.
     void tellLinkLost();
@@ -118,7 +124,7 @@ private:
     ProgramContext m_ctx;
     QList<MediumInfo> m_media;
     bool m_connected = false;
-    CopyRun m_lost; // linkLost and linkLostWhy only
+    CopyRun m_lost; // linkLost, linkLostWhy and copyTimeDated only
     bool m_toldLinkLost = false;
 };
 

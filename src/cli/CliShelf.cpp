@@ -4,6 +4,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliRequest.h"
+#include "cli/ConsoleDialogs.h"
 #include "cli/ConsoleTerminal.h"
 #include "core/Settings.h"
 
@@ -162,9 +163,12 @@ std::optional<QList<ShelfInstrument>> readShelf(const QString& path, QString* er
 QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrument)
 {
     QStringList arguments = instrument.lineArguments;
-    // Side by side, progress lines of several runs would overwrite each other on one terminal line.
-    if (r.quiet || r.parallel)
+    // Side by side, the runs write their progress as lines, which this run shows one per instrument
+    // (ShelfConsole): drawn in place, several runs would overwrite each other on one terminal line.
+    if (r.quiet)
         arguments << QStringLiteral("--quiet");
+    else if (r.parallel || r.progressLines)
+        arguments << QStringLiteral("--progress-lines");
     if (r.dryRun)
         arguments << QStringLiteral("--dry-run");
     if (r.deleteExtra)
@@ -182,24 +186,116 @@ int worse(int status, const QProcess& process)
     return qMax(status, qBound(kExitDone, own, kExitUsage));
 }
 
-// Writes each whole line the run has written so far, after the instrument's name; at its end,
-// the rest too.
-void relayLines(QProcess& process, QProcess::ProcessChannel channel, const QString& name, bool atEnd)
+// What the runs side by side write, each line after its instrument's name. Progress lines
+// (kProgressLineMark) are shown as one line per instrument: on a terminal a block at the bottom,
+// redrawn in place, with every other line written above it; elsewhere (a pipe, a log) as plain
+// lines, as often as each run writes them (once a second at most).
+class ShelfConsole
 {
-    process.setReadChannel(channel);
-    while (process.canReadLine() || (atEnd && process.bytesAvailable() > 0)) {
-        QString line = QString::fromLocal8Bit(process.canReadLine() ? process.readLine() : process.readAll());
-        if (!line.endsWith(QLatin1Char('\n')))
-            line += QLatin1Char('\n');
-        const QString text = name + QStringLiteral(": ") + line;
+public:
+    explicit ShelfConsole(const QList<ShelfInstrument>& shelf)
+        : m_inPlace(stderrIsTerminal() && stdoutIsTerminal())
+    {
+        for (const ShelfInstrument& instrument : shelf)
+            m_names << instrument.name;
+        m_progress.resize(m_names.size());
+    }
+
+    // Each whole line the run has written so far; at its end, the rest too.
+    void relay(QProcess& process, QProcess::ProcessChannel channel, const QString& name, bool atEnd)
+    {
+        process.setReadChannel(channel);
+        while (process.canReadLine() || (atEnd && process.bytesAvailable() > 0)) {
+            QString line = QString::fromLocal8Bit(process.canReadLine() ? process.readLine(kMaxLineBytes)
+                                                                        : process.readAll());
+            if (line.endsWith(QLatin1Char('\n')))
+                line.chop(1);
+            if (channel == QProcess::StandardError && line.startsWith(kProgressLineMark))
+                progress(name, line.mid(kProgressLineMark.size()));
+            else
+                message(channel, name + QStringLiteral(": ") + line + QLatin1Char('\n'));
+        }
+    }
+
+    // A run has ended: its progress line goes, its summary stands above the others.
+    void ended(const QString& name)
+    {
+        const qsizetype at = m_names.indexOf(name);
+        if (at >= 0)
+            m_progress[at].clear();
+        redraw();
+    }
+
+private:
+    // A wrapped line could not be redrawn in place.
+    static constexpr qsizetype kMaxShown = 79;
+    // A run's line longer than this is cut into pieces, each after the name.
+    static constexpr qint64 kMaxLineBytes = 4096;
+
+    void progress(const QString& name, QString text)
+    {
+        // The line names a file of the instrument: a control character in it would move the
+        // cursor, or worse, on the user's terminal.
+        for (QChar& c : text)
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char('?');
+        if (!m_inPlace) {
+            writeStderr(name + QStringLiteral(": ") + text + QLatin1Char('\n'));
+            return;
+        }
+        const qsizetype at = m_names.indexOf(name);
+        if (at < 0)
+            return;
+        m_progress[at] = text;
+        redraw();
+    }
+
+    void message(QProcess::ProcessChannel channel, const QString& text)
+    {
+        clear();
         if (channel == QProcess::StandardOutput) {
             writeStdout(text);
             std::fflush(stdout);
         } else {
             writeStderr(text);
         }
+        redraw();
     }
-}
+
+    // Takes the block away, the cursor left where its first line was.
+    void clear()
+    {
+        if (m_drawn == 0)
+            return;
+        writeStderr(QStringLiteral("\x1b[%1F\x1b[J").arg(m_drawn));
+        m_drawn = 0;
+    }
+
+    void redraw()
+    {
+        if (!m_inPlace)
+            return;
+        QString block = m_drawn > 0 ? QStringLiteral("\x1b[%1F").arg(m_drawn) : QString();
+        int lines = 0;
+        for (qsizetype i = 0; i < m_names.size(); ++i) {
+            if (m_progress.at(i).isEmpty())
+                continue;
+            block += QStringLiteral("\x1b[2K") +
+                     (m_names.at(i) + QStringLiteral(": ") + m_progress.at(i)).left(kMaxShown) +
+                     QLatin1Char('\n');
+            ++lines;
+        }
+        // Fewer lines than before: what stood below them goes too.
+        block += QStringLiteral("\x1b[J");
+        writeStderr(block);
+        m_drawn = lines;
+    }
+
+    bool m_inPlace;
+    QStringList m_names;
+    QStringList m_progress; // the last progress of each instrument, by the order of the file
+    int m_drawn = 0;        // the lines of the block on the terminal now
+};
 
 int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
 {
@@ -228,6 +324,7 @@ int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
 
 int runSideBySide(const CliRequest& r, const QList<ShelfInstrument>& shelf)
 {
+    ShelfConsole console(shelf);
     QEventLoop loop;
     std::vector<std::unique_ptr<QProcess>> runs;
     int running = 0;
@@ -237,12 +334,13 @@ int runSideBySide(const CliRequest& r, const QList<ShelfInstrument>& shelf)
         QProcess* p = process.get();
         const QString name = instrument.name;
         QObject::connect(p, &QProcess::readyReadStandardOutput, p,
-                         [p, name] { relayLines(*p, QProcess::StandardOutput, name, false); });
+                         [p, name, &console] { console.relay(*p, QProcess::StandardOutput, name, false); });
         QObject::connect(p, &QProcess::readyReadStandardError, p,
-                         [p, name] { relayLines(*p, QProcess::StandardError, name, false); });
-        QObject::connect(p, &QProcess::finished, p, [p, name, &running, &status, &loop] {
-            relayLines(*p, QProcess::StandardOutput, name, true);
-            relayLines(*p, QProcess::StandardError, name, true);
+                         [p, name, &console] { console.relay(*p, QProcess::StandardError, name, false); });
+        QObject::connect(p, &QProcess::finished, p, [p, name, &running, &status, &loop, &console] {
+            console.relay(*p, QProcess::StandardOutput, name, true);
+            console.relay(*p, QProcess::StandardError, name, true);
+            console.ended(name);
             status = worse(status, *p);
             if (--running == 0)
                 loop.quit();

@@ -121,11 +121,9 @@ bool Sync::fetch(const RemotePath& remote, const SyncStep& step, const QString& 
     }
     ++totals.fetched;
     totals.bytes += got;
-    if (step.sizeOnly) {
+    if (step.sizeOnly)
         ++totals.sizeOnly;
-        say(QStringLiteral("%1: its date on the instrument could not be read; the copy has today's time")
-                .arg(remote.path()));
-    }
+    m_s.noteReceived(remote.path(), result, step.listedTime);
     return true;
 }
 
@@ -302,6 +300,7 @@ void runSync(CliSession& s)
     Sync sync(s);
     sync.folder(remote, hostLocal, 0);
     s.tellLinkLost();
+    s.tellCopyTimeDated();
     const SyncTotals& t = sync.totals;
     QString summary = QStringLiteral("%1 %2, %3 bytes; %4 skipped as current; %5 failed; %6 s\n")
                           .arg(r.dryRun ? QStringLiteral("Would fetch") : QStringLiteral("Fetched"))

@@ -98,10 +98,11 @@ void receiveFile(CliSession& s, const RemotePath& remote, const ListingEntry& en
         return TransferTexts::describeItem(entry);
     };
     HostDestination destination(s.ctx(), FolderOfPath(hostTarget));
-    CopyRun unused;
+    CopyRun run;
     const RowCopied copied =
-        copyRow(s.ctx(), unused, item, FolderOfPath(hostTarget), destination, QStringLiteral("R"));
+        copyRow(s.ctx(), run, item, FolderOfPath(hostTarget), destination, QStringLiteral("R"));
     s.noteResult(copied.result);
+    s.noteRun(run);
 }
 
 // The contents of a medium's root into a host folder. The folder copy takes a folder by its name,
@@ -133,8 +134,10 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
             continue;
         }
         QString hostFailure;
+        const QDateTime listed = listingDateTime(e);
         const qint32 result =
-            RmtReceiveFile(ctx, item.path(), hostChild(hostTarget, e.name), &hostFailure, listingDateTime(e));
+            RmtReceiveFile(ctx, item.path(), hostChild(hostTarget, e.name), &hostFailure, listed);
+        noteReceivedDate(run, item.path(), result, listed);
         if (result != TransferResult::Done)
             run.notCopied << TransferTexts::notCopied(
                 item.path(), transferFailureText(ctx, result, hostFailure, item.path()));
@@ -358,6 +361,7 @@ void runGet(CliSession& s)
             receiveFolder(s, remote, entry, target);
     }
     s.tellLinkLost();
+    s.tellCopyTimeDated();
 }
 
 void runPut(CliSession& s)

@@ -13,14 +13,18 @@ const QString kProgramName = QStringLiteral("orvalt-cli");
 // Redraws of the progress line at most this often: a fast line acknowledges hundreds of blocks a
 // second, and a terminal drawing each of them would slow the transfer down.
 constexpr qint64 kRedrawMs = 100;
+// Progress written as lines goes to a log or to a shelf's parent run: one a second tells how a
+// transfer goes without filling the log.
+constexpr qint64 kLineMs = 1000;
 // The progress line stays within a narrow terminal, where a wrapped line could not be rewritten.
 constexpr qsizetype kMaxLine = 79;
 
 } // namespace
 
-ConsoleDialogs::ConsoleDialogs(ExistingTarget existing, bool quiet)
+ConsoleDialogs::ConsoleDialogs(ExistingTarget existing, bool quiet, bool progressLines)
     : m_existing(existing)
-    , m_progress(!quiet && stderrIsTerminal())
+    , m_progress(!quiet && (progressLines || stderrIsTerminal()))
+    , m_lines(!quiet && progressLines)
 {}
 
 void ConsoleDialogs::say(const QString& text)
@@ -119,7 +123,8 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
     const FileProgress p = m_meter.update(file, done, total, now);
     m_job.transfer(file, done, total);
     const bool complete = p.done >= p.total;
-    if (!complete && m_lineLength > 0 && now - m_lastDrawnMs < kRedrawMs)
+    if (m_lines ? m_lastDrawnMs >= 0 && now - m_lastDrawnMs < kLineMs
+                : !complete && m_lineLength > 0 && now - m_lastDrawnMs < kRedrawMs)
         return;
     m_lastDrawnMs = now;
 
@@ -136,6 +141,10 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
     if (shown.size() > room)
         shown = QStringLiteral("...") + shown.right(room - 3);
     QString line = shown + figures;
+    if (m_lines) {
+        writeStderr(kProgressLineMark + line + QLatin1Char('\n'));
+        return;
+    }
     const qsizetype drawn = line.size();
     if (drawn < m_lineLength)
         line += QString(m_lineLength - drawn, QLatin1Char(' '));

@@ -14,16 +14,20 @@ struct AppState;
 
 namespace orvalt::cli {
 
+// The start of each progress line with --progress-lines, which tells it from the messages beside it.
+inline const QString kProgressLineMark = QStringLiteral("progress: ");
+
 // The dialog seam on a console. Every message the program's routines show is a failure of the
 // item in hand: it goes to standard error, named after that item, and is counted. The overwrite
 // question is answered by --yes or --no-clobber, else asked on the terminal, and refused when there
 // is none. A name that needs the name dialog is refused with the dialog's texts (the short name
 // that serves has been taken before it comes to that). The file in hand shows as one progress line
-// on standard error when that is a terminal.
+// on standard error when that is a terminal; with progressLines, as whole lines that begin with
+// kProgressLineMark, at most one a second, wherever standard error goes.
 class ConsoleDialogs : public DialogSeam
 {
 public:
-    ConsoleDialogs(ExistingTarget existing, bool quiet);
+    ConsoleDialogs(ExistingTarget existing, bool quiet, bool progressLines = false);
 
     // The program-wide state whose StopRequested a Ctrl+C sets, at the next yield.
     void setState(AppState* state) { m_state = state; }
@@ -47,7 +51,8 @@ public:
     // progress line adds the files and the share of the bytes done of the whole job.
     void progressJob(const QList<JobTotals>& items) override { m_job.start(items); }
     void progressStep(int value) override { m_job.itemsDone(value); }
-    // Whether the progress line is drawn (standard error is a terminal and --quiet not given).
+    // Whether the progress is shown (standard error is a terminal or progress lines were asked for,
+    // and --quiet not given).
     bool showsProgress() const { return m_progress; }
     void setBusyPointer(bool) override {}
     void yield() override;
@@ -62,6 +67,7 @@ private:
 
     ExistingTarget m_existing;
     bool m_progress;
+    bool m_lines; // whole lines rather than one line redrawn
     AppState* m_state = nullptr;
     QString m_subject;
     int m_failures = 0;

@@ -47,6 +47,11 @@ bool stderrIsTerminal()
     return isTerminal(stderr);
 }
 
+bool stdoutIsTerminal()
+{
+    return isTerminal(stdout);
+}
+
 bool canAskOnTerminal()
 {
     return isTerminal(stdin) && isTerminal(stderr);

@@ -10,6 +10,7 @@ namespace orvalt::cli {
 
 // Whether standard error is a terminal (a progress line that rewrites itself makes sense there).
 bool stderrIsTerminal();
+bool stdoutIsTerminal();
 // Whether a question can be asked: standard input and standard error are both a terminal.
 bool canAskOnTerminal();
 

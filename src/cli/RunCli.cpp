@@ -41,7 +41,7 @@ int runCli(const QStringList& arguments, const QString& programDir)
     const CliRequest& request = *parse.request;
     if (request.all)
         return runShelf(request);
-    ConsoleDialogs dialogs(request.existing, request.quiet);
+    ConsoleDialogs dialogs(request.existing, request.quiet, request.progressLines);
     CliSession session(request, dialogs,
                        ProgramPaths{settingsFolder(programDir, kWindowProgramName), kWindowProgramName});
     catchInterrupt();

@@ -141,16 +141,31 @@ QByteArray encodeFrame(const Frame& frame)
 QList<FrameDecoder::Event> FrameDecoder::feed(const QByteArray& bytes)
 {
     QList<Event> events;
-    for (char byte : bytes)
-        feedByte(byte, events);
+    QByteArray input = bytes;
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        feedByte(input.at(i), events);
+        if (!m_rescan.isEmpty()) {
+            // The bytes of a frame that failed are looked through again: each pass starts one byte
+            // further on and is at most a frame long, so this ends.
+            input = m_rescan + input.mid(i + 1);
+            m_rescan.clear();
+            i = -1;
+        }
+    }
     return events;
 }
 
 QList<FrameDecoder::Event> FrameDecoder::lineIdle()
 {
     QList<Event> events;
-    if (m_state == State::Frame) {
+    while (m_state == State::Frame) {
+        // A frame that lost a byte at its end is cut short by the quiet line; one whose header was
+        // damaged may hold whole frames after its marker (a length made longer swallows the short
+        // requests behind it). Each pass looks at fewer bytes.
+        const QByteArray tail = m_buffer.mid(1);
         damaged(Damage::Truncated, events);
+        m_state = State::Discard;
+        events += feed(tail);
     }
     if (m_state == State::Discard) {
         m_state = State::Idle;
@@ -163,6 +178,7 @@ void FrameDecoder::reset()
 {
     m_state = State::Idle;
     m_buffer.clear();
+    m_rescan.clear();
     m_headerSize = 0;
     m_frameSize = 0;
 }
@@ -185,6 +201,12 @@ void FrameDecoder::damaged(Damage damage, QList<Event>& events)
         event.damagedKind = isWindowKind(kind) ? DamagedKind::Window : DamagedKind::Plain;
     }
     events.append(event);
+    // A frame that lost a byte has taken the start marker of the frame behind it as its last byte,
+    // and a start marker inside damaged data may open a frame that takes the real one's marker: the
+    // bytes after the failed marker are looked through again, so the next whole frame still arrives.
+    // Every frame found there passes the same check as any other.
+    if (m_state == State::Frame && (damage == Damage::BadCrc || damage == Damage::BadHeader))
+        m_rescan = m_buffer.mid(1);
     m_buffer.clear();
     m_headerSize = 0;
     m_frameSize = 0;
@@ -250,10 +272,9 @@ void FrameDecoder::frameByte(char byte, QList<Event>& events)
         const bool tagFollows = (ctl & layout.tagMask) == layout.tagMask;
         if (!(ctl & kCtlFrameBit) || (!hasTag(kind) && (ctl & layout.tagMask) != 0) ||
             (isNak(kind) && (ctl & (layout.shortLength | layout.lengthBit)) != layout.shortLength)) {
+            // A stray marker byte just before a real frame must not swallow that frame's marker:
+            // the looking through again starts at this byte.
             damaged(Damage::BadHeader, events);
-            // A stray marker byte just before a real frame must not swallow that frame's marker.
-            if (isStartMarker(byte))
-                startFrame(byte);
             return;
         }
         m_headerSize = 2 + ((ctl & layout.shortLength) ? 0 : 1) + (tagFollows ? tagBytes(kind) : 0);

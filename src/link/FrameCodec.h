@@ -92,7 +92,8 @@ inline quint16 crc16(const QByteArray& bytes)
 QByteArray encodeFrame(const Frame& frame);
 
 // Splits a received byte stream into frames and raw lines. A damaged frame is reported, never
-// delivered; after damage the decoder drops bytes until the next start marker or a quiet line.
+// delivered; after damage the decoder looks for the next start marker from the byte after the failed
+// one's, dropping what lies before it, or waits for a quiet line.
 class FrameDecoder
 {
 public:
@@ -151,6 +152,7 @@ private:
     QByteArray m_buffer;        // the frame so far (from its marker), or the text line so far
     qsizetype m_headerSize = 0; // MARK, CTL, LEN and TAG, known once CTL is in
     qsizetype m_frameSize = 0;  // the whole frame, known once the header is in
+    QByteArray m_rescan;        // bytes of a failed frame still to be looked through
 };
 
 QString damageText(FrameDecoder::Damage damage);

@@ -415,7 +415,7 @@ void CopyDriver::finish()
     // message about the listing on top of the one below.
     if (!m_run.linkLost || isHost(m_st, m_to))
         LoadListview(m_ctx, m_to);
-    const QString told = notCopiedText(m_run);
+    const QString told = copyEndText(m_run);
     if (!told.isEmpty())
         m_ctx.dialogs.notice(told);
 }

@@ -313,8 +313,9 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         // The receiver changes to the file's folder itself, so a sub-folder copied before it does not
         // need another "CDR " here.
         QString hostFailure;
-        const qint32 result =
-            RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure, shownDateTime(entry.date));
+        const QDateTime listedTime = shownDateTime(entry.date);
+        const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure, listedTime);
+        noteReceivedDate(m_run, subSource, result, listedTime);
         if (result != TransferResult::Done)
             note(m_run, subSource, transferFailureText(m_ctx, result, hostFailure, subSource));
         lost(result);
@@ -340,6 +341,12 @@ bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)
         run.linkLostWhy = ErrorText::linkCause(ctx.link);
     }
     return true;
+}
+
+void noteReceivedDate(CopyRun& run, const QString& remotePath, qint32 result, const QDateTime& modified)
+{
+    if (result == TransferResult::Done && !modified.isValid())
+        run.copyTimeDated << remotePath;
 }
 
 bool hostCanTakeName(const QString& name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -26,11 +27,19 @@ struct CopyRun
     qint32 linkLost = 0;
     QString linkLostWhy;
     QStringList notReached;
+    // The files received whole whose date the instrument's listing gave in a form that could not
+    // be read: they carry the time of the copy, which the user would otherwise take for the
+    // measurement's.
+    QStringList copyTimeDated;
 };
 
 // Records a result that means the instrument is out of reach in run (the first one only); true
 // when it is one. A failure whose result hides the link's (the receiver's -1) is taken for what the
 // link last failed with.
 bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result);
+
+// Records remotePath in run.copyTimeDated when the receiver stored it (result 0) without a date
+// to give it (modified invalid).
+void noteReceivedDate(CopyRun& run, const QString& remotePath, qint32 result, const QDateTime& modified);
 
 } // namespace orvalt

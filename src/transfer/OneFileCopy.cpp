@@ -11,6 +11,7 @@
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
+#include "transfer/CopyRun.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/TransferTexts.h"
 
@@ -65,7 +66,7 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
 }
 
 qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder,
-                  const QString& targetName, bool overwrite)
+                  const QString& targetName, bool overwrite, CopyRun* run)
 {
     AppState& st = ctx.state;
     if (st.StopRequested)
@@ -95,11 +96,14 @@ qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString&
     QString hostFailure;
     qint32 result = 0;
     const bool sending = activePaneIsHost(ctx.state);
-    if (sending)
+    if (sending) {
         result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
-    else
-        result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure,
-                                listedDate(ctx, NameOfPath(sourcePath)));
+    } else {
+        const QDateTime listed = listedDate(ctx, NameOfPath(sourcePath));
+        result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure, listed);
+        if (run)
+            noteReceivedDate(*run, sourcePath, result, listed);
+    }
     showTransferResult(ctx, result, hostFailure, sending ? destFolder + targetName : sourcePath);
     return result;
 }

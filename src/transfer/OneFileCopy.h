@@ -4,6 +4,7 @@
 
 namespace orvalt {
 
+struct CopyRun;
 struct ProgramContext;
 
 // Copies one file from the source pane into the destination folder (a pane path ending with "\")
@@ -18,9 +19,10 @@ qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString
                    bool changedName);
 
 // The same with the name the file gets at the destination given (the one-file copy's rules for the
-// two panes' kinds, its messages and result).
+// two panes' kinds, its messages and result). A file received without the instrument's date is
+// recorded in run, when given, for the copy's closing notice.
 qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder,
-                  const QString& targetName, bool overwrite);
+                  const QString& targetName, bool overwrite, CopyRun* run = nullptr);
 
 // The message for a result of RmtSendFile or RmtReceiveFile of remotePath: none for 0, else the two
 // lines of transferFailure (TransferTexts.h).

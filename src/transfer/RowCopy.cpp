@@ -72,7 +72,7 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
             }
         }
         copied.attempted = true;
-        copied.result = copyFileAs(ctx, item.path, destFolder, targetName, overwrite);
+        copied.result = copyFileAs(ctx, item.path, destFolder, targetName, overwrite, &run);
         return copied;
     }
 

@@ -23,6 +23,9 @@ namespace {
 constexpr qsizetype kMaxSizeShown = 20;
 // The closing notice names this many items at most, and counts the rest.
 constexpr int kMaxNamedNotCopied = 20;
+// The files that got the time of the copy are named up to this many; more are only counted, as a
+// long list of names on one line would be read by nobody.
+constexpr qsizetype kMaxNamedCopyTimeDated = 3;
 
 } // namespace
 
@@ -144,7 +147,33 @@ QString pathNotSendable(const QString& remotePath, const QString& why)
     return QStringLiteral("%1 cannot be sent to the measurement device: %2.").arg(remotePath, why);
 }
 
+QString copyTimeDated(const QStringList& files)
+{
+    if (files.isEmpty())
+        return QString();
+    if (files.size() == 1)
+        return QStringLiteral("The date of %1 on the measurement device could not be read, so the file got "
+                              "the time of the copy instead.")
+            .arg(files.constFirst());
+    if (files.size() <= kMaxNamedCopyTimeDated)
+        return QStringLiteral("The dates of %1 on the measurement device could not be read, so these files "
+                              "got the time of the copy instead.")
+            .arg(files.join(QStringLiteral(", ")));
+    return QStringLiteral("The dates of %1 files on the measurement device could not be read, so these files "
+                          "got the time of the copy instead.")
+        .arg(files.size());
+}
+
 } // namespace TransferTexts
+
+QString copyEndText(const CopyRun& run)
+{
+    const QString notCopied = notCopiedText(run);
+    const QString dated = TransferTexts::copyTimeDated(run.copyTimeDated);
+    if (notCopied.isEmpty() || dated.isEmpty())
+        return notCopied + dated;
+    return notCopied + QStringLiteral("\n\n") + dated;
+}
 
 QString linkLostText(const QString& why)
 {

@@ -48,11 +48,19 @@ QString cannotWrite(const QString& file, const QString& why);
 QString tooLargeToReceive(const QString& remotePath, qint64 size);
 QString pathNotSendable(const QString& remotePath, const QString& why);
 
+// Files received whole whose date on the instrument could not be read (remote paths): they have
+// the time of the copy. A few are named, more are counted; empty for none.
+QString copyTimeDated(const QStringList& files);
+
 } // namespace TransferTexts
 
 // What the user is told of a copy that could not do everything: why it stopped when the link was
 // lost, then what was not copied, at most a screenful of it. Empty when there is nothing to tell.
 QString notCopiedText(const CopyRun& run);
+
+// What the user is told at the end of a copy: notCopiedText, then the files that got the time of the
+// copy (TransferTexts::copyTimeDated). Empty when there is nothing to tell.
+QString copyEndText(const CopyRun& run);
 
 // The first lines of that text: the copy stopped because the instrument cannot be reached, and why
 // (the link's cause, ErrorText::linkCause).

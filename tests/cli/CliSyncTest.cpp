@@ -6,6 +6,7 @@
 #include "support/TestMain.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTest>
 
@@ -104,6 +105,10 @@ private slots:
                                            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
         QTest::addRow("host name in lower case") << "lower"
                                                  << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+        // B.DAT listed with a date that cannot be read: fetched once with the time of the copy, told
+        // so, and then taken for current by its size.
+        QTest::addRow("undated") << "undated"
+                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
     }
 
     void secondRun()
@@ -112,7 +117,8 @@ private slots:
         QFETCH(QString, told);
         CliRig cli;
         QVERIFY(cli.isReady());
-        InstrumentProcess instrument;
+        const bool undated = change == "undated";
+        InstrumentProcess instrument(undated ? QStringList{"--undated", "B.DAT"} : QStringList());
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         const QString m = instrument.mediumDir();
         QVERIFY(put(m + "/A.DAT", bytes(300, 1), kTaken));
@@ -121,7 +127,12 @@ private slots:
         CliResult r = sync(cli, instrument);
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(summary(r), QStringLiteral("Fetched 2, 304 bytes; 0 skipped as current; 0 failed"));
-        QCOMPARE(QFileInfo(cli.host("card/SUB/B.DAT")).lastModified(), kTaken);
+        QCOMPARE(QFileInfo(cli.host("card/SUB/B.DAT")).lastModified() == kTaken, !undated);
+        const QString toldUndated =
+            QStringLiteral("The date of M:\\SUB\\B.DAT on the measurement device could not be read, so the "
+                           "file got the time of the copy instead.\n");
+        QCOMPARE(r.out.count(toldUndated), undated ? 1 : 0);
+        QCOMPARE(r.out.contains("Dates that could not be read, files compared by size alone: 1\n"), undated);
 
         if (change == "changed+new") {
             QVERIFY(put(m + "/SUB/B.DAT", bytes(5, 3), kTaken)); // the same date, another size
@@ -138,6 +149,7 @@ private slots:
         r = sync(cli, instrument);
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(summary(r), told);
+        QVERIFY2(!r.out.contains("the time of the copy"), show(r)); // nothing fetched, nothing to tell
         if (change == "lower")
             QVERIFY(!QFileInfo::exists(cli.host("card/A.DAT")));
         if (change == "changed+new")
@@ -203,22 +215,31 @@ private slots:
     void getOneFileKeepsDate_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addRow("own name") << "M:\\SUB\\B.DAT";
-        QTest::addRow("other case") << "M:\\SUB\\b.dat";
+        QTest::addColumn<QStringList>("instrumentOptions");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("own name") << "M:\\SUB\\B.DAT" << QStringList() << QString();
+        QTest::addRow("other case") << "M:\\SUB\\b.dat" << QStringList() << QString();
+        // A date that cannot be read: the copy's time, told as the window tells it, and no failure.
+        QTest::addRow("undated") << "M:\\SUB\\B.DAT" << QStringList{"--undated", "B.DAT"}
+                                 << "The date of M:\\SUB\\B.DAT on the measurement device could not be "
+                                    "read, so the file got the time of the copy instead.\n";
     }
 
     void getOneFileKeepsDate()
     {
         QFETCH(QString, typed);
+        QFETCH(QStringList, instrumentOptions);
+        QFETCH(QString, told);
         CliRig cli;
         QVERIFY(cli.isReady());
-        InstrumentProcess instrument;
+        InstrumentProcess instrument(instrumentOptions);
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         QVERIFY(put(instrument.mediumDir() + "/SUB/B.DAT", bytes(40, 2), kTaken));
         const CliResult r =
             cli.run({"--device", instrument.devicePath(), "--quiet", "get", typed, "one.dat"});
         QVERIFY2(r.exitCode == 0, show(r));
-        QCOMPARE(QFileInfo(cli.host("one.dat")).lastModified(), kTaken);
+        QCOMPARE(r.out, told);
+        QCOMPARE(QFileInfo(cli.host("one.dat")).lastModified() == kTaken, told.isEmpty());
     }
 
     // A shelf of two instruments, one after the other (from the file beside the user settings) and
@@ -258,6 +279,12 @@ private slots:
             return;
         }
         QVERIFY2(r.out.contains("\nb: Fetched 1,") || r.out.startsWith("b: Fetched 1,"), show(r));
+        // Each run's progress, off a terminal: whole lines after the instrument's name, never a line
+        // redrawn in place, never among the summaries.
+        for (const char* expected :
+             {"(^|\n)a: A\\.DAT  [0-9,]+ of 6,000 bytes", "(^|\n)b: B\\.DAT  [0-9,]+ of 6,000 bytes"})
+            QVERIFY2(r.err.contains(QRegularExpression(QLatin1String(expected))), show(r));
+        QVERIFY2(!r.err.contains('\r') && !r.out.contains(" of 6,000 bytes"), show(r));
         const auto [aFirst, aLast] = firstAndLast(a.transcriptPath());
         const auto [bFirst, bLast] = firstAndLast(b.transcriptPath());
         QVERIFY(aFirst > 0 && bFirst > 0);

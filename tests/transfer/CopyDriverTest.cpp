@@ -7,6 +7,7 @@
 #include "TransferRig.h"
 #include "core/ResourceTexts.h"
 #include "support/TestMain.h"
+#include "transfer/TransferTexts.h"
 
 #include <QLabel>
 #include <QRegularExpression>
@@ -667,6 +668,73 @@ private slots:
                  qPrintable(told));
         QVERIFY(!w.commands().join(QLatin1Char('\n')).contains(QStringLiteral("a,b")));
         checkCopyEnded(w);
+    }
+
+    // Files whose date on the instrument cannot be read, one selected and one inside a selected
+    // folder: both are copied whole with the time of the copy, the closing notice names both, and a
+    // file with a readable date keeps it.
+    void undatedFilesAreToldAtTheEnd()
+    {
+        CopyWindow w(QStringLiteral("host"), QStringLiteral("M"), {QStringLiteral("--undated"), "B.DAT"});
+        QVERIFY(putFile(w.path(R, QStringLiteral("A.DAT")), "a"));
+        QVERIFY(putFile(w.path(R, QStringLiteral("B.DAT")), "b"));
+        QVERIFY(putFile(w.path(R, QStringLiteral("TREE/B.DAT")), "tree b"));
+        const QDateTime taken(QDate(2023, 6, 1), QTime(9, 30, 15));
+        QFile dated(w.path(R, QStringLiteral("A.DAT")));
+        QVERIFY(dated.open(QIODevice::ReadWrite) &&
+                dated.setFileTime(taken, QFileDevice::FileModificationTime));
+        dated.close();
+        QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
+        w.select(R, {QStringLiteral("A.DAT"), QStringLiteral("B.DAT"), QStringLiteral("TREE")});
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+
+        copyToLeft(w.ctx());
+
+        // In the order they were copied: the pane lists folders first.
+        QCOMPARE(w.dialogs().shown.size(), 1);
+        QCOMPARE(w.dialogs().shown.at(0).text,
+                 QStringLiteral("The dates of M:\\TREE\\B.DAT, M:\\B.DAT on the measurement device could not "
+                                "be read, so these files got the time of the copy instead."));
+        QCOMPARE(fileBytes(w.path(L, QStringLiteral("TREE/B.DAT"))), QByteArray("tree b"));
+        QVERIFY(QFileInfo(w.path(L, QStringLiteral("B.DAT"))).lastModified() >= before);
+        QCOMPARE(QFileInfo(w.path(L, QStringLiteral("A.DAT"))).lastModified(), taken);
+        checkCopyEnded(w);
+    }
+
+    // The notice names a few such files and counts more; after what was not copied, set apart.
+    void undatedFilesText_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<bool>("notCopied");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("none") << 0 << false << QString();
+        QTest::addRow("one") << 1 << false
+                             << "The date of M:\\F1.DAT on the measurement device could not be read, so the "
+                                "file got the time of the copy instead.";
+        QTest::addRow("three, named") << 3 << false
+                                      << "The dates of M:\\F1.DAT, M:\\F2.DAT, M:\\F3.DAT on the measurement "
+                                         "device could not be read, so these files got the time of the copy "
+                                         "instead.";
+        QTest::addRow("four, counted") << 4 << false
+                                       << "The dates of 4 files on the measurement device could not be read, "
+                                          "so these files got the time of the copy instead.";
+        QTest::addRow("after what was not copied")
+            << 1 << true
+            << "These were not copied:\n\u2022 M:\\X.DAT: DEVICE BUSY\n\nThe date of M:\\F1.DAT on the "
+               "measurement device could not be read, so the file got the time of the copy instead.";
+    }
+
+    void undatedFilesText()
+    {
+        QFETCH(int, files);
+        QFETCH(bool, notCopied);
+        QFETCH(QString, told);
+        CopyRun run;
+        for (int i = 1; i <= files; ++i)
+            run.copyTimeDated << QStringLiteral("M:\\F%1.DAT").arg(i);
+        if (notCopied)
+            run.notCopied << QStringLiteral("M:\\X.DAT: DEVICE BUSY");
+        QCOMPARE(copyEndText(run), told);
     }
 };
 
