@@ -22,7 +22,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-vlgothic | fonts-noto-cjk | fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, zlib1g, fonts-vlgothic | fonts-noto-cjk | fonts-ipafont-gothic")
 # The toolbar and pane icons come from the desktop's icon theme, with Qt's own as the fallback.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "adwaita-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")

@@ -90,6 +90,16 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         QStringLiteral("block-ms"),
         QStringLiteral("Spend MS milliseconds on every block request, as a slow medium does (0 to 10000)."),
         QStringLiteral("MS"));
+    const QCommandLineOption packWindow(
+        QStringLiteral("pack-window"),
+        QStringLiteral("Decompress streams whose window is at most 2^BITS bytes (%1 to %2, default %2).")
+            .arg(link::kMinPackWindowBits)
+            .arg(link::kMaxPackWindowBits),
+        QStringLiteral("BITS"));
+    const QCommandLineOption noPack(
+        QStringLiteral("no-pack"),
+        QStringLiteral("Say nothing of compression, as an instrument of today: PACK? is an unknown "
+                       "command, every block goes plain."));
     const QCommandLineOption undated(
         QStringLiteral("undated"),
         QStringLiteral("List files of this name with the date 0000/00/00 00:00:00, as an instrument whose "
@@ -98,7 +108,8 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     parser.addOptions({undated});
     parser.addOptions({help,       version, media,      device,          link,      model,      mediaNames,
                        shortNames, baud,    transcript, transcriptTimes, busyEvery, quietDummy, full,
-                       corrupt,    drop,    seed,       window,          noWindow,  blockMs});
+                       corrupt,    drop,    seed,       window,          noWindow,  blockMs,    packWindow,
+                       noPack});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -187,6 +198,22 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     }
     if (parser.isSet(noWindow))
         options.window = 0;
+    if (parser.isSet(packWindow) && parser.isSet(noPack)) {
+        *error = QStringLiteral("--pack-window and --no-pack exclude each other");
+        return std::nullopt;
+    }
+    if (parser.isSet(packWindow)) {
+        options.packWindow = parser.value(packWindow).toInt(&ok);
+        if (!ok || options.packWindow < link::kMinPackWindowBits ||
+            options.packWindow > link::kMaxPackWindowBits) {
+            *error = QStringLiteral("--pack-window needs a number of bits from %1 to %2")
+                         .arg(link::kMinPackWindowBits)
+                         .arg(link::kMaxPackWindowBits);
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(noPack))
+        options.packWindow = 0;
     if (parser.isSet(blockMs)) {
         options.blockMs = parser.value(blockMs).toInt(&ok);
         if (!ok || options.blockMs < 0 || options.blockMs > 10000) {

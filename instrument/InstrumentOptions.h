@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/FrameCodec.h"
+#include "link/LinkPack.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,7 +30,8 @@ struct InstrumentOptions
     quint32 seed = 1;
     int window = link::kMaxWindow; // window requests taken at most; 0: says nothing of a window
     int blockMs = 0;               // time each block request takes on the medium, as a slow one does
-    QString undated;               // files of this name are listed with a date no clock gives
+    int packWindow = link::kMaxPackWindowBits; // deflate window decoded, as bits; 0: no compression
+    QString undated;                           // files of this name are listed with a date no clock gives
 
     bool isRzFamily() const { return model.startsWith(QLatin1String("RZ")); }
 };

@@ -252,6 +252,7 @@ int main(int argc, char** argv)
 
             orvalt::link::LinkServer server(*transport, handler);
             server.setWindow(options.window);
+            server.setPack(options.packWindow);
             // A write that stalled (a client that stopped reading) ends serve(); the line is fine.
             while (!g_leaveServe.load() && line->isOpen())
                 server.serve(g_leaveServe);

@@ -8,6 +8,7 @@ ORVALT_BUILD=${ORVALT_BUILD:-$ORVALT_ROOT/build}
 ORVALT_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev qt6-qpa-plugins
+  zlib1g-dev   # the link's compressed block streams
   adwaita-icon-theme libqt6svg6 fonts-dejavu-core
   socat lrzsz
   dpkg-dev file desktop-file-utils appstream librsvg2-bin groff-base fontconfig   # the package

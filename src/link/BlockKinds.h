@@ -11,6 +11,10 @@ inline constexpr qint32 kBlockMore =
 inline constexpr qint32 kBlockFinal = 1;   // request: the last file block of "FWT "
 inline constexpr qint32 kBlockCommand = 3; // request: "DIR?" or "FRD? name", answered in blocks
 inline constexpr qint32 kBlockNext = 4;    // request: the next answer block
+// Beneath the calls, once both ends agreed on compression: "DIR?" or "FRD? name" whose answer comes
+// as one compressed stream, and the "FWT " line of a file whose length and data follow compressed.
+inline constexpr qint32 kBlockPackedCommand = 5;
+inline constexpr qint32 kBlockPackedWrite = 6;
 inline constexpr qint32 kBlockLast = 7;    // answer: the last block
 inline constexpr qint32 kBlockRefused = 9; // answer: refused, the exchange ends
 

@@ -1,6 +1,7 @@
 #include "link/LinkServer.h"
 
 #include "link/BlockKinds.h"
+#include "link/LinkPack.h"
 #include "link/LinkWindow.h"
 
 namespace orvalt::link {
@@ -14,6 +15,8 @@ LinkServer::LinkServer(ByteTransport& transport, RequestHandler& handler)
     : m_transport(transport)
     , m_handler(handler)
 {}
+
+LinkServer::~LinkServer() = default;
 
 void LinkServer::serve(const std::atomic<bool>& stop)
 {
@@ -57,6 +60,7 @@ void LinkServer::process(const QList<FrameDecoder::Event>& events)
             // after it is new even if it looks like the last one before it.
             m_lastRequest.reset();
             restartWindow();
+            endPack();
             m_handler.handleRawLine(event.line);
             break;
         case FrameDecoder::Event::Type::Damaged:
@@ -141,6 +145,13 @@ Frame LinkServer::answerOf(const Frame& request)
     reply.seq = request.seq;
     if (request.kind == FrameKind::Command) {
         reply.kind = FrameKind::Reply;
+        endPack();
+        if (m_packBits > 0 && isPackRequest(request.payload)) {
+            m_handler.commandAnsweredByLink();
+            m_peerPackBits = packWindowOfRequest(request.payload);
+            reply.payload = packReply(m_packBits);
+            return reply;
+        }
         if (const std::optional<int> asked = parseWindowRequest(request.payload)) {
             m_handler.commandAnsweredByLink();
             if (m_window > 0) {
@@ -159,7 +170,10 @@ Frame LinkServer::answerOf(const Frame& request)
     req.kind = request.kind == FrameKind::Command ? Request::Kind::Command : Request::Kind::Data;
     req.blockType = request.tag;
     req.payload = request.payload;
-    const Answer ans = m_handler.handle(req);
+    std::optional<Answer> packed;
+    if (req.kind == Request::Kind::Data)
+        packed = answerPacked(req.blockType, req.payload);
+    const Answer ans = packed ? *packed : m_handler.handle(req);
 
     if (req.kind == Request::Kind::Command) {
         reply.tag = ans.kind == Answer::Kind::Reply ? ans.code : kBlockRefused;
@@ -205,7 +219,8 @@ void LinkServer::answerWindow(const Frame& request)
     }
 
     const qint32 type = request.tag;
-    const bool isUploadBlock = type == kBlockMore || type == kBlockFinal;
+    const bool opensAnswer = type == kBlockCommand || type == kBlockPackedCommand;
+    const bool isUploadBlock = type == kBlockMore || type == kBlockFinal || type == kBlockPackedWrite;
     Frame reply;
     if ((type == kBlockNext && m_ended == Ended::Answer) || (isUploadBlock && m_ended == Ended::Upload)) {
         ++m_refusedAfterEnd;
@@ -213,10 +228,10 @@ void LinkServer::answerWindow(const Frame& request)
         reply.seq = request.seq;
         reply.tag = kBlockRefused;
     } else {
-        if (type == kBlockCommand || (isUploadBlock && m_ended == Ended::Answer))
+        if (opensAnswer || type == kBlockPackedWrite || (isUploadBlock && m_ended == Ended::Answer))
             m_ended = Ended::None;
         reply = answerOf(request);
-        if ((type == kBlockCommand || type == kBlockNext) && reply.tag != kBlockMore)
+        if ((opensAnswer || type == kBlockNext) && reply.tag != kBlockMore)
             m_ended = Ended::Answer;
         else if (isUploadBlock && reply.tag == kBlockRefused)
             m_ended = Ended::Upload;

@@ -7,9 +7,13 @@
 #include <QtGlobal>
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <optional>
 
 namespace orvalt::link {
+
+class PackReader;
+class PackWriter;
 
 // What the program asks: a command (PexSendCommand) or a block (PexSendData, block type 0, 1, 3, 4).
 struct Request
@@ -48,9 +52,10 @@ public:
     virtual Answer handle(const Request& request) = 0;
     // A PexSendString line, without its line feed.
     virtual void handleRawLine(const QByteArray& line) = 0;
-    // A command the link answered itself (the window request) still ends, as every command does,
-    // a block exchange left unfinished: a file write broken off by a failure must not take the
-    // next file's blocks.
+    // A command the link answered itself (the window or compression request) still ends, as every
+    // command does, a block exchange left unfinished: a file write broken off by a failure must not
+    // take the next file's blocks. So does a compressed file write whose stream broke: its
+    // "DUMMY" then tells the failure.
     virtual void commandAnsweredByLink() {}
 };
 
@@ -66,10 +71,17 @@ public:
 // a refused answer block, a refused file block), the later window requests of that exchange are
 // refused here, without the handler: the answers the program read ahead past the end, and the rest
 // of a file after a hole, are never carried out.
+//
+// Compression (LinkServerPack.cpp, docs/link-protocol.md): the server answers "PACK? ..." itself and
+// translates the compressed exchanges (block types 5 and 6), so the handler sees the plain
+// exchanges only: the blocks of a compressed file write are decompressed and handed on as the
+// length and 256-byte blocks, and the blocks of a plain answer are compressed into one stream. A
+// command, a raw line or a new exchange drops a stream left unfinished.
 class LinkServer
 {
 public:
     LinkServer(ByteTransport& transport, RequestHandler& handler);
+    ~LinkServer();
 
     // Serves until stop becomes true (looked at least every 100 ms) or the transport fails.
     void serve(const std::atomic<bool>& stop);
@@ -81,6 +93,10 @@ public:
     // an unknown command (20) and the window kinds are noise.
     void setWindow(int frames) { m_window = qBound(0, frames, kMaxWindow); }
     int window() const { return m_window; }
+    // The deflate window (bits, 9 .. 15) this instrument decodes (default 15, 32 KiB); 0: it does not
+    // compress and says nothing of it, as an instrument of today: "PACK? ..." is answered 20.
+    void setPack(int windowBits);
+    int pack() const { return m_packBits; }
 
     // Counters for tests and benchmarks.
     quint64 framesReceived() const { return m_framesReceived; }
@@ -115,6 +131,16 @@ private:
     void sendNak();
     void sendWindowNak();
 
+    // Compression (LinkServerPack.cpp).
+    std::optional<Answer> answerPacked(qint32 type, const QByteArray& payload);
+    Answer startPackedAnswer(const QByteArray& request);
+    Answer nextPackedBlock();
+    Answer startPackedUpload(const QByteArray& line);
+    Answer takePackedBlock(bool last, const QByteArray& packed);
+    Answer handOn(qint32 type, const QByteArray& data);
+    Answer streamBroken();
+    void endPack();
+
     ByteTransport& m_transport;
     RequestHandler& m_handler;
     FrameDecoder m_decoder;
@@ -133,6 +159,14 @@ private:
     bool m_quietNakInWindow = false;
     Ended m_ended = Ended::None;
     std::deque<Served> m_served; // the last m_window window requests answered
+
+    int m_packBits = 15;
+    int m_peerPackBits = 0;                   // what the program said it decodes; 0 until it asked
+    std::unique_ptr<PackWriter> m_packWriter; // an answer in hand, compressed
+    std::unique_ptr<PackReader> m_packReader; // a file write in hand, decompressed
+    bool m_packAnswerEnded = false;           // the handler gave the answer's last block
+    bool m_packLengthGiven = false;
+    QByteArray m_unpacked; // decompressed, not yet handed to the handler
 
     quint64 m_framesReceived = 0;
     quint64 m_naksSent = 0;

@@ -1,5 +1,6 @@
 #include "link/PexLink.h"
 
+#include "link/LinkPack.h"
 #include "link/SerialTransport.h"
 
 #include <QDeadlineTimer>
@@ -109,6 +110,10 @@ qint32 PexLink::fail(Failure failure, const QString& detail)
         code = PexResult::NoRequest;
         what = QStringLiteral("Nothing was sent that could be answered");
         break;
+    case Failure::BadStream:
+        code = PexResult::UnexpectedAnswer;
+        what = QStringLiteral("The instrument's compressed data could not be read");
+        break;
     }
     m_error = detail.isEmpty() ? what : QStringLiteral("%1 (%2)").arg(what, detail);
     m_lastFailure = code;
@@ -211,6 +216,7 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
     // much longer for the blocks in flight: 3 at 9600 baud.
     const double blockMs = kFullBlockWireBytes * 10 * 1000.0 / qMax<qint64>(1, settings.baud);
     setWindow(static_cast<int>(kWindowLineTimeMs / blockMs), settings.baud);
+    setPack(kMaxPackWindowBits);
     m_error = notes.join(QStringLiteral("; "));
     return PexResult::Done;
 }
@@ -259,6 +265,7 @@ qint32 PexLink::PexSendCommand(const QByteArray& command, QByteArray& reply)
         return fail(Failure::BadArgument,
                     QStringLiteral("command of %1 bytes, at most %2").arg(command.size()).arg(kMaxPayload));
     }
+    endPack();
     endStream();
     Frame answer;
     if (const qint32 result = exchange(FrameKind::Command, 0, command, FrameKind::Reply, answer))
@@ -285,6 +292,7 @@ qint32 PexLink::PexSendString(qint32& length, const char* first)
     }
     // The instrument starts its window numbering afresh at a raw line; one that is lost on the way
     // does not, so the next window exchange starts with a plain request.
+    endPack();
     endStream();
     m_inStep = false;
     if (!m_transport->write(line))
@@ -303,36 +311,61 @@ qint32 PexLink::PexSendData(qint32& blockType, qint32& length, const char* first
         return fail(Failure::BadArgument,
                     QStringLiteral("block of %1 bytes, at most %2").arg(length).arg(kMaxPayload));
     }
-    return sendBlock(blockType, QByteArray(first, length));
+    const QByteArray payload(first, length);
+    if (const std::optional<qint32> packed = sendPacked(blockType, payload))
+        return *packed;
+    return sendBlock(blockType, payload);
 }
 
 qint32 PexLink::PexReceiveData(qint32& blockType, qint32& length, char* buffer, qint32 bufferSize)
 {
     if (const qint32 result = checkOpen())
         return result;
-    if (!m_pending && !m_callerWindowed)
+    const bool piece = m_packing == Packing::Answer && m_packPieceAsked;
+    if (!m_packTold && !piece && !m_pending && !m_callerWindowed)
         return fail(Failure::NoRequest, QString());
     if (bufferSize < 0 || (bufferSize > 0 && !buffer))
         return fail(Failure::BadArgument, QStringLiteral("buffer of %1 bytes").arg(bufferSize));
+    Frame told;
+    if (m_packTold) {
+        told = *m_packTold;
+        m_packTold.reset();
+    } else if (piece) {
+        if (const qint32 result = nextPiece(told))
+            return result;
+    } else if (const qint32 result = receiveBlock(told)) {
+        return result;
+    }
+    return deliver(told, blockType, length, buffer, bufferSize);
+}
+
+qint32 PexLink::receiveBlock(Frame& told)
+{
     if (m_callerWindowed)
-        return receiveWindowed(blockType, length, buffer, bufferSize);
-    Frame answer;
-    if (const qint32 result = awaitAnswer(FrameKind::Block, answer))
+        return receiveWindowed(told);
+    if (!m_pending)
+        return fail(Failure::NoRequest, QString());
+    if (const qint32 result = awaitAnswer(FrameKind::Block, told))
         return result;
     // A plain request that opened an answer in blocks: a last or refused block ends it.
-    if (m_stream == Stream::Answer && answer.tag != 0)
+    if (m_stream == Stream::Answer && told.tag != 0)
         m_streamEnded = true;
-    if (answer.payload.size() > bufferSize) {
+    return PexResult::Done;
+}
+
+qint32 PexLink::deliver(const Frame& told, qint32& blockType, qint32& length, char* buffer, qint32 bufferSize)
+{
+    if (told.payload.size() > bufferSize) {
         blockType = 9;
-        length = static_cast<qint32>(answer.payload.size());
+        length = static_cast<qint32>(told.payload.size());
         return fail(
             Failure::BufferTooSmall,
-            QStringLiteral("block of %1 bytes, buffer of %2").arg(answer.payload.size()).arg(bufferSize));
+            QStringLiteral("block of %1 bytes, buffer of %2").arg(told.payload.size()).arg(bufferSize));
     }
-    if (!answer.payload.isEmpty())
-        std::memcpy(buffer, answer.payload.constData(), static_cast<size_t>(answer.payload.size()));
-    blockType = answer.tag;
-    length = static_cast<qint32>(answer.payload.size());
+    if (!told.payload.isEmpty())
+        std::memcpy(buffer, told.payload.constData(), static_cast<size_t>(told.payload.size()));
+    blockType = told.tag;
+    length = static_cast<qint32>(told.payload.size());
     return PexResult::Done;
 }
 

@@ -15,6 +15,9 @@
 
 namespace orvalt::link {
 
+class PackReader;
+class PackWriter;
+
 // The record PexOpen takes: list positions of the serial settings dialog, as the program keeps them.
 struct PexOpenRecord
 {
@@ -39,7 +42,8 @@ constexpr qint32 BufferTooSmall = 905;   // a received block is longer than the 
 constexpr qint32 BadArgument = 906;      // a length, block type or text the link cannot carry
 constexpr qint32 WriteFailed = 907;      // the port refused the bytes
 constexpr qint32 LinkLost = 908;         // the other end went away
-constexpr qint32 UnexpectedAnswer = 909; // a block where a reply belongs, or the other way round
+constexpr qint32 UnexpectedAnswer = 909; // a block where a reply belongs, or the other way round; or
+                                         // a compressed answer that does not decompress to its length
 constexpr qint32 NoRequest = 910;        // PexReceiveData without a block sent before it
 } // namespace PexResult
 
@@ -74,6 +78,16 @@ constexpr qint32 NoRequest = 910;        // PexReceiveData without a block sent 
 // that file, at the latest that of its last block, which waits for every answer. A read's
 // "next block" requests are sent ahead, and PexSendData of type 4 takes the next of them. Commands
 // and every other request go one at a time, as before, and end a window exchange left unfinished.
+//
+// Compression (PexLinkPack.cpp, docs/link-protocol.md): when the instrument agreed (asked once with
+// "PACK? DEFLATE15" beside the window), the length and data of a file write, and the answer of a
+// file read or a listing, travel as one deflate stream per file. The calls do not see it: a write's
+// blocks go into the compressor and its output goes on the line a full block at a time, so
+// PexReceiveData of a file block tells what is known of the blocks sent so far; a read's answer is
+// decompressed as it arrives and handed to the caller in the pieces the plain answer has (256
+// bytes, the first starting with the length; 301 for a listing). The length a read announces is
+// checked against what the stream held; a stream that breaks fails the call with UnexpectedAnswer.
+// Any command, raw line, new exchange or failure drops the stream in hand on both ends.
 class PexLink
 {
 public:
@@ -149,6 +163,14 @@ public:
     // trip needs, so that a repeat after damage costs few blocks.
     int windowInUse() const;
 
+    // The deflate window (as bits, 9 .. 15) this end decodes and asks the instrument to compress
+    // with; 0: never ask, plain blocks. PexOpen sets 15; a transport handed over with attach() asks
+    // for none unless told.
+    void setPack(int windowBits);
+    int packAsked() const { return m_packWanted; }
+    // The window the instrument decodes, which this end compresses with (0: plain); -1 before asked.
+    int packAgreed() const { return m_packAgreed; }
+
 private:
     enum class Failure
     {
@@ -161,7 +183,8 @@ private:
         WriteFailed,
         LinkLost,
         UnexpectedAnswer,
-        NoRequest
+        NoRequest,
+        BadStream
     };
     qint32 fail(Failure failure, const QString& detail);
 
@@ -196,7 +219,10 @@ private:
         bool acknowledged = false; // told acknowledged before its answer came
     };
     qint32 sendBlock(qint32 type, const QByteArray& payload);
-    qint32 receiveWindowed(qint32& blockType, qint32& length, char* buffer, qint32 bufferSize);
+    qint32 receiveWindowed(Frame& told);
+    // The answer to the block sent last, whether windowed or plain.
+    qint32 receiveBlock(Frame& told);
+    qint32 deliver(const Frame& told, qint32& blockType, qint32& length, char* buffer, qint32 bufferSize);
     qint32 agreeWindow();
     qint32 sendWindowed(qint32 type, const QByteArray& payload, bool claim);
     qint32 writeWindowed(InFlight& entry);
@@ -212,6 +238,23 @@ private:
     void endStream();
     void forgetWindow();
     static void noteTime(std::deque<qint64>& samples, qint64 ms);
+
+    // Compression (PexLinkPack.cpp).
+    enum class Packing
+    {
+        None,
+        Upload, // the caller's length and file blocks go into m_packWriter
+        Answer, // the answer arrives through m_packReader
+    };
+    // Takes the caller's block when it belongs to a compressed stream, or opens one.
+    std::optional<qint32> sendPacked(qint32 type, const QByteArray& payload);
+    qint32 agreePack();
+    qint32 openPackedUpload(const QByteArray& line);
+    qint32 writePacked(qint32 type, const QByteArray& data);
+    qint32 openPackedAnswer(const QByteArray& request);
+    qint32 nextPiece(Frame& told);
+    qint32 failStream(const QString& why);
+    void endPack();
     qint64 lineMs(qint64 bytes) const;
     qint64 answerSpacingMs() const;
     qint64 repeatAfterMs() const;
@@ -259,6 +302,23 @@ private:
     qint64 m_lastAnswerMs = 0;
     qint64 m_lastByteMs = 0;
     bool m_damageOnWayBack = false; // since then, no answer that would tell what was lost
+
+    int m_packWanted = 0;
+    int m_packAgreed = -1;
+    Packing m_packing = Packing::None;
+    std::unique_ptr<PackWriter> m_packWriter;
+    std::unique_ptr<PackReader> m_packReader;
+    std::optional<Frame> m_packTold;    // the answer the caller's next PexReceiveData gets
+    std::optional<Frame> m_packRefusal; // a block of the stream was refused: so is the rest
+    bool m_packPieceAsked = false;      // the caller asked for the next piece of the answer
+    bool m_packLengthSent = false;      // the write's length went, flushed into a block of its own
+    bool m_packRequestOut = false;      // a request of the stream awaits its answer
+    bool m_packLastIn = false;          // the compressed answer's last block has arrived
+    bool m_packFileRead = false;        // "FRD? ": the stream starts with the file's length
+    qint32 m_pieceSize = 0;
+    QByteArray m_unpacked;       // decompressed, not yet handed to the caller
+    qint64 m_packHanded = 0;     // bytes of the stream handed to the caller
+    qint64 m_packAnnounced = -1; // the file's length, once its 4 bytes are in
 };
 
 } // namespace orvalt::link

@@ -109,6 +109,10 @@ void PexLink::endStream()
 
 void PexLink::forgetWindow()
 {
+    // A compressed stream cannot go on past a failure either, nor is it known whether the
+    // instrument on the line still decompresses: asked again, with the window.
+    endPack();
+    m_packAgreed = -1;
     endStream();
     m_windowAgreed = -1;
     m_inStep = false;
@@ -170,14 +174,15 @@ qint32 PexLink::sendBlock(qint32 type, const QByteArray& payload)
         return sendWindowed(type, payload, true);
 
     endStream();
-    const bool opens = type == kBlockCommand || type == kBlockMore;
+    const bool answers = type == kBlockCommand || type == kBlockPackedCommand;
+    const bool opens = answers || type == kBlockMore || type == kBlockPackedWrite;
     if (opens && m_windowWanted > 1) {
         if (m_windowAgreed < 0) {
             if (const qint32 result = agreeWindow())
                 return result;
         }
         if (m_windowAgreed > 1) {
-            m_stream = type == kBlockCommand ? Stream::Answer : Stream::Upload;
+            m_stream = answers ? Stream::Answer : Stream::Upload;
             return sendWindowed(type, payload, true);
         }
     }
@@ -252,7 +257,7 @@ qint32 PexLink::topUpAnswers()
     return PexResult::Done;
 }
 
-qint32 PexLink::receiveWindowed(qint32& blockType, qint32& length, char* buffer, qint32 bufferSize)
+qint32 PexLink::receiveWindowed(Frame& told)
 {
     m_callerWindowed = false;
     const QDeadlineTimer deadline(m_timeoutMs);
@@ -262,7 +267,7 @@ qint32 PexLink::receiveWindowed(qint32& blockType, qint32& length, char* buffer,
         return result;
 
     InFlight* mine = claimedEntry();
-    std::optional<Frame> told;
+    std::optional<Frame> answer;
     if (m_stream == Stream::Upload) {
         const bool last = mine && mine->type == kBlockFinal;
         if (last) {
@@ -276,16 +281,15 @@ qint32 PexLink::receiveWindowed(qint32& blockType, qint32& length, char* buffer,
             mine = claimedEntry();
         }
         if (m_laterAnswer) {
-            told = m_laterAnswer;
+            answer = m_laterAnswer;
             m_laterAnswer.reset();
         } else if (mine && mine->answered) {
-            told = mine->answer;
+            answer = mine->answer;
         } else if (mine) {
             // On its way: told acknowledged now; an answer that says otherwise is told later.
             mine->claimed = false;
             mine->acknowledged = true;
-            blockType = kBlockMore;
-            length = 0;
+            told = Frame{FrameKind::Block, 0, kBlockMore, {}};
             return PexResult::Done;
         }
         if (last)
@@ -306,27 +310,16 @@ qint32 PexLink::receiveWindowed(qint32& blockType, qint32& length, char* buffer,
         mine = claimedEntry();
         if (!mine || mine->seq != seq)
             return fail(Failure::NoRequest, QStringLiteral("the request sent ahead is gone"));
-        told = mine->answer;
+        answer = mine->answer;
         eraseEntry(mine);
-        if (told->tag != kBlockMore)
+        if (answer->tag != kBlockMore)
             m_streamEnded = true;
         else if (const qint32 sent = topUpAnswers())
             return sent;
     }
-    if (!told)
+    if (!answer)
         return fail(Failure::NoRequest, QString());
-
-    if (told->payload.size() > bufferSize) {
-        blockType = kBlockRefused;
-        length = static_cast<qint32>(told->payload.size());
-        return fail(
-            Failure::BufferTooSmall,
-            QStringLiteral("block of %1 bytes, buffer of %2").arg(told->payload.size()).arg(bufferSize));
-    }
-    if (!told->payload.isEmpty())
-        std::memcpy(buffer, told->payload.constData(), static_cast<size_t>(told->payload.size()));
-    blockType = told->tag;
-    length = static_cast<qint32>(told->payload.size());
+    told = *answer;
     return PexResult::Done;
 }
 

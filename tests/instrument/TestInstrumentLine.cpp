@@ -152,27 +152,44 @@ private slots:
     {
         QTest::addColumn<int>("size");
         QTest::addColumn<QString>("lengthRecord");
-        QTest::newRow("0 bytes") << 0 << QStringLiteral("BLK 0 4 00000000");
-        QTest::newRow("1 byte") << 1 << QStringLiteral("BLK 0 4 00000001");
-        QTest::newRow("255 bytes") << 255 << QStringLiteral("BLK 0 4 000000ff");
-        QTest::newRow("256 bytes") << 256 << QStringLiteral("BLK 0 4 00000100");
-        QTest::newRow("257 bytes") << 257 << QStringLiteral("BLK 0 4 00000101");
-        QTest::newRow("70000 bytes") << 70000 << QStringLiteral("BLK 0 4 00011170");
+        QTest::addColumn<QStringList>("arguments");
+        const QList<QPair<const char*, QStringList>> instruments{{"compressed", {}},
+                                                                 {"plain", {QStringLiteral("--no-pack")}}};
+        for (const auto& [kind, arguments] : instruments) {
+            QTest::addRow("0 bytes, %s", kind) << 0 << QStringLiteral("BLK 0 4 00000000") << arguments;
+            QTest::addRow("1 byte, %s", kind) << 1 << QStringLiteral("BLK 0 4 00000001") << arguments;
+            QTest::addRow("255 bytes, %s", kind) << 255 << QStringLiteral("BLK 0 4 000000ff") << arguments;
+            QTest::addRow("256 bytes, %s", kind) << 256 << QStringLiteral("BLK 0 4 00000100") << arguments;
+            QTest::addRow("257 bytes, %s", kind) << 257 << QStringLiteral("BLK 0 4 00000101") << arguments;
+            QTest::addRow("70000 bytes, %s", kind)
+                << 70000 << QStringLiteral("BLK 0 4 00011170") << arguments;
+        }
+        // Repeats 2,000 bytes apart: an instrument decoding a 512-byte window is sent a stream that fits.
+        QTest::newRow("70000 bytes, 512-byte window")
+            << 70000 << QStringLiteral("BLK 0 4 00011170")
+            << QStringList{QStringLiteral("--pack-window"), QStringLiteral("9")};
     }
     void upload()
     {
         QFETCH(int, size);
         QFETCH(QString, lengthRecord);
-        InstrumentProcess instrument;
+        QFETCH(QStringList, arguments);
+        InstrumentProcess instrument(arguments);
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         QVERIFY(QDir(instrument.mediumDir()).mkdir(QStringLiteral("DATA")));
         LineClient client(instrument.devicePath());
         QVERIFY(client.open());
-        const QByteArray content = patternBytes(size);
+        const QByteArray content = patternBytes(qMin(size, 2000)).repeated(size / 2000 + 1).left(size);
         QCOMPARE(client.upload("FWT 0,/DATA/A.DAT,", content), 0);
         QCOMPARE(InstrumentRig::readFile(instrument.mediumDir() + QStringLiteral("/DATA/A.DAT")), content);
+        QCOMPARE(client.link().packAgreed(), arguments.contains(QStringLiteral("--no-pack")) ? 0
+                                             : arguments.isEmpty()                           ? 15
+                                                                                             : 9);
 
-        const QStringList transcript = instrument.transcript();
+        QStringList transcript = instrument.transcript();
+        // An instrument without compression is asked once, and answers it as an unknown command.
+        QCOMPARE(transcript.removeAll(QStringLiteral("CMD PACK? DEFLATE15")),
+                 arguments.contains(QStringLiteral("--no-pack")) ? 1 : 0);
         const int blocks = qMax(1, (size + 255) / 256);
         QCOMPARE(transcript.size(), 2 + blocks + 1); // each request once, however often it was sent
         QCOMPARE(transcript.at(0),
@@ -199,13 +216,17 @@ private slots:
     void download_data()
     {
         QTest::addColumn<int>("size");
-        for (const int size : {0, 1, 255, 256, 257, 70000})
-            QTest::addRow("%d bytes", size) << size;
+        QTest::addColumn<QStringList>("arguments");
+        for (const int size : {0, 1, 255, 256, 257, 70000}) {
+            QTest::addRow("%d bytes, compressed", size) << size << QStringList();
+            QTest::addRow("%d bytes, plain", size) << size << QStringList{QStringLiteral("--no-pack")};
+        }
     }
     void download()
     {
         QFETCH(int, size);
-        InstrumentProcess instrument;
+        QFETCH(QStringList, arguments);
+        InstrumentProcess instrument(arguments);
         QVERIFY(instrument.isReady());
         const QByteArray content = patternBytes(size);
         QVERIFY(QDir(instrument.mediumDir(QStringLiteral("1"))).mkdir(QStringLiteral("DATA")));
@@ -222,11 +243,51 @@ private slots:
         QCOMPARE(all.mid(4), content);
         client.blocks("FRD? NONE.DAT", 256, &ok);
         QVERIFY(!ok);
+        QCOMPARE(client.link().packAgreed(), arguments.isEmpty() ? 15 : 0);
     }
 
-    void listing()
+    // A file stopped midway (the program's abandonFileStream sends "STS?") leaves nothing behind on
+    // either end: the next file of each direction goes through whole, and the stopped one is not stored.
+    void streamStoppedMidway()
     {
         InstrumentProcess instrument;
+        QVERIFY(instrument.isReady());
+        const QByteArray content = patternBytes(3000).repeated(10);
+        QVERIFY(InstrumentRig::writeFile(instrument.mediumDir() + QStringLiteral("/R.DAT"), content));
+        LineClient client(instrument.devicePath());
+        QVERIFY(client.open());
+        char header[4];
+        qToBigEndian<quint32>(static_cast<quint32>(content.size()), header);
+        qint32 answerType = 0;
+        QByteArray answer;
+        QCOMPARE(client.exchange(0, "FWT 0,/HALF.DAT,", &answerType, &answer, 256), 0);
+        QCOMPARE(client.exchange(0, QByteArray(header, 4), &answerType, &answer, 256), 0);
+        for (int block = 0; block < 60; ++block)
+            QCOMPARE(client.exchange(0, content.mid(block * 256, 256), &answerType, &answer, 256), 0);
+        QCOMPARE(client.command("STS?"), 0);
+        QCOMPARE(client.command("DUMMY"), 100);
+        QCOMPARE(client.exchange(3, "FRD? R.DAT", &answerType, &answer, 256), 0);
+        QCOMPARE(answerType, 0);
+        QCOMPARE(client.command("STS?"), 0);
+
+        QCOMPARE(client.upload("FWT 0,/W.DAT,", content), 0);
+        QCOMPARE(InstrumentRig::readFile(instrument.mediumDir() + QStringLiteral("/W.DAT")), content);
+        bool ok = false;
+        QCOMPARE(client.blocks("FRD? R.DAT", 256, &ok).mid(4), content);
+        QVERIFY(ok);
+        QVERIFY(!QFileInfo::exists(instrument.mediumDir() + QStringLiteral("/HALF.DAT")));
+    }
+
+    void listing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("compressed") << QStringList();
+        QTest::newRow("plain") << QStringList{QStringLiteral("--no-pack")};
+    }
+    void listing()
+    {
+        QFETCH(QStringList, arguments);
+        InstrumentProcess instrument(arguments);
         QVERIFY(instrument.isReady());
         for (int i = 0; i < 40; ++i)
             QVERIFY(

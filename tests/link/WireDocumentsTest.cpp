@@ -5,6 +5,7 @@
 // appear, so a change to the codec or to a document that lets them drift fails here.
 
 #include "link/FrameCodec.h"
+#include "link/LinkPack.h"
 #include "support/TestMain.h"
 
 #include <QFile>
@@ -39,6 +40,39 @@ Frame frame(FrameKind kind, quint8 seq, qint32 tag = 0, const QByteArray& payloa
 
 // Title (without its byte count) -> frame, for each document.
 using Examples = QMap<QString, Frame>;
+using Streams = QMap<QString, QByteArray>;
+
+// The compressed write's file; its stream as the program sends it (window 15, the length flushed
+// into a part of its own), and as the virtual instrument answers it (window 12, memory level 5).
+QByteArray logFile()
+{
+    return "2026/11/03,10:00:00.00,0.5012,21.5\r\n2026/11/03,10:00:00.10,0.5013,21.5\r\n"
+           "2026/11/03,10:00:00.20,0.5011,21.5\r\n";
+}
+
+QByteArray logLength()
+{
+    return lengthThen(static_cast<quint32>(logFile().size()), {});
+}
+
+QByteArray programStream(bool lengthPart)
+{
+    PackWriter writer(15, 8, 6);
+    writer.write(logLength());
+    writer.flush();
+    const QByteArray length = writer.take(writer.pending());
+    writer.write(logFile());
+    writer.finish();
+    return lengthPart ? length : writer.take(writer.pending());
+}
+
+QByteArray instrumentStream()
+{
+    PackWriter writer(12, 5, 6);
+    writer.write(logLength() + logFile());
+    writer.finish();
+    return writer.take(writer.pending());
+}
 
 Examples linkProtocolExamples()
 {
@@ -93,7 +127,26 @@ Examples linkProtocolExamples()
         {"R10 instrument: answer 2, Block type 7, bytes 508 .. 599",
          frame(K::WindowBlock, 2, 7, file.mid(508))},
         {"R11 instrument: answer 3, Block type 9", frame(K::WindowBlock, 3, 9)},
+        // The compressed write and read of "LOG.CSV".
+        {"P1 program: Command \"PACK? DEFLATE15\", seq 1", frame(K::Command, 1, 0, "PACK? DEFLATE15")},
+        {"P2 instrument: Reply code 0, \"PACK:DEFLATE15\", seq 1", frame(K::Reply, 1, 0, "PACK:DEFLATE15")},
+        {"P3 program: Data type 6 \"FWT 0,/LOG.CSV,\", seq 2", frame(K::Data, 2, 6, "FWT 0,/LOG.CSV,")},
+        {"P4 instrument: Block type 0, seq 2", frame(K::Block, 2)},
+        {"P5 program: Data type 0, the length flushed, seq 3", frame(K::Data, 3, 0, programStream(true))},
+        {"P6 instrument: Block type 0, seq 3", frame(K::Block, 3)},
+        {"P7 program: Data type 1, the rest of the stream, seq 0",
+         frame(K::Data, 0, 1, programStream(false))},
+        {"P8 instrument: Block type 0, seq 0", frame(K::Block, 0)},
+        {"P9 program: Data type 5 \"FRD? LOG.CSV\", seq 1", frame(K::Data, 1, 5, "FRD? LOG.CSV")},
+        {"P10 instrument: Block type 7, its whole stream, seq 1", frame(K::Block, 1, 7, instrumentStream())},
     };
+}
+
+// Byte examples that are no frame, shown whole, 16 bytes a line.
+QMap<QString, QByteArray> linkProtocolStreams()
+{
+    return {{"The stream of LOG.CSV as the program sends it", programStream(true) + programStream(false)},
+            {"The stream of LOG.CSV as the instrument answers it", instrumentStream()}};
 }
 
 Examples instrumentCommandExamples()
@@ -138,8 +191,14 @@ QList<Example> examplesIn(const QString& path)
     QList<Example> examples;
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
         const QRegularExpressionMatch title = titleLine.match(lines.at(i));
-        if (title.hasMatch() && hexShape.match(lines.at(i + 1)).hasMatch())
-            examples.append({title.captured(1), title.captured(2).toInt(), lines.at(i + 1).mid(2)});
+        if (!title.hasMatch() || !hexShape.match(lines.at(i + 1)).hasMatch())
+            continue;
+        Example example{title.captured(1), title.captured(2).toInt(), lines.at(i + 1).mid(2)};
+        // A byte example that is no frame goes on, whole, over further lines.
+        for (i += 2; i < lines.size() && hexShape.match(lines.at(i)).hasMatch(); ++i)
+            example.hex += QLatin1Char(' ') + lines.at(i).mid(2);
+        --i;
+        examples.append(example);
     }
     return examples;
 }
@@ -157,19 +216,29 @@ private slots:
     {
         QTest::addColumn<QString>("document");
         QTest::addColumn<Examples>("frames");
-        QTest::newRow("link-protocol") << QStringLiteral("link-protocol.md") << linkProtocolExamples();
+        QTest::addColumn<Streams>("streams");
+        QTest::newRow("link-protocol")
+            << QStringLiteral("link-protocol.md") << linkProtocolExamples() << linkProtocolStreams();
         QTest::newRow("instrument-commands")
-            << QStringLiteral("instrument-commands.md") << instrumentCommandExamples();
+            << QStringLiteral("instrument-commands.md") << instrumentCommandExamples() << Streams();
     }
     void examplesMatchTheCodec()
     {
         QFETCH(QString, document);
         QFETCH(Examples, frames);
+        QFETCH(Streams, streams);
         const QString path = QFINDTESTDATA(QStringLiteral("../../docs/") + document);
         QVERIFY2(!path.isEmpty(), qPrintable(document));
         const QList<Example> examples = examplesIn(path);
         QStringList seen;
         for (const Example& example : examples) {
+            if (streams.contains(example.title)) {
+                const QByteArray bytes = streams.value(example.title);
+                QCOMPARE(example.hex, QString::fromLatin1(bytes.toHex(' ')));
+                QCOMPARE(example.bytes, bytes.size());
+                seen << example.title;
+                continue;
+            }
             QVERIFY2(frames.contains(example.title),
                      qPrintable(QStringLiteral("unknown example: ") + example.title));
             const QByteArray wire = encodeFrame(frames.value(example.title));
@@ -179,6 +248,9 @@ private slots:
             seen << example.title;
         }
         for (auto it = frames.cbegin(); it != frames.cend(); ++it)
+            QVERIFY2(seen.contains(it.key()),
+                     qPrintable(QStringLiteral("missing from the document: ") + it.key()));
+        for (auto it = streams.cbegin(); it != streams.cend(); ++it)
             QVERIFY2(seen.contains(it.key()),
                      qPrintable(QStringLiteral("missing from the document: ") + it.key()));
     }
