@@ -10,6 +10,7 @@
 // ZMODEM moves every byte as it is, so its rate does not depend on what the file holds: it sends
 // the first --zmodem-bytes of each file (1 MiB), not the whole 3 MB measurement file.
 
+#include "bench/LinkLegs.h"
 #include "bench/RelayLine.h"
 #include "link/PexLink.h"
 
@@ -27,12 +28,14 @@
 #include <random>
 
 using namespace orvalt::link;
+using orvalt::bench::kLineRate;
+using orvalt::bench::Leg;
+using orvalt::bench::linkRead;
+using orvalt::bench::linkWrite;
+using orvalt::bench::randomBytes;
 using orvalt::bench::LineConditions;
 
 namespace {
-
-constexpr double kLineRate = 11520.0; // 115200 baud, 8N1
-constexpr int kBlock = 256;
 
 struct Options
 {
@@ -72,92 +75,6 @@ QByteArray measurements(int rows)
         text.append(line, n);
     }
     return text;
-}
-
-QByteArray randomBytes(qint64 size)
-{
-    QByteArray data(size, '\0');
-    QRandomGenerator random(7350);
-    for (qint64 i = 0; i < size; ++i)
-        data[i] = static_cast<char>(random.bounded(256));
-    return data;
-}
-
-struct Leg
-{
-    double seconds = 0;
-    bool ok = false;
-    bool ran = false;
-    QString note;
-    double ratio(qint64 bytes) const { return ok && seconds > 0 ? bytes / seconds / kLineRate : 0; }
-};
-
-// The program's sender: "FWT ", the length, the blocks, "DUMMY".
-Leg linkWrite(PexLink& link, const QByteArray& data)
-{
-    Leg leg;
-    leg.ran = true;
-    QElapsedTimer timer;
-    timer.start();
-    auto step = [&link](qint32 type, const QByteArray& bytes) {
-        qint32 length = static_cast<qint32>(bytes.size());
-        if (link.PexSendData(type, length, bytes.constData()) != 0)
-            return false;
-        char ack[kBlock];
-        qint32 ackType = 0;
-        qint32 ackLength = 0;
-        return link.PexReceiveData(ackType, ackLength, ack, kBlock) == 0 && ackType != 9;
-    };
-    char header[4];
-    qToBigEndian(static_cast<quint32>(data.size()), header);
-    bool ok = step(0, "FWT 0,/BENCH.DAT,") && step(0, QByteArray(header, 4));
-    for (qint64 offset = 0; ok && offset < data.size(); offset += kBlock)
-        ok = step(offset + kBlock >= data.size() ? 1 : 0, data.mid(offset, kBlock));
-    QByteArray reply(128, ' ');
-    const qint32 dummy = link.PexSendCommand("DUMMY", reply);
-    leg.seconds = timer.nsecsElapsed() / 1e9;
-    leg.ok = ok && dummy == 0;
-    if (!leg.ok)
-        leg.note = link.errorString();
-    return leg;
-}
-
-// The program's receiver: "FRD? " as a type 3 block, then type 4 requests until type 7.
-Leg linkRead(PexLink& link, const QByteArray& expected)
-{
-    Leg leg;
-    leg.ran = true;
-    QByteArray reply(256, ' ');
-    link.PexSendCommand("CDR /", reply);
-    QElapsedTimer timer;
-    timer.start();
-    QByteArray received;
-    received.reserve(expected.size());
-    bool first = true;
-    bool ok = false;
-    for (;;) {
-        const QByteArray request = first ? QByteArray("FRD? BENCH.DAT") : QByteArray();
-        qint32 type = first ? 3 : 4;
-        qint32 length = static_cast<qint32>(request.size());
-        if (link.PexSendData(type, length, request.constData()) != 0)
-            break;
-        char buffer[kBlock];
-        qint32 answerType = 0;
-        qint32 answerLength = 0;
-        if (link.PexReceiveData(answerType, answerLength, buffer, kBlock) != 0 || answerType == 9)
-            break;
-        received.append(buffer + (first ? 4 : 0), answerLength - (first ? 4 : 0));
-        first = false;
-        if (answerType == 7) {
-            ok = true;
-            break;
-        }
-    }
-    leg.seconds = timer.nsecsElapsed() / 1e9;
-    leg.ok = ok && received == expected;
-    if (!leg.ok)
-        leg.note = ok ? QStringLiteral("data differ") : link.errorString();
-    return leg;
 }
 
 struct Both
