@@ -3,12 +3,16 @@
 // What the link benchmarks share: moving a file through PexLink exactly as the program's sender and
 // receiver do ("FWT ", the length, the blocks, "DUMMY"; "FRD? " and next-block requests), timed.
 
+#include "bench/RelayLine.h"
 #include "link/PexLink.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QString>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 namespace orvalt::bench {
@@ -102,6 +106,27 @@ inline Leg linkRead(link::PexLink& link, const QByteArray& expected)
     leg.ok = ok && received == expected;
     if (!leg.ok)
         leg.note = ok ? QStringLiteral("data differ") : link.errorString();
+    return leg;
+}
+
+// ZMODEM (sz -> rz) moving the same bytes on a line built alike.
+inline Leg zmodemLeg(const QByteArray& data, const LineConditions& conditions)
+{
+    Leg leg;
+    leg.ran = true;
+    QTemporaryDir work;
+    QDir(work.path()).mkpath(QStringLiteral("in"));
+    QFile file(work.filePath(QStringLiteral("BENCH.DAT")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
+        leg.note = QStringLiteral("cannot write the file");
+        return leg;
+    }
+    file.close();
+    const ZmodemRun run = runZmodem(work.path(), {QStringLiteral("BENCH.DAT")},
+                                    work.filePath(QStringLiteral("in")), conditions, data.size());
+    leg.seconds = run.seconds;
+    leg.ok = run.ok;
+    leg.note = run.note;
     return leg;
 }
 

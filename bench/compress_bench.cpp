@@ -30,10 +30,11 @@
 using namespace orvalt::link;
 using orvalt::bench::kLineRate;
 using orvalt::bench::Leg;
+using orvalt::bench::LineConditions;
 using orvalt::bench::linkRead;
 using orvalt::bench::linkWrite;
 using orvalt::bench::randomBytes;
-using orvalt::bench::LineConditions;
+using orvalt::bench::zmodemLeg;
 
 namespace {
 
@@ -104,27 +105,6 @@ Both runLink(const QByteArray& data, const LineConditions& conditions, const QSt
     run.read = linkRead(link, data);
     link.PexClose();
     return run;
-}
-
-Leg runZmodem(const QByteArray& data, const LineConditions& conditions)
-{
-    Leg leg;
-    leg.ran = true;
-    QTemporaryDir work;
-    QDir(work.path()).mkpath(QStringLiteral("in"));
-    QFile file(work.filePath(QStringLiteral("BENCH.DAT")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
-        leg.note = QStringLiteral("cannot write the file");
-        return leg;
-    }
-    file.close();
-    const orvalt::bench::ZmodemRun run =
-        orvalt::bench::runZmodem(work.path(), {QStringLiteral("BENCH.DAT")},
-                                 work.filePath(QStringLiteral("in")), conditions, data.size());
-    leg.seconds = run.seconds;
-    leg.ok = run.ok;
-    leg.note = run.note;
-    return leg;
 }
 
 // How many times `gzip -6` shrinks the whole file; 0 when gzip cannot be run.
@@ -200,7 +180,7 @@ int main(int argc, char** argv)
             plain = runLink(data, line, {QStringLiteral("--no-pack")});
         Leg zmodem;
         if (options.zmodem)
-            zmodem = runZmodem(data.left(options.zmodemBytes), line);
+            zmodem = zmodemLeg(data.left(options.zmodemBytes), line);
         const qint64 bytes = data.size();
         const double worst = qMin(packed.write.ratio(bytes), packed.read.ratio(bytes));
         const QString ofGzip = reference > 0 ? QString::number(worst / reference, 'f', 2) : QString();

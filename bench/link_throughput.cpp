@@ -25,10 +25,11 @@
 using namespace orvalt::link;
 using orvalt::bench::kLineRate;
 using orvalt::bench::Leg;
+using orvalt::bench::LineConditions;
 using orvalt::bench::linkRead;
 using orvalt::bench::linkWrite;
 using orvalt::bench::randomBytes;
-using orvalt::bench::LineConditions;
+using orvalt::bench::zmodemLeg;
 
 namespace {
 
@@ -88,27 +89,6 @@ LinkRun runLink(const QByteArray& data, const Row& row, const QStringList& more)
     run.read.note += QStringLiteral(" %1 repeats").arg(link.retransmissions() - afterWrite);
     link.PexClose();
     return run;
-}
-
-Leg runZmodem(const QByteArray& data, const Row& row)
-{
-    Leg leg;
-    leg.ran = true;
-    QTemporaryDir work;
-    QDir(work.path()).mkpath(QStringLiteral("in"));
-    QFile file(work.filePath(QStringLiteral("BENCH.DAT")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) {
-        leg.note = QStringLiteral("cannot write the file");
-        return leg;
-    }
-    file.close();
-    const orvalt::bench::ZmodemRun run =
-        orvalt::bench::runZmodem(work.path(), {QStringLiteral("BENCH.DAT")},
-                                 work.filePath(QStringLiteral("in")), row.line, data.size());
-    leg.seconds = run.seconds;
-    leg.ok = run.ok;
-    leg.note = run.note;
-    return leg;
 }
 
 QString cell(const Leg& leg, qint64 bytes)
@@ -230,7 +210,7 @@ int main(int argc, char** argv)
         if (options.oneBlockEverywhere || row.key == QLatin1String("noise"))
             row.oneBlock = runLink(data, row, {QStringLiteral("--no-window")});
         if (options.zmodem)
-            row.zmodem = runZmodem(data, row);
+            row.zmodem = zmodemLeg(data, row.line);
         measured << row;
     }
     print(measured, options);
