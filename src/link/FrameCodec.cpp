@@ -141,18 +141,25 @@ QByteArray encodeFrame(const Frame& frame)
 QList<FrameDecoder::Event> FrameDecoder::feed(const QByteArray& bytes)
 {
     QList<Event> events;
-    QByteArray input = bytes;
+    scan(bytes, 0, events);
+    return events;
+}
+
+void FrameDecoder::scan(QByteArray input, qsizetype rescanned, QList<Event>& events)
+{
     for (qsizetype i = 0; i < input.size(); ++i) {
+        m_byteRescanned = i < rescanned;
         feedByte(input.at(i), events);
         if (!m_rescan.isEmpty()) {
             // The bytes of a frame that failed are looked through again: each pass starts one byte
             // further on and is at most a frame long, so this ends.
+            rescanned = m_rescan.size() + qMax<qsizetype>(0, rescanned - (i + 1));
             input = m_rescan + input.mid(i + 1);
             m_rescan.clear();
             i = -1;
         }
     }
-    return events;
+    m_byteRescanned = false;
 }
 
 QList<FrameDecoder::Event> FrameDecoder::lineIdle()
@@ -165,7 +172,7 @@ QList<FrameDecoder::Event> FrameDecoder::lineIdle()
         const QByteArray tail = m_buffer.mid(1);
         damaged(Damage::Truncated, events);
         m_state = State::Discard;
-        events += feed(tail);
+        scan(tail, tail.size(), events);
     }
     if (m_state == State::Discard) {
         m_state = State::Idle;
@@ -179,6 +186,8 @@ void FrameDecoder::reset()
     m_state = State::Idle;
     m_buffer.clear();
     m_rescan.clear();
+    m_byteRescanned = false;
+    m_candidate = false;
     m_headerSize = 0;
     m_frameSize = 0;
 }
@@ -186,6 +195,7 @@ void FrameDecoder::reset()
 void FrameDecoder::startFrame(char marker)
 {
     m_state = State::Frame;
+    m_candidate = m_byteRescanned;
     m_buffer = QByteArray(1, marker);
     m_headerSize = 0;
     m_frameSize = 0;
@@ -193,6 +203,9 @@ void FrameDecoder::startFrame(char marker)
 
 void FrameDecoder::damaged(Damage damage, QList<Event>& events)
 {
+    // A marker found inside the bytes of a frame already told damaged opens only a candidate: its
+    // failure is the same damage, and telling it again would make the other end ask twice.
+    const bool told = m_state == State::Frame && m_candidate;
     Event event;
     event.type = Event::Type::Damaged;
     event.damage = damage;
@@ -200,7 +213,8 @@ void FrameDecoder::damaged(Damage damage, QList<Event>& events)
         const auto kind = static_cast<FrameKind>(byteOf(m_buffer.at(0)) - kFirstMarker);
         event.damagedKind = isWindowKind(kind) ? DamagedKind::Window : DamagedKind::Plain;
     }
-    events.append(event);
+    if (!told)
+        events.append(event);
     // A frame that lost a byte has taken the start marker of the frame behind it as its last byte,
     // and a start marker inside damaged data may open a frame that takes the real one's marker: the
     // bytes after the failed marker are looked through again, so the next whole frame still arrives.

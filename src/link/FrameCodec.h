@@ -147,12 +147,16 @@ private:
     void frameByte(char byte, QList<Event>& events);
     void damaged(Damage damage, QList<Event>& events);
     void startFrame(char marker);
+    // Feeds input; its first `rescanned` bytes are ones of a failed frame, looked through again.
+    void scan(QByteArray input, qsizetype rescanned, QList<Event>& events);
 
     State m_state = State::Idle;
-    QByteArray m_buffer;        // the frame so far (from its marker), or the text line so far
-    qsizetype m_headerSize = 0; // MARK, CTL, LEN and TAG, known once CTL is in
-    qsizetype m_frameSize = 0;  // the whole frame, known once the header is in
-    QByteArray m_rescan;        // bytes of a failed frame still to be looked through
+    QByteArray m_buffer;          // the frame so far (from its marker), or the text line so far
+    qsizetype m_headerSize = 0;   // MARK, CTL, LEN and TAG, known once CTL is in
+    qsizetype m_frameSize = 0;    // the whole frame, known once the header is in
+    QByteArray m_rescan;          // bytes of a failed frame still to be looked through
+    bool m_byteRescanned = false; // the byte being fed is one of those
+    bool m_candidate = false;     // the frame in hand started at such a byte
 };
 
 QString damageText(FrameDecoder::Damage damage);

@@ -206,6 +206,19 @@ private slots:
         }
     }
 
+    // A damaged frame is told once, though its own bytes hold a start marker (the length 4 of
+    // "STS?"): the other end would answer each telling with a Nak, and each Nak costs a repeat.
+    void damageToldOnce()
+    {
+        QByteArray bad = encodeFrame(makeFrame(FrameKind::Command, 1, 0, "STS?"));
+        QCOMPARE(bad.at(2), '\x04');
+        bad[5] = static_cast<char>(bad.at(5) ^ 0x01);
+        FrameDecoder decoder;
+        QList<FrameDecoder::Event> events = decoder.feed(bad);
+        events += decoder.lineIdle();
+        QCOMPARE(damageCount(events), 1);
+    }
+
     // A header damaged into one with a length swallows the short request behind it; it is found
     // again.
     void longLengthSwallowsNothing()
@@ -224,7 +237,7 @@ private slots:
 
     void truncatedFrameNeedsQuietLine()
     {
-        const QByteArray wire = encodeFrame(makeFrame(FrameKind::Data, 0, 0, QByteArray(256, 'A')));
+        const QByteArray wire = encodeFrame(makeFrame(FrameKind::Data, 0, 0, pattern(256)));
         FrameDecoder decoder;
         QVERIFY(decoder.feed(wire.left(100)).isEmpty());
         QVERIFY(decoder.needsIdle());
