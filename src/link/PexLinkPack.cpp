@@ -22,8 +22,8 @@ namespace orvalt::link {
 
 namespace {
 
-// The program's compressor: memory is no concern on this side, the instrument's window bounds it.
-constexpr int kWriterMemLevel = 8;
+// The program's compressor: memory is no concern on this side, the instrument's window bounds it
+// (packMemLevel).
 constexpr int kWriterLevel = 6;
 constexpr int kFileReadPiece = 256;
 constexpr int kListingPiece = 301;
@@ -109,7 +109,7 @@ qint32 PexLink::openPackedUpload(const QByteArray& line)
     if (const qint32 result = sendBlock(kBlockPackedWrite, line))
         return result;
     m_packing = Packing::Upload;
-    m_packWriter = std::make_unique<PackWriter>(m_packAgreed, kWriterMemLevel, kWriterLevel);
+    m_packWriter = std::make_unique<PackWriter>(m_packAgreed, packMemLevel(m_packAgreed), kWriterLevel);
     if (!m_packWriter->isValid())
         return fail(Failure::BadArgument, QStringLiteral("the compressor could not start"));
     return PexResult::Done;
