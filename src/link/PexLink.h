@@ -3,6 +3,7 @@
 #include "link/ByteTransport.h"
 #include "link/FrameCodec.h"
 #include "link/SerialTransport.h"
+#include "link/WindowQueue.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -146,7 +147,11 @@ public:
     PortProblem portProblem() const { return m_portProblem; }
     QString portSystemReason() const { return m_portReason; }
     quint64 retransmissions() const { return m_retransmissions; }
-    void setGapMs(int ms) { m_gapMs = qMax(1, ms); }
+    void setGapMs(int ms)
+    {
+        m_gapMs = qMax(1, ms);
+        m_window.setGapMs(m_gapMs);
+    }
     // Called while a call waits for an answer; an empty hook turns it off.
     void setIdleHook(IdleHook hook) { m_idleHook = std::move(hook); }
     qint32 timeOutMs() const { return m_timeoutMs; }
@@ -156,9 +161,9 @@ public:
     // handed over with attach() asks for none unless told. The speed, when known, times the line
     // for the window in use and the repeat time.
     void setWindow(int frames, qint64 baud = 0);
-    int windowAsked() const { return m_windowWanted; }
+    int windowAsked() const { return m_window.wanted(); }
     // What the instrument agreed to (0: one request at a time); -1 before it was asked.
-    int windowAgreed() const { return m_windowAgreed; }
+    int windowAgreed() const { return m_window.agreed(); }
     // Window requests in flight at most now: the agreed window, narrowed to what the measured round
     // trip needs, so that a repeat after damage costs few blocks.
     int windowInUse() const;
@@ -191,53 +196,41 @@ private:
     qint32 checkOpen();
     qint32 refuseWhileWaiting();
     // Calls the idle hook when its time has come; false when the hook closed the link.
-    bool idle(QDeadlineTimer& nextIdle, quint64 generation);
+    bool idle(quint64 generation);
+    // Waits up to waitMs (less when the idle hook falls due sooner) and decodes what arrived; after
+    // the gap time of silence since the last byte, a frame left unfinished is told cut short.
+    QList<FrameDecoder::Event> readEvents(qint64 waitMs);
     void attachTransport(ByteTransport* transport);
     qint32 transmit(FrameKind kind, qint32 tag, const QByteArray& payload);
     qint32 retransmit();
-    qint32 awaitAnswer(FrameKind expected, Frame& answer);
     qint32 exchange(FrameKind kind, qint32 tag, const QByteArray& payload, FrameKind expected, Frame& answer);
 
-    // The window (PexLinkWindow.cpp).
-    enum class Stream
-    {
-        None,
-        Upload, // file blocks (types 0 and 1)
-        Answer, // an answer in blocks: "next block" requests (type 4) sent ahead
-    };
-    struct InFlight
-    {
-        quint8 seq = 0;
-        qint32 type = 0;
-        QByteArray wire;
-        qint64 sentMs = 0;
-        bool timesRoundTrip = false; // sent alone and never again: its answer times the round trip
-        bool answered = false;
-        Frame answer;
-        quint64 sendOrder = 0;     // when it was last written, counted in writes
-        bool claimed = false;      // a call of the caller's stands for it
-        bool acknowledged = false; // told acknowledged before its answer came
-    };
+    // One request at a time: the wait for its answer and its repeats.
+    struct AnswerWait;
+    qint32 awaitAnswer(FrameKind expected, Frame& answer);
+    qint32 takeAnswerEvents(AnswerWait& wait, const QList<FrameDecoder::Event>& events, Frame& answer);
+    qint32 repeatQuickly(AnswerWait& wait);
+    qint32 repeatWhenLineQuiet(AnswerWait& wait, qint64 quietMs);
+    qint32 repeatSilently(AnswerWait& wait);
+    qint32 failExchange(Failure failure, const QString& detail);
+
+    // The window (PexLinkWindow.cpp); what is in flight is m_window's.
     qint32 sendBlock(qint32 type, const QByteArray& payload);
     qint32 receiveWindowed(Frame& told);
+    qint32 receiveUploadAnswer(const QDeadlineTimer& deadline, Frame& told);
     // The answer to the block sent last, whether windowed or plain.
     qint32 receiveBlock(Frame& told);
     qint32 deliver(const Frame& told, qint32& blockType, qint32& length, char* buffer, qint32 bufferSize);
     qint32 agreeWindow();
-    qint32 sendWindowed(qint32 type, const QByteArray& payload, bool claim);
-    qint32 writeWindowed(InFlight& entry);
+    qint32 sendWindowed(qint32 type, const QByteArray& payload, WindowQueue::State state);
+    qint32 writeWire(const QByteArray& wire);
+    qint32 writeAgain(const WindowQueue::Writes& writes);
     qint32 topUpAnswers();
     // Waits until done() holds, taking answers and Naks and sending again what needs it; fails at
     // the deadline. With poll, looks once at what has arrived and returns.
     qint32 awaitWindow(const QDeadlineTimer& deadline, const std::function<bool()>& done, bool poll = false);
-    qint32 takeWindowAnswer(const Frame& frame);
-    qint32 takeWindowNak(const std::optional<quint8>& from);
-    qint32 countRepeat();
-    qint32 goBack(size_t first);
-    qint32 sendAgainFrom(size_t first);
     void endStream();
     void forgetWindow();
-    static void noteTime(std::deque<qint64>& samples, qint64 ms);
 
     // Compression (PexLinkPack.cpp).
     enum class Packing
@@ -255,12 +248,6 @@ private:
     qint32 nextPiece(Frame& told);
     qint32 failStream(const QString& why);
     void endPack();
-    qint64 lineMs(qint64 bytes) const;
-    qint64 answerSpacingMs() const;
-    qint64 repeatAfterMs() const;
-    bool streamLive() const;
-    InFlight* claimedEntry();
-    void eraseEntry(const InFlight* entry);
 
     PortResolver m_resolver;
     std::unique_ptr<ByteTransport> m_owned;
@@ -284,24 +271,10 @@ private:
     quint64 m_generation = 0; // counts opens and closes, so a wait notices the hook closed the link
 
     QElapsedTimer m_clock;
-    int m_windowWanted = 1;
-    qint64 m_baud = 0; // 0: the line's speed is not known
-    int m_windowAgreed = -1;
-    bool m_inStep = false; // the instrument expects m_nextSeq as the next window request
-    quint8 m_nextSeq = 0;
-    Stream m_stream = Stream::None;
-    bool m_streamEnded = false; // the answer in blocks has had its last block (or a refusal)
-    std::deque<InFlight> m_inFlight;
-    quint64 m_sendCount = 0;
-    bool m_callerWindowed = false;      // the caller's next PexReceiveData reads from the window
-    std::optional<Frame> m_laterAnswer; // not a plain acknowledgement, to a block told acknowledged
-    std::deque<qint64> m_roundTrips;    // from a request sent alone to its answer, the last few, in ms
-    std::deque<qint64> m_spacings;      // between answers that came one after the other
-    int m_repeatsInRow = 0;             // window repeats without an answer between
-    int m_overdueRepeats = 0;           // repeats for an answer overdue, without an answer between
-    qint64 m_lastAnswerMs = 0;
+    QDeadlineTimer m_nextIdle; // when the idle hook is due
     qint64 m_lastByteMs = 0;
-    bool m_damageOnWayBack = false; // since then, no answer that would tell what was lost
+    WindowQueue m_window;
+    bool m_callerWindowed = false; // the caller's next PexReceiveData reads from the window
 
     int m_packWanted = 0;
     int m_packAgreed = -1;
