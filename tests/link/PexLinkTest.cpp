@@ -510,6 +510,58 @@ private slots:
         QCOMPARE(h.handler.requests().size(), kBlocks);
     }
 
+    // All eight requests of the window in flight (the line's speed is not known, so none is held
+    // back) and the answer to the sixth lost on its way: the seventh's answer tells, the sixth goes
+    // again once and is answered from memory. One request more in flight than agreed, or the lost
+    // one sent again on every later answer, costs repeats and Naks here.
+    void fullWindowOneAnswerLost_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::newRow("write") << true;
+        QTest::newRow("read") << false;
+    }
+    void fullWindowOneAnswerLost()
+    {
+        QFETCH(bool, upload);
+        constexpr int kBlocks = 24;
+        constexpr int kLost = 5;
+        LinkHarness h;
+        h.link.setWindow(8, 0);
+        // A generous gap: the repeat for an overdue answer waits two of them, so a busy machine never
+        // sends one here.
+        h.link.setGapMs(200);
+        int served = 0;
+        h.handler.respond = [&served, upload](const Request&) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            ++served;
+            if (!upload) {
+                a.code = served == kBlocks ? 7 : 0;
+                a.payload = pattern(256, served);
+            }
+            return a;
+        };
+        // "WINDOW:8" comes back in 13 bytes; then a write's answers take 4 bytes each, a read's 260.
+        h.instrumentEnd->dropWriteAt(13 + kLost * (upload ? kEmptyBlockFrame : kFullBlockFrame));
+        // Both ways at 115200 baud, so that requests wait on the line as on a serial one.
+        h.hostEnd->holdAt(0, 0, 11520);
+        h.instrumentEnd->holdAt(0, 0, 11520);
+        h.start();
+        for (int i = 0; i < kBlocks; ++i) {
+            const qint32 type = upload ? (i == kBlocks - 1 ? 1 : 0) : (i == 0 ? 3 : 4);
+            const BlockResult r = exchangeBlock(
+                h.link, type, upload ? pattern(256, i) : QByteArray(i == 0 ? "FRD? A" : ""), 256);
+            QCOMPARE(r.receiveResult, 0);
+            if (!upload)
+                QCOMPARE(r.data, pattern(256, i + 1));
+        }
+        QCOMPARE(h.link.windowInUse(), 8);
+        QCOMPARE(h.link.retransmissions(), 1u);
+        QCOMPARE(h.server->naksSent(), 0u);
+        QCOMPARE(h.server->duplicatesAnswered(), 1u);
+        QCOMPARE(h.handler.requests().size(), kBlocks);
+    }
+
     // A file block refused in the middle of a write, with blocks in flight and without: the caller
     // learns of it by the last block's answer at the latest (the last block waits for every
     // answer), and the instrument is handed no block after the refused one.
