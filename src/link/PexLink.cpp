@@ -1,6 +1,6 @@
 #include "link/PexLink.h"
 
-#include "link/LinkPack.h"
+#include "link/PackedStreams.h"
 #include "link/SerialTransport.h"
 
 #include <QDeadlineTimer>
@@ -320,7 +320,7 @@ qint32 PexLink::PexReceiveData(qint32& blockType, qint32& length, char* buffer, 
 {
     if (const qint32 result = checkOpen())
         return result;
-    const bool piece = m_packing == Packing::Answer && m_packPieceAsked;
+    const bool piece = m_packAnswer && m_packPieceAsked;
     if (!m_packTold && !piece && !m_pending && !m_callerWindowed)
         return fail(Failure::NoRequest, QString());
     if (bufferSize < 0 || (bufferSize > 0 && !buffer))

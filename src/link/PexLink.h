@@ -16,8 +16,8 @@
 
 namespace orvalt::link {
 
-class PackReader;
-class PackWriter;
+class PackedAnswer;
+class PackedUpload;
 
 // The record PexOpen takes: list positions of the serial settings dialog, as the program keeps them.
 struct PexOpenRecord
@@ -232,18 +232,13 @@ private:
     void endStream();
     void forgetWindow();
 
-    // Compression (PexLinkPack.cpp).
-    enum class Packing
-    {
-        None,
-        Upload, // the caller's length and file blocks go into m_packWriter
-        Answer, // the answer arrives through m_packReader
-    };
+    // Compression (PexLinkPack.cpp): a layer above sendBlock and receiveBlock.
     // Takes the caller's block when it belongs to a compressed stream, or opens one.
     std::optional<qint32> sendPacked(qint32 type, const QByteArray& payload);
     qint32 agreePack();
     qint32 openPackedUpload(const QByteArray& line);
     qint32 writePacked(qint32 type, const QByteArray& data);
+    qint32 sendPackedBlock(bool last, Frame& told);
     qint32 openPackedAnswer(const QByteArray& request);
     qint32 nextPiece(Frame& told);
     qint32 failStream(const QString& why);
@@ -278,20 +273,12 @@ private:
 
     int m_packWanted = 0;
     int m_packAgreed = -1;
-    Packing m_packing = Packing::None;
-    std::unique_ptr<PackWriter> m_packWriter;
-    std::unique_ptr<PackReader> m_packReader;
-    std::optional<Frame> m_packTold;    // the answer the caller's next PexReceiveData gets
-    std::optional<Frame> m_packRefusal; // a block of the stream was refused: so is the rest
-    bool m_packPieceAsked = false;      // the caller asked for the next piece of the answer
-    bool m_packLengthSent = false;      // the write's length went, flushed into a block of its own
-    bool m_packRequestOut = false;      // a request of the stream awaits its answer
-    bool m_packLastIn = false;          // the compressed answer's last block has arrived
-    bool m_packFileRead = false;        // "FRD? ": the stream starts with the file's length
-    qint32 m_pieceSize = 0;
-    QByteArray m_unpacked;       // decompressed, not yet handed to the caller
-    qint64 m_packHanded = 0;     // bytes of the stream handed to the caller
-    qint64 m_packAnnounced = -1; // the file's length, once its 4 bytes are in
+    std::unique_ptr<PackedUpload> m_packUpload; // a file write in hand, compressed
+    std::unique_ptr<PackedAnswer> m_packAnswer; // an answer in hand, decompressed
+    std::optional<Frame> m_packTold;            // the answer the caller's next PexReceiveData gets
+    std::optional<Frame> m_packRefusal;         // a block of the stream was refused: so is the rest
+    bool m_packPieceAsked = false;              // the caller asked for the next piece of the answer
+    bool m_packRequestOut = false;              // a request of the stream awaits its answer
 };
 
 } // namespace orvalt::link
