@@ -78,9 +78,14 @@ int WindowQueue::inUse() const
 
 qint64 WindowQueue::answerSpacingMs() const
 {
+    // Never less than the longest frame takes on the line, whichever way it goes (a file block to
+    // the instrument, a listing block from it): answers to short frames (a write's length, the
+    // request that opens it) come close together and would make a block's answer look overdue
+    // before the block has even crossed the line.
+    const qint64 longest = m_baud > 0 ? lineMs(kLongestAnswerBytes) : 0;
     if (!m_spacings.empty())
-        return *std::max_element(m_spacings.begin(), m_spacings.end());
-    return m_baud > 0 ? lineMs(kLongestAnswerBytes) : m_gapMs;
+        return qMax(longest, *std::max_element(m_spacings.begin(), m_spacings.end()));
+    return m_baud > 0 ? longest : m_gapMs;
 }
 
 qint64 WindowQueue::repeatAfterMs() const

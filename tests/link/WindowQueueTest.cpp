@@ -168,6 +168,29 @@ private slots:
         QCOMPARE(queue.inUse(), expected);
     }
 
+    // At 9600 baud a file block takes 271 ms to cross the line. Two short frames answered close
+    // together (the "FWT " line and the length) say nothing of how soon a block's answer comes: a
+    // block sent behind another is not overdue before both have crossed.
+    void blockNotOverdueWhileOnTheLine()
+    {
+        WindowQueue queue;
+        queue.configure(3, 9600);
+        queue.setAgreed(3);
+        queue.restartNumbering();
+        queue.open(WindowQueue::Stream::Upload);
+        queue.noteRoundTrip(30);
+        qint64 now = 1000;
+        queue.add(kBlockMore, "FWT 0,/A.DAT,", WindowQueue::State::Told, now);
+        queue.add(kBlockMore, QByteArray(10, 'p'), WindowQueue::State::Told, now);
+        queue.onAnswer(Frame{FrameKind::WindowBlock, 0, kBlockMore, {}}, now += 40);
+        queue.onAnswer(Frame{FrameKind::WindowBlock, 1, kBlockMore, {}}, now += 15);
+        queue.add(kBlockMore, QByteArray(256, 'd'), WindowQueue::State::Told, now);
+        queue.add(kBlockMore, QByteArray(256, 'e'), WindowQueue::State::Told, now);
+        now += 2 * 271 + 60;
+        QCOMPARE(queue.onTime(now, now).wires.size(), 0);
+        QVERIFY(queue.repeatAfterMs() >= 2 * 271);
+    }
+
     // A read's requests sent ahead: the caller's calls take them oldest first, and an answer that
     // came before its call is handed at once.
     void readAhead()
