@@ -31,6 +31,10 @@ public:
     link::Answer handle(const link::Request& request) override;
     void handleRawLine(const QByteArray& line) override;
     void commandAnsweredByLink() override { endExchanges(); }
+    void packedBlock(qint32 type, const QByteArray& packed) override
+    {
+        m_transcript.packedBlock(type, packed);
+    }
 
     // The "PRODUCT?" reply: an eight-character field name, the model, then the medium names.
     QByteArray productReply() const;

@@ -60,6 +60,9 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption transcriptTimes(
         QStringLiteral("transcript-times"),
         QStringLiteral("Begin each transcript line with its time in milliseconds since the epoch."));
+    const QCommandLineOption transcriptPacked(
+        QStringLiteral("transcript-packed"),
+        QStringLiteral("Also record each block of a compressed stream as the line carried it (PAK lines)."));
     const QCommandLineOption busyEvery(QStringLiteral("busy-every"),
                                        QStringLiteral("Answer 60 (busy) to every N-th command."),
                                        QStringLiteral("N"));
@@ -107,7 +110,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         QStringLiteral("NAME"));
     parser.addOptions({undated});
     parser.addOptions({help,       version, media,      device,          link,      model,      mediaNames,
-                       shortNames, baud,    transcript, transcriptTimes, busyEvery, quietDummy, full,
+                       shortNames, baud,    transcript, transcriptTimes, transcriptPacked, busyEvery, quietDummy, full,
                        corrupt,    drop,    seed,       window,          noWindow,  blockMs,    packWindow,
                        noPack});
 
@@ -153,6 +156,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     options.full = parser.isSet(full);
     options.transcript = parser.value(transcript);
     options.transcriptTimes = parser.isSet(transcriptTimes);
+    options.transcriptPacked = parser.isSet(transcriptPacked);
     options.undated = parser.value(undated);
 
     bool ok = true;

@@ -21,6 +21,7 @@ struct InstrumentOptions
     bool shortNames = false;      // refuse "TDIF?" and every name outside upper-case 8.3
     qint64 baud = 0;              // pace the line at baud / 10 bytes a second; 0 unpaced
     bool transcriptTimes = false; // each transcript line begins with its time
+    bool transcriptPacked = false; // the transcript also records the blocks of compressed streams
     QString transcript;           // append one line per distinct request received
     int busyEvery = 0;            // answer 60 to every n-th command; 0 never
     bool quietDummy = false;      // "DUMMY" answers 0 even after a refused upload, as some instruments do

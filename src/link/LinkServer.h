@@ -57,6 +57,14 @@ public:
     // take the next file's blocks. So does a compressed file write whose stream broke: its
     // "DUMMY" then tells the failure.
     virtual void commandAnsweredByLink() {}
+    // A block of a compressed stream as it came on the line: a write's data (type 0 or 1) or a
+    // request for the next block of a compressed answer (type 4). The handler sees the stream's
+    // contents as plain blocks besides; this tells what the line carried.
+    virtual void packedBlock(qint32 type, const QByteArray& packed)
+    {
+        Q_UNUSED(type);
+        Q_UNUSED(packed);
+    }
 };
 
 // The instrument's end of the link: decodes frames, answers a damaged frame with a Nak, answers a
