@@ -239,6 +239,7 @@ private:
     qint32 openPackedUpload(const QByteArray& line);
     qint32 writePacked(qint32 type, const QByteArray& data);
     qint32 sendPackedBlock(bool last, Frame& told);
+    qint32 pacePackedUpload(bool mayWait, Frame& told);
     qint32 openPackedAnswer(const QByteArray& request);
     qint32 nextPiece(Frame& told);
     qint32 failStream(const QString& why);

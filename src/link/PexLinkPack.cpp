@@ -21,6 +21,11 @@ namespace orvalt::link {
 
 namespace {
 
+// Blocks of compressed data the compressor may hold or have waiting beyond the window: enough that
+// it is flushed a few kilobytes at a time (each flush costs a deflate block's header), few enough
+// that the caller's count runs little ahead of what the line has carried.
+constexpr int kPackAheadBlocks = 4;
+
 bool isFileRead(const QByteArray& request)
 {
     return request.startsWith("FRD? ");
@@ -124,22 +129,85 @@ qint32 PexLink::writePacked(qint32 type, const QByteArray& data)
         return PexResult::Done;
     }
     const bool last = type == kBlockFinal;
-    const bool length = !m_packUpload->lengthWritten() && !last;
-    const bool written = length ? m_packUpload->writeLength(data)
-                                : m_packUpload->write(data) && (!last || m_packUpload->finish());
-    if (!written)
-        return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
     Frame told{FrameKind::Block, 0, kBlockMore, {}};
-    // A full block goes only once more follows it, so the last block is never empty.
-    while (m_packUpload->pending() > kPackBlock || ((last || length) && m_packUpload->pending() > 0)) {
-        const bool final = last && m_packUpload->pending() <= kPackBlock;
-        if (const qint32 result = sendPackedBlock(final, told))
+    if (!m_packUpload->lengthWritten() && !last) {
+        if (!m_packUpload->writeLength(data))
+            return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
+        while (!m_packRefusal && m_packUpload->hasBlock(true)) {
+            if (const qint32 result = sendPackedBlock(false, told))
+                return result;
+        }
+    } else if (!last) {
+        // The compressor takes the block only once there is room for what it makes (at most one
+        // answer is waited for), and afterwards the line gets what there is room for.
+        if (const qint32 result = pacePackedUpload(true, told))
             return result;
-        if (m_packRefusal)
-            break;
+        if (!m_packRefusal) {
+            if (!m_packUpload->write(data))
+                return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
+            if (const qint32 result = pacePackedUpload(false, told))
+                return result;
+        }
+    } else {
+        if (!m_packUpload->write(data) || !m_packUpload->finish())
+            return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
+        // The rest of the stream, the last block as type 1, whose answer waits for every answer.
+        while (!m_packRefusal && m_packUpload->hasBlock(true)) {
+            if (const qint32 result = sendPackedBlock(m_packUpload->pending() <= kPackBlock, told))
+                return result;
+        }
     }
     m_packTold = told;
     return PexResult::Done;
+}
+
+// What a compressed write has in flight is bounded by the window in blocks on the line, as a plain
+// one: a full block of the stream goes once the window has room for it, and the compressor is fed
+// only while what it was given and the line has not acknowledged (the blocks in flight, those
+// waiting to go, and what the file bytes it holds will make) is within the window and a few blocks
+// more. It holds the bytes until that is full; when, with nothing left waiting to go, they are
+// flushed, the line gets them in one go, and meanwhile the caller fills the compressor anew: the
+// line never waits, and the stream is flushed a few kilobytes at a time, not after every block.
+// So a stop (the second Interruption) waits for the block in hand and the window, compressed or
+// not, and the caller's count of bytes sent runs ahead of what was acknowledged by that much.
+qint32 PexLink::pacePackedUpload(bool mayWait, Frame& told)
+{
+    const bool windowed = m_window.stream() == WindowQueue::Stream::Upload;
+    const qsizetype room = (qMax(1, m_window.agreed()) + kPackAheadBlocks) * qsizetype(kPackBlock);
+    for (;;) {
+        // Every full block the window has room for goes at once. One block at a time, each waits for
+        // its answer: at most one per call.
+        while (!m_packRefusal && m_packUpload->hasBlock(false) && (windowed ? m_window.hasRoom() : mayWait)) {
+            if (!windowed)
+                mayWait = false;
+            if (const qint32 result = sendPackedBlock(false, told))
+                return result;
+        }
+        if (m_packRefusal)
+            return PexResult::Done;
+        const qsizetype inFlight = windowed ? qsizetype(m_window.unanswered()) * kPackBlock : 0;
+        if (inFlight + m_packUpload->pending() + m_packUpload->heldEstimate() < room)
+            return PexResult::Done;
+        if (!m_packUpload->hasBlock(false) && m_packUpload->held() > 0) {
+            if (!m_packUpload->flush())
+                return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
+            continue;
+        }
+        if (!mayWait || !windowed || m_window.unanswered() == 0)
+            return PexResult::Done;
+        mayWait = false;
+        const size_t before = m_window.unanswered();
+        const QDeadlineTimer deadline(m_timeoutMs);
+        if (const qint32 result = awaitWindow(deadline, [this, before] {
+                return m_window.unanswered() < before || m_window.hasLaterAnswer();
+            }))
+            return result;
+        if (m_window.hasLaterAnswer()) {
+            // A block was refused: so is the rest of the file, told to the caller now.
+            told = m_window.takeLaterAnswer();
+            m_packRefusal = told;
+        }
+    }
 }
 
 qint32 PexLink::openPackedAnswer(const QByteArray& request)

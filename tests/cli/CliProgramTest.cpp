@@ -4,6 +4,7 @@
 
 #include "CliRig.h"
 #include "support/InstrumentProcess.h"
+#include "support/MeasurementRows.h"
 #include "support/TestMain.h"
 
 #include <QRegularExpression>
@@ -627,39 +628,43 @@ private slots:
     }
 
     // A second Ctrl+C drops the file in hand at once, on both sides, and ends the program the way
-    // a shell reports Ctrl+C (130): the old contents kept, no part of the file left anywhere.
+    // a shell reports Ctrl+C (130): the old contents kept, no part of the file left anywhere. A
+    // measurement file, compressed as by default and in plain blocks.
     void secondInterruptionDropsTheFileInHand_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::addRow("get") << "get";
-        QTest::addRow("put") << "put";
+        QTest::addColumn<bool>("packed");
+        QTest::addRow("get, compressed") << "get" << true;
+        QTest::addRow("get, plain") << "get" << false;
+        QTest::addRow("put, compressed") << "put" << true;
+        QTest::addRow("put, plain") << "put" << false;
     }
 
     void secondInterruptionDropsTheFileInHand()
     {
         QFETCH(QString, command);
+        QFETCH(bool, packed);
         CliRig cli;
         QVERIFY(cli.isReady());
         const bool get = command == QLatin1String("get");
-        // A put goes in plain blocks, so the instrument's transcript counts the blocks sent one for
-        // one (a compressed write reaches it in bursts of decompressed blocks).
-        InstrumentProcess instrument(get ? QStringList{"--baud", "9600"}
-                                         : QStringList{"--baud", "9600", "--no-pack"});
+        InstrumentProcess instrument({"--baud", "9600", packed ? "--transcript-packed" : "--no-pack"});
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         const QString source =
             get ? instrument.mediumDir() + QStringLiteral("/BIG.DAT") : cli.host(QStringLiteral("BIG.DAT"));
         const QString target =
             get ? cli.host(QStringLiteral("BIG.DAT")) : instrument.mediumDir() + QStringLiteral("/BIG.DAT");
-        QVERIFY(writeFile(source, pattern(30000, 1)));
+        QVERIFY(writeFile(source, orvalt::test::measurementRows(30000, 1)));
         QVERIFY(writeFile(target, "old contents"));
 
         QProcess process;
         cli.start(process, on(instrument, get ? QStringList{"get", "--yes", "M:\\BIG.DAT", "."}
                                               : QStringList{"put", "--yes", "BIG.DAT", "M:\\"}));
         QVERIFY(process.waitForStarted());
-        auto blocks = [&instrument] {
-            return static_cast<int>(
-                instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK "))).size());
+        // The blocks of the file on the line: plain ones (not the request that opens the read), or
+        // those of the compressed stream.
+        const QRegularExpression onTheLine(packed ? QStringLiteral("^PAK ") : QStringLiteral("^BLK [0124] "));
+        auto blocks = [&instrument, &onTheLine] {
+            return static_cast<int>(instrument.transcript().filter(onTheLine).size());
         };
         QTRY_VERIFY_WITH_TIMEOUT(blocks() > 5, 30000);
         ::kill(static_cast<pid_t>(process.processId()), SIGINT);
@@ -670,8 +675,8 @@ private slots:
         const int blocksAtStop = blocks();
         const CliResult r = CliRig::finish(process);
         QVERIFY2(r.exitCode == 130, show(r));
-        // The block in hand and one more, and the two more the link may have sent ahead in its
-        // window of three blocks at 9600 baud (about a second of line time).
+        // The block in hand, and the three the link may have had in flight in its window at 9600
+        // baud (about a second of line time).
         QVERIFY2(blocks() - blocksAtStop <= 4, qPrintable(QString::number(blocks() - blocksAtStop)));
         QCOMPARE(readFile(target), QByteArray("old contents"));
         QCOMPARE(QDir(QFileInfo(target).absolutePath())
