@@ -138,6 +138,10 @@ void WindowQueue::written(Request& request, qint64 nowMs)
 {
     request.sentMs = nowMs;
     request.sendOrder = ++m_sendCount;
+    // The line carries what was written in order: a request written behind others (a window's worth
+    // sent again after damage) crosses it only after them.
+    m_lineFreeMs = qMax(m_lineFreeMs, nowMs) + lineMs(request.wire.size());
+    request.arrivesMs = m_lineFreeMs;
 }
 
 QByteArray WindowQueue::add(qint32 type, const QByteArray& payload, State state, qint64 nowMs)
@@ -315,7 +319,7 @@ WindowQueue::Writes WindowQueue::onTime(qint64 nowMs, qint64 lastByteMs)
         return goBack(oldest, nowMs);
     }
     const Request& request = m_requests[oldest];
-    const qint64 since = qMax(request.sentMs, m_lastAnswerMs);
+    const qint64 since = qMax(request.arrivesMs, m_lastAnswerMs);
     if (nowMs < since + (repeatAfterMs() << qMin(m_overdueRepeats, kMaxOverdueDoublings)))
         return {};
     // Silence, not damage: bounded by the caller's time-out, not by the count of repeats.
@@ -331,7 +335,7 @@ qint64 WindowQueue::dueInMs(qint64 nowMs, qint64 lastByteMs) const
     if (oldest == m_requests.size())
         return -1;
     const Request& request = m_requests[oldest];
-    const qint64 since = qMax(request.sentMs, m_lastAnswerMs);
+    const qint64 since = qMax(request.arrivesMs, m_lastAnswerMs);
     qint64 due = since + (repeatAfterMs() << qMin(m_overdueRepeats, kMaxOverdueDoublings)) - nowMs;
     if (m_damageOnWayBack)
         due = qMin(due, lastByteMs + quietAfterDamageMs() - nowMs);

@@ -62,6 +62,7 @@ public:
         State state = State::Claimed;
         Frame answer;                // in the answered states
         qint64 sentMs = 0;           // when last written
+        qint64 arrivesMs = 0;        // when it will have crossed the line, behind what went before it
         quint64 sendOrder = 0;       // when last written, counted in writes
         bool timesRoundTrip = false; // written once, while nothing else was in flight
 
@@ -169,6 +170,7 @@ private:
     int m_repeatsInRow = 0;          // repeats without an answer to the oldest between
     int m_overdueRepeats = 0;        // repeats for an answer overdue, without an answer between
     qint64 m_lastAnswerMs = 0;
+    qint64 m_lineFreeMs = 0;        // when what was written so far will have crossed the line
     bool m_damageOnWayBack = false; // since then, no answer that would tell what was lost
 };
 

@@ -191,6 +191,24 @@ private slots:
         QVERIFY(queue.repeatAfterMs() >= 2 * 271);
     }
 
+    // Requests sent again go on the line behind what was written before them: at 9600 baud the
+    // repeat of three blocks after a Nak crosses only once the three first sent have. Taking its
+    // answer for overdue before would send the window a third time into a line still full.
+    void repeatsWaitBehindWhatWasWritten()
+    {
+        WindowQueue queue;
+        queue.configure(3, 9600);
+        queue.setAgreed(3);
+        queue.restartNumbering();
+        queue.open(WindowQueue::Stream::Upload);
+        queue.noteRoundTrip(30);
+        for (int i = 0; i < 3; ++i)
+            queue.add(kBlockMore, QByteArray(256, 'd'), WindowQueue::State::Told, 1000);
+        QCOMPARE(queue.onNak(0, 1300).wires.size(), 3);
+        QCOMPARE(queue.onTime(2500, 2500).wires.size(), 0);
+        QCOMPARE(queue.onTime(2900, 2900).wires.size(), 3);
+    }
+
     // A read's requests sent ahead: the caller's calls take them oldest first, and an answer that
     // came before its call is handed at once.
     void readAhead()
