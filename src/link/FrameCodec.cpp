@@ -178,6 +178,7 @@ QList<FrameDecoder::Event> FrameDecoder::lineIdle()
         m_state = State::Idle;
         m_buffer.clear();
     }
+    m_quiet = true;
     return events;
 }
 
@@ -190,6 +191,7 @@ void FrameDecoder::reset()
     m_candidate = false;
     m_headerSize = 0;
     m_frameSize = 0;
+    m_quiet = true;
 }
 
 void FrameDecoder::startFrame(char marker)
@@ -232,6 +234,8 @@ void FrameDecoder::damaged(Damage damage, QList<Event>& events)
 void FrameDecoder::feedByte(char byte, QList<Event>& events)
 {
     const quint8 b = byteOf(byte);
+    const bool afterQuiet = m_quiet;
+    m_quiet = false;
     switch (m_state) {
     case State::Frame:
         frameByte(byte, events);
@@ -248,7 +252,7 @@ void FrameDecoder::feedByte(char byte, QList<Event>& events)
             // marker (0x02 with one bit flipped), and taking it for a line would make the
             // instrument forget the request it must not run twice.
             damaged(Damage::Junk, events);
-        } else if (isLineStart(b)) {
+        } else if (isLineStart(b) && m_linesAllowed && afterQuiet) {
             m_state = State::Line;
             m_buffer = QByteArray(1, byte);
         } else {

@@ -13,7 +13,8 @@
 //   MARK  the start marker, 0x01 + kind (0x01 .. 0x08). Text lines never contain these bytes, so raw
 //         lines share the wire, and the decoder resynchronises on the next of them after damage.
 //   CTL   1 s s e h t t t    (Command, Data, Reply, Block, Nak: one request in flight)
-//         bit 7   always set, so a frame that lost its marker never looks like a text line
+//         bit 7   always set, so a frame that lost its marker does not begin like a text line (one
+//                 whose marker lost bit 5 or 6 does: raw lines are taken only after a quiet line)
 //         s       sequence number (0 .. 3); an answer carries the number of its request
 //         e       no LEN byte: the payload is empty (h = 0) or exactly 256 bytes (h = 1)
 //         h       bit 8 of the payload length (e = 0), or the 256-byte case (e = 1)
@@ -131,8 +132,17 @@ public:
     // The line has been quiet for the gap time: an unfinished frame is reported as Truncated, and
     // the decoder stops dropping bytes. A partial text line is kept (lines are sent whole).
     QList<Event> lineIdle();
-    // Inside a frame or dropping bytes after damage: the caller should watch for a quiet line.
-    bool needsIdle() const { return m_state == State::Frame || m_state == State::Discard; }
+    // Inside a frame or dropping bytes after damage, or waiting for the quiet line a raw line must
+    // follow: the caller should watch for a quiet line.
+    bool needsIdle() const
+    {
+        return m_state == State::Frame || m_state == State::Discard || (m_linesAllowed && !m_quiet);
+    }
+    // Whether a raw line may begin at all (the default). A raw line begins only where one may be
+    // sent: its first byte follows a quiet line (lineIdle(), or a reset). Anywhere else text is
+    // noise to resynchronise past: a frame whose start marker lost a bit to noise ('&' for a window
+    // request's 0x06) would otherwise turn its data into lines.
+    void setLinesAllowed(bool allowed) { m_linesAllowed = allowed; }
     void reset();
 
 private:
@@ -157,6 +167,8 @@ private:
     QByteArray m_rescan;          // bytes of a failed frame still to be looked through
     bool m_byteRescanned = false; // the byte being fed is one of those
     bool m_candidate = false;     // the frame in hand started at such a byte
+    bool m_linesAllowed = true;
+    bool m_quiet = true; // nothing arrived since the line was last quiet for the gap time
 };
 
 QString damageText(FrameDecoder::Damage damage);

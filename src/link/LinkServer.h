@@ -117,6 +117,9 @@ public:
 
 private:
     static constexpr int kPollMs = 100;
+    // A line silent this long ends an exchange left open, as far as raw lines go: a program that
+    // was ended in the middle of a file must still be able to greet with one.
+    static constexpr int kExchangeQuietMs = 1000;
     enum class Ended
     {
         None,
@@ -130,6 +133,10 @@ private:
     };
 
     void process(const QList<FrameDecoder::Event>& events);
+    // Whether a block exchange is open after this request got this answer: until its last block,
+    // a refusal or a command. Raw lines are taken only between exchanges.
+    void noteExchange(qint32 requestType, qint32 answerType);
+    void setExchangeOpen(bool open);
     void damageSeen(const FrameDecoder::Event& event);
     void answer(const Frame& request);
     void answerWindow(const Frame& request);
@@ -155,6 +162,7 @@ private:
     int m_gapMs = kDefaultGapMs;
     bool m_nakWhenQuiet = false;
     bool m_failed = false;
+    bool m_exchangeOpen = false;
     std::optional<Frame> m_lastRequest;
     QByteArray m_lastAnswer;
 

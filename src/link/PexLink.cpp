@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QStringList>
+#include <QThread>
 #include <array>
 #include <cstring>
 
@@ -155,6 +156,8 @@ void PexLink::attachTransport(ByteTransport* transport)
         m_device.clear();
     m_transport = transport;
     m_decoder.reset();
+    // The program never takes a raw line from the instrument: text there is noise.
+    m_decoder.setLinesAllowed(false);
     m_pending.reset();
     forgetWindow();
     m_window.clearTimings();
@@ -294,9 +297,13 @@ qint32 PexLink::PexSendString(qint32& length, const char* first)
     endPack();
     endStream();
     m_window.loseStep();
-    if (!m_transport->write(line))
-        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
-                    m_transport->errorString());
+    // The instrument takes text for a raw line only after a quiet line (elsewhere it is a frame whose
+    // marker noise changed): nothing of ours may have been on it for the gap time.
+    const qint64 quietFor = m_lastWriteMs + m_gapMs + 1 - m_clock.elapsed();
+    if (quietFor > 0)
+        QThread::msleep(static_cast<unsigned long>(quietFor));
+    if (const qint32 result = writeBytes(line))
+        return result;
     return PexResult::Done;
 }
 
@@ -396,9 +403,8 @@ qint32 PexLink::transmit(FrameKind kind, qint32 tag, const QByteArray& payload)
     const QByteArray wire = encodeFrame(frame);
     if (wire.isEmpty())
         return fail(Failure::BadArgument, QStringLiteral("cannot frame the request"));
-    if (!m_transport->write(wire))
-        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
-                    m_transport->errorString());
+    if (const qint32 result = writeBytes(wire))
+        return result;
     m_pending = wire;
     m_pendingSeq = m_seq;
     return PexResult::Done;
@@ -407,11 +413,21 @@ qint32 PexLink::transmit(FrameKind kind, qint32 tag, const QByteArray& payload)
 qint32 PexLink::retransmit()
 {
     ++m_retransmissions;
-    if (!m_transport->write(*m_pending)) {
+    const QByteArray wire = *m_pending;
+    if (const qint32 result = writeBytes(wire)) {
         m_pending.reset();
+        return result;
+    }
+    return PexResult::Done;
+}
+
+qint32 PexLink::writeBytes(const QByteArray& bytes)
+{
+    m_lastWriteMs = m_clock.elapsed();
+    if (!m_transport->write(bytes))
         return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
                     m_transport->errorString());
-    }
+    m_lastWriteMs = m_clock.elapsed();
     return PexResult::Done;
 }
 

@@ -203,6 +203,8 @@ private:
     void attachTransport(ByteTransport* transport);
     qint32 transmit(FrameKind kind, qint32 tag, const QByteArray& payload);
     qint32 retransmit();
+    // Every write to the line: the time of the last one is kept for the quiet before a raw line.
+    qint32 writeBytes(const QByteArray& bytes);
     qint32 exchange(FrameKind kind, qint32 tag, const QByteArray& payload, FrameKind expected, Frame& answer);
 
     // One request at a time: the wait for its answer and its repeats.
@@ -223,7 +225,6 @@ private:
     qint32 deliver(const Frame& told, qint32& blockType, qint32& length, char* buffer, qint32 bufferSize);
     qint32 agreeWindow();
     qint32 sendWindowed(qint32 type, const QByteArray& payload, WindowQueue::State state);
-    qint32 writeWire(const QByteArray& wire);
     qint32 writeAgain(const WindowQueue::Writes& writes);
     qint32 topUpAnswers();
     // Waits until done() holds, taking answers and Naks and sending again what needs it; fails at
@@ -269,6 +270,7 @@ private:
     QElapsedTimer m_clock;
     QDeadlineTimer m_nextIdle; // when the idle hook is due
     qint64 m_lastByteMs = 0;
+    qint64 m_lastWriteMs = 0;
     WindowQueue m_window;
     bool m_callerWindowed = false; // the caller's next PexReceiveData reads from the window
 

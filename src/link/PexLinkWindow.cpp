@@ -107,21 +107,13 @@ qint32 PexLink::sendWindowed(qint32 type, const QByteArray& payload, State state
     const QByteArray wire = m_window.add(type, payload, state, m_clock.elapsed());
     if (wire.isEmpty())
         return fail(Failure::BadArgument, QStringLiteral("cannot frame the request"));
-    if (const qint32 result = writeWire(wire))
+    if (const qint32 result = writeBytes(wire))
         return result;
     if (state == State::Claimed) {
         m_pending.reset();
         m_callerWindowed = true;
     }
     return topUpAnswers();
-}
-
-qint32 PexLink::writeWire(const QByteArray& wire)
-{
-    if (!m_transport->write(wire))
-        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
-                    m_transport->errorString());
-    return PexResult::Done;
 }
 
 qint32 PexLink::writeAgain(const WindowQueue::Writes& writes)
@@ -133,7 +125,7 @@ qint32 PexLink::writeAgain(const WindowQueue::Writes& writes)
     }
     for (const QByteArray& wire : writes.wires) {
         ++m_retransmissions;
-        if (const qint32 result = writeWire(wire))
+        if (const qint32 result = writeBytes(wire))
             return result;
     }
     return PexResult::Done;
@@ -144,7 +136,7 @@ qint32 PexLink::topUpAnswers()
 {
     while (m_window.wantsAhead()) {
         const QByteArray wire = m_window.add(kBlockNext, {}, State::Ahead, m_clock.elapsed());
-        if (const qint32 result = writeWire(wire))
+        if (const qint32 result = writeBytes(wire))
             return result;
     }
     return PexResult::Done;

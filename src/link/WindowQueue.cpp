@@ -300,8 +300,13 @@ WindowQueue::Writes WindowQueue::onNak(const std::optional<quint8>& from, qint64
             break;
         }
     }
-    if (from && first == m_requests.size() && *from != m_nextSeq)
-        return {}; // names nothing in flight: a Nak for a window given up
+    if (from && first == m_requests.size() && *from != m_nextSeq) {
+        // Names nothing in flight: a Nak for a window given up, or an instrument out of step that
+        // will answer nothing of this window. Nak after Nak of these is a line too noisy to go on.
+        Writes writes;
+        writes.exhausted = !countRepeat();
+        return writes;
+    }
     // Everything before `first` was taken; an answer still missing there was lost on the way.
     first = std::min(first, firstUnanswered());
     if (first == m_requests.size())

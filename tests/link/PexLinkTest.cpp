@@ -562,6 +562,46 @@ private slots:
         QCOMPARE(h.handler.requests().size(), kBlocks);
     }
 
+    // One bit of a file block's start marker flipped on the way (0x06 arrives as "&" or "F"), the
+    // block holding rows of a measurement file: the rows read like raw lines, but inside a write
+    // they are noise. The block is asked for again and the write goes on; nothing is taken twice.
+    void flippedStartMarker_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::newRow("bit 5: &") << 0x20;
+        QTest::newRow("bit 6: F") << 0x40;
+    }
+    void flippedStartMarker()
+    {
+        QFETCH(int, mask);
+        constexpr int kBlocks = 12;
+        LinkHarness h;
+        h.link.setWindow(8, 115200);
+        QList<QByteArray> blocks;
+        QByteArray rows;
+        for (int i = 0; rows.size() < kBlocks * 256; ++i)
+            rows += QByteArray("2026/11/03,10:00:") + QByteArray::number(10 + i % 50) + ".00,0.5" +
+                    QByteArray::number(100 + i) + ",21.5\r\n";
+        for (int i = 0; i < kBlocks; ++i)
+            blocks << rows.mid(i * 256, 256);
+        // "WINDOW? 8" goes in 14 bytes, each block in 260; the sixth is request 5 (CTL 0xae, text).
+        h.hostEnd->flipByteAt(14 + 5 * kFullBlockFrame, static_cast<quint8>(mask));
+        h.hostEnd->holdAt(0, 0, 11520);
+        h.instrumentEnd->holdAt(0, 0, 11520);
+        h.start();
+        for (int i = 0; i < kBlocks; ++i)
+            QCOMPARE(exchangeBlock(h.link, i == kBlocks - 1 ? 1 : 0, blocks.at(i), 256).receiveResult, 0);
+        QList<QByteArray> received;
+        for (const Request& request : h.handler.requests())
+            received << request.payload;
+        QCOMPARE(received, blocks);
+        QCOMPARE(h.server->rawLinesReceived(), 0u);
+        QVERIFY(h.server->naksSent() >= 1);
+        // The damaged block and those behind it in flight: what one damaged block costs anywhere.
+        QVERIFY2(h.link.retransmissions() <= quint64(h.link.windowInUse()),
+                 qPrintable(QString::number(h.link.retransmissions())));
+    }
+
     // A file block refused in the middle of a write, with blocks in flight and without: the caller
     // learns of it by the last block's answer at the latest (the last block waits for every
     // answer), and the instrument is handed no block after the refused one.

@@ -128,6 +128,11 @@ private slots:
         QTest::newRow("Nak upon Nak: the ninth repeat fails the exchange")
             << 2 << QStringList{"send"} + repeated("nak 0", 9)
             << QStringList{"sent"} + repeated("0", 8) + QStringList{"X"};
+        // An instrument whose numbering is not the program's answers every repeat with a Nak for
+        // a number it expects: that is a line too noisy (904), not silence (903).
+        QTest::newRow("Naks for nothing in flight: the ninth fails the exchange")
+            << 2 << QStringList{"send"} + repeated("nak 9", 9)
+            << QStringList{"sent"} + repeated("-", 8) + QStringList{"X"};
         QTest::newRow("an answer to the oldest starts the count again")
             << 2 << QStringList{"send", "send"} + repeated("nak 0", 8) + QStringList{"ack 0", "nak 1"}
             << QStringList{"sent", "sent"} + repeated("0,1", 8) + QStringList{"-", "1"};
