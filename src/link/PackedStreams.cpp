@@ -75,6 +75,7 @@ void PackedAnswer::feed(const QByteArray& data, bool last)
 {
     m_reader.feed(data);
     m_lastIn = last;
+    m_blockFed = true;
 }
 
 PackedAnswer::Step PackedAnswer::failWith(const QString& why)
@@ -88,8 +89,15 @@ PackedAnswer::Step PackedAnswer::next(Frame& piece)
 {
     if (!m_error.isEmpty())
         return Step::Failed;
+    const qsizetype before = m_unpacked.size();
+    const bool blockFed = m_blockFed;
+    m_blockFed = false;
     if (!m_reader.read(m_unpacked, m_pieceSize + 1 - m_unpacked.size()))
         return failWith(m_reader.error());
+    if (m_unpacked.size() > before)
+        m_emptyBlocks = 0;
+    else if (blockFed && ++m_emptyBlocks >= kMaxEmptyBlocks)
+        return failWith(QStringLiteral("%1 blocks in a row brought nothing").arg(m_emptyBlocks));
     if (m_unpacked.size() <= m_pieceSize && !m_reader.atEnd()) {
         if (m_lastIn)
             return failWith(QStringLiteral("the stream stops short of its end"));

@@ -60,6 +60,11 @@ private:
 class PackedAnswer
 {
 public:
+    // Blocks in a row that decompress to nothing before the stream counts as broken: as many as a
+    // plain listing may bring empty. A stream that goes on without end and brings nothing would
+    // otherwise hold the call for as long as the instrument keeps answering.
+    static constexpr int kMaxEmptyBlocks = 16;
+
     PackedAnswer(int windowBits, bool fileRead);
 
     enum class Step
@@ -83,6 +88,8 @@ private:
     bool m_lastIn = false;
     qint64 m_handed = 0;     // bytes of the stream handed on
     qint64 m_announced = -1; // the file's length, once its 4 bytes are in
+    bool m_blockFed = false; // a block came since the last look
+    int m_emptyBlocks = 0;   // blocks in a row that brought nothing
     QString m_error;
 };
 

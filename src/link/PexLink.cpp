@@ -435,8 +435,10 @@ bool PexLink::idle(quint64 generation)
 {
     if (!m_idleHook || !m_nextIdle.hasExpired())
         return true;
-    m_idleHook();
+    // Due again that long after it ran, however the waits between are cut: each call may wait only
+    // a little (a block of a fast answer) and the calls follow one another without end.
     m_nextIdle.setRemainingTime(kIdleHookMs);
+    m_idleHook();
     return m_generation == generation && m_transport;
 }
 
@@ -482,7 +484,6 @@ qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
 {
     m_waiting = true;
     const auto doneWaiting = qScopeGuard([this] { m_waiting = false; });
-    m_nextIdle.setRemainingTime(kIdleHookMs);
     AnswerWait wait;
     wait.expected = expected;
     wait.generation = m_generation;

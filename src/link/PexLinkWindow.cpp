@@ -204,7 +204,6 @@ qint32 PexLink::awaitWindow(const QDeadlineTimer& deadline, const std::function<
 {
     m_waiting = true;
     const auto doneWaiting = qScopeGuard([this] { m_waiting = false; });
-    m_nextIdle.setRemainingTime(kIdleHookMs);
     const quint64 generation = m_generation;
     for (;;) {
         if (done())

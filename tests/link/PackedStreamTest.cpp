@@ -325,6 +325,12 @@ private slots:
         // 10 MB of zeros in 10 KB, announced as 10 bytes: found out at the first piece.
         QTest::newRow("bomb") << answersOf(deflated(lengthThen(10, QByteArray(10000000, '\0')))) << 15
                               << PexResult::UnexpectedAnswer;
+        // Empty stored blocks of deflate, 51 to a block of the line: a stream that goes on without
+        // end and brings nothing. Sixteen blocks in a row that bring nothing end it, as sixteen
+        // empty blocks end a plain listing.
+        const QByteArray nothing = QByteArray::fromHex("000000ffff").repeated(51);
+        QTest::newRow("blocks that decompress to nothing")
+            << QList<Answer>(40, block(kBlockMore, nothing)) << 15 << PexResult::UnexpectedAnswer;
         const QByteArray far = farRepeats(2000, 6000);
         QTest::newRow("window within what was agreed")
             << answersOf(deflated(lengthThen(6000, far), 11)) << 11 << qint32(0);
@@ -356,6 +362,8 @@ private slots:
             QVERIFY(r.lastType != kBlockLast); // never told complete
             QVERIFY(h.link.errorString().contains("compressed"));
         }
+        // A broken stream is found out within the blocks in flight after the one that broke it.
+        QVERIFY2(next <= 16 + 1 + kMaxWindow, qPrintable(QString::number(next)));
     }
 
     // The instrument's end: a write whose stream breaks is refused and dropped; the handler never

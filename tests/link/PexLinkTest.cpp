@@ -1,6 +1,7 @@
 #include "LinkHarness.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <chrono>
 #include <thread>
@@ -600,6 +601,34 @@ private slots:
         // The damaged block and those behind it in flight: what one damaged block costs anywhere.
         QVERIFY2(h.link.retransmissions() <= quint64(h.link.windowInUse()),
                  qPrintable(QString::number(h.link.retransmissions())));
+    }
+
+    // The idle hook (the window's repaint, its Cancel) runs by the time the calls have waited, not
+    // afresh in each wait: a read whose blocks each come in well under the hook's time still lets
+    // the window repaint about every kIdleHookMs.
+    void idleHookRunsAcrossShortWaits()
+    {
+        constexpr int kBlocks = 60;
+        LinkHarness h;
+        int served = 0;
+        h.handler.respond = [&served](const Request&) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            a.code = ++served == kBlocks ? 7 : 0;
+            a.payload = pattern(256, served);
+            return a;
+        };
+        h.instrumentEnd->holdAt(0, 0, 11520); // 22 ms a block
+        int hooks = 0;
+        h.link.setIdleHook([&hooks] { ++hooks; });
+        h.start();
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 1; i <= kBlocks; ++i)
+            QCOMPARE(exchangeBlock(h.link, i == 1 ? 3 : 4, i == 1 ? "FRD? A" : "", 256).receiveResult, 0);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(hooks >= elapsed / (4 * PexLink::kIdleHookMs),
+                 qPrintable(QStringLiteral("%1 in %2 ms").arg(hooks).arg(elapsed)));
     }
 
     // A file block refused in the middle of a write, with blocks in flight and without: the caller
