@@ -29,6 +29,11 @@ void LinkServer::serve(const std::atomic<bool>& stop)
         const bool watchGap = m_decoder.needsIdle() || m_nakWhenQuiet || m_damageSinceNak;
         const QByteArray bytes = m_transport.read(watchGap ? qMin(m_gapMs, kPollMs) : kPollMs);
         if (!bytes.isEmpty()) {
+            // The line was quiet before these came, even if no read came back empty meanwhile (the
+            // last request was still being answered): what was unfinished is cut short, and a raw
+            // line may begin here.
+            if (m_decoder.needsIdle() && quiet.hasExpired(m_gapMs))
+                process(m_decoder.lineIdle());
             quiet.start();
             process(m_decoder.feed(bytes));
             continue;

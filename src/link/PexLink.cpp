@@ -298,8 +298,10 @@ qint32 PexLink::PexSendString(qint32& length, const char* first)
     endStream();
     m_window.loseStep();
     // The instrument takes text for a raw line only after a quiet line (elsewhere it is a frame whose
-    // marker noise changed): nothing of ours may have been on it for the gap time.
-    const qint64 quietFor = m_lastWriteMs + m_gapMs + 1 - m_clock.elapsed();
+    // marker noise changed): nothing of ours may have been on it for the gap time. The last answer
+    // came after our last request had crossed the line; two gaps after the later of the two leave
+    // the instrument time to notice the quiet however it reads.
+    const qint64 quietFor = qMax(m_lastWriteMs, m_lastByteMs) + 2 * m_gapMs - m_clock.elapsed();
     if (quietFor > 0)
         QThread::msleep(static_cast<unsigned long>(quietFor));
     if (const qint32 result = writeBytes(line))
