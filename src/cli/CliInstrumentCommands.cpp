@@ -11,6 +11,7 @@
 #include "fileops/PaneMoves.h"
 #include "fileops/Rename.h"
 #include "link/CommandWords.h"
+#include "panes/RemoteListing.h"
 #include "panes/RowText.h"
 #include "session/CommandExchange.h"
 #include "transfer/CheckOverWrite.h"
@@ -208,7 +209,8 @@ void runCp(CliSession& s)
                             QLatin1Char(',') + wirePath(target.path) + mark;
     const qint32 result = SendCmd(s.state(), s.ctx().link, s.dialogs(), command);
     if (result != 0)
-        s.fail(QStringLiteral("CPY Error ") + QString::number(result));
+        s.fail(commandRefusedText(s.ctx(), QStringLiteral("CPY Error ") + QString::number(result), result,
+                                  source.path(), target.path.path()));
 }
 
 void runMv(CliSession& s)
@@ -269,7 +271,8 @@ void runRm(CliSession& s)
             const qint32 result =
                 SendCmd(s.state(), s.ctx().link, s.dialogs(), CommandWords::kDelete + path.name());
             if (result != 0)
-                s.fail(QStringLiteral("FDL Error ") + QString::number(result));
+                s.fail(commandRefusedText(s.ctx(), QStringLiteral("FDL Error ") + QString::number(result),
+                                          result, path.path()));
         }
     }
 }
@@ -298,7 +301,8 @@ void runMkdir(CliSession& s)
     const qint32 result =
         SendCmd(s.state(), s.ctx().link, s.dialogs(), CommandWords::kMakeFolder + wirePath(path));
     if (result != 0)
-        s.fail(QStringLiteral("MKDR Error ") + QString::number(result));
+        s.fail(commandRefusedText(s.ctx(), QStringLiteral("MKDR Error ") + QString::number(result), result,
+                                  path.path()));
 }
 
 void runFormat(CliSession& s)
@@ -317,7 +321,9 @@ void runFormat(CliSession& s)
     if (s.state().LastReplyCode == QLatin1String("   ") && medium.medium == QLatin1String("D:"))
         QThread::msleep(kFloppyFormatWaitMs);
     if (result != 0)
-        s.fail(ResourceTexts::text(8112) + QStringLiteral(" (") + medium.medium + QLatin1Char(')'));
+        s.fail(commandRefusedText(
+            s.ctx(), ResourceTexts::text(8112) + QStringLiteral(" (") + medium.medium + QLatin1Char(')'),
+            result, medium.medium));
 }
 
 } // namespace orvalt::cli

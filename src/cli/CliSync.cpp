@@ -141,7 +141,8 @@ bool Sync::removeThere(const RemotePath& item)
         SendCmd(m_s.state(), m_s.ctx().link, m_s.dialogs(), CommandWords::kDelete + item.name());
     m_s.noteResult(result);
     if (result != 0) {
-        m_s.fail(QStringLiteral("FDL Error ") + QString::number(result));
+        m_s.fail(commandRefusedText(m_s.ctx(), QStringLiteral("FDL Error ") + QString::number(result), result,
+                                    item.path()));
         return false;
     }
     ++totals.removedThere;

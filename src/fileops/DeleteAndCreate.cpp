@@ -12,6 +12,7 @@
 #include "panes/HostListing.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
+#include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
 
@@ -90,7 +91,8 @@ void RmtDeleteFile(ProgramContext& ctx, const QString& path, bool force)
     if (!activeSideIsHost(ctx.state)) {
         const qint32 result = remoteDelete(ctx, path);
         if (result != 0)
-            ctx.dialogs.plain(QStringLiteral("FDL Error ") + QString::number(result));
+            ctx.dialogs.plain(commandRefusedText(ctx, QStringLiteral("FDL Error ") + QString::number(result),
+                                                 result, path));
         return;
     }
     const HostFsResult deleted = ctx.hostFs.deleteFile(path, force);

@@ -9,6 +9,7 @@
 #include "panes/HostListing.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
+#include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
@@ -49,7 +50,7 @@ void toolbarFormat(ProgramContext& ctx, const FormatPause& pause)
     if (result == 0)
         LoadListview(ctx, side);
     else
-        ctx.dialogs.notice(ResourceTexts::text(8112));
+        ctx.dialogs.notice(commandRefusedText(ctx, ResourceTexts::text(8112), result, st.medium(side)));
 }
 
 void toolbarFormat(ProgramContext& ctx)

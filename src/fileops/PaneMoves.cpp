@@ -7,6 +7,7 @@
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
+#include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
 
@@ -20,13 +21,15 @@ QString wirePath(const QString& remotePath)
 }
 
 // "MOV " carries one medium code only, that of the old path: a move stays on its medium.
-void moveOnInstrument(ProgramContext& ctx, const QString& oldPath, const QString& from, const QString& to)
+void moveOnInstrument(ProgramContext& ctx, const QString& oldPath, const QString& newPath,
+                      const QString& mark)
 {
-    const QString command =
-        CommandWords::kMove + MediumCode(oldPath) + QLatin1Char(',') + from + QLatin1Char(',') + to;
+    const QString command = CommandWords::kMove + MediumCode(oldPath) + QLatin1Char(',') + wirePath(oldPath) +
+                            mark + QLatin1Char(',') + wirePath(newPath) + mark;
     const qint32 result = SendCmd(ctx.state, ctx.link, ctx.dialogs, command);
     if (result != 0)
-        ctx.dialogs.plain(QStringLiteral("MOV Error ") + QString::number(result));
+        ctx.dialogs.plain(commandRefusedText(ctx, QStringLiteral("MOV Error ") + QString::number(result),
+                                             result, oldPath, newPath));
 }
 
 } // namespace
@@ -35,7 +38,7 @@ bool MovePaneFile(ProgramContext& ctx, const QString& oldPath, const QString& ne
 {
     if (activePaneIsHost(ctx.state))
         return ctx.hostFs.moveFile(oldPath, newPath).ok();
-    moveOnInstrument(ctx, oldPath, wirePath(oldPath), wirePath(newPath));
+    moveOnInstrument(ctx, oldPath, newPath, QString());
     return true;
 }
 
@@ -43,8 +46,7 @@ void MovePaneFolder(ProgramContext& ctx, const QString& oldPath, const QString& 
 {
     if (!activePaneIsHost(ctx.state)) {
         // A trailing "/" on both paths marks a folder.
-        moveOnInstrument(ctx, oldPath, wirePath(oldPath) + QLatin1Char('/'),
-                         wirePath(newPath) + QLatin1Char('/'));
+        moveOnInstrument(ctx, oldPath, newPath, QStringLiteral("/"));
         return;
     }
     const HostFsResult moved = ctx.hostFs.moveFolder(oldPath, newPath);

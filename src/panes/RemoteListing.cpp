@@ -3,8 +3,10 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
+#include "core/Settings.h"
 #include "link/CommandWords.h"
 #include "link/PexLink.h"
+#include "link/RefusalReason.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -83,6 +85,45 @@ QString listingFailureText(ProgramContext& ctx, qint32 result)
     const QString why = result > 900 ? ErrorText::linkCause(ctx.link)
                                      : QStringLiteral("The instrument broke the listing off.");
     return ErrorText::twoLines(QStringLiteral("The listing of this folder is incomplete."), why);
+}
+
+QString mediumNameOf(ProgramContext& ctx, const QString& remotePath)
+{
+    const QString code = remotePath.left(2);
+    for (const PaneModel* pane : {&ctx.leftPane, &ctx.rightPane}) {
+        for (const ChooserEntry& medium : pane->choosers().media) {
+            if (medium.data == code)
+                return medium.text.endsWith(QLatin1Char(':')) ? medium.text.chopped(1) : medium.text;
+        }
+    }
+    // No pane shows it (orvalt-cli has none to show): the media the settings file names.
+    QStringList names;
+    for (int i = 1; i <= 16; ++i) {
+        const QString name = ctx.settings.ReadIniValue(ctx.settings.exeName(), QStringLiteral("Product"),
+                                                       QStringLiteral("Medium%1").arg(i), QString());
+        if (name.isEmpty())
+            break;
+        names << name;
+    }
+    for (const MediumInfo& medium : mediaList(names))
+        if (medium.mediumCode == code)
+            return medium.name;
+    return code;
+}
+
+QString commandRefusedText(ProgramContext& ctx, const QString& first, qint32 result, const QString& source,
+                           const QString& target)
+{
+    QString cause = ErrorText::linkCauseOf(ctx.link, result);
+    if (cause.isEmpty()) {
+        const int reason = ctx.state.lastRefusal;
+        // What is not there is the source; a name refused or already there, a medium full or
+        // unknown, is the target's.
+        const bool ofSource = target.isEmpty() || reason == static_cast<int>(link::RefusalReason::NotFound);
+        const QString& what = ofSource ? source : target;
+        cause = ErrorText::refusalCause(reason, what, mediumNameOf(ctx, what));
+    }
+    return ErrorText::twoLines(first, cause);
 }
 
 QString mediumRefusedText(ProgramContext& ctx, qint32 result, const QString& medium)

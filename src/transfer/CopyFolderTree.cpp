@@ -184,7 +184,8 @@ void TreeCopy::instrumentToInstrument(const QString& source, const QString& dest
     // A refused folder copy is told as a refused file copy is; passing over it would report a copy
     // that did not happen as done.
     if (result != 0)
-        m_ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
+        m_ctx.dialogs.plain(commandRefusedText(m_ctx, QStringLiteral("CPY Error ") + QString::number(result),
+                                               result, source, destination + NameOfPath(source)));
     if (lost(result))
         m_run.notReached << source;
 }

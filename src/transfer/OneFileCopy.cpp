@@ -9,6 +9,7 @@
 #include "panes/ListingText.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
+#include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
 #include "transfer/CopyRun.h"
@@ -89,7 +90,8 @@ qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString&
                                 QLatin1Char(',') + wirePath(destFolder) + targetName;
         const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, command);
         if (result != 0)
-            ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
+            ctx.dialogs.plain(commandRefusedText(ctx, QStringLiteral("CPY Error ") + QString::number(result),
+                                                 result, sourcePath, destFolder + targetName));
         return result;
     }
 

@@ -91,8 +91,4 @@ TransferFailure transferFailure(ProgramContext& ctx, qint32 result, const QStrin
 QString transferFailureText(ProgramContext& ctx, qint32 result, const QString& hostFailure,
                             const QString& remotePath);
 
-// The medium's name for a remote path ("INT MEM" for M:\DATA\A.DAT) as the media lists show it; the
-// medium code when no list names it.
-QString mediumNameOf(ProgramContext& ctx, const QString& remotePath);
-
 } // namespace orvalt

@@ -550,6 +550,22 @@ private slots:
         QVERIFY(!QFileInfo::exists(card + QStringLiteral("/BACKUP")));
     }
 
+    // A command the instrument refuses with a reason tells the reason on a second line, as a refused
+    // file write does: a new folder on a full medium.
+    void refusalSaysWhy()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({QStringLiteral("--full")});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const CliResult r = cli.run(on(instrument, {"mkdir", "M:\\NEW"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(
+            saysOnce(r, QStringLiteral("MKDR Error 160\nThe medium INT MEM is full. Delete files on it, or "
+                                       "choose another medium.")),
+            show(r));
+    }
+
     void format()
     {
         CliRig cli;

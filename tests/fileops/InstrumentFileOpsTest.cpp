@@ -166,7 +166,10 @@ private slots:
         selectRows(t.list(), {"GONE.DAT"});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
         toolbarDelete(t.ctx());
-        QCOMPARE(t.s.dialogs.texts().value(1), QStringLiteral("FDL Error 20"));
+        QCOMPARE(
+            t.s.dialogs.texts().value(1),
+            QStringLiteral("FDL Error 20\nM:\\GONE.DAT is not on the instrument; press Renew to see what is "
+                           "there."));
         QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::None);
     }
 
@@ -305,9 +308,10 @@ private slots:
         toolbarFormat(t.ctx(), [&waits](int) { ++waits; });
         QCOMPARE(
             t.s.dialogs.texts(),
-            (QStringList{"A format does a measurement device drive\nEverything on the instrument's medium "
-                         "FD (D:) will be erased: every file and folder on it.",
-                         "Media Error"}));
+            (QStringList{
+                "A format does a measurement device drive\nEverything on the instrument's medium "
+                "FD (D:) will be erased: every file and folder on it.",
+                "Media Error\nThe instrument has no medium FD. Press Connection to read its media again."}));
         QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::Information);
         QCOMPARE(waits, 0);
         QCOMPARE(rowNames(t.list()), QStringList{"old row"}); // not refilled
