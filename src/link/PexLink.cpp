@@ -118,6 +118,8 @@ qint32 PexLink::fail(Failure failure, const QString& detail)
     }
     m_error = detail.isEmpty() ? what : QStringLiteral("%1 (%2)").arg(what, detail);
     m_lastFailure = code;
+    if (failure == Failure::TimeOut || failure == Failure::LinkLost)
+        m_lineLost = code;
     // After an exchange that broke, nothing is known of the instrument's state (it may have been
     // restarted, or replaced by one of another kind): the window is asked for again.
     if (failure != Failure::BadArgument && failure != Failure::BufferTooSmall &&
@@ -155,6 +157,7 @@ void PexLink::attachTransport(ByteTransport* transport)
     if (transport != m_owned.get() || !dynamic_cast<SerialTransport*>(transport))
         m_device.clear();
     m_transport = transport;
+    m_lineLost = 0;
     m_decoder.reset();
     // The program never takes a raw line from the instrument: text there is noise.
     m_decoder.setLinesAllowed(false);
@@ -256,6 +259,7 @@ qint32 PexLink::PexClose()
     m_portProblem = PortProblem::None;
     m_portReason.clear();
     m_openFailure.clear();
+    m_lineLost = 0;
     return PexResult::Done;
 }
 
@@ -451,7 +455,13 @@ QList<FrameDecoder::Event> PexLink::readEvents(qint64 waitMs)
     const QByteArray bytes = m_transport->read(static_cast<int>(qMax<qint64>(0, waitMs)));
     if (!bytes.isEmpty()) {
         m_lastByteMs = m_clock.elapsed();
-        return m_decoder.feed(bytes);
+        QList<FrameDecoder::Event> events = m_decoder.feed(bytes);
+        // A whole frame from the instrument: it is there again, whatever the frame says.
+        for (const FrameDecoder::Event& event : events) {
+            if (event.type == FrameDecoder::Event::Type::Frame)
+                m_lineLost = 0;
+        }
+        return events;
     }
     // Silent for the gap time since the last byte, not merely for a wait the idle hook cut short.
     if (m_transport->isOpen() && m_decoder.needsIdle() && m_clock.elapsed() - m_lastByteMs >= m_gapMs)

@@ -147,6 +147,9 @@ public:
     PortProblem portProblem() const { return m_portProblem; }
     QString portSystemReason() const { return m_portReason; }
     quint64 retransmissions() const { return m_retransmissions; }
+    // The failure that found the instrument out of reach: TimeOut (it stopped answering) or LinkLost
+    // (the port went away); 0 once it answers again or the link is opened anew, and before.
+    qint32 lineLost() const { return m_lineLost; }
     void setGapMs(int ms)
     {
         m_gapMs = qMax(1, ms);
@@ -263,6 +266,7 @@ private:
     QString m_portReason;
     QString m_openFailure; // what the failed PexOpen said; the reason of every NotOpen until the next
     quint64 m_retransmissions = 0;
+    qint32 m_lineLost = 0;
     IdleHook m_idleHook;
     bool m_waiting = false;   // inside awaitAnswer, so possibly inside the idle hook
     quint64 m_generation = 0; // counts opens and closes, so a wait notices the hook closed the link
