@@ -211,6 +211,7 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
     if (!serial->open(device, settings)) {
         m_portProblem = serial->openProblem();
         m_portReason = serial->systemReason();
+        m_portHolder = serial->lockHolder();
         m_openFailure = serial->errorString();
         return fail(Failure::OpenFailed, m_openFailure);
     }
@@ -258,6 +259,7 @@ qint32 PexLink::PexClose()
     m_owned.reset();
     m_portProblem = PortProblem::None;
     m_portReason.clear();
+    m_portHolder.clear();
     m_openFailure.clear();
     m_lineLost = 0;
     return PexResult::Done;

@@ -146,6 +146,8 @@ public:
     // so the calls that then fail with NotOpen still tell why the port is not open.
     PortProblem portProblem() const { return m_portProblem; }
     QString portSystemReason() const { return m_portReason; }
+    // Who holds the port, as its lock says, when it was in use ("orvalt-cli, process 1234").
+    QString portHolder() const { return m_portHolder; }
     quint64 retransmissions() const { return m_retransmissions; }
     // The failure that found the instrument out of reach: TimeOut (it stopped answering) or LinkLost
     // (the port went away); 0 once it answers again or the link is opened anew, and before.
@@ -264,6 +266,7 @@ private:
     QString m_device;
     PortProblem m_portProblem = PortProblem::None;
     QString m_portReason;
+    QString m_portHolder;
     QString m_openFailure; // what the failed PexOpen said; the reason of every NotOpen until the next
     quint64 m_retransmissions = 0;
     qint32 m_lineLost = 0;

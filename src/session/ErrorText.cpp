@@ -32,10 +32,15 @@ QString openCause(const link::PexLink& link)
         return QStringLiteral("You may not open %1 (%2). On Linux the port belongs to the dialout group: "
                               "join it with \"sudo adduser $USER dialout\", then log out and in again.")
             .arg(device, system);
-    case link::PortProblem::InUse:
+    case link::PortProblem::InUse: {
+        // The lock names who holds it, when there is one: the run of ours that still has the line.
+        const QString holder = link.portHolder();
+        const QString why =
+            holder.isEmpty() ? system : QStringLiteral("%1; the lock names %2").arg(system, holder);
         return QStringLiteral("%1 is in use by another program (%2). Close that program, or choose another "
                               "port in %3")
-            .arg(device, system, kPortSettings);
+            .arg(device, why, kPortSettings);
+    }
     case link::PortProblem::Other:
         return QStringLiteral("%1 could not be opened (%2). Check the port in %3")
             .arg(device, system, kPortSettings);
