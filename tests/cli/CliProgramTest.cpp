@@ -7,8 +7,10 @@
 #include "support/MeasurementRows.h"
 #include "support/TestMain.h"
 
+#include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
@@ -199,6 +201,90 @@ private slots:
         QVERIFY2(
             r.err.startsWith(QStringLiteral("orvalt-cli: It failed in the connection\n") + told.arg(device)),
             show(r));
+    }
+
+    // A run ended by a signal, as an ordinary user: asked to end (kill, timeout), its terminal gone,
+    // its output's reader gone (| head), or killed outright. The next run of that user still gets
+    // the port: the program lets the stream go and closes its port as at a clean end, and the
+    // virtual instrument clears the terminal's exclusive flag when a client goes however it went.
+    // (Root is never refused by that flag, so this runs as nobody.)
+    void endedBySignalLeavesThePortFree_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGPIPE") << int(SIGPIPE);
+        QTest::newRow("SIGKILL") << int(SIGKILL);
+    }
+    void endedBySignalLeavesThePortFree()
+    {
+        QFETCH(int, signal);
+        if (::geteuid() != 0)
+            QSKIP("only root can run the program as another user");
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--baud", "9600"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), pattern(30000, 1)));
+        // The user may open the line, as a member of the dialout group may open a serial port.
+        QVERIFY(QFile::setPermissions(instrument.devicePath(), QFile::ReadOwner | QFile::WriteOwner |
+                                                                   QFile::ReadGroup | QFile::WriteGroup |
+                                                                   QFile::ReadOther | QFile::WriteOther));
+        QVERIFY(cli.openToEveryone());
+        auto asNobody = [](QProcess& process) {
+            process.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+        };
+
+        QProcess first;
+        asNobody(first);
+        cli.start(first, on(instrument, {"get", "--yes", "M:\\BIG.DAT", "."}));
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK 4"))).size() > 2, 30000);
+        ::kill(static_cast<pid_t>(first.processId()), signal);
+        const CliResult ended = CliRig::finish(first);
+        if (signal != SIGKILL)
+            QVERIFY2(ended.exitCode == 130, show(ended));
+
+        // The instrument may still be sending when the run went, and looks at its line once it has.
+        CliResult r;
+        for (QDeadlineTimer deadline(10000); r.exitCode != 0 && !deadline.hasExpired(); QTest::qWait(100)) {
+            QProcess next;
+            asNobody(next);
+            cli.start(next, on(instrument, {"info"}));
+            r = CliRig::finish(next);
+        }
+        QVERIFY2(r.exitCode == 0, show(r));
+    }
+
+    // One port under two names, a link and the device it points to: the second run is told the
+    // port is in use, and by whom, instead of talking over the first.
+    void samePortUnderTwoNames()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        QTemporaryDir dir;
+        const QString port = dir.filePath(QStringLiteral("line"));
+        InstrumentProcess instrument({"--baud", "9600", "--link", port});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), pattern(30000, 1)));
+
+        QProcess first;
+        cli.start(first, {"--device", port, "get", "--yes", "M:\\BIG.DAT", "."});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK 4"))).size() > 2, 30000);
+        const qint64 holder = first.processId();
+        const CliResult second = cli.run(on(instrument, {"info"}));
+        ::kill(static_cast<pid_t>(holder), SIGINT);
+        QTRY_VERIFY_WITH_TIMEOUT(first.state() != QProcess::Running || first.waitForFinished(100), 30000);
+        QVERIFY2(second.exitCode == 1, show(second));
+        QVERIFY2(second.err.contains(QStringLiteral("is in use by another program (")), show(second));
+        QVERIFY2(second.err.contains(QStringLiteral("the lock names orvalt-cli, process %1").arg(holder)),
+                 show(second));
     }
 
     void infoOfTheRzFamily()
