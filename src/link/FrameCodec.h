@@ -156,16 +156,22 @@ private:
     void feedByte(char byte, QList<Event>& events);
     void frameByte(char byte, QList<Event>& events);
     void damaged(Damage damage, QList<Event>& events);
-    void startFrame(char marker);
-    // Feeds input; its first `rescanned` bytes are ones of a failed frame, looked through again.
-    void scan(QByteArray input, qsizetype rescanned, QList<Event>& events);
+    // The byte just fed is a start marker: a frame begins there.
+    void startFrame();
+    // Feeds what m_data holds from m_pos on.
+    void run(QList<Event>& events);
+    // The frame in hand failed: its bytes after the marker are looked at again.
+    void lookAgainFromMarker();
 
     State m_state = State::Idle;
-    QByteArray m_buffer;          // the frame so far (from its marker), or the text line so far
+    QByteArray m_data;            // the frame in hand (from its marker) and what came after it
+    qsizetype m_pos = 0;          // the next byte of m_data to feed
+    qsizetype m_frameStart = 0;   // the frame in hand's marker in m_data
+    qsizetype m_rescanEnd = 0;    // bytes of m_data before this are a failed frame's, looked at again
+    QByteArray m_buffer;          // the text line so far
     qsizetype m_headerSize = 0;   // MARK, CTL, LEN and TAG, known once CTL is in
     qsizetype m_frameSize = 0;    // the whole frame, known once the header is in
-    QByteArray m_rescan;          // bytes of a failed frame still to be looked through
-    bool m_byteRescanned = false; // the byte being fed is one of those
+    bool m_byteRescanned = false; // the byte being fed is one of a failed frame's
     bool m_candidate = false;     // the frame in hand started at such a byte
     bool m_linesAllowed = true;
     bool m_quiet = true; // nothing arrived since the line was last quiet for the gap time
