@@ -108,11 +108,17 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         QStringLiteral("List files of this name with the date 0000/00/00 00:00:00, as an instrument whose "
                        "clock was never set does."),
         QStringLiteral("NAME"));
-    parser.addOptions({undated});
-    parser.addOptions({help,       version, media,      device,          link,      model,      mediaNames,
-                       shortNames, baud,    transcript, transcriptTimes, transcriptPacked, busyEvery, quietDummy, full,
-                       corrupt,    drop,    seed,       window,          noWindow,  blockMs,    packWindow,
-                       noPack});
+    const QCommandLineOption meet(
+        QStringLiteral("meet"),
+        QStringLiteral("At the first request, leave a mark in FOLDER and hold the answer until another "
+                       "instrument has left one there (at most 30 s): instruments given the same FOLDER "
+                       "answer only once all of them are talked to at once."),
+        QStringLiteral("FOLDER"));
+    parser.addOptions({undated, meet});
+    parser.addOptions(
+        {help, version,    media,           device,           link,      model,      mediaNames, shortNames,
+         baud, transcript, transcriptTimes, transcriptPacked, busyEvery, quietDummy, full,       corrupt,
+         drop, seed,       window,          noWindow,         blockMs,   packWindow, noPack});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -158,6 +164,7 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     options.transcriptTimes = parser.isSet(transcriptTimes);
     options.transcriptPacked = parser.isSet(transcriptPacked);
     options.undated = parser.value(undated);
+    options.meet = parser.value(meet);
 
     bool ok = true;
     if (parser.isSet(baud)) {
