@@ -35,10 +35,10 @@ constexpr qint64 kTargetMs = 1500;
 class PressingDialogs : public bench::QuietDialogs
 {
 public:
-    PressingDialogs(AppState& state, const QElapsedTimer& clock)
-        : m_state(state)
-        , m_clock(clock)
+    explicit PressingDialogs(const QElapsedTimer& clock)
+        : m_clock(clock)
     {}
+    void setState(AppState* state) { m_state = state; }
     void pressAt(qint64 ms)
     {
         m_pressAt = ms;
@@ -47,16 +47,16 @@ public:
     void yield() override
     {
         bench::QuietDialogs::yield();
-        if (!m_pressed && m_pressAt >= 0 && m_clock.elapsed() >= m_pressAt) {
+        if (m_state && !m_pressed && m_pressAt >= 0 && m_clock.elapsed() >= m_pressAt) {
             m_pressed = true;
-            m_state.StopRequested = true;
-            m_state.StopFileNow = true;
+            m_state->StopRequested = true;
+            m_state->StopFileNow = true;
         }
     }
     bool pressed() const { return m_pressed; }
 
 private:
-    AppState& m_state;
+    AppState* m_state = nullptr;
     const QElapsedTimer& m_clock;
     qint64 m_pressAt = -1;
     bool m_pressed = false;
@@ -120,15 +120,12 @@ int main(int argc, char** argv)
                          qPrintable(pex.errorString()));
             return 2;
         }
-        AppState state;
         QElapsedTimer clock;
-        PressingDialogs dialogs(state, clock);
-        Settings settings(ProgramPaths{temp.path(), QStringLiteral("bench")}, dialogs, temp.path());
-        PaneModel left;
-        PaneModel right;
-        StatusPanel panel;
-        HostFs fs;
-        ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
+        PressingDialogs dialogs(clock);
+        bench::ProgramRig program(dialogs, pex, temp.path());
+        dialogs.setState(&program.state);
+        AppState& state = program.state;
+        ProgramContext& ctx = program.ctx;
         writeFile(host + QStringLiteral("/OUT.CSV"), content);
         writeFile(media + QStringLiteral("/IN.CSV"), content);
 

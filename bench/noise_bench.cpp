@@ -110,14 +110,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "noise_bench: cannot open the link: %s\n", qPrintable(pex.errorString()));
         return 2;
     }
-    AppState state;
     bench::QuietDialogs dialogs;
-    Settings settings(ProgramPaths{temp.path(), QStringLiteral("bench")}, dialogs, temp.path());
-    PaneModel left;
-    PaneModel right;
-    StatusPanel panel;
-    HostFs fs;
-    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
+    bench::ProgramRig program(dialogs, pex, temp.path());
+    ProgramContext& ctx = program.ctx;
 
     QRandomGenerator random(seed);
     Tally sent;

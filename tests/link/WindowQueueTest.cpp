@@ -21,14 +21,22 @@ namespace {
 //   "damage"  damaged bytes arrive
 //   "wait MS" the clock moves on with the line silent, and what fell due is done
 // and tells, per step, the numbers written again ("-" none), "X" once the repeats ran out.
+// A file write with this window agreed, the instrument's numbering known.
+void startWrite(WindowQueue& queue, int window, qint64 baud, qint64 roundTrip = 0)
+{
+    queue.configure(window, baud);
+    queue.setGapMs(20);
+    queue.setAgreed(window);
+    if (roundTrip > 0)
+        queue.noteRoundTrip(roundTrip);
+    queue.restartNumbering();
+    queue.open(WindowQueue::Stream::Upload);
+}
+
 QStringList run(int window, const QStringList& script)
 {
     WindowQueue queue;
-    queue.configure(window, 0);
-    queue.setGapMs(20);
-    queue.setAgreed(window);
-    queue.restartNumbering();
-    queue.open(WindowQueue::Stream::Upload);
+    startWrite(queue, window, 0);
     qint64 now = 1000;
     qint64 lastByte = now;
     QStringList told;
@@ -179,11 +187,7 @@ private slots:
     void blockNotOverdueWhileOnTheLine()
     {
         WindowQueue queue;
-        queue.configure(3, 9600);
-        queue.setAgreed(3);
-        queue.restartNumbering();
-        queue.open(WindowQueue::Stream::Upload);
-        queue.noteRoundTrip(30);
+        startWrite(queue, 3, 9600, 30);
         qint64 now = 1000;
         queue.add(kBlockMore, "FWT 0,/A.DAT,", WindowQueue::State::Told, now);
         queue.add(kBlockMore, QByteArray(10, 'p'), WindowQueue::State::Told, now);
@@ -202,11 +206,7 @@ private slots:
     void repeatsWaitBehindWhatWasWritten()
     {
         WindowQueue queue;
-        queue.configure(3, 9600);
-        queue.setAgreed(3);
-        queue.restartNumbering();
-        queue.open(WindowQueue::Stream::Upload);
-        queue.noteRoundTrip(30);
+        startWrite(queue, 3, 9600, 30);
         for (int i = 0; i < 3; ++i)
             queue.add(kBlockMore, QByteArray(256, 'd'), WindowQueue::State::Told, 1000);
         QCOMPARE(queue.onNak(0, 1300).wires.size(), 3);
