@@ -58,11 +58,34 @@ ensure_packages() {
   fi
 }
 
-# Configures (once) and builds the given targets, or everything.
+# Debian's own compiler and linker flags (dpkg-buildflags), with every hardening feature: the stack
+# protector, fortified functions, relocations read-only and bound at start. The tests and the
+# package are built alike, so CI packages what it tested. Source paths stay as they are in the
+# binaries (no -ffile-prefix-map): the tests find their data by their own source file's path.
+# ORVALT_DEBIAN_FLAGS=0 leaves them out (the sanitizer build, whose checks fortified functions hide).
+debian_build_flags() {
+  local options="hardening=+all reproducible=-fixfilepath,+fixdebugpath"
+  ORVALT_CXXFLAGS="$(cd "$ORVALT_ROOT" && DEB_BUILD_MAINT_OPTIONS=$options dpkg-buildflags --get CPPFLAGS) $(cd "$ORVALT_ROOT" && DEB_BUILD_MAINT_OPTIONS=$options dpkg-buildflags --get CXXFLAGS)"
+  ORVALT_LDFLAGS=$(cd "$ORVALT_ROOT" && DEB_BUILD_MAINT_OPTIONS=$options dpkg-buildflags --get LDFLAGS)
+}
+
+# Configures (once, and again when the build flags changed) and builds the given targets, or
+# everything.
 build_orvalt() {
   local type=${ORVALT_BUILD_TYPE:-RelWithDebInfo}
+  local flags=()
+  if [ "${ORVALT_DEBIAN_FLAGS:-1}" = 1 ]; then
+    debian_build_flags
+    flags=(-DCMAKE_CXX_FLAGS="$ORVALT_CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$ORVALT_LDFLAGS"
+           -DCMAKE_SHARED_LINKER_FLAGS="$ORVALT_LDFLAGS" -DCMAKE_MODULE_LINKER_FLAGS="$ORVALT_LDFLAGS")
+  fi
   if [ ! -f "$ORVALT_BUILD/build.ninja" ]; then
-    cmake -S "$ORVALT_ROOT" -B "$ORVALT_BUILD" -G Ninja -DCMAKE_BUILD_TYPE="$type" ${ORVALT_CMAKE_ARGS:-} >/dev/null
+    cmake -S "$ORVALT_ROOT" -B "$ORVALT_BUILD" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${flags[@]}" \
+          ${ORVALT_CMAKE_ARGS:-} >/dev/null
+  elif [ ${#flags[@]} -gt 0 ] &&
+       ! grep -qxF "CMAKE_CXX_FLAGS:STRING=$ORVALT_CXXFLAGS" "$ORVALT_BUILD/CMakeCache.txt"; then
+    # A folder configured with other flags is switched over (and built again).
+    cmake "$ORVALT_BUILD" "${flags[@]}" >/dev/null
   fi
   cmake --build "$ORVALT_BUILD" -j "$(nproc)" ${1:+--target "$@"}
 }
