@@ -78,4 +78,7 @@ CliParse parseCliArguments(const QStringList& arguments);
 // The usage summary that --help shows and a wrong command line points to.
 QString cliUsage();
 
+// The commands, as they are typed.
+QStringList cliCommands();
+
 } // namespace orvalt::cli
