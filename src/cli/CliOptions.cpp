@@ -79,7 +79,7 @@ const QList<CliExitStatus>& cliExitStatuses()
     static const QList<CliExitStatus> statuses = {
         {kExitDone, QStringLiteral("everything asked was done")},
         {kExitFailed, QStringLiteral("something failed (told on standard error), a question was answered "
-                                     "Cancel, or Ctrl+C stopped the run")},
+                                     "Cancel, Ctrl+C stopped the run, or the output could not be written")},
         {kExitUsage, QStringLiteral("a wrong command line; nothing was sent")},
         {kExitInterrupted, QStringLiteral("a second Ctrl+C dropped the file in hand and ended the program")},
     };

@@ -16,7 +16,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
-#include <cstdio>
 #include <memory>
 
 namespace orvalt::cli {
@@ -255,7 +254,7 @@ private:
         clear();
         if (channel == QProcess::StandardOutput) {
             writeStdout(text);
-            std::fflush(stdout);
+            flushStdout();
         } else {
             writeStderr(text);
         }
@@ -305,7 +304,7 @@ int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
             return qMax(status, kExitFailed);
         writeStdout(
             QStringLiteral("%1: %2 -> %3\n").arg(instrument.name, instrument.remote, instrument.local));
-        std::fflush(stdout);
+        flushStdout();
         // The run writes to this terminal itself: its progress line works as for a sync of one.
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -373,7 +372,7 @@ int runShelf(const CliRequest& r)
     }
     catchInterrupt();
     const int status = r.parallel ? runSideBySide(r, *shelf) : runOneAfterAnother(r, *shelf);
-    std::fflush(stdout);
+    flushStdout();
     return status;
 }
 

@@ -1,8 +1,10 @@
 #include "cli/ConsoleTerminal.h"
 
 #include <QByteArray>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -19,6 +21,9 @@ namespace orvalt::cli {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+
+// The reason the first write to standard output failed; 0 while none did.
+int g_stdoutError = 0;
 
 extern "C" void onInterrupt(int signal)
 {
@@ -65,7 +70,26 @@ void writeStderr(const QString& text)
 
 void writeStdout(const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
+    if (std::fputs(text.toLocal8Bit().constData(), stdout) == EOF && g_stdoutError == 0)
+        g_stdoutError = errno != 0 ? errno : EIO;
+}
+
+void flushStdout()
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 && g_stdoutError == 0)
+        g_stdoutError = errno != 0 ? errno : EIO;
+}
+
+bool stdoutWritten(QString* why)
+{
+    flushStdout();
+    if (g_stdoutError == 0 && std::ferror(stdout))
+        g_stdoutError = EIO;
+    if (g_stdoutError == 0)
+        return true;
+    *why = QString::fromLocal8Bit(std::strerror(g_stdoutError));
+    return false;
 }
 
 std::optional<QString> readAnswerLine()

@@ -18,6 +18,11 @@ bool canAskOnTerminal();
 void writeStderr(const QString& text);
 // Writes text to standard output.
 void writeStdout(const QString& text);
+// Hands what standard output holds on at once (before a child run writes to the same output).
+void flushStdout();
+// Flushes standard output; false when anything written to it did not arrive (a full disk, a
+// closed pipe), with the system's reason for the first failure.
+bool stdoutWritten(QString* why);
 
 // One line typed on standard input, without its line end; nothing at the end of the input.
 std::optional<QString> readAnswerLine();

@@ -24,14 +24,22 @@ const CommandEntry kRunners[] = {
     {"mv", runMv},     {"rm", runRm}, {"mkdir", runMkdir}, {"format", runFormat}, {"sync", runSync},
 };
 
-} // namespace
+// Standard output that could not be written (a full disk, a closed pipe) is a failure however the
+// run went: whoever reads it would take a cut-off listing for a whole one.
+int withOutputChecked(int status)
+{
+    QString why;
+    if (stdoutWritten(&why))
+        return status;
+    writeStderr(QStringLiteral("orvalt-cli: write error: %1\n").arg(why));
+    return qMax(status, kExitFailed);
+}
 
-int runCli(const QStringList& arguments, const QString& programDir)
+int run(const QStringList& arguments, const QString& programDir)
 {
     const CliParse parse = parseCliArguments(arguments);
     if (!parse.helpText.isEmpty()) {
         writeStdout(parse.helpText);
-        std::fflush(stdout);
         return kExitDone;
     }
     if (!parse.request) {
@@ -52,8 +60,14 @@ int runCli(const QStringList& arguments, const QString& programDir)
         }
     }
     session.disconnect();
-    std::fflush(stdout);
     return secondInterruptRequested() ? kExitInterrupted : session.exitStatus();
+}
+
+} // namespace
+
+int runCli(const QStringList& arguments, const QString& programDir)
+{
+    return withOutputChecked(run(arguments, programDir));
 }
 
 } // namespace orvalt::cli

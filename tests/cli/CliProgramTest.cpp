@@ -741,6 +741,36 @@ private slots:
         QCOMPARE(instrument.transcript(), QStringList());
     }
 
+    // Standard output that cannot be written fails the run, as in coreutils: a script must not take
+    // a cut-off listing for a whole one.
+    void outputThatCannotBeWritten_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addRow("ls") << QStringList{"ls", "M:\\"};
+        QTest::addRow("info") << QStringList{"info"};
+        QTest::addRow("sync summary") << QStringList{"sync", "-n", "M:\\", "card"};
+        QTest::addRow("help") << QStringList{"--help"};
+    }
+
+    void outputThatCannotBeWritten()
+    {
+        QFETCH(QStringList, arguments);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/FILE%1.DAT").arg(i), "x"));
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        cli.start(process, on(instrument, arguments));
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.endsWith(QStringLiteral("orvalt-cli: write error: No space left on device\n")),
+                 show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("write error")));
+    }
+
     void failuresAreToldAndTheRestGoesOn()
     {
         CliRig cli;
