@@ -297,6 +297,7 @@ CliParse parseCliArguments(const QStringList& arguments)
     else if (isSet("no-clobber"))
         request.existing = ExistingTarget::Keep;
     request.quiet = isSet("quiet");
+    request.verbose = isSet("verbose");
     request.progressLines = isSet("progress-lines");
 
     const QStringList positional = parser.positionalArguments();

@@ -46,6 +46,8 @@ struct CliRequest
 
     ExistingTarget existing = ExistingTarget::Ask;
     bool quiet = false;
+    // Each file told on standard output as it is copied, and each item skipped, with why.
+    bool verbose = false;
     // The progress as whole lines on standard error, at most one a second, whether or not that is a
     // terminal: for a log, and for sync --parallel, which shows its runs' lines side by side.
     bool progressLines = false;

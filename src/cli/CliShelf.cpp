@@ -168,6 +168,8 @@ QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrumen
         arguments << QStringLiteral("--quiet");
     else if (r.parallel || r.progressLines)
         arguments << QStringLiteral("--progress-lines");
+    if (r.verbose)
+        arguments << QStringLiteral("--verbose");
     if (r.dryRun)
         arguments << QStringLiteral("--dry-run");
     if (r.deleteExtra)

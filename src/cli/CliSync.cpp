@@ -67,6 +67,10 @@ QString hostChild(const QString& hostFolder, const QString& name)
     return hostFolder.endsWith(QLatin1Char('\\')) ? hostFolder + name : hostFolder + QLatin1Char('\\') + name;
 }
 
+// Why sync -v passes a file over.
+const QString kCurrent = QStringLiteral("current");
+const QString kCurrentBySize = QStringLiteral("current by its size (its date could not be read)");
+
 QString reasonText(SyncReason reason)
 {
     switch (reason) {
@@ -258,6 +262,7 @@ bool Sync::folder(const RemotePath& remote, const QString& hostFolder, int depth
             ++totals.current;
             if (step.sizeOnly)
                 ++totals.sizeOnly;
+            m_s.dialogs().skipped(item.path(), step.sizeOnly ? kCurrentBySize : kCurrent);
             // Only a file whose date matched is taken for the one on the host: equal sizes alone
             // do not make two files the same.
             if (m_request.removeSource && !step.sizeOnly)

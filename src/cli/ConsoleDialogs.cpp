@@ -3,7 +3,10 @@
 #include "cli/ConsoleTerminal.h"
 #include "core/AppState.h"
 #include "core/ResourceTexts.h"
+#include "core/ShownName.h"
 #include "transfer/TransferTexts.h"
+
+#include <QLocale>
 
 namespace orvalt::cli {
 
@@ -38,6 +41,20 @@ void ConsoleDialogs::say(const QString& text)
     while (body.contains(QStringLiteral("\n\n")))
         body.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
     writeStderr(line + body + QLatin1Char('\n'));
+}
+
+void ConsoleDialogs::tell(const QString& text)
+{
+    endProgressLine();
+    writeStdout(text + QLatin1Char('\n'));
+    // Told between progress redraws on one terminal, the line must be out before the next redraw.
+    flushStdout();
+}
+
+void ConsoleDialogs::skipped(const QString& item, const QString& why)
+{
+    if (m_verbose)
+        tell(QStringLiteral("skipped %1: %2").arg(escapedName(item), why));
 }
 
 void ConsoleDialogs::failure(const QString& text)
@@ -77,8 +94,10 @@ int ConsoleDialogs::overwriteQuestion(const QString& name, const QString& source
 {
     if (m_existing == ExistingTarget::Replace)
         return 0;
-    if (m_existing == ExistingTarget::Keep)
+    if (m_existing == ExistingTarget::Keep) {
+        skipped(name, QStringLiteral("it exists (--no-clobber)"));
         return 2;
+    }
     const QString question = name + ResourceTexts::text(8100);
     if (!canAskOnTerminal()) {
         failure(question + QStringLiteral(" There is no terminal to answer: give --yes or --no-clobber."));
@@ -99,6 +118,8 @@ int ConsoleDialogs::overwriteQuestion(const QString& name, const QString& source
             continue;
         if (answer == 3)
             m_cancelled = true;
+        if (answer == 2)
+            skipped(name, QStringLiteral("it exists, not replaced"));
         return answer;
     }
 }
@@ -115,6 +136,16 @@ int ConsoleDialogs::nameDialog(const NameDialogView& view, QString& /*name*/,
 
 void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 total)
 {
+    if (m_verbose && done >= total && (file != m_toldFile || total != m_toldSize)) {
+        m_toldFile = file;
+        m_toldSize = total;
+        const QString size = QLocale(QLocale::English, QLocale::UnitedStates).toString(total);
+        tell(
+            QStringLiteral("copied %1 (%2 %3)")
+                .arg(escapedName(file), size, total == 1 ? QStringLiteral("byte") : QStringLiteral("bytes")));
+    } else if (done < total) {
+        m_toldFile.clear();
+    }
     if (!m_progress)
         return;
     if (!m_clock.isValid())

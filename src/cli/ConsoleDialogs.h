@@ -35,6 +35,11 @@ public:
     void setSubject(const QString& subject) { m_subject = subject; }
     const QString& subject() const { return m_subject; }
 
+    // With -v: each file is told on standard output once its last block is in, and each item
+    // skipped with why (skipped).
+    void setVerbose(bool verbose) { m_verbose = verbose; }
+    void skipped(const QString& item, const QString& why);
+
     // A failure of the command line's own, told and counted as a message is.
     void failure(const QString& text);
     int failures() const { return m_failures; }
@@ -63,11 +68,15 @@ public:
 
 private:
     void say(const QString& text);
+    void tell(const QString& text);
     void endProgressLine();
 
     ExistingTarget m_existing;
     bool m_progress;
     bool m_lines; // whole lines rather than one line redrawn
+    bool m_verbose = false;
+    QString m_toldFile;     // the last file told as copied, with its size: a repeated last report is not
+    qint64 m_toldSize = -1; // told twice
     AppState* m_state = nullptr;
     QString m_subject;
     int m_failures = 0;

@@ -50,6 +50,7 @@ int run(const QStringList& arguments, const QString& programDir)
     if (request.all)
         return runShelf(request);
     ConsoleDialogs dialogs(request.existing, request.quiet, request.progressLines);
+    dialogs.setVerbose(request.verbose);
     CliSession session(request, dialogs,
                        ProgramPaths{settingsFolder(programDir, kWindowProgramName), kWindowProgramName});
     catchInterrupt();

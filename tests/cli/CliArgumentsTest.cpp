@@ -198,6 +198,8 @@ private slots:
         QTest::addRow("--instruments alone")
             << QStringList{"--instruments", "x.ini", "sync", "M:\\", "x"} << "goes with --all";
         QTest::addRow("--all with get") << QStringList{"--all", "get", "M:\\A", "x"} << "sync only";
+        QTest::addRow("-v with ls") << QStringList{"-v", "ls", "M:\\"}
+                                    << "--verbose goes with get, put or sync only";
     }
 
     void wrongCommandLines()
@@ -214,7 +216,7 @@ private slots:
     {
         const CliParse get = parseCliArguments({"--port", "2", "--baud", "57600", "--parity", "EVEN",
                                                 "--stop-bits", "2", "--flow", "hardware", "--no-clobber",
-                                                "--quiet", "get", "-r", "M:\\DATA", "1:\\LOG.TXT", "backup"});
+                                                "-qv", "get", "-r", "M:\\DATA", "1:\\LOG.TXT", "backup"});
         QVERIFY2(get.request, qPrintable(get.error));
         const CliRequest& r = *get.request;
         QCOMPARE(r.command, QStringLiteral("get"));
@@ -229,7 +231,7 @@ private slots:
         QCOMPARE(r.stopBits, std::optional<int>(1));
         QCOMPARE(r.handShake, std::optional<int>(1));
         QCOMPARE(r.existing, ExistingTarget::Keep);
-        QVERIFY(r.quiet);
+        QVERIFY(r.quiet && r.verbose);
 
         // Options after the command, and "--" before a host path that looks like an option.
         const CliParse put =

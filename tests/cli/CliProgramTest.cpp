@@ -451,8 +451,8 @@ private slots:
         QVERIFY(writeFile(
             toInstrument ? cli.host(QStringLiteral("B.DAT")) : instrument.mediumDir() + "/B.DAT", "b"));
 
-        QStringList arguments = toInstrument ? QStringList{"put", "A.DAT", "B.DAT", "M:\\"}
-                                             : QStringList{"get", "M:\\A.DAT", "M:\\B.DAT", "."};
+        QStringList arguments = toInstrument ? QStringList{"-v", "put", "A.DAT", "B.DAT", "M:\\"}
+                                             : QStringList{"-v", "get", "M:\\A.DAT", "M:\\B.DAT", "."};
         if (!option.isEmpty())
             arguments.prepend(option);
         CliResult r;
@@ -479,6 +479,14 @@ private slots:
             readFile(toInstrument ? instrument.mediumDir() + "/B.DAT" : cli.host(QStringLiteral("B.DAT"))),
             typed == "c" ? QByteArray("<missing>") : QByteArray("b"));
         QCOMPARE(r.err.contains(QStringLiteral("A.DAT Do you want to replace it?")), exitCode == 1);
+        // -v tells each file copied and the one kept, in order.
+        QString told = replaced ? QStringLiteral("copied A.DAT (3 bytes)\n")
+                       : option == "--no-clobber"
+                           ? QStringLiteral("skipped A.DAT: it exists (--no-clobber)\n")
+                           : QString();
+        if (typed != "c")
+            told += QStringLiteral("copied B.DAT (1 byte)\n");
+        QCOMPARE(r.out, told);
     }
 
     void insideTheInstrument()

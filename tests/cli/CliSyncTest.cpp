@@ -93,28 +93,40 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("told");
-        QTest::addRow("nothing changed") << "none"
-                                         << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
-        QTest::addRow("one changed, one new") << "changed+new"
-                                              << "Fetched 2, 11 bytes; 1 skipped as current; 0 failed";
+        QTest::addColumn<QStringList>("verbose"); // what -v tells of the second run, in any order
+        const QString aCurrent = QStringLiteral("skipped M:\\A.DAT: current");
+        const QString bCurrent = QStringLiteral("skipped M:\\SUB\\B.DAT: current");
+        QTest::addRow("nothing changed")
+            << "none"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
+        QTest::addRow("one changed, one new")
+            << "changed+new"
+            << "Fetched 2, 11 bytes; 1 skipped as current; 0 failed"
+            << QStringList{aCurrent, "copied B.DAT (5 bytes)", "copied C.DAT (6 bytes)"};
         // The listing's seconds count: a date one second off is a date that differs.
         QTest::addRow("a second later") << "later"
-                                        << "Fetched 1, 4 bytes; 1 skipped as current; 0 failed";
+                                        << "Fetched 1, 4 bytes; 1 skipped as current; 0 failed"
+                                        << QStringList{aCurrent, "copied B.DAT (4 bytes)"};
         // Within the same second, the host's milliseconds do not make a file differ.
-        QTest::addRow("host milliseconds") << "millis"
-                                           << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
-        QTest::addRow("host name in lower case") << "lower"
-                                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+        QTest::addRow("host milliseconds")
+            << "millis"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
+        QTest::addRow("host name in lower case")
+            << "lower"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
         // B.DAT listed with a date that cannot be read: fetched once with the time of the copy, told
         // so, and then taken for current by its size.
         QTest::addRow("undated") << "undated"
-                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed"
+                                 << QStringList{aCurrent,
+                                                bCurrent + " by its size (its date could not be read)"};
     }
 
     void secondRun()
     {
         QFETCH(QString, change);
         QFETCH(QString, told);
+        QFETCH(QStringList, verbose);
         CliRig cli;
         QVERIFY(cli.isReady());
         const bool undated = change == "undated";
@@ -146,10 +158,16 @@ private slots:
         } else if (change == "lower") {
             QVERIFY(QFile::rename(cli.host("card/A.DAT"), cli.host("card/a.dat")));
         }
-        r = sync(cli, instrument);
+        r = sync(cli, instrument, {"-v"});
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(summary(r), told);
         QVERIFY2(!r.out.contains("the time of the copy"), show(r)); // nothing fetched, nothing to tell
+        // Each file once, in a line of its own.
+        const QStringList lines = r.out.split(QLatin1Char('\n'));
+        for (const QString& line : verbose)
+            QVERIFY2(lines.count(line) == 1, qPrintable(line + QStringLiteral(" in ") + r.out));
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^(copied|skipped) "))).size(),
+                 verbose.size());
         if (change == "lower")
             QVERIFY(!QFileInfo::exists(cli.host("card/A.DAT")));
         if (change == "changed+new")
