@@ -228,8 +228,6 @@ public:
     }
 
 private:
-    // A wrapped line could not be redrawn in place.
-    static constexpr qsizetype kMaxShown = 79;
     // A run's line longer than this is cut into pieces, each after the name.
     static constexpr qint64 kMaxLineBytes = 4096;
 
@@ -282,7 +280,7 @@ private:
             if (m_progress.at(i).isEmpty())
                 continue;
             block += QStringLiteral("\x1b[2K") +
-                     (m_names.at(i) + QStringLiteral(": ") + m_progress.at(i)).left(kMaxShown) +
+                     (m_names.at(i) + QStringLiteral(": ") + m_progress.at(i)).left(terminalColumns() - 1) +
                      QLatin1Char('\n');
             ++lines;
         }

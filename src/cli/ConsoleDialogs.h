@@ -17,6 +17,12 @@ namespace orvalt::cli {
 // The start of each progress line with --progress-lines, which tells it from the messages beside it.
 inline const QString kProgressLineMark = QStringLiteral("progress: ");
 
+// The progress line fitted into width columns (the last one left free, where a terminal would wrap):
+// the file's name shortened first ("..." and its end), then the job's figures dropped, then the
+// file's own from the last; the name cut to what is left when nothing else is.
+QString fitProgressLine(const QString& name, const QStringList& fileFigures, const QString& jobFigures,
+                        int width);
+
 // The dialog seam on a console. Every message the program's routines show is a failure of the
 // item in hand: it goes to standard error, named after that item, and is counted. The overwrite
 // question is answered by --yes or --no-clobber, else asked on the terminal, and refused when there

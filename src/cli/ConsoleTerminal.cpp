@@ -11,6 +11,7 @@
 #define ORVALT_ISATTY _isatty
 #define ORVALT_FILENO _fileno
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #define ORVALT_ISATTY ::isatty
 #define ORVALT_FILENO ::fileno
@@ -21,6 +22,16 @@ namespace orvalt::cli {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+// Set when the terminal was resized, and at the start: its width is to be read (again).
+volatile std::sig_atomic_t g_resized = 1;
+constexpr int kDefaultColumns = 80;
+
+#ifndef Q_OS_WIN
+extern "C" void onResize(int)
+{
+    g_resized = 1;
+}
+#endif
 
 // The reason the first write to standard output failed; 0 while none did.
 int g_stdoutError = 0;
@@ -55,6 +66,29 @@ bool stderrIsTerminal()
 bool stdoutIsTerminal()
 {
     return isTerminal(stdout);
+}
+
+int terminalColumns()
+{
+    static int columns = kDefaultColumns;
+#ifndef Q_OS_WIN
+    static bool watching = false;
+    if (!watching) {
+        watching = true;
+        struct sigaction action = {};
+        action.sa_handler = onResize;
+        action.sa_flags = SA_RESTART; // a resize must not break off a read of the line
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGWINCH, &action, nullptr);
+    }
+    if (g_resized != 0) {
+        g_resized = 0;
+        struct winsize size = {};
+        columns = ::ioctl(ORVALT_FILENO(stderr), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col
+                                                                                            : kDefaultColumns;
+    }
+#endif
+    return columns;
 }
 
 bool canAskOnTerminal()

@@ -11,6 +11,10 @@ namespace orvalt::cli {
 // Whether standard error is a terminal (a progress line that rewrites itself makes sense there).
 bool stderrIsTerminal();
 bool stdoutIsTerminal();
+// The width of the terminal standard error shows, in columns: read again once the terminal was
+// resized (SIGWINCH), 80 when it cannot be read.
+int terminalColumns();
+
 // Whether a question can be asked: standard input and standard error are both a terminal.
 bool canAskOnTerminal();
 

@@ -354,6 +354,39 @@ private slots:
         QVERIFY2(fastest.request && fastest.request->speed, qPrintable(fastest.error));
     }
 
+    // The progress line within the terminal's width: the name shortened first, then the job's
+    // figures dropped before the file's own, the last of those first.
+    void progressLineFits_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("line");
+        const QString figures = "  1,024 of 3,000 bytes  926 bytes/s  0:02 left";
+        const QString job = "  (0 of 4 files, 19%)";
+        QTest::addRow("all of it in 80") << "TRACE001.CSV" << 80 << "TRACE001.CSV" + figures + job;
+        QTest::addRow("a long name shortened")
+            << "Bridge_inspection_North_pier_2026_11.csv" << 80 << "...26_11.csv" + figures + job;
+        QTest::addRow("the job dropped") << "TRACE001.CSV" << 60 << "TRACE001.CSV" + figures;
+        QTest::addRow("the name shortened without the job")
+            << "Bridge_inspection_North_pier_2026_11.csv" << 60 << "...026_11.csv" + figures;
+        QTest::addRow("the time left dropped")
+            << "TRACE001.CSV" << 50 << "TRACE001.CSV  1,024 of 3,000 bytes  926 bytes/s";
+        QTest::addRow("the bytes alone") << "TRACE001.CSV" << 40 << "TRACE001.CSV  1,024 of 3,000 bytes";
+        QTest::addRow("the name alone") << "TRACE001.CSV" << 20 << "TRACE001.CSV";
+        QTest::addRow("the name cut") << "TRACE001.CSV" << 10 << "...01.CSV";
+    }
+
+    void progressLineFits()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, width);
+        QFETCH(QString, line);
+        const QString fitted = fitProgressLine(name, {"1,024 of 3,000 bytes", "926 bytes/s", "0:02 left"},
+                                               "(0 of 4 files, 19%)", width);
+        QCOMPARE(fitted, line);
+        QVERIFY(fitted.size() < width);
+    }
+
     void overwriteAnswers()
     {
         QCOMPARE(ConsoleDialogs::overwriteAnswerOf(QStringLiteral("y")), 0);

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +96,13 @@ public:
     void type(const QByteArray& keys)
     {
         QCOMPARE(::write(m_master, keys.constData(), keys.size()), keys.size());
+    }
+    bool resize(int columns)
+    {
+        struct winsize size = {};
+        size.ws_row = 24;
+        size.ws_col = static_cast<unsigned short>(columns);
+        return ::ioctl(m_master, TIOCSWINSZ, &size) == 0;
     }
 
 private:
@@ -692,6 +700,50 @@ private slots:
         const CliResult next = cli.run(on(instrument, {"put", "NEXT.DAT", "M:\\"}));
         QVERIFY2(next.exitCode == 0, show(next));
         QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/NEXT.DAT")), QByteArray("next"));
+    }
+
+    // The progress line keeps within the terminal's width, whatever the name, and follows the
+    // terminal when it is resized: a wider one shows the job's figures too.
+    void progressFitsTheTerminal()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        // Plain blocks: compressed, the file would arrive in a few bursts, each one redraw.
+        InstrumentProcess instrument({"--baud", "38400", "--no-pack"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString name = QStringLiteral("NORTH_PIER_INSPECTION_2026.CSV");
+        QVERIFY(writeFile(instrument.mediumDir() + QLatin1Char('/') + name, pattern(40000, 1)));
+        Terminal terminal;
+        QVERIFY(terminal.isOpen() && terminal.resize(40));
+        QProcess process;
+        process.setStandardErrorFile(terminal.device());
+        cli.start(process, on(instrument, {"get", "M:\\" + name, "."}));
+        QByteArray narrow;
+        QTRY_VERIFY_WITH_TIMEOUT((narrow += terminal.read()).count('\r') >= 3, 30000);
+        QVERIFY(terminal.resize(100));
+        ::kill(static_cast<pid_t>(process.processId()), SIGWINCH);
+        QByteArray wide;
+        QTRY_VERIFY_WITH_TIMEOUT((wide += terminal.read()).contains("of 1 file,"), 30000);
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(readFile(cli.host(name)), pattern(40000, 1));
+        const auto lines = [](const QByteArray& shown) {
+            return QString::fromLocal8Bit(shown)
+                .remove(QStringLiteral("\x1b[K"))
+                .split(QRegularExpression("[\r\n]"));
+        };
+        for (const QString& line : lines(narrow)) {
+            QVERIFY2(line.size() < 40, qPrintable(line));
+            QVERIFY2(!line.contains(QStringLiteral("of 1 file,")), qPrintable(line));
+        }
+        // The file's name shortened to its end, the bytes kept.
+        QVERIFY2(lines(narrow)
+                         .filter(QRegularExpression(
+                             QStringLiteral("^\\.\\.\\.[A-Z_0-9]*2026\\.CSV  [0-9,]+ of 40,000 bytes")))
+                         .size() >= 2,
+                 narrow.constData());
+        for (const QString& line : lines(wide))
+            QVERIFY2(line.size() < 100, qPrintable(line));
     }
 
     // The instrument goes away in the middle of the first of three files: the copy stops there,
