@@ -4,8 +4,7 @@
 #include "cli/ConsoleDialogs.h"
 #include "cli/ConsoleTerminal.h"
 #include "core/SettingsLocation.h"
-
-#include <cstdio>
+#include "session/ErrorText.h"
 
 namespace orvalt::cli {
 
@@ -68,6 +67,7 @@ int run(const QStringList& arguments, const QString& programDir)
 
 int runCli(const QStringList& arguments, const QString& programDir)
 {
+    ErrorText::setPortChoice(ErrorText::PortChoice::CommandLine);
     return withOutputChecked(run(arguments, programDir));
 }
 

@@ -157,27 +157,49 @@ private slots:
     }
 
     // A port that cannot be opened: the two lines name the device and the system's reason and say
-    // what to do. A path that is not there; the instrument's port held (and locked) by another
-    // program; a port the user may not open, the program run as an unprivileged user.
+    // what to do, with orvalt-cli's options. A path that is not there; the instrument's port held
+    // (and locked) by another program; a port the user may not open, the program run as an
+    // unprivileged user, the advice following the device's group and mode.
     void portOpenCauses_data()
     {
         QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("group"); // of the device, for a user who may not open it
+        QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("told");
-        QTest::addRow("no such device") << "missing"
+        QTest::addRow("no such device") << "missing" << QString() << 0
                                         << "There is no device %1. The adapter may be unplugged, or another "
-                                           "port may be meant: choose it in Tool > Option...";
-        QTest::addRow("in use") << "held"
-                                << "%1 is in use by another program (";
-        QTest::addRow("not permitted")
+                                           "port may be meant: give it with --device";
+        QTest::addRow("in use") << "held" << QString() << 0 << "%1 is in use by another program (";
+        QTest::addRow("not permitted, dialout")
             << "nobody"
+            << "dialout" << 0660
             << "You may not open %1 (Permission denied). On Linux the port belongs "
                "to the dialout group: join it with \"sudo adduser $USER dialout\", "
                "then log out and in again.";
+        QTest::addRow("not permitted, another group")
+            << "nobody"
+            << "uucp" << 0660
+            << "You may not open %1 (Permission denied). On Linux the port belongs "
+               "to the uucp group: join it with \"sudo adduser $USER uucp\", "
+               "then log out and in again.";
+        // Joining a group cannot help: the group may not read it, or it is root's.
+        QTest::addRow("not permitted, the owner alone")
+            << "nobody"
+            << "dialout" << 0620
+            << "You may not open %1 (Permission denied). No group you could join may use it (owner root, "
+               "group dialout, mode 0620): ask the administrator to give you access to it.";
+        QTest::addRow("not permitted, root's group")
+            << "nobody"
+            << "root" << 0600
+            << "You may not open %1 (Permission denied). No group you could join may use it (owner root, "
+               "group root, mode 0600): ask the administrator to give you access to it.";
     }
 
     void portOpenCauses()
     {
         QFETCH(QString, cause);
+        QFETCH(QString, group);
+        QFETCH(int, mode);
         QFETCH(QString, told);
         CliRig cli;
         QVERIFY(cli.isReady());
@@ -195,6 +217,12 @@ private slots:
         } else {
             // Everything the program reads lies in the rig's folder, which the user must reach.
             QVERIFY(cli.openToEveryone());
+            const struct group* owners = ::getgrnam(group.toLocal8Bit().constData());
+            if (!owners)
+                QSKIP("no such group here");
+            const QByteArray node = QFile::encodeName(device);
+            QVERIFY(::chown(node.constData(), 0, owners->gr_gid) == 0 &&
+                    ::chmod(node.constData(), mode) == 0);
             process.setChildProcessModifier([] {
                 if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
                     ::_exit(99);
