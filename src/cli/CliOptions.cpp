@@ -38,6 +38,9 @@ const QList<CliOption>& cliOptions()
                "tell each file as it is copied, and what was skipped and why"),
         option("progress-lines", "", "", "",
                "progress as plain lines, one a second at most, also into a log"),
+        option("format", "FORMAT", "text tsv json", "ls info",
+               "the output, %1: text as the panes show it, tsv one entry a line (exact bytes, ISO 8601 "
+               "dates, names escaped) or a JSON document"),
         option("r", "", "", "get put rm", "copy or delete folders with everything in them"),
         option("n dry-run", "", "", "sync", "tell what would be done, do nothing"),
         option("delete", "", "", "sync", "delete host files and folders the instrument does not hold"),

@@ -290,6 +290,12 @@ CliParse parseCliArguments(const QStringList& arguments)
         return wrong(takes("stop-bits"));
     if (isSet("flow") && !(request.handShake = position("flow")))
         return wrong(takes("flow"));
+    if (isSet("format")) {
+        const std::optional<int> format = position("format");
+        if (!format)
+            return wrong(takes("format"));
+        request.format = static_cast<OutputFormat>(*format);
+    }
     if (isSet("yes") && isSet("no-clobber"))
         return wrong(QStringLiteral("give --yes or --no-clobber, not both"));
     if (isSet("yes"))

@@ -27,6 +27,14 @@ enum class ExistingTarget
     Keep
 };
 
+// How ls and info write what they found: as the panes show it, or for a script to read.
+enum class OutputFormat
+{
+    Text,
+    Tsv,
+    Json
+};
+
 // One run of the command line, checked: the command, its remote paths read, its host paths as
 // given, and the options.
 struct CliRequest
@@ -45,6 +53,7 @@ struct CliRequest
     std::optional<int> handShake;
 
     ExistingTarget existing = ExistingTarget::Ask;
+    OutputFormat format = OutputFormat::Text;
     bool quiet = false;
     // Each file told on standard output as it is copied, and each item skipped, with why.
     bool verbose = false;

@@ -2,6 +2,7 @@
 // refusals that end in exit status 2, the options, and the forms the console shows.
 
 #include "cli/CliCommands.h"
+#include "cli/CliFormats.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRequest.h"
 #include "cli/CliSession.h"
@@ -385,6 +386,30 @@ private slots:
                                                "(0 of 4 files, 19%)", width);
         QCOMPARE(fitted, line);
         QVERIFY(fitted.size() < width);
+    }
+
+    void tsvFields_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("field");
+        QTest::addRow("plain") << "North pier (2).csv"
+                               << "North pier (2).csv";
+        QTest::addRow("tab") << "A\tB"
+                             << "A\\tB";
+        QTest::addRow("line ends") << "A\r\nB"
+                                   << "A\\r\\nB";
+        QTest::addRow("backslash") << "A\\t"
+                                   << "A\\\\t";
+        QTest::addRow("escape") << "A\x1b[2J"
+                                << "A\\x1b[2J";
+        QTest::addRow("Latin-1") << QString::fromUtf8("Mess\u00e9") << QString::fromUtf8("Mess\u00e9");
+    }
+
+    void tsvFields()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, field);
+        QCOMPARE(tsvField(name), field);
     }
 
     void overwriteAnswers()

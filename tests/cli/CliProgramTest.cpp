@@ -6,6 +6,9 @@
 #include "support/InstrumentProcess.h"
 #include "support/TestMain.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTest>
@@ -134,19 +137,23 @@ private slots:
     {
         QTest::addColumn<QStringList>("instrumentOptions");
         QTest::addColumn<QString>("longNames");
-        QTest::addRow("long names") << QStringList() << "Long names: yes (32+3)";
-        QTest::addRow("short names") << QStringList{"--short-names"} << "Long names: no (8.3)";
+        QTest::addColumn<QString>("tsv");
+        QTest::addRow("long names") << QStringList() << "Long names: yes (32+3)"
+                                    << "yes";
+        QTest::addRow("short names") << QStringList{"--short-names"} << "Long names: no (8.3)"
+                                     << "no";
     }
 
     void info()
     {
         QFETCH(QStringList, instrumentOptions);
         QFETCH(QString, longNames);
+        QFETCH(QString, tsv);
         CliRig cli;
         QVERIFY(cli.isReady());
         InstrumentProcess instrument(instrumentOptions);
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
-        const CliResult r = cli.run(on(instrument, {"info"}));
+        CliResult r = cli.run(on(instrument, {"info"}));
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(r.err, QString());
         QCOMPARE(r.out,
@@ -154,6 +161,22 @@ private slots:
                                 "  D:  FD\n")
                      .arg(longNames));
         QVERIFY(instrument.transcript().contains(QStringLiteral("CMD STS?")));
+
+        // For a script: key and value a line, and a JSON object.
+        r = cli.run(on(instrument, {"info", "--format=tsv"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(r.out,
+                 QStringLiteral("model\tKD7350\nlong-names\t%1\nmedium\tM:\tINT MEM\nmedium\t1:\tCard 1\n"
+                                "medium\t2:\tCard 2\nmedium\tD:\tFD\n")
+                     .arg(tsv));
+        r = cli.run(on(instrument, {"--format", "json", "info"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        const QJsonObject info = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(info.value("model").toString(), QStringLiteral("KD7350"));
+        QCOMPARE(info.value("long_names").toBool(), tsv == "yes");
+        QCOMPARE(info.value("media").toArray().size(), 4);
+        QCOMPARE(info.value("media").toArray().at(1).toObject(),
+                 (QJsonObject{{"code", "1:"}, {"name", "Card 1"}}));
     }
 
     // A port that cannot be opened: the two lines name the device and the system's reason and say
@@ -353,6 +376,33 @@ private slots:
         // A file is shown as its own row.
         r = cli.run(on(instrument, {"ls", "M:\\DATA\\A.DAT"}));
         QVERIFY2(r.exitCode == 0 && r.out.startsWith(QStringLiteral("A.DAT  ")), show(r));
+
+        // For a script: exact bytes, the date in ISO 8601, the kind; one entry a line.
+        const QDateTime taken(QDate(2023, 6, 1), QTime(9, 30, 15));
+        QFile a(instrument.mediumDir() + QStringLiteral("/DATA/A.DAT"));
+        QVERIFY(a.open(QIODevice::ReadWrite) && a.setFileTime(taken, QFileDevice::FileModificationTime));
+        a.close();
+        r = cli.run(on(instrument, {"ls", "--format=tsv", "M:\\DATA"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(r.out, QStringLiteral("A.DAT\t12345\t2023-06-01T09:30:15\tfile\n"));
+        r = cli.run(on(instrument, {"ls", "--format=tsv", "M:\\"}));
+        rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        rows.sort();
+        QCOMPARE(rows.size(), 2);
+        const QString iso = QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d");
+        QVERIFY2(QRegularExpression(QStringLiteral("^DATA\t\\d+\t%1\tfolder$").arg(iso))
+                     .match(rows.at(0))
+                     .hasMatch(),
+                 show(r));
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^NOEXT\t1\t%1\tfile$").arg(iso)).match(rows.at(1)).hasMatch(),
+            show(r));
+        r = cli.run(on(instrument, {"ls", "--format=json", "M:\\DATA\\A.DAT"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(
+            QJsonDocument::fromJson(r.out.toUtf8()).array(),
+            (QJsonArray{QJsonObject{
+                {"name", "A.DAT"}, {"size", 12345}, {"date", "2023-06-01T09:30:15"}, {"kind", "file"}}}));
 
         r = cli.run(on(instrument, {"ls", "M:\\NONE"}));
         QVERIFY2(r.exitCode == 1, show(r));
