@@ -49,6 +49,7 @@ const QList<CliOption>& cliOptions()
         option("parallel", "", "", "sync", "every instrument at once, each on its own port"),
         option("instruments", "FILE", "", "sync",
                "the instruments file (default: $XDG_CONFIG_HOME/Orvalt/instruments.ini)"),
+        option("report", "FILE", "", "sync", "append what the run did to FILE, one JSON object a line"),
         option("h help", "", "", "", "print this help and exit"),
         option("version", "", "", "", "print the version and exit"),
     };

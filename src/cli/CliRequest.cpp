@@ -334,6 +334,9 @@ CliParse parseCliArguments(const QStringList& arguments)
         return wrong(QStringLiteral("--instruments goes with --all or --parallel"));
     if (isSet("instruments") && request.instrumentsFile.isEmpty())
         return wrong(QStringLiteral("--instruments takes the path of a file"));
+    request.reportFile = value("report");
+    if (isSet("report") && request.reportFile.isEmpty())
+        return wrong(QStringLiteral("--report takes the path of a file"));
     // Each instrument's line is the one its section names; one line for all would put two
     // instruments on one port.
     if (request.all && (request.port || request.device || request.speed || request.parity ||

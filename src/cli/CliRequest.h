@@ -72,6 +72,9 @@ struct CliRequest
     bool all = false;
     bool parallel = false;
     QString instrumentsFile;
+
+    // sync: the file each run appends its report to (SyncReport); empty for none.
+    QString reportFile;
 };
 
 // The outcome of reading a command line: a request, or the help text (exit 0), or why the line

@@ -170,6 +170,9 @@ QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrumen
         arguments << QStringLiteral("--progress-lines");
     if (r.verbose)
         arguments << QStringLiteral("--verbose");
+    // Each run appends its own report; the file takes their lines whole, side by side or not.
+    if (!r.reportFile.isEmpty())
+        arguments << QStringLiteral("--report=") + r.reportFile;
     if (r.dryRun)
         arguments << QStringLiteral("--dry-run");
     if (r.deleteExtra)

@@ -5,6 +5,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/ConsoleTerminal.h"
+#include "cli/SyncReport.h"
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/RemoteListing.h"
@@ -25,17 +26,6 @@ namespace {
 
 // Deeper than any instrument's media go; a listing that claims more is not followed.
 constexpr int kMaxSyncDepth = 64;
-
-struct SyncTotals
-{
-    int fetched = 0;
-    int current = 0;
-    int failed = 0;
-    int sizeOnly = 0;
-    int deletedHere = 0;
-    int removedThere = 0;
-    qint64 bytes = 0;
-};
 
 class Sync
 {
@@ -307,6 +297,7 @@ void runSync(CliSession& s)
     s.tellLinkLost();
     s.tellCopyTimeDated();
     const SyncTotals& t = sync.totals;
+    s.noteSyncTotals(t);
     QString summary = QStringLiteral("%1 %2, %3 bytes; %4 skipped as current; %5 failed; %6 s\n")
                           .arg(r.dryRun ? QStringLiteral("Would fetch") : QStringLiteral("Fetched"))
                           .arg(t.fetched)

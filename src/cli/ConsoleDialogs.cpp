@@ -26,6 +26,15 @@ constexpr qsizetype kShortestName = 12;
 const QString kGap = QStringLiteral("  ");
 const QString kCut = QStringLiteral("...");
 
+// A box sets its parts apart by an empty line; on the console one line each is enough.
+QString consoleText(const QString& text)
+{
+    QString body = text.trimmed();
+    while (body.contains(QStringLiteral("\n\n")))
+        body.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    return body;
+}
+
 QString shortened(const QString& name, qsizetype room)
 {
     if (name.size() <= room)
@@ -65,11 +74,7 @@ void ConsoleDialogs::say(const QString& text)
     QString line = kProgramName + QStringLiteral(": ");
     if (!m_subject.isEmpty())
         line += m_subject + QStringLiteral(": ");
-    // A box sets its parts apart by an empty line; on the console one line each is enough.
-    QString body = text.trimmed();
-    while (body.contains(QStringLiteral("\n\n")))
-        body.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
-    writeStderr(line + body + QLatin1Char('\n'));
+    writeStderr(line + consoleText(text) + QLatin1Char('\n'));
 }
 
 void ConsoleDialogs::tell(const QString& text)
@@ -89,6 +94,8 @@ void ConsoleDialogs::skipped(const QString& item, const QString& why)
 void ConsoleDialogs::failure(const QString& text)
 {
     say(text);
+    if (m_told.size() < kKeptFailures)
+        m_told.append({m_subject, consoleText(text)});
     ++m_failures;
 }
 

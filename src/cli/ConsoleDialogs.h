@@ -23,6 +23,13 @@ inline const QString kProgressLineMark = QStringLiteral("progress: ");
 QString fitProgressLine(const QString& name, const QStringList& fileFigures, const QString& jobFigures,
                         int width);
 
+// A failure told during a run: the item it concerns (empty for the run as a whole) and the text.
+struct ToldFailure
+{
+    QString item;
+    QString cause;
+};
+
 // The dialog seam on a console. Every message the program's routines show is a failure of the
 // item in hand: it goes to standard error, named after that item, and is counted. The overwrite
 // question is answered by --yes or --no-clobber, else asked on the terminal, and refused when there
@@ -49,6 +56,9 @@ public:
     // A failure of the command line's own, told and counted as a message is.
     void failure(const QString& text);
     int failures() const { return m_failures; }
+    // The failures told so far, the first kKeptFailures of them, for a report.
+    static constexpr int kKeptFailures = 1000;
+    const QList<ToldFailure>& toldFailures() const { return m_told; }
     // Whether the user answered Cancel to a question: the rest of the command is not done.
     bool cancelled() const { return m_cancelled; }
 
@@ -86,6 +96,7 @@ private:
     AppState* m_state = nullptr;
     QString m_subject;
     int m_failures = 0;
+    QList<ToldFailure> m_told;
     bool m_cancelled = false;
     int m_toldStops = 0; // the Ctrl+C presses told so far
 

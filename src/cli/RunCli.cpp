@@ -3,8 +3,12 @@
 #include "cli/CliSession.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/ConsoleTerminal.h"
+#include "cli/SyncReport.h"
 #include "core/SettingsLocation.h"
 #include "session/ErrorText.h"
+
+#include <QDir>
+#include <optional>
 
 namespace orvalt::cli {
 
@@ -27,10 +31,37 @@ const CommandEntry kRunners[] = {
 // run went: whoever reads it would take a cut-off listing for a whole one.
 int withOutputChecked(int status)
 {
+    static bool told = false;
     QString why;
     if (stdoutWritten(&why))
         return status;
-    writeStderr(QStringLiteral("orvalt-cli: write error: %1\n").arg(why));
+    if (!told)
+        writeStderr(QStringLiteral("orvalt-cli: write error: %1\n").arg(why));
+    told = true;
+    return qMax(status, kExitFailed);
+}
+
+// sync --report: what the run did, with the exit status it ends with. A report that cannot be
+// written fails the run: a monitoring system would otherwise take a missing night for a quiet one.
+int reported(SyncReport& report, CliSession& session, int status)
+{
+    const CliRequest& r = session.request();
+    report.device = session.device();
+    report.model = session.state().ModelName;
+    report.remote = r.remotes.isEmpty() ? QString() : r.remotes.constFirst().path();
+    report.local = r.locals.isEmpty() ? QString()
+                                      : QDir::toNativeSeparators(QDir::cleanPath(
+                                            QDir::current().absoluteFilePath(r.locals.constFirst())));
+    report.dryRun = r.dryRun;
+    report.totals = session.syncTotals();
+    const ConsoleDialogs& dialogs = session.dialogs();
+    report.failures = dialogs.toldFailures();
+    report.unlistedFailures = dialogs.failures() - static_cast<int>(report.failures.size());
+    QString why;
+    if (report.appendTo(r.reportFile, status, &why))
+        return status;
+    writeStderr(
+        QStringLiteral("orvalt-cli: %1: the report could not be written (%2)\n").arg(r.reportFile, why));
     return qMax(status, kExitFailed);
 }
 
@@ -48,6 +79,9 @@ int run(const QStringList& arguments, const QString& programDir)
     const CliRequest& request = *parse.request;
     if (request.all)
         return runShelf(request);
+    std::optional<SyncReport> report; // begun before anything is sent
+    if (!request.reportFile.isEmpty())
+        report.emplace();
     ConsoleDialogs dialogs(request.existing, request.quiet, request.progressLines);
     dialogs.setVerbose(request.verbose);
     CliSession session(request, dialogs,
@@ -60,7 +94,8 @@ int run(const QStringList& arguments, const QString& programDir)
         }
     }
     session.disconnect();
-    return secondInterruptRequested() ? kExitInterrupted : session.exitStatus();
+    const int status = secondInterruptRequested() ? kExitInterrupted : session.exitStatus();
+    return report ? reported(*report, session, withOutputChecked(status)) : status;
 }
 
 } // namespace
