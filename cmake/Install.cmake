@@ -59,6 +59,22 @@ if(ORVALT_RSVG_CONVERT AND UNIX)
   add_custom_target(orvalt_icon_sizes ALL DEPENDS ${icon_outputs})
 endif()
 
+# Windows: zlib's DLL goes beside the programs, as windeployqt puts Qt's there (it brings no zlib).
+# It lies in the bin folder beside the include folder that zlib was found with (vcpkg's
+# installed/<triplet>, or the prefix zlib's own CMake build installed into).
+if(WIN32)
+  list(GET ZLIB_INCLUDE_DIRS 0 zlib_include)
+  get_filename_component(zlib_prefix "${zlib_include}" DIRECTORY)
+  find_file(ORVALT_ZLIB_DLL NAMES zlib1.dll zlib.dll zlibd1.dll zlibd.dll PATHS "${zlib_prefix}/bin"
+            NO_DEFAULT_PATH)
+  if(ORVALT_ZLIB_DLL)
+    install(FILES ${ORVALT_ZLIB_DLL} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  else()
+    message(WARNING "No zlib DLL in ${zlib_prefix}/bin: copy it beside the installed programs by hand "
+                    "(a static zlib needs none)")
+  endif()
+endif()
+
 # Windows: the window is a GUI program (no console), with the icon and the version in its resources.
 set_target_properties(orvalt PROPERTIES WIN32_EXECUTABLE ON)
 if(WIN32)
