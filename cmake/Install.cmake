@@ -11,6 +11,19 @@ set(ORVALT_APP_ID org.orvalt.Orvalt)
 set(ORVALT_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
 install(TARGETS orvalt orvalt-cli orvalt-instrument RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (cpack, cmake --install --strip) also drops the compiler's notes, as Debian's
+# own packages do: the .comment and .note sections, which nothing reads at run time.
+find_program(ORVALT_OBJCOPY NAMES ${CMAKE_OBJCOPY} objcopy)
+if(ORVALT_OBJCOPY AND UNIX)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(program orvalt orvalt-cli orvalt-instrument)
+        execute_process(COMMAND \"${ORVALT_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+                        COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()")
+endif()
 install(FILES ${ORVALT_DEFAULT_INI} DESTINATION ${CMAKE_INSTALL_DATADIR}/orvalt RENAME orvalt.ini)
 install(FILES ${ORVALT_PACKAGING_DIR}/${ORVALT_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ORVALT_PACKAGING_DIR}/${ORVALT_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -18,9 +31,11 @@ install(FILES ${ORVALT_PACKAGING_DIR}/icons/${ORVALT_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${ORVALT_PACKAGING_DIR}/completion/orvalt-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt RENAME copyright)
+# The licence in Debian's machine-readable copyright format, and the changelog in Debian's format
+# (the package is native: its version has no Debian revision), compressed as Debian keeps it.
+install(FILES ${ORVALT_PACKAGING_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt)
 
-# Man pages, compressed as Debian keeps them where gzip is at hand.
+# Man pages and the changelog, compressed as Debian keeps them where gzip is at hand.
 set(ORVALT_MAN_PAGES orvalt.1 orvalt-cli.1 orvalt-instrument.1)
 find_program(ORVALT_GZIP gzip)
 set(man_outputs)
@@ -40,6 +55,19 @@ endforeach()
 if(UNIX)
   add_custom_target(orvalt_man_pages ALL DEPENDS ${man_outputs})
   install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+if(UNIX)
+  set(changelog ${ORVALT_PACKAGING_DIR}/debian/changelog)
+  if(ORVALT_GZIP)
+    set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+    add_custom_command(OUTPUT ${changelog}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+      COMMAND ${ORVALT_GZIP} -9nc ${ORVALT_PACKAGING_DIR}/debian/changelog > ${changelog}
+      DEPENDS ${ORVALT_PACKAGING_DIR}/debian/changelog
+      VERBATIM)
+    add_custom_target(orvalt_changelog ALL DEPENDS ${changelog})
+  endif()
+  install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt)
 endif()
 
 # PNG sizes of the icon for menus that do not draw SVG, where rsvg-convert (librsvg2-bin) is at hand.
