@@ -7,12 +7,17 @@ set -euo pipefail
 . "$1/scripts/lib/common.sh"
 
 failures=0
+# Without the archive's lists (a machine where apt-get update never ran), apt knows no name it has
+# not installed: only the installed ones can be looked at then.
+lists_known=0
+compgen -G '/var/lib/apt/lists/*_Packages*' >/dev/null && lists_known=1
 lists=(ORVALT_BUILD_PACKAGES ORVALT_RUN_PACKAGES ORVALT_TEST_PACKAGES ORVALT_PACKAGE_PACKAGES
        ORVALT_PACKAGE_CHECK_PACKAGES ORVALT_FUZZ_PACKAGES)
 for list in "${lists[@]}"; do
   declare -n names=$list
   for p in "${names[@]}"; do
     [ -z "$(missing_packages "$p")" ] && continue
+    [ $lists_known -eq 1 ] || { echo "apt has no lists: $p not looked at"; continue; }
     # Not installed: apt must know a package of that very name (a virtual one has no candidate).
     if apt-cache policy "$p" 2>/dev/null | grep -q 'Candidate: (none)' ||
        [ -z "$(apt-cache policy "$p" 2>/dev/null)" ]; then
