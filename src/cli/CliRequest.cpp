@@ -326,6 +326,12 @@ CliParse parseCliArguments(const QStringList& arguments)
     request.dryRun = isSet("dry-run");
     request.deleteExtra = isSet("delete");
     request.removeSource = isSet("remove-source");
+    // Together they empty both sides over two runs: the first removes from the instrument what it
+    // fetched, the second deletes those files on the host as gone from the instrument.
+    if (request.deleteExtra && request.removeSource)
+        return wrong(QStringLiteral("give --delete or --remove-source, not both: files moved home by "
+                                    "--remove-source are gone from the instrument, and the next --delete "
+                                    "would delete them on the host"));
     // --parallel is --all side by side.
     request.parallel = isSet("parallel");
     request.all = isSet("all") || request.parallel;

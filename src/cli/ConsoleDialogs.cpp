@@ -91,6 +91,12 @@ void ConsoleDialogs::skipped(const QString& item, const QString& why)
         tell(QStringLiteral("skipped %1: %2").arg(escapedName(item), why));
 }
 
+void ConsoleDialogs::warning(const QString& text)
+{
+    endProgressLine();
+    writeStderr(kProgramName + QStringLiteral(": warning: ") + text.simplified() + QLatin1Char('\n'));
+}
+
 void ConsoleDialogs::failure(const QString& text)
 {
     say(text);

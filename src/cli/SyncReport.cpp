@@ -41,6 +41,8 @@ QJsonObject SyncReport::toJson(int exitStatus) const
         {QStringLiteral("size_only"), totals.sizeOnly},
         {QStringLiteral("deleted_here"), totals.deletedHere},
         {QStringLiteral("removed_there"), totals.removedThere},
+        {QStringLiteral("kept_beside"), totals.keptBeside},
+        {QStringLiteral("same_on_host"), totals.sameOnHost},
         {QStringLiteral("failures"), told},
         {QStringLiteral("exit_status"), exitStatus},
     };

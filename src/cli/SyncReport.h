@@ -18,6 +18,8 @@ struct SyncTotals
     int sizeOnly = 0; // compared by size alone: the instrument's date could not be read
     int deletedHere = 0;
     int removedThere = 0;
+    int keptBeside = 0; // fetched beside a host file of the same name whose contents differ
+    int sameOnHost = 0; // fetched, and found the same as the host file of that name
     qint64 bytes = 0;
 };
 

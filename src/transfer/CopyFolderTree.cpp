@@ -62,6 +62,16 @@ bool commandCanCarry(const QString& name)
     return true;
 }
 
+// A symbolic link where the copy would make a host folder: what it points to may lie anywhere, and
+// nothing outside the folder copied into is written.
+bool hostLinkInTheWay(CopyRun& run, const QString& item, const QString& hostPath)
+{
+    if (!QFileInfo(HostFs::nativePath(hostPath)).isSymLink())
+        return false;
+    note(run, item, QStringLiteral("a symbolic link of that name on the host, which is not followed"));
+    return true;
+}
+
 // Makes a host folder of the copy; one that exists is merged into. False when this folder's copy
 // must end (the user has been told why).
 bool madeHostFolder(ProgramContext& ctx, const QString& hostPath)
@@ -104,9 +114,14 @@ private:
     {
         return m_st.LongNames ? entry.name : entry.shortName;
     }
-    // False once the instrument is out of reach: the item is then only named as not reached.
+    // False once the instrument is out of reach, or the user stopped the copy: the item is then
+    // only named, as not reached or not started.
     bool reached(const QString& item)
     {
+        if (m_st.StopRequested) {
+            note(m_run, item, TransferTexts::notStarted());
+            return false;
+        }
         if (!m_run.linkLost)
             return true;
         m_run.notReached << item;
@@ -215,7 +230,7 @@ void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destina
 void TreeCopy::makeTopOnHost(const QString& source, const QString& destination)
 {
     const QString made = destination + NameOfPath(source);
-    if (!madeHostFolder(m_ctx, made))
+    if (hostLinkInTheWay(m_run, source, made) || !madeHostFolder(m_ctx, made))
         return;
     m_run.TopFolderMade = true;
     copy(source, made, 1);
@@ -230,7 +245,13 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
     }
     m_hostChain.append(real);
     const QString separator = QStringLiteral("\\");
-    const QList<HostItem> items = m_ctx.hostFs.listFolder(source, HostFs::FolderSizes::Skip);
+    QList<HostFs::LeftOut> leftOut;
+    const QList<HostItem> items = m_ctx.hostFs.listFolder(source, HostFs::FolderSizes::Skip, &leftOut);
+    // What the listing passed over is named, so that a folder that arrives incomplete (or empty) is
+    // never taken for a whole one.
+    for (const HostFs::LeftOut& item : leftOut)
+        note(m_run, hostShown(item.name.isEmpty() ? source : source + separator + item.name),
+             item.why + QStringLiteral("; not copied"));
     // Folders first, then files, as the host lists them. The host item keeps its own (long) name:
     // a short name stands for it on the instrument alone, and on most hosts names no file.
     for (const HostItem& item : items) {
@@ -305,6 +326,8 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         if (!reached(subSource))
             continue;
         if (entry.isFolder()) {
+            if (hostLinkInTheWay(m_run, subSource, subDestination))
+                continue;
             if (!madeHostFolder(m_ctx, subDestination))
                 return;
             copy(subSource, subDestination, depth + 1);
