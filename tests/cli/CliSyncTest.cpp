@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTest>
+#include <csignal>
 #include <sys/stat.h>
 
 using orvalt::test::CliResult;
@@ -87,6 +88,24 @@ QByteArray shelfOf(const QString& deviceA, const QString& deviceB)
                           "[b]\ndevice=%2\nbaud=38400\nparity=none\nremote=\"M:\\\\\"\nlocal=cardB\n")
         .arg(deviceA, deviceB)
         .toUtf8();
+}
+
+// $JOURNAL_STREAM's form of a file: "device:inode". A file given as a run's standard error stands
+// for the journal's stream when the variable names it.
+QString streamOf(const QString& path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    return QStringLiteral("%1:%2")
+        .arg(static_cast<qulonglong>(status.st_dev))
+        .arg(static_cast<qulonglong>(status.st_ino));
+}
+
+QString readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
 }
 
 } // namespace
@@ -631,6 +650,56 @@ private slots:
         QVERIFY2(r.err.contains(told), show(r));
         if (exitCode == 2)
             QVERIFY(!QFileInfo::exists(cli.host("cardA"))); // nothing ran
+    }
+
+    // The journal is standard error only where $JOURNAL_STREAM names that very stream: a run handed
+    // another one (by a script the service started) writes plain lines and its progress. Side by
+    // side, the runs' priorities stand before their names, where the journal reads them.
+    void journalOnlyWhereItIs_data()
+    {
+        QTest::addColumn<QString>("stream"); // "same", "other"
+        QTest::addColumn<bool>("parallel");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("the journal") << "same" << false << "\n<6>orvalt-cli: copied A.DAT (6,000 bytes)\n";
+        QTest::addRow("another stream") << "other" << false << "\nprogress: A.DAT  ";
+        QTest::addRow("side by side") << "same" << true << "\n<6>a: orvalt-cli: copied A.DAT (6,000 bytes)\n";
+    }
+
+    void journalOnlyWhereItIs()
+    {
+        QFETCH(QString, stream);
+        QFETCH(bool, parallel);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess a({"--baud", "38400"});
+        InstrumentProcess b({"--baud", "38400"});
+        QVERIFY2(a.isReady() && b.isReady(), qPrintable(a.errorString() + b.errorString()));
+        QVERIFY(put(a.mediumDir() + "/A.DAT", bytes(6000, 1), kTaken));
+        QVERIFY(put(cli.host("shelf.ini"), shelfOf(a.devicePath(), b.devicePath())));
+        const QString journal = cli.host("journal");
+        QVERIFY(put(journal, "\n") && put(cli.host("elsewhere"), QByteArray()));
+        QProcess process;
+        process.setStandardErrorFile(journal, QIODevice::Append); // after its first line end
+        // Progress lines asked for, which the journal does without.
+        const QStringList arguments =
+            parallel ? QStringList{"--progress-lines", "sync", "--parallel", "--instruments", "shelf.ini"}
+                     : QStringList{"--progress-lines",
+                                   "--device",
+                                   a.devicePath(),
+                                   "--baud",
+                                   "38400",
+                                   "sync",
+                                   "M:\\",
+                                   "card"};
+        cli.start(process, arguments,
+                  {{"JOURNAL_STREAM", streamOf(stream == "same" ? journal : cli.host("elsewhere"))}});
+        const CliResult r = CliRig::finish(process);
+        const QString err = readAll(journal);
+        QVERIFY2(r.exitCode == 0, qPrintable(show(r) + err));
+        QVERIFY2(err.contains(told), qPrintable(err));
+        QCOMPARE(err.contains("progress"), stream == "other");
+        QCOMPARE(err.contains('<'), stream == "same");
     }
 
     // The instrument goes away in the middle of a sync: nothing half-fetched lies under a real name,
