@@ -55,6 +55,38 @@ bool isLineKey(const QString& key)
 }
 
 // The instruments of the file in the order of their sections, or why the file cannot be used.
+// One key of an instrument's section into instrument; why it cannot be used, or nothing.
+QString takeKey(ShelfInstrument& instrument, const QString& key, const QVariant& value)
+{
+    // A comma makes QSettings read a list, "@Variant(" any type: neither is a setting here.
+    if (value.typeId() != QMetaType::QString)
+        return QStringLiteral("not a single value (quote a value that holds a comma)");
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty() || text.size() > kMaxValueLength)
+        return QStringLiteral("empty or longer than %1 characters").arg(kMaxValueLength);
+    // The same checks as on the command line, through the one parser of it.
+    QStringList probe;
+    if (isLineKey(key))
+        probe = {QStringLiteral("--%1=%2").arg(key, text), QStringLiteral("info")};
+    else if (key == QLatin1String("remote"))
+        probe = {QStringLiteral("ls"), QStringLiteral("--"), text};
+    else if (key != QLatin1String("local"))
+        return QStringLiteral(
+            "not a key of an instrument (device, baud, parity, stop-bits, flow, remote, local)");
+    if (!probe.isEmpty()) {
+        const CliParse parse = parseCliArguments(probe);
+        if (!parse.request)
+            return parse.error;
+    }
+    if (isLineKey(key))
+        instrument.lineArguments << QStringLiteral("--%1=%2").arg(key, text);
+    else if (key == QLatin1String("remote"))
+        instrument.remote = text;
+    else
+        instrument.local = text;
+    return QString();
+}
+
 std::optional<QList<ShelfInstrument>> readShelf(const QString& path, QString* error)
 {
     const QFileInfo info(path);
@@ -107,45 +139,11 @@ std::optional<QList<ShelfInstrument>> readShelf(const QString& path, QString* er
         QString failure;
         QString failedKey;
         for (const QString& key : keys) {
-            const QVariant value = file.value(key);
-            // A comma makes QSettings read a list, "@Variant(" any type: neither is a setting here.
-            if (value.typeId() != QMetaType::QString) {
+            failure = takeKey(instrument, key, file.value(key));
+            if (!failure.isEmpty()) {
                 failedKey = key;
-                failure = QStringLiteral("not a single value (quote a value that holds a comma)");
                 break;
             }
-            const QString text = value.toString().trimmed();
-            if (text.isEmpty() || text.size() > kMaxValueLength) {
-                failedKey = key;
-                failure = QStringLiteral("empty or longer than %1 characters").arg(kMaxValueLength);
-                break;
-            }
-            // The same checks as on the command line, through the one parser of it.
-            QStringList probe;
-            if (isLineKey(key))
-                probe = {QStringLiteral("--%1=%2").arg(key, text), QStringLiteral("info")};
-            else if (key == QLatin1String("remote"))
-                probe = {QStringLiteral("ls"), QStringLiteral("--"), text};
-            else if (key != QLatin1String("local")) {
-                failedKey = key;
-                failure = QStringLiteral("not a key of an instrument (device, baud, parity, stop-bits, flow, "
-                                         "remote, local)");
-                break;
-            }
-            if (!probe.isEmpty()) {
-                const CliParse parse = parseCliArguments(probe);
-                if (!parse.request) {
-                    failedKey = key;
-                    failure = parse.error;
-                    break;
-                }
-            }
-            if (isLineKey(key))
-                instrument.lineArguments << QStringLiteral("--%1=%2").arg(key, text);
-            else if (key == QLatin1String("remote"))
-                instrument.remote = text;
-            else
-                instrument.local = text;
         }
         file.endGroup();
         if (!failure.isEmpty())
