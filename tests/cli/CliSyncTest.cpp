@@ -450,6 +450,30 @@ private slots:
         QVERIFY(!after.isSymLink() ? !after.isFile() : true);
     }
 
+    // get -r into a folder that holds a link of the copied folder's name: the link is not followed
+    // (what it points to is outside the folder named), and the copy says so. A link named on the
+    // command line itself is the user's to follow.
+    void getTreeNeverEntersALinkedFolder()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/DAY1/TOP.TXT", bytes(30, 1), kTaken));
+        QVERIFY(put(cli.host("outside/KEEP.DAT"), "keep"));
+        QVERIFY(QDir().mkpath(cli.host("into")));
+        QVERIFY(QFile::link(cli.host("outside"), cli.host("into/DAY1")));
+        CliResult r = cli.run(
+            {"--device", instrument.devicePath(), "--quiet", "--yes", "get", "-r", "M:\\DAY1", "into"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains("DAY1 is a symbolic link, which is not followed; nothing is copied into it"), show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).keys(), QStringList{"KEEP.DAT"});
+        r = cli.run(
+            {"--device", instrument.devicePath(), "--quiet", "--yes", "get", "-r", "M:\\DAY1", "into/DAY1"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).value("DAY1/TOP.TXT"), bytes(30, 1));
+    }
+
     // A shelf of two instruments, one after the other (from the file beside the user settings) and
     // side by side (from --instruments): each instrument's files in its own folder, each its own
     // summary; side by side, both instruments are talked to at once.
