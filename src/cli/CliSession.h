@@ -114,7 +114,8 @@ public:
     void about(const QString& subject) { m_dialogs.setSubject(subject); }
     // Lets Ctrl+C reach StopRequested; true when the run is to stop before the next item.
     bool stopping();
-    // The exit status of the run so far.
+    // The exit status of the run so far: kExitTempFail when it could not connect for a reason that
+    // may be gone later (nothing was done then).
     int exitStatus() const;
 
     // The serial device the run opens: the chosen port's, or the one --device gives.
@@ -141,7 +142,8 @@ private:
     ProgramContext m_ctx;
     QList<MediumInfo> m_media;
     bool m_connected = false;
-    CopyRun m_lost; // linkLost, linkLostWhy and copyTimeDated only
+    bool m_outOfReach = false; // the greeting failed, but may not a while later (kExitTempFail)
+    CopyRun m_lost;            // linkLost, linkLostWhy and copyTimeDated only
     bool m_toldLinkLost = false;
     SyncTotals m_syncTotals;
 };

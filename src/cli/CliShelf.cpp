@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
 #include <memory>
 
 namespace orvalt::cli {
@@ -164,7 +165,7 @@ QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrumen
     // (ShelfConsole): drawn in place, several runs would overwrite each other on one terminal line.
     if (r.quiet)
         arguments << QStringLiteral("--quiet");
-    else if (r.parallel || r.progressLines)
+    else if ((r.parallel || r.progressLines) && !stderrIsJournal())
         arguments << QStringLiteral("--progress-lines");
     if (r.verbose)
         arguments << QStringLiteral("--verbose");
@@ -181,11 +182,35 @@ QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrumen
     return arguments;
 }
 
-// The worse of two exit statuses; a run that did not end by itself counts as failed.
+// How much an exit status asks of whoever reads it: an instrument out of reach for now is retried
+// by itself, files that failed need a look, a file or line that cannot be used needs mending, and a
+// second Ctrl+C ends everything. A status of none of these counts as failed.
+int weight(int status)
+{
+    switch (status) {
+    case kExitDone:
+        return 0;
+    case kExitTempFail:
+        return 1;
+    case kExitUsage:
+        return 3;
+    case kExitInterrupted:
+        return 4;
+    default:
+        return 2;
+    }
+}
+
+int worse(int status, int other)
+{
+    const int own = weight(other) == weight(kExitFailed) ? kExitFailed : other;
+    return weight(own) > weight(status) ? own : status;
+}
+
+// The worse of the shelf's status and a run's; a run that did not end by itself counts as failed.
 int worse(int status, const QProcess& process)
 {
-    const int own = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : kExitFailed;
-    return qMax(status, qBound(kExitDone, own, kExitUsage));
+    return worse(status, process.exitStatus() == QProcess::NormalExit ? process.exitCode() : kExitFailed);
 }
 
 // What the runs side by side write, each line after its instrument's name. Progress lines
@@ -212,10 +237,20 @@ public:
                                                                         : process.readAll());
             if (line.endsWith(QLatin1Char('\n')))
                 line.chop(1);
-            if (channel == QProcess::StandardError && line.startsWith(kProgressLineMark))
+            if (channel == QProcess::StandardError && line.startsWith(kProgressLineMark)) {
                 progress(name, line.mid(kProgressLineMark.size()));
-            else
-                message(channel, name + QStringLiteral(": ") + line + QLatin1Char('\n'));
+                continue;
+            }
+            // Into the journal, the run marks each line with its priority (kRelayedPriorities): the
+            // mark goes before the name, where the journal looks for it.
+            Priority priority = Priority::Error;
+            static const QRegularExpression marked(QStringLiteral("^<([3-6])>"));
+            const QRegularExpressionMatch mark = marked.match(line);
+            if (channel == QProcess::StandardError && mark.hasMatch()) {
+                priority = static_cast<Priority>(mark.captured(1).toInt());
+                line.remove(0, mark.capturedLength());
+            }
+            message(channel, name + QStringLiteral(": ") + line + QLatin1Char('\n'), priority);
         }
     }
 
@@ -250,14 +285,14 @@ private:
         redraw();
     }
 
-    void message(QProcess::ProcessChannel channel, const QString& text)
+    void message(QProcess::ProcessChannel channel, const QString& text, Priority priority)
     {
         clear();
         if (channel == QProcess::StandardOutput) {
             writeStdout(text);
             flushStdout();
         } else {
-            writeStderr(text);
+            writeStderr(text, priority);
         }
         redraw();
     }
@@ -302,7 +337,7 @@ int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
     int status = kExitDone;
     for (const ShelfInstrument& instrument : shelf) {
         if (interruptRequested())
-            return qMax(status, kExitFailed);
+            return worse(status, kExitFailed);
         writeStdout(
             QStringLiteral("%1: %2 -> %3\n").arg(instrument.name, instrument.remote, instrument.local));
         flushStdout();
@@ -313,7 +348,7 @@ int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
         if (!process.waitForStarted()) {
             writeStderr(QStringLiteral("%1: orvalt-cli could not be started: %2\n")
                             .arg(instrument.name, process.errorString()));
-            status = qMax(status, kExitFailed);
+            status = worse(status, kExitFailed);
             continue;
         }
         process.waitForFinished(-1);
@@ -329,9 +364,13 @@ int runSideBySide(const CliRequest& r, const QList<ShelfInstrument>& shelf)
     std::vector<std::unique_ptr<QProcess>> runs;
     int running = 0;
     int status = kExitDone;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (stderrIsJournal())
+        environment.insert(QLatin1String(kRelayedPriorities), QStringLiteral("1"));
     for (const ShelfInstrument& instrument : shelf) {
         auto process = std::make_unique<QProcess>();
         QProcess* p = process.get();
+        p->setProcessEnvironment(environment);
         const QString name = instrument.name;
         QObject::connect(p, &QProcess::readyReadStandardOutput, p,
                          [p, name, &console] { console.relay(*p, QProcess::StandardOutput, name, false); });
@@ -349,7 +388,7 @@ int runSideBySide(const CliRequest& r, const QList<ShelfInstrument>& shelf)
         if (!p->waitForStarted()) {
             writeStderr(
                 QStringLiteral("%1: orvalt-cli could not be started: %2\n").arg(name, p->errorString()));
-            status = qMax(status, kExitFailed);
+            status = worse(status, kExitFailed);
             continue;
         }
         ++running;
@@ -366,7 +405,19 @@ int runShelf(const CliRequest& r)
 {
     const QString path = r.instrumentsFile.isEmpty() ? defaultShelfPath() : r.instrumentsFile;
     QString error;
-    const std::optional<QList<ShelfInstrument>> shelf = readShelf(path, &error);
+    std::optional<QList<ShelfInstrument>> shelf = readShelf(path, &error);
+    if (shelf && !r.instrument.isEmpty()) {
+        // The whole file is checked all the same: a mistake in another section is found the first
+        // night, not the night that instrument's timer first runs.
+        const auto named = std::find_if(shelf->cbegin(), shelf->cend(),
+                                        [&](const ShelfInstrument& i) { return i.name == r.instrument; });
+        if (named == shelf->cend()) {
+            error = QStringLiteral("%1: no section [%2]").arg(path, r.instrument);
+            shelf.reset();
+        } else {
+            shelf = QList<ShelfInstrument>{*named};
+        }
+    }
     if (!shelf) {
         writeStderr(QStringLiteral("orvalt-cli: %1\n").arg(error));
         return kExitUsage;
