@@ -14,6 +14,11 @@ namespace orvalt::cli {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// The instrument could not be reached for now: it did not answer the greeting (switched off, its
+// cable out) or its port is held by another program, such as a run started by hand. Nothing was
+// done, and the same run may well succeed later: EX_TEMPFAIL of sysexits.h, the status a timer's
+// service retries.
+inline constexpr int kExitTempFail = 75;
 // A second Ctrl+C: the file in hand was dropped, the line left in order (as a shell reports a
 // program that Ctrl+C ended).
 inline constexpr int kExitInterrupted = 130;
@@ -25,6 +30,14 @@ enum class ExistingTarget
     Ask,
     Replace,
     Keep
+};
+
+// How ls and info write what they found: as the panes show it, or for a script to read.
+enum class OutputFormat
+{
+    Text,
+    Tsv,
+    Json
 };
 
 // One run of the command line, checked: the command, its remote paths read, its host paths as
@@ -45,7 +58,10 @@ struct CliRequest
     std::optional<int> handShake;
 
     ExistingTarget existing = ExistingTarget::Ask;
+    OutputFormat format = OutputFormat::Text;
     bool quiet = false;
+    // Each file told on standard output as it is copied, and each item skipped, with why.
+    bool verbose = false;
     // The progress as whole lines on standard error, at most one a second, whether or not that is a
     // terminal: for a log, and for sync --parallel, which shows its runs' lines side by side.
     bool progressLines = false;
@@ -61,6 +77,11 @@ struct CliRequest
     bool all = false;
     bool parallel = false;
     QString instrumentsFile;
+    // --instrument NAME: only the section of that name.
+    QString instrument;
+
+    // sync: the file each run appends its report to (SyncReport); empty for none.
+    QString reportFile;
 };
 
 // The outcome of reading a command line: a request, or the help text (exit 0), or why the line
@@ -77,5 +98,8 @@ CliParse parseCliArguments(const QStringList& arguments);
 
 // The usage summary that --help shows and a wrong command line points to.
 QString cliUsage();
+
+// The commands, as they are typed.
+QStringList cliCommands();
 
 } // namespace orvalt::cli

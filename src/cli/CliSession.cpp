@@ -24,6 +24,18 @@ const QString kProduct = QStringLiteral("Product");
 const QString kMissingMedium = QStringLiteral("medium");
 constexpr int kMaxMedia = 64;
 
+// Whether a greeting failed for a reason that may be gone by itself a while later: the instrument
+// did not answer (switched off, its cable out), or its port is held by another program. Not a
+// device that is not there, nor one the user may not open: waiting mends neither.
+bool outOfReachForNow(const link::PexLink& link)
+{
+    const qint32 failure = link.lastFailure();
+    if (failure == link::PexResult::TimeOut)
+        return true;
+    return (failure == link::PexResult::OpenFailed || failure == link::PexResult::NotOpen) &&
+           link.portProblem() == link::PortProblem::InUse;
+}
+
 } // namespace
 
 QString hostPathOf(const QString& localPath)
@@ -104,6 +116,7 @@ bool CliSession::connect()
     // The window says "Connected" in a box; a script is told only what went wrong.
     const auto failed = [this] {
         fail(connectionFailedText(m_ctx));
+        m_outOfReach = outOfReachForNow(m_link);
         m_state.Connected = false;
         m_link.PexClose();
         return false;
@@ -144,27 +157,34 @@ void CliSession::panesForReceive()
 {
     m_state.LDevID = kHost;
     m_state.RDevID = kInstrument;
-    m_state.LActive = false;
-    m_state.RActive = true;
-    m_state.DestIsInstrument = false;
 }
 
 void CliSession::panesForSend()
 {
     m_state.LDevID = kHost;
     m_state.RDevID = kInstrument;
-    m_state.LActive = true;
-    m_state.RActive = false;
-    m_state.DestIsInstrument = true;
 }
 
 void CliSession::panesOnInstrument()
 {
     m_state.LDevID = kInstrument;
     m_state.RDevID = kInstrument;
-    m_state.LActive = true;
-    m_state.RActive = false;
-    m_state.DestIsInstrument = false;
+}
+
+Endpoint CliSession::instrumentAt(const RemotePath& folder) const
+{
+    Endpoint e;
+    e.host = false;
+    e.medium = folder.medium;
+    e.folder = folder.panePath();
+    // The pane that no view shows, whose rows a look-up fills (instrumentPane).
+    e.pane = m_state.RDevID == kInstrument ? QStringLiteral("R") : QStringLiteral("L");
+    return e;
+}
+
+Endpoint CliSession::hostAt(const QString& hostFolderPath) const
+{
+    return endpointOf(true, hostFolderPath);
 }
 
 PaneModel& CliSession::instrumentPane()
@@ -177,16 +197,16 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
     // As the instrument pane's listing selects its folder, except that a folder that cannot be
     // chosen always ends the command: a script must not act on whatever folder is current.
     instrumentPane().clear();
-    const qint32 medium =
-        SendCmd(m_state, m_link, m_dialogs, CommandWords::kMedium + MediumCode(folder.medium));
+    const InstrumentSession::Selected selected =
+        m_ctx.instrument.select(m_ctx, MediumCode(folder.medium), wireFolder(folder.panePath()));
+    const qint32 medium = selected.medium;
     if (medium != 0) {
         if (!silent)
             fail(mediumRefusedText(m_ctx, medium, mediumName(folder.medium)));
         noteResult(medium);
         return false;
     }
-    const qint32 changed =
-        SendCmd(m_state, m_link, m_dialogs, CommandWords::kChangeFolder + SlashPath(folder.panePath()));
+    const qint32 changed = selected.folder;
     if (changed == 0)
         return true;
     if (!silent)
@@ -252,6 +272,7 @@ void CliSession::noteRun(const CopyRun& run)
         m_lost.linkLostWhy = run.linkLostWhy;
     }
     m_lost.copyTimeDated += run.copyTimeDated;
+    m_lost.notConfirmed += run.notConfirmed;
 }
 
 void CliSession::noteReceived(const QString& remotePath, qint32 result, const QDateTime& modified)
@@ -278,11 +299,35 @@ void CliSession::tellLinkLost()
     about(subject);
 }
 
+void CliSession::tellUnconfirmed()
+{
+    settleUnconfirmed(m_ctx, m_lost);
+    const QString subject = m_dialogs.subject();
+    about(QString());
+    for (const QString& line : std::as_const(m_lost.settled))
+        m_dialogs.note(line);
+    for (const UnconfirmedWrite& write : std::as_const(m_lost.notConfirmed))
+        fail(TransferTexts::notCopied(write.remotePath, TransferTexts::mayHaveBeenWritten()));
+    m_lost.settled.clear();
+    m_lost.notConfirmed.clear();
+    about(subject);
+}
+
 void CliSession::notReached(const QString& item)
 {
     const QString subject = m_dialogs.subject();
     about(item);
     fail(QStringLiteral("not copied"));
+    about(subject);
+}
+
+void CliSession::notStarted(const QString& item)
+{
+    if (!m_state.StopRequested)
+        return;
+    const QString subject = m_dialogs.subject();
+    about(item);
+    fail(TransferTexts::notStarted());
     about(subject);
 }
 
@@ -292,10 +337,20 @@ bool CliSession::stopping()
     return m_state.StopRequested || m_dialogs.cancelled();
 }
 
+QString CliSession::device() const
+{
+    const int port = m_state.PortNumber;
+    return port >= 1 && port < AppState::kPortSlots
+               ? SerialSettings::usableDevice(m_state.PortDevice[port], port)
+               : QString();
+}
+
 int CliSession::exitStatus() const
 {
     const bool allDone = m_dialogs.failures() == 0 && !m_dialogs.cancelled() && !m_state.StopRequested;
-    return allDone ? kExitDone : kExitFailed;
+    if (allDone)
+        return kExitDone;
+    return m_outOfReach && !m_state.StopRequested ? kExitTempFail : kExitFailed;
 }
 
 } // namespace orvalt::cli

@@ -3,10 +3,12 @@
 #include "cli/CliRequest.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/RemotePath.h"
+#include "cli/SyncReport.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
 #include "core/StatusPanel.h"
 #include "link/PexLink.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -56,11 +58,14 @@ public:
     QString mediumName(const QString& code) const;
 
     // The panes as the window would have them for the action in hand: the host on the left and the
-    // instrument on the right, the instrument the source (receive) or the destination (send); or
-    // both panes on the instrument, the left one worked on.
+    // instrument on the right; or both panes on the instrument.
     void panesForReceive();
     void panesForSend();
     void panesOnInstrument();
+    // The places the routines act in: an instrument folder (its rows in the instrument's pane, as a
+    // look-up leaves them), a host folder ("\home\me\data\").
+    Endpoint instrumentAt(const RemotePath& folder) const;
+    Endpoint hostAt(const QString& hostFolderPath) const;
 
     // Makes a remote folder the instrument's current one ("MED ", "CDR "). False when refused: told
     // with the listing's texts ("This medium can't be chosen", "DEVICE BUSY", "This Path can't be
@@ -97,14 +102,27 @@ public:
     bool linkLost() const { return m_lost.linkLost != 0; }
     // Tells, once, that the copy stopped because the instrument is out of reach, and why.
     void tellLinkLost();
+    // Settles the writes the instrument never confirmed where it answers again (settleUnconfirmed),
+    // and tells how each turned out; those still not known are failures of the run.
+    void tellUnconfirmed();
     // Names an item the copy did not come to because the instrument was out of reach.
     void notReached(const QString& item);
+    // Names an item the command did not come to because the user stopped it (Ctrl+C); nothing
+    // when it was a Cancel, which leaves the rest undone by the user's own choice.
+    void notStarted(const QString& item);
     // Names the item the next messages concern.
     void about(const QString& subject) { m_dialogs.setSubject(subject); }
     // Lets Ctrl+C reach StopRequested; true when the run is to stop before the next item.
     bool stopping();
-    // The exit status of the run so far.
+    // The exit status of the run so far: kExitTempFail when it could not connect for a reason that
+    // may be gone later (nothing was done then).
     int exitStatus() const;
+
+    // The serial device the run opens: the chosen port's, or the one --device gives.
+    QString device() const;
+    // What a sync run counted, kept for its report.
+    void noteSyncTotals(const SyncTotals& totals) { m_syncTotals = totals; }
+    const SyncTotals& syncTotals() const { return m_syncTotals; }
 
 private:
     // The pane that stands for the instrument (the window's would show the folder last listed).
@@ -124,8 +142,10 @@ private:
     ProgramContext m_ctx;
     QList<MediumInfo> m_media;
     bool m_connected = false;
-    CopyRun m_lost; // linkLost, linkLostWhy and copyTimeDated only
+    bool m_outOfReach = false; // the greeting failed, but may not a while later (kExitTempFail)
+    CopyRun m_lost;            // linkLost, linkLostWhy and copyTimeDated only
     bool m_toldLinkLost = false;
+    SyncTotals m_syncTotals;
 };
 
 // The HostFs form of a host path given on the command line (made absolute against the current

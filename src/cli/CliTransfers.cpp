@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 namespace orvalt::cli {
 
@@ -49,6 +50,24 @@ void tellNotCopied(CliSession& s, const CopyRun& run)
     if (run.linkLost)
         s.tellLinkLost();
     for (const QString& item : run.notReached)
+        s.notReached(item);
+}
+
+// The file in hand when the instrument went out of reach: why, once for the run, then the file as
+// not copied. A write that may have been stored is told at the end, with how it turned out.
+void tellFileInHandLost(CliSession& s, const RowCopied& copied, const QString& item)
+{
+    if (copied.attempted && copied.result == TransferResult::Stopped) {
+        const QString subject = s.dialogs().subject();
+        s.about(item);
+        s.fail(TransferTexts::stoppedByUser());
+        s.about(subject);
+        return;
+    }
+    if (!copied.attempted || copied.result == TransferResult::Done || !s.linkLost())
+        return;
+    s.tellLinkLost();
+    if (copied.result != TransferResult::NotConfirmed)
         s.notReached(item);
 }
 
@@ -99,10 +118,11 @@ void receiveFile(CliSession& s, const RemotePath& remote, const ListingEntry& en
     };
     HostDestination destination(s.ctx(), FolderOfPath(hostTarget));
     CopyRun run;
-    const RowCopied copied =
-        copyRow(s.ctx(), run, item, FolderOfPath(hostTarget), destination, QStringLiteral("R"));
+    const RowCopied copied = copyRow(s.ctx(), run, item, s.instrumentAt(remote.parent()),
+                                     s.hostAt(FolderOfPath(hostTarget)), destination);
     s.noteResult(copied.result);
-    s.noteRun(run);
+    tellNotCopied(s, run);
+    tellFileInHandLost(s, copied, remote.path());
 }
 
 // The contents of a medium's root into a host folder. The folder copy takes a folder by its name,
@@ -114,9 +134,12 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
     if (!entries)
         return;
     for (const ListingEntry& e : *entries) {
-        if (s.stopping())
-            return;
         const RemotePath item = root.child(e.name);
+        if (s.stopping()) {
+            if (s.state().StopRequested)
+                run.notCopied << TransferTexts::notCopied(item.path(), TransferTexts::notStarted());
+            continue;
+        }
         if (run.linkLost) {
             run.notReached << item.path();
             continue;
@@ -130,7 +153,7 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
         if (e.folder) {
             run.TopFolderMade = false;
             CopyFolderTree(ctx, run, item.path(), hostChild(hostTarget, QString()), true,
-                           QStringLiteral("R"));
+                           s.instrumentAt(root), s.hostAt(hostTarget));
             continue;
         }
         QString hostFailure;
@@ -146,11 +169,17 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
 }
 
 void receiveFolder(CliSession& s, const RemotePath& remote, const ListingEntry& entry,
-                   const QString& hostTarget)
+                   const QString& hostTarget, bool intoNamedFolder)
 {
     ProgramContext& ctx = s.ctx();
     const QString native = HostFs::nativePath(hostTarget);
     const QFileInfo info(native);
+    // A link the user named is theirs to follow; one found inside the folder named is not.
+    if (info.isSymLink() && intoNamedFolder) {
+        s.fail(QStringLiteral("%1 is a symbolic link, which is not followed; nothing is copied into it")
+                   .arg(QDir::toNativeSeparators(native)));
+        return;
+    }
     if (info.exists() && !info.isDir()) {
         s.fail(TransferTexts::cannotWrite(QDir::toNativeSeparators(native),
                                           QStringLiteral("a file of that name exists")));
@@ -180,7 +209,8 @@ void receiveFolder(CliSession& s, const RemotePath& remote, const ListingEntry& 
     } else {
         // The host folder is made: the folder copy goes on with the contents.
         run.TopFolderMade = true;
-        CopyFolderTree(ctx, run, remote.path(), hostTarget, true, QStringLiteral("R"));
+        CopyFolderTree(ctx, run, remote.path(), hostTarget, true, s.instrumentAt(remote.parent()),
+                       s.hostAt(hostTarget));
     }
     tellNotCopied(s, run);
 }
@@ -193,6 +223,8 @@ class RemoteNames : public CopyDestination
 {
 public:
     void insert(const ListingEntry& entry) { m_entries.insert(entry.name.toCaseFolded(), entry); }
+    // What this command sent, as a copy's run keeps it (CopyRun::sentToInstrument).
+    QSet<QString> sent;
     bool has(const QString& name, bool folder) override
     {
         const ListingEntry* entry = find(name);
@@ -202,6 +234,18 @@ public:
     {
         const ListingEntry* entry = find(name);
         return entry ? TransferTexts::describeItem(*entry) : QString();
+    }
+    ListedBefore listedBefore(const QString& name) override
+    {
+        ListedBefore before;
+        before.known = true;
+        if (const ListingEntry* entry = find(name); entry && !entry->folder) {
+            const PaneRow row = listingRows({*entry}).constFirst();
+            before.exists = true;
+            before.date = row.date;
+            before.bytes = row.bytes;
+        }
+        return before;
     }
 
 private:
@@ -232,11 +276,18 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
         return TransferTexts::describeItem(*found);
     };
     const int failuresBefore = s.dialogs().failures();
-    CopyRun unused;
-    const RowCopied copied = copyRow(ctx, unused, item, dest.folderPath(), there, QStringLiteral("L"));
-    if (!copied.attempted)
+    CopyRun run;
+    run.sentToInstrument = there.sent;
+    const RowCopied copied =
+        copyRow(ctx, run, item, s.hostAt(FolderOfPath(hostPath)), s.instrumentAt(dest), there);
+    there.sent = run.sentToInstrument;
+    if (!copied.attempted) {
+        tellNotCopied(s, run);
         return;
+    }
     s.noteResult(copied.result);
+    tellNotCopied(s, run);
+    tellFileInHandLost(s, copied, s.dialogs().subject());
     if (s.dialogs().failures() == failuresBefore) {
         ListingEntry sent;
         sent.name = copied.targetName;
@@ -262,7 +313,11 @@ void sendFolder(CliSession& s, const QString& hostPath, const RemotePath& dest, 
         return TransferTexts::describeItem(*found);
     };
     CopyRun run;
-    if (!copyRow(ctx, run, item, dest.folderPath(), there, QStringLiteral("L")).attempted)
+    run.sentToInstrument = there.sent;
+    const bool attempted =
+        copyRow(ctx, run, item, s.hostAt(FolderOfPath(hostPath)), s.instrumentAt(dest), there).attempted;
+    there.sent = run.sentToInstrument;
+    if (!attempted)
         return;
     tellNotCopied(s, run);
     ListingEntry made;
@@ -288,7 +343,7 @@ void countForProgress(CliSession& s)
         const bool folder = kind == CliSession::Kind::Folder;
         const QString path = remote.isRoot() ? remote.path().chopped(1) : remote.path();
         items << (kind == CliSession::Kind::File || folder
-                      ? countCopyItems(s.ctx(), QStringLiteral("R"), {path}, {folder}).value(0)
+                      ? countCopyItems(s.ctx(), s.instrumentAt(remote.parent()), {path}, {folder}).value(0)
                       : JobTotals{});
     }
     s.dialogs().progressJob(items);
@@ -327,8 +382,10 @@ void runGet(CliSession& s)
     int itemsDone = 0;
     for (const RemotePath& remote : r.remotes) {
         s.dialogs().progressStep(itemsDone++);
-        if (s.stopping())
-            break;
+        if (s.stopping()) {
+            s.notStarted(remote.path());
+            continue;
+        }
         if (s.linkLost()) {
             s.tellLinkLost();
             s.notReached(remote.path());
@@ -358,7 +415,7 @@ void runGet(CliSession& s)
         if (kind == CliSession::Kind::File)
             receiveFile(s, remote, entry, target);
         else
-            receiveFolder(s, remote, entry, target);
+            receiveFolder(s, remote, entry, target, intoFolder && !remote.isRoot());
     }
     s.tellLinkLost();
     s.tellCopyTimeDated();
@@ -395,14 +452,16 @@ void runPut(CliSession& s)
             paths << hostPathOf(local);
             folders << (r.recursive && QFileInfo(QDir::current().absoluteFilePath(local)).isDir());
         }
-        s.dialogs().progressJob(countCopyItems(s.ctx(), QStringLiteral("L"), paths, folders));
+        s.dialogs().progressJob(countCopyItems(s.ctx(), Endpoint(), paths, folders));
     }
     int itemsDone = 0;
     for (const QString& local : r.locals) {
         s.dialogs().progressStep(itemsDone++);
-        if (s.stopping())
-            break;
         const QString shown = shownHostPath(local);
+        if (s.stopping()) {
+            s.notStarted(shown);
+            continue;
+        }
         if (s.linkLost()) {
             s.tellLinkLost();
             s.notReached(shown);
@@ -426,6 +485,7 @@ void runPut(CliSession& s)
         }
     }
     s.tellLinkLost();
+    s.tellUnconfirmed();
 }
 
 } // namespace orvalt::cli

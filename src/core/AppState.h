@@ -41,7 +41,6 @@ struct AppState
     // Interruption pressed a second time: the file in hand is dropped at once, not finished.
     bool StopFileNow = false;
     bool OverwriteAll = false;
-    bool DestIsInstrument = false;
     bool CloseAllowed = true;
 
     int16_t DialogAnswer = 0;
@@ -53,6 +52,9 @@ struct AppState
     QString WarnName;
     QString WarnKind;
     QString WarnMode;
+    // The name dialog asks for a name on an instrument that takes 8.3 names only (upper case); set by
+    // the routine that opens it, from the place the name is for.
+    bool WarnShortNames = false;
 
     // Serial settings as list positions; slots 1 to 4 are the ports Com1 to Com4.
     static constexpr int kPortSlots = 6;

@@ -3,10 +3,8 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
-#include "core/Settings.h"
 #include "link/CommandWords.h"
 #include "link/PexLink.h"
-#include "link/RefusalReason.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -87,45 +85,6 @@ QString listingFailureText(ProgramContext& ctx, qint32 result)
     return ErrorText::twoLines(QStringLiteral("The listing of this folder is incomplete."), why);
 }
 
-QString mediumNameOf(ProgramContext& ctx, const QString& remotePath)
-{
-    const QString code = remotePath.left(2);
-    for (const PaneModel* pane : {&ctx.leftPane, &ctx.rightPane}) {
-        for (const ChooserEntry& medium : pane->choosers().media) {
-            if (medium.data == code)
-                return medium.text.endsWith(QLatin1Char(':')) ? medium.text.chopped(1) : medium.text;
-        }
-    }
-    // No pane shows it (orvalt-cli has none to show): the media the settings file names.
-    QStringList names;
-    for (int i = 1; i <= 16; ++i) {
-        const QString name = ctx.settings.ReadIniValue(ctx.settings.exeName(), QStringLiteral("Product"),
-                                                       QStringLiteral("Medium%1").arg(i), QString());
-        if (name.isEmpty())
-            break;
-        names << name;
-    }
-    for (const MediumInfo& medium : mediaList(names))
-        if (medium.mediumCode == code)
-            return medium.name;
-    return code;
-}
-
-QString commandRefusedText(ProgramContext& ctx, const QString& first, qint32 result, const QString& source,
-                           const QString& target)
-{
-    QString cause = ErrorText::linkCauseOf(ctx.link, result);
-    if (cause.isEmpty()) {
-        const int reason = ctx.state.lastRefusal;
-        // What is not there is the source; a name refused or already there, a medium full or
-        // unknown, is the target's.
-        const bool ofSource = target.isEmpty() || reason == static_cast<int>(link::RefusalReason::NotFound);
-        const QString& what = ofSource ? source : target;
-        cause = ErrorText::refusalCause(reason, what, mediumNameOf(ctx, what));
-    }
-    return ErrorText::twoLines(first, cause);
-}
-
 QString mediumRefusedText(ProgramContext& ctx, qint32 result, const QString& medium)
 {
     QString cause = ErrorText::linkCauseOf(ctx.link, result);
@@ -148,7 +107,8 @@ QList<PaneRow> listingRows(const QList<ListingEntry>& entries)
     rows.reserve(entries.size());
     for (const ListingEntry& e : entries)
         rows.append({e.name, listingDateText(e), listingSizeText(e),
-                     e.folder ? QString(kDirKind) : kindText(e.name), e.folder});
+                     e.folder ? QString(kDirKind) : kindText(e.name), e.folder,
+                     listingBytes(e).value_or(-1)});
     return rows;
 }
 
@@ -158,24 +118,29 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
     PaneModel& pane = paneList(ctx, side);
     if (!CheckConnect(ctx, pane.choosers().mediumText(), side))
         return;
-    const qint32 medium =
-        SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side)));
-    if (medium != 0 && st.Interactive) {
+    const InstrumentSession::Selected selected =
+        ctx.instrument.select(ctx, MediumCode(st.medium(side)), wireFolder(st.path(side)));
+    // A medium or folder that cannot be chosen is not listed: the listing would be of whatever place
+    // was selected before.
+    if (selected.medium != 0) {
         const QString caption = pane.choosers().mediumText();
-        ctx.dialogs.plain(mediumRefusedText(
-            ctx, medium, caption.endsWith(QLatin1Char(':')) ? caption.chopped(1) : caption));
+        if (st.Interactive)
+            ctx.dialogs.plain(mediumRefusedText(
+                ctx, selected.medium, caption.endsWith(QLatin1Char(':')) ? caption.chopped(1) : caption));
         return;
     }
-    const qint32 cdr =
-        SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kChangeFolder + SlashPath(st.path(side)));
-    if (cdr == 60) {
+    if (selected.folder == 60) {
         ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
-    } else if (cdr != 0 && st.Interactive) {
-        ctx.dialogs.plain(pathRefusedText(ctx, cdr, st.medium(side) + st.path(side)));
+        return;
+    }
+    if (selected.folder != 0) {
+        if (st.Interactive)
+            ctx.dialogs.plain(pathRefusedText(ctx, selected.folder, st.medium(side) + st.path(side)));
         return;
     }
     qint32 listed = 0;
     const QString listing = DirList(ctx, QString(), &listed);
+    ctx.instrument.noteResult(listed);
     // The rows that arrived are shown, and the user is told the folder may hold more.
     if (listed != 0 && st.Interactive)
         ctx.dialogs.plain(listingFailureText(ctx, listed));

@@ -21,17 +21,6 @@ QString DirList(ProgramContext& ctx, const QString& unusedPath = QString(), qint
 // The message for a listing that ended early (result of DirList other than 0).
 QString listingFailureText(ProgramContext& ctx, qint32 result);
 
-// The medium's name for a remote path ("INT MEM" for M:\DATA\A.DAT) as the media lists show it, or
-// as the settings file names it; the medium code when neither does.
-QString mediumNameOf(ProgramContext& ctx, const QString& remotePath);
-
-// The first line of a command the instrument refused ("MKDR Error 160") and, on a second line, why:
-// the link's failure, or what the instrument's reason says ("The medium INT MEM is full..."). A
-// thing not there is the source; a name refused or there already, a medium full or unknown, is the
-// target's (the source's, for a command on one path).
-QString commandRefusedText(ProgramContext& ctx, const QString& first, qint32 result, const QString& source,
-                           const QString& target = QString());
-
 // Text 8303 "This medium can't be chosen" for a refused "MED " of the medium medium ("INT MEM"), and
 // under it why, where the program knows: the link's failure (the instrument stopped answering, the
 // port went away), or the reason the instrument gave.

@@ -3,7 +3,9 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
+#include "fileops/CommandFailure.h"
 #include "link/CommandWords.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/ListingText.h"
 #include "panes/ProgramContext.h"
@@ -17,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace orvalt {
 
@@ -26,11 +29,6 @@ namespace {
 // is that deep, and a host tree this deep could not be named on the instrument's command line.
 constexpr int kMaxDepth = 128;
 constexpr qsizetype kMaxNameBytes = 255;
-
-bool isHost(const AppState& st, const QString& side)
-{
-    return st.devId(side) == QLatin1String("0");
-}
 
 QString wirePath(const QString& remotePath)
 {
@@ -62,6 +60,16 @@ bool commandCanCarry(const QString& name)
     return true;
 }
 
+// A symbolic link where the copy would make a host folder: what it points to may lie anywhere, and
+// nothing outside the folder copied into is written.
+bool hostLinkInTheWay(CopyRun& run, const QString& item, const QString& hostPath)
+{
+    if (!QFileInfo(HostFs::nativePath(hostPath)).isSymLink())
+        return false;
+    note(run, item, QStringLiteral("a symbolic link of that name on the host, which is not followed"));
+    return true;
+}
+
 // Makes a host folder of the copy; one that exists is merged into. False when this folder's copy
 // must end (the user has been told why).
 bool madeHostFolder(ProgramContext& ctx, const QString& hostPath)
@@ -83,12 +91,13 @@ bool madeHostFolder(ProgramContext& ctx, const QString& hostPath)
 class TreeCopy
 {
 public:
-    TreeCopy(ProgramContext& ctx, CopyRun& run, bool overwrite, const QString& side)
+    TreeCopy(ProgramContext& ctx, CopyRun& run, bool overwrite, const Endpoint& from, const Endpoint& to)
         : m_ctx(ctx)
         , m_st(ctx.state)
         , m_run(run)
         , m_overwrite(overwrite)
-        , m_side(side)
+        , m_from(from)
+        , m_to(to)
     {}
 
     void copy(const QString& source, const QString& destination, int depth);
@@ -104,21 +113,33 @@ private:
     {
         return m_st.LongNames ? entry.name : entry.shortName;
     }
-    // False once the instrument is out of reach: the item is then only named as not reached.
+    // False once the instrument is out of reach, or the user stopped the copy: the item is then
+    // only named, as not reached or not started.
     bool reached(const QString& item)
     {
+        if (m_st.StopRequested) {
+            note(m_run, item, TransferTexts::notStarted());
+            return false;
+        }
         if (!m_run.linkLost)
             return true;
         m_run.notReached << item;
         return false;
     }
     bool lost(qint32 result) { return noteLinkLost(m_ctx, m_run, result); }
+    // "MKDR " names the folder from the medium's root: its medium is selected first.
+    qint32 makeOnInstrument(const QString& path)
+    {
+        return m_ctx.instrument.sendIn(m_ctx, MediumCode(path), QString(),
+                                       CommandWords::kMakeFolder + wirePath(path));
+    }
 
     ProgramContext& m_ctx;
     AppState& m_st;
     CopyRun& m_run;
     bool m_overwrite;
-    QString m_side;
+    Endpoint m_from;
+    Endpoint m_to;
     // The host folders being copied into the instrument, from the top down, by their real paths:
     // a symbolic link back to one of them would otherwise copy the tree into itself without end.
     QStringList m_hostChain;
@@ -129,17 +150,15 @@ void TreeCopy::copy(const QString& source, const QString& destination, int depth
     if (m_st.StopRequested || m_run.linkLost)
         return;
     m_ctx.dialogs.setBusyPointer(true);
-    const bool leftHost = isHost(m_st, QStringLiteral("L"));
-    const bool rightHost = isHost(m_st, QStringLiteral("R"));
-    if (leftHost && rightHost) {
+    if (m_from.host && m_to.host) {
         hostToHost(source, destination);
         return;
     }
-    if (!leftHost && !rightHost) {
+    if (m_from.isInstrument() && m_to.isInstrument()) {
         instrumentToInstrument(source, destination);
         return;
     }
-    const bool fromInstrument = !isHost(m_st, m_side);
+    const bool fromInstrument = m_from.isInstrument();
     if (!m_run.TopFolderMade) {
         if (fromInstrument)
             makeTopOnHost(source, destination);
@@ -180,12 +199,11 @@ void TreeCopy::instrumentToInstrument(const QString& source, const QString& dest
     const QString command = CommandWords::kCopy + MediumCode(source) + QLatin1Char(',') + wirePath(source) +
                             QStringLiteral("/,") + MediumCode(destination) + QLatin1Char(',') +
                             wirePath(destination) + NameOfPath(source) + QLatin1Char('/');
-    const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
+    const qint32 result = m_ctx.instrument.send(m_ctx, command);
     // A refused folder copy is told as a refused file copy is; passing over it would report a copy
     // that did not happen as done.
     if (result != 0)
-        m_ctx.dialogs.plain(commandRefusedText(m_ctx, QStringLiteral("CPY Error ") + QString::number(result),
-                                               result, source, destination + NameOfPath(source)));
+        m_ctx.dialogs.plain(commandFailureText(m_ctx, CommandWords::kCopy, result, source));
     if (lost(result))
         m_run.notReached << source;
 }
@@ -205,7 +223,7 @@ void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destina
     const QString made = destination + name;
     // Refused or not, the folder is copied into: it may be there already. Only a link that is gone
     // ends the copy here.
-    if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs, CommandWords::kMakeFolder + wirePath(made)))) {
+    if (lost(makeOnInstrument(made))) {
         m_run.notReached << hostShown(source);
         return;
     }
@@ -216,7 +234,7 @@ void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destina
 void TreeCopy::makeTopOnHost(const QString& source, const QString& destination)
 {
     const QString made = destination + NameOfPath(source);
-    if (!madeHostFolder(m_ctx, made))
+    if (hostLinkInTheWay(m_run, source, made) || !madeHostFolder(m_ctx, made))
         return;
     m_run.TopFolderMade = true;
     copy(source, made, 1);
@@ -231,15 +249,33 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
     }
     m_hostChain.append(real);
     const QString separator = QStringLiteral("\\");
-    const QList<HostItem> items = m_ctx.hostFs.listFolder(source, HostFs::FolderSizes::Skip);
+    QList<HostFs::LeftOut> leftOut;
+    const QList<HostItem> items = m_ctx.hostFs.listFolder(source, HostFs::FolderSizes::Skip, &leftOut);
+    // What the listing passed over is named, so that a folder that arrives incomplete (or empty) is
+    // never taken for a whole one.
+    for (const HostFs::LeftOut& item : leftOut)
+        note(m_run, hostShown(item.name.isEmpty() ? source : source + separator + item.name),
+             item.why + QStringLiteral("; not copied"));
     // Folders first, then files, as the host lists them. The host item keeps its own (long) name:
     // a short name stands for it on the instrument alone, and on most hosts names no file.
+    // The names this folder's copy gives on the instrument, in folded case: the media tell names
+    // apart without regard to case, so of two host names that differ only in case the second would
+    // land on the first.
+    QSet<QString> namesThere;
+    const auto secondOfCase = [&](const QString& name, const QString& subSource) {
+        if (!namesThere.contains(name.toCaseFolded())) {
+            namesThere.insert(name.toCaseFolded());
+            return false;
+        }
+        note(m_run, hostShown(subSource), TransferTexts::sameNameButCase());
+        return true;
+    };
     for (const HostItem& item : items) {
         if (!item.entry.isFolder())
             continue;
         const QString name = nameOnInstrument(item.entry);
         const QString subSource = source + separator + item.entry.name;
-        if (!reached(hostShown(subSource)))
+        if (!reached(hostShown(subSource)) || secondOfCase(name, subSource))
             continue;
         if (!commandCanCarry(name)) {
             note(m_run, hostShown(subSource),
@@ -247,8 +283,7 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
             continue;
         }
         const QString subDestination = destination + separator + name;
-        if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs,
-                         CommandWords::kMakeFolder + wirePath(subDestination)))) {
+        if (lost(makeOnInstrument(subDestination))) {
             m_run.notReached << hostShown(subSource);
             continue;
         }
@@ -259,7 +294,7 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
             continue;
         const QString name = nameOnInstrument(item.entry);
         const QString subSource = source + separator + item.entry.name;
-        if (!reached(hostShown(subSource)))
+        if (!reached(hostShown(subSource)) || secondOfCase(name, subSource))
             continue;
         if (!commandCanCarry(name)) {
             note(m_run, hostShown(subSource),
@@ -269,9 +304,14 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
         QString hostFailure;
         const QString target = destination + separator + name;
         const qint32 result = RmtSendFile(m_ctx, subSource, target, &hostFailure);
-        if (result != TransferResult::Done)
+        // The instrument out of reach is told once, at the end, with what it kept from the copy.
+        const bool gone = lost(result);
+        if (result == TransferResult::NotConfirmed)
+            m_run.notConfirmed.append({target, QFileInfo(HostFs::nativePath(subSource)).size(), {}});
+        else if (gone)
+            m_run.notReached << hostShown(subSource);
+        else if (result != TransferResult::Done)
             note(m_run, hostShown(subSource), transferFailureText(m_ctx, result, hostFailure, target));
-        lost(result);
     }
     m_hostChain.removeLast();
 }
@@ -281,8 +321,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
     // Without the folder change the listing would be of whatever folder is current, and its
     // contents would be copied under this folder's name.
     const qint32 changed =
-        SendCmd(m_st, m_ctx.link, m_ctx.dialogs, CommandWords::kChangeFolder + wirePath(source));
-    m_run.instrumentPlace.clear();
+        m_ctx.instrument.select(m_ctx, MediumCode(source), wireFolder(source.mid(2))).result();
     if (changed != 0) {
         note(m_run, source, transferFailureText(m_ctx, changed, QString(), source));
         lost(changed);
@@ -306,6 +345,8 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         if (!reached(subSource))
             continue;
         if (entry.isFolder()) {
+            if (hostLinkInTheWay(m_run, subSource, subDestination))
+                continue;
             if (!madeHostFolder(m_ctx, subDestination))
                 return;
             copy(subSource, subDestination, depth + 1);
@@ -317,18 +358,19 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         const QDateTime listedTime = shownDateTime(entry.date);
         const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure, listedTime);
         noteReceivedDate(m_run, subSource, result, listedTime);
-        if (result != TransferResult::Done)
+        if (lost(result))
+            m_run.notReached << subSource;
+        else if (result != TransferResult::Done)
             note(m_run, subSource, transferFailureText(m_ctx, result, hostFailure, subSource));
-        lost(result);
     }
 }
 
 } // namespace
 
 void CopyFolderTree(ProgramContext& ctx, CopyRun& run, const QString& source, const QString& destination,
-                    bool overwrite, const QString& side)
+                    bool overwrite, const Endpoint& from, const Endpoint& to)
 {
-    TreeCopy(ctx, run, overwrite, side).copy(source, destination, run.TopFolderMade ? 1 : 0);
+    TreeCopy(ctx, run, overwrite, from, to).copy(source, destination, run.TopFolderMade ? 1 : 0);
 }
 
 bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)

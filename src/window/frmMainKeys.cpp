@@ -10,6 +10,7 @@
 #include "panes/ProgramContext.h"
 #include "session/Connection.h"
 #include "transfer/CopyDriver.h"
+#include "window/ActivePane.h"
 #include "window/frmMain.h"
 
 #include <QAction>
@@ -113,7 +114,7 @@ void frmMain::showKeysInTips()
     }
 }
 
-QString frmMain::activeSide() const
+QString frmMain::activeOrLeft() const
 {
     return m_state.RActive ? QStringLiteral("R") : QStringLiteral("L");
 }
@@ -126,7 +127,7 @@ QTreeView* frmMain::listOf(const QString& side) const
 void frmMain::dispatchCopyFromActive()
 {
     // With no active pane yet the copy from the left pane says what it says when nothing is chosen.
-    m_dispatcher.dispatch(copyKeyFrom(activeSide()));
+    m_dispatcher.dispatch(copyKeyFrom(activeOrLeft()));
 }
 
 void frmMain::focusOtherList(QTreeView* from)

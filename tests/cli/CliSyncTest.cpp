@@ -6,10 +6,15 @@
 #include "support/TestMain.h"
 
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/stat.h>
 
 using orvalt::test::CliResult;
 using orvalt::test::CliRig;
@@ -53,6 +58,19 @@ QString summary(const CliResult& r)
 
 const QDateTime kTaken(QDate(2023, 6, 1), QTime(9, 30, 15));
 
+// The runs of a report file, one JSON object a line; an empty object for a line that is none.
+QList<QJsonObject> reportOf(const QString& path)
+{
+    QFile file(path);
+    QList<QJsonObject> runs;
+    if (!file.open(QIODevice::ReadOnly))
+        return runs;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty())
+            runs << QJsonDocument::fromJson(line).object();
+    return runs;
+}
+
 // An instruments file of two instruments, each synced into its own folder of the host.
 QByteArray shelfOf(const QString& deviceA, const QString& deviceB)
 {
@@ -60,6 +78,35 @@ QByteArray shelfOf(const QString& deviceA, const QString& deviceB)
                           "[b]\ndevice=%2\nbaud=38400\nparity=none\nremote=\"M:\\\\\"\nlocal=cardB\n")
         .arg(deviceA, deviceB)
         .toUtf8();
+}
+
+// $JOURNAL_STREAM's form of a file: "device:inode". A file given as a run's standard error stands
+// for the journal's stream when the variable names it.
+QString streamOf(const QString& path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    return QStringLiteral("%1:%2")
+        .arg(static_cast<qulonglong>(status.st_dev))
+        .arg(static_cast<qulonglong>(status.st_ino));
+}
+
+QString readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+}
+
+// The value of a key of the timer's service, as its unit file of kind (user, system) gives it.
+QString unitValue(const QString& kind, const QString& key)
+{
+    const QString text =
+        readAll(QStringLiteral(ORVALT_SOURCE_DIR "/packaging/systemd/%1/orvalt-sync@.service").arg(kind));
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (line.startsWith(key + QLatin1Char('=')))
+            return line.mid(key.size() + 1);
+    return QString();
 }
 
 } // namespace
@@ -83,28 +130,40 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("told");
-        QTest::addRow("nothing changed") << "none"
-                                         << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
-        QTest::addRow("one changed, one new") << "changed+new"
-                                              << "Fetched 2, 11 bytes; 1 skipped as current; 0 failed";
+        QTest::addColumn<QStringList>("verbose"); // what -v tells of the second run, in any order
+        const QString aCurrent = QStringLiteral("skipped M:\\A.DAT: current");
+        const QString bCurrent = QStringLiteral("skipped M:\\SUB\\B.DAT: current");
+        QTest::addRow("nothing changed")
+            << "none"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
+        QTest::addRow("one changed, one new")
+            << "changed+new"
+            << "Fetched 2, 11 bytes; 1 skipped as current; 0 failed"
+            << QStringList{aCurrent, "copied B.DAT (5 bytes)", "copied C.DAT (6 bytes)"};
         // The listing's seconds count: a date one second off is a date that differs.
         QTest::addRow("a second later") << "later"
-                                        << "Fetched 1, 4 bytes; 1 skipped as current; 0 failed";
+                                        << "Fetched 1, 4 bytes; 1 skipped as current; 0 failed"
+                                        << QStringList{aCurrent, "copied B.DAT (4 bytes)"};
         // Within the same second, the host's milliseconds do not make a file differ.
-        QTest::addRow("host milliseconds") << "millis"
-                                           << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
-        QTest::addRow("host name in lower case") << "lower"
-                                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+        QTest::addRow("host milliseconds")
+            << "millis"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
+        QTest::addRow("host name in lower case")
+            << "lower"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
         // B.DAT listed with a date that cannot be read: fetched once with the time of the copy, told
         // so, and then taken for current by its size.
         QTest::addRow("undated") << "undated"
-                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed"
+                                 << QStringList{aCurrent,
+                                                bCurrent + " by its size (its date could not be read)"};
     }
 
     void secondRun()
     {
         QFETCH(QString, change);
         QFETCH(QString, told);
+        QFETCH(QStringList, verbose);
         CliRig cli;
         QVERIFY(cli.isReady());
         const bool undated = change == "undated";
@@ -136,10 +195,16 @@ private slots:
         } else if (change == "lower") {
             QVERIFY(QFile::rename(cli.host("card/A.DAT"), cli.host("card/a.dat")));
         }
-        r = sync(cli, instrument);
+        r = sync(cli, instrument, {"-v"});
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(summary(r), told);
         QVERIFY2(!r.out.contains("the time of the copy"), show(r)); // nothing fetched, nothing to tell
+        // Each file once, in a line of its own.
+        const QStringList lines = r.out.split(QLatin1Char('\n'));
+        for (const QString& line : verbose)
+            QVERIFY2(lines.count(line) == 1, qPrintable(line + QStringLiteral(" in ") + r.out));
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^(copied|skipped) "))).size(),
+                 verbose.size());
         if (change == "lower")
             QVERIFY(!QFileInfo::exists(cli.host("card/A.DAT")));
         if (change == "changed+new")
@@ -156,7 +221,8 @@ private slots:
         QTest::addRow("plain") << QStringList() << true << true;
         QTest::addRow("delete") << QStringList{"--delete"} << false << true;
         QTest::addRow("remove source") << QStringList{"--remove-source"} << true << false;
-        QTest::addRow("dry run") << QStringList{"-n", "--delete", "--remove-source"} << true << true;
+        QTest::addRow("dry run, delete") << QStringList{"-n", "--delete"} << true << true;
+        QTest::addRow("dry run, remove source") << QStringList{"-n", "--remove-source"} << true << true;
     }
 
     void deleteAndRemove()
@@ -176,9 +242,172 @@ private slots:
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(QFileInfo::exists(cli.host("card/OLD.DAT")), extraKept);
         QCOMPARE(QFileInfo::exists(m + "/SUB/B.DAT"), sourceKept);
-        // The emptied folder goes with its last file.
-        QCOMPARE(QFileInfo::exists(m + "/SUB"), sourceKept);
+        // Files go one by one; a folder stays, since "FDL " would take whatever was written into it
+        // after it was listed.
+        QVERIFY(QFileInfo(m + "/SUB").isDir());
+        QVERIFY(!instrument.transcript().contains("CMD FDL SUB"));
         QCOMPARE(QFileInfo::exists(cli.host("card/SUB/B.DAT")), !options.contains("-n"));
+        if (options.contains("-n"))
+            QCOMPARE(r.out.contains("would remove M:\\SUB\\B.DAT from the instrument"),
+                     options.contains("--remove-source"));
+    }
+
+    // A file of the instrument's name on the host is never replaced when the instrument's copy is
+    // to go: the same bytes are left as they are, other bytes come home beside them under a
+    // numbered name; either way the instrument's file goes only once it is home whole. The host's
+    // name may be in another case.
+    void removeSourceKeepsBoth_data()
+    {
+        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<QByteArray>("hostBytes");
+        QTest::addColumn<QStringList>("hostAfter");
+        const QByteArray same = bytes(300, 1);
+        QTest::addRow("same bytes") << "DATA001.CSV" << same << QStringList{"DATA001.CSV"};
+        // Same size and date, rewritten within the second: only the bytes tell.
+        QTest::addRow("same size and date, other bytes")
+            << "DATA001.CSV" << bytes(300, 9) << QStringList{"DATA001 (2).CSV", "DATA001.CSV"};
+        QTest::addRow("numbering restarted")
+            << "DATA001.CSV" << bytes(12, 5) << QStringList{"DATA001 (2).CSV", "DATA001.CSV"};
+        QTest::addRow("other case") << "data001.csv" << bytes(12, 5)
+                                    << QStringList{"DATA001 (2).CSV", "data001.csv"};
+    }
+
+    void removeSourceKeepsBoth()
+    {
+        QFETCH(QString, hostName);
+        QFETCH(QByteArray, hostBytes);
+        QFETCH(QStringList, hostAfter);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/DATA001.CSV", bytes(300, 1), kTaken));
+        QVERIFY(put(cli.host("card/" + hostName), hostBytes, kTaken));
+
+        const CliResult r = sync(cli, instrument, {"--remove-source"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(!QFileInfo::exists(m + "/DATA001.CSV"));
+        QCOMPARE(QDir(cli.host("card")).entryList(QDir::Files, QDir::Name), hostAfter);
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value(hostName), hostBytes);
+        if (hostAfter.size() == 2) {
+            QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("DATA001 (2).CSV"), bytes(300, 1));
+            QVERIFY2(r.out.contains("Fetched beside a host file of the same name, whose contents differ: 1"),
+                     show(r));
+        } else {
+            QVERIFY2(r.out.contains("On the host already with the same contents: 1"), show(r));
+        }
+    }
+
+    // A file that crossed a damaged line is read a second time before the instrument's copy goes;
+    // on a clean line once is enough.
+    void removeSourceReadsADamagedFileTwice_data()
+    {
+        QTest::addColumn<QStringList>("noise");
+        QTest::addColumn<int>("reads");
+        QTest::addRow("clean line") << QStringList() << 1;
+        QTest::addRow("noisy line") << QStringList{"--drop", "0.002", "--seed", "7"} << 2;
+    }
+
+    void removeSourceReadsADamagedFileTwice()
+    {
+        QFETCH(QStringList, noise);
+        QFETCH(int, reads);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument(noise);
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/B.DAT", bytes(20000, 3), kTaken));
+        const CliResult r = sync(cli, instrument, {"--remove-source"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("B.DAT"), bytes(20000, 3));
+        QVERIFY(!QFileInfo::exists(instrument.mediumDir() + "/B.DAT"));
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex());
+        QCOMPARE(instrument.transcript().count(asked), reads);
+        QCOMPARE(QDir(cli.host("card")).entryList(QDir::Files | QDir::Hidden).filter("verify"),
+                 QStringList());
+    }
+
+    // Files moved home by --remove-source are gone from the instrument because they came home: a
+    // later --delete of the same folder keeps them, and deletes only what the host had of its own.
+    void deleteKeepsWhatWasMovedHome()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/SUB/B.DAT", bytes(700, 2), kTaken));
+        QVERIFY(put(cli.host("card/SUB/OLD.DAT"), "old"));
+        CliResult r = sync(cli, instrument, {"--remove-source"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(!QFileInfo::exists(instrument.mediumDir() + "/SUB/B.DAT"));
+        r = sync(cli, instrument, {"--delete"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card/SUB")).value("B.DAT"), bytes(700, 2));
+        QVERIFY(!QFileInfo::exists(cli.host("card/SUB/OLD.DAT")));
+        QVERIFY2(!r.out.contains(".orvalt-moved-home"), show(r));
+    }
+
+    // Links on the host are never followed: --delete removes a link itself and nothing it points to,
+    // and a folder of the instrument whose name is a link on the host is not synced into it. -n says
+    // exactly that. Nothing outside the synced folder changes.
+    void linksNeverFollowed_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addRow("delete") << QStringList{"--delete"};
+        QTest::addRow("dry run") << QStringList{"-n", "--delete"};
+    }
+
+    void linksNeverFollowed()
+    {
+        QFETCH(QStringList, options);
+        const bool dry = options.contains("-n");
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/SUB/NEW.DAT", bytes(30, 1), kTaken));
+        QVERIFY(put(cli.host("outside/keep/KEEP.DAT"), "keep"));
+        QVERIFY(put(cli.host("outside/sub/OLD.DAT"), "old"));
+        QVERIFY(put(cli.host("outside/FILE.DAT"), "file"));
+        QVERIFY(QDir().mkpath(cli.host("card")));
+        QVERIFY(QFile::link(cli.host("outside/keep"), cli.host("card/archive")));
+        QVERIFY(QFile::link(cli.host("outside/sub"), cli.host("card/SUB")));
+        QVERIFY(QFile::link(cli.host("outside/FILE.DAT"), cli.host("card/FILE.LNK")));
+        const auto outside = orvalt::test::treeOf(cli.host("outside"));
+
+        const CliResult r = sync(cli, instrument, options);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")), outside);
+        QVERIFY2(r.err.contains("M:\\SUB: a symbolic link of that name on the host, which is not followed"),
+                 show(r));
+        const QString archive = QDir::toNativeSeparators(cli.host("card/archive"));
+        QVERIFY2(r.out.contains((dry ? "would delete the link " : "deleted the link ") + archive), show(r));
+        QCOMPARE(QFileInfo(cli.host("card/archive")).isSymLink(), dry);
+        QCOMPARE(QFileInfo(cli.host("card/FILE.LNK")).isSymLink(), dry);
+        QVERIFY(QFileInfo(cli.host("card/SUB")).isSymLink());
+        QVERIFY(!r.err.contains("could not be deleted"));
+    }
+
+    // Two host names that differ only in case: the one in the instrument's case is the instrument's
+    // file; the other is neither fetched over nor deleted.
+    void caseTwinsOnTheHost()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/A.DAT", bytes(300, 1), kTaken));
+        QVERIFY(put(cli.host("card/A.DAT"), bytes(300, 1), kTaken));
+        QVERIFY(put(cli.host("card/a.dat"), "other"));
+        const CliResult r = sync(cli, instrument, {"--delete"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("a.dat"), QByteArray("other"));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("A.DAT"), bytes(300, 1));
+        QVERIFY2(r.err.contains("not deleted: its name differs from one on the instrument only in case"),
+                 show(r));
     }
 
     // A folder that still holds a file the host has not got stays on the instrument, and a file
@@ -232,6 +461,70 @@ private slots:
         QCOMPARE(QFileInfo(cli.host("one.dat")).lastModified() == kTaken, told.isEmpty());
     }
 
+    // get replaces a regular file only: a FIFO or a device stays what it is, and a link is never
+    // written through (what it points to may lie anywhere). Each is told, and the exit is 1.
+    void getNeverReplacesSpecialFiles_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("FIFO") << "fifo"
+                              << "Not a regular file (a device, FIFO or socket); not replaced.";
+        QTest::addRow("link to a file outside") << "link"
+                                                << "A symbolic link; nothing is written through it.";
+        QTest::addRow("link to a device") << "device"
+                                          << "A symbolic link; nothing is written through it.";
+    }
+
+    void getNeverReplacesSpecialFiles()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/B.DAT", bytes(40, 2), kTaken));
+        QVERIFY(put(cli.host("outside/KEEP.DAT"), "keep"));
+        const QString path = cli.host("one.dat");
+        if (target == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(target == "link" ? cli.host("outside/KEEP.DAT") : "/dev/null", path));
+        const CliResult r =
+            cli.run({"--device", instrument.devicePath(), "--quiet", "--yes", "get", "M:\\B.DAT", "one.dat"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains(told), show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).value("KEEP.DAT"), QByteArray("keep"));
+        const QFileInfo after(path);
+        QCOMPARE(after.isSymLink(), target != "fifo");
+        QVERIFY(!after.isSymLink() ? !after.isFile() : true);
+    }
+
+    // get -r into a folder that holds a link of the copied folder's name: the link is not followed
+    // (what it points to is outside the folder named), and the copy says so. A link named on the
+    // command line itself is the user's to follow.
+    void getTreeNeverEntersALinkedFolder()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/DAY1/TOP.TXT", bytes(30, 1), kTaken));
+        QVERIFY(put(cli.host("outside/KEEP.DAT"), "keep"));
+        QVERIFY(QDir().mkpath(cli.host("into")));
+        QVERIFY(QFile::link(cli.host("outside"), cli.host("into/DAY1")));
+        CliResult r = cli.run(
+            {"--device", instrument.devicePath(), "--quiet", "--yes", "get", "-r", "M:\\DAY1", "into"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains("DAY1 is a symbolic link, which is not followed; nothing is copied into it"),
+                 show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).keys(), QStringList{"KEEP.DAT"});
+        r = cli.run(
+            {"--device", instrument.devicePath(), "--quiet", "--yes", "get", "-r", "M:\\DAY1", "into/DAY1"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).value("DAY1/TOP.TXT"), bytes(30, 1));
+    }
+
     // A shelf of two instruments, one after the other (from the file beside the user settings) and
     // side by side (from --instruments): each instrument's files in its own folder, each its own
     // summary; side by side, both instruments are talked to at once.
@@ -262,9 +555,17 @@ private slots:
             parallel ? cli.host("shelf.ini") : QFileInfo(cli.userIniPath()).dir().filePath("instruments.ini");
         QVERIFY(put(file, shelfOf(a.devicePath(), b.devicePath())));
 
-        const CliResult r = cli.run(parallel ? QStringList{"sync", "--parallel", "--instruments", file}
-                                             : QStringList{"--quiet", "sync", "--all"});
+        const CliResult r = cli.run(
+            parallel ? QStringList{"sync", "--parallel", "--instruments", file, "--report", "runs.json"}
+                     : QStringList{"--quiet", "sync", "--all", "--report", "runs.json"});
         QVERIFY2(r.exitCode == 0, show(r));
+        // Each instrument's run appends its own line, whole, side by side or not.
+        QStringList locals;
+        for (const QJsonObject& run : reportOf(cli.host("runs.json")))
+            locals << QFileInfo(run.value("local").toString()).fileName() + QLatin1Char(' ') +
+                          QString::number(run.value("fetched").toInt());
+        locals.sort();
+        QCOMPARE(locals, (QStringList{"cardA 1", "cardB 1"}));
         QCOMPARE(QFileInfo(cli.host("cardA/A.DAT")).size(), 6000);
         QCOMPARE(QFileInfo(cli.host("cardB/B.DAT")).size(), 6000);
         QVERIFY(!QFileInfo::exists(cli.host("cardA/B.DAT")));
@@ -281,6 +582,80 @@ private slots:
             QVERIFY2(r.err.contains(QRegularExpression(QLatin1String(expected))), show(r));
         QVERIFY2(!r.err.contains('\r') && !r.out.contains(" of 6,000 bytes"), show(r));
         QCOMPARE(QDir(meeting.path()).entryList(QDir::Files).size(), 2);
+    }
+
+    // sync --report: each run appends one line, what a monitoring system needs to know of it: when,
+    // which instrument, what was fetched and skipped, each failure with its cause, the exit status.
+    // A run that could not connect is reported too; a report that cannot be written fails the run.
+    void report()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/A.DAT", bytes(300, 1), kTaken));
+        QVERIFY(put(m + "/SUB/B.DAT", bytes(4, 2), kTaken));
+        const QString reportPath = cli.host("nightly.json");
+        const QStringList withReport{"--report", reportPath};
+
+        CliResult r = sync(cli, instrument, withReport);
+        QVERIFY2(r.exitCode == 0, show(r));
+        // A file on the instrument where the host has a folder of its name: one failure.
+        QVERIFY(put(m + "/C.DAT", bytes(5, 3), kTaken));
+        QVERIFY(QDir().mkpath(cli.host("card/C.DAT")));
+        r = sync(cli, instrument, withReport);
+        QVERIFY2(r.exitCode == 1, show(r));
+        r = cli.run({"--device", cli.host("no-such-device"), "--quiet", "sync", "--report", reportPath,
+                     "M:\\", "card"});
+        QVERIFY2(r.exitCode == 1, show(r));
+
+        const QList<QJsonObject> runs = reportOf(reportPath);
+        QCOMPARE(runs.size(), 3);
+        const QJsonObject& first = runs.at(0);
+        QCOMPARE(first.value("instrument").toObject(),
+                 (QJsonObject{{"device", instrument.devicePath()}, {"model", "KD7350"}}));
+        QCOMPARE(first.value("remote").toString(), QStringLiteral("M:\\"));
+        QCOMPARE(first.value("local").toString(), cli.host("card"));
+        for (const char* key : {"fetched", "bytes", "skipped", "failed", "exit_status"})
+            QVERIFY2(first.value(key).isDouble(), key);
+        QCOMPARE(first.value("fetched").toInt(), 2);
+        QCOMPARE(first.value("bytes").toInt(), 304);
+        QCOMPARE(first.value("skipped").toInt(), 0);
+        QCOMPARE(first.value("failures").toArray(), QJsonArray());
+        QCOMPARE(first.value("exit_status").toInt(), 0);
+        const QDateTime start = QDateTime::fromString(first.value("start").toString(), Qt::ISODate);
+        const QDateTime end = QDateTime::fromString(first.value("end").toString(), Qt::ISODate);
+        QVERIFY2(start.isValid() && start <= end && start.secsTo(QDateTime::currentDateTime()) < 600,
+                 qPrintable(first.value("start").toString()));
+        QVERIFY(first.value("start").toString().contains(QRegularExpression("([+-]\\d\\d:\\d\\d|Z)$")));
+
+        const QJsonObject& second = runs.at(1);
+        QCOMPARE(second.value("fetched").toInt(), 0);
+        QCOMPARE(second.value("skipped").toInt(), 2);
+        QCOMPARE(second.value("failed").toInt(), 1);
+        QCOMPARE(second.value("failures").toArray(),
+                 (QJsonArray{QJsonObject{{"item", "M:\\C.DAT"},
+                                         {"cause", "a file here, a folder of that name on the host"}}}));
+        QCOMPARE(second.value("exit_status").toInt(), 1);
+
+        const QJsonObject& third = runs.at(2);
+        QCOMPARE(third.value("exit_status").toInt(), 1);
+        QCOMPARE(third.value("fetched").toInt(), 0);
+        QVERIFY2(third.value("failures")
+                     .toArray()
+                     .at(0)
+                     .toObject()
+                     .value("cause")
+                     .toString()
+                     .startsWith("It failed in the connection\nThere is no device"),
+                 qPrintable(QJsonDocument(third).toJson()));
+
+        // Where no report can be written, the run says so and fails, though everything else went.
+        QVERIFY(QDir(cli.host("card/C.DAT")).removeRecursively());
+        r = sync(cli, instrument, {"--report", cli.host("card")});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains(cli.host("card") + ": the report could not be written ("), show(r));
     }
 
     // An instruments file is read as untrusted: a value that is not one, an unknown key, a missing
@@ -301,8 +676,9 @@ private slots:
         QTest::addRow("bad remote") << QByteArray("\"M:\\\\\"\nlocal=cardB")
                                     << QByteArray("DATA\nlocal=cardB") << 2
                                     << "[b] remote: not a remote path";
-        // Both on a port another program holds: each is told so, and nothing is shared.
-        QTest::addRow("port in use") << QByteArray("device=B") << QByteArray("device=A") << 1 << "in use";
+        // Both on a port another program holds: each is told so, nothing is shared, and the shelf
+        // ends as each run does, to be tried again.
+        QTest::addRow("port in use") << QByteArray("device=B") << QByteArray("device=A") << 75 << "in use";
     }
 
     void shelfRefused()
@@ -331,6 +707,137 @@ private slots:
         QVERIFY2(r.err.contains(told), show(r));
         if (exitCode == 2)
             QVERIFY(!QFileInfo::exists(cli.host("cardA"))); // nothing ran
+    }
+
+    // The timer's service, run as its unit file says against the virtual instrument, its standard
+    // error the journal's stream: the files come home, the report gains a line, each line carries
+    // its priority. An instrument that does not answer and a port held by a run started by hand end
+    // with the status the unit retries, and nothing else does; a section the file lacks is a mistake.
+    void timerService_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("told"); // %1: the device
+        QTest::addRow("collects") << "on" << 0 << "<6>orvalt-cli: copied A.DAT (300 bytes)\n";
+        QTest::addRow("instrument off")
+            << "off" << 75
+            << "<3>orvalt-cli: It failed in the connection\n<3>The instrument stopped answering";
+        QTest::addRow("port held by a run by hand")
+            << "held" << 75
+            << "<3>orvalt-cli: It failed in the connection\n<3>%1 is in use by another program";
+        QTest::addRow("no such section") << "lab2" << 2 << "<3>orvalt-cli: %2: no section [lab2]\n";
+    }
+
+    void timerService()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, exitCode);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/A.DAT", bytes(300, 1), kTaken));
+        const QString shelf = QFileInfo(cli.userIniPath()).dir().filePath("instruments.ini");
+        QVERIFY(put(shelf, QStringLiteral("[lab1]\ndevice=%1\nremote=\"M:\\\\\"\nlocal=lab1\n")
+                               .arg(instrument.devicePath())
+                               .toUtf8()));
+        const QString section = state == "lab2" ? state : QStringLiteral("lab1");
+        QTemporaryDir stateDir;
+
+        // The system's unit runs the same command as the user's, and both retry what the off
+        // instrument ends with.
+        const QString command = unitValue("user", "ExecStart");
+        QCOMPARE(unitValue("system", "ExecStart"), command);
+        QCOMPARE(unitValue("user", "RestartForceExitStatus"), QStringLiteral("75"));
+        QCOMPARE(unitValue("system", "RestartForceExitStatus"), QStringLiteral("75"));
+        QStringList words = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QCOMPARE(words.takeFirst(), QStringLiteral("/usr/bin/orvalt-cli"));
+        for (QString& word : words)
+            word.replace(QStringLiteral("%i"), section)
+                .replace(QStringLiteral("${STATE_DIRECTORY}"), stateDir.path());
+
+        QSerialPort holder(instrument.devicePath());
+        if (state == "held")
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        if (state == "off")
+            QVERIFY(::kill(static_cast<pid_t>(instrument.process().processId()), SIGSTOP) == 0);
+        const QString journal = cli.host("journal");
+        QVERIFY(put(journal, QByteArray()));
+        QProcess process;
+        process.setStandardErrorFile(journal);
+        cli.start(process, words, {{"JOURNAL_STREAM", streamOf(journal)}});
+        const CliResult r = CliRig::finish(process);
+        if (state == "off")
+            ::kill(static_cast<pid_t>(instrument.process().processId()), SIGCONT);
+        const QString err = readAll(journal);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(show(r) + err));
+        told.replace(QStringLiteral("%1"), instrument.devicePath()).replace(QStringLiteral("%2"), shelf);
+        QVERIFY2(err.contains(told), qPrintable(err));
+        // Every line is marked, and no progress is among them.
+        for (const QString& line : err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            QVERIFY2(line.contains(QRegularExpression("^<[3-6]>")) && !line.contains(" of 300 bytes"),
+                     qPrintable(err));
+
+        const QList<QJsonObject> runs = reportOf(QDir(stateDir.path()).filePath(section + ".json"));
+        if (state == "lab2") {
+            QCOMPARE(runs.size(), 0); // nothing ran
+            return;
+        }
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs.constFirst().value("exit_status").toInt(), exitCode);
+        QCOMPARE(runs.constFirst().value("fetched").toInt(), exitCode == 0 ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(cli.host("lab1/A.DAT")), exitCode == 0);
+    }
+
+    // The journal is standard error only where $JOURNAL_STREAM names that very stream: a run handed
+    // another one (by a script the service started) writes plain lines and its progress. Side by
+    // side, the runs' priorities stand before their names, where the journal reads them.
+    void journalOnlyWhereItIs_data()
+    {
+        QTest::addColumn<QString>("stream"); // "same", "other"
+        QTest::addColumn<bool>("parallel");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("the journal") << "same" << false << "\n<6>orvalt-cli: copied A.DAT (6,000 bytes)\n";
+        QTest::addRow("another stream") << "other" << false << "\nprogress: A.DAT  ";
+        QTest::addRow("side by side") << "same" << true << "\n<6>a: orvalt-cli: copied A.DAT (6,000 bytes)\n";
+    }
+
+    void journalOnlyWhereItIs()
+    {
+        QFETCH(QString, stream);
+        QFETCH(bool, parallel);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess a({"--baud", "38400"});
+        InstrumentProcess b({"--baud", "38400"});
+        QVERIFY2(a.isReady() && b.isReady(), qPrintable(a.errorString() + b.errorString()));
+        QVERIFY(put(a.mediumDir() + "/A.DAT", bytes(6000, 1), kTaken));
+        QVERIFY(put(cli.host("shelf.ini"), shelfOf(a.devicePath(), b.devicePath())));
+        const QString journal = cli.host("journal");
+        QVERIFY(put(journal, "\n") && put(cli.host("elsewhere"), QByteArray()));
+        QProcess process;
+        process.setStandardErrorFile(journal, QIODevice::Append); // after its first line end
+        // Progress lines asked for, which the journal does without.
+        const QStringList arguments =
+            parallel ? QStringList{"--progress-lines", "sync", "--parallel", "--instruments", "shelf.ini"}
+                     : QStringList{"--progress-lines",
+                                   "--device",
+                                   a.devicePath(),
+                                   "--baud",
+                                   "38400",
+                                   "sync",
+                                   "M:\\",
+                                   "card"};
+        cli.start(process, arguments,
+                  {{"JOURNAL_STREAM", streamOf(stream == "same" ? journal : cli.host("elsewhere"))}});
+        const CliResult r = CliRig::finish(process);
+        const QString err = readAll(journal);
+        QVERIFY2(r.exitCode == 0, qPrintable(show(r) + err));
+        QVERIFY2(err.contains(told), qPrintable(err));
+        QCOMPARE(err.contains("progress"), stream == "other");
+        QCOMPARE(err.contains('<'), stream == "same");
     }
 
     // The instrument goes away in the middle of a sync: nothing half-fetched lies under a real name,

@@ -9,6 +9,7 @@
 #include "session/CommandExchange.h"
 #include "support/MeasurementRows.h"
 #include "support/TestMain.h"
+#include "transfer/Unconfirmed.h"
 
 #include <QProcess>
 #include <QTest>
@@ -125,12 +126,14 @@ private slots:
         QCOMPARE(readFile(rig.native(QStringLiteral("BACK.DAT"))), content);
         QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
         const QStringList asked = instrument.transcript().mid(sent.size());
-        QCOMPARE(asked.at(0), QStringLiteral("CMD CDR /DATA/"));
-        QVERIFY(asked.at(1).startsWith(QStringLiteral("BLK 3 10 ") +
+        // Nothing was selected yet: the file's medium, then its folder.
+        QCOMPARE(asked.mid(0, 2),
+                 (QStringList{QStringLiteral("CMD MED 0"), QStringLiteral("CMD CDR /DATA")}));
+        QVERIFY(asked.at(2).startsWith(QStringLiteral("BLK 3 10 ") +
                                        QString::fromLatin1(QByteArray("FRD? A.DAT").toHex())));
         // The first answer holds the length and 252 bytes; each further block is asked for.
         const int further = size <= 252 ? 0 : (size - 252 + 255) / 256;
-        QCOMPARE(asked.size(), 2 + further);
+        QCOMPARE(asked.size(), 3 + further);
         QCOMPARE(linesStarting(asked, QStringLiteral("BLK 4 0")).size(), further);
         QCOMPARE(rig.dialogs.progress.constLast().done, qint64(size));
         QCOMPARE(rig.dialogs.progress.constLast().total, qint64(size));
@@ -148,11 +151,12 @@ private slots:
         QVERIFY(instrument.transcript().at(0).startsWith(
             QStringLiteral("BLK 0 15 ") + QString::fromLatin1(QByteArray("FWT 1,/TOP.DAT,").toHex())));
 
-        QCOMPARE(SendCmd(rig.state(), rig.link(), rig.dialogs, QStringLiteral("MED 1")), 0);
+        // The receiver selects the file's medium itself, which leaves its root selected.
         QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("1:\\TOP.DAT"), rig.host(QStringLiteral("B.DAT"))),
                  0);
         QCOMPARE(readFile(rig.native(QStringLiteral("B.DAT"))), QByteArray("card"));
-        QVERIFY(instrument.transcript().contains(QStringLiteral("CMD CDR /")));
+        QCOMPARE(instrument.transcript().filter(QStringLiteral("CMD ")),
+                 (QStringList{QStringLiteral("CMD DUMMY"), QStringLiteral("CMD MED 1")}));
     }
 
     void stopRequestedTouchesNothing()
@@ -208,6 +212,91 @@ private slots:
         QCOMPARE(sent.at(1), QStringLiteral("BLK 0 4 000003e8"));
         QCOMPARE(sent.at(2), QStringLiteral("CMD DUMMY"));
         QVERIFY(rig.dialogs.progress.isEmpty());
+    }
+
+    // "DUMMY" after every block was taken decides: anything but 0 fails the file, a negative answer
+    // too; one that would read as one of the program's own results is told as not received.
+    void dummyAnswers_data()
+    {
+        QTest::addColumn<qint32>("answer");
+        QTest::addColumn<qint32>("result");
+        QTest::addRow("stored") << qint32(0) << qint32(0);
+        QTest::addRow("-1") << qint32(-1) << TransferResult::NotReceived;
+        QTest::addRow("-100") << qint32(-100) << qint32(-100);
+        QTest::addRow("reads as stopped") << TransferResult::Stopped << TransferResult::NotReceived;
+        QTest::addRow("busy") << qint32(60) << qint32(60);
+    }
+
+    void dummyAnswers()
+    {
+        QFETCH(qint32, answer);
+        QFETCH(qint32, result);
+        InstrumentProcess instrument({QStringLiteral("--dummy-result"), QString::number(answer)});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("A.DAT")), patternBytes(700)));
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\A.DAT")),
+                 result);
+        QCOMPARE(instrument.transcript().constLast(), QStringLiteral("CMD DUMMY"));
+    }
+
+    // How a write the instrument never confirmed is settled by the listing of its name afterwards:
+    // "written" only where the listing shows what this write would leave and nothing before did.
+    void settleWrite_data()
+    {
+        QTest::addColumn<QString>("before"); // "unknown", "none", or "BYTES DATE TIME"
+        QTest::addColumn<QString>("after");  // "none" or "BYTES DATE TIME"
+        QTest::addColumn<int>("outcome");    // UnconfirmedOutcome
+        const int written = int(UnconfirmedOutcome::Written);
+        const int notWritten = int(UnconfirmedOutcome::NotWritten);
+        const int unknown = int(UnconfirmedOutcome::Unknown);
+        const QString then = QStringLiteral(" 2023/06/01 09:30:00");
+        const QString now = QStringLiteral(" 2026/12/09 10:00:00");
+        QTest::addRow("new file arrived") << "none"
+                                          << "700" + now << written;
+        QTest::addRow("new file absent") << "none"
+                                         << "none" << notWritten;
+        QTest::addRow("new file, other size") << "none"
+                                              << "300" + now << unknown;
+        QTest::addRow("replaced") << "3" + then << "700" + now << written;
+        QTest::addRow("replaced within the second") << "3" + then << "700" + then << written;
+        QTest::addRow("kept as it was") << "3" + then << "3" + then << notWritten;
+        QTest::addRow("same size, new date") << "700" + then << "700" + now << written;
+        QTest::addRow("same size and date") << "700" + then << "700" + then << unknown;
+        QTest::addRow("gone") << "3" + then << "none" << unknown;
+        QTest::addRow("before not known, there") << "unknown"
+                                                 << "700" + now << unknown;
+        QTest::addRow("before not known, absent") << "unknown"
+                                                  << "none" << notWritten;
+    }
+
+    void settleWrite()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(int, outcome);
+        const auto entry = [](const QString& text) {
+            const QStringList f = text.split(QLatin1Char(' '));
+            ListingEntry e;
+            e.name = QStringLiteral("A.DAT");
+            e.sizeField = f.at(0);
+            e.dateField = f.at(1);
+            e.timeField = f.at(2);
+            return e;
+        };
+        UnconfirmedWrite write;
+        write.remotePath = QStringLiteral("M:\\A.DAT");
+        write.size = 700;
+        write.before.known = before != QLatin1String("unknown");
+        if (write.before.known && before != QLatin1String("none")) {
+            const ListingEntry e = entry(before);
+            write.before.exists = true;
+            write.before.date = listingDateText(e);
+            write.before.bytes = e.sizeField.toLongLong();
+        }
+        const std::optional<ListingEntry> now =
+            after == QLatin1String("none") ? std::nullopt : std::optional<ListingEntry>(entry(after));
+        QCOMPARE(int(orvalt::settleWrite(write, now)), outcome);
     }
 
     // What an instrument announces as the file's length, against what its blocks bring: the host
@@ -277,10 +366,12 @@ private slots:
         QCOMPARE(readFile(rig.native(QStringLiteral("A.DAT"))), QByteArray("old contents"));
         QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("A.DAT")});
-        QCOMPARE(instrument.transcript(),
-                 (QStringList{QStringLiteral("CMD CDR /NONE/"), QStringLiteral("CMD CDR /"),
-                              QStringLiteral("BLK 3 10 ") +
-                                  QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())}));
+        // After the refused folder nothing is taken for selected: the medium again, at its root.
+        QCOMPARE(
+            instrument.transcript(),
+            (QStringList{
+                QStringLiteral("CMD MED 0"), QStringLiteral("CMD CDR /NONE"), QStringLiteral("CMD MED 0"),
+                QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())}));
     }
 
     void instrumentGoneMidTransfer()
