@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -80,6 +81,17 @@ QMimeData* desktopFiles(const QStringList& paths)
         urls << QUrl::fromLocalFile(p);
     mime->setUrls(urls);
     return mime;
+}
+
+// A process's state as /proc tells it ('T': stopped).
+char processState(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray line = stat.readAll();
+    const qsizetype end = line.lastIndexOf(')');
+    return end >= 0 && end + 2 < line.size() ? line.at(end + 2) : '?';
 }
 
 } // namespace
@@ -437,7 +449,13 @@ private slots:
         QCOMPARE(right->toolTip(), QString());
 
         const auto pid = static_cast<pid_t>(rig.instrument.process().processId());
+        const QString before = QFileInfo(port).symLinkTarget();
         ::kill(pid, signal);
+        // Once the line is gone: a new one made in its place, or the instrument stopped.
+        if (signal == SIGUSR1)
+            QTRY_VERIFY(QFileInfo(port).symLinkTarget() != before);
+        else
+            QTRY_VERIFY(processState(pid) == 'T');
         right->setFocus();
         QTest::keyClick(rig.window.get(), Qt::Key_R, Qt::ControlModifier); // Renew
         QCOMPARE(line->text(), told);
