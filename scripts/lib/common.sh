@@ -11,6 +11,7 @@ ORVALT_PACKAGES=(
   zlib1g-dev   # the link's compressed block streams
   adwaita-icon-theme libqt6svg6 fonts-dejavu-core
   socat lrzsz
+  python3      # the fault harness (tests/harness), standard library only
   dpkg-dev file desktop-file-utils appstream librsvg2-bin groff-base fontconfig   # the package
   clang libclang-rt-14-dev lld   # the fuzz targets (scripts/fuzz)
 )
