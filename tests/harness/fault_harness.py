@@ -1294,9 +1294,9 @@ class Generator:
         if op == "sync" and 3 not in self.open:
             kinds += ["write", "write"]
         kind = rng.choice(kinds)
-        several = len(parse_cli(step.argv)[2]) > 2 or "-r" in step.argv
-        # An interrupted copy of several items must name those not started (item 10).
-        if kind in ("int", "int2") and op in ("put", "get") and several and 10 in self.open:
+        # An interrupted copy must name every item that did not arrive, those not started too
+        # (item 10).
+        if kind in ("int", "int2") and op in ("put", "get") and 10 in self.open:
             return
         if kind == "store" and 12 in self.open:
             return
