@@ -127,6 +127,8 @@ qint32 CommandHandler::run(const QString& verb, const QString& arguments, bool h
             m_uploadOutcome = kResultOk;
             m_reason = m_uploadReason;
             m_uploadReason = link::RefusalReason::None;
+            if (outcome == kResultOk && m_options.dummyResult)
+                return *m_options.dummyResult;
             return m_options.quietDummy ? kResultOk : outcome;
         }
         return kResultFormat;
@@ -244,6 +246,8 @@ qint32 CommandHandler::move(const QString& arguments)
         // The same entry: a rename to the same name, or one that changes the case of its letters.
         if (to->writtenName == from->name())
             return kResultOk;
+        if (m_options.noCaseRename)
+            return kResultFormat;
         const QString renamed = from->parentHostPath() + QLatin1Char('/') + to->writtenName;
         if (!m_store.namePolicy().accepts(to->writtenName,
                                           fromInfo.isDir() ? NameKind::Folder : NameKind::File))
@@ -392,8 +396,11 @@ link::Answer CommandHandler::upload(qint32 type, const QByteArray& payload)
         endUpload(code);
         return refused();
     }
-    if (m_upload->isComplete())
+    if (m_upload->isComplete()) {
         endUpload(kResultOk);
+        if (m_options.stallAfterUploadMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_options.stallAfterUploadMs));
+    }
     return blockAnswer(kBlockMore);
 }
 

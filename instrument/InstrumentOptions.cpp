@@ -106,6 +106,20 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
                        "clock was never set does."),
         QStringLiteral("NAME"));
     parser.addOptions({undated});
+    const QCommandLineOption noCaseRename(
+        QStringLiteral("no-case-rename"),
+        QStringLiteral("Refuse a rename that only changes letter case (20), as a medium that cannot rename "
+                       "in place does."));
+    const QCommandLineOption dummyResult(
+        QStringLiteral("dummy-result"),
+        QStringLiteral("Answer DUMMY with N after an upload that was stored, as a faulty instrument might."),
+        QStringLiteral("N"));
+    const QCommandLineOption stallAfterUpload(
+        QStringLiteral("stall-after-upload"),
+        QStringLiteral("Store an upload, then answer its last block MS milliseconds later (0 to 60000), as "
+                       "an instrument that stalls while it writes does."),
+        QStringLiteral("MS"));
+    parser.addOptions({noCaseRename, dummyResult, stallAfterUpload});
     parser.addOptions({help,       version, media,      device,          link,      model,      mediaNames,
                        shortNames, baud,    transcript, transcriptTimes, busyEvery, quietDummy, full,
                        corrupt,    drop,    seed,       window,          noWindow,  blockMs,    packWindow,
@@ -214,6 +228,22 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     }
     if (parser.isSet(noPack))
         options.packWindow = 0;
+    options.noCaseRename = parser.isSet(noCaseRename);
+    if (parser.isSet(dummyResult)) {
+        const qint32 n = parser.value(dummyResult).toInt(&ok);
+        if (!ok) {
+            *error = QStringLiteral("--dummy-result needs a whole number");
+            return std::nullopt;
+        }
+        options.dummyResult = n;
+    }
+    if (parser.isSet(stallAfterUpload)) {
+        options.stallAfterUploadMs = parser.value(stallAfterUpload).toInt(&ok);
+        if (!ok || options.stallAfterUploadMs < 0 || options.stallAfterUploadMs > 60000) {
+            *error = QStringLiteral("--stall-after-upload needs a time from 0 to 60000");
+            return std::nullopt;
+        }
+    }
     if (parser.isSet(blockMs)) {
         options.blockMs = parser.value(blockMs).toInt(&ok);
         if (!ok || options.blockMs < 0 || options.blockMs > 10000) {

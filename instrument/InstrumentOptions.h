@@ -32,6 +32,9 @@ struct InstrumentOptions
     int blockMs = 0;               // time each block request takes on the medium, as a slow one does
     int packWindow = link::kMaxPackWindowBits; // deflate window decoded, as bits; 0: no compression
     QString undated;                           // files of this name are listed with a date no clock gives
+    bool noCaseRename = false;         // refuse a rename that only changes letter case, as some media do
+    std::optional<qint32> dummyResult; // "DUMMY" after a stored upload answers this instead of 0
+    int stallAfterUploadMs = 0;        // a stored upload's last block is answered this much later
 
     bool isRzFamily() const { return model.startsWith(QLatin1String("RZ")); }
 };

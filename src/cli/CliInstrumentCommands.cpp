@@ -68,12 +68,31 @@ struct Target
     RemotePath path;
     CliSession::Kind kind = CliSession::Kind::Unknown;
     ListingEntry entry;
+    // dst names the item itself, perhaps in another case: a rename of the one entry, with no
+    // other entry in its way.
+    bool sameEntry = false;
 };
+
+// Whether two remote paths name one entry: the media compare names without regard to case.
+bool sameEntry(const RemotePath& a, const RemotePath& b)
+{
+    if (a.medium.compare(b.medium, Qt::CaseInsensitive) != 0 || a.names.size() != b.names.size())
+        return false;
+    for (qsizetype i = 0; i < a.names.size(); ++i)
+        if (a.names.at(i).toCaseFolded() != b.names.at(i).toCaseFolded())
+            return false;
+    return true;
+}
 
 Target targetOf(CliSession& s, const RemotePath& item, const RemotePath& dst)
 {
     Target t;
     t.path = dst;
+    if (sameEntry(item, dst)) {
+        t.sameEntry = true;
+        t.kind = CliSession::Kind::Missing;
+        return t;
+    }
     t.kind = s.lookUp(dst, &t.entry);
     if (t.kind == CliSession::Kind::Folder) {
         t.path = dst.child(item.name());

@@ -291,6 +291,12 @@ CliParse parseCliArguments(const QStringList& arguments)
     if ((request.dryRun || request.deleteExtra || request.removeSource) &&
         request.command != QLatin1String("sync"))
         return wrong(QStringLiteral("-n, --delete and --remove-source go with sync only"));
+    // Together they empty both sides over two runs: the first removes from the instrument what it
+    // fetched, the second deletes those files on the host as gone from the instrument.
+    if (request.deleteExtra && request.removeSource)
+        return wrong(QStringLiteral("give --delete or --remove-source, not both: files moved home by "
+                                    "--remove-source are gone from the instrument, and the next --delete "
+                                    "would delete them on the host"));
     // --parallel is --all side by side.
     request.parallel = parser.isSet(parallel);
     request.all = parser.isSet(all) || request.parallel;

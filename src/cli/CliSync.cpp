@@ -34,6 +34,8 @@ struct SyncTotals
     int sizeOnly = 0;
     int deletedHere = 0;
     int removedThere = 0;
+    int keptBeside = 0; // fetched beside a host file of the same name whose contents differ
+    int sameOnHost = 0; // fetched, and found the same as the host file of that name
     qint64 bytes = 0;
 };
 
@@ -45,21 +47,33 @@ public:
         , m_request(s.request())
     {}
 
-    // The contents of remote into the host folder hostFolder (a HostFs path); true when everything
-    // in it is on the host and, with --remove-source, gone from the instrument.
-    bool folder(const RemotePath& remote, const QString& hostFolder, int depth);
+    // The contents of remote into the host folder hostFolder (a HostFs path).
+    void folder(const RemotePath& remote, const QString& hostFolder, int depth);
 
     SyncTotals totals;
 
 private:
     void say(const QString& text) { writeStdout(text + QLatin1Char('\n')); }
-    QList<SyncHostEntry> hostEntries(const QString& native);
+    void failed(const QString& subject, const QString& text)
+    {
+        m_s.about(subject);
+        m_s.fail(text);
+        ++totals.failed;
+    }
+    std::optional<QList<SyncHostEntry>> hostEntries(const QString& native);
+    void step(const RemotePath& remote, const QString& hostFolder, const QString& native,
+              const SyncStep& step, int depth);
+    void fetchStep(const RemotePath& item, const QString& hostFolder, const QString& native,
+                   const SyncStep& step);
     bool fetch(const RemotePath& remote, const SyncStep& step, const QString& hostPath);
     bool removeThere(const RemotePath& item);
     void deleteHere(const QString& native, const SyncStep& step);
+    // A free name beside the host file of step's name, none of the host folder's names in any case.
+    QString besideFree(const QString& native, const SyncStep& step) const;
 
     CliSession& m_s;
     const CliRequest& m_request;
+    QList<SyncHostEntry> m_hostHere; // the entries of the host folder in hand
 };
 
 QString hostChild(const QString& hostFolder, const QString& name)
@@ -76,21 +90,63 @@ QString reasonText(SyncReason reason)
         return QStringLiteral("size differs");
     case SyncReason::Date:
         return QStringLiteral("date differs");
+    case SyncReason::HostCopy:
+        return QStringLiteral("beside the host's file of that name");
+    case SyncReason::FolderOnHost:
+        return QStringLiteral("a file here, a folder of that name on the host");
+    case SyncReason::FileOnHost:
+        return QStringLiteral("a folder here, a file of that name on the host");
+    case SyncReason::HostLink:
+        return QStringLiteral("a symbolic link of that name on the host, which is not followed; left alone");
+    case SyncReason::HostSpecial:
+        return QStringLiteral("a device, FIFO or socket of that name on the host; left alone");
+    case SyncReason::CaseCollision:
+        return QStringLiteral("names that differ only in case stand for it; left alone");
     case SyncReason::None:
+    case SyncReason::NotDeleted:
         break;
     }
     return QString();
 }
 
-QList<SyncHostEntry> Sync::hostEntries(const QString& native)
+// Whether two host files hold the same bytes; false when either cannot be read to the end.
+bool sameContents(const QString& nativeA, const QString& nativeB)
+{
+    QFile a(nativeA);
+    QFile b(nativeB);
+    if (!QFileInfo(nativeA).isFile() || !QFileInfo(nativeB).isFile() || !a.open(QIODevice::ReadOnly) ||
+        !b.open(QIODevice::ReadOnly) || a.size() != b.size())
+        return false;
+    constexpr qint64 kChunk = 64 * 1024;
+    for (;;) {
+        const QByteArray x = a.read(kChunk);
+        const QByteArray y = b.read(kChunk);
+        if (x != y)
+            return false;
+        if (x.isEmpty())
+            return a.atEnd() && b.atEnd() && a.error() == QFileDevice::NoError &&
+                   b.error() == QFileDevice::NoError;
+    }
+}
+
+std::optional<QList<SyncHostEntry>> Sync::hostEntries(const QString& native)
 {
     QList<SyncHostEntry> entries;
+    const QFileInfo folder(native);
+    if (!folder.exists())
+        return entries; // made by this run (or, with -n, it would be)
+    // A folder whose names cannot be read would look empty, and every file in it new.
+    if (!folder.isDir() || !QDir(native).isReadable())
+        return std::nullopt;
     const QFileInfoList infos =
         QDir(native).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& info : infos) {
         SyncHostEntry e;
         e.name = info.fileName();
-        e.folder = info.isDir();
+        e.kind = info.isSymLink() ? SyncHostKind::Link
+                 : info.isDir()   ? SyncHostKind::Folder
+                 : info.isFile()  ? SyncHostKind::File
+                                  : SyncHostKind::Other;
         e.size = info.size();
         e.modified = info.lastModified();
         entries.append(e);
@@ -105,21 +161,17 @@ bool Sync::fetch(const RemotePath& remote, const SyncStep& step, const QString& 
     const qint32 result = RmtReceiveFile(ctx, remote.path(), hostPath, &hostFailure, step.listedTime);
     m_s.noteResult(result);
     if (result != TransferResult::Done) {
-        m_s.about(remote.path());
-        m_s.fail(transferFailureText(ctx, result, hostFailure, remote.path()));
-        ++totals.failed;
+        failed(remote.path(), transferFailureText(ctx, result, hostFailure, remote.path()));
         return false;
     }
-    // A file cut short would have failed above; the size is checked once more against the listing
-    // before the instrument's copy may go.
+    // The receiver stores a file only when the length it announced arrived whole; that length is
+    // checked once more against the listing before the instrument's copy may go.
     const qint64 got = QFileInfo(HostFs::nativePath(hostPath)).size();
     if (step.size >= 0 && got != step.size) {
-        m_s.about(remote.path());
-        m_s.fail(QStringLiteral("%1 bytes arrived, the listing says %2").arg(got).arg(step.size));
-        ++totals.failed;
+        failed(remote.path(),
+               QStringLiteral("%1 bytes arrived, the listing says %2").arg(got).arg(step.size));
         return false;
     }
-    ++totals.fetched;
     totals.bytes += got;
     if (step.sizeOnly)
         ++totals.sizeOnly;
@@ -127,13 +179,64 @@ bool Sync::fetch(const RemotePath& remote, const SyncStep& step, const QString& 
     return true;
 }
 
-// "FDL " in the folder that holds the item.
-bool Sync::removeThere(const RemotePath& item)
+QString Sync::besideFree(const QString& native, const SyncStep& step) const
+{
+    return besideName(step.remote.name, [&](const QString& name) {
+        const QString folded = name.toCaseFolded();
+        for (const SyncHostEntry& e : m_hostHere)
+            if (e.name.toCaseFolded() == folded)
+                return true;
+        const QFileInfo there(QDir(native).filePath(name));
+        return there.exists() || there.isSymLink() || !hostCanTakeName(name);
+    });
+}
+
+void Sync::fetchStep(const RemotePath& item, const QString& hostFolder, const QString& native,
+                     const SyncStep& step)
 {
     if (m_request.dryRun) {
-        say(QStringLiteral("would remove %1 from the instrument").arg(item.path()));
-        return true;
+        say(QStringLiteral("would fetch %1 (%2)").arg(item.path(), reasonText(step.reason)));
+        ++totals.fetched;
+        totals.bytes += qMax<qint64>(step.size, 0);
+        if (step.removeAfter)
+            say(QStringLiteral("would remove %1 from the instrument").arg(item.path()));
+        return;
     }
+    const QString name = step.keepBoth ? besideFree(native, step) : step.hostName;
+    if (name.isEmpty()) {
+        failed(item.path(), QStringLiteral("no free name beside the host's file of that name; not fetched"));
+        return;
+    }
+    const QString hostPath = hostChild(hostFolder, name);
+    if (!fetch(item, step, hostPath))
+        return;
+    if (step.keepBoth) {
+        const QString fetched = QDir(native).filePath(name);
+        const QString existing = QDir(native).filePath(step.hostName);
+        if (sameContents(fetched, existing)) {
+            // The host had these very bytes already: the second copy goes again.
+            QFile::remove(fetched);
+            ++totals.sameOnHost;
+        } else {
+            ++totals.keptBeside;
+            ++totals.fetched;
+            say(QStringLiteral("fetched %1 as %2: the host's %3 differs and is kept")
+                    .arg(item.path(), QDir::toNativeSeparators(fetched), step.hostName));
+        }
+    } else {
+        ++totals.fetched;
+    }
+    if (step.removeAfter)
+        removeThere(item);
+}
+
+// "FDL " of one file in the folder that holds it, once that file is on the host whole. Never a
+// folder: "FDL " takes a folder with everything in it, and a file may have been written into it
+// since it was listed.
+bool Sync::removeThere(const RemotePath& item)
+{
+    if (m_s.linkLost())
+        return false;
     m_s.about(item.path());
     if (!m_s.selectFolder(item.parent()))
         return false;
@@ -152,124 +255,117 @@ void Sync::deleteHere(const QString& native, const SyncStep& step)
 {
     const QString path = QDir(native).filePath(step.hostName);
     const QString shown = QDir::toNativeSeparators(path);
+    // A link goes itself; what it points to is outside what this run looks after.
+    const bool link = step.hostKind == SyncHostKind::Link;
+    const bool tree = step.hostKind == SyncHostKind::Folder;
+    const QString what = link ? QStringLiteral("the link ") + shown : shown;
     if (m_request.dryRun) {
-        say(QStringLiteral("would delete %1").arg(shown));
+        say(QStringLiteral("would delete %1").arg(what));
         return;
     }
-    const bool gone = step.remote.folder ? QDir(path).removeRecursively() : QFile::remove(path);
+    // Looked at again as it stands now: a folder may have become a link since it was listed.
+    const QFileInfo now(path);
+    if (now.isSymLink() != link || (!link && now.isDir() != tree)) {
+        failed(shown, QStringLiteral("changed since it was listed; not deleted"));
+        return;
+    }
+    // removeRecursively never follows a link inside the folder; it removes the link.
+    const bool gone = tree ? QDir(path).removeRecursively() : QFile::remove(path);
     if (!gone) {
-        m_s.about(shown);
-        m_s.fail(QStringLiteral("could not be deleted"));
+        failed(shown, QStringLiteral("could not be deleted"));
         return;
     }
     ++totals.deletedHere;
-    say(QStringLiteral("deleted %1").arg(shown));
+    say(QStringLiteral("deleted %1").arg(what));
 }
 
-bool Sync::folder(const RemotePath& remote, const QString& hostFolder, int depth)
+void Sync::step(const RemotePath& remote, const QString& hostFolder, const QString& native,
+                const SyncStep& step, int depth)
+{
+    if (step.action == SyncAction::Delete) {
+        deleteHere(native, step);
+        return;
+    }
+    if (step.action == SyncAction::Keep) {
+        // Only what --delete would otherwise have taken is worth a word.
+        if (step.reason == SyncReason::CaseCollision && m_request.deleteExtra)
+            failed(QDir::toNativeSeparators(QDir(native).filePath(step.hostName)),
+                   QStringLiteral("not deleted: its name differs from one on the instrument only in case"));
+        return;
+    }
+    const RemotePath item = remote.child(step.remote.name);
+    // A name from the instrument must name one entry of the host folder, nothing else.
+    if (!hostCanTakeName(step.remote.name) || !hostCanTakeName(step.hostName)) {
+        failed(remote.path(), TransferTexts::entryNameNotUsableHere(step.remote.name));
+        return;
+    }
+    const QString hostPath = hostChild(hostFolder, step.hostName);
+    switch (step.action) {
+    case SyncAction::Conflict:
+        failed(item.path(), reasonText(step.reason));
+        break;
+    case SyncAction::Descend: {
+        const QString nativeSub = HostFs::nativePath(hostPath);
+        if (m_request.dryRun && !QFileInfo(nativeSub).isDir()) {
+            say(QStringLiteral("would make %1").arg(QDir::toNativeSeparators(nativeSub)));
+        } else if (!step.onHost && !QDir(native).mkdir(step.hostName)) {
+            failed(QDir::toNativeSeparators(nativeSub), QStringLiteral("the folder could not be made"));
+            break;
+        }
+        folder(item, hostPath, depth + 1);
+        break;
+    }
+    case SyncAction::Fetch:
+        fetchStep(item, hostFolder, native, step);
+        break;
+    case SyncAction::Current:
+        ++totals.current;
+        if (step.sizeOnly)
+            ++totals.sizeOnly;
+        break;
+    case SyncAction::Delete:
+    case SyncAction::Keep:
+        break;
+    }
+}
+
+void Sync::folder(const RemotePath& remote, const QString& hostFolder, int depth)
 {
     ProgramContext& ctx = m_s.ctx();
-    m_s.about(remote.path());
     if (depth > kMaxSyncDepth) {
-        m_s.fail(QStringLiteral("folders nested too deep; not followed"));
-        ++totals.failed;
-        return false;
+        failed(remote.path(), QStringLiteral("folders nested too deep; not followed"));
+        return;
     }
+    const QString native = HostFs::nativePath(hostFolder);
+    const std::optional<QList<SyncHostEntry>> host = hostEntries(native);
+    if (!host) {
+        failed(QDir::toNativeSeparators(native),
+               QStringLiteral("the folder cannot be read; nothing is fetched into it"));
+        return;
+    }
+    m_s.about(remote.path());
     if (!m_s.selectFolder(remote)) {
         ++totals.failed;
-        return false;
+        return;
     }
     qint32 listed = 0;
     const QList<ListingEntry> entries = splitListing(DirList(ctx, QString(), &listed));
     m_s.noteResult(listed);
-    const bool complete = listed == 0;
-    if (!complete) {
-        m_s.about(remote.path());
-        m_s.fail(QStringLiteral("the listing was cut short (%1); what arrived is fetched, nothing is deleted")
-                     .arg(listingFailureText(ctx, listed)));
-        ++totals.failed;
-    }
-    const QString native = HostFs::nativePath(hostFolder);
-    bool whole = complete;
-    for (const SyncStep& step : planSync(entries, hostEntries(native))) {
+    SyncOptions options;
+    options.deleteExtra = m_request.deleteExtra;
+    options.removeSource = m_request.removeSource;
+    options.listingComplete = listed == 0;
+    if (!options.listingComplete)
+        failed(remote.path(),
+               QStringLiteral("the listing was cut short (%1); what arrived is fetched, nothing is deleted")
+                   .arg(listingFailureText(ctx, listed)));
+    for (const SyncStep& s : planSync(entries, *host, options)) {
         if (m_s.stopping() || m_s.linkLost())
-            return false;
-        if (step.action == SyncAction::Extra) {
-            if (m_request.deleteExtra && complete)
-                deleteHere(native, step);
-            continue;
-        }
-        const RemotePath item = remote.child(step.remote.name);
-        // A name from the instrument must name one entry of the host folder, nothing else.
-        if (!hostCanTakeName(step.remote.name) || !hostCanTakeName(step.hostName)) {
-            m_s.about(remote.path());
-            m_s.fail(TransferTexts::entryNameNotUsableHere(step.remote.name));
-            ++totals.failed;
-            whole = false;
-            continue;
-        }
-        const QString hostPath = hostChild(hostFolder, step.hostName);
-        switch (step.action) {
-        case SyncAction::Conflict:
-            m_s.about(item.path());
-            m_s.fail(step.remote.folder ? QStringLiteral("a folder here, a file of that name on the host")
-                                        : QStringLiteral("a file here, a folder of that name on the host"));
-            ++totals.failed;
-            whole = false;
-            break;
-        case SyncAction::Descend: {
-            if (m_request.dryRun && !QFileInfo(HostFs::nativePath(hostPath)).isDir()) {
-                say(QStringLiteral("would make %1")
-                        .arg(QDir::toNativeSeparators(HostFs::nativePath(hostPath))));
-            } else if (!QDir().mkpath(HostFs::nativePath(hostPath))) {
-                m_s.about(QDir::toNativeSeparators(HostFs::nativePath(hostPath)));
-                m_s.fail(QStringLiteral("the folder could not be made"));
-                ++totals.failed;
-                whole = false;
-                break;
-            }
-            const bool sub = folder(item, hostPath, depth + 1);
-            // The folder goes from the instrument only when nothing is left in it.
-            if (sub && m_request.removeSource && !m_s.linkLost())
-                whole = removeThere(item) && whole;
-            else
-                whole = false;
-            break;
-        }
-        case SyncAction::Fetch:
-            if (m_request.dryRun) {
-                say(QStringLiteral("would fetch %1 (%2)").arg(item.path(), reasonText(step.reason)));
-                ++totals.fetched;
-                totals.bytes += qMax<qint64>(step.size, 0);
-                if (m_request.removeSource)
-                    removeThere(item);
-                break;
-            }
-            if (!fetch(item, step, hostPath)) {
-                whole = false;
-                break;
-            }
-            if (m_request.removeSource)
-                whole = removeThere(item) && whole;
-            else
-                whole = false;
-            break;
-        case SyncAction::Current:
-            ++totals.current;
-            if (step.sizeOnly)
-                ++totals.sizeOnly;
-            // Only a file whose date matched is taken for the one on the host: equal sizes alone
-            // do not make two files the same.
-            if (m_request.removeSource && !step.sizeOnly)
-                whole = removeThere(item) && whole;
-            else
-                whole = false;
-            break;
-        case SyncAction::Extra:
-            break;
-        }
+            return;
+        // Each folder's own entries: a sub-folder's walk replaces them, so they are set again.
+        m_hostHere = *host;
+        step(remote, hostFolder, native, s, depth);
     }
-    return whole;
 }
 
 } // namespace
@@ -313,6 +409,11 @@ void runSync(CliSession& s)
         summary += QStringLiteral("Deleted on the host: %1\n").arg(t.deletedHere);
     if (t.removedThere > 0)
         summary += QStringLiteral("Removed from the instrument: %1\n").arg(t.removedThere);
+    if (t.keptBeside > 0)
+        summary += QStringLiteral("Fetched beside a host file of the same name, whose contents differ: %1\n")
+                       .arg(t.keptBeside);
+    if (t.sameOnHost > 0)
+        summary += QStringLiteral("On the host already with the same contents: %1\n").arg(t.sameOnHost);
     if (t.sizeOnly > 0)
         summary += QStringLiteral("Dates that could not be read, files compared by size alone: %1\n")
                        .arg(t.sizeOnly);

@@ -62,6 +62,16 @@ bool commandCanCarry(const QString& name)
     return true;
 }
 
+// A symbolic link where the copy would make a host folder: what it points to may lie anywhere, and
+// nothing outside the folder copied into is written.
+bool hostLinkInTheWay(CopyRun& run, const QString& item, const QString& hostPath)
+{
+    if (!QFileInfo(HostFs::nativePath(hostPath)).isSymLink())
+        return false;
+    note(run, item, QStringLiteral("a symbolic link of that name on the host, which is not followed"));
+    return true;
+}
+
 // Makes a host folder of the copy; one that exists is merged into. False when this folder's copy
 // must end (the user has been told why).
 bool madeHostFolder(ProgramContext& ctx, const QString& hostPath)
@@ -215,7 +225,7 @@ void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destina
 void TreeCopy::makeTopOnHost(const QString& source, const QString& destination)
 {
     const QString made = destination + NameOfPath(source);
-    if (!madeHostFolder(m_ctx, made))
+    if (hostLinkInTheWay(m_run, source, made) || !madeHostFolder(m_ctx, made))
         return;
     m_run.TopFolderMade = true;
     copy(source, made, 1);
@@ -305,6 +315,8 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         if (!reached(subSource))
             continue;
         if (entry.isFolder()) {
+            if (hostLinkInTheWay(m_run, subSource, subDestination))
+                continue;
             if (!madeHostFolder(m_ctx, subDestination))
                 return;
             copy(subSource, subDestination, depth + 1);

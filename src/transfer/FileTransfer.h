@@ -26,6 +26,9 @@ constexpr qint32 PathNotSendable = -5; // a command would not fit its block or c
 // The user stopped the file in hand (Interruption pressed twice, a second Ctrl+C): the stream was
 // abandoned, the target keeps what it had and no part of the file is left.
 constexpr qint32 Stopped = -6;
+// The lowest of the results above: an instrument's own negative result in this range would be
+// taken for one of them.
+constexpr qint32 kLowestOwn = Stopped;
 
 // True for the results that come with a host-side text (hostFailure below).
 inline bool isHostFailure(qint32 result)
@@ -49,7 +52,8 @@ inline bool linkGone(qint32 result)
 // file), each acknowledged before the next goes, then the command "DUMMY", whose result tells how
 // the instrument stored the file (not after a time-out or a lost link: that result is returned
 // at once, so the failure is told within the time-out). Returns 0 at once, touching nothing, when
-// StopRequested is set. Otherwise the "DUMMY" result when above 0, else NotReceived when the
+// StopRequested is set. Otherwise the "DUMMY" result when not 0 (NotReceived for a negative one
+// that would read as one of the results above), else NotReceived when the
 // instrument refused a block (kind 9), else the status of the last link call; or one of the host
 // results above, with hostFailure (when given) set to a text for the user. A host file that cannot
 // be opened, is too large, or whose path cannot be sent is refused before anything goes out.

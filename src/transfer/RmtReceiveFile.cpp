@@ -47,6 +47,21 @@ bool writeAll(QSaveFile& out, const char* data, qint64 count)
     return true;
 }
 
+// Why a host path cannot take a received file, or nothing when it is missing or a regular file.
+QString unfitTarget(const QString& native)
+{
+    const QFileInfo target(native);
+    if (target.isSymLink())
+        return QStringLiteral("a symbolic link; nothing is written through it");
+    if (!target.exists())
+        return QString();
+    if (target.isDir())
+        return QStringLiteral("a folder of that name exists");
+    if (!target.isFile())
+        return QStringLiteral("not a regular file (a device, FIFO or socket); not replaced");
+    return QString();
+}
+
 } // namespace
 
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
@@ -70,15 +85,16 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
     // the last block is in: a failed transfer never costs the user the file that was there.
     const QString native = HostFs::nativePath(hostPath);
     const QString shown = TransferTexts::hostFileName(hostPath, native);
+    // Only a regular file is replaced. A link is never written through (its target may lie outside
+    // the folder the user named), and a FIFO or device would be replaced by a plain file.
+    const QString unfit = native.isEmpty() ? QStringLiteral("not a valid path") : unfitTarget(native);
+    if (!unfit.isEmpty())
+        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, unfit), hostFailure);
     QSaveFile out(native);
     // Unbuffered, so a full disk is noticed at the block that does not fit, not a buffer later.
-    if (native.isEmpty() || QFileInfo(native).isDir() ||
-        !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        const QString why = native.isEmpty()            ? QStringLiteral("not a valid path")
-                            : QFileInfo(native).isDir() ? QStringLiteral("a folder of that name exists")
-                                                        : out.errorString();
-        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, why), hostFailure);
-    }
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, out.errorString()),
+                      hostFailure);
 
     // Without the folder change, "FRD?" would read a file of the same name from whatever folder is
     // current: a refused or busy "CDR " ends the transfer with its own result, nothing asked for.

@@ -153,8 +153,10 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     // "DUMMY" repeats the refusal's reason; an instrument that answers it with 0 does not.
     if (ctx.state.lastRefusal == 0)
         ctx.state.lastRefusal = reason;
-    if (closing > 0)
-        return closing;
+    // Only 0 means stored. A negative answer is as much a failure as a positive one; those that
+    // would read as one of the program's own results are told as a file not received.
+    if (closing != 0)
+        return closing < 0 && closing >= TransferResult::kLowestOwn ? TransferResult::NotReceived : closing;
     // The file was not stored: an instrument may well answer "DUMMY" with 0 after it refused.
     return refused ? TransferResult::NotReceived : status;
 }

@@ -134,6 +134,11 @@ private slots:
         QTest::addRow("cp from a medium") << QStringList{"cp", "M:", "1:\\"} << "whole medium";
         QTest::addRow("empty host path") << QStringList{"put", "", "M:\\"} << "empty host path";
         QTest::addRow("sync without local") << QStringList{"sync", "M:\\"} << "wrong number";
+        // Files moved home are gone from the instrument; the next --delete would take them from the host.
+        QTest::addRow("delete with remove-source")
+            << QStringList{"sync", "--delete", "--remove-source", "M:\\", "x"} << "not both";
+        QTest::addRow("delete with remove-source, all")
+            << QStringList{"sync", "--all", "--remove-source", "--delete"} << "not both";
         QTest::addRow("sync --all with folders") << QStringList{"sync", "--all", "M:\\", "x"} << "no REMOTE";
         // Each instrument has its own port: one given for all would put them on one line.
         QTest::addRow("sync --all with a device")

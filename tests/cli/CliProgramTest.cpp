@@ -549,6 +549,44 @@ private slots:
         QVERIFY(!QFileInfo::exists(card + QStringLiteral("/BACKUP")));
     }
 
+    // A rename that only changes letter case is a rename of the one entry: no question about an
+    // entry in the way, no "FDL " (which, matching without regard to case, would delete the entry
+    // itself). A medium that cannot rename in place gets it through a temporary name.
+    void renameThatOnlyChangesCase_data()
+    {
+        QTest::addColumn<QStringList>("instrumentOptions");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addRow("file in place") << QStringList() << "TOP.TXT"
+                                       << "top.txt";
+        QTest::addRow("file through a temporary name") << QStringList{"--no-case-rename"} << "TOP.TXT"
+                                                       << "top.txt";
+        QTest::addRow("folder in place") << QStringList() << "DATA"
+                                         << "Data";
+        QTest::addRow("folder through a temporary name") << QStringList{"--no-case-rename"} << "DATA"
+                                                         << "Data";
+    }
+
+    void renameThatOnlyChangesCase()
+    {
+        QFETCH(QStringList, instrumentOptions);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument(instrumentOptions);
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        const bool folder = !from.contains('.');
+        QVERIFY(writeFile(m + "/" + (folder ? from + "/IN.DAT" : from), "measured"));
+        const CliResult r = cli.run(on(instrument, {"mv", "M:\\" + from, "M:\\" + to}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(QDir(m).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{to});
+        QCOMPARE(readFile(m + "/" + (folder ? to + "/IN.DAT" : to)), QByteArray("measured"));
+        for (const QString& line : instrument.transcript())
+            QVERIFY2(!line.startsWith("CMD FDL"), qPrintable(line));
+    }
+
     void format()
     {
         CliRig cli;

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTest>
+#include <sys/stat.h>
 
 using orvalt::test::CliResult;
 using orvalt::test::CliRig;
@@ -166,7 +167,8 @@ private slots:
         QTest::addRow("plain") << QStringList() << true << true;
         QTest::addRow("delete") << QStringList{"--delete"} << false << true;
         QTest::addRow("remove source") << QStringList{"--remove-source"} << true << false;
-        QTest::addRow("dry run") << QStringList{"-n", "--delete", "--remove-source"} << true << true;
+        QTest::addRow("dry run, delete") << QStringList{"-n", "--delete"} << true << true;
+        QTest::addRow("dry run, remove source") << QStringList{"-n", "--remove-source"} << true << true;
     }
 
     void deleteAndRemove()
@@ -186,9 +188,122 @@ private slots:
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(QFileInfo::exists(cli.host("card/OLD.DAT")), extraKept);
         QCOMPARE(QFileInfo::exists(m + "/SUB/B.DAT"), sourceKept);
-        // The emptied folder goes with its last file.
-        QCOMPARE(QFileInfo::exists(m + "/SUB"), sourceKept);
+        // Files go one by one; a folder stays, since "FDL " would take whatever was written into it
+        // after it was listed.
+        QVERIFY(QFileInfo(m + "/SUB").isDir());
+        QVERIFY(!instrument.transcript().contains("CMD FDL SUB"));
         QCOMPARE(QFileInfo::exists(cli.host("card/SUB/B.DAT")), !options.contains("-n"));
+        if (options.contains("-n"))
+            QCOMPARE(r.out.contains("would remove M:\\SUB\\B.DAT from the instrument"),
+                     options.contains("--remove-source"));
+    }
+
+    // A file of the instrument's name on the host is never replaced when the instrument's copy is
+    // to go: the same bytes are left as they are, other bytes come home beside them under a
+    // numbered name; either way the instrument's file goes only once it is home whole. The host's
+    // name may be in another case.
+    void removeSourceKeepsBoth_data()
+    {
+        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<QByteArray>("hostBytes");
+        QTest::addColumn<QStringList>("hostAfter");
+        const QByteArray same = bytes(300, 1);
+        QTest::addRow("same bytes") << "DATA001.CSV" << same << QStringList{"DATA001.CSV"};
+        // Same size and date, rewritten within the second: only the bytes tell.
+        QTest::addRow("same size and date, other bytes")
+            << "DATA001.CSV" << bytes(300, 9) << QStringList{"DATA001 (2).CSV", "DATA001.CSV"};
+        QTest::addRow("numbering restarted")
+            << "DATA001.CSV" << bytes(12, 5) << QStringList{"DATA001 (2).CSV", "DATA001.CSV"};
+        QTest::addRow("other case") << "data001.csv" << bytes(12, 5)
+                                    << QStringList{"DATA001 (2).CSV", "data001.csv"};
+    }
+
+    void removeSourceKeepsBoth()
+    {
+        QFETCH(QString, hostName);
+        QFETCH(QByteArray, hostBytes);
+        QFETCH(QStringList, hostAfter);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/DATA001.CSV", bytes(300, 1), kTaken));
+        QVERIFY(put(cli.host("card/" + hostName), hostBytes, kTaken));
+
+        const CliResult r = sync(cli, instrument, {"--remove-source"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(!QFileInfo::exists(m + "/DATA001.CSV"));
+        QCOMPARE(QDir(cli.host("card")).entryList(QDir::Files, QDir::Name), hostAfter);
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value(hostName), hostBytes);
+        if (hostAfter.size() == 2) {
+            QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("DATA001 (2).CSV"), bytes(300, 1));
+            QVERIFY2(r.out.contains("Fetched beside a host file of the same name, whose contents differ: 1"),
+                     show(r));
+        } else {
+            QVERIFY2(r.out.contains("On the host already with the same contents: 1"), show(r));
+        }
+    }
+
+    // Links on the host are never followed: --delete removes a link itself and nothing it points to,
+    // and a folder of the instrument whose name is a link on the host is not synced into it. -n says
+    // exactly that. Nothing outside the synced folder changes.
+    void linksNeverFollowed_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addRow("delete") << QStringList{"--delete"};
+        QTest::addRow("dry run") << QStringList{"-n", "--delete"};
+    }
+
+    void linksNeverFollowed()
+    {
+        QFETCH(QStringList, options);
+        const bool dry = options.contains("-n");
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/SUB/NEW.DAT", bytes(30, 1), kTaken));
+        QVERIFY(put(cli.host("outside/keep/KEEP.DAT"), "keep"));
+        QVERIFY(put(cli.host("outside/sub/OLD.DAT"), "old"));
+        QVERIFY(put(cli.host("outside/FILE.DAT"), "file"));
+        QVERIFY(QDir().mkpath(cli.host("card")));
+        QVERIFY(QFile::link(cli.host("outside/keep"), cli.host("card/archive")));
+        QVERIFY(QFile::link(cli.host("outside/sub"), cli.host("card/SUB")));
+        QVERIFY(QFile::link(cli.host("outside/FILE.DAT"), cli.host("card/FILE.LNK")));
+        const auto outside = orvalt::test::treeOf(cli.host("outside"));
+
+        const CliResult r = sync(cli, instrument, options);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")), outside);
+        QVERIFY2(r.err.contains("M:\\SUB: a symbolic link of that name on the host, which is not followed"),
+                 show(r));
+        const QString archive = QDir::toNativeSeparators(cli.host("card/archive"));
+        QVERIFY2(r.out.contains((dry ? "would delete the link " : "deleted the link ") + archive), show(r));
+        QCOMPARE(QFileInfo(cli.host("card/archive")).isSymLink(), dry);
+        QCOMPARE(QFileInfo(cli.host("card/FILE.LNK")).isSymLink(), dry);
+        QVERIFY(QFileInfo(cli.host("card/SUB")).isSymLink());
+        QVERIFY(!r.err.contains("could not be deleted"));
+    }
+
+    // Two host names that differ only in case: the one in the instrument's case is the instrument's
+    // file; the other is neither fetched over nor deleted.
+    void caseTwinsOnTheHost()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/A.DAT", bytes(300, 1), kTaken));
+        QVERIFY(put(cli.host("card/A.DAT"), bytes(300, 1), kTaken));
+        QVERIFY(put(cli.host("card/a.dat"), "other"));
+        const CliResult r = sync(cli, instrument, {"--delete"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("a.dat"), QByteArray("other"));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("A.DAT"), bytes(300, 1));
+        QVERIFY2(r.err.contains("not deleted: its name differs from one on the instrument only in case"),
+                 show(r));
     }
 
     // A folder that still holds a file the host has not got stays on the instrument, and a file
@@ -240,6 +355,45 @@ private slots:
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(r.out, told);
         QCOMPARE(QFileInfo(cli.host("one.dat")).lastModified() == kTaken, told.isEmpty());
+    }
+
+    // get replaces a regular file only: a FIFO or a device stays what it is, and a link is never
+    // written through (what it points to may lie anywhere). Each is told, and the exit is 1.
+    void getNeverReplacesSpecialFiles_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("FIFO") << "fifo"
+                              << "Not a regular file (a device, FIFO or socket); not replaced.";
+        QTest::addRow("link to a file outside") << "link"
+                                                << "A symbolic link; nothing is written through it.";
+        QTest::addRow("link to a device") << "device"
+                                          << "A symbolic link; nothing is written through it.";
+    }
+
+    void getNeverReplacesSpecialFiles()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/B.DAT", bytes(40, 2), kTaken));
+        QVERIFY(put(cli.host("outside/KEEP.DAT"), "keep"));
+        const QString path = cli.host("one.dat");
+        if (target == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(target == "link" ? cli.host("outside/KEEP.DAT") : "/dev/null", path));
+        const CliResult r =
+            cli.run({"--device", instrument.devicePath(), "--quiet", "--yes", "get", "M:\\B.DAT", "one.dat"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains(told), show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).value("KEEP.DAT"), QByteArray("keep"));
+        const QFileInfo after(path);
+        QCOMPARE(after.isSymLink(), target != "fifo");
+        QVERIFY(!after.isSymLink() ? !after.isFile() : true);
     }
 
     // A shelf of two instruments, one after the other (from the file beside the user settings) and

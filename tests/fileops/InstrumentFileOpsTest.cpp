@@ -117,6 +117,30 @@ private slots:
         QCOMPARE(entriesOf(t.medium()), QStringList{"B.DAT"});
     }
 
+    // Change of the filename to the same name in other letter case, on a medium that renames in
+    // place and on one that needs a temporary name: the file keeps its bytes under the new name.
+    void renameOnlyTheCase_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addRow("in place") << QStringList();
+        QTest::addRow("through a temporary name") << QStringList{QStringLiteral("--no-case-rename")};
+    }
+
+    void renameOnlyTheCase()
+    {
+        QFETCH(QStringList, arguments);
+        InstrumentWindow t(
+            arguments, [](InstrumentWindow& i) { writeFile(i.medium() + QStringLiteral("/A.DAT"), 300); });
+        QVERIFY(t.ready());
+        selectRows(t.list(), {"A.DAT"});
+        t.answer({"a.dat"});
+        toolbarRename(t.ctx());
+        QCOMPARE(entriesOf(t.medium()), QStringList{"a.dat"});
+        QCOMPARE(QFileInfo(t.medium() + QStringLiteral("/a.dat")).size(), 300);
+        QCOMPARE(rowNames(t.list()), QStringList{"a.dat"});
+        QVERIFY(t.s.dialogs.shown.isEmpty());
+    }
+
     void deleteSelectsThePanesFolderFirst()
     {
         // Both panes show the internal memory: the left one \DATA, the right one (listed last, so

@@ -177,6 +177,32 @@ private slots:
         QVERIFY(rig.dialogs.progress.isEmpty());
     }
 
+    // "DUMMY" after every block was taken decides: anything but 0 fails the file, a negative answer
+    // too; one that would read as one of the program's own results is told as not received.
+    void dummyAnswers_data()
+    {
+        QTest::addColumn<qint32>("answer");
+        QTest::addColumn<qint32>("result");
+        QTest::addRow("stored") << qint32(0) << qint32(0);
+        QTest::addRow("-1") << qint32(-1) << TransferResult::NotReceived;
+        QTest::addRow("-100") << qint32(-100) << qint32(-100);
+        QTest::addRow("reads as stopped") << TransferResult::Stopped << TransferResult::NotReceived;
+        QTest::addRow("busy") << qint32(60) << qint32(60);
+    }
+
+    void dummyAnswers()
+    {
+        QFETCH(qint32, answer);
+        QFETCH(qint32, result);
+        InstrumentProcess instrument({QStringLiteral("--dummy-result"), QString::number(answer)});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QVERIFY(writeFile(rig.native(QStringLiteral("A.DAT")), patternBytes(700)));
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\A.DAT")),
+                 result);
+        QCOMPARE(instrument.transcript().constLast(), QStringLiteral("CMD DUMMY"));
+    }
+
     // What an instrument announces as the file's length, against what its blocks bring: the host
     // file is replaced only when they agree, and a length beyond 2^31 - 1 is refused at once.
     void answerLengths_data()
