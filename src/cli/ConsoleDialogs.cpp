@@ -40,6 +40,12 @@ void ConsoleDialogs::say(const QString& text)
     writeStderr(line + body + QLatin1Char('\n'));
 }
 
+void ConsoleDialogs::warning(const QString& text)
+{
+    endProgressLine();
+    writeStderr(kProgramName + QStringLiteral(": warning: ") + text.simplified() + QLatin1Char('\n'));
+}
+
 void ConsoleDialogs::failure(const QString& text)
 {
     say(text);

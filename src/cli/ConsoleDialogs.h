@@ -43,6 +43,8 @@ public:
 
     Button message(const QString& text, Buttons buttons, Icon icon, Button defaultButton,
                    const QString& caption) override;
+    // One line on standard error; not a failure of the run.
+    void warning(const QString& text) override;
     int overwriteQuestion(const QString& name, const QString& source, const QString& destination) override;
     int nameDialog(const NameDialogView& view, QString& name,
                    const std::function<bool(const QString&)>& accept) override;

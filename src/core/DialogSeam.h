@@ -44,6 +44,9 @@ public:
     // Shorthands for the program's three kinds of box.
     Button notice(const QString& text) { return message(text, Button::Ok, Icon::Information); }
     Button plain(const QString& text) { return message(text, Button::Ok, Icon::None); }
+    // Something the user should know that stops nothing: a box in the window, a line on standard
+    // error from the command line, which does not count it as a failure.
+    virtual void warning(const QString& text) { message(text, Button::Ok, Icon::Warning); }
     bool ask(const QString& text)
     {
         return message(text, Buttons(Button::Yes) | Button::No, Icon::Question, Button::No) == Button::Yes;

@@ -3,6 +3,7 @@
 #include "core/ProfileFile.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace orvalt {
 
@@ -60,10 +61,21 @@ public:
     int getInt(const QString& app, const QString& section, const QString& key, int def, int lo, int hi) const;
     double getDouble(const QString& app, const QString& section, const QString& key, double def) const;
 
+    // The file of the user settings store of app, where the store is a file ("" where it is not,
+    // as the registry on Windows).
+    QString userStoreFile(const QString& app) const;
+
 private:
+    // Whether the user settings store of app may be read and written: missing, or a regular file
+    // of at most kMaxUserStoreSize bytes that reads without error. A FIFO would hold the program
+    // at its first read, a huge file take its memory; such a store is never written over, the
+    // defaults stand in for it, and the user is told once.
+    bool storeUsable(const QString& app) const;
+
     ProgramPaths m_paths;
     DialogSeam& m_dialogs;
     QString m_userStoreRoot;
+    mutable QStringList m_unusableTold;
 };
 
 } // namespace orvalt

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace orvalt;
 
@@ -80,6 +81,51 @@ private slots:
         QCOMPARE(stores.settings.ReadIniValue(QStringLiteral("orvalt"), QStringLiteral("Settings"),
                                               QStringLiteral("RDevID"), QString()),
                  QStringLiteral("0"));
+    }
+
+    // A user settings store that is not a small regular file of settings is not read (a FIFO would
+    // hold the program, a huge file take its memory) and never written over: the defaults stand in,
+    // and the user is told once, with the file's name.
+    void unusableUserStore_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addRow("FIFO") << "fifo";
+        QTest::addRow("folder") << "folder";
+        QTest::addRow("over 1 MB") << "large";
+        QTest::addRow("not settings") << "junk";
+    }
+
+    void unusableUserStore()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir root;
+        test::ScriptedDialogs dialogs;
+        Settings settings({root.path(), QStringLiteral("orvalt")}, dialogs, root.path());
+        const QString file = settings.userStoreFile(QStringLiteral("orvalt"));
+        QByteArray before;
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkpath(file));
+        } else {
+            before =
+                kind == "large" ? QByteArray(1024 * 1024 + 1, 'x') : QByteArray("[Com]\nNumber=2\n\x00\x01\xff\x02", 17);
+            QVERIFY(put(file, before));
+        }
+        QCOMPARE(settings.get(QStringLiteral("orvalt"), QStringLiteral("Com"), QStringLiteral("Number"), 1),
+                 QStringLiteral("1"));
+        settings.save(QStringLiteral("orvalt"), QStringLiteral("Com"), QStringLiteral("Number"),
+                      QStringLiteral("3"));
+        QCOMPARE(settings.get(QStringLiteral("orvalt"), QStringLiteral("Com"), QStringLiteral("Number"), 1),
+                 QStringLiteral("1"));
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(dialogs.shown.constFirst().text.contains(file));
+        QCOMPARE(dialogs.shown.constFirst().icon, DialogSeam::Icon::Warning);
+        const QFileInfo after(file);
+        QCOMPARE(after.isDir(), kind == "folder");
+        QCOMPARE(after.isFile(), kind == "large" || kind == "junk");
+        if (after.isFile())
+            QVERIFY(contents(file) == before);
     }
 
     void userStoreKeepsBothApplications()
