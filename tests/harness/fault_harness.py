@@ -47,7 +47,7 @@ import time
 # scenarios are expected to fail (and a pass is reported, so that the mark is taken away), and the
 # random sequences leave out the features that reach them, so that a failure there is news.
 # Take a number out once the fault is mended.
-OPEN_ITEMS = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, "F13"}
+OPEN_ITEMS = {9, 10, 11, "F13", "F14"}
 
 FILE_NAMES = ["A.DAT", "B.DAT", "DATA001.CSV", "DATA002.CSV", "DATA003.CSV", "TRACE01.DAT",
               "NOTES.TXT", "TOP.TXT", "LOG.TXT", "RUN7.BIN"]
@@ -330,7 +330,7 @@ class Instrument:
         self._lines += len(lines)
         return lines
 
-    def settle(self, quiet=0.4, limit=8.0):
+    def settle(self, quiet=0.25, limit=8.0):
         """Waits until the instrument has taken nothing for a while: what it had on the line is
         stored before the sides are compared."""
         end = time.monotonic() + limit
@@ -788,6 +788,7 @@ def named_in(err, *rels):
 
 
 UNSURE = re.compile(r"may have been written|not confirmed|check the instrument", re.I)
+SILENT = re.compile(r"stopped answering|\b903\b", re.I)
 
 
 def mentioning_lines(err, rel):
@@ -907,10 +908,11 @@ def promise(w, step, plan, pre, post, res, born):
                              % (rel, post_media[target].describe() if target else "absent"))
                 if not ok and not arrived and connected and not named_in(res.err, rel, local):
                     v.append("promise: %s did not arrive and the failure does not name it" % rel)
-                if not ok and arrived and before is not None and not kept:
+                # An instrument that answered a failure may have lied; one that stopped answering
+                # left the outcome open, and the program must not tell it as settled.
+                if not ok and arrived and before is not None and not kept and SILENT.search(res.err):
                     lines = mentioning_lines(res.err, rel)
-                    if lines and not any(UNSURE.search(l) for l in lines) and \
-                            any(re.search(r"not copied|not sent|failed|error|not started", l, re.I) for l in lines):
+                    if lines and not UNSURE.search(res.err):
                         v.append("promise: told that %s was not copied, yet the instrument stored it in "
                                  "place of the file it had: %s" % (rel, " / ".join(lines)))
     elif cmd == "get":
@@ -1101,6 +1103,13 @@ def take_canary(w):
 def random_profile(rng, args, allow_noise=True):
     choices = [[], [], [], ["--no-window"], ["--no-pack"], ["--window", str(rng.randint(1, 8))],
                ["--quiet-dummy"], ["--full"], ["--busy-every", str(rng.randint(5, 13))]]
+    if "--no-case-rename" in args.instrument_options:
+        choices.append(["--no-case-rename"])
+    if "--dummy-result" in args.instrument_options:
+        choices.append(["--dummy-result", str(rng.choice([-100, -1, 1, 100]))])
+    if "--stall-after-upload" in args.instrument_options:
+        # Past the program's time-out the outcome of the upload is not known (item 11).
+        choices.append(["--stall-after-upload", str(rng.choice([300, 2000] + ([7000] if 11 not in OPEN_ITEMS else [])))])
     undated = ["--undated", rng.choice(FILE_NAMES)]
     # An undated file rewritten with the same size is current by size alone (item 4).
     if 4 not in OPEN_ITEMS:
@@ -1114,7 +1123,8 @@ def random_profile(rng, args, allow_noise=True):
     # The same option twice is a wrong command line.
     seen, out, i = set(), [], 0
     while i < len(p):
-        takes = p[i] in ("--window", "--undated", "--busy-every", "--corrupt", "--drop", "--seed")
+        takes = p[i] in ("--window", "--undated", "--busy-every", "--corrupt", "--drop", "--seed",
+                         "--dummy-result", "--stall-after-upload")
         if p[i] not in seen:
             seen.add(p[i])
             out += p[i:i + 2] if takes else [p[i]]
@@ -1204,6 +1214,9 @@ class Generator:
             pool = [f for f in files if parent_of(f) == folder]
             locals_ = rng.sample(pool, min(len(pool), rng.randint(1, 3)))
             rec = []
+            # Two names that differ only in case go to one entry of a case-blind medium.
+            if "F14" in self.open and len({name_of(l).lower() for l in locals_}) < len(locals_):
+                return None
         return Step("cli", self.common() + self.yes_option() + ["put"] + rec + locals_ + [remote_path(dst)])
 
     def op_get(self, pre_host, pre_media):
@@ -1712,10 +1725,20 @@ def scenario_list(args):
         lambda: [cli("--yes", "put", "h1/A.DAT", "M:\\DATA",
                      events=[{"when": ("match", r"^BLK 0 4 ", 1), "do": "stop"},
                              {"when": ("after", 7.0), "do": "cont"}])], None)
+    s["stall-after-upload"] = (
+        11, dict(media=[("M/DATA/A.DAT", 700)], host=[("h1/A.DAT", 1500)], profile=["--stall-after-upload", "7000"]),
+        lambda: [cli("--yes", "put", "h1/A.DAT", "M:\\DATA")], "--stall-after-upload")
+    s["mv-case-only-no-rename"] = (6, dict(media=[("M/TOP.TXT", 500)], profile=["--no-case-rename"]),
+                                   lambda: [cli("--yes", "mv", "M:\\TOP.TXT", "M:\\top.txt"),
+                                            cli("--no-clobber", "mv", "M:\\top.txt", "M:\\Top.txt")],
+                                   "--no-case-rename")
     for kind in ("fifo", "folder", "big", "junk"):
         # Junk within the bound is read as settings; it is here to stay unharmed.
         s["settings-store-" + kind] = (12 if kind != "junk" else "12 (junk)", dict(media=[("M/DATA/A.DAT", 300)]),
                                        lambda kind=kind: [cli("ls", "M:\\DATA", store=kind)], None)
+    s["put-case-pair"] = (
+        "F14", dict(media=[("M/DATA/OLD.DAT", 100)], host=[("h1/TRACE01.DAT", 300), ("h1/trace01.dat", 400)]),
+        lambda: [cli("--yes", "put", "h1/TRACE01.DAT", "h1/trace01.dat", "M:\\DATA")], None)
     s["delete-after-remove-source"] = (
         "F13", dict(media=[("M/DATA/A.DAT", 900)]),
         lambda: [cli("sync", "--remove-source", "M:\\DATA", "h1"), cli("sync", "--delete", "M:\\DATA", "h1")], None)
@@ -1724,8 +1747,8 @@ def scenario_list(args):
 
 def run_scenario(args, name, spec, verbose):
     item, setup, steps_fn, needs = spec
-    if needs == "--dummy-result" and not args.dummy_result:
-        return "skip", "the virtual instrument has no --dummy-result to answer DUMMY with a failure"
+    if needs and needs.startswith("--") and needs not in args.instrument_options:
+        return "skip", "the virtual instrument has no %s" % needs
     if needs == "unreadable" and not args.unreadable:
         return "skip", args.unreadable_why
     w = new_world(args, 0)
@@ -1810,7 +1833,8 @@ def main():
     if not args.unreadable:
         log("note: " + args.unreadable_why)
     helptext = subprocess.run([args.instrument, "--help"], capture_output=True, text=True).stdout
-    args.dummy_result = "--dummy-result" in helptext
+    args.instrument_options = set(re.findall(r"--[a-z-]+", helptext))
+    args.dummy_result = "--dummy-result" in args.instrument_options
     if OPEN_ITEMS:
         log("note: items %s are not mended on this tree: their scenarios are expected to fail and random "
             "sequences leave out what reaches them" % ", ".join(str(i) for i in sorted(OPEN_ITEMS, key=str)))
