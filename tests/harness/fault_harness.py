@@ -891,6 +891,9 @@ def promise(w, step, plan, pre, post, res, born):
     if cmd == "put":
         dst = remote_rel(pos[-1])
         for local in pos[:-1]:
+            top = resolve_ci(pre_media, dst, [name_of(local.rstrip("/"))])
+            if "--no-clobber" in opts and top and pre_media[top].kind == "dir":
+                continue  # a folder of that name is there: kept, with nothing copied into it
             for rel, kind, data in step.sources.get(local, []):
                 target = resolve_ci(post_media, dst, rel.split("/"))
                 before = resolve_ci(pre_media, dst, rel.split("/"))
@@ -922,6 +925,8 @@ def promise(w, step, plan, pre, post, res, born):
             src = remote_rel(r)
             s = resolve_ci(pre_media, parent_of(src), [name_of(src)])
             base = join(local, name_of(src)) if into else local
+            if "--no-clobber" in opts and pre_host.get(base) and pre_host[base].kind == "dir":
+                continue  # a folder of that name is there: kept, with nothing copied into it
             files = []
             if s and pre_media[s].kind == "file":
                 files = [(base, pre_media[s].data, s)]
@@ -1206,6 +1211,9 @@ class Generator:
                 return None
             locals_ = [rng.choice(dirs)]
             rec = ["-r"]
+            # A folder copy must name what it cannot take along (item 9).
+            if 9 in self.open and any(k != "file" for _, k, _ in sources_of_put(self.w, locals_[0], True)):
+                return None
         else:
             files = [r for r, e in pre_host.items() if e.kind != "dir"]
             if not files:
@@ -1547,8 +1555,8 @@ def run_sequence(args, seed, verbose=False):
     try:
         populate(w)
         # Each hostile entry and the item whose fault it reaches while that is not mended.
-        kinds = [("link-dir", 1), ("link-file", 7), ("fifo", 7), ("dev-link", 9), ("case-pair", 6),
-                 ("unreadable", 9)]
+        kinds = [("link-dir", 1), ("link-file", 7), ("fifo", 7), ("dev-link", 7), ("case-pair", 6),
+                 ("unreadable", None)]
         setups = []
         for kind, item in kinds:
             if rng.random() < args.hostile_rate:
