@@ -696,6 +696,8 @@ def plan_step(w, step, pre_host, pre_media):
         if d and pre_media[d].kind == "dir":
             plan.scope_media.append(d)
             d = resolve_ci(pre_media, d, [name_of(src)])
+        # The entries the names stand for, in the case the medium keeps them.
+        plan.scope_media += [x for x in (s, d) if x]
         # Replacing another file is allowed with --yes; a new spelling of the same entry is no
         # other file.
         if yes and d and d != s:
@@ -1211,8 +1213,11 @@ class Generator:
                 return None
             locals_ = [rng.choice(dirs)]
             rec = ["-r"]
+            sources = sources_of_put(self.w, locals_[0], True)
             # A folder copy must name what it cannot take along (item 9).
-            if 9 in self.open and any(k != "file" for _, k, _ in sources_of_put(self.w, locals_[0], True)):
+            if 9 in self.open and any(k != "file" for _, k, _ in sources):
+                return None
+            if "F14" in self.open and len({r.lower() for r, _, _ in sources}) < len(sources):
                 return None
         else:
             files = [r for r, e in pre_host.items() if e.kind != "dir"]
@@ -1796,6 +1801,48 @@ def can_switch_user():
     return (p.pw_uid, p.pw_gid), True, ""
 
 
+def run_jobs(args):
+    """The long pass in several processes, each on its own share of the seeds; their lines as they
+    come, then the sums."""
+    share = -(-args.count // args.jobs)
+    children = []
+    first = args.first_seed
+    while first < args.first_seed + args.count:
+        n = min(share, args.first_seed + args.count - first)
+        argv = [sys.executable, os.path.abspath(__file__), "--cli", args.cli, "--instrument", args.instrument,
+                "--count", str(n), "--first-seed", str(first), "--baud", str(args.baud),
+                "--fault-rate", str(args.fault_rate), "--hostile-rate", str(args.hostile_rate),
+                "--min-steps", str(args.min_steps), "--max-steps", str(args.max_steps)]
+        if args.workdir:
+            argv += ["--workdir", args.workdir]
+        children.append(subprocess.Popen(argv, stdout=subprocess.PIPE, text=True))
+        first += n
+    totals = [0, 0, 0]
+    lock = threading.Lock()
+
+    def relay(child):
+        for line in child.stdout:
+            m = re.match(r"^\d+ scenarios, (\d+) sequences, (\d+) faults thrown in, (\d+) failed", line)
+            with lock:
+                if m:
+                    for i in range(3):
+                        totals[i] += int(m.group(i + 1))
+                else:
+                    sys.stdout.write(line)
+                    sys.stdout.flush()
+
+    threads = [threading.Thread(target=relay, args=(c,)) for c in children]
+    started = time.monotonic()
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    codes = [c.wait() for c in children]
+    log("%d sequences, %d faults thrown in, %d failed, %.0f s (%d processes)"
+        % (totals[0], totals[1], totals[2], time.monotonic() - started, len(children)))
+    return 1 if any(codes) or totals[2] else 0
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--cli", required=True, help="orvalt-cli to run")
@@ -1815,7 +1862,10 @@ def main():
     ap.add_argument("--keep", action="store_true", help="keep each sequence's folders")
     ap.add_argument("--verbose", action="store_true")
     ap.add_argument("--workdir", default=None, help="where sequences make their folders")
+    ap.add_argument("--jobs", type=int, default=1, help="with --count: run the sequences in this many processes")
     args = ap.parse_args()
+    if args.count and args.jobs > 1:
+        return run_jobs(args)
 
     scenarios = scenario_list(args)
     if args.list:
