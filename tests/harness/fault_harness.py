@@ -61,6 +61,16 @@ TEMP_NAME = re.compile(r"^(.+\.[^.]+|qt_temp)\.[A-Za-z0-9]{6}$")
 NUMBERED = re.compile(r"^(.*) \((\d+)\)(\.[^.]*)?$")
 
 
+def die_with_harness():
+    """Run in each child before it starts: should the harness be killed, the instrument and the
+    program it started end with it instead of lingering."""
+    try:
+        import ctypes
+        ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+    except (OSError, AttributeError):
+        pass
+
+
 def sha(data):
     return hashlib.sha1(data).hexdigest()[:12]
 
@@ -245,7 +255,8 @@ class Instrument:
             args += ["--baud", str(self.baud)]
         args += self.profile
         self.err = open(self.err_path, "ab")
-        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=self.err, stdin=subprocess.DEVNULL)
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=self.err, stdin=subprocess.DEVNULL,
+                                     preexec_fn=die_with_harness)
         self.paths = []
         self.stopped = False
         threading.Thread(target=self._read_paths, args=(self.proc,), daemon=True).start()
@@ -456,7 +467,7 @@ class World:
         self.inst.new_lines()  # what came before is not this command's
         start = time.monotonic()
         proc = subprocess.Popen(cmd, cwd=self.host, env=env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, preexec_fn=die_with_harness)
         out, err = [], []
         readers = [threading.Thread(target=lambda s=proc.stdout, b=out: b.append(s.read()), daemon=True),
                    threading.Thread(target=lambda s=proc.stderr, b=err: b.append(s.read()), daemon=True)]
@@ -1801,6 +1812,10 @@ def can_switch_user():
     return (p.pw_uid, p.pw_gid), True, ""
 
 
+def stop_on_term(signum, frame):
+    raise KeyboardInterrupt
+
+
 def run_jobs(args):
     """The long pass in several processes, each on its own share of the seeds; their lines as they
     come, then the sums."""
@@ -1815,7 +1830,7 @@ def run_jobs(args):
                 "--min-steps", str(args.min_steps), "--max-steps", str(args.max_steps)]
         if args.workdir:
             argv += ["--workdir", args.workdir]
-        children.append(subprocess.Popen(argv, stdout=subprocess.PIPE, text=True))
+        children.append(subprocess.Popen(argv, stdout=subprocess.PIPE, text=True, preexec_fn=die_with_harness))
         first += n
     totals = [0, 0, 0]
     lock = threading.Lock()
@@ -1864,6 +1879,8 @@ def main():
     ap.add_argument("--workdir", default=None, help="where sequences make their folders")
     ap.add_argument("--jobs", type=int, default=1, help="with --count: run the sequences in this many processes")
     args = ap.parse_args()
+    # SIGTERM ends the run as Ctrl+C does: the instrument is stopped and the folders are removed.
+    signal.signal(signal.SIGTERM, stop_on_term)
     if args.count and args.jobs > 1:
         return run_jobs(args)
 
