@@ -286,6 +286,16 @@ void CliSession::notReached(const QString& item)
     about(subject);
 }
 
+void CliSession::notStarted(const QString& item)
+{
+    if (!m_state.StopRequested)
+        return;
+    const QString subject = m_dialogs.subject();
+    about(item);
+    fail(TransferTexts::notStarted());
+    about(subject);
+}
+
 bool CliSession::stopping()
 {
     m_dialogs.yield();

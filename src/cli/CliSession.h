@@ -99,6 +99,9 @@ public:
     void tellLinkLost();
     // Names an item the copy did not come to because the instrument was out of reach.
     void notReached(const QString& item);
+    // Names an item the command did not come to because the user stopped it (Ctrl+C); nothing
+    // when it was a Cancel, which leaves the rest undone by the user's own choice.
+    void notStarted(const QString& item);
     // Names the item the next messages concern.
     void about(const QString& subject) { m_dialogs.setSubject(subject); }
     // Lets Ctrl+C reach StopRequested; true when the run is to stop before the next item.

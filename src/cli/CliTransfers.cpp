@@ -114,9 +114,12 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
     if (!entries)
         return;
     for (const ListingEntry& e : *entries) {
-        if (s.stopping())
-            return;
         const RemotePath item = root.child(e.name);
+        if (s.stopping()) {
+            if (s.state().StopRequested)
+                run.notCopied << TransferTexts::notCopied(item.path(), TransferTexts::notStarted());
+            continue;
+        }
         if (run.linkLost) {
             run.notReached << item.path();
             continue;
@@ -327,8 +330,10 @@ void runGet(CliSession& s)
     int itemsDone = 0;
     for (const RemotePath& remote : r.remotes) {
         s.dialogs().progressStep(itemsDone++);
-        if (s.stopping())
-            break;
+        if (s.stopping()) {
+            s.notStarted(remote.path());
+            continue;
+        }
         if (s.linkLost()) {
             s.tellLinkLost();
             s.notReached(remote.path());
@@ -400,9 +405,11 @@ void runPut(CliSession& s)
     int itemsDone = 0;
     for (const QString& local : r.locals) {
         s.dialogs().progressStep(itemsDone++);
-        if (s.stopping())
-            break;
         const QString shown = shownHostPath(local);
+        if (s.stopping()) {
+            s.notStarted(shown);
+            continue;
+        }
         if (s.linkLost()) {
             s.tellLinkLost();
             s.notReached(shown);

@@ -3,6 +3,7 @@
 #include "panes/HostFsInternal.h"
 #include "panes/RowText.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <algorithm>
@@ -52,11 +53,21 @@ HostItem itemOf(const QFileInfo& info, const QString& shortName, qint64 size)
 
 } // namespace
 
-QList<HostItem> HostFs::listFolder(const QString& hostFolder, FolderSizes sizes) const
+QList<HostItem> HostFs::listFolder(const QString& hostFolder, FolderSizes sizes,
+                                   QList<LeftOut>* leftOut) const
 {
     const std::optional<NativeTarget> folder = toNative(hostFolder);
     if (!folder)
         return {};
+    const auto leave = [leftOut](const QString& name, const QString& why) {
+        if (leftOut)
+            leftOut->append({name, why});
+    };
+    // An unreadable folder lists as empty, which a copy would take for a folder with nothing in it.
+    if (!QDir(folder->path).isReadable()) {
+        leave(QString(), QStringLiteral("the folder cannot be read"));
+        return {};
+    }
     // Every entry counts for the short names, also those not listed, as a pane would see them.
     QList<QFileInfo> entries;
     QStringList names;
@@ -69,11 +80,16 @@ QList<HostItem> HostFs::listFolder(const QString& hostFolder, FolderSizes sizes)
         entries.append(info);
         names.append(info.fileName());
         if (!listable(info.fileName()))
-            continue;
-        if (info.isDir())
+            leave(info.fileName(), QStringLiteral("a name that cannot be used here"));
+        else if (info.isDir())
             folders.append(entries.size() - 1);
         else if (info.isFile())
             files.append(entries.size() - 1);
+        else if (info.isSymLink() && !info.exists())
+            leave(info.fileName(), QStringLiteral("a link to something that is not there"));
+        else
+            leave(info.fileName(), info.isSymLink() ? QStringLiteral("a link to a device, FIFO or socket")
+                                                    : QStringLiteral("a device, FIFO or socket, not a file"));
     }
     const QStringList shortNames = shortNamesIn(folder->path, names);
     // Disk order differs between file systems (hash order on ext4); a pane lists by name, case-blind

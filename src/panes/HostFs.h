@@ -83,10 +83,19 @@ public:
     // The same for a whole host path: the prefix is everything before its first "\".
     static QString nativePath(const QString& hostPath);
 
+    // An entry listFolder leaves out, and why; an empty name stands for the folder itself, which
+    // could not be read.
+    struct LeftOut
+    {
+        QString name;
+        QString why;
+    };
     // Sub-folders, then files, each group in name order without regard to case. Entries whose
     // names a pane path cannot carry (a "\" in them, or bytes that are not text) and entries that
-    // are neither a folder nor a regular file are left out. Empty for a folder that cannot be read.
-    QList<HostItem> listFolder(const QString& hostFolder, FolderSizes sizes) const;
+    // are neither a folder nor a regular file are left out (each in leftOut, when given). Empty for
+    // a folder that cannot be read.
+    QList<HostItem> listFolder(const QString& hostFolder, FolderSizes sizes,
+                               QList<LeftOut>* leftOut = nullptr) const;
     std::optional<HostItem> fileEntry(const QString& hostPath) const;
     std::optional<HostItem> folderEntry(const QString& hostPath, FolderSizes sizes) const;
 

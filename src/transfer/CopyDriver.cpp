@@ -273,8 +273,14 @@ void CopyDriver::copyRows(const QList<Row>& rows)
         instrumentAt(m_from);
     for (int i = 1; i <= rows.size(); ++i) {
         m_ctx.dialogs.yield();
-        if (m_st.StopRequested)
+        if (m_st.StopRequested) {
+            // Interruption: the rest of the selection is named, so nobody takes it for copied.
+            for (int k = i; k <= rows.size(); ++k)
+                if (rows.at(k - 1).selected)
+                    m_run.notCopied << TransferTexts::notCopied(
+                        shownItem(m_st, m_from, sourceOf(rows.at(k - 1))), TransferTexts::notStarted());
             break;
+        }
         const Row& row = rows.at(i - 1);
         // With the instrument out of reach every row would wait out the time-out in turn.
         if (row.selected && m_run.linkLost) {

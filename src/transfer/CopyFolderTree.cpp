@@ -114,9 +114,14 @@ private:
     {
         return m_st.LongNames ? entry.name : entry.shortName;
     }
-    // False once the instrument is out of reach: the item is then only named as not reached.
+    // False once the instrument is out of reach, or the user stopped the copy: the item is then
+    // only named, as not reached or not started.
     bool reached(const QString& item)
     {
+        if (m_st.StopRequested) {
+            note(m_run, item, TransferTexts::notStarted());
+            return false;
+        }
         if (!m_run.linkLost)
             return true;
         m_run.notReached << item;
@@ -240,7 +245,13 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
     }
     m_hostChain.append(real);
     const QString separator = QStringLiteral("\\");
-    const QList<HostItem> items = m_ctx.hostFs.listFolder(source, HostFs::FolderSizes::Skip);
+    QList<HostFs::LeftOut> leftOut;
+    const QList<HostItem> items = m_ctx.hostFs.listFolder(source, HostFs::FolderSizes::Skip, &leftOut);
+    // What the listing passed over is named, so that a folder that arrives incomplete (or empty) is
+    // never taken for a whole one.
+    for (const HostFs::LeftOut& item : leftOut)
+        note(m_run, hostShown(item.name.isEmpty() ? source : source + separator + item.name),
+             item.why + QStringLiteral("; not copied"));
     // Folders first, then files, as the host lists them. The host item keeps its own (long) name:
     // a short name stands for it on the instrument alone, and on most hosts names no file.
     for (const HostItem& item : items) {

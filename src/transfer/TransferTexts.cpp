@@ -73,6 +73,11 @@ QString stoppedByUser()
     return QStringLiteral("stopped by the user; not copied, what was there is kept");
 }
 
+QString notStarted()
+{
+    return QStringLiteral("not started");
+}
+
 QString nameNotUsableHere()
 {
     return QStringLiteral("the name cannot be used on this computer; not copied");

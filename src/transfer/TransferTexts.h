@@ -33,6 +33,8 @@ QString droppedItemNotUsable();
 // The progress window's notice after the second Interruption, and why the file then in hand was
 // not copied.
 QString stoppingFileNow();
+// The cause of an item the copy never came to because the user stopped it.
+QString notStarted();
 QString stoppedByUser();
 
 // Texts for failures on the host's side of a transfer, each naming the file concerned.

@@ -549,6 +549,47 @@ private slots:
         QVERIFY(!QFileInfo::exists(card + QStringLiteral("/BACKUP")));
     }
 
+    // put -r names everything of the folder it did not send, with its cause: a sub-folder that
+    // cannot be read (which arrives empty), a FIFO, a link to a device, a link to nothing; and
+    // exits 1. The program runs as an unprivileged user, for whom a folder can be unreadable.
+    void putTreeNamesWhatItLeftOut()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString survey = cli.host(QStringLiteral("Survey"));
+        QVERIFY(writeFile(survey + QStringLiteral("/A.DAT"), "a"));
+        QVERIFY(writeFile(survey + QStringLiteral("/LOCKED/B.DAT"), "b"));
+        QCOMPARE(::mkfifo(QFile::encodeName(survey + QStringLiteral("/PIPE")).constData(), 0666), 0);
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), survey + QStringLiteral("/NULL.DAT")));
+        QVERIFY(QFile::link(survey + QStringLiteral("/GONE.DAT"), survey + QStringLiteral("/BROKEN.DAT")));
+        QProcess process;
+        if (::geteuid() == 0) {
+            QVERIFY(cli.openToEveryone());
+            QVERIFY(QFile::setPermissions(instrument.devicePath(), QFile::ReadOwner | QFile::WriteOwner |
+                                                                       QFile::ReadGroup | QFile::WriteGroup |
+                                                                       QFile::ReadOther | QFile::WriteOther));
+            process.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+        }
+        QVERIFY(QFile::setPermissions(survey + QStringLiteral("/LOCKED"), QFileDevice::Permissions()));
+        cli.start(process, on(instrument, {"put", "-r", "Survey", "M:\\"}));
+        const CliResult r = CliRig::finish(process);
+        QFile::setPermissions(survey + QStringLiteral("/LOCKED"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/Survey/A.DAT")), QByteArray("a"));
+        const QString at = QDir::toNativeSeparators(survey) + QDir::separator();
+        for (const QString& told : {at + "LOCKED: the folder cannot be read; not copied",
+                                    at + "PIPE: a device, FIFO or socket, not a file; not copied",
+                                    at + "NULL.DAT: a link to a device, FIFO or socket; not copied",
+                                    at + "BROKEN.DAT: a link to something that is not there; not copied"})
+            QVERIFY2(saysOnce(r, told), show(r));
+    }
+
     // A rename that only changes letter case is a rename of the one entry: no question about an
     // entry in the way, no "FDL " (which, matching without regard to case, would delete the entry
     // itself). A medium that cannot rename in place gets it through a temporary name.
@@ -658,6 +699,8 @@ private slots:
         const CliResult r = CliRig::finish(process);
         QVERIFY2(r.exitCode == 1, show(r));
         QVERIFY(saysOnce(r, QStringLiteral("Terminated by user. Please wait a while.")));
+        // The file never started is named, so that nobody takes it for fetched.
+        QVERIFY2(saysOnce(r, QStringLiteral("M:\\B.DAT: not started")), show(r));
         QCOMPARE(readFile(cli.host(QStringLiteral("A.DAT"))), first);
         QVERIFY(!QFileInfo::exists(cli.host(QStringLiteral("B.DAT"))));
         QVERIFY(!instrument.transcript().contains(QStringLiteral("BLK 3 10 ") +
