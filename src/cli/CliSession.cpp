@@ -252,6 +252,7 @@ void CliSession::noteRun(const CopyRun& run)
         m_lost.linkLostWhy = run.linkLostWhy;
     }
     m_lost.copyTimeDated += run.copyTimeDated;
+    m_lost.notConfirmed += run.notConfirmed;
 }
 
 void CliSession::noteReceived(const QString& remotePath, qint32 result, const QDateTime& modified)
@@ -275,6 +276,20 @@ void CliSession::tellLinkLost()
     const QString subject = m_dialogs.subject();
     about(QString());
     fail(linkLostText(m_lost.linkLostWhy));
+    about(subject);
+}
+
+void CliSession::tellUnconfirmed()
+{
+    settleUnconfirmed(m_ctx, m_lost);
+    const QString subject = m_dialogs.subject();
+    about(QString());
+    for (const QString& line : std::as_const(m_lost.settled))
+        m_dialogs.note(line);
+    for (const UnconfirmedWrite& write : std::as_const(m_lost.notConfirmed))
+        fail(TransferTexts::notCopied(write.remotePath, TransferTexts::mayHaveBeenWritten()));
+    m_lost.settled.clear();
+    m_lost.notConfirmed.clear();
     about(subject);
 }
 

@@ -97,6 +97,9 @@ public:
     bool linkLost() const { return m_lost.linkLost != 0; }
     // Tells, once, that the copy stopped because the instrument is out of reach, and why.
     void tellLinkLost();
+    // Settles the writes the instrument never confirmed where it answers again (settleUnconfirmed),
+    // and tells how each turned out; those still not known are failures of the run.
+    void tellUnconfirmed();
     // Names an item the copy did not come to because the instrument was out of reach.
     void notReached(const QString& item);
     // Names an item the command did not come to because the user stopped it (Ctrl+C); nothing

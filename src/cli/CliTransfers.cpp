@@ -52,6 +52,17 @@ void tellNotCopied(CliSession& s, const CopyRun& run)
         s.notReached(item);
 }
 
+// The file in hand when the instrument went out of reach: why, once for the run, then the file as
+// not copied. A write that may have been stored is told at the end, with how it turned out.
+void tellFileInHandLost(CliSession& s, const RowCopied& copied, const QString& item)
+{
+    if (!copied.attempted || copied.result == TransferResult::Done || !s.linkLost())
+        return;
+    s.tellLinkLost();
+    if (copied.result != TransferResult::NotConfirmed)
+        s.notReached(item);
+}
+
 // Whether an existing target is replaced: the overwrite question (or the option that answers it).
 // Cancel leaves the rest of the command undone.
 bool replaceExisting(CliSession& s, const QString& name, const QString& source, const QString& dest)
@@ -103,6 +114,7 @@ void receiveFile(CliSession& s, const RemotePath& remote, const ListingEntry& en
         copyRow(s.ctx(), run, item, FolderOfPath(hostTarget), destination, QStringLiteral("R"));
     s.noteResult(copied.result);
     s.noteRun(run);
+    tellFileInHandLost(s, copied, remote.path());
 }
 
 // The contents of a medium's root into a host folder. The folder copy takes a folder by its name,
@@ -206,6 +218,18 @@ public:
         const ListingEntry* entry = find(name);
         return entry ? TransferTexts::describeItem(*entry) : QString();
     }
+    ListedBefore listedBefore(const QString& name) override
+    {
+        ListedBefore before;
+        before.known = true;
+        if (const ListingEntry* entry = find(name); entry && !entry->folder) {
+            const PaneRow row = listingRows({*entry}).constFirst();
+            before.exists = true;
+            before.date = row.date;
+            before.bytes = row.bytes;
+        }
+        return before;
+    }
 
 private:
     const ListingEntry* find(const QString& name) const
@@ -235,11 +259,13 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
         return TransferTexts::describeItem(*found);
     };
     const int failuresBefore = s.dialogs().failures();
-    CopyRun unused;
-    const RowCopied copied = copyRow(ctx, unused, item, dest.folderPath(), there, QStringLiteral("L"));
+    CopyRun run;
+    const RowCopied copied = copyRow(ctx, run, item, dest.folderPath(), there, QStringLiteral("L"));
     if (!copied.attempted)
         return;
     s.noteResult(copied.result);
+    s.noteRun(run);
+    tellFileInHandLost(s, copied, s.dialogs().subject());
     if (s.dialogs().failures() == failuresBefore) {
         ListingEntry sent;
         sent.name = copied.targetName;
@@ -433,6 +459,7 @@ void runPut(CliSession& s)
         }
     }
     s.tellLinkLost();
+    s.tellUnconfirmed();
 }
 
 } // namespace orvalt::cli

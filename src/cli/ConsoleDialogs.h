@@ -45,6 +45,8 @@ public:
                    const QString& caption) override;
     // One line on standard error; not a failure of the run.
     void warning(const QString& text) override;
+    // A line on standard error as a failure is told, about the subject, but not counted as one.
+    void note(const QString& text) { say(text); }
     int overwriteQuestion(const QString& name, const QString& source, const QString& destination) override;
     int nameDialog(const NameDialogView& view, QString& name,
                    const std::function<bool(const QString&)>& accept) override;

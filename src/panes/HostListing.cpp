@@ -45,7 +45,8 @@ QList<PaneRow> hostRows(const QList<HostItem>& items)
     for (const HostItem& item : items) {
         const bool folder = item.entry.isFolder();
         rows.append({item.entry.name, dateText(item.created), sizeText(item.size),
-                     folder ? QString(kDirKind) : kindText(item.entry.name), folder});
+                     folder ? QString(kDirKind) : kindText(item.entry.name), folder,
+                     folder ? -1 : item.size});
     }
     return rows;
 }

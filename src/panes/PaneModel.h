@@ -16,6 +16,7 @@ struct PaneRow
     QString sizeText;
     QString kind;
     bool folder = false;
+    qint64 bytes = -1; // a file's exact size where the listing gave one
 };
 
 // One entry of a chooser above a pane.

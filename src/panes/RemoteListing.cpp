@@ -107,7 +107,8 @@ QList<PaneRow> listingRows(const QList<ListingEntry>& entries)
     rows.reserve(entries.size());
     for (const ListingEntry& e : entries)
         rows.append({e.name, listingDateText(e), listingSizeText(e),
-                     e.folder ? QString(kDirKind) : kindText(e.name), e.folder});
+                     e.folder ? QString(kDirKind) : kindText(e.name), e.folder,
+                     listingBytes(e).value_or(-1)});
     return rows;
 }
 

@@ -172,6 +172,22 @@ public:
             return GetFolderEntry(m_ctx, m_folder + name, m_side).date;
         return TransferTexts::describeItem(m_fileOnDest(m_folder + name));
     }
+    // The instrument pane lists the folder copied into, as it stood before the copy.
+    ListedBefore listedBefore(const QString& name) override
+    {
+        if (isHost(m_ctx.state, m_side))
+            return {};
+        const PaneModel& pane = paneList(m_ctx, m_side);
+        ListedBefore before;
+        before.known = true;
+        const int row = pane.rowNamed(name);
+        if (row >= 0 && !pane.row(row).folder) {
+            before.exists = true;
+            before.date = pane.row(row).date;
+            before.bytes = pane.row(row).bytes;
+        }
+        return before;
+    }
 
 private:
     std::function<FileEntry(const QString&)> m_fileOnDest;
@@ -380,7 +396,9 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
     if (copied.attempted && copied.result == TransferResult::Stopped)
         m_run.notCopied << TransferTexts::notCopied(shownItem(m_st, m_from, source),
                                                     TransferTexts::stoppedByUser());
-    if (copied.attempted && noteLinkLost(m_ctx, m_run, copied.result))
+    // A write that may have been stored is named with those not confirmed, not as not copied.
+    if (copied.attempted && noteLinkLost(m_ctx, m_run, copied.result) &&
+        copied.result != TransferResult::NotConfirmed)
         m_run.notReached << shownItem(m_st, m_from, source);
     // The receiver changed to the source pane's folder.
     if (copied.attempted && fromInstrument &&
@@ -417,9 +435,12 @@ void CopyDriver::instrumentAt(const QString& side)
 void CopyDriver::finish()
 {
     ProgressClose(m_ctx);
+    // A write the instrument never confirmed is settled if it answers again: one more request,
+    // which may wait out one more time-out.
+    settleUnconfirmed(m_ctx, m_run);
     // An instrument out of reach could not be listed; trying would cost one more time-out and a
     // message about the listing on top of the one below.
-    if (!m_run.linkLost || isHost(m_st, m_to))
+    if (!m_run.linkLost || isHost(m_st, m_to) || !m_run.settled.isEmpty())
         LoadListview(m_ctx, m_to);
     const QString told = copyEndText(m_run);
     if (!told.isEmpty())

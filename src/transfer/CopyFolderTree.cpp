@@ -289,9 +289,14 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
         QString hostFailure;
         const QString target = destination + separator + name;
         const qint32 result = RmtSendFile(m_ctx, subSource, target, &hostFailure);
-        if (result != TransferResult::Done)
+        // The instrument out of reach is told once, at the end, with what it kept from the copy.
+        const bool gone = lost(result);
+        if (result == TransferResult::NotConfirmed)
+            m_run.notConfirmed.append({target, QFileInfo(HostFs::nativePath(subSource)).size(), {}});
+        else if (gone)
+            m_run.notReached << hostShown(subSource);
+        else if (result != TransferResult::Done)
             note(m_run, hostShown(subSource), transferFailureText(m_ctx, result, hostFailure, target));
-        lost(result);
     }
     m_hostChain.removeLast();
 }
@@ -339,9 +344,10 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
         const QDateTime listedTime = shownDateTime(entry.date);
         const qint32 result = RmtReceiveFile(m_ctx, subSource, subDestination, &hostFailure, listedTime);
         noteReceivedDate(m_run, subSource, result, listedTime);
-        if (result != TransferResult::Done)
+        if (lost(result))
+            m_run.notReached << subSource;
+        else if (result != TransferResult::Done)
             note(m_run, subSource, transferFailureText(m_ctx, result, hostFailure, subSource));
-        lost(result);
     }
 }
 

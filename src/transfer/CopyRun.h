@@ -1,12 +1,32 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace orvalt {
 
 struct ProgramContext;
+
+// What the destination's listing showed under a name before a file was written there, in the
+// form a pane shows it (listingRows), when it is known.
+struct ListedBefore
+{
+    bool known = false;
+    bool exists = false;
+    QString date;
+    qint64 bytes = -1; // -1: not a number the listing gave
+};
+
+// A file sent to the instrument whose storing the instrument never confirmed: it stopped
+// answering after the whole file was on its way (TransferResult::NotConfirmed).
+struct UnconfirmedWrite
+{
+    QString remotePath;
+    qint64 size = -1; // the bytes sent
+    ListedBefore before;
+};
 
 // What one run of Copy to Left or Copy to Right carries from row to row and into a folder copy.
 struct CopyRun
@@ -31,12 +51,23 @@ struct CopyRun
     // be read: they carry the time of the copy, which the user would otherwise take for the
     // measurement's.
     QStringList copyTimeDated;
+    // Files that may or may not have been stored (settleUnconfirmed), and, once the instrument
+    // answered again, how each turned out: one line each ("M:\A.DAT: written after all").
+    QList<UnconfirmedWrite> notConfirmed;
+    QStringList settled;
 };
 
 // Records a result that means the instrument is out of reach in run (the first one only); true
 // when it is one. A failure whose result hides the link's (the receiver's -1) is taken for what the
 // link last failed with.
 bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result);
+
+// Where the instrument answers again after a write it never confirmed (the run lost the link by a
+// time-out, not a port gone): lists the folder of each such file and moves what the listing tells
+// into run.settled: written after all (the size sent, where the name was free or held another
+// file before), not written (the entry as it was before), or, where the listing cannot tell, left
+// not confirmed. Stops at the first request that gets no answer either.
+void settleUnconfirmed(ProgramContext& ctx, CopyRun& run);
 
 // Records remotePath in run.copyTimeDated when the receiver stored it (result 0) without a date
 // to give it (modified invalid).

@@ -26,9 +26,13 @@ constexpr qint32 PathNotSendable = -5; // a command would not fit its block or c
 // The user stopped the file in hand (Interruption pressed twice, a second Ctrl+C): the stream was
 // abandoned, the target keeps what it had and no part of the file is left.
 constexpr qint32 Stopped = -6;
+// Sender: the instrument stopped answering (or the line went) after the whole file was on its way,
+// so whether it stored the file is not known. The instrument is out of reach, as with linkGone;
+// the link's own failure (lastFailure) says how.
+constexpr qint32 NotConfirmed = -7;
 // The lowest of the results above: an instrument's own negative result in this range would be
 // taken for one of them.
-constexpr qint32 kLowestOwn = Stopped;
+constexpr qint32 kLowestOwn = NotConfirmed;
 
 // True for the results that come with a host-side text (hostFailure below).
 inline bool isHostFailure(qint32 result)
@@ -52,7 +56,9 @@ inline bool linkGone(qint32 result)
 // file), each acknowledged before the next goes, then the command "DUMMY", whose result tells how
 // the instrument stored the file (not after a time-out or a lost link: that result is returned
 // at once, so the failure is told within the time-out). Returns 0 at once, touching nothing, when
-// StopRequested is set. Otherwise the "DUMMY" result when not 0 (NotReceived for a negative one
+// StopRequested is set. NotConfirmed when the link failed after the last block had been handed
+// to it (or "DUMMY" got no answer after every block was acknowledged): the instrument may have
+// stored the file. Otherwise the "DUMMY" result when not 0 (NotReceived for a negative one
 // that would read as one of the results above), else NotReceived when the
 // instrument refused a block (kind 9), else the status of the last link call; or one of the host
 // results above, with hostFailure (when given) set to a text for the user. A host file that cannot

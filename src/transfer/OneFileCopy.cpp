@@ -47,8 +47,12 @@ QDateTime listedDate(ProgramContext& ctx, const QString& name)
 void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostFailure,
                         const QString& remotePath)
 {
-    // Stopped: the user asked for it; the copy's end says what was not copied.
-    if (result == TransferResult::Done || result == TransferResult::Stopped)
+    // Stopped: the user asked for it; the copy's end says what was not copied. An instrument out of
+    // reach is told once, at the copy's end, with everything it kept from being copied (or from
+    // being confirmed).
+    if (result == TransferResult::Done || result == TransferResult::Stopped ||
+        result == TransferResult::NotConfirmed || TransferResult::linkGone(result) ||
+        (result == TransferResult::NotReceived && TransferResult::linkGone(ctx.link.lastFailure())))
         return;
     const TransferFailure failure = transferFailure(ctx, result, hostFailure, remotePath);
     if (failure.information)

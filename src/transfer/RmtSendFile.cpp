@@ -82,6 +82,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     bool refused = false;
     int reason = 0;
     bool readFailed = false;
+    bool lastHanded = false;
     for (int step = 0;; ++step) {
         qint32 kind = kBlockMore;
         qint32 count = 0;
@@ -111,6 +112,9 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
             }
         }
 
+        // Once the last block is handed over the file may be stored, whatever the link says next:
+        // a compressed write flushes its stream in this very call, and waits for the answers.
+        lastHanded = last;
         status = ctx.link.PexSendData(kind, count, first);
         if (status != 0)
             break;
@@ -143,13 +147,17 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
     // long again before the failure is told; a link that is gone cannot carry it at all. The
     // instrument drops an unfinished file at its next command all the same.
     if (TransferResult::linkGone(status))
-        return status;
+        return lastHanded ? TransferResult::NotConfirmed : status;
     if (readFailed) {
         abandonFileStream(ctx);
         return refuse(TransferResult::HostReadFailed, TransferTexts::cannotReadToTheEnd(shown, error),
                       hostFailure);
     }
     const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, CommandWords::kDummy);
+    // Every block was acknowledged, so the instrument may have stored the file; only "DUMMY" would
+    // have said.
+    if (TransferResult::linkGone(closing) && !refused)
+        return TransferResult::NotConfirmed;
     // "DUMMY" repeats the refusal's reason; an instrument that answers it with 0 does not.
     if (ctx.state.lastRefusal == 0)
         ctx.state.lastRefusal = reason;

@@ -5,12 +5,15 @@
 #include "core/ResourceTexts.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
+#include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
 #include "transfer/CheckOverWrite.h"
 #include "transfer/CopyFolderTree.h"
+#include "transfer/FileTransfer.h"
 #include "transfer/OneFileCopy.h"
 
+#include <QFileInfo>
 #include <optional>
 
 namespace orvalt {
@@ -73,6 +76,9 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
         }
         copied.attempted = true;
         copied.result = copyFileAs(ctx, item.path, destFolder, targetName, overwrite, &run);
+        if (copied.result == TransferResult::NotConfirmed)
+            run.notConfirmed.append({destFolder + targetName, QFileInfo(HostFs::nativePath(item.path)).size(),
+                                     destination.listedBefore(targetName)});
         return copied;
     }
 

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "transfer/CopyRun.h"
+
 #include <QString>
 #include <functional>
 
 namespace orvalt {
 
-struct CopyRun;
 struct ProgramContext;
 
 // What a row copy needs to know of the folder it copies into. The window reads it from the
@@ -18,6 +19,9 @@ public:
     virtual bool has(const QString& name, bool folder) = 0;
     // How the overwrite question describes it.
     virtual QString describe(const QString& name, bool folder) = 0;
+    // What the destination listed under a file's name before the copy, where that is known without
+    // asking the instrument: what settles a write the instrument never confirmed.
+    virtual ListedBefore listedBefore(const QString& /*name*/) { return {}; }
 };
 
 // An item of the source pane, as a row copy takes it.

@@ -78,6 +78,24 @@ QString notStarted()
     return QStringLiteral("not started");
 }
 
+QString settled(UnconfirmedOutcome outcome)
+{
+    switch (outcome) {
+    case UnconfirmedOutcome::Written:
+        return QStringLiteral("written after all");
+    case UnconfirmedOutcome::NotWritten:
+        return QStringLiteral("not written; the measurement device keeps what it had");
+    case UnconfirmedOutcome::Unknown:
+        break;
+    }
+    return mayHaveBeenWritten();
+}
+
+QString mayHaveBeenWritten()
+{
+    return QStringLiteral("may have been written; check the measurement device");
+}
+
 QString nameNotUsableHere()
 {
     return QStringLiteral("the name cannot be used on this computer; not copied");
@@ -171,13 +189,29 @@ QString copyTimeDated(const QStringList& files)
 
 } // namespace TransferTexts
 
+QString notConfirmedText(const CopyRun& run)
+{
+    QStringList parts;
+    if (!run.notConfirmed.isEmpty()) {
+        QString text =
+            QStringLiteral("The measurement device stopped answering after these were sent whole:");
+        for (const UnconfirmedWrite& write : run.notConfirmed)
+            text += QStringLiteral("\n\u2022 ") +
+                    TransferTexts::notCopied(write.remotePath, TransferTexts::mayHaveBeenWritten());
+        parts << text;
+    }
+    if (!run.settled.isEmpty())
+        parts << QStringLiteral("When the measurement device answered again:\n\u2022 ") +
+                     run.settled.join(QStringLiteral("\n\u2022 "));
+    return parts.join(QStringLiteral("\n\n"));
+}
+
 QString copyEndText(const CopyRun& run)
 {
-    const QString notCopied = notCopiedText(run);
-    const QString dated = TransferTexts::copyTimeDated(run.copyTimeDated);
-    if (notCopied.isEmpty() || dated.isEmpty())
-        return notCopied + dated;
-    return notCopied + QStringLiteral("\n\n") + dated;
+    QStringList parts{notCopiedText(run), notConfirmedText(run),
+                      TransferTexts::copyTimeDated(run.copyTimeDated)};
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 QString linkLostText(const QString& why)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/CopyRun.h"
+#include "transfer/Unconfirmed.h"
 
 #include <QString>
 
@@ -37,6 +38,11 @@ QString stoppingFileNow();
 QString notStarted();
 QString stoppedByUser();
 
+// How a write the instrument never confirmed turned out, as a line of the closing notice says it
+// ("written after all"); and what is said of one that could not be settled.
+QString settled(UnconfirmedOutcome outcome);
+QString mayHaveBeenWritten();
+
 // Texts for failures on the host's side of a transfer, each naming the file concerned.
 
 // The name to show for a host file: its native path when it has one, else the path as given.
@@ -60,8 +66,12 @@ QString copyTimeDated(const QStringList& files);
 // lost, then what was not copied, at most a screenful of it. Empty when there is nothing to tell.
 QString notCopiedText(const CopyRun& run);
 
-// What the user is told at the end of a copy: notCopiedText, then the files that got the time of the
-// copy (TransferTexts::copyTimeDated). Empty when there is nothing to tell.
+// What the user is told of writes the instrument never confirmed: those still not known to have
+// been stored, and how the others turned out once it answered again. Empty for none.
+QString notConfirmedText(const CopyRun& run);
+
+// What the user is told at the end of a copy: notCopiedText, notConfirmedText, then the files that
+// got the time of the copy (TransferTexts::copyTimeDated). Empty when there is nothing to tell.
 QString copyEndText(const CopyRun& run);
 
 // The first lines of that text: the copy stopped because the instrument cannot be reached, and why

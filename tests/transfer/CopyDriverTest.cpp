@@ -480,7 +480,6 @@ private slots:
         QVERIFY(w.start());
         w.select(L, {});
         QVERIFY(putFile(w.path(R, QStringLiteral("LATE.DAT")), "made behind the window's back"));
-        w.state().OverwriteAll = true;
         copyToRight(w.ctx());
         QCOMPARE(w.dialogs().texts(), QStringList{"A copy cause isn't chosen"});
         QVERIFY(!QFile::exists(w.path(R, QStringLiteral("A.DAT"))));
@@ -638,14 +637,56 @@ private slots:
         QVERIFY2(told.startsWith(QStringLiteral("The measurement device cannot be reached any more, so the "
                                                 "copy was stopped.")),
                  qPrintable(told));
-        // Under the first line what really happened; the file in hand is named with the same cause.
+        // Under the first line what really happened, once; the file in hand is named with the rest.
         const QString cause = signal == SIGSTOP
                                   ? QStringLiteral("The instrument stopped answering (no reply in 1 s).")
                                   : QStringLiteral(" went away: the adapter was unplugged");
-        QCOMPARE(told.count(cause), 2);
+        QCOMPARE(told.count(cause), 1);
         for (const QString& name : files)
             QVERIFY2(told.contains(name), qPrintable(told));
         QCOMPARE(folderNames(w.dir(R)), QStringList{"TREE/"});
+        checkCopyEnded(w);
+    }
+
+    // The instrument stores a small file whole, then stops answering before it says so: the file
+    // is not told as "not copied". Where the instrument answers again before the copy ends, its
+    // listing settles it; where it does not, the file is named as one that may have been written.
+    void writeNotConfirmed_data()
+    {
+        QTest::addColumn<int>("stallMs");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("answers again")
+            << 1500 << "When the measurement device answered again:\n\u2022 M:\\A.DAT: written after all";
+        QTest::addRow("answers no more") << 20000
+                                         << "The measurement device stopped answering after these were sent "
+                                            "whole:\n\u2022 M:\\A.DAT: may have been written; check the "
+                                            "measurement device";
+    }
+
+    void writeNotConfirmed()
+    {
+        QFETCH(int, stallMs);
+        QFETCH(QString, told);
+        CopyWindow w(QStringLiteral("host"), QStringLiteral("M"),
+                     {QStringLiteral("--stall-after-upload"), QString::number(stallMs)});
+        QVERIFY(putFile(w.path(L, QStringLiteral("A.DAT")), patternBytes(700)));
+        QVERIFY(putFile(w.path(R, QStringLiteral("A.DAT")), "old"));
+        QFile old(w.path(R, QStringLiteral("A.DAT")));
+        QVERIFY(old.open(QIODevice::ReadWrite) && old.setFileTime(QDateTime(QDate(2023, 6, 1), QTime(9, 30)),
+                                                                  QFileDevice::FileModificationTime));
+        old.close();
+        QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
+        QCOMPARE(w.ctx().link.PexSetTimeOut(1000), 0);
+        w.select(L, {QStringLiteral("A.DAT")});
+        w.dialogs().overwriteAnswers = {1};
+
+        copyToRight(w.ctx());
+
+        QCOMPARE(w.dialogs().shown.size(), 1);
+        const QString text = w.dialogs().shown.at(0).text;
+        QVERIFY2(text.contains(told), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("not copied")), qPrintable(text));
+        QCOMPARE(fileBytes(w.path(R, QStringLiteral("A.DAT"))), patternBytes(700));
         checkCopyEnded(w);
     }
 

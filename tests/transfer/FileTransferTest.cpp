@@ -7,6 +7,7 @@
 #include "link/LinkHarness.h"
 #include "session/CommandExchange.h"
 #include "support/TestMain.h"
+#include "transfer/Unconfirmed.h"
 
 #include <QProcess>
 #include <QTest>
@@ -201,6 +202,65 @@ private slots:
         QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), QStringLiteral("M:\\A.DAT")),
                  result);
         QCOMPARE(instrument.transcript().constLast(), QStringLiteral("CMD DUMMY"));
+    }
+
+    // How a write the instrument never confirmed is settled by the listing of its name afterwards:
+    // "written" only where the listing shows what this write would leave and nothing before did.
+    void settleWrite_data()
+    {
+        QTest::addColumn<QString>("before"); // "unknown", "none", or "BYTES DATE TIME"
+        QTest::addColumn<QString>("after");  // "none" or "BYTES DATE TIME"
+        QTest::addColumn<int>("outcome");    // UnconfirmedOutcome
+        const int written = int(UnconfirmedOutcome::Written);
+        const int notWritten = int(UnconfirmedOutcome::NotWritten);
+        const int unknown = int(UnconfirmedOutcome::Unknown);
+        const QString then = QStringLiteral(" 2023/06/01 09:30:00");
+        const QString now = QStringLiteral(" 2026/12/09 10:00:00");
+        QTest::addRow("new file arrived") << "none"
+                                          << "700" + now << written;
+        QTest::addRow("new file absent") << "none"
+                                         << "none" << notWritten;
+        QTest::addRow("new file, other size") << "none"
+                                              << "300" + now << unknown;
+        QTest::addRow("replaced") << "3" + then << "700" + now << written;
+        QTest::addRow("replaced within the second") << "3" + then << "700" + then << written;
+        QTest::addRow("kept as it was") << "3" + then << "3" + then << notWritten;
+        QTest::addRow("same size, new date") << "700" + then << "700" + now << written;
+        QTest::addRow("same size and date") << "700" + then << "700" + then << unknown;
+        QTest::addRow("gone") << "3" + then << "none" << unknown;
+        QTest::addRow("before not known, there") << "unknown"
+                                                 << "700" + now << unknown;
+        QTest::addRow("before not known, absent") << "unknown"
+                                                  << "none" << notWritten;
+    }
+
+    void settleWrite()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(int, outcome);
+        const auto entry = [](const QString& text) {
+            const QStringList f = text.split(QLatin1Char(' '));
+            ListingEntry e;
+            e.name = QStringLiteral("A.DAT");
+            e.sizeField = f.at(0);
+            e.dateField = f.at(1);
+            e.timeField = f.at(2);
+            return e;
+        };
+        UnconfirmedWrite write;
+        write.remotePath = QStringLiteral("M:\\A.DAT");
+        write.size = 700;
+        write.before.known = before != QLatin1String("unknown");
+        if (write.before.known && before != QLatin1String("none")) {
+            const ListingEntry e = entry(before);
+            write.before.exists = true;
+            write.before.date = listingDateText(e);
+            write.before.bytes = e.sizeField.toLongLong();
+        }
+        const std::optional<ListingEntry> now =
+            after == QLatin1String("none") ? std::nullopt : std::optional<ListingEntry>(entry(after));
+        QCOMPARE(int(orvalt::settleWrite(write, now)), outcome);
     }
 
     // What an instrument announces as the file's length, against what its blocks bring: the host
