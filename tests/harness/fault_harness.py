@@ -1895,7 +1895,8 @@ def run_jobs(args):
     try:
         # Joined a little at a time, so that Ctrl+C or SIGTERM reaches this process meanwhile.
         while any(t.is_alive() for t in threads):
-            threads[0].join(0.5) if threads[0].is_alive() else [t.join(0.5) for t in threads if t.is_alive()]
+            for t in threads:
+                t.join(0.5)
     except KeyboardInterrupt:
         for c in children:
             c.terminate()
