@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace orvalt::cli {
 
@@ -104,9 +105,45 @@ QString reasonText(SyncReason reason)
         return QStringLiteral("names that differ only in case stand for it; left alone");
     case SyncReason::None:
     case SyncReason::NotDeleted:
+    case SyncReason::MovedHome:
         break;
     }
     return QString();
+}
+
+// The journal of a host folder is read up to this size; a longer one is not ours.
+constexpr qint64 kMaxMovedHomeBytes = 16 * 1024 * 1024;
+
+// The names --remove-source brought into a host folder (kSyncMovedHomeFile).
+QSet<QString> movedHome(const QString& native)
+{
+    QSet<QString> names;
+    const QString path = QDir(native).filePath(kSyncMovedHomeFile);
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || QFileInfo(path).isSymLink() || !file.open(QIODevice::ReadOnly))
+        return names;
+    for (const QByteArray& line : file.read(kMaxMovedHomeBytes).split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#'))
+            names.insert(QString::fromUtf8(line));
+    return names;
+}
+
+// Adds a name to the journal of a host folder before the instrument's copy goes, so that whatever
+// happens next, a later --delete keeps the file.
+bool noteMovedHome(const QString& native, const QString& name)
+{
+    const QString path = QDir(native).filePath(kSyncMovedHomeFile);
+    if (QFileInfo(path).isSymLink() || (QFileInfo::exists(path) && !QFileInfo(path).isFile()))
+        return false;
+    QFile file(path);
+    const bool fresh = !file.exists();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    QByteArray text;
+    if (fresh)
+        text = "# Files orvalt-cli sync --remove-source brought home: sync --delete keeps them.\n";
+    text += name.toUtf8() + '\n';
+    return file.write(text) == text.size() && file.flush();
 }
 
 // Whether two host files hold the same bytes; false when either cannot be read to the end.
@@ -140,7 +177,10 @@ std::optional<QList<SyncHostEntry>> Sync::hostEntries(const QString& native)
         return std::nullopt;
     const QFileInfoList infos =
         QDir(native).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QSet<QString> moved = movedHome(native);
     for (const QFileInfo& info : infos) {
+        if (info.fileName() == kSyncMovedHomeFile)
+            continue;
         SyncHostEntry e;
         e.name = info.fileName();
         e.kind = info.isSymLink() ? SyncHostKind::Link
@@ -149,6 +189,7 @@ std::optional<QList<SyncHostEntry>> Sync::hostEntries(const QString& native)
                                   : SyncHostKind::Other;
         e.size = info.size();
         e.modified = info.lastModified();
+        e.movedHome = e.kind == SyncHostKind::File && moved.contains(e.name);
         entries.append(e);
     }
     return entries;
@@ -226,8 +267,16 @@ void Sync::fetchStep(const RemotePath& item, const QString& hostFolder, const QS
     } else {
         ++totals.fetched;
     }
-    if (step.removeAfter)
-        removeThere(item);
+    if (!step.removeAfter)
+        return;
+    // The host file that holds the instrument's bytes now.
+    const QString home = QFileInfo::exists(QDir(native).filePath(name)) ? name : step.hostName;
+    if (!noteMovedHome(native, home)) {
+        failed(item.path(), QStringLiteral("%1 could not be written; the file stays on the instrument")
+                                .arg(QDir::toNativeSeparators(QDir(native).filePath(kSyncMovedHomeFile))));
+        return;
+    }
+    removeThere(item);
 }
 
 // "FDL " of one file in the folder that holds it, once that file is on the host whole. Never a

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 namespace orvalt::cli {
 
@@ -208,6 +209,8 @@ class RemoteNames : public CopyDestination
 {
 public:
     void insert(const ListingEntry& entry) { m_entries.insert(entry.name.toCaseFolded(), entry); }
+    // What this command sent, as a copy's run keeps it (CopyRun::sentToInstrument).
+    QSet<QString> sent;
     bool has(const QString& name, bool folder) override
     {
         const ListingEntry* entry = find(name);
@@ -260,9 +263,13 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
     };
     const int failuresBefore = s.dialogs().failures();
     CopyRun run;
+    run.sentToInstrument = there.sent;
     const RowCopied copied = copyRow(ctx, run, item, dest.folderPath(), there, QStringLiteral("L"));
-    if (!copied.attempted)
+    there.sent = run.sentToInstrument;
+    if (!copied.attempted) {
+        tellNotCopied(s, run);
         return;
+    }
     s.noteResult(copied.result);
     s.noteRun(run);
     tellFileInHandLost(s, copied, s.dialogs().subject());
@@ -291,7 +298,10 @@ void sendFolder(CliSession& s, const QString& hostPath, const RemotePath& dest, 
         return TransferTexts::describeItem(*found);
     };
     CopyRun run;
-    if (!copyRow(ctx, run, item, dest.folderPath(), there, QStringLiteral("L")).attempted)
+    run.sentToInstrument = there.sent;
+    const bool attempted = copyRow(ctx, run, item, dest.folderPath(), there, QStringLiteral("L")).attempted;
+    there.sent = run.sentToInstrument;
+    if (!attempted)
         return;
     tellNotCopied(s, run);
     ListingEntry made;

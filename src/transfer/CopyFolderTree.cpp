@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace orvalt {
 
@@ -254,12 +255,24 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
              item.why + QStringLiteral("; not copied"));
     // Folders first, then files, as the host lists them. The host item keeps its own (long) name:
     // a short name stands for it on the instrument alone, and on most hosts names no file.
+    // The names this folder's copy gives on the instrument, in folded case: the media tell names
+    // apart without regard to case, so of two host names that differ only in case the second would
+    // land on the first.
+    QSet<QString> namesThere;
+    const auto secondOfCase = [&](const QString& name, const QString& subSource) {
+        if (!namesThere.contains(name.toCaseFolded())) {
+            namesThere.insert(name.toCaseFolded());
+            return false;
+        }
+        note(m_run, hostShown(subSource), TransferTexts::sameNameButCase());
+        return true;
+    };
     for (const HostItem& item : items) {
         if (!item.entry.isFolder())
             continue;
         const QString name = nameOnInstrument(item.entry);
         const QString subSource = source + separator + item.entry.name;
-        if (!reached(hostShown(subSource)))
+        if (!reached(hostShown(subSource)) || secondOfCase(name, subSource))
             continue;
         if (!commandCanCarry(name)) {
             note(m_run, hostShown(subSource),
@@ -279,7 +292,7 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
             continue;
         const QString name = nameOnInstrument(item.entry);
         const QString subSource = source + separator + item.entry.name;
-        if (!reached(hostShown(subSource)))
+        if (!reached(hostShown(subSource)) || secondOfCase(name, subSource))
             continue;
         if (!commandCanCarry(name)) {
             note(m_run, hostShown(subSource),

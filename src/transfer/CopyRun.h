@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -55,6 +56,10 @@ struct CopyRun
     // answered again, how each turned out: one line each ("M:\A.DAT: written after all").
     QList<UnconfirmedWrite> notConfirmed;
     QStringList settled;
+    // The instrument files this run wrote, by path in folded case: the media tell names apart
+    // without regard to case, so a second host file whose name differs only in case would replace
+    // the first.
+    QSet<QString> sentToInstrument;
 };
 
 // Records a result that means the instrument is out of reach in run (the first one only); true

@@ -12,7 +12,9 @@
 #include "transfer/CopyFolderTree.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/OneFileCopy.h"
+#include "transfer/TransferTexts.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <optional>
 
@@ -62,6 +64,15 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
         const QString own = item.targetName.isEmpty() ? NameOfPath(item.path) : item.targetName;
         const QString targetName = checked == -1 ? st.WarnName : own;
         copied.targetName = targetName;
+        const bool toInstrument = !isHost(st, otherSide(side));
+        const QString sentKey = (destFolder + targetName).toCaseFolded();
+        if (toInstrument && run.sentToInstrument.contains(sentKey)) {
+            const QString native = HostFs::nativePath(item.path);
+            run.notCopied << TransferTexts::notCopied(native.isEmpty() ? item.path
+                                                                       : QDir::toNativeSeparators(native),
+                                                      TransferTexts::sameNameButCase());
+            return copied;
+        }
         if (destination.has(targetName, false)) {
             qint16 answer = 0; // with OverwriteAll nothing is asked, so nothing needs describing
             if (!st.OverwriteAll) {
@@ -76,6 +87,8 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
         }
         copied.attempted = true;
         copied.result = copyFileAs(ctx, item.path, destFolder, targetName, overwrite, &run);
+        if (toInstrument && copied.result == TransferResult::Done)
+            run.sentToInstrument.insert(sentKey);
         if (copied.result == TransferResult::NotConfirmed)
             run.notConfirmed.append({destFolder + targetName, QFileInfo(HostFs::nativePath(item.path)).size(),
                                      destination.listedBefore(targetName)});

@@ -128,6 +128,9 @@ QList<SyncStep> planSync(const QList<ListingEntry>& remote, const QList<SyncHost
         if (collided.contains(i)) {
             step.action = SyncAction::Keep;
             step.reason = SyncReason::CaseCollision;
+        } else if (host.at(i).movedHome) {
+            step.action = SyncAction::Keep;
+            step.reason = SyncReason::MovedHome;
         } else if (options.deleteExtra && options.listingComplete) {
             step.action = SyncAction::Delete;
         } else {

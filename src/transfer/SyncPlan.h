@@ -26,9 +26,17 @@ struct SyncHostEntry
     SyncHostKind kind = SyncHostKind::File;
     qint64 size = 0;
     QDateTime modified;
+    // Brought home by an earlier run with --remove-source (syncMovedHomeFile): gone from the
+    // instrument because it came home, so --delete leaves it.
+    bool movedHome = false;
 
     bool folder() const { return kind == SyncHostKind::Folder; }
 };
+
+// The file in each host folder that names the files --remove-source brought into it, one name a
+// line: what keeps a later --delete from taking them as gone from the instrument. Never synced
+// itself.
+inline const QString kSyncMovedHomeFile = QStringLiteral(".orvalt-moved-home");
 
 // How a run of sync may change the two sides.
 struct SyncOptions
@@ -66,7 +74,8 @@ enum class SyncReason
     HostLink,      // Conflict: a symbolic link of that name on the host
     HostSpecial,   // Conflict: a FIFO, device or socket of that name on the host
     CaseCollision, // Conflict or Keep: names that differ only in case, with no exact match to settle it
-    NotDeleted     // Keep: --delete not given, or the listing was cut short
+    NotDeleted,    // Keep: --delete not given, or the listing was cut short
+    MovedHome      // Keep: brought home by --remove-source, so never deleted as gone from the instrument
 };
 
 struct SyncStep

@@ -73,6 +73,13 @@ QString stoppedByUser()
     return QStringLiteral("stopped by the user; not copied, what was there is kept");
 }
 
+QString sameNameButCase()
+{
+    return QStringLiteral(
+        "its name differs only in case from one this copy sent, which the measurement device "
+        "takes for the same name; not copied");
+}
+
 QString notStarted()
 {
     return QStringLiteral("not started");

@@ -34,6 +34,9 @@ QString droppedItemNotUsable();
 // The progress window's notice after the second Interruption, and why the file then in hand was
 // not copied.
 QString stoppingFileNow();
+// Why a host item was not sent: one this copy sent has the same name but for letter case, and the
+// instrument would take the two for one.
+QString sameNameButCase();
 // The cause of an item the copy never came to because the user stopped it.
 QString notStarted();
 QString stoppedByUser();

@@ -590,6 +590,36 @@ private slots:
             QVERIFY2(saysOnce(r, told), show(r));
     }
 
+    // Two host files whose names differ only in case would land on one instrument file, the second
+    // over the first, even with --yes: the second is not sent, and said so.
+    void putOfNamesThatDifferOnlyInCase_data()
+    {
+        QTest::addColumn<bool>("tree");
+        QTest::addRow("two files") << false;
+        QTest::addRow("inside a folder") << true;
+    }
+
+    void putOfNamesThatDifferOnlyInCase()
+    {
+        QFETCH(bool, tree);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(cli.host(QStringLiteral("F/T.DAT")), "one"));
+        QVERIFY(writeFile(cli.host(QStringLiteral("F/t.dat")), "two"));
+        const CliResult r =
+            cli.run(on(instrument, tree ? QStringList{"--yes", "put", "-r", "F", "M:\\"}
+                                        : QStringList{"--yes", "put", "F/T.DAT", "F/t.dat", "M:\\"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        const QString folder = instrument.mediumDir() + (tree ? QStringLiteral("/F") : QString());
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"T.DAT"});
+        QCOMPARE(readFile(folder + QStringLiteral("/T.DAT")), QByteArray("one"));
+        QVERIFY2(saysOnce(r, QDir::toNativeSeparators(cli.host(QStringLiteral("F/t.dat"))) +
+                                 QStringLiteral(": its name differs only in case from one this copy sent")),
+                 show(r));
+    }
+
     // A rename that only changes letter case is a rename of the one entry: no question about an
     // entry in the way, no "FDL " (which, matching without regard to case, would delete the entry
     // itself). A medium that cannot rename in place gets it through a temporary name.

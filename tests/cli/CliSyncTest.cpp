@@ -245,6 +245,26 @@ private slots:
         }
     }
 
+    // Files moved home by --remove-source are gone from the instrument because they came home: a
+    // later --delete of the same folder keeps them, and deletes only what the host had of its own.
+    void deleteKeepsWhatWasMovedHome()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/SUB/B.DAT", bytes(700, 2), kTaken));
+        QVERIFY(put(cli.host("card/SUB/OLD.DAT"), "old"));
+        CliResult r = sync(cli, instrument, {"--remove-source"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QVERIFY(!QFileInfo::exists(instrument.mediumDir() + "/SUB/B.DAT"));
+        r = sync(cli, instrument, {"--delete"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card/SUB")).value("B.DAT"), bytes(700, 2));
+        QVERIFY(!QFileInfo::exists(cli.host("card/SUB/OLD.DAT")));
+        QVERIFY2(!r.out.contains(".orvalt-moved-home"), show(r));
+    }
+
     // Links on the host are never followed: --delete removes a link itself and nothing it points to,
     // and a folder of the instrument whose name is a link on the host is not synced into it. -n says
     // exactly that. Nothing outside the synced folder changes.

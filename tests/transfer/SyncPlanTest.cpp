@@ -30,17 +30,20 @@ ListingEntry remoteOf(const QString& text)
     return e;
 }
 
-// "NAME KIND [SIZE [DATE TIME]]", KIND f (file), d (folder), l (link), o (FIFO, device).
+// "NAME KIND [SIZE [DATE TIME]]", KIND f (file), d (folder), l (link), o (FIFO, device), with "m"
+// after it for one --remove-source brought home.
 SyncHostEntry hostOf(const QString& text)
 {
     const QStringList f = text.split(QLatin1Char(' '));
     SyncHostEntry e;
     e.name = f.at(0);
     const QString kind = f.value(1);
-    e.kind = kind == QLatin1String("d")   ? SyncHostKind::Folder
-             : kind == QLatin1String("l") ? SyncHostKind::Link
-             : kind == QLatin1String("o") ? SyncHostKind::Other
-                                          : SyncHostKind::File;
+    e.kind = kind.startsWith(QLatin1Char('d'))   ? SyncHostKind::Folder
+             : kind.startsWith(QLatin1Char('l')) ? SyncHostKind::Link
+             : kind.startsWith(QLatin1Char('o')) ? SyncHostKind::Other
+                                                 : SyncHostKind::File;
+    // "m" after the kind: brought home by --remove-source.
+    e.movedHome = kind.endsWith(QLatin1Char('m'));
     e.size = f.value(2).toLongLong();
     e.modified = QDateTime::fromString(f.value(3, kWhen.section(QLatin1Char(' '), 0, 0)) + QLatin1Char(' ') +
                                            f.value(4, kWhen.section(QLatin1Char(' '), 1, 1)),
@@ -92,6 +95,8 @@ QString reasonText(SyncReason r)
         return QStringLiteral("/case");
     case SyncReason::NotDeleted:
         return QStringLiteral("/not-deleted");
+    case SyncReason::MovedHome:
+        return QStringLiteral("/moved-home");
     }
     return QString();
 }
@@ -144,6 +149,10 @@ private slots:
         QTest::addRow("listing cut short")
             << QStringList() << QStringList{"OLD.DAT f 3", "OLDDIR d"} << "delete cut"
             << QStringList{"OLD.DAT keep/not-deleted", "OLDDIR keep/not-deleted"};
+        // What --remove-source brought home is gone from the instrument because it came home.
+        QTest::addRow("moved home kept")
+            << QStringList() << QStringList{"DATA001.CSV fm 3", "OLD.DAT f 3"} << "delete"
+            << QStringList{"DATA001.CSV keep/moved-home", "OLD.DAT delete"};
         QTest::addRow("extra link deleted itself")
             << QStringList() << QStringList{"archive l"} << "delete" << QStringList{"archive delete"};
 
