@@ -1568,8 +1568,11 @@ def compare_dry_run(dry, real):
                  % (would_remove, m.group(1) if m else 0))
     a = re.search(r"^Would fetch (\d+)", dry.out, re.M)
     b = re.search(r"^Fetched (\d+)", real.out, re.M)
-    if real.code == 0 and a and b and a.group(1) != b.group(1):
-        v.append("promise: -n said it would fetch %s; the run fetched %s" % (a.group(1), b.group(1)))
+    # A file fetched beside a host file of its name turns out to be the same only once it is here.
+    same = re.search(r"^On the host already with the same contents: (\d+)", real.out, re.M)
+    fetched = int(b.group(1)) + (int(same.group(1)) if same else 0) if b else None
+    if real.code == 0 and a and b and int(a.group(1)) != fetched:
+        v.append("promise: -n said it would fetch %s; the run fetched %d" % (a.group(1), fetched))
     return v
 
 
