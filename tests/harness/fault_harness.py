@@ -1986,7 +1986,6 @@ def main():
             "sequences leave out what reaches them" % ", ".join(str(i) for i in sorted(OPEN_ITEMS, key=str)))
 
     failures = []
-    unexpected_pass = []
     started = time.monotonic()
     seqs = 0
     faults = 0
@@ -2006,10 +2005,10 @@ def main():
             if outcome == "skip":
                 log("scenario %-30s SKIP: %s" % (name, text))
             elif outcome == "pass":
-                log("scenario %-30s %s" % (name, "XPASS (item %s holds now: take it out of OPEN_ITEMS)" % item
-                                            if expected_fail else "ok"))
-                if expected_fail:
-                    unexpected_pass.append(name)
+                # A fault that hangs on timing may miss its moment: a pass of an open item is told,
+                # not failed; its mark goes once the fault is mended.
+                log("scenario %-30s %s" % (name, "XPASS (item %s held this time; take it out of OPEN_ITEMS "
+                                            "once it is mended)" % item if expected_fail else "ok"))
             else:
                 log("scenario %-30s %s" % (name, "XFAIL (item %s, not mended yet)" % item if expected_fail else "FAIL"))
                 if not expected_fail or args.verbose:
@@ -2040,7 +2039,7 @@ def main():
             shutil.rmtree(work, ignore_errors=True)
     log("%d scenarios, %d sequences, %d faults thrown in, %d failed, %.0f s"
         % (len(names) if 'names' in dir() else 0, seqs, faults, len(failures), time.monotonic() - started))
-    return 1 if failures or unexpected_pass else 0
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":
