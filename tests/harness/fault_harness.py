@@ -926,7 +926,7 @@ def promise(w, step, plan, pre, post, res, born):
                 if kind != "file":
                     if ok:
                         v.append("promise: put exited 0 but %s (%s) cannot have arrived" % (rel, kind))
-                    elif connected and not named_in(res.err, rel):
+                    elif connected and not named_in(res.err, rel, local):
                         v.append("promise: %s (%s) was left out without a word" % (rel, kind))
                     continue
                 if ok and not arrived and not ("--no-clobber" in opts and before is not None):
