@@ -932,7 +932,8 @@ def promise(w, step, plan, pre, post, res, born):
                 if ok and not arrived and not ("--no-clobber" in opts and before is not None):
                     v.append("promise: put exited 0 but %s is not on the instrument as sent (%s)"
                              % (rel, post_media[target].describe() if target else "absent"))
-                if not ok and not arrived and connected and not named_in(res.err, rel, local):
+                skipped = "--no-clobber" in opts and before is not None
+                if not ok and not arrived and not skipped and connected and not named_in(res.err, rel, local):
                     v.append("promise: %s did not arrive and the failure does not name it" % rel)
                 # An instrument that answered a failure may have lied; one that stopped answering
                 # left the outcome open: the program may settle it by looking, and must tell it
@@ -973,7 +974,8 @@ def promise(w, step, plan, pre, post, res, born):
                 if ok and not arrived and not ("--no-clobber" in opts and existed is not None):
                     v.append("promise: get exited 0 but host %s does not hold %s (%s)"
                              % (target, remote_path(srel), after.describe() if after else "absent"))
-                if not ok and not arrived and connected and not named_in(res.err, srel, src, target):
+                skipped = "--no-clobber" in opts and existed is not None
+                if not ok and not arrived and not skipped and connected and not named_in(res.err, srel, src, target):
                     v.append("promise: %s did not arrive and the failure does not name it" % remote_path(srel))
     elif cmd == "cp" and ok:
         src = resolve_ci(pre_media, parent_of(remote_rel(pos[0])), [name_of(remote_rel(pos[0]))])
