@@ -1034,8 +1034,15 @@ def promise(w, step, plan, pre, post, res, born):
                     n = name_of(k)
                     m = NUMBERED.match(n)
                     plain = (m.group(1) + (m.group(3) or "")) if m else n
-                    if plain.lower() == parts[-1].lower() and post_host[k].kind == "file" and \
-                            post_host[k].data == e.data:
+                    if plain.lower() != parts[-1].lower() or post_host[k].kind != "file":
+                        continue
+                    h_e = post_host[k]
+                    # A listing tells size and date only: a file rewritten with the same size in
+                    # the same second (or one listed without a date, by size alone) is current.
+                    undated = "--undated" in w.inst.profile and \
+                        w.inst.profile[w.inst.profile.index("--undated") + 1].lower() == parts[-1].lower()
+                    if h_e.data == e.data or (len(h_e.data) == len(e.data) and
+                                              (undated or h_e.mtime == e.mtime)):
                         there = True
             if not there:
                 v.append("promise: sync exited 0 but %s is not on the host" % remote_path(rel))
