@@ -7,6 +7,7 @@
 #include "core/Settings.h"
 #include "core/StatusPanel.h"
 #include "link/PexLink.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -56,11 +57,14 @@ public:
     QString mediumName(const QString& code) const;
 
     // The panes as the window would have them for the action in hand: the host on the left and the
-    // instrument on the right, the instrument the source (receive) or the destination (send); or
-    // both panes on the instrument, the left one worked on.
+    // instrument on the right; or both panes on the instrument.
     void panesForReceive();
     void panesForSend();
     void panesOnInstrument();
+    // The places the routines act in: an instrument folder (its rows in the instrument's pane, as a
+    // look-up leaves them), a host folder ("\home\me\data\").
+    Endpoint instrumentAt(const RemotePath& folder) const;
+    Endpoint hostAt(const QString& hostFolderPath) const;
 
     // Makes a remote folder the instrument's current one ("MED ", "CDR "). False when refused: told
     // with the listing's texts ("This medium can't be chosen", "DEVICE BUSY", "This Path can't be

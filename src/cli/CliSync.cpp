@@ -5,6 +5,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/ConsoleTerminal.h"
+#include "fileops/CommandFailure.h"
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/RemoteListing.h"
@@ -290,10 +291,11 @@ bool Sync::removeThere(const RemotePath& item)
     if (!m_s.selectFolder(item.parent()))
         return false;
     const qint32 result =
-        SendCmd(m_s.state(), m_s.ctx().link, m_s.dialogs(), CommandWords::kDelete + item.name());
+        m_s.ctx().instrument.sendIn(m_s.ctx(), MediumCode(item.medium), wireFolder(item.parent().panePath()),
+                                    CommandWords::kDelete + item.name());
     m_s.noteResult(result);
     if (result != 0) {
-        m_s.fail(QStringLiteral("FDL Error ") + QString::number(result));
+        m_s.fail(commandFailureText(m_s.ctx(), CommandWords::kDelete, result, item.path()));
         return false;
     }
     ++totals.removedThere;
