@@ -2,6 +2,7 @@
 // window's commands, name rules and texts.
 
 #include "cli/CliCommands.h"
+#include "cli/CliFormats.h"
 #include "cli/CliSession.h"
 #include "cli/ConsoleTerminal.h"
 #include "core/ResourceTexts.h"
@@ -122,6 +123,11 @@ void runInfo(CliSession& s)
     if (!s.connect())
         return;
     const AppState& st = s.state();
+    const InstrumentInfo info{st.ModelName, st.LongNames, s.media()};
+    if (s.request().format != OutputFormat::Text) {
+        writeStdout(s.request().format == OutputFormat::Tsv ? infoTsv(info) : infoJson(info));
+        return;
+    }
     QString text = QStringLiteral("Model: %1\n").arg(st.ModelName);
     text += QStringLiteral("Long names: %1\n")
                 .arg(st.LongNames ? QStringLiteral("yes (32+3)") : QStringLiteral("no (8.3)"));
@@ -164,6 +170,10 @@ void runLs(CliSession& s)
         } else {
             entries = {entry};
         }
+    }
+    if (s.request().format != OutputFormat::Text) {
+        writeStdout(s.request().format == OutputFormat::Tsv ? listingTsv(entries) : listingJson(entries));
+        return;
     }
     int width = 0;
     for (const ListingEntry& e : std::as_const(entries))

@@ -324,6 +324,14 @@ bool CliSession::stopping()
     return m_state.StopRequested || m_dialogs.cancelled();
 }
 
+QString CliSession::device() const
+{
+    const int port = m_state.PortNumber;
+    return port >= 1 && port < AppState::kPortSlots
+               ? SerialSettings::usableDevice(m_state.PortDevice[port], port)
+               : QString();
+}
+
 int CliSession::exitStatus() const
 {
     const bool allDone = m_dialogs.failures() == 0 && !m_dialogs.cancelled() && !m_state.StopRequested;

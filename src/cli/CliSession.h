@@ -3,6 +3,7 @@
 #include "cli/CliRequest.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/RemotePath.h"
+#include "cli/SyncReport.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
 #include "core/StatusPanel.h"
@@ -116,6 +117,12 @@ public:
     // The exit status of the run so far.
     int exitStatus() const;
 
+    // The serial device the run opens: the chosen port's, or the one --device gives.
+    QString device() const;
+    // What a sync run counted, kept for its report.
+    void noteSyncTotals(const SyncTotals& totals) { m_syncTotals = totals; }
+    const SyncTotals& syncTotals() const { return m_syncTotals; }
+
 private:
     // The pane that stands for the instrument (the window's would show the folder last listed).
     PaneModel& instrumentPane();
@@ -136,6 +143,7 @@ private:
     bool m_connected = false;
     CopyRun m_lost; // linkLost, linkLostWhy and copyTimeDated only
     bool m_toldLinkLost = false;
+    SyncTotals m_syncTotals;
 };
 
 // The HostFs form of a host path given on the command line (made absolute against the current

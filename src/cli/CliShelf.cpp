@@ -16,7 +16,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
-#include <cstdio>
 #include <memory>
 
 namespace orvalt::cli {
@@ -55,6 +54,38 @@ bool isLineKey(const QString& key)
 }
 
 // The instruments of the file in the order of their sections, or why the file cannot be used.
+// One key of an instrument's section into instrument; why it cannot be used, or nothing.
+QString takeKey(ShelfInstrument& instrument, const QString& key, const QVariant& value)
+{
+    // A comma makes QSettings read a list, "@Variant(" any type: neither is a setting here.
+    if (value.typeId() != QMetaType::QString)
+        return QStringLiteral("not a single value (quote a value that holds a comma)");
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty() || text.size() > kMaxValueLength)
+        return QStringLiteral("empty or longer than %1 characters").arg(kMaxValueLength);
+    // The same checks as on the command line, through the one parser of it.
+    QStringList probe;
+    if (isLineKey(key))
+        probe = {QStringLiteral("--%1=%2").arg(key, text), QStringLiteral("info")};
+    else if (key == QLatin1String("remote"))
+        probe = {QStringLiteral("ls"), QStringLiteral("--"), text};
+    else if (key != QLatin1String("local"))
+        return QStringLiteral(
+            "not a key of an instrument (device, baud, parity, stop-bits, flow, remote, local)");
+    if (!probe.isEmpty()) {
+        const CliParse parse = parseCliArguments(probe);
+        if (!parse.request)
+            return parse.error;
+    }
+    if (isLineKey(key))
+        instrument.lineArguments << QStringLiteral("--%1=%2").arg(key, text);
+    else if (key == QLatin1String("remote"))
+        instrument.remote = text;
+    else
+        instrument.local = text;
+    return QString();
+}
+
 std::optional<QList<ShelfInstrument>> readShelf(const QString& path, QString* error)
 {
     const QFileInfo info(path);
@@ -107,45 +138,11 @@ std::optional<QList<ShelfInstrument>> readShelf(const QString& path, QString* er
         QString failure;
         QString failedKey;
         for (const QString& key : keys) {
-            const QVariant value = file.value(key);
-            // A comma makes QSettings read a list, "@Variant(" any type: neither is a setting here.
-            if (value.typeId() != QMetaType::QString) {
+            failure = takeKey(instrument, key, file.value(key));
+            if (!failure.isEmpty()) {
                 failedKey = key;
-                failure = QStringLiteral("not a single value (quote a value that holds a comma)");
                 break;
             }
-            const QString text = value.toString().trimmed();
-            if (text.isEmpty() || text.size() > kMaxValueLength) {
-                failedKey = key;
-                failure = QStringLiteral("empty or longer than %1 characters").arg(kMaxValueLength);
-                break;
-            }
-            // The same checks as on the command line, through the one parser of it.
-            QStringList probe;
-            if (isLineKey(key))
-                probe = {QStringLiteral("--%1=%2").arg(key, text), QStringLiteral("info")};
-            else if (key == QLatin1String("remote"))
-                probe = {QStringLiteral("ls"), QStringLiteral("--"), text};
-            else if (key != QLatin1String("local")) {
-                failedKey = key;
-                failure = QStringLiteral("not a key of an instrument (device, baud, parity, stop-bits, flow, "
-                                         "remote, local)");
-                break;
-            }
-            if (!probe.isEmpty()) {
-                const CliParse parse = parseCliArguments(probe);
-                if (!parse.request) {
-                    failedKey = key;
-                    failure = parse.error;
-                    break;
-                }
-            }
-            if (isLineKey(key))
-                instrument.lineArguments << QStringLiteral("--%1=%2").arg(key, text);
-            else if (key == QLatin1String("remote"))
-                instrument.remote = text;
-            else
-                instrument.local = text;
         }
         file.endGroup();
         if (!failure.isEmpty())
@@ -169,6 +166,11 @@ QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrumen
         arguments << QStringLiteral("--quiet");
     else if (r.parallel || r.progressLines)
         arguments << QStringLiteral("--progress-lines");
+    if (r.verbose)
+        arguments << QStringLiteral("--verbose");
+    // Each run appends its own report; the file takes their lines whole, side by side or not.
+    if (!r.reportFile.isEmpty())
+        arguments << QStringLiteral("--report=") + r.reportFile;
     if (r.dryRun)
         arguments << QStringLiteral("--dry-run");
     if (r.deleteExtra)
@@ -227,8 +229,6 @@ public:
     }
 
 private:
-    // A wrapped line could not be redrawn in place.
-    static constexpr qsizetype kMaxShown = 79;
     // A run's line longer than this is cut into pieces, each after the name.
     static constexpr qint64 kMaxLineBytes = 4096;
 
@@ -255,7 +255,7 @@ private:
         clear();
         if (channel == QProcess::StandardOutput) {
             writeStdout(text);
-            std::fflush(stdout);
+            flushStdout();
         } else {
             writeStderr(text);
         }
@@ -281,7 +281,7 @@ private:
             if (m_progress.at(i).isEmpty())
                 continue;
             block += QStringLiteral("\x1b[2K") +
-                     (m_names.at(i) + QStringLiteral(": ") + m_progress.at(i)).left(kMaxShown) +
+                     (m_names.at(i) + QStringLiteral(": ") + m_progress.at(i)).left(terminalColumns() - 1) +
                      QLatin1Char('\n');
             ++lines;
         }
@@ -305,7 +305,7 @@ int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
             return qMax(status, kExitFailed);
         writeStdout(
             QStringLiteral("%1: %2 -> %3\n").arg(instrument.name, instrument.remote, instrument.local));
-        std::fflush(stdout);
+        flushStdout();
         // The run writes to this terminal itself: its progress line works as for a sync of one.
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -373,7 +373,7 @@ int runShelf(const CliRequest& r)
     }
     catchInterrupt();
     const int status = r.parallel ? runSideBySide(r, *shelf) : runOneAfterAnother(r, *shelf);
-    std::fflush(stdout);
+    flushStdout();
     return status;
 }
 

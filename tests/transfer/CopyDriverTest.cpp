@@ -41,7 +41,6 @@ void checkCopyEnded(CopyWindow& w)
 {
     QVERIFY(!w.state().TransferBusy);
     QVERIFY(!w.state().StopRequested);
-    QVERIFY(!w.state().DestIsInstrument);
     QVERIFY(w.state().CloseAllowed);
     QVERIFY(!w.dialogs().progressWindow.open);
 }
