@@ -50,7 +50,9 @@ import time
 #   folder-link-fetch      get -r into a host link to a folder writes through the link
 #   dropped-file-unnamed   Ctrl+C during the next item's lookup, or a second Ctrl+C, leaves an
 #                          item named nowhere
-OPEN_FAULTS = {"folder-link-fetch", "dropped-file-unnamed"}
+#   sync-over-moved-home   a sync without --remove-source replaces a file an earlier
+#                          --remove-source brought home with a later one of the same name
+OPEN_FAULTS = {"folder-link-fetch", "dropped-file-unnamed", "sync-over-moved-home"}
 
 FILE_NAMES = ["A.DAT", "B.DAT", "DATA001.CSV", "DATA002.CSV", "DATA003.CSV", "TRACE01.DAT",
               "NOTES.TXT", "TOP.TXT", "LOG.TXT", "RUN7.BIN"]
@@ -1357,7 +1359,7 @@ class Generator:
             flags.append("-n")
         if kind == "mirror" and rng.random() < 0.5:
             flags.append("--delete")
-        if kind == "collect" and rng.random() < 0.8:
+        if kind == "collect" and (rng.random() < 0.8 or "sync-over-moved-home" in self.open):
             flags.append("--remove-source")
         if "delete-with-remove-source" not in self.open and rng.random() < 0.03:
             flags += [f for f in ("--delete", "--remove-source") if f not in flags]
@@ -1842,6 +1844,11 @@ def scenario_list(args):
     s["put-case-pair"] = (
         "put-case-pair", dict(media=[("M/DATA/OLD.DAT", 100)], host=[("h1/TRACE01.DAT", 300), ("h1/trace01.dat", 400)]),
         lambda: [cli("--yes", "put", "h1/TRACE01.DAT", "h1/trace01.dat", "M:\\DATA")], None)
+    s["sync-over-moved-home"] = (
+        "sync-over-moved-home", dict(media=[("1/B.DAT", 1200)]),
+        lambda: [cli("sync", "--remove-source", "1:\\", "h2"),
+                 instrument_write("1/B.DAT", 1300, later=120),
+                 cli("sync", "1:\\", "h2")], None)
     s["delete-after-remove-source"] = (
         "delete-moved-home", dict(media=[("M/DATA/A.DAT", 900)]),
         lambda: [cli("sync", "--remove-source", "M:\\DATA", "h1"), cli("sync", "--delete", "M:\\DATA", "h1")], None)
