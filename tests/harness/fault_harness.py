@@ -815,8 +815,10 @@ NOT_WRITTEN = re.compile(r"not written; the measurement device keeps what it had
 
 
 def mentioning_lines(err, rel):
-    n = name_of(rel).lower()
-    return [l for l in err.splitlines() if n in l.lower()]
+    """The lines that name a file, in its own case: of two names that differ only in case, one may
+    be written and the other not."""
+    n = re.compile(r"(?<![A-Za-z0-9])%s(?![A-Za-z0-9])" % re.escape(name_of(rel)))
+    return [l for l in err.splitlines() if n.search(l)]
 
 
 def check(w, step, plan, pre, post, res, born):
