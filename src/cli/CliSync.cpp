@@ -57,6 +57,10 @@ private:
                    const SyncStep& step);
     bool fetch(const RemotePath& remote, const SyncStep& step, const QString& hostPath);
     bool removeThere(const RemotePath& item);
+    // Reads the instrument's file once more beside the one fetched as name and compares the two;
+    // false, told, when they differ or the second reading failed.
+    bool readAgainTheSame(const RemotePath& item, const SyncStep& step, const QString& hostFolder,
+                          const QString& native, const QString& name);
     void deleteHere(const QString& native, const SyncStep& step);
     // A free name beside the host file of step's name, none of the host folder's names in any case.
     QString besideFree(const QString& native, const SyncStep& step) const;
@@ -242,8 +246,17 @@ void Sync::fetchStep(const RemotePath& item, const QString& hostFolder, const QS
         return;
     }
     const QString hostPath = hostChild(hostFolder, name);
+    const quint64 repeatsBefore = m_s.ctx().link.retransmissions();
     if (!fetch(item, step, hostPath))
         return;
+    // Before the instrument's copy goes, a file that crossed a damaged line is read once more: a
+    // frame put together again after damage could pass its check with wrong bytes, and then the
+    // only good copy would be the one removed.
+    if (step.removeAfter && m_s.ctx().link.retransmissions() != repeatsBefore &&
+        !readAgainTheSame(item, step, hostFolder, native, name)) {
+        QFile::remove(QDir(native).filePath(name)); // fetched by this run: the next run fetches it again
+        return;
+    }
     if (step.keepBoth) {
         const QString fetched = QDir(native).filePath(name);
         const QString existing = QDir(native).filePath(step.hostName);
@@ -270,6 +283,26 @@ void Sync::fetchStep(const RemotePath& item, const QString& hostFolder, const QS
         return;
     }
     removeThere(item);
+}
+
+bool Sync::readAgainTheSame(const RemotePath& item, const SyncStep& step, const QString& hostFolder,
+                            const QString& native, const QString& name)
+{
+    const QString again = QStringLiteral(".orvalt-verify-") + name;
+    const QString againPath = QDir(native).filePath(again);
+    bool same = false;
+    QString hostFailure;
+    if (!QFileInfo::exists(againPath) && !QFileInfo(againPath).isSymLink()) {
+        const qint32 result = RmtReceiveFile(m_s.ctx(), item.path(), hostChild(hostFolder, again),
+                                             &hostFailure, step.listedTime);
+        m_s.noteResult(result);
+        same = result == TransferResult::Done && sameContents(againPath, QDir(native).filePath(name));
+        QFile::remove(againPath);
+    }
+    if (!same)
+        failed(item.path(), QStringLiteral("the line damaged it on the way and a second reading did not "
+                                           "match the first; it stays on the instrument"));
+    return same;
 }
 
 // "FDL " of one file in the folder that holds it, once that file is on the host whole. Never a

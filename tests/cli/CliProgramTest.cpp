@@ -883,7 +883,14 @@ private slots:
                      .entryList(QDir::Files | QDir::Hidden)
                      .filter(QStringLiteral("BIG")),
                  QStringList{"BIG.DAT"});
-        QVERIFY2(saysOnce(r, QStringLiteral("Stopping now. The file in hand is not kept.")), show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral(
+                                 "Stopping now. The file in hand is not kept, unless all of it has gone "
+                                 "already.")),
+                 show(r));
+        // And which file that was, once it is known to be dropped.
+        QVERIFY2(saysOnce(r, (get ? QStringLiteral("M:\\BIG.DAT") : QDir::toNativeSeparators(source)) +
+                                 QStringLiteral(": stopped by the user; not copied, what was there is kept")),
+                 show(r));
         // The line was left in order: the next command is answered.
         QVERIFY(writeFile(cli.host(QStringLiteral("NEXT.DAT")), "next"));
         const CliResult next = cli.run(on(instrument, {"put", "NEXT.DAT", "M:\\"}));

@@ -279,6 +279,36 @@ private slots:
         }
     }
 
+    // A file that crossed a damaged line is read a second time before the instrument's copy goes;
+    // on a clean line once is enough.
+    void removeSourceReadsADamagedFileTwice_data()
+    {
+        QTest::addColumn<QStringList>("noise");
+        QTest::addColumn<int>("reads");
+        QTest::addRow("clean line") << QStringList() << 1;
+        QTest::addRow("noisy line") << QStringList{"--drop", "0.002", "--seed", "7"} << 2;
+    }
+
+    void removeSourceReadsADamagedFileTwice()
+    {
+        QFETCH(QStringList, noise);
+        QFETCH(int, reads);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument(noise);
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/B.DAT", bytes(20000, 3), kTaken));
+        const CliResult r = sync(cli, instrument, {"--remove-source"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("B.DAT"), bytes(20000, 3));
+        QVERIFY(!QFileInfo::exists(instrument.mediumDir() + "/B.DAT"));
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex());
+        QCOMPARE(instrument.transcript().count(asked), reads);
+        QCOMPARE(QDir(cli.host("card")).entryList(QDir::Files | QDir::Hidden).filter("verify"),
+                 QStringList());
+    }
+
     // Files moved home by --remove-source are gone from the instrument because they came home: a
     // later --delete of the same folder keeps them, and deletes only what the host had of its own.
     void deleteKeepsWhatWasMovedHome()
@@ -448,6 +478,31 @@ private slots:
         const QFileInfo after(path);
         QCOMPARE(after.isSymLink(), target != "fifo");
         QVERIFY(!after.isSymLink() ? !after.isFile() : true);
+    }
+
+    // get -r into a folder that holds a link of the copied folder's name: the link is not followed
+    // (what it points to is outside the folder named), and the copy says so. A link named on the
+    // command line itself is the user's to follow.
+    void getTreeNeverEntersALinkedFolder()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/DAY1/TOP.TXT", bytes(30, 1), kTaken));
+        QVERIFY(put(cli.host("outside/KEEP.DAT"), "keep"));
+        QVERIFY(QDir().mkpath(cli.host("into")));
+        QVERIFY(QFile::link(cli.host("outside"), cli.host("into/DAY1")));
+        CliResult r = cli.run(
+            {"--device", instrument.devicePath(), "--quiet", "--yes", "get", "-r", "M:\\DAY1", "into"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains("DAY1 is a symbolic link, which is not followed; nothing is copied into it"),
+                 show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).keys(), QStringList{"KEEP.DAT"});
+        r = cli.run(
+            {"--device", instrument.devicePath(), "--quiet", "--yes", "get", "-r", "M:\\DAY1", "into/DAY1"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).value("DAY1/TOP.TXT"), bytes(30, 1));
     }
 
     // A shelf of two instruments, one after the other (from the file beside the user settings) and
