@@ -47,12 +47,7 @@ import time
 # scenarios give them (--list). Their scenarios are expected to fail (a pass is told, so that the
 # mark is taken away), and the random sequences leave out what reaches them, so that a failure
 # there is news. Take a name out once its fault is mended.
-#   folder-link-fetch      get -r into a host link to a folder writes through the link
-#   dropped-file-unnamed   Ctrl+C during the next item's lookup, or a second Ctrl+C, leaves an
-#                          item named nowhere
-#   sync-over-moved-home   a sync without --remove-source replaces a file an earlier
-#                          --remove-source brought home with a later one of the same name
-OPEN_FAULTS = {"folder-link-fetch", "dropped-file-unnamed", "sync-over-moved-home"}
+OPEN_FAULTS = set()
 
 FILE_NAMES = ["A.DAT", "B.DAT", "DATA001.CSV", "DATA002.CSV", "DATA003.CSV", "TRACE01.DAT",
               "NOTES.TXT", "TOP.TXT", "LOG.TXT", "RUN7.BIN"]
