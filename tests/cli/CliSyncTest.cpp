@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstdio>
 #include <sys/stat.h>
 
 using orvalt::test::CliResult;
@@ -325,8 +326,41 @@ private slots:
         const QString asked =
             QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex());
         QCOMPARE(instrument.transcript().count(asked), reads);
-        QCOMPARE(QDir(cli.host("card")).entryList(QDir::Files | QDir::Hidden).filter("verify"),
-                 QStringList());
+        // The second reading matched and is gone again.
+        QCOMPARE(QDir(cli.host("card")).entryList(QDir::Files), QStringList{"B.DAT"});
+    }
+
+    // The instrument writes a new file under the name while the old one comes home: the new one is
+    // not the host's, and stays on the instrument.
+    void removeSourceKeepsAFileWrittenAgain()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--block-ms", "40"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/B.DAT", bytes(6000, 1), kTaken));
+        QProcess process;
+        cli.start(process, {"--device", instrument.devicePath(), "--quiet", "sync", "--remove-source", "M:\\",
+                            "card"});
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.transcript().contains(asked), 30000);
+        // Once the instrument is reading the old file, a new one takes its name.
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.transcript().filter(QStringLiteral("BLK 4")).size() >= 2, 30000);
+        QVERIFY(put(m + "/B.NEW", bytes(7000, 2), kTaken.addSecs(60)));
+        QVERIFY(::rename(QFile::encodeName(m + "/B.NEW").constData(),
+                         QFile::encodeName(m + "/B.DAT").constData()) == 0);
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        // Told either way: by the listing before the removal, or by a second reading (when the slow
+        // instrument's blocks were asked for twice on the way).
+        QVERIFY2(
+            r.err.contains("M:\\B.DAT: changed on the instrument since it was fetched; it stays there") ||
+                r.err.contains("M:\\B.DAT: the line damaged it on the way and a second reading"),
+            show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("B.DAT"), bytes(6000, 1));
+        QCOMPARE(orvalt::test::treeOf(m).value("B.DAT"), bytes(7000, 2));
     }
 
     // Files moved home by --remove-source are gone from the instrument because they came home: a
