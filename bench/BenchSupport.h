@@ -3,7 +3,14 @@
 // What the benchmarks share: a dialog seam that answers nothing and shows nothing, and the
 // virtual instrument started on a pseudo-terminal.
 
+#include "core/AppState.h"
 #include "core/DialogSeam.h"
+#include "core/Settings.h"
+#include "core/StatusPanel.h"
+#include "link/PexLink.h"
+#include "panes/HostFs.h"
+#include "panes/PaneModel.h"
+#include "panes/ProgramContext.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -54,6 +61,24 @@ public:
 private:
     QProcess m_process;
     QString m_device;
+};
+
+// The program's state, settings, panes and host file system around a link, as the sender and the
+// receiver see them in the window, with the benchmark's own dialog seam.
+struct ProgramRig
+{
+    ProgramRig(DialogSeam& dialogs, link::PexLink& link, const QString& folder)
+        : settings(ProgramPaths{folder, QStringLiteral("bench")}, dialogs, folder)
+        , ctx{{state, settings, dialogs, link}, fs, left, right, panel}
+    {}
+
+    AppState state;
+    Settings settings;
+    PaneModel left;
+    PaneModel right;
+    StatusPanel panel;
+    HostFs fs;
+    ProgramContext ctx;
 };
 
 // The most memory this process has held so far, in kilobytes.

@@ -4,9 +4,12 @@
 // delivered the file exactly, one reported failed must have left the old contents. Prints the
 // transfers, the link's retransmissions, the failures reported (by result) and the silent
 // corruptions, which must be 0; the exit status is 1 when any file is wrong.
-// Usage: noise_bench [--files N] [--noise P] [--seed N]
+// With --text the files are measurement files in plain blocks (the instrument without compression):
+// their rows are text, so a start marker noise turns printable makes a block read like raw lines.
+// Usage: noise_bench [--files N] [--noise P] [--seed N] [--text]
 
 #include "bench/BenchSupport.h"
+#include "bench/LinkLegs.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
 #include "core/StatusPanel.h"
@@ -87,6 +90,7 @@ int main(int argc, char** argv)
     const int files = optionValue(arguments, QStringLiteral("--files"), QStringLiteral("200")).toInt();
     const QString noise = optionValue(arguments, QStringLiteral("--noise"), QStringLiteral("0.0001"));
     const quint32 seed = optionValue(arguments, QStringLiteral("--seed"), QStringLiteral("1")).toUInt();
+    const bool text = arguments.contains(QStringLiteral("--text"));
 
     QTemporaryDir temp;
     const QString media = temp.filePath(QStringLiteral("media/M"));
@@ -94,23 +98,21 @@ int main(int argc, char** argv)
     const QString transcript = temp.filePath(QStringLiteral("transcript.txt"));
     QDir().mkpath(media);
     QDir().mkpath(host);
-    bench::Instrument instrument(temp.filePath(QStringLiteral("media")),
-                                 {QStringLiteral("--corrupt"), noise, QStringLiteral("--drop"), noise,
-                                  QStringLiteral("--seed"), QString::number(seed),
-                                  QStringLiteral("--transcript"), transcript});
+    QStringList line{QStringLiteral("--corrupt"),    noise,
+                     QStringLiteral("--drop"),       noise,
+                     QStringLiteral("--seed"),       QString::number(seed),
+                     QStringLiteral("--transcript"), transcript};
+    if (text)
+        line << QStringLiteral("--no-pack");
+    bench::Instrument instrument(temp.filePath(QStringLiteral("media")), line);
     link::PexLink pex([&](int) { return instrument.device(); });
     if (pex.PexOpen(link::PexOpenRecord{}) != 0 || pex.PexRetry(1) != 0 || pex.PexSetTimeOut(6000) != 0) {
         std::fprintf(stderr, "noise_bench: cannot open the link: %s\n", qPrintable(pex.errorString()));
         return 2;
     }
-    AppState state;
     bench::QuietDialogs dialogs;
-    Settings settings(ProgramPaths{temp.path(), QStringLiteral("bench")}, dialogs, temp.path());
-    PaneModel left;
-    PaneModel right;
-    StatusPanel panel;
-    HostFs fs;
-    ProgramContext ctx{{state, settings, dialogs, pex}, fs, left, right, panel};
+    bench::ProgramRig program(dialogs, pex, temp.path());
+    ProgramContext& ctx = program.ctx;
 
     QRandomGenerator random(seed);
     Tally sent;
@@ -119,8 +121,13 @@ int main(int argc, char** argv)
     clock.start();
     for (int i = 0; i < files; ++i) {
         QByteArray content(random.bounded(64 * 1024 + 1), Qt::Uninitialized);
-        for (char& byte : content)
-            byte = static_cast<char>(random.bounded(256));
+        if (text) {
+            content = bench::measurements(static_cast<int>(content.size() / 40) + 1, random.generate())
+                          .left(content.size());
+        } else {
+            for (char& byte : content)
+                byte = static_cast<char>(random.bounded(256));
+        }
 
         const QString out = QStringLiteral("S%1.DAT").arg(i, 4, 10, QLatin1Char('0'));
         const QByteArray oldOut = QByteArrayLiteral("old ") + out.toLatin1();
@@ -147,8 +154,9 @@ int main(int argc, char** argv)
                              QDir(host).entryList(QDir::Files | QDir::Hidden).size() - 2 * files;
     const qsizetype closings = readFile(transcript).count("CMD DUMMY\n");
 
-    std::printf("Noise %s corrupted and %s lost per byte each way, unpaced, seed %u\n", qPrintable(noise),
-                qPrintable(noise), seed);
+    std::printf("Noise %s corrupted and %s lost per byte each way, unpaced, seed %u, %s\n", qPrintable(noise),
+                qPrintable(noise), seed,
+                text ? "measurement files in plain blocks" : "random data, compression agreed");
     std::printf("%-28s %10s %10s\n", "", "to instr.", "from instr.");
     std::printf("%-28s %10d %10d\n", "transfers", sent.transfers, received.transfers);
     std::printf("%-28s %10d %10d\n", "failures reported", sent.failures, received.failures);

@@ -2,7 +2,10 @@
 
 #include "link/CommandWords.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <chrono>
 #include <thread>
@@ -62,6 +65,8 @@ QByteArray CommandHandler::productReply() const
 
 link::Answer CommandHandler::handle(const link::Request& request)
 {
+    if (!m_met && !m_options.meet.isEmpty())
+        meetTheOthers();
     if (request.kind == link::Request::Kind::Command) {
         m_transcript.command(request.payload);
         return command(request.payload);
@@ -70,6 +75,24 @@ link::Answer CommandHandler::handle(const link::Request& request)
     if (m_options.blockMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(m_options.blockMs));
     return block(request.blockType, request.payload);
+}
+
+void CommandHandler::meetTheOthers()
+{
+    m_met = true;
+    const QDir folder(m_options.meet);
+    const QString mine = QString::number(QCoreApplication::applicationPid());
+    QFile mark(folder.filePath(mine));
+    if (!mark.open(QIODevice::WriteOnly))
+        return;
+    mark.close();
+    QDeadlineTimer deadline(kMeetMs);
+    while (!deadline.hasExpired()) {
+        const QStringList marks = folder.entryList(QDir::Files);
+        if (marks.size() > 1 || (marks.size() == 1 && marks.first() != mine))
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 void CommandHandler::handleRawLine(const QByteArray& line)

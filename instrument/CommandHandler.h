@@ -31,6 +31,10 @@ public:
     link::Answer handle(const link::Request& request) override;
     void handleRawLine(const QByteArray& line) override;
     void commandAnsweredByLink() override { endExchanges(); }
+    void packedBlock(qint32 type, const QByteArray& packed) override
+    {
+        m_transcript.packedBlock(type, packed);
+    }
 
     // The "PRODUCT?" reply: an eight-character field name, the model, then the medium names.
     QByteArray productReply() const;
@@ -63,6 +67,9 @@ private:
     qint32 refuse(qint32 code, link::RefusalReason reason);
     link::Answer refusedBecause(link::RefusalReason reason);
     void endExchanges();
+    // --meet: leaves its mark and waits until another instrument has left one, at most kMeetMs.
+    void meetTheOthers();
+    static constexpr int kMeetMs = 30000;
 
     // A path on a medium: relative paths start from the current folder when it is that medium's.
     std::optional<Location> locate(const Medium& medium, const QString& path) const;
@@ -85,6 +92,7 @@ private:
     link::RefusalReason m_reason = link::RefusalReason::None;
     qint64 m_commandCount = 0;
     bool m_fileCopyMode = false;
+    bool m_met = false;
 };
 
 } // namespace orvalt::instrument

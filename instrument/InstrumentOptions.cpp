@@ -60,6 +60,9 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     const QCommandLineOption transcriptTimes(
         QStringLiteral("transcript-times"),
         QStringLiteral("Begin each transcript line with its time in milliseconds since the epoch."));
+    const QCommandLineOption transcriptPacked(
+        QStringLiteral("transcript-packed"),
+        QStringLiteral("Also record each block of a compressed stream as the line carried it (PAK lines)."));
     const QCommandLineOption busyEvery(QStringLiteral("busy-every"),
                                        QStringLiteral("Answer 60 (busy) to every N-th command."),
                                        QStringLiteral("N"));
@@ -105,7 +108,13 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
         QStringLiteral("List files of this name with the date 0000/00/00 00:00:00, as an instrument whose "
                        "clock was never set does."),
         QStringLiteral("NAME"));
-    parser.addOptions({undated});
+    const QCommandLineOption meet(
+        QStringLiteral("meet"),
+        QStringLiteral("At the first request, leave a mark in FOLDER and hold the answer until another "
+                       "instrument has left one there (at most 30 s): instruments given the same FOLDER "
+                       "answer only once all of them are talked to at once."),
+        QStringLiteral("FOLDER"));
+    parser.addOptions({undated, meet});
     const QCommandLineOption noCaseRename(
         QStringLiteral("no-case-rename"),
         QStringLiteral("Refuse a rename that only changes letter case (20), as a medium that cannot rename "
@@ -120,10 +129,10 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
                        "an instrument that stalls while it writes does."),
         QStringLiteral("MS"));
     parser.addOptions({noCaseRename, dummyResult, stallAfterUpload});
-    parser.addOptions({help,       version, media,      device,          link,      model,      mediaNames,
-                       shortNames, baud,    transcript, transcriptTimes, busyEvery, quietDummy, full,
-                       corrupt,    drop,    seed,       window,          noWindow,  blockMs,    packWindow,
-                       noPack});
+    parser.addOptions(
+        {help, version,    media,           device,           link,      model,      mediaNames, shortNames,
+         baud, transcript, transcriptTimes, transcriptPacked, busyEvery, quietDummy, full,       corrupt,
+         drop, seed,       window,          noWindow,         blockMs,   packWindow, noPack});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -167,7 +176,9 @@ std::optional<InstrumentOptions> parseInstrumentOptions(const QStringList& argum
     options.full = parser.isSet(full);
     options.transcript = parser.value(transcript);
     options.transcriptTimes = parser.isSet(transcriptTimes);
+    options.transcriptPacked = parser.isSet(transcriptPacked);
     options.undated = parser.value(undated);
+    options.meet = parser.value(meet);
 
     bool ok = true;
     if (parser.isSet(baud)) {

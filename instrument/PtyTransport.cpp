@@ -7,6 +7,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 
@@ -58,10 +62,39 @@ FdTransport::FdTransport(int fd, int keepFd, QString name)
 
 FdTransport::~FdTransport()
 {
+    if (m_clientWatch >= 0)
+        ::close(m_clientWatch);
     if (m_fd >= 0)
         ::close(m_fd);
     if (m_keepFd >= 0)
         ::close(m_keepFd);
+}
+
+void FdTransport::watchClients(const QString& path)
+{
+#ifdef Q_OS_LINUX
+    m_clientWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_clientWatch >= 0 && ::inotify_add_watch(m_clientWatch, QFile::encodeName(path).constData(),
+                                                  IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        ::close(m_clientWatch);
+        m_clientWatch = -1;
+    }
+#else
+    Q_UNUSED(path);
+#endif
+}
+
+void FdTransport::takeClientEvents()
+{
+#ifdef Q_OS_LINUX
+    alignas(inotify_event) char events[4096];
+    bool closed = false;
+    while (::read(m_clientWatch, events, sizeof events) > 0)
+        closed = true;
+    // Only a client that has the line open may set the flag again; the one that went cannot.
+    if (closed && m_keepFd >= 0)
+        ::ioctl(m_keepFd, TIOCNXCL);
+#endif
 }
 
 bool FdTransport::wakeRequested() const
@@ -119,16 +152,20 @@ QByteArray FdTransport::read(int timeoutMs)
         if (wakeRequested())
             return {};
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        pollfd fds[3] = {{m_fd, POLLIN, 0}, {m_clientWatch, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
         const int ready =
-            ::poll(fds, m_wakeFd >= 0 ? 2 : 1, static_cast<int>(std::max<qint64>(left.count(), 0)));
+            ::poll(fds, m_wakeFd >= 0 ? 3 : 2, static_cast<int>(std::max<qint64>(left.count(), 0)));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0) {
             fail(QStringLiteral("cannot wait on"), errno);
             return {};
         }
-        if (ready == 0 || (fds[1].revents & POLLIN))
+        if (fds[1].revents & POLLIN) {
+            takeClientEvents();
+            continue;
+        }
+        if (ready == 0 || (fds[2].revents & POLLIN))
             return {};
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             QByteArray buffer(kReadChunk, Qt::Uninitialized);
@@ -177,7 +214,9 @@ std::unique_ptr<FdTransport> openPseudoTerminal(QString* slavePath, QString* err
         return nullptr;
     }
     *slavePath = path;
-    return std::make_unique<FdTransport>(master, slave, path);
+    auto transport = std::make_unique<FdTransport>(master, slave, path);
+    transport->watchClients(path);
+    return transport;
 }
 
 } // namespace orvalt::instrument

@@ -22,6 +22,11 @@ public:
 
     // A readable wakeFd ends every wait at once; it is not read here, so it keeps doing so.
     void setWakeFd(int wakeFd) { m_wakeFd = wakeFd; }
+    // Watches the client side at path (the slave of the pseudo-terminal, held open as keepFd): when a
+    // client closes it, whether it ended cleanly or was killed, the terminal's exclusive flag is
+    // cleared. A serial port library sets that flag on open and clears it on close; a client killed
+    // in between would otherwise leave the line refused to every later client but root's.
+    void watchClients(const QString& path);
     const QString& name() const { return m_name; }
 
     bool write(const QByteArray& bytes) override;
@@ -32,10 +37,12 @@ public:
 private:
     bool wakeRequested() const;
     void fail(const QString& what, int error);
+    void takeClientEvents();
 
     int m_fd = -1;
     int m_keepFd = -1;
     int m_wakeFd = -1;
+    int m_clientWatch = -1; // inotify on the client side, or -1
     bool m_open = true;
     QString m_name;
     QString m_error;

@@ -52,6 +52,12 @@ void Transcript::block(qint32 type, const QByteArray& payload)
     write(line);
 }
 
+void Transcript::packedBlock(qint32 type, const QByteArray& packed)
+{
+    if (m_packed)
+        write(QStringLiteral("PAK %1 %2").arg(type).arg(packed.size()));
+}
+
 void Transcript::write(const QString& line)
 {
     if (!m_file.isOpen())

@@ -10,6 +10,9 @@ namespace orvalt::instrument {
 //   CMD <command text>
 //   RAW <raw line without its line feed>
 //   BLK <block type> <length> <first 16 bytes in lower-case hex, no separators; absent when empty>
+//   PAK <block type> <length>   with --transcript-packed: a block of a compressed stream as the line
+//                               carried it (its contents are recorded as the BLK lines of the plain
+//                               exchange)
 // (with --transcript-times, each line after "<milliseconds since the epoch> ").
 // Control characters in texts are written as \xNN so that every record stays on one line.
 class Transcript
@@ -20,10 +23,13 @@ public:
     // Each line begins with the time it was written, in milliseconds since the epoch and a blank,
     // so that what two instruments received can be laid side by side.
     void setTimed(bool timed) { m_timed = timed; }
+    // Records the blocks of compressed streams too, so that a test can count what the line carried.
+    void setPacked(bool packed) { m_packed = packed; }
 
     void command(const QByteArray& text);
     void rawLine(const QByteArray& line);
     void block(qint32 type, const QByteArray& payload);
+    void packedBlock(qint32 type, const QByteArray& packed);
 
     static QString printable(const QByteArray& text);
 
@@ -32,6 +38,7 @@ private:
 
     QFile m_file;
     bool m_timed = false;
+    bool m_packed = false;
 };
 
 } // namespace orvalt::instrument

@@ -202,6 +202,7 @@ int main(int argc, char** argv)
     }
     Transcript transcript;
     transcript.setTimed(options.transcriptTimes);
+    transcript.setPacked(options.transcriptPacked);
     if (!transcript.open(options.transcript, &error)) {
         printError(error);
         return 2;

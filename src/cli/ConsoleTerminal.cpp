@@ -50,6 +50,20 @@ extern "C" void onInterrupt(int signal)
     std::signal(signal, SIG_DFL);
 }
 
+// Asked to end (kill, timeout, the terminal closed) or the output's reader gone (| head): as a
+// second Ctrl+C, the file in hand is let go and the port closed as at a clean end. Killed on the
+// spot instead, the program would leave its serial port's lock and exclusive flag behind.
+extern "C" void onTerminate(int signal)
+{
+    g_interrupted = 2;
+    // Asked again, it ends on the spot; a reader gone only fails the writes from now on.
+#ifdef SIGPIPE
+    std::signal(signal, signal == SIGPIPE ? SIG_IGN : SIG_DFL);
+#else
+    std::signal(signal, SIG_DFL);
+#endif
+}
+
 bool isTerminal(std::FILE* stream)
 {
     return ORVALT_ISATTY(ORVALT_FILENO(stream)) != 0;
@@ -184,6 +198,11 @@ std::optional<QString> readAnswerLine()
 void catchInterrupt()
 {
     std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onTerminate);
+#ifndef Q_OS_WIN
+    std::signal(SIGHUP, onTerminate);
+    std::signal(SIGPIPE, onTerminate);
+#endif
 }
 
 bool interruptRequested()

@@ -49,7 +49,8 @@ bool stdoutWritten(QString* why);
 std::optional<QString> readAnswerLine();
 
 // Ctrl+C asks the run to stop after the file in hand; a second one stops the file in hand at once,
-// and the program ends, cleanly, with kExitInterrupted. A third ends it on the spot.
+// and the program ends, cleanly, with kExitInterrupted. A third ends it on the spot. SIGTERM, SIGHUP
+// and SIGPIPE count as the second at once.
 void catchInterrupt();
 bool interruptRequested();
 bool secondInterruptRequested();

@@ -141,25 +141,35 @@ QByteArray encodeFrame(const Frame& frame)
 QList<FrameDecoder::Event> FrameDecoder::feed(const QByteArray& bytes)
 {
     QList<Event> events;
-    scan(bytes, 0, events);
+    // What lies before the frame in hand (or before the next byte) is never looked at again.
+    const qsizetype keep = m_state == State::Frame ? m_frameStart : m_pos;
+    if (keep > 0) {
+        m_data.remove(0, keep);
+        m_pos -= keep;
+        m_frameStart -= keep;
+        m_rescanEnd = qMax<qsizetype>(0, m_rescanEnd - keep);
+    }
+    m_data.append(bytes);
+    run(events);
     return events;
 }
 
-void FrameDecoder::scan(QByteArray input, qsizetype rescanned, QList<Event>& events)
+void FrameDecoder::run(QList<Event>& events)
 {
-    for (qsizetype i = 0; i < input.size(); ++i) {
-        m_byteRescanned = i < rescanned;
-        feedByte(input.at(i), events);
-        if (!m_rescan.isEmpty()) {
-            // The bytes of a frame that failed are looked through again: each pass starts one byte
-            // further on and is at most a frame long, so this ends.
-            rescanned = m_rescan.size() + qMax<qsizetype>(0, rescanned - (i + 1));
-            input = m_rescan + input.mid(i + 1);
-            m_rescan.clear();
-            i = -1;
-        }
+    // One buffer and a read position: a failed frame sends the position back to the byte after its
+    // marker, so each pass looks at what it must without copying what follows.
+    while (m_pos < m_data.size()) {
+        m_byteRescanned = m_pos < m_rescanEnd;
+        const char byte = m_data.at(m_pos++);
+        feedByte(byte, events);
     }
     m_byteRescanned = false;
+}
+
+void FrameDecoder::lookAgainFromMarker()
+{
+    m_rescanEnd = qMax(m_rescanEnd, m_pos);
+    m_pos = m_frameStart + 1;
 }
 
 QList<FrameDecoder::Event> FrameDecoder::lineIdle()
@@ -169,15 +179,17 @@ QList<FrameDecoder::Event> FrameDecoder::lineIdle()
         // A frame that lost a byte at its end is cut short by the quiet line; one whose header was
         // damaged may hold whole frames after its marker (a length made longer swallows the short
         // requests behind it). Each pass looks at fewer bytes.
-        const QByteArray tail = m_buffer.mid(1);
         damaged(Damage::Truncated, events);
+        m_rescanEnd = m_data.size();
+        m_pos = m_frameStart + 1;
         m_state = State::Discard;
-        scan(tail, tail.size(), events);
+        run(events);
     }
     if (m_state == State::Discard) {
         m_state = State::Idle;
         m_buffer.clear();
     }
+    m_quiet = true;
     return events;
 }
 
@@ -185,18 +197,22 @@ void FrameDecoder::reset()
 {
     m_state = State::Idle;
     m_buffer.clear();
-    m_rescan.clear();
+    m_data.clear();
+    m_pos = 0;
+    m_frameStart = 0;
+    m_rescanEnd = 0;
     m_byteRescanned = false;
     m_candidate = false;
     m_headerSize = 0;
     m_frameSize = 0;
+    m_quiet = true;
 }
 
-void FrameDecoder::startFrame(char marker)
+void FrameDecoder::startFrame()
 {
     m_state = State::Frame;
     m_candidate = m_byteRescanned;
-    m_buffer = QByteArray(1, marker);
+    m_frameStart = m_pos - 1;
     m_headerSize = 0;
     m_frameSize = 0;
 }
@@ -205,12 +221,13 @@ void FrameDecoder::damaged(Damage damage, QList<Event>& events)
 {
     // A marker found inside the bytes of a frame already told damaged opens only a candidate: its
     // failure is the same damage, and telling it again would make the other end ask twice.
-    const bool told = m_state == State::Frame && m_candidate;
+    const bool inFrame = m_state == State::Frame;
+    const bool told = inFrame && m_candidate;
     Event event;
     event.type = Event::Type::Damaged;
     event.damage = damage;
-    if (m_state == State::Frame && !m_buffer.isEmpty()) {
-        const auto kind = static_cast<FrameKind>(byteOf(m_buffer.at(0)) - kFirstMarker);
+    if (inFrame) {
+        const auto kind = static_cast<FrameKind>(byteOf(m_data.at(m_frameStart)) - kFirstMarker);
         event.damagedKind = isWindowKind(kind) ? DamagedKind::Window : DamagedKind::Plain;
     }
     if (!told)
@@ -219,8 +236,8 @@ void FrameDecoder::damaged(Damage damage, QList<Event>& events)
     // and a start marker inside damaged data may open a frame that takes the real one's marker: the
     // bytes after the failed marker are looked through again, so the next whole frame still arrives.
     // Every frame found there passes the same check as any other.
-    if (m_state == State::Frame && (damage == Damage::BadCrc || damage == Damage::BadHeader))
-        m_rescan = m_buffer.mid(1);
+    if (inFrame && (damage == Damage::BadCrc || damage == Damage::BadHeader))
+        lookAgainFromMarker();
     m_buffer.clear();
     m_headerSize = 0;
     m_frameSize = 0;
@@ -232,23 +249,25 @@ void FrameDecoder::damaged(Damage damage, QList<Event>& events)
 void FrameDecoder::feedByte(char byte, QList<Event>& events)
 {
     const quint8 b = byteOf(byte);
+    const bool afterQuiet = m_quiet;
+    m_quiet = false;
     switch (m_state) {
     case State::Frame:
         frameByte(byte, events);
         return;
     case State::Discard:
         if (isStartMarker(byte))
-            startFrame(byte);
+            startFrame();
         return;
     case State::Idle:
         if (isStartMarker(byte)) {
-            startFrame(byte);
+            startFrame();
         } else if (byte == kLineFeed) {
             // A raw line starts with a printable character; a line feed alone is a damaged start
             // marker (0x02 with one bit flipped), and taking it for a line would make the
             // instrument forget the request it must not run twice.
             damaged(Damage::Junk, events);
-        } else if (isLineStart(b)) {
+        } else if (isLineStart(b) && m_linesAllowed && afterQuiet) {
             m_state = State::Line;
             m_buffer = QByteArray(1, byte);
         } else {
@@ -266,7 +285,7 @@ void FrameDecoder::feedByte(char byte, QList<Event>& events)
         } else if (isStartMarker(byte)) {
             // A frame cuts off an unfinished line: the line was noise.
             damaged(Damage::Junk, events);
-            startFrame(byte);
+            startFrame();
         } else if (!isLineByte(b) || m_buffer.size() >= kMaxRawLine) {
             damaged(Damage::Junk, events);
         } else {
@@ -278,10 +297,11 @@ void FrameDecoder::feedByte(char byte, QList<Event>& events)
 
 void FrameDecoder::frameByte(char byte, QList<Event>& events)
 {
-    m_buffer.append(byte);
-    const auto kind = static_cast<FrameKind>(byteOf(m_buffer.at(0)) - kFirstMarker);
+    const char* frame = m_data.constData() + m_frameStart;
+    const qsizetype size = m_pos - m_frameStart; // this byte included
+    const auto kind = static_cast<FrameKind>(byteOf(frame[0]) - kFirstMarker);
     const CtlLayout& layout = layoutOf(kind);
-    if (m_buffer.size() == 2) {
+    if (size == 2) {
         const quint8 ctl = byteOf(byte);
         const bool tagFollows = (ctl & layout.tagMask) == layout.tagMask;
         if (!(ctl & kCtlFrameBit) || (!hasTag(kind) && (ctl & layout.tagMask) != 0) ||
@@ -296,8 +316,8 @@ void FrameDecoder::frameByte(char byte, QList<Event>& events)
             m_frameSize = m_headerSize + ((ctl & layout.lengthBit) ? kShortBlock : 0) + 2;
         return;
     }
-    if (m_buffer.size() == 3 && m_frameSize == 0) {
-        const quint8 ctl = byteOf(m_buffer.at(1));
+    if (size == 3 && m_frameSize == 0) {
+        const quint8 ctl = byteOf(frame[1]);
         const int length = ((ctl & layout.lengthBit) ? 0x100 : 0) | byteOf(byte);
         if (length > kMaxPayload) {
             damaged(Damage::BadHeader, events);
@@ -306,17 +326,16 @@ void FrameDecoder::frameByte(char byte, QList<Event>& events)
         m_frameSize = m_headerSize + length + 2;
         return;
     }
-    if (m_frameSize == 0 || m_buffer.size() < m_frameSize)
+    if (m_frameSize == 0 || size < m_frameSize)
         return;
 
-    const qsizetype body = m_buffer.size() - 2;
-    const quint16 crc =
-        static_cast<quint16>((byteOf(m_buffer.at(body)) << 8) | byteOf(m_buffer.at(body + 1)));
-    if (crc != crc16(m_buffer.constData(), body)) {
+    const qsizetype body = size - 2;
+    const quint16 crc = static_cast<quint16>((byteOf(frame[body]) << 8) | byteOf(frame[body + 1]));
+    if (crc != crc16(frame, body)) {
         damaged(Damage::BadCrc, events);
         return;
     }
-    const quint8 ctl = byteOf(m_buffer.at(1));
+    const quint8 ctl = byteOf(frame[1]);
     Event event;
     event.type = Event::Type::Frame;
     event.frame.kind = kind;
@@ -324,13 +343,12 @@ void FrameDecoder::frameByte(char byte, QList<Event>& events)
     if ((ctl & layout.tagMask) != layout.tagMask) {
         event.frame.tag = ctl & layout.tagMask;
     } else if (tagBytes(kind) == 1) {
-        event.frame.tag = byteOf(m_buffer.at(m_headerSize - 1));
+        event.frame.tag = byteOf(frame[m_headerSize - 1]);
     } else {
-        event.frame.tag = qFromBigEndian<qint32>(m_buffer.constData() + m_headerSize - 4);
+        event.frame.tag = qFromBigEndian<qint32>(frame + m_headerSize - 4);
     }
-    event.frame.payload = m_buffer.mid(m_headerSize, body - m_headerSize);
+    event.frame.payload = QByteArray(frame + m_headerSize, body - m_headerSize);
     events.append(event);
-    m_buffer.clear();
     m_headerSize = 0;
     m_frameSize = 0;
     m_state = State::Idle;

@@ -13,7 +13,8 @@
 //   MARK  the start marker, 0x01 + kind (0x01 .. 0x08). Text lines never contain these bytes, so raw
 //         lines share the wire, and the decoder resynchronises on the next of them after damage.
 //   CTL   1 s s e h t t t    (Command, Data, Reply, Block, Nak: one request in flight)
-//         bit 7   always set, so a frame that lost its marker never looks like a text line
+//         bit 7   always set, so a frame that lost its marker does not begin like a text line (one
+//                 whose marker lost bit 5 or 6 does: raw lines are taken only after a quiet line)
 //         s       sequence number (0 .. 3); an answer carries the number of its request
 //         e       no LEN byte: the payload is empty (h = 0) or exactly 256 bytes (h = 1)
 //         h       bit 8 of the payload length (e = 0), or the 256-byte case (e = 1)
@@ -131,8 +132,17 @@ public:
     // The line has been quiet for the gap time: an unfinished frame is reported as Truncated, and
     // the decoder stops dropping bytes. A partial text line is kept (lines are sent whole).
     QList<Event> lineIdle();
-    // Inside a frame or dropping bytes after damage: the caller should watch for a quiet line.
-    bool needsIdle() const { return m_state == State::Frame || m_state == State::Discard; }
+    // Inside a frame or dropping bytes after damage, or waiting for the quiet line a raw line must
+    // follow: the caller should watch for a quiet line.
+    bool needsIdle() const
+    {
+        return m_state == State::Frame || m_state == State::Discard || (m_linesAllowed && !m_quiet);
+    }
+    // Whether a raw line may begin at all (the default). A raw line begins only where one may be
+    // sent: its first byte follows a quiet line (lineIdle(), or a reset). Anywhere else text is
+    // noise to resynchronise past: a frame whose start marker lost a bit to noise ('&' for a window
+    // request's 0x06) would otherwise turn its data into lines.
+    void setLinesAllowed(bool allowed) { m_linesAllowed = allowed; }
     void reset();
 
 private:
@@ -146,17 +156,25 @@ private:
     void feedByte(char byte, QList<Event>& events);
     void frameByte(char byte, QList<Event>& events);
     void damaged(Damage damage, QList<Event>& events);
-    void startFrame(char marker);
-    // Feeds input; its first `rescanned` bytes are ones of a failed frame, looked through again.
-    void scan(QByteArray input, qsizetype rescanned, QList<Event>& events);
+    // The byte just fed is a start marker: a frame begins there.
+    void startFrame();
+    // Feeds what m_data holds from m_pos on.
+    void run(QList<Event>& events);
+    // The frame in hand failed: its bytes after the marker are looked at again.
+    void lookAgainFromMarker();
 
     State m_state = State::Idle;
-    QByteArray m_buffer;          // the frame so far (from its marker), or the text line so far
+    QByteArray m_data;            // the frame in hand (from its marker) and what came after it
+    qsizetype m_pos = 0;          // the next byte of m_data to feed
+    qsizetype m_frameStart = 0;   // the frame in hand's marker in m_data
+    qsizetype m_rescanEnd = 0;    // bytes of m_data before this are a failed frame's, looked at again
+    QByteArray m_buffer;          // the text line so far
     qsizetype m_headerSize = 0;   // MARK, CTL, LEN and TAG, known once CTL is in
     qsizetype m_frameSize = 0;    // the whole frame, known once the header is in
-    QByteArray m_rescan;          // bytes of a failed frame still to be looked through
-    bool m_byteRescanned = false; // the byte being fed is one of those
+    bool m_byteRescanned = false; // the byte being fed is one of a failed frame's
     bool m_candidate = false;     // the frame in hand started at such a byte
+    bool m_linesAllowed = true;
+    bool m_quiet = true; // nothing arrived since the line was last quiet for the gap time
 };
 
 QString damageText(FrameDecoder::Damage damage);

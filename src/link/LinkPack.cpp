@@ -108,6 +108,11 @@ bool PackWriter::flush()
     return !m_finished && run({}, Z_SYNC_FLUSH);
 }
 
+bool PackWriter::partialFlush()
+{
+    return !m_finished && run({}, Z_PARTIAL_FLUSH);
+}
+
 bool PackWriter::finish()
 {
     if (m_finished)

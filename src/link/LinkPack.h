@@ -54,8 +54,11 @@ public:
 
     bool isValid() const;
     bool write(const QByteArray& data);
-    // Makes everything written so far decodable from pending() alone, without ending the stream.
+    // Makes everything written so far decodable from pending() alone, without ending the stream, and
+    // starts the next byte afresh (a sync flush: 4 or 5 bytes).
     bool flush();
+    // The same, but the next deflate block starts on any bit (a partial flush: 10 bits).
+    bool partialFlush();
     // Ends the stream: everything written so far, and the end mark, goes to pending().
     bool finish();
     bool isFinished() const { return m_finished; }

@@ -4,6 +4,8 @@
 #include "link/LinkPack.h"
 #include "link/LinkWindow.h"
 
+#include <QElapsedTimer>
+
 namespace orvalt::link {
 
 namespace {
@@ -21,15 +23,25 @@ LinkServer::~LinkServer() = default;
 void LinkServer::serve(const std::atomic<bool>& stop)
 {
     m_failed = false;
+    QElapsedTimer quiet;
+    quiet.start();
     while (!stop.load() && !m_failed && m_transport.isOpen()) {
         const bool watchGap = m_decoder.needsIdle() || m_nakWhenQuiet || m_damageSinceNak;
         const QByteArray bytes = m_transport.read(watchGap ? qMin(m_gapMs, kPollMs) : kPollMs);
         if (!bytes.isEmpty()) {
+            // The line was quiet before these came, even if no read came back empty meanwhile (the
+            // last request was still being answered): what was unfinished is cut short, and a raw
+            // line may begin here.
+            if (m_decoder.needsIdle() && quiet.hasExpired(m_gapMs))
+                process(m_decoder.lineIdle());
+            quiet.start();
             process(m_decoder.feed(bytes));
             continue;
         }
         if (!m_transport.isOpen())
             break;
+        if (m_exchangeOpen && quiet.hasExpired(kExchangeQuietMs))
+            setExchangeOpen(false);
         if (watchGap) {
             process(m_decoder.lineIdle());
             // The rest of a damaged frame has passed; the sender may now send it again.
@@ -61,6 +73,7 @@ void LinkServer::process(const QList<FrameDecoder::Event>& events)
             m_lastRequest.reset();
             restartWindow();
             endPack();
+            setExchangeOpen(false);
             m_handler.handleRawLine(event.line);
             break;
         case FrameDecoder::Event::Type::Damaged:
@@ -113,6 +126,20 @@ void LinkServer::damageSeen(const FrameDecoder::Event& event)
     }
 }
 
+void LinkServer::setExchangeOpen(bool open)
+{
+    m_exchangeOpen = open;
+    m_decoder.setLinesAllowed(!open);
+}
+
+void LinkServer::noteExchange(qint32 requestType, qint32 answerType)
+{
+    // A block answered "more follows" (a write's block acknowledged, an answer's block with more to
+    // come) leaves its exchange open; the last file block, the last answer block and a refusal end
+    // it.
+    setExchangeOpen(requestType != kBlockFinal && answerType == kBlockMore);
+}
+
 void LinkServer::restartWindow()
 {
     m_expected = 0;
@@ -133,6 +160,10 @@ void LinkServer::answer(const Frame& request)
         return;
     }
     const Frame reply = answerOf(request);
+    if (request.kind == FrameKind::Command)
+        setExchangeOpen(false);
+    else
+        noteExchange(request.tag, reply.tag);
     m_lastRequest = request;
     m_lastAnswer = encodeFrame(reply);
     send(m_lastAnswer);
@@ -236,6 +267,7 @@ void LinkServer::answerWindow(const Frame& request)
         else if (isUploadBlock && reply.tag == kBlockRefused)
             m_ended = Ended::Upload;
     }
+    noteExchange(type, reply.tag);
     const QByteArray wire = encodeFrame(reply);
     m_served.push_back({request, wire});
     while (m_served.size() > static_cast<size_t>(m_window))

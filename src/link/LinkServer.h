@@ -57,6 +57,14 @@ public:
     // take the next file's blocks. So does a compressed file write whose stream broke: its
     // "DUMMY" then tells the failure.
     virtual void commandAnsweredByLink() {}
+    // A block of a compressed stream as it came on the line: a write's data (type 0 or 1) or a
+    // request for the next block of a compressed answer (type 4). The handler sees the stream's
+    // contents as plain blocks besides; this tells what the line carried.
+    virtual void packedBlock(qint32 type, const QByteArray& packed)
+    {
+        Q_UNUSED(type);
+        Q_UNUSED(packed);
+    }
 };
 
 // The instrument's end of the link: decodes frames, answers a damaged frame with a Nak, answers a
@@ -109,6 +117,9 @@ public:
 
 private:
     static constexpr int kPollMs = 100;
+    // A line silent this long ends an exchange left open, as far as raw lines go: a program that
+    // was ended in the middle of a file must still be able to greet with one.
+    static constexpr int kExchangeQuietMs = 1000;
     enum class Ended
     {
         None,
@@ -122,6 +133,10 @@ private:
     };
 
     void process(const QList<FrameDecoder::Event>& events);
+    // Whether a block exchange is open after this request got this answer: until its last block,
+    // a refusal or a command. Raw lines are taken only between exchanges.
+    void noteExchange(qint32 requestType, qint32 answerType);
+    void setExchangeOpen(bool open);
     void damageSeen(const FrameDecoder::Event& event);
     void answer(const Frame& request);
     void answerWindow(const Frame& request);
@@ -147,6 +162,7 @@ private:
     int m_gapMs = kDefaultGapMs;
     bool m_nakWhenQuiet = false;
     bool m_failed = false;
+    bool m_exchangeOpen = false;
     std::optional<Frame> m_lastRequest;
     QByteArray m_lastAnswer;
 

@@ -56,10 +56,14 @@ std::optional<Answer> LinkServer::answerPacked(qint32 type, const QByteArray& pa
             return startPackedAnswer(payload);
         if (type == kBlockPackedWrite)
             return startPackedUpload(payload);
-        if (type == kBlockNext && m_packWriter)
+        if (type == kBlockNext && m_packWriter) {
+            m_handler.packedBlock(type, payload);
             return nextPackedBlock();
-        if ((type == kBlockMore || type == kBlockFinal) && m_packReader)
+        }
+        if ((type == kBlockMore || type == kBlockFinal) && m_packReader) {
+            m_handler.packedBlock(type, payload);
             return takePackedBlock(type == kBlockFinal, payload);
+        }
     }
     endPack(); // any other block starts an exchange of its own
     return std::nullopt;

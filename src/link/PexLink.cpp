@@ -1,12 +1,13 @@
 #include "link/PexLink.h"
 
-#include "link/LinkPack.h"
+#include "link/PackedStreams.h"
 #include "link/SerialTransport.h"
 
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QStringList>
+#include <QThread>
 #include <array>
 #include <cstring>
 
@@ -117,6 +118,8 @@ qint32 PexLink::fail(Failure failure, const QString& detail)
     }
     m_error = detail.isEmpty() ? what : QStringLiteral("%1 (%2)").arg(what, detail);
     m_lastFailure = code;
+    if (failure == Failure::TimeOut || failure == Failure::LinkLost)
+        m_lineLost = code;
     // After an exchange that broke, nothing is known of the instrument's state (it may have been
     // restarted, or replaced by one of another kind): the window is asked for again.
     if (failure != Failure::BadArgument && failure != Failure::BufferTooSmall &&
@@ -154,11 +157,13 @@ void PexLink::attachTransport(ByteTransport* transport)
     if (transport != m_owned.get() || !dynamic_cast<SerialTransport*>(transport))
         m_device.clear();
     m_transport = transport;
+    m_lineLost = 0;
     m_decoder.reset();
+    // The program never takes a raw line from the instrument: text there is noise.
+    m_decoder.setLinesAllowed(false);
     m_pending.reset();
     forgetWindow();
-    m_roundTrips.clear();
-    m_spacings.clear();
+    m_window.clearTimings();
     // The instrument remembers the last request to spot repeats; starting anywhere in the
     // sequence makes a first request after reopening unlikely to look like that one.
     m_seq = static_cast<quint8>(QRandomGenerator::global()->bounded(kSeqModulo));
@@ -206,6 +211,7 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
     if (!serial->open(device, settings)) {
         m_portProblem = serial->openProblem();
         m_portReason = serial->systemReason();
+        m_portHolder = serial->lockHolder();
         m_openFailure = serial->errorString();
         return fail(Failure::OpenFailed, m_openFailure);
     }
@@ -253,7 +259,9 @@ qint32 PexLink::PexClose()
     m_owned.reset();
     m_portProblem = PortProblem::None;
     m_portReason.clear();
+    m_portHolder.clear();
     m_openFailure.clear();
+    m_lineLost = 0;
     return PexResult::Done;
 }
 
@@ -294,10 +302,16 @@ qint32 PexLink::PexSendString(qint32& length, const char* first)
     // does not, so the next window exchange starts with a plain request.
     endPack();
     endStream();
-    m_inStep = false;
-    if (!m_transport->write(line))
-        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
-                    m_transport->errorString());
+    m_window.loseStep();
+    // The instrument takes text for a raw line only after a quiet line (elsewhere it is a frame whose
+    // marker noise changed): nothing of ours may have been on it for the gap time. The last answer
+    // came after our last request had crossed the line; two gaps after the later of the two leave
+    // the instrument time to notice the quiet however it reads.
+    const qint64 quietFor = qMax(m_lastWriteMs, m_lastByteMs) + 2 * m_gapMs - m_clock.elapsed();
+    if (quietFor > 0)
+        QThread::msleep(static_cast<unsigned long>(quietFor));
+    if (const qint32 result = writeBytes(line))
+        return result;
     return PexResult::Done;
 }
 
@@ -321,7 +335,7 @@ qint32 PexLink::PexReceiveData(qint32& blockType, qint32& length, char* buffer, 
 {
     if (const qint32 result = checkOpen())
         return result;
-    const bool piece = m_packing == Packing::Answer && m_packPieceAsked;
+    const bool piece = m_packAnswer && m_packPieceAsked;
     if (!m_packTold && !piece && !m_pending && !m_callerWindowed)
         return fail(Failure::NoRequest, QString());
     if (bufferSize < 0 || (bufferSize > 0 && !buffer))
@@ -348,8 +362,8 @@ qint32 PexLink::receiveBlock(Frame& told)
     if (const qint32 result = awaitAnswer(FrameKind::Block, told))
         return result;
     // A plain request that opened an answer in blocks: a last or refused block ends it.
-    if (m_stream == Stream::Answer && told.tag != 0)
-        m_streamEnded = true;
+    if (m_window.stream() == WindowQueue::Stream::Answer && told.tag != 0)
+        m_window.markAnswerEnded();
     return PexResult::Done;
 }
 
@@ -397,9 +411,8 @@ qint32 PexLink::transmit(FrameKind kind, qint32 tag, const QByteArray& payload)
     const QByteArray wire = encodeFrame(frame);
     if (wire.isEmpty())
         return fail(Failure::BadArgument, QStringLiteral("cannot frame the request"));
-    if (!m_transport->write(wire))
-        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
-                    m_transport->errorString());
+    if (const qint32 result = writeBytes(wire))
+        return result;
     m_pending = wire;
     m_pendingSeq = m_seq;
     return PexResult::Done;
@@ -408,177 +421,218 @@ qint32 PexLink::transmit(FrameKind kind, qint32 tag, const QByteArray& payload)
 qint32 PexLink::retransmit()
 {
     ++m_retransmissions;
-    if (!m_transport->write(*m_pending)) {
+    const QByteArray wire = *m_pending;
+    if (const qint32 result = writeBytes(wire)) {
         m_pending.reset();
-        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
-                    m_transport->errorString());
+        return result;
     }
     return PexResult::Done;
 }
 
-bool PexLink::idle(QDeadlineTimer& nextIdle, quint64 generation)
+qint32 PexLink::writeBytes(const QByteArray& bytes)
 {
-    if (!m_idleHook || !nextIdle.hasExpired())
+    m_lastWriteMs = m_clock.elapsed();
+    if (!m_transport->write(bytes))
+        return fail(m_transport->isOpen() ? Failure::WriteFailed : Failure::LinkLost,
+                    m_transport->errorString());
+    m_lastWriteMs = m_clock.elapsed();
+    return PexResult::Done;
+}
+
+bool PexLink::idle(quint64 generation)
+{
+    if (!m_idleHook || !m_nextIdle.hasExpired())
         return true;
+    // Due again that long after it ran, however the waits between are cut: each call may wait only
+    // a little (a block of a fast answer) and the calls follow one another without end.
+    m_nextIdle.setRemainingTime(kIdleHookMs);
     m_idleHook();
-    nextIdle.setRemainingTime(kIdleHookMs);
     return m_generation == generation && m_transport;
+}
+
+QList<FrameDecoder::Event> PexLink::readEvents(qint64 waitMs)
+{
+    if (m_idleHook)
+        waitMs = qMin(waitMs, m_nextIdle.remainingTime());
+    const QByteArray bytes = m_transport->read(static_cast<int>(qMax<qint64>(0, waitMs)));
+    if (!bytes.isEmpty()) {
+        m_lastByteMs = m_clock.elapsed();
+        QList<FrameDecoder::Event> events = m_decoder.feed(bytes);
+        // A whole frame from the instrument: it is there again, whatever the frame says.
+        for (const FrameDecoder::Event& event : events) {
+            if (event.type == FrameDecoder::Event::Type::Frame)
+                m_lineLost = 0;
+        }
+        return events;
+    }
+    // Silent for the gap time since the last byte, not merely for a wait the idle hook cut short.
+    if (m_transport->isOpen() && m_decoder.needsIdle() && m_clock.elapsed() - m_lastByteMs >= m_gapMs)
+        return m_decoder.lineIdle();
+    return {};
+}
+
+// One call's wait for the answer to its request: the time-out of the whole call, the attempt after
+// which silence sends the request again, and the repeats so far.
+struct PexLink::AnswerWait
+{
+    FrameKind expected = FrameKind::Reply;
+    QDeadlineTimer deadline;
+    qint64 attemptMs = 1;
+    QDeadlineTimer attempt;
+    quint64 generation = 0;
+    int silentRepeats = 0;
+    int quickRepeats = 0;
+    int naksInRow = 0;
+    // Damage other than a whole frame with a bad check: the rest of it may still be on its way, and
+    // the request goes again once the line has been quiet for the gap time.
+    bool repeatWhenQuiet = false;
+};
+
+qint32 PexLink::failExchange(Failure failure, const QString& detail)
+{
+    m_pending.reset();
+    return fail(failure, detail);
 }
 
 qint32 PexLink::awaitAnswer(FrameKind expected, Frame& answer)
 {
     m_waiting = true;
     const auto doneWaiting = qScopeGuard([this] { m_waiting = false; });
-    const quint64 generation = m_generation;
-    QDeadlineTimer nextIdle(kIdleHookMs);
-    const QDeadlineTimer deadline(m_timeoutMs);
-    const qint64 attemptMs = qMax<qint64>(1, m_timeoutMs / (m_retries + 1));
-    QDeadlineTimer attempt(attemptMs);
-    int silentRepeats = 0;
-    int quickRepeats = 0;
-    int naksInRow = 0;
-    bool repeatWhenQuiet = false;
-
-    // Sends the request again. The caller has made sure the line is quiet: what is still on it
-    // belongs to a damaged answer, and a stray start marker in it would open a frame that swallows
-    // the start of the answer to the repeat.
-    auto repeatNow = [&]() -> qint32 {
-        if (++quickRepeats > kMaxQuickRepeats) {
-            m_pending.reset();
-            return fail(
-                Failure::RetriesExhausted,
-                QStringLiteral("sent %1 times, the exchange was damaged every time").arg(quickRepeats));
-        }
-        repeatWhenQuiet = false;
-        attempt.setRemainingTime(attemptMs);
-        m_transport->read(0);
-        m_decoder.reset();
-        return retransmit();
-    };
-
-    // Before a repeat the line must have gone quiet for quietMs; what arrives meanwhile is let go.
-    // After a stall the line delivers a backlog (the rest of an answer, the answers to the repeats
-    // sent while it was silent): a repeat sent into it would be read from somewhere inside the
-    // backlog, find damage there, be repeated again and add one more answer to the backlog, until
-    // the repeats ran out. After Nak upon Nak the instrument's reader may hold a stray partial frame
-    // (a start marker inside the damaged request's data) that each repeat runs into; a longer rest
-    // lets it drop that frame. Returns 0 without a repeat when the time-out ran out meanwhile.
-    auto quietThenRepeat = [&](qint64 quietMs) -> qint32 {
-        if (quickRepeats >= kMaxQuickRepeats)
-            return repeatNow(); // fails at once: no reason to wait for it
-        QDeadlineTimer quiet(quietMs);
-        while (!quiet.hasExpired() && !deadline.hasExpired()) {
-            qint64 wait = qMin(quiet.remainingTime(), deadline.remainingTime());
-            if (m_idleHook)
-                wait = qMin(wait, nextIdle.remainingTime());
-            if (!m_transport->read(static_cast<int>(wait)).isEmpty()) {
-                quiet.setRemainingTime(quietMs);
-            } else if (!m_transport->isOpen()) {
-                m_pending.reset();
-                return fail(Failure::LinkLost, m_transport->errorString());
-            }
-            if (!idle(nextIdle, generation)) {
-                m_pending.reset();
-                return fail(Failure::NotOpen,
-                            QStringLiteral("the link was closed while waiting for an answer"));
-            }
-        }
-        if (!quiet.hasExpired())
-            return PexResult::Done;
-        return repeatNow();
-    };
-
-    // Returns -1 while the exchange goes on, else the call's result.
-    auto handle = [&](const QList<FrameDecoder::Event>& events) -> qint32 {
-        for (const FrameDecoder::Event& event : events) {
-            if (event.type == FrameDecoder::Event::Type::Damaged) {
-                // A whole frame failed its check: ask again as soon as the line is quiet.
-                // Otherwise the rest of it may still be coming, and the line is watched for the
-                // gap time of quiet before the request goes again.
-                if (event.damage == FrameDecoder::Damage::BadCrc) {
-                    // The events after it come from bytes the wait for quiet lets go.
-                    const qint32 result = quietThenRepeat(m_gapMs);
-                    return result ? result : -1;
-                } else {
-                    repeatWhenQuiet = true;
-                }
-            } else if (event.type == FrameDecoder::Event::Type::Frame) {
-                const Frame& frame = event.frame;
-                // A window Nak here comes from an instrument that took a damaged plain request for
-                // a window one (the last whole request was one): it asks for this request too.
-                if (frame.kind == FrameKind::Nak || frame.kind == FrameKind::WindowNak) {
-                    const bool settle = ++naksInRow >= kNaksBeforeSettling;
-                    if (settle)
-                        naksInRow = 0;
-                    const qint32 result = quietThenRepeat((settle ? kSettleGaps : 1) * qint64(m_gapMs));
-                    return result ? result : -1;
-                } else if ((frame.kind == FrameKind::Reply || frame.kind == FrameKind::Block) &&
-                           frame.seq == m_pendingSeq) {
-                    m_pending.reset();
-                    if (frame.kind != expected) {
-                        return fail(Failure::UnexpectedAnswer, frame.kind == FrameKind::Reply
-                                                                   ? QStringLiteral("a reply to a block")
-                                                                   : QStringLiteral("a block to a command"));
-                    }
-                    answer = frame;
-                    // The instrument numbers window requests from 0 after every plain request.
-                    m_inStep = true;
-                    m_nextSeq = 0;
-                    return PexResult::Done;
-                }
-                // An answer to an earlier request (repeated by the instrument) is dropped.
-            }
-            // Raw lines from the instrument mean nothing to the program.
-        }
-        return -1;
-    };
+    AnswerWait wait;
+    wait.expected = expected;
+    wait.generation = m_generation;
+    wait.deadline.setRemainingTime(m_timeoutMs);
+    wait.attemptMs = qMax<qint64>(1, m_timeoutMs / (m_retries + 1));
+    wait.attempt.setRemainingTime(wait.attemptMs);
 
     for (;;) {
-        if (deadline.hasExpired()) {
-            m_pending.reset();
-            return fail(Failure::TimeOut, QStringLiteral("%1 ms").arg(m_timeoutMs));
-        }
-        if (attempt.hasExpired()) {
-            if (silentRepeats >= m_retries) {
-                m_pending.reset();
-                return fail(Failure::TimeOut,
-                            QStringLiteral("%1 ms, sent %2 times").arg(m_timeoutMs).arg(silentRepeats + 1));
-            }
-            ++silentRepeats;
-            attempt.setRemainingTime(attemptMs);
-            if (const qint32 result = retransmit())
+        if (wait.deadline.hasExpired())
+            return failExchange(Failure::TimeOut, QStringLiteral("%1 ms").arg(m_timeoutMs));
+        if (wait.attempt.hasExpired()) {
+            if (const qint32 result = repeatSilently(wait))
                 return result;
             continue;
         }
-        const bool watchGap = m_decoder.needsIdle() || repeatWhenQuiet;
-        qint64 wait = qMin(deadline.remainingTime(), attempt.remainingTime());
+        const bool watchGap = m_decoder.needsIdle() || wait.repeatWhenQuiet;
+        qint64 waitMs = qMin(wait.deadline.remainingTime(), wait.attempt.remainingTime());
         if (watchGap)
-            wait = qMin<qint64>(wait, qMax<qint64>(1, m_lastByteMs + m_gapMs - m_clock.elapsed()));
-        if (m_idleHook)
-            wait = qMin(wait, nextIdle.remainingTime());
-        const QByteArray bytes = m_transport->read(static_cast<int>(qMax<qint64>(0, wait)));
-        qint32 result = -1;
-        if (!bytes.isEmpty()) {
-            m_lastByteMs = m_clock.elapsed();
-            result = handle(m_decoder.feed(bytes));
-        } else if (!m_transport->isOpen()) {
-            m_pending.reset();
-            return fail(Failure::LinkLost, m_transport->errorString());
-        } else if (watchGap && m_clock.elapsed() - m_lastByteMs >= m_gapMs) {
-            // Silent for the gap time since the last byte, not merely for a wait the idle hook cut short.
-            result = handle(m_decoder.lineIdle());
-            if (result < 0 && repeatWhenQuiet) {
-                if (const qint32 failed = repeatNow())
-                    return failed;
-            }
+            waitMs = qMin<qint64>(waitMs, qMax<qint64>(1, m_lastByteMs + m_gapMs - m_clock.elapsed()));
+        const QList<FrameDecoder::Event> events = readEvents(waitMs);
+        if (!m_transport->isOpen())
+            return failExchange(Failure::LinkLost, m_transport->errorString());
+        qint32 result = takeAnswerEvents(wait, events, answer);
+        if (result < 0 && wait.repeatWhenQuiet && m_clock.elapsed() - m_lastByteMs >= m_gapMs) {
+            if (const qint32 failed = repeatQuickly(wait))
+                return failed;
         }
         if (result >= 0)
             return result;
-        if (!idle(nextIdle, generation)) {
-            m_pending.reset();
-            return fail(Failure::NotOpen, QStringLiteral("the link was closed while waiting for an answer"));
-        }
+        if (!idle(wait.generation))
+            return failExchange(Failure::NotOpen,
+                                QStringLiteral("the link was closed while waiting for an answer"));
     }
+}
+
+// Returns -1 while the exchange goes on, else the call's result.
+qint32 PexLink::takeAnswerEvents(AnswerWait& wait, const QList<FrameDecoder::Event>& events, Frame& answer)
+{
+    for (const FrameDecoder::Event& event : events) {
+        if (event.type == FrameDecoder::Event::Type::Damaged) {
+            // A whole frame failed its check: ask again as soon as the line is quiet. The events
+            // after it come from bytes the wait for quiet lets go.
+            if (event.damage == FrameDecoder::Damage::BadCrc) {
+                const qint32 result = repeatWhenLineQuiet(wait, m_gapMs);
+                return result ? result : -1;
+            }
+            wait.repeatWhenQuiet = true;
+            continue;
+        }
+        if (event.type != FrameDecoder::Event::Type::Frame)
+            continue; // raw lines from the instrument mean nothing to the program
+        const Frame& frame = event.frame;
+        // A window Nak here comes from an instrument that took a damaged plain request for a window
+        // one (the last whole request was one): it asks for this request too.
+        if (frame.kind == FrameKind::Nak || frame.kind == FrameKind::WindowNak) {
+            const bool settle = ++wait.naksInRow >= kNaksBeforeSettling;
+            if (settle)
+                wait.naksInRow = 0;
+            const qint32 result = repeatWhenLineQuiet(wait, (settle ? kSettleGaps : 1) * qint64(m_gapMs));
+            return result ? result : -1;
+        }
+        const bool answers = frame.kind == FrameKind::Reply || frame.kind == FrameKind::Block;
+        if (!answers || frame.seq != m_pendingSeq)
+            continue; // an answer to an earlier request, repeated by the instrument
+        m_pending.reset();
+        if (frame.kind != wait.expected) {
+            return fail(Failure::UnexpectedAnswer, frame.kind == FrameKind::Reply
+                                                       ? QStringLiteral("a reply to a block")
+                                                       : QStringLiteral("a block to a command"));
+        }
+        answer = frame;
+        // The instrument numbers window requests from 0 after every plain request.
+        m_window.restartNumbering();
+        return PexResult::Done;
+    }
+    return -1;
+}
+
+// Sends the request again. The caller has made sure the line is quiet: what is still on it
+// belongs to a damaged answer, and a stray start marker in it would open a frame that swallows the
+// start of the answer to the repeat.
+qint32 PexLink::repeatQuickly(AnswerWait& wait)
+{
+    if (++wait.quickRepeats > kMaxQuickRepeats) {
+        return failExchange(
+            Failure::RetriesExhausted,
+            QStringLiteral("sent %1 times, the exchange was damaged every time").arg(wait.quickRepeats));
+    }
+    wait.repeatWhenQuiet = false;
+    wait.attempt.setRemainingTime(wait.attemptMs);
+    m_transport->read(0);
+    m_decoder.reset();
+    return retransmit();
+}
+
+// Before a repeat the line must have gone quiet for quietMs; what arrives meanwhile is let go.
+// After a stall the line delivers a backlog (the rest of an answer, the answers to the repeats sent
+// while it was silent): a repeat sent into it would be read from somewhere inside the backlog, find
+// damage there, be repeated again and add one more answer to the backlog, until the repeats ran
+// out. After Nak upon Nak the instrument's reader may hold a stray partial frame (a start marker
+// inside the damaged request's data) that each repeat runs into; a longer rest lets it drop that
+// frame. Returns 0 without a repeat when the time-out ran out meanwhile.
+qint32 PexLink::repeatWhenLineQuiet(AnswerWait& wait, qint64 quietMs)
+{
+    if (wait.quickRepeats >= kMaxQuickRepeats)
+        return repeatQuickly(wait); // fails at once: no reason to wait for it
+    QDeadlineTimer quiet(quietMs);
+    while (!quiet.hasExpired() && !wait.deadline.hasExpired()) {
+        qint64 waitMs = qMin(quiet.remainingTime(), wait.deadline.remainingTime());
+        if (m_idleHook)
+            waitMs = qMin(waitMs, m_nextIdle.remainingTime());
+        if (!m_transport->read(static_cast<int>(waitMs)).isEmpty())
+            quiet.setRemainingTime(quietMs);
+        else if (!m_transport->isOpen())
+            return failExchange(Failure::LinkLost, m_transport->errorString());
+        if (!idle(wait.generation))
+            return failExchange(Failure::NotOpen,
+                                QStringLiteral("the link was closed while waiting for an answer"));
+    }
+    if (!quiet.hasExpired())
+        return PexResult::Done;
+    return repeatQuickly(wait);
+}
+
+// Nothing at all came back within the attempt: the request (or the whole answer) was lost.
+qint32 PexLink::repeatSilently(AnswerWait& wait)
+{
+    if (wait.silentRepeats >= m_retries) {
+        return failExchange(
+            Failure::TimeOut,
+            QStringLiteral("%1 ms, sent %2 times").arg(m_timeoutMs).arg(wait.silentRepeats + 1));
+    }
+    ++wait.silentRepeats;
+    wait.attempt.setRemainingTime(wait.attemptMs);
+    return retransmit();
 }
 
 } // namespace orvalt::link

@@ -3,6 +3,7 @@
 #include "link/ByteTransport.h"
 #include "link/FrameCodec.h"
 #include "link/SerialTransport.h"
+#include "link/WindowQueue.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -15,8 +16,8 @@
 
 namespace orvalt::link {
 
-class PackReader;
-class PackWriter;
+class PackedAnswer;
+class PackedUpload;
 
 // The record PexOpen takes: list positions of the serial settings dialog, as the program keeps them.
 struct PexOpenRecord
@@ -145,8 +146,17 @@ public:
     // so the calls that then fail with NotOpen still tell why the port is not open.
     PortProblem portProblem() const { return m_portProblem; }
     QString portSystemReason() const { return m_portReason; }
+    // Who holds the port, as its lock says, when it was in use ("orvalt-cli, process 1234").
+    QString portHolder() const { return m_portHolder; }
     quint64 retransmissions() const { return m_retransmissions; }
-    void setGapMs(int ms) { m_gapMs = qMax(1, ms); }
+    // The failure that found the instrument out of reach: TimeOut (it stopped answering) or LinkLost
+    // (the port went away); 0 once it answers again or the link is opened anew, and before.
+    qint32 lineLost() const { return m_lineLost; }
+    void setGapMs(int ms)
+    {
+        m_gapMs = qMax(1, ms);
+        m_window.setGapMs(m_gapMs);
+    }
     // Called while a call waits for an answer; an empty hook turns it off.
     void setIdleHook(IdleHook hook) { m_idleHook = std::move(hook); }
     qint32 timeOutMs() const { return m_timeoutMs; }
@@ -156,9 +166,9 @@ public:
     // handed over with attach() asks for none unless told. The speed, when known, times the line
     // for the window in use and the repeat time.
     void setWindow(int frames, qint64 baud = 0);
-    int windowAsked() const { return m_windowWanted; }
+    int windowAsked() const { return m_window.wanted(); }
     // What the instrument agreed to (0: one request at a time); -1 before it was asked.
-    int windowAgreed() const { return m_windowAgreed; }
+    int windowAgreed() const { return m_window.agreed(); }
     // Window requests in flight at most now: the agreed window, narrowed to what the measured round
     // trip needs, so that a repeat after damage costs few blocks.
     int windowInUse() const;
@@ -191,76 +201,55 @@ private:
     qint32 checkOpen();
     qint32 refuseWhileWaiting();
     // Calls the idle hook when its time has come; false when the hook closed the link.
-    bool idle(QDeadlineTimer& nextIdle, quint64 generation);
+    bool idle(quint64 generation);
+    // Waits up to waitMs (less when the idle hook falls due sooner) and decodes what arrived; after
+    // the gap time of silence since the last byte, a frame left unfinished is told cut short.
+    QList<FrameDecoder::Event> readEvents(qint64 waitMs);
     void attachTransport(ByteTransport* transport);
     qint32 transmit(FrameKind kind, qint32 tag, const QByteArray& payload);
     qint32 retransmit();
-    qint32 awaitAnswer(FrameKind expected, Frame& answer);
+    // Every write to the line: the time of the last one is kept for the quiet before a raw line.
+    qint32 writeBytes(const QByteArray& bytes);
     qint32 exchange(FrameKind kind, qint32 tag, const QByteArray& payload, FrameKind expected, Frame& answer);
 
-    // The window (PexLinkWindow.cpp).
-    enum class Stream
-    {
-        None,
-        Upload, // file blocks (types 0 and 1)
-        Answer, // an answer in blocks: "next block" requests (type 4) sent ahead
-    };
-    struct InFlight
-    {
-        quint8 seq = 0;
-        qint32 type = 0;
-        QByteArray wire;
-        qint64 sentMs = 0;
-        bool timesRoundTrip = false; // sent alone and never again: its answer times the round trip
-        bool answered = false;
-        Frame answer;
-        quint64 sendOrder = 0;     // when it was last written, counted in writes
-        bool claimed = false;      // a call of the caller's stands for it
-        bool acknowledged = false; // told acknowledged before its answer came
-    };
+    // One request at a time: the wait for its answer and its repeats.
+    struct AnswerWait;
+    qint32 awaitAnswer(FrameKind expected, Frame& answer);
+    qint32 takeAnswerEvents(AnswerWait& wait, const QList<FrameDecoder::Event>& events, Frame& answer);
+    qint32 repeatQuickly(AnswerWait& wait);
+    qint32 repeatWhenLineQuiet(AnswerWait& wait, qint64 quietMs);
+    qint32 repeatSilently(AnswerWait& wait);
+    qint32 failExchange(Failure failure, const QString& detail);
+
+    // The window (PexLinkWindow.cpp); what is in flight is m_window's.
     qint32 sendBlock(qint32 type, const QByteArray& payload);
     qint32 receiveWindowed(Frame& told);
+    qint32 receiveUploadAnswer(const QDeadlineTimer& deadline, Frame& told);
     // The answer to the block sent last, whether windowed or plain.
     qint32 receiveBlock(Frame& told);
     qint32 deliver(const Frame& told, qint32& blockType, qint32& length, char* buffer, qint32 bufferSize);
     qint32 agreeWindow();
-    qint32 sendWindowed(qint32 type, const QByteArray& payload, bool claim);
-    qint32 writeWindowed(InFlight& entry);
+    qint32 sendWindowed(qint32 type, const QByteArray& payload, WindowQueue::State state);
+    qint32 writeAgain(const WindowQueue::Writes& writes);
     qint32 topUpAnswers();
     // Waits until done() holds, taking answers and Naks and sending again what needs it; fails at
     // the deadline. With poll, looks once at what has arrived and returns.
     qint32 awaitWindow(const QDeadlineTimer& deadline, const std::function<bool()>& done, bool poll = false);
-    qint32 takeWindowAnswer(const Frame& frame);
-    qint32 takeWindowNak(const std::optional<quint8>& from);
-    qint32 countRepeat();
-    qint32 goBack(size_t first);
-    qint32 sendAgainFrom(size_t first);
     void endStream();
     void forgetWindow();
-    static void noteTime(std::deque<qint64>& samples, qint64 ms);
 
-    // Compression (PexLinkPack.cpp).
-    enum class Packing
-    {
-        None,
-        Upload, // the caller's length and file blocks go into m_packWriter
-        Answer, // the answer arrives through m_packReader
-    };
+    // Compression (PexLinkPack.cpp): a layer above sendBlock and receiveBlock.
     // Takes the caller's block when it belongs to a compressed stream, or opens one.
     std::optional<qint32> sendPacked(qint32 type, const QByteArray& payload);
     qint32 agreePack();
     qint32 openPackedUpload(const QByteArray& line);
     qint32 writePacked(qint32 type, const QByteArray& data);
+    qint32 sendPackedBlock(bool last, Frame& told);
+    qint32 pacePackedUpload(bool mayWait, Frame& told);
     qint32 openPackedAnswer(const QByteArray& request);
     qint32 nextPiece(Frame& told);
     qint32 failStream(const QString& why);
     void endPack();
-    qint64 lineMs(qint64 bytes) const;
-    qint64 answerSpacingMs() const;
-    qint64 repeatAfterMs() const;
-    bool streamLive() const;
-    InFlight* claimedEntry();
-    void eraseEntry(const InFlight* entry);
 
     PortResolver m_resolver;
     std::unique_ptr<ByteTransport> m_owned;
@@ -277,48 +266,29 @@ private:
     QString m_device;
     PortProblem m_portProblem = PortProblem::None;
     QString m_portReason;
+    QString m_portHolder;
     QString m_openFailure; // what the failed PexOpen said; the reason of every NotOpen until the next
     quint64 m_retransmissions = 0;
+    qint32 m_lineLost = 0;
     IdleHook m_idleHook;
     bool m_waiting = false;   // inside awaitAnswer, so possibly inside the idle hook
     quint64 m_generation = 0; // counts opens and closes, so a wait notices the hook closed the link
 
     QElapsedTimer m_clock;
-    int m_windowWanted = 1;
-    qint64 m_baud = 0; // 0: the line's speed is not known
-    int m_windowAgreed = -1;
-    bool m_inStep = false; // the instrument expects m_nextSeq as the next window request
-    quint8 m_nextSeq = 0;
-    Stream m_stream = Stream::None;
-    bool m_streamEnded = false; // the answer in blocks has had its last block (or a refusal)
-    std::deque<InFlight> m_inFlight;
-    quint64 m_sendCount = 0;
-    bool m_callerWindowed = false;      // the caller's next PexReceiveData reads from the window
-    std::optional<Frame> m_laterAnswer; // not a plain acknowledgement, to a block told acknowledged
-    std::deque<qint64> m_roundTrips;    // from a request sent alone to its answer, the last few, in ms
-    std::deque<qint64> m_spacings;      // between answers that came one after the other
-    int m_repeatsInRow = 0;             // window repeats without an answer between
-    int m_overdueRepeats = 0;           // repeats for an answer overdue, without an answer between
-    qint64 m_lastAnswerMs = 0;
+    QDeadlineTimer m_nextIdle; // when the idle hook is due
     qint64 m_lastByteMs = 0;
-    bool m_damageOnWayBack = false; // since then, no answer that would tell what was lost
+    qint64 m_lastWriteMs = 0;
+    WindowQueue m_window;
+    bool m_callerWindowed = false; // the caller's next PexReceiveData reads from the window
 
     int m_packWanted = 0;
     int m_packAgreed = -1;
-    Packing m_packing = Packing::None;
-    std::unique_ptr<PackWriter> m_packWriter;
-    std::unique_ptr<PackReader> m_packReader;
-    std::optional<Frame> m_packTold;    // the answer the caller's next PexReceiveData gets
-    std::optional<Frame> m_packRefusal; // a block of the stream was refused: so is the rest
-    bool m_packPieceAsked = false;      // the caller asked for the next piece of the answer
-    bool m_packLengthSent = false;      // the write's length went, flushed into a block of its own
-    bool m_packRequestOut = false;      // a request of the stream awaits its answer
-    bool m_packLastIn = false;          // the compressed answer's last block has arrived
-    bool m_packFileRead = false;        // "FRD? ": the stream starts with the file's length
-    qint32 m_pieceSize = 0;
-    QByteArray m_unpacked;       // decompressed, not yet handed to the caller
-    qint64 m_packHanded = 0;     // bytes of the stream handed to the caller
-    qint64 m_packAnnounced = -1; // the file's length, once its 4 bytes are in
+    std::unique_ptr<PackedUpload> m_packUpload; // a file write in hand, compressed
+    std::unique_ptr<PackedAnswer> m_packAnswer; // an answer in hand, decompressed
+    std::optional<Frame> m_packTold;            // the answer the caller's next PexReceiveData gets
+    std::optional<Frame> m_packRefusal;         // a block of the stream was refused: so is the rest
+    bool m_packPieceAsked = false;              // the caller asked for the next piece of the answer
+    bool m_packRequestOut = false;              // a request of the stream awaits its answer
 };
 
 } // namespace orvalt::link

@@ -1,4 +1,6 @@
-// PexLink's compressed block streams (docs/link-protocol.md, "Compression").
+// PexLink's compressed block streams (docs/link-protocol.md, "Compression"): a layer above the block
+// calls. The stream's own logic is PackedUpload's and PackedAnswer's (PackedStreams.h); here the
+// caller's calls become block exchanges of the stream, through sendBlock and receiveBlock alone.
 //
 // The caller's calls stay as they are; beneath them:
 // - a file write's "FWT " line goes as block type 6 instead of 0, and what the caller sends after
@@ -6,28 +8,23 @@
 //   flushed into a short block of its own: the instrument decides on it whether there is room, and
 //   a refusal is told before any of the file is compressed and sent. The rest goes on the line a
 //   full 256-byte block at a time, and what is left when the caller's last block came as the last
-//   block (type 1). Flushing only there keeps the file one stream: flushing after every block of
-//   the caller would cost about a third of the gain.
+//   block (type 1).
 // - "DIR?" and "FRD? name" go as block type 5 instead of 3; the answer is one deflate stream of the
 //   bytes the plain answer would carry, decompressed as its blocks arrive and handed to the caller
 //   in the pieces of the plain answer, so a caller's 256- or 301-byte buffer fits as before.
 
 #include "link/BlockKinds.h"
-#include "link/LinkPack.h"
+#include "link/PackedStreams.h"
 #include "link/PexLink.h"
-
-#include <QtEndian>
 
 namespace orvalt::link {
 
 namespace {
 
-// The program's compressor: memory is no concern on this side, the instrument's window bounds it
-// (packMemLevel).
-constexpr int kWriterLevel = 6;
-constexpr int kFileReadPiece = 256;
-constexpr int kListingPiece = 301;
-constexpr int kLengthBytes = 4;
+// Blocks of compressed data the compressor may hold or have waiting beyond the window: enough that
+// it is flushed a few kilobytes at a time (each flush costs a deflate block's header), few enough
+// that the caller's count runs little ahead of what the line has carried.
+constexpr int kPackAheadBlocks = 4;
 
 bool isFileRead(const QByteArray& request)
 {
@@ -50,18 +47,12 @@ void PexLink::setPack(int windowBits)
 
 void PexLink::endPack()
 {
-    m_packing = Packing::None;
-    m_packWriter.reset();
-    m_packReader.reset();
+    m_packUpload.reset();
+    m_packAnswer.reset();
     m_packTold.reset();
     m_packRefusal.reset();
     m_packPieceAsked = false;
-    m_packLengthSent = false;
     m_packRequestOut = false;
-    m_packLastIn = false;
-    m_unpacked.clear();
-    m_packHanded = 0;
-    m_packAnnounced = -1;
 }
 
 qint32 PexLink::failStream(const QString& why)
@@ -71,9 +62,9 @@ qint32 PexLink::failStream(const QString& why)
 
 std::optional<qint32> PexLink::sendPacked(qint32 type, const QByteArray& payload)
 {
-    if (m_packing == Packing::Upload && (type == kBlockMore || type == kBlockFinal))
+    if (m_packUpload && (type == kBlockMore || type == kBlockFinal))
         return writePacked(type, payload);
-    if (m_packing == Packing::Answer && type == kBlockNext) {
+    if (m_packAnswer && type == kBlockNext) {
         m_packPieceAsked = true;
         return PexResult::Done;
     }
@@ -108,10 +99,25 @@ qint32 PexLink::openPackedUpload(const QByteArray& line)
 {
     if (const qint32 result = sendBlock(kBlockPackedWrite, line))
         return result;
-    m_packing = Packing::Upload;
-    m_packWriter = std::make_unique<PackWriter>(m_packAgreed, packMemLevel(m_packAgreed), kWriterLevel);
-    if (!m_packWriter->isValid())
+    m_packUpload = std::make_unique<PackedUpload>(m_packAgreed);
+    if (!m_packUpload->isValid())
         return fail(Failure::BadArgument, QStringLiteral("the compressor could not start"));
+    return PexResult::Done;
+}
+
+// One block of the stream on the line, and what its answer says: a refusal ends the file.
+qint32 PexLink::sendPackedBlock(bool last, Frame& told)
+{
+    const QByteArray chunk = m_packUpload->takeBlock();
+    if (const qint32 result = sendBlock(last ? kBlockFinal : kBlockMore, chunk))
+        return result;
+    Frame answer;
+    if (const qint32 result = receiveBlock(answer))
+        return result;
+    if (answer.tag != kBlockMore || last)
+        told = answer;
+    if (answer.tag == kBlockRefused)
+        m_packRefusal = answer;
     return PexResult::Done;
 }
 
@@ -123,57 +129,107 @@ qint32 PexLink::writePacked(qint32 type, const QByteArray& data)
         return PexResult::Done;
     }
     const bool last = type == kBlockFinal;
-    const bool length = !m_packLengthSent && !last;
-    m_packLengthSent = true;
-    if (!m_packWriter->write(data) || (last && !m_packWriter->finish()) || (length && !m_packWriter->flush()))
-        return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
     Frame told{FrameKind::Block, 0, kBlockMore, {}};
-    // A full block goes only once more follows it, so the last block is never empty.
-    while (m_packWriter->pending() > kPackBlock || ((last || length) && m_packWriter->pending() > 0)) {
-        const QByteArray chunk = m_packWriter->take(kPackBlock);
-        const bool final = last && m_packWriter->pending() == 0;
-        if (const qint32 result = sendBlock(final ? kBlockFinal : kBlockMore, chunk))
+    if (!m_packUpload->lengthWritten() && !last) {
+        if (!m_packUpload->writeLength(data))
+            return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
+        while (!m_packRefusal && m_packUpload->hasBlock(true)) {
+            if (const qint32 result = sendPackedBlock(false, told))
+                return result;
+        }
+    } else if (!last) {
+        // The compressor takes the block only once there is room for what it makes (at most one
+        // answer is waited for), and afterwards the line gets what there is room for.
+        if (const qint32 result = pacePackedUpload(true, told))
             return result;
-        Frame answer;
-        if (const qint32 result = receiveBlock(answer))
-            return result;
-        if (answer.tag != kBlockMore || final)
-            told = answer;
-        if (answer.tag == kBlockRefused) {
-            m_packRefusal = answer;
-            break;
+        if (!m_packRefusal) {
+            if (!m_packUpload->write(data))
+                return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
+            if (const qint32 result = pacePackedUpload(false, told))
+                return result;
+        }
+    } else {
+        if (!m_packUpload->write(data) || !m_packUpload->finish())
+            return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
+        // The rest of the stream, the last block as type 1, whose answer waits for every answer.
+        while (!m_packRefusal && m_packUpload->hasBlock(true)) {
+            if (const qint32 result = sendPackedBlock(m_packUpload->pending() <= kPackBlock, told))
+                return result;
         }
     }
     m_packTold = told;
     return PexResult::Done;
 }
 
+// What a compressed write has in flight is bounded by the window in blocks on the line, as a plain
+// one: a full block of the stream goes once the window has room for it, and the compressor is fed
+// only while what it was given and the line has not acknowledged (the blocks in flight, those
+// waiting to go, and what the file bytes it holds will make) is within the window and a few blocks
+// more. It holds the bytes until that is full; when, with nothing left waiting to go, they are
+// flushed, the line gets them in one go, and meanwhile the caller fills the compressor anew: the
+// line never waits, and the stream is flushed a few kilobytes at a time, not after every block.
+// So a stop (the second Interruption) waits for the block in hand and the window, compressed or
+// not, and the caller's count of bytes sent runs ahead of what was acknowledged by that much.
+qint32 PexLink::pacePackedUpload(bool mayWait, Frame& told)
+{
+    const bool windowed = m_window.stream() == WindowQueue::Stream::Upload;
+    const qsizetype room = (qMax(1, m_window.agreed()) + kPackAheadBlocks) * qsizetype(kPackBlock);
+    for (;;) {
+        // Every full block the window has room for goes at once. One block at a time, each waits for
+        // its answer: at most one per call.
+        while (!m_packRefusal && m_packUpload->hasBlock(false) && (windowed ? m_window.hasRoom() : mayWait)) {
+            if (!windowed)
+                mayWait = false;
+            if (const qint32 result = sendPackedBlock(false, told))
+                return result;
+        }
+        if (m_packRefusal)
+            return PexResult::Done;
+        const qsizetype inFlight = windowed ? qsizetype(m_window.unanswered()) * kPackBlock : 0;
+        if (inFlight + m_packUpload->pending() + m_packUpload->heldEstimate() < room)
+            return PexResult::Done;
+        if (!m_packUpload->hasBlock(false) && m_packUpload->held() > 0) {
+            if (!m_packUpload->flush())
+                return fail(Failure::BadArgument, QStringLiteral("the compressor failed"));
+            continue;
+        }
+        if (!mayWait || !windowed || m_window.unanswered() == 0)
+            return PexResult::Done;
+        mayWait = false;
+        const size_t before = m_window.unanswered();
+        const QDeadlineTimer deadline(m_timeoutMs);
+        if (const qint32 result = awaitWindow(deadline, [this, before] {
+                return m_window.unanswered() < before || m_window.hasLaterAnswer();
+            }))
+            return result;
+        if (m_window.hasLaterAnswer()) {
+            // A block was refused: so is the rest of the file, told to the caller now.
+            told = m_window.takeLaterAnswer();
+            m_packRefusal = told;
+        }
+    }
+}
+
 qint32 PexLink::openPackedAnswer(const QByteArray& request)
 {
     if (const qint32 result = sendBlock(kBlockPackedCommand, request))
         return result;
-    m_packing = Packing::Answer;
-    m_packReader = std::make_unique<PackReader>(m_packWanted);
-    m_packFileRead = isFileRead(request);
-    m_pieceSize = m_packFileRead ? kFileReadPiece : kListingPiece;
+    m_packAnswer = std::make_unique<PackedAnswer>(m_packWanted, isFileRead(request));
     m_packRequestOut = true;
     m_packPieceAsked = true;
     return PexResult::Done;
 }
 
-// The next piece of the answer: as large as the plain answer's blocks, and marked last only when
-// the stream has ended with nothing after it. At most a piece and one byte are held, whatever the
-// size of the file.
+// The next piece of the answer, asking for the stream's blocks as it needs them.
 qint32 PexLink::nextPiece(Frame& told)
 {
     m_packPieceAsked = false;
     for (;;) {
-        if (!m_packReader->read(m_unpacked, m_pieceSize + 1 - m_unpacked.size()))
-            return failStream(m_packReader->error());
-        if (m_unpacked.size() > m_pieceSize || m_packReader->atEnd())
+        const PackedAnswer::Step step = m_packAnswer->next(told);
+        if (step == PackedAnswer::Step::Failed)
+            return failStream(m_packAnswer->error());
+        if (step == PackedAnswer::Step::Piece)
             break;
-        if (m_packLastIn)
-            return failStream(QStringLiteral("the stream stops short of its end"));
         if (!m_packRequestOut) {
             if (const qint32 result = sendBlock(kBlockNext, {}))
                 return result;
@@ -190,36 +246,10 @@ qint32 PexLink::nextPiece(Frame& told)
         }
         if (answer.tag != kBlockMore && answer.tag != kBlockLast)
             return failStream(QStringLiteral("a block of type %1 in the stream").arg(answer.tag));
-        m_packReader->feed(answer.payload);
-        m_packLastIn = answer.tag == kBlockLast;
+        m_packAnswer->feed(answer.payload, answer.tag == kBlockLast);
     }
-    if (m_packReader->atEnd() && !m_packLastIn)
-        return failStream(QStringLiteral("the stream ends before its last block"));
-
-    told = Frame{FrameKind::Block, 0, kBlockMore, m_unpacked.left(m_pieceSize)};
-    m_unpacked.remove(0, told.payload.size());
-    m_packHanded += told.payload.size();
-    const bool last = m_packReader->atEnd() && m_unpacked.isEmpty();
-    if (m_packFileRead) {
-        // The length at the start is the file's real length: what the stream holds must match it.
-        if (m_packAnnounced < 0 && told.payload.size() >= kLengthBytes)
-            m_packAnnounced = qFromBigEndian<quint32>(told.payload.constData());
-        if (m_packAnnounced < 0 && (last || !told.payload.isEmpty()))
-            return failStream(QStringLiteral("the stream is shorter than the file's length field"));
-        const qint64 data = m_packHanded - kLengthBytes;
-        if (data > m_packAnnounced)
-            return failStream(
-                QStringLiteral("the stream holds more than the %1 bytes announced").arg(m_packAnnounced));
-        if (last && data != m_packAnnounced) {
-            return failStream(QStringLiteral("the stream holds %1 of the %2 bytes announced")
-                                  .arg(data)
-                                  .arg(m_packAnnounced));
-        }
-    }
-    if (last) {
-        told.tag = kBlockLast;
+    if (told.tag == kBlockLast)
         endPack();
-    }
     return PexResult::Done;
 }
 

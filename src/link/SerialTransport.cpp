@@ -2,6 +2,9 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -62,8 +65,51 @@ bool mayOpenDevice(const QString& device)
     return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
 #else
     Q_UNUSED(device);
-    return true; // elsewhere a port held by another program is refused as access denied
+    return true;   // elsewhere a port held by another program is refused as access denied
 #endif
+}
+
+// The port's own path: one device under two names (a link and what it points to) is one port, and
+// opened by its own path it takes one lock, whichever name the user chose.
+QString portPathOf(const QString& device)
+{
+#ifdef Q_OS_UNIX
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return canonical.isEmpty() ? device : canonical;
+#else
+    return device; // COM3 and the like name the port itself
+#endif
+}
+
+// Who holds the lock QSerialPort takes for a port: "LCK.." and the port's name ("/dev/" left out,
+// "/" as "_") in the first of the lock folders where it is.
+QString lockHolderOf(const QString& portPath)
+{
+    QString name = portPath.startsWith(QLatin1String("/dev/")) ? portPath.mid(5) : portPath;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QStringList folders{QStringLiteral("/var/lock"),
+                              QStringLiteral("/etc/locks"),
+                              QStringLiteral("/var/spool/locks"),
+                              QStringLiteral("/var/spool/uucp"),
+                              QStringLiteral("/tmp"),
+                              QStringLiteral("/var/tmp"),
+                              QStringLiteral("/var/lock/lockdev"),
+                              QStringLiteral("/run/lock"),
+                              QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
+    for (const QString& folder : folders) {
+        const QString path = folder + QStringLiteral("/LCK..") + name;
+        if (!QFileInfo::exists(path))
+            continue;
+        QLockFile lock(path);
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0)
+            continue;
+        return application.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                                     : QStringLiteral("%1, process %2").arg(application).arg(pid);
+    }
+    return QString();
 }
 
 } // namespace
@@ -100,11 +146,15 @@ bool SerialTransport::open(const QString& device, const SerialSettings& settings
     m_failed = false;
     m_openProblem = PortProblem::None;
     m_systemReason.clear();
+    m_lockHolder.clear();
     m_port = std::make_unique<QSerialPort>();
-    m_port->setPortName(device);
+    const QString portPath = portPathOf(device);
+    m_port->setPortName(portPath);
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_openProblem = portProblemOf(m_port->error(), mayOpenDevice(device));
         m_systemReason = m_port->errorString();
+        if (m_openProblem == PortProblem::InUse)
+            m_lockHolder = lockHolderOf(portPath);
         m_error = QStringLiteral("cannot open %1: %2").arg(device, m_systemReason);
         m_port.reset();
         return false;

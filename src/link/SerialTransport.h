@@ -49,6 +49,9 @@ public:
     // Why the last open failed (None after a successful one), and what the system said.
     PortProblem openProblem() const { return m_openProblem; }
     QString systemReason() const { return m_systemReason; }
+    // Who holds the port's lock, as the lock file says ("orvalt-cli, process 1234"), when the port
+    // was in use; empty when no lock says.
+    QString lockHolder() const { return m_lockHolder; }
     // Longest wait for written bytes to leave (hardware flow control can hold them back).
     void setWriteTimeoutMs(int ms) { m_writeTimeoutMs = qMax(1, ms); }
 
@@ -66,6 +69,7 @@ private:
     QStringList m_notes;
     PortProblem m_openProblem = PortProblem::None;
     QString m_systemReason;
+    QString m_lockHolder;
     int m_writeTimeoutMs = 6000;
     bool m_failed = false;
 };

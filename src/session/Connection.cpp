@@ -100,6 +100,20 @@ void leaveInstrument(SessionContext& s)
     s.link.PexClose();
 }
 
+bool instrumentOutOfReach(const AppState& state, const link::PexLink& link)
+{
+    return state.Connected && link.lineLost() != 0;
+}
+
+QString linePanelText(const AppState& state, const link::PexLink& link)
+{
+    if (!instrumentOutOfReach(state, link))
+        return lineStatusText(state);
+    const QString why = link.lineLost() == link::PexResult::TimeOut ? QStringLiteral("no answer")
+                                                                    : QStringLiteral("the port went away");
+    return QStringLiteral("Not connected \u00b7 ") + why;
+}
+
 bool CheckConnect(SessionContext& s, const QString& device, const QString& side)
 {
     AppState& st = s.state;

@@ -8,6 +8,7 @@
 
 namespace orvalt {
 
+struct AppState;
 struct SessionContext;
 namespace link {
 class PexLink;
@@ -50,6 +51,15 @@ void leaveInstrument(SessionContext& s);
 // "PRODUCT?" and what its reply says (blank when there is no link); result (when given) is the
 // link's.
 ProductReply askProduct(link::PexLink& link, qint32* result = nullptr);
+
+// What the status bar's line panel says: "Not connected", or the model and the line the link was
+// opened with ("KD7350 · /dev/ttyUSB0 · 9600 8N1"); once a call found the instrument out of reach,
+// "Not connected" and why ("Not connected · no answer", "Not connected · the port went away"),
+// until the instrument answers again (Connection, or any later request it answers).
+QString linePanelText(const AppState& state, const link::PexLink& link);
+// The instrument panes show what was there before the line was lost: not current until the
+// instrument answers again.
+bool instrumentOutOfReach(const AppState& state, const link::PexLink& link);
 
 // Records the medium of the media-list text device for the pane of side ("L" left, anything else
 // right) and tells whether a remote operation may go on: connected, or no pane shows the

@@ -68,9 +68,14 @@ QString openCause(const link::PexLink& link)
             .arg(device, portWords().chooseIt);
     case link::PortProblem::PermissionDenied:
         return QStringLiteral("You may not open %1 (%2). %3").arg(device, system, permissionAdvice(device));
-    case link::PortProblem::InUse:
+    case link::PortProblem::InUse: {
+        // The lock names who holds it, when there is one: the run of ours that still has the line.
+        const QString holder = link.portHolder();
+        const QString why =
+            holder.isEmpty() ? system : QStringLiteral("%1; the lock names %2").arg(system, holder);
         return QStringLiteral("%1 is in use by another program (%2). Close that program, or %3")
-            .arg(device, system, portWords().chooseAnother);
+            .arg(device, why, portWords().chooseAnother);
+    }
     case link::PortProblem::Other:
         return QStringLiteral("%1 could not be opened (%2). %3").arg(device, system, portWords().check);
     }

@@ -8,11 +8,13 @@
 #include "fileops/DeleteAndCreate.h"
 #include "panes/Navigation.h"
 #include "panes/ProgramContext.h"
+#include "session/Connection.h"
 #include "transfer/CopyDriver.h"
 #include "window/ActivePane.h"
 #include "window/frmMain.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -220,7 +222,24 @@ void frmMain::markActivePane()
 
 void frmMain::showLineStatus()
 {
-    m_controls.statusLine->setText(lineStatusText(m_state));
+    m_controls.statusLine->setText(linePanelText(m_state, m_link));
+    // After the line was lost an instrument pane still shows what was there before: greyed, and its
+    // tip says why, until the instrument answers again.
+    const bool outOfReach = instrumentOutOfReach(m_state, m_link);
+    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
+        QTreeView* list = listOf(side);
+        const bool stale = outOfReach && m_state.devId(side) == QLatin1String("1");
+        const QPalette normal = QApplication::palette(list);
+        QPalette pal = list->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            pal.setBrush(group, QPalette::Text,
+                         normal.brush(stale ? QPalette::Disabled : group, QPalette::Text));
+        list->setPalette(pal);
+        list->setProperty("current", !stale);
+        list->setToolTip(stale ? QStringLiteral("Not current: the line to the instrument was lost. Press "
+                                                "Connection to list it again.")
+                               : QString());
+    }
 }
 
 bool frmMain::viewportDragEvent(QTreeView* list, QEvent* event)

@@ -4,13 +4,16 @@
 
 #include "CliRig.h"
 #include "support/InstrumentProcess.h"
+#include "support/MeasurementRows.h"
 #include "support/TestMain.h"
 
+#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
@@ -258,6 +261,90 @@ private slots:
         QVERIFY2(
             r.err.startsWith(QStringLiteral("orvalt-cli: It failed in the connection\n") + told.arg(device)),
             show(r));
+    }
+
+    // A run ended by a signal, as an ordinary user: asked to end (kill, timeout), its terminal gone,
+    // its output's reader gone (| head), or killed outright. The next run of that user still gets
+    // the port: the program lets the stream go and closes its port as at a clean end, and the
+    // virtual instrument clears the terminal's exclusive flag when a client goes however it went.
+    // (Root is never refused by that flag, so this runs as nobody.)
+    void endedBySignalLeavesThePortFree_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGPIPE") << int(SIGPIPE);
+        QTest::newRow("SIGKILL") << int(SIGKILL);
+    }
+    void endedBySignalLeavesThePortFree()
+    {
+        QFETCH(int, signal);
+        if (::geteuid() != 0)
+            QSKIP("only root can run the program as another user");
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--baud", "9600"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), pattern(30000, 1)));
+        // The user may open the line, as a member of the dialout group may open a serial port.
+        QVERIFY(QFile::setPermissions(instrument.devicePath(), QFile::ReadOwner | QFile::WriteOwner |
+                                                                   QFile::ReadGroup | QFile::WriteGroup |
+                                                                   QFile::ReadOther | QFile::WriteOther));
+        QVERIFY(cli.openToEveryone());
+        auto asNobody = [](QProcess& process) {
+            process.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+        };
+
+        QProcess first;
+        asNobody(first);
+        cli.start(first, on(instrument, {"get", "--yes", "M:\\BIG.DAT", "."}));
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK 4"))).size() > 2, 30000);
+        ::kill(static_cast<pid_t>(first.processId()), signal);
+        const CliResult ended = CliRig::finish(first);
+        if (signal != SIGKILL)
+            QVERIFY2(ended.exitCode == 130, show(ended));
+
+        // The instrument may still be sending when the run went, and looks at its line once it has.
+        CliResult r;
+        for (QDeadlineTimer deadline(10000); r.exitCode != 0 && !deadline.hasExpired(); QTest::qWait(100)) {
+            QProcess next;
+            asNobody(next);
+            cli.start(next, on(instrument, {"info"}));
+            r = CliRig::finish(next);
+        }
+        QVERIFY2(r.exitCode == 0, show(r));
+    }
+
+    // One port under two names, a link and the device it points to: the second run is told the
+    // port is in use, and by whom, instead of talking over the first.
+    void samePortUnderTwoNames()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        QTemporaryDir dir;
+        const QString port = dir.filePath(QStringLiteral("line"));
+        InstrumentProcess instrument({"--baud", "9600", "--link", port});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), pattern(30000, 1)));
+
+        QProcess first;
+        cli.start(first, {"--device", port, "get", "--yes", "M:\\BIG.DAT", "."});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK 4"))).size() > 2, 30000);
+        const qint64 holder = first.processId();
+        const CliResult second = cli.run(on(instrument, {"info"}));
+        ::kill(static_cast<pid_t>(holder), SIGINT);
+        QTRY_VERIFY_WITH_TIMEOUT(first.state() != QProcess::Running || first.waitForFinished(100), 30000);
+        QVERIFY2(second.exitCode == 75, show(second)); // a port held by another program
+        QVERIFY2(second.err.contains(QStringLiteral("is in use by another program (")), show(second));
+        QVERIFY2(second.err.contains(QStringLiteral("the lock names orvalt-cli, process %1").arg(holder)),
+                 show(second));
     }
 
     void infoOfTheRzFamily()
@@ -644,6 +731,22 @@ private slots:
         QVERIFY(!QFileInfo::exists(card + QStringLiteral("/BACKUP")));
     }
 
+    // A command the instrument refuses with a reason tells the reason on a second line, as a refused
+    // file write does: a new folder on a full medium.
+    void refusalSaysWhy()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({QStringLiteral("--full")});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const CliResult r = cli.run(on(instrument, {"mkdir", "M:\\NEW"}));
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(
+            saysOnce(r, QStringLiteral("MKDR Error 160\nThe medium INT MEM is full. Delete files on it, or "
+                                       "choose another medium.")),
+            show(r));
+    }
+
     // put -r names everything of the folder it did not send, with its cause: a sub-folder that
     // cannot be read (which arrives empty), a FIFO, a link to a device, a link to nothing; and
     // exits 1. The program runs as an unprivileged user, for whom a folder can be unreadable.
@@ -833,39 +936,43 @@ private slots:
     }
 
     // A second Ctrl+C drops the file in hand at once, on both sides, and ends the program the way
-    // a shell reports Ctrl+C (130): the old contents kept, no part of the file left anywhere.
+    // a shell reports Ctrl+C (130): the old contents kept, no part of the file left anywhere. A
+    // measurement file, compressed as by default and in plain blocks.
     void secondInterruptionDropsTheFileInHand_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::addRow("get") << "get";
-        QTest::addRow("put") << "put";
+        QTest::addColumn<bool>("packed");
+        QTest::addRow("get, compressed") << "get" << true;
+        QTest::addRow("get, plain") << "get" << false;
+        QTest::addRow("put, compressed") << "put" << true;
+        QTest::addRow("put, plain") << "put" << false;
     }
 
     void secondInterruptionDropsTheFileInHand()
     {
         QFETCH(QString, command);
+        QFETCH(bool, packed);
         CliRig cli;
         QVERIFY(cli.isReady());
         const bool get = command == QLatin1String("get");
-        // A put goes in plain blocks, so the instrument's transcript counts the blocks sent one for
-        // one (a compressed write reaches it in bursts of decompressed blocks).
-        InstrumentProcess instrument(get ? QStringList{"--baud", "9600"}
-                                         : QStringList{"--baud", "9600", "--no-pack"});
+        InstrumentProcess instrument({"--baud", "9600", packed ? "--transcript-packed" : "--no-pack"});
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         const QString source =
             get ? instrument.mediumDir() + QStringLiteral("/BIG.DAT") : cli.host(QStringLiteral("BIG.DAT"));
         const QString target =
             get ? cli.host(QStringLiteral("BIG.DAT")) : instrument.mediumDir() + QStringLiteral("/BIG.DAT");
-        QVERIFY(writeFile(source, pattern(30000, 1)));
+        QVERIFY(writeFile(source, orvalt::test::measurementRows(30000, 1)));
         QVERIFY(writeFile(target, "old contents"));
 
         QProcess process;
         cli.start(process, on(instrument, get ? QStringList{"get", "--yes", "M:\\BIG.DAT", "."}
                                               : QStringList{"put", "--yes", "BIG.DAT", "M:\\"}));
         QVERIFY(process.waitForStarted());
-        auto blocks = [&instrument] {
-            return static_cast<int>(
-                instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK "))).size());
+        // The blocks of the file on the line: plain ones (not the request that opens the read), or
+        // those of the compressed stream.
+        const QRegularExpression onTheLine(packed ? QStringLiteral("^PAK ") : QStringLiteral("^BLK [0124] "));
+        auto blocks = [&instrument, &onTheLine] {
+            return static_cast<int>(instrument.transcript().filter(onTheLine).size());
         };
         QTRY_VERIFY_WITH_TIMEOUT(blocks() > 5, 30000);
         ::kill(static_cast<pid_t>(process.processId()), SIGINT);
@@ -876,8 +983,8 @@ private slots:
         const int blocksAtStop = blocks();
         const CliResult r = CliRig::finish(process);
         QVERIFY2(r.exitCode == 130, show(r));
-        // The block in hand and one more, and the two more the link may have sent ahead in its
-        // window of three blocks at 9600 baud (about a second of line time).
+        // The block in hand, and the three the link may have had in flight in its window at 9600
+        // baud (about a second of line time).
         QVERIFY2(blocks() - blocksAtStop <= 4, qPrintable(QString::number(blocks() - blocksAtStop)));
         QCOMPARE(readFile(target), QByteArray("old contents"));
         QCOMPARE(QDir(QFileInfo(target).absolutePath())

@@ -289,19 +289,45 @@ private slots:
         QCOMPARE(framesOf(direct.feed(garbage + encodeFrame(frame))), QList<Frame>{frame});
     }
 
+    // A raw line begins only after a quiet line, where the program sends one; right behind a frame,
+    // text is noise (a frame whose start marker noise changed), and the frames around it still come.
+    void rawLinesAmongFrames_data()
+    {
+        QTest::addColumn<bool>("quiet");
+        QTest::newRow("each line after a quiet line") << true;
+        QTest::newRow("no quiet line between") << false;
+    }
     void rawLinesAmongFrames()
     {
+        QFETCH(bool, quiet);
         const Frame a = makeFrame(FrameKind::Command, 0, 0, "STS?");
         const Frame b = makeFrame(FrameKind::Data, 1, 4, {});
-        const QByteArray stream = encodeFrame(a) + "UTILITY FILECOPY,ON\n" + encodeFrame(b) + "t\xe9t\xe9\n";
+        const QList<QByteArray> pieces{encodeFrame(a), "UTILITY FILECOPY,ON\n" + encodeFrame(b),
+                                       "t\xe9t\xe9\n"};
         FrameDecoder decoder;
-        const auto events = decoder.feed(stream);
-        QCOMPARE(events.size(), 4);
-        QCOMPARE(events.at(0).frame, a);
-        QCOMPARE(events.at(1).type, FrameDecoder::Event::Type::RawLine);
-        QCOMPARE(events.at(1).line, QByteArray("UTILITY FILECOPY,ON"));
-        QCOMPARE(events.at(2).frame, b);
-        QCOMPARE(events.at(3).line, QByteArray("t\xe9t\xe9"));
+        QList<FrameDecoder::Event> events;
+        for (const QByteArray& piece : pieces) {
+            events += decoder.feed(piece);
+            if (quiet)
+                events += decoder.lineIdle();
+        }
+        QList<QByteArray> lines;
+        QList<Frame> frames;
+        for (const auto& e : events) {
+            if (e.type == FrameDecoder::Event::Type::RawLine)
+                lines << e.line;
+            else if (e.type == FrameDecoder::Event::Type::Frame)
+                frames << e.frame;
+        }
+        QCOMPARE(frames, (QList<Frame>{a, b}));
+        const QList<QByteArray> expected{"UTILITY FILECOPY,ON", "t\xe9t\xe9"};
+        QCOMPARE(lines, quiet ? expected : QList<QByteArray>());
+        QCOMPARE(damageCount(events), quiet ? 0 : 2);
+
+        // Where lines are never taken (the program's end), text is noise even after a quiet line.
+        FrameDecoder program;
+        program.setLinesAllowed(false);
+        QCOMPARE(damageCount(program.feed("UTILITY FILECOPY,ON\n")), 1);
     }
 
     void lineWithControlByteIsNoise()

@@ -4,6 +4,7 @@
 #include "support/TestMain.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace orvalt::link;
@@ -37,7 +38,10 @@ QList<Frame> answers(PipeTransport& end, int count, int waitMs = 1000)
 }
 
 // A script of requests for the window rules: "W<seq>:<type>:<payload>" a window request,
-// "P<seq>:<type>:<payload>" a plain block, "C:<text>" a command.
+// "P<seq>:<type>:<payload>" a plain block, "C:<text>" a command, "L:<text>" a raw line; "w" and "p"
+// for a window request or plain block whose start marker arrives with bit 5 flipped ("&" for a
+// window request), as line noise makes it. A payload "ROWS" stands for two rows of a measurement
+// file, which read like raw lines.
 QList<QByteArray> scriptFrames(const QStringList& script)
 {
     QList<QByteArray> wires;
@@ -47,9 +51,21 @@ QList<QByteArray> scriptFrames(const QStringList& script)
             wires << encodeFrame(request(FrameKind::Command, 0, 0, parts.at(1).toLatin1()));
             continue;
         }
-        const FrameKind kind = step.startsWith(QLatin1Char('W')) ? FrameKind::WindowData : FrameKind::Data;
-        wires << encodeFrame(request(kind, static_cast<quint8>(parts.at(0).toInt()), parts.at(1).toInt(),
-                                     parts.at(2).toLatin1()));
+        if (step.startsWith(QLatin1Char('L'))) {
+            wires << parts.at(1).toLatin1() + '\n';
+            continue;
+        }
+        const QChar how = step.at(0);
+        const FrameKind kind = how.toUpper() == QLatin1Char('W') ? FrameKind::WindowData : FrameKind::Data;
+        const QByteArray payload = parts.at(2) == QLatin1String("ROWS")
+                                       ? QByteArray("2026/11/03,10:00:00.00,0.5012,21.5\r\n"
+                                                    "2026/11/03,10:00:00.10,0.5013,21.5\r\n")
+                                       : parts.at(2).toLatin1();
+        QByteArray wire = encodeFrame(
+            request(kind, static_cast<quint8>(parts.at(0).toInt()), parts.at(1).toInt(), payload));
+        if (how.isLower())
+            wire[0] = static_cast<char>(wire.at(0) ^ 0x20);
+        wires << wire;
     }
     return wires;
 }
@@ -117,6 +133,7 @@ private slots:
         const QByteArray wire = encodeFrame(request(FrameKind::Command, 1, 0, "STS?"));
         h.hostEnd->write(wire);
         QCOMPARE(answers(*h.hostEnd, 1).size(), 1);
+        QTest::qWait(3 * kDefaultGapMs); // a raw line follows a quiet line
         h.hostEnd->write("UTILITY FILECOPY,ON\n");
         h.hostEnd->write(wire);
         QCOMPARE(answers(*h.hostEnd, 1).size(), 1);
@@ -234,6 +251,19 @@ private slots:
         QTest::newRow("a command starts the numbering again")
             << 8 << QStringList{"W0:0:a", "W1:0:b", "C:STS?", "W0:0:a"}
             << QStringList{"A0:0", "A1:0", "R:0:OK STS?", "A0:0"} << 4;
+        // A file block whose marker lost to noise, inside a write: its rows are noise, never raw
+        // lines that would start the numbering again. The block is asked for again, once.
+        QTest::newRow("a flipped marker inside a window write")
+            << 8 << QStringList{"W0:0:FWT",  "W1:0:ROWS", "W2:0:ROWS", "W3:0:ROWS",
+                                "W4:0:ROWS", "w5:0:ROWS", "W5:0:ROWS", "W6:1:ROWS"}
+            << QStringList{"A0:0", "A1:0", "A2:0", "A3:0", "A4:0", "N5", "A5:0", "A6:0"} << 7;
+        QTest::newRow("a flipped marker inside a plain write")
+            << 0 << QStringList{"P1:0:FWT", "P2:0:ROWS", "p3:0:ROWS", "P3:0:ROWS", "P0:1:ROWS"}
+            << QStringList{"B:0", "B:0", "n", "B:0", "B:0"} << 4;
+        // Between exchanges, a raw line is what it says.
+        QTest::newRow("a raw line between exchanges")
+            << 8 << QStringList{"W0:1:last", "L:UTILITY FILECOPY,ON", "W0:0:a"} << QStringList{"A0:0", "A0:0"}
+            << 2;
         QTest::newRow("instrument of today: no window")
             << 0 << QStringList{"C:WINDOW? 3", "W0:0:a", "P1:0:a"} << QStringList{"R:20:20", "n", "B:0"} << 1;
     }
@@ -260,12 +290,18 @@ private slots:
         QList<Frame> got;
         // One request at a time, each after the answer to the one before (or a moment's quiet for
         // one that gets none), so the order of the answers is the order of the script.
-        for (const QByteArray& wire : scriptFrames(script)) {
+        const QList<QByteArray> wires = scriptFrames(script);
+        for (qsizetype i = 0; i < wires.size(); ++i) {
+            // A raw line comes after a quiet line, as the program sends one.
+            if (script.at(i).startsWith(QLatin1Char('L')))
+                QTest::qWait(3 * kDefaultGapMs);
+            const QByteArray& wire = wires.at(i);
             h.hostEnd->write(wire);
             got += answers(*h.hostEnd, 1, 200);
         }
         QCOMPARE(describe(got), expected);
         QCOMPARE(h.handler.requests().size(), carriedOut);
+        QCOMPARE(h.handler.lines().size(), script.filter(QRegularExpression(QStringLiteral("^L:"))).size());
     }
 
     void stopsWhenAskedAndWhenTheLineFails()

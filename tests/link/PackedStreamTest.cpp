@@ -167,6 +167,44 @@ private slots:
         QCOMPARE(packWindowOfRequest("PACK? " + text.mid(5)), window);
     }
 
+    // Data that does not shrink, compressed as the program compresses with each window an instrument
+    // may name: deflate stores it block by block, and a block holds what its symbol buffer does. The
+    // figures are worked out by hand, so a memory level one too large (which cannot store at all)
+    // or one too small (twice the blocks) shows here.
+    void dataThatDoesNotShrink_data()
+    {
+        QTest::addColumn<int>("windowBits");
+        QTest::addColumn<int>("memLevel");
+        QTest::addColumn<int>("storedBlock"); // bytes a stored block holds at most
+        QTest::newRow("512 bytes") << 9 << 1 << 127;
+        QTest::newRow("1 KiB") << 10 << 3 << 511;
+        QTest::newRow("2 KiB") << 11 << 4 << 1023;
+        QTest::newRow("4 KiB") << 12 << 5 << 2047;
+        QTest::newRow("8 KiB") << 13 << 6 << 4095;
+        QTest::newRow("16 KiB") << 14 << 7 << 8191;
+        QTest::newRow("32 KiB") << 15 << 8 << 16383;
+    }
+    void dataThatDoesNotShrink()
+    {
+        QFETCH(int, windowBits);
+        QFETCH(int, memLevel);
+        QFETCH(int, storedBlock);
+        QCOMPARE(packMemLevel(windowBits), memLevel);
+        QByteArray random(256 * 1024, Qt::Uninitialized);
+        QRandomGenerator generator(static_cast<quint32>(windowBits));
+        for (char& c : random)
+            c = static_cast<char>(generator.bounded(256));
+        PackWriter writer(windowBits, packMemLevel(windowBits), 6);
+        for (qsizetype at = 0; at < random.size(); at += 256)
+            QVERIFY(writer.write(random.mid(at, 256)));
+        QVERIFY(writer.finish());
+        const qsizetype grown = writer.pending() - random.size();
+        const qsizetype most = (random.size() + storedBlock - 1) / storedBlock * 5 + 8;
+        QVERIFY2(grown <= most, qPrintable(QStringLiteral("%1 bytes more, at most %2").arg(grown).arg(most)));
+        // Half as many blocks would be a memory level too small.
+        QVERIFY2(grown > most / 2 - 8, qPrintable(QStringLiteral("%1 bytes more").arg(grown)));
+    }
+
     // The handler sees the exchange of a plain write, whatever the stream's blocks were; the line
     // carries a fraction of the file.
     void writeReachesTheHandlerPlain_data()
@@ -287,6 +325,12 @@ private slots:
         // 10 MB of zeros in 10 KB, announced as 10 bytes: found out at the first piece.
         QTest::newRow("bomb") << answersOf(deflated(lengthThen(10, QByteArray(10000000, '\0')))) << 15
                               << PexResult::UnexpectedAnswer;
+        // Empty stored blocks of deflate, 51 to a block of the line: a stream that goes on without
+        // end and brings nothing. Sixteen blocks in a row that bring nothing end it, as sixteen
+        // empty blocks end a plain listing.
+        const QByteArray nothing = QByteArray::fromHex("000000ffff").repeated(51);
+        QTest::newRow("blocks that decompress to nothing")
+            << QList<Answer>(40, block(kBlockMore, nothing)) << 15 << PexResult::UnexpectedAnswer;
         const QByteArray far = farRepeats(2000, 6000);
         QTest::newRow("window within what was agreed")
             << answersOf(deflated(lengthThen(6000, far), 11)) << 11 << qint32(0);
@@ -318,6 +362,8 @@ private slots:
             QVERIFY(r.lastType != kBlockLast); // never told complete
             QVERIFY(h.link.errorString().contains("compressed"));
         }
+        // A broken stream is found out within the blocks in flight after the one that broke it.
+        QVERIFY2(next <= 16 + 1 + kMaxWindow, qPrintable(QString::number(next)));
     }
 
     // The instrument's end: a write whose stream breaks is refused and dropped; the handler never

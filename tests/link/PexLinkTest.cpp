@@ -1,6 +1,7 @@
 #include "LinkHarness.h"
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <chrono>
 #include <thread>
@@ -508,6 +509,129 @@ private slots:
         QCOMPARE(h.link.retransmissions(), 0u);
         QCOMPARE(h.server->naksSent(), 0u);
         QCOMPARE(h.handler.requests().size(), kBlocks);
+    }
+
+    // All eight requests of the window in flight (the line's speed is not known, so none is held
+    // back) and the answer to the sixth lost on its way: the seventh's answer tells, the sixth goes
+    // again once and is answered from memory. One request more in flight than agreed, or the lost
+    // one sent again on every later answer, costs repeats and Naks here.
+    void fullWindowOneAnswerLost_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::newRow("write") << true;
+        QTest::newRow("read") << false;
+    }
+    void fullWindowOneAnswerLost()
+    {
+        QFETCH(bool, upload);
+        constexpr int kBlocks = 24;
+        constexpr int kLost = 5;
+        LinkHarness h;
+        h.link.setWindow(8, 0);
+        // A generous gap: the repeat for an overdue answer waits two of them, so a busy machine never
+        // sends one here.
+        h.link.setGapMs(200);
+        int served = 0;
+        h.handler.respond = [&served, upload](const Request&) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            ++served;
+            if (!upload) {
+                a.code = served == kBlocks ? 7 : 0;
+                a.payload = pattern(256, served);
+            }
+            return a;
+        };
+        // "WINDOW:8" comes back in 13 bytes; then a write's answers take 4 bytes each, a read's 260.
+        h.instrumentEnd->dropWriteAt(13 + kLost * (upload ? kEmptyBlockFrame : kFullBlockFrame));
+        // Both ways at 115200 baud, so that requests wait on the line as on a serial one.
+        h.hostEnd->holdAt(0, 0, 11520);
+        h.instrumentEnd->holdAt(0, 0, 11520);
+        h.start();
+        for (int i = 0; i < kBlocks; ++i) {
+            const qint32 type = upload ? (i == kBlocks - 1 ? 1 : 0) : (i == 0 ? 3 : 4);
+            const BlockResult r = exchangeBlock(
+                h.link, type, upload ? pattern(256, i) : QByteArray(i == 0 ? "FRD? A" : ""), 256);
+            QCOMPARE(r.receiveResult, 0);
+            if (!upload)
+                QCOMPARE(r.data, pattern(256, i + 1));
+        }
+        QCOMPARE(h.link.windowInUse(), 8);
+        QCOMPARE(h.link.retransmissions(), 1u);
+        QCOMPARE(h.server->naksSent(), 0u);
+        QCOMPARE(h.server->duplicatesAnswered(), 1u);
+        QCOMPARE(h.handler.requests().size(), kBlocks);
+    }
+
+    // One bit of a file block's start marker flipped on the way (0x06 arrives as "&" or "F"), the
+    // block holding rows of a measurement file: the rows read like raw lines, but inside a write
+    // they are noise. The block is asked for again and the write goes on; nothing is taken twice.
+    void flippedStartMarker_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::newRow("bit 5: &") << 0x20;
+        QTest::newRow("bit 6: F") << 0x40;
+    }
+    void flippedStartMarker()
+    {
+        QFETCH(int, mask);
+        constexpr int kBlocks = 12;
+        LinkHarness h;
+        h.link.setWindow(8, 115200);
+        // A generous gap: the repeat for an overdue answer waits two of them, so a busy machine never
+        // sends one here, and what goes again is what the Nak asked for.
+        h.link.setGapMs(200);
+        QList<QByteArray> blocks;
+        QByteArray rows;
+        for (int i = 0; rows.size() < kBlocks * 256; ++i)
+            rows += QByteArray("2026/11/03,10:00:") + QByteArray::number(10 + i % 50) + ".00,0.5" +
+                    QByteArray::number(100 + i) + ",21.5\r\n";
+        for (int i = 0; i < kBlocks; ++i)
+            blocks << rows.mid(i * 256, 256);
+        // "WINDOW? 8" goes in 14 bytes, each block in 260; the sixth is request 5 (CTL 0xae, text).
+        h.hostEnd->flipByteAt(14 + 5 * kFullBlockFrame, static_cast<quint8>(mask));
+        h.hostEnd->holdAt(0, 0, 11520);
+        h.instrumentEnd->holdAt(0, 0, 11520);
+        h.start();
+        for (int i = 0; i < kBlocks; ++i)
+            QCOMPARE(exchangeBlock(h.link, i == kBlocks - 1 ? 1 : 0, blocks.at(i), 256).receiveResult, 0);
+        QList<QByteArray> received;
+        for (const Request& request : h.handler.requests())
+            received << request.payload;
+        QCOMPARE(received, blocks);
+        QCOMPARE(h.server->rawLinesReceived(), 0u);
+        QVERIFY(h.server->naksSent() >= 1);
+        // The damaged block and those behind it in flight: what one damaged block costs anywhere.
+        QVERIFY2(h.link.retransmissions() <= quint64(h.link.windowInUse()),
+                 qPrintable(QString::number(h.link.retransmissions())));
+    }
+
+    // The idle hook (the window's repaint, its Cancel) runs by the time the calls have waited, not
+    // afresh in each wait: a read whose blocks each come in well under the hook's time still lets
+    // the window repaint about every kIdleHookMs.
+    void idleHookRunsAcrossShortWaits()
+    {
+        constexpr int kBlocks = 60;
+        LinkHarness h;
+        int served = 0;
+        h.handler.respond = [&served](const Request&) {
+            Answer a;
+            a.kind = Answer::Kind::Block;
+            a.code = ++served == kBlocks ? 7 : 0;
+            a.payload = pattern(256, served);
+            return a;
+        };
+        h.instrumentEnd->holdAt(0, 0, 11520); // 22 ms a block
+        int hooks = 0;
+        h.link.setIdleHook([&hooks] { ++hooks; });
+        h.start();
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 1; i <= kBlocks; ++i)
+            QCOMPARE(exchangeBlock(h.link, i == 1 ? 3 : 4, i == 1 ? "FRD? A" : "", 256).receiveResult, 0);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(hooks >= elapsed / (4 * PexLink::kIdleHookMs),
+                 qPrintable(QStringLiteral("%1 in %2 ms").arg(hooks).arg(elapsed)));
     }
 
     // A file block refused in the middle of a write, with blocks in flight and without: the caller

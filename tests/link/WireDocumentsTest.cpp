@@ -142,11 +142,47 @@ Examples linkProtocolExamples()
     };
 }
 
+// What a receiver is given in the examples of resynchronisation: a window request that lost its TAG
+// byte followed by the next one, and a row of a measurement file whose marker lost bit 5.
+QByteArray lostTagThenNext()
+{
+    const QByteArray first = encodeFrame(frame(FrameKind::WindowData, 1, 4));
+    return first.left(2) + first.mid(3) + encodeFrame(frame(FrameKind::WindowData, 2, 4));
+}
+
+const QByteArray kRow = "2026/11/03,10:00:00.00,0.5012,21.5\r\n";
+
+QByteArray flippedRow()
+{
+    QByteArray wire = encodeFrame(frame(FrameKind::WindowData, 5, 0, kRow));
+    wire[0] = static_cast<char>(wire.at(0) ^ 0x20);
+    return wire;
+}
+
 // Byte examples that are no frame, shown whole, 16 bytes a line.
 QMap<QString, QByteArray> linkProtocolStreams()
 {
     return {{"The stream of LOG.CSV as the program sends it", programStream(true) + programStream(false)},
-            {"The stream of LOG.CSV as the instrument answers it", instrumentStream()}};
+            {"The stream of LOG.CSV as the instrument answers it", instrumentStream()},
+            {"S1 received: window request 1 (Data type 4) without its TAG byte, then request 2",
+             lostTagThenNext()},
+            {"S2 received inside a write: window request 5, a row of a measurement file, its marker arrived "
+             "as 26",
+             flippedRow()}};
+}
+
+QString describe(const QList<FrameDecoder::Event>& events)
+{
+    QStringList words;
+    for (const FrameDecoder::Event& e : events) {
+        if (e.type == FrameDecoder::Event::Type::Frame)
+            words << QStringLiteral("frame %1").arg(e.frame.seq);
+        else if (e.type == FrameDecoder::Event::Type::RawLine)
+            words << QStringLiteral("line");
+        else
+            words << damageText(e.damage);
+    }
+    return words.join(QLatin1String(", "));
 }
 
 Examples instrumentCommandExamples()
@@ -253,6 +289,21 @@ private slots:
         for (auto it = streams.cbegin(); it != streams.cend(); ++it)
             QVERIFY2(seen.contains(it.key()),
                      qPrintable(QStringLiteral("missing from the document: ") + it.key()));
+    }
+
+    // What the examples of resynchronisation say a receiver makes of their bytes.
+    void resynchronisationExamples()
+    {
+        FrameDecoder decoder;
+        QCOMPARE(describe(decoder.feed(lostTagThenNext())), QStringLiteral("frame check failed, frame 2"));
+
+        // Inside a write no raw line may begin: noise, dropped to the next marker.
+        FrameDecoder inWrite;
+        inWrite.setLinesAllowed(false);
+        QCOMPARE(describe(inWrite.feed(flippedRow())), QStringLiteral("noise on the line"));
+        // Where one may, the same bytes are a raw line.
+        FrameDecoder between;
+        QCOMPARE(describe(between.feed(flippedRow())), QStringLiteral("line, noise on the line"));
     }
 };
 

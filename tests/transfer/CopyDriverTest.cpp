@@ -6,6 +6,7 @@
 #include "CopyWindowRig.h"
 #include "TransferRig.h"
 #include "core/ResourceTexts.h"
+#include "support/MeasurementRows.h"
 #include "support/Selections.h"
 #include "support/TestMain.h"
 #include "transfer/TransferTexts.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 using namespace orvalt;
@@ -355,26 +357,29 @@ private slots:
 
     // Interruption pressed a second time (Esc on the window) drops the file in hand at once: the
     // target keeps what it had on either side, no part of the file is left, and the link serves
-    // the next copy at once.
+    // the next copy at once. Compressed as a measurement file is by default, and in plain blocks:
+    // what passes after the press is the block in hand and the window, counted in blocks on the
+    // line either way.
     void secondInterruptionDropsTheFileInHand_data()
     {
         QTest::addColumn<QString>("from");
-        QTest::addRow("to the instrument") << L;
-        QTest::addRow("from the instrument") << R;
+        QTest::addColumn<bool>("packed");
+        QTest::addRow("to the instrument, compressed") << L << true;
+        QTest::addRow("to the instrument, plain") << L << false;
+        QTest::addRow("from the instrument, compressed") << R << true;
+        QTest::addRow("from the instrument, plain") << R << false;
     }
 
     void secondInterruptionDropsTheFileInHand()
     {
         QFETCH(QString, from);
+        QFETCH(bool, packed);
         const QString to = from == L ? R : L;
-        // The slowest line the instrument is used at: a whole file would take half a minute. Plain
-        // blocks to the instrument, so its transcript counts the blocks sent one for one (a
-        // compressed write reaches it in bursts of decompressed blocks).
+        // The slowest line the instrument is used at: a whole file would take several seconds.
         QStringList line{QStringLiteral("--baud"), QStringLiteral("9600")};
-        if (from == L)
-            line << QStringLiteral("--no-pack");
+        line << (packed ? QStringLiteral("--transcript-packed") : QStringLiteral("--no-pack"));
         CopyWindow w(QStringLiteral("host"), QStringLiteral("M"), line);
-        const QByteArray big = patternBytes(30000, 3);
+        const QByteArray big = orvalt::test::measurementRows(30000, 3);
         QVERIFY(putFile(w.path(from, QStringLiteral("BIG.DAT")), big));
         QVERIFY(putFile(w.path(from, QStringLiteral("NEXT.DAT")), "next"));
         QVERIFY(putFile(w.path(to, QStringLiteral("BIG.DAT")), "old contents"));
@@ -383,26 +388,33 @@ private slots:
         w.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         w.select(from, {QStringLiteral("BIG.DAT")});
-        auto blocks = [&w] {
-            return static_cast<int>(
-                w.instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK "))).size());
+        // The blocks of a file the line carried to the instrument: plain ones (not the requests that
+        // open a read or a listing), or those of the compressed stream (a write's data, a read's
+        // requests for the next block).
+        const QRegularExpression onTheLine(packed ? QStringLiteral("^PAK ") : QStringLiteral("^BLK [0124] "));
+        auto blocks = [&w, &onTheLine] {
+            return static_cast<int>(w.instrument.transcript().filter(onTheLine).size());
         };
+        // The user presses twice while the file is on the line, whenever the window gets the keys:
+        // between two blocks, or while a call waits for the instrument.
         int blocksAtStop = -1;
-        w.dialogs().onTransferProgress = [&](const orvalt::test::ScriptedDialogs::Progress& p) {
-            if (p.done < 1000 || blocksAtStop >= 0)
+        QTimer presser;
+        QObject::connect(&presser, &QTimer::timeout, [&] {
+            if (blocksAtStop >= 0 || blocks() <= 5)
                 return;
-            QTest::keyClick(w.window.get(), Qt::Key_Escape);
-            QTest::keyClick(w.window.get(), Qt::Key_Escape);
-            QTRY_VERIFY(blocks() > 3); // the transcript has caught up with what was acknowledged
             blocksAtStop = blocks();
-        };
+            QTest::keyClick(w.window.get(), Qt::Key_Escape);
+            QTest::keyClick(w.window.get(), Qt::Key_Escape);
+        });
+        presser.start(10);
         w.dialogs().overwriteAnswers = {0};
 
         copy(w, from);
+        presser.stop();
 
         QVERIFY(blocksAtStop > 0);
-        // The block in hand and one more, and the two more the link may have sent ahead in its
-        // window of three blocks at 9600 baud (about a second of line time).
+        // The block in hand, and the three the link may have had in flight in its window at 9600
+        // baud (about a second of line time).
         QVERIFY2(blocks() - blocksAtStop <= 4, qPrintable(QString::number(blocks() - blocksAtStop)));
         QVERIFY(w.dialogs().progress.constLast().done < big.size());
         QCOMPARE(fileBytes(w.path(to, QStringLiteral("BIG.DAT"))), QByteArray("old contents"));
@@ -420,7 +432,6 @@ private slots:
         checkCopyEnded(w);
         QVERIFY(!w.state().StopFileNow);
 
-        w.dialogs().onTransferProgress = nullptr;
         w.dialogs().shown.clear();
         w.select(from, {QStringLiteral("NEXT.DAT")});
         copy(w, from);

@@ -5,7 +5,9 @@
 
 #include "TransferRig.h"
 #include "link/LinkHarness.h"
+#include "link/LinkPack.h"
 #include "session/CommandExchange.h"
+#include "support/MeasurementRows.h"
 #include "support/TestMain.h"
 #include "transfer/Unconfirmed.h"
 
@@ -31,6 +33,37 @@ namespace {
 QString hexOf(qint32 value)
 {
     return QString::fromLatin1(QByteArray::number(static_cast<quint32>(value), 16).rightJustified(8, '0'));
+}
+
+// The file as a read answers it: its length, 4 bytes big-endian, then its bytes.
+QByteArray lengthThen(const QByteArray& content)
+{
+    char length[4];
+    qToBigEndian<quint32>(static_cast<quint32>(content.size()), length);
+    return QByteArray(length, 4) + content;
+}
+
+// The blocks of the virtual instrument's compressed answer (a 4 KiB window, memory level 5, level 6)
+// that a reader needs before it holds `bytes` of it.
+int answerBlocksFor(const QByteArray& answer, qsizetype bytes)
+{
+    orvalt::link::PackWriter writer(12, 5, 6);
+    writer.write(answer);
+    writer.finish();
+    const QByteArray stream = writer.take(writer.pending());
+    orvalt::link::PackReader reader(12);
+    QByteArray out;
+    int blocks = 0;
+    for (qsizetype at = 0; at < stream.size() && out.size() < bytes; at += orvalt::link::kPackBlock) {
+        reader.feed(stream.mid(at, orvalt::link::kPackBlock));
+        ++blocks;
+        for (qsizetype before = -1; out.size() > before;) {
+            before = out.size();
+            if (!reader.read(out, 4096))
+                break;
+        }
+    }
+    return blocks;
 }
 
 } // namespace
@@ -459,6 +492,33 @@ private slots:
         QVERIFY(instrument.transcript().isEmpty()); // nothing asked for that could not be kept
     }
 
+    // A compressed write at 9600 baud: what the sender has told done runs ahead of what the
+    // instrument has taken by no more than the line carries in about three seconds (2,880 bytes,
+    // some 16 KB of a measurement file), so the progress window's rate and time left come within
+    // seconds and move with the line, not in jumps of what the compressor had swallowed.
+    void compressedWriteCountsWhatTheLineCarried()
+    {
+        InstrumentProcess instrument({QStringLiteral("--baud"), QStringLiteral("9600")});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        TransferRig rig(&instrument);
+        QVERIFY(rig.isOpen());
+        const QByteArray content = orvalt::test::measurementRows(32 * 1024, 7);
+        QVERIFY(writeFile(rig.native(QStringLiteral("LOG.CSV")), content));
+        qint64 mostAhead = 0;
+        int reports = 0;
+        rig.dialogs.onProgress = [&](qint64 done) {
+            const qint64 taken =
+                256 * linesStarting(instrument.transcript(), QStringLiteral("BLK 0 256 ")).size();
+            mostAhead = qMax(mostAhead, done - taken);
+            ++reports;
+        };
+        QCOMPARE(RmtSendFile(rig.ctx, rig.host(QStringLiteral("LOG.CSV")), QStringLiteral("M:\\LOG.CSV")), 0);
+        QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/LOG.CSV")), content);
+        QCOMPARE(rig.link().packAgreed(), 15);
+        QCOMPARE(reports, 128);
+        QVERIFY2(mostAhead <= 16 * 1024, qPrintable(QString::number(mostAhead)));
+    }
+
     // A host write that fails midway ends the receive at that block: the rest of the file is not
     // read, the instrument's stream is let go with the one status query, the old file stays and the
     // user is told the file and the system's reason. Once with a file size limit on this process
@@ -468,14 +528,18 @@ private slots:
         QTest::addColumn<bool>("tmpfs");
         QTest::addColumn<QString>("cause");
         QTest::addColumn<int>("room"); // bytes the host can take
-        QTest::addRow("file size limit") << false
-                                         << "File too large. Make room on that disk, or copy to "
-                                            "another folder."
-                                         << 20000;
-        QTest::addRow("tmpfs of 64 KB") << true
-                                        << "No space left on device. Make room on that disk, or "
-                                           "copy to another folder."
-                                        << 64 * 1024;
+        QTest::addColumn<bool>("packed");
+        for (const bool packed : {true, false}) {
+            const char* way = packed ? "compressed" : "plain";
+            QTest::addRow("file size limit, %s", way) << false
+                                                      << "File too large. Make room on that disk, or copy to "
+                                                         "another folder."
+                                                      << 20000 << packed;
+            QTest::addRow("tmpfs of 64 KB, %s", way) << true
+                                                     << "No space left on device. Make room on that disk, or "
+                                                        "copy to another folder."
+                                                     << 64 * 1024 << packed;
+        }
     }
 
     void hostWriteFailingMidwayStopsAtOnce()
@@ -484,11 +548,11 @@ private slots:
         QFETCH(bool, tmpfs);
         QFETCH(QString, cause);
         QFETCH(int, room);
-        // Plain blocks, so the instrument's transcript counts the blocks asked for one for one: a
-        // compressing instrument reads ahead as far as each compressed block needs.
-        InstrumentProcess instrument({QStringLiteral("--no-pack")});
+        QFETCH(bool, packed);
+        InstrumentProcess instrument({packed ? QStringLiteral("--transcript-packed") : QStringLiteral("--no-pack")});
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
-        writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), patternBytes(70000));
+        const QByteArray content = orvalt::test::measurementRows(70000);
+        writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), content);
         TransferRig rig(&instrument);
         const QString folder = rig.native(QStringLiteral("disk"));
         QVERIFY(QDir().mkpath(folder));
@@ -534,14 +598,16 @@ private slots:
                      .arg(QDir::toNativeSeparators(target), cause));
         QCOMPARE(readFile(target), QByteArray("old contents"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("BIG.DAT")});
-        // No block was asked for past the one that did not fit (the first holds 252 bytes) but the
-        // requests the link had sent ahead in its window (the instrument only reads for them), then
-        // the status query that lets the instrument drop the stream.
+        // No block was asked for past the one that did not fit but the requests the link had sent
+        // ahead in its window (the instrument only reads for them), then the status query that lets
+        // the instrument drop the stream. Plain, the first block holds 252 bytes and each later one
+        // 256; compressed, as many as the instrument's stream needs for them.
         const QStringList transcript = instrument.transcript();
         const int sentAhead = qMax(1, rig.link().windowAgreed()) - 1;
-        QVERIFY2(linesStarting(transcript, QStringLiteral("BLK 4 0")).size() <=
-                     (room - 252) / 256 + 1 + sentAhead,
-                 qPrintable(transcript.join(QLatin1Char('\n'))));
+        const int needed = packed ? answerBlocksFor(lengthThen(content), room + 1) : (room - 252) / 256 + 1;
+        const QStringList asked =
+            linesStarting(transcript, packed ? QStringLiteral("PAK 4") : QStringLiteral("BLK 4 0"));
+        QVERIFY2(asked.size() <= needed + sentAhead, qPrintable(transcript.join(QLatin1Char('\n'))));
         QCOMPARE(transcript.constLast(), QStringLiteral("CMD STS?"));
         // The link is ready: the next command is answered, with no stray answer before it.
         QCOMPARE(SendCmd(rig.state(), rig.link(), rig.dialogs, QStringLiteral("CDR /")), 0);

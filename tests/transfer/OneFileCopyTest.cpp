@@ -208,6 +208,12 @@ private slots:
         QTest::addRow("unknown medium")
             << QStringLiteral("X:\\A.DAT") << QStringLiteral("M:\\") << QStringLiteral("CPY ,/A.DAT,0,/A.DAT")
             << QStringLiteral("CPY Error 160");
+        // A refusal that says why is told with its reason, as a refused file write is.
+        QTest::addRow("source not there")
+            << QStringLiteral("M:\\DATA\\NONE.DAT") << QStringLiteral("1:\\BACKUP\\")
+            << QStringLiteral("CPY 0,/DATA/NONE.DAT,1,/BACKUP/NONE.DAT")
+            << QStringLiteral("CPY Error 20\nM:\\DATA\\NONE.DAT is not on the instrument; press Renew to see "
+                              "what is there.");
         QTest::addRow("onto itself") << QStringLiteral("M:\\A.DAT") << QStringLiteral("M:\\")
                                      << QStringLiteral("CPY 0,/A.DAT,0,/A.DAT")
                                      << QStringLiteral("CPY Error 20");

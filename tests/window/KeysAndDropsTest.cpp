@@ -9,18 +9,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
+#include <csignal>
 #include <memory>
 
 using namespace orvalt;
@@ -78,6 +81,17 @@ QMimeData* desktopFiles(const QStringList& paths)
         urls << QUrl::fromLocalFile(p);
     mime->setUrls(urls);
     return mime;
+}
+
+// A process's state as /proc tells it ('T': stopped).
+char processState(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray line = stat.readAll();
+    const qsizetype end = line.lastIndexOf(')');
+    return end >= 0 && end + 2 < line.size() ? line.at(end + 2) : '?';
 }
 
 } // namespace
@@ -402,6 +416,62 @@ private slots:
         rig.window->dispatcher().dispatch(ToolKeys::Connect);
         QCOMPARE(line->text(),
                  QStringLiteral("KD7350 \u00b7 %1 \u00b7 115200 8N1").arg(rig.instrument.devicePath()));
+    }
+
+    // The line lost under a running window (the adapter pulled, the instrument switched off): once a
+    // request finds it out of reach, the status bar says so and why, and the instrument pane, which
+    // still shows what was there, is greyed with a tip saying why, until Connection.
+    void lostLine_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("the port went away") << int(SIGUSR1) << "Not connected \u00b7 the port went away";
+        QTest::newRow("no answer") << int(SIGSTOP) << "Not connected \u00b7 no answer";
+    }
+    void lostLine()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, told);
+        // The port is where each new line of the instrument appears, as a serial port stays put.
+        QTemporaryDir dir;
+        const QString port = dir.filePath(QStringLiteral("line"));
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"), {QStringLiteral("--link"), port});
+        rig.stores.settings.save(QStringLiteral("orvalt"), QStringLiteral("Com1"), QStringLiteral("Device"),
+                                 port);
+        QVERIFY(rig.start());
+        rig.window->show();
+        rig.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        QLabel* line = rig.window->controls().statusLine;
+        QTreeView* right = rig.window->controls().lvListView;
+        const QString connected = QStringLiteral("KD7350 \u00b7 %1 \u00b7 9600 8N1").arg(port);
+        QCOMPARE(line->text(), connected);
+        QCOMPARE(right->toolTip(), QString());
+
+        const auto pid = static_cast<pid_t>(rig.instrument.process().processId());
+        const QString before = QFileInfo(port).symLinkTarget();
+        ::kill(pid, signal);
+        // Once the line is gone: a new one made in its place, or the instrument stopped.
+        if (signal == SIGUSR1)
+            QTRY_VERIFY(QFileInfo(port).symLinkTarget() != before);
+        else
+            QTRY_VERIFY(processState(pid) == 'T');
+        right->setFocus();
+        QTest::keyClick(rig.window.get(), Qt::Key_R, Qt::ControlModifier); // Renew
+        QCOMPARE(line->text(), told);
+        QVERIFY(!right->property("current").toBool());
+        QVERIFY(right->toolTip().contains(QStringLiteral("Press Connection")));
+        QVERIFY(right->palette().color(QPalette::Active, QPalette::Text) !=
+                QApplication::palette(right).color(QPalette::Active, QPalette::Text));
+        QVERIFY(rig.window->controls().L_ListView->property("current").toBool());
+
+        if (signal == SIGSTOP)
+            ::kill(pid, SIGCONT);
+        rig.window->dispatcher().dispatch(ToolKeys::Connect);
+        QCOMPARE(line->text(), connected);
+        QVERIFY(right->property("current").toBool());
+        QCOMPARE(right->palette().color(QPalette::Active, QPalette::Text),
+                 QApplication::palette(right).color(QPalette::Active, QPalette::Text));
     }
 };
 
