@@ -37,6 +37,7 @@ struct MainControls
     QWidget* picSplitter = nullptr;
     QWidget* picTitles = nullptr;
     QAction* mnuCreateFolder = nullptr;
+    QAction* mnuView = nullptr; // F3: the active pane's file in a viewer
     QAction* mnuFileClose = nullptr;
     QAction* mnuToolsOptions = nullptr;
     QAction* mnuHelpAbout = nullptr;

@@ -32,6 +32,7 @@ public:
     void progressJob(const QList<JobTotals>& items) override;
     void progressNotice(const QString& text) override;
     void progressClose() override;
+    QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
     void setBusyPointer(bool busy) override;
     void yield() override;
 

@@ -78,6 +78,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     connectEvents();
     routeActions();
     buildKeys();
+    buildViewActions();
 }
 
 frmMain::~frmMain() = default;

@@ -92,6 +92,10 @@ private:
     bool listKeyPress(QTreeView* list, QKeyEvent* event);
     bool viewportDragEvent(QTreeView* list, QEvent* event);
 
+    // View (F3): the active pane's file in a viewer window of its own (frmMainView.cpp).
+    void buildViewActions();
+    void viewFromActive();
+
     AppState& m_state;
     Settings& m_settings;
     DialogSeam& m_dialogs;
