@@ -37,7 +37,10 @@ struct MainControls
     QWidget* picSplitter = nullptr;
     QWidget* picTitles = nullptr;
     QAction* mnuCreateFolder = nullptr;
-    QAction* mnuView = nullptr; // F3: the active pane's file in a viewer
+    QAction* mnuView = nullptr;   // F3: the active pane's file in a viewer
+    QAction* mnuRename = nullptr; // the toolbar's Change of the filename, Delete and Format
+    QAction* mnuDelete = nullptr;
+    QAction* mnuFormat = nullptr;
     QAction* mnuFileClose = nullptr;
     QAction* mnuToolsOptions = nullptr;
     QAction* mnuHelpAbout = nullptr;

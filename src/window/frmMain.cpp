@@ -78,7 +78,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     connectEvents();
     routeActions();
     buildKeys();
-    buildViewActions();
+    buildFileMenu();
 }
 
 frmMain::~frmMain() = default;

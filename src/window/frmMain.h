@@ -92,8 +92,9 @@ private:
     bool listKeyPress(QTreeView* list, QKeyEvent* event);
     bool viewportDragEvent(QTreeView* list, QEvent* event);
 
-    // View (F3): the active pane's file in a viewer window of its own (frmMainView.cpp).
-    void buildViewActions();
+    // The File menu's entries beyond the two of the program's design, and View (F3): the active
+    // pane's file in a viewer window of its own (frmMainFileMenu.cpp).
+    void buildFileMenu();
     void viewFromActive();
 
     AppState& m_state;

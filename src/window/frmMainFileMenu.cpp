@@ -1,4 +1,6 @@
-// View (F3): the front end's half of it. The active pane says which file; openForView reads it
+// The File menu beyond the two entries of the program's design (New Folder preparation, Close):
+// what the toolbar does to the active pane's selection, with the keys that do it, and View (F3),
+// whose front end's half lives here too: the active pane says which file, openForView reads it
 // and a viewer window (frmView) shows it, beside the main window.
 
 #include "core/AppState.h"
@@ -6,6 +8,7 @@
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "viewer/ViewSource.h"
+#include "window/Toolbar.h"
 #include "window/frmMain.h"
 #include "window/frmView.h"
 
@@ -22,19 +25,33 @@ const QString kViewKey = QStringLiteral("View");
 
 } // namespace
 
-void frmMain::buildViewActions()
+void frmMain::buildFileMenu()
 {
     auto& c = m_controls;
-    c.mnuView = new QAction(QStringLiteral("&View"), this);
+    c.mnuView = new QAction(QStringLiteral("View"), this);
     c.mnuView->setObjectName(QStringLiteral("mnuView"));
     c.mnuView->setShortcut(QKeySequence(Qt::Key_F3));
-    c.mnuView->setShortcutContext(Qt::WindowShortcut);
-    // In the File menu after New Folder preparation, before the separator above Close.
-    const QList<QAction*> items = c.mnuFile->actions();
-    c.mnuFile->insertAction(items.size() > 1 ? items.at(1) : nullptr, c.mnuView);
     addAction(c.mnuView);
     connect(c.mnuView, &QAction::triggered, this, [this] { m_dispatcher.dispatch(kViewKey); });
     m_dispatcher.setAction(kViewKey, [this] { viewFromActive(); });
+
+    // The toolbar's actions under their resource texts (put on at load); their keys live on the
+    // toolbar and are only shown here.
+    auto toolbarEntry = [this](const char* name, int text, const QString& key, const QKeySequence& shown) {
+        auto* a = new QAction(QString::number(text), this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(shown);
+        a->setShortcutContext(Qt::WidgetShortcut);
+        connect(a, &QAction::triggered, this, [this, key] { m_dispatcher.dispatch(key); });
+        return a;
+    };
+    c.mnuRename = toolbarEntry("mnuRename", 1026, ToolKeys::Rename, QKeySequence(Qt::Key_F2));
+    c.mnuDelete = toolbarEntry("mnuDelete", 1008, ToolKeys::Delete, QKeySequence(Qt::Key_F8));
+    c.mnuFormat = toolbarEntry("mnuFormat", 1027, ToolKeys::Format, QKeySequence());
+    // After New Folder preparation, before the separator above Close.
+    const QList<QAction*> items = c.mnuFile->actions();
+    c.mnuFile->insertActions(items.size() > 1 ? items.at(1) : nullptr,
+                             {c.mnuView, c.mnuRename, c.mnuDelete, c.mnuFormat});
 }
 
 void frmMain::viewFromActive()
