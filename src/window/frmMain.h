@@ -63,6 +63,9 @@ private:
     void unload();
     void applyStoredGeometry();
     void saveGeometryOnExit();
+    // The split and the lists' column widths, kept from one run to the next (frmMainRemember.cpp).
+    void restorePanesLayout();
+    void savePanesLayout();
     void fillInitialSelectors();
     void setUpList(QTreeView* list, PaneModel& pane);
     // The controls of a side follow its pane's choosers and sort mark.

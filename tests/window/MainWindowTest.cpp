@@ -216,6 +216,36 @@ private slots:
             QStringLiteral("0"));
     }
 
+    // The split and the columns the user set come back at the next start.
+    void panesLayoutKeptAcrossRuns()
+    {
+        test::TempStores s;
+        s.quietPanes();
+        int leftName = 0;
+        int rightKind = 0;
+        {
+            frmMain w(s.state, s.settings, s.dialogs);
+            w.load();
+            w.resize(px(12000, w), px(6000, w));
+            w.show();
+            double x = 7000;
+            w.SizeControls(x);
+            leftName = w.controls().L_ListView->columnWidth(0) + 37;
+            rightKind = w.controls().lvListView->columnWidth(3) + 11;
+            w.controls().L_ListView->setColumnWidth(0, leftName);
+            w.controls().lvListView->setColumnWidth(3, rightKind);
+            QVERIFY(w.close());
+        }
+        QCOMPARE(userValue(s, programTitle(), QStringLiteral("Split")), QStringLiteral("7000"));
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        w.show();
+        QCOMPARE(w.splitTwips(), 7000.0);
+        QCOMPARE(w.controls().L_ListView->columnWidth(0), leftName);
+        QCOMPARE(w.controls().lvListView->columnWidth(3), rightKind);
+        QCOMPARE(w.controls().lvListView->columnWidth(0), px(1600, w)); // not changed: the design's
+    }
+
     void minimisedWindowKeepsTheStoredGeometry()
     {
         test::TempStores s;
