@@ -1,106 +1,233 @@
 #include "window/TextView.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
-#include <QTextBlock>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace orvalt {
 
-// The text with a margin on the left that shows each line's number beside it.
-class TextView::Numbered : public QPlainTextEdit
+// The lines in sight, their numbers in a margin on the left, and the selection.
+class TextView::Area : public QAbstractScrollArea
 {
 public:
-    explicit Numbered(QWidget* parent)
-        : QPlainTextEdit(parent)
-        , m_margin(new Margin(this))
+    explicit Area(QWidget* parent)
+        : QAbstractScrollArea(parent)
     {
-        connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { fitMargin(); });
-        connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
-            if (dy != 0)
-                m_margin->scroll(0, dy);
-            else
-                m_margin->update(0, rect.y(), m_margin->width(), rect.height());
-        });
-        fitMargin();
+        setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        viewport()->setBackgroundRole(QPalette::Base);
+        viewport()->setCursor(Qt::IBeamCursor);
+        setFocusPolicy(Qt::StrongFocus);
     }
 
-    int marginWidth() const
+    void setText(QString text)
     {
-        const int digits = QString::number(qMax(1, blockCount())).size();
-        return 12 + fontMetrics().horizontalAdvance(QLatin1Char('9')) * digits;
+        m_lines.setText(std::move(text));
+        m_anchor = m_cursor = 0;
+        m_widestSeen = fontMetrics().averageCharWidth() * m_lines.widestLine();
+        verticalScrollBar()->setValue(0);
+        horizontalScrollBar()->setValue(0);
+        fitScrollBars();
+        viewport()->update();
     }
 
-    void paintMargin(QPaintEvent* event)
+    const TextLines& lines() const { return m_lines; }
+    qsizetype selectionStart() const { return std::min(m_anchor, m_cursor); }
+    qsizetype selectionEnd() const { return std::max(m_anchor, m_cursor); }
+
+    void select(qsizetype from, qsizetype to)
     {
-        QPainter painter(m_margin);
-        painter.fillRect(event->rect(), palette().color(QPalette::Window));
-        painter.setPen(palette().color(QPalette::PlaceholderText));
-        QTextBlock block = firstVisibleBlock();
-        int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
-        while (block.isValid() && top <= event->rect().bottom()) {
-            const int height = qRound(blockBoundingRect(block).height());
-            if (block.isVisible() && top + height >= event->rect().top())
-                painter.drawText(0, top, m_margin->width() - 6, fontMetrics().height(), Qt::AlignRight,
-                                 QString::number(block.blockNumber() + 1));
-            block = block.next();
-            top += height;
-        }
+        m_anchor = from;
+        m_cursor = to;
+        showPosition(to);
+        showPosition(from);
+        viewport()->update();
     }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
     {
-        QPlainTextEdit::resizeEvent(event);
-        const QRect inside = contentsRect();
-        m_margin->setGeometry(inside.left(), inside.top(), marginWidth(), inside.height());
+        QAbstractScrollArea::resizeEvent(event);
+        fitScrollBars();
+    }
+
+    void paintEvent(QPaintEvent* /*event*/) override
+    {
+        QPainter painter(viewport());
+        const QFontMetrics fm = fontMetrics();
+        const int margin = marginWidth();
+        const int left = margin + kGap - horizontalScrollBar()->value();
+        const int first = verticalScrollBar()->value();
+        const QColor numbers = palette().color(QPalette::PlaceholderText);
+        const QColor text = palette().color(QPalette::Text);
+        int widest = m_widestSeen;
+        painter.fillRect(0, 0, margin, viewport()->height(), palette().color(QPalette::Window));
+        for (int row = 0; row * fm.height() < viewport()->height(); ++row) {
+            const int i = first + row;
+            if (i >= m_lines.lineCount())
+                break;
+            const int top = row * fm.height();
+            const QStringView line = m_lines.line(i);
+            const QString shown = TextLines::shown(line);
+            painter.setClipRect(margin, 0, viewport()->width() - margin, viewport()->height());
+            paintSelection(painter, i, line, left, top);
+            painter.setPen(text);
+            painter.drawText(left, top + fm.ascent(), shown);
+            widest = std::max(widest, fm.horizontalAdvance(shown));
+            painter.setClipping(false);
+            painter.setPen(numbers);
+            painter.drawText(QRect(0, top, margin - kGap / 2, fm.height()), Qt::AlignRight,
+                             QString::number(i + 1));
+        }
+        // Lines wider than the estimate (wide characters) widen the scrolling as they come in sight.
+        if (widest > m_widestSeen) {
+            m_widestSeen = widest;
+            fitScrollBars();
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return;
+        m_cursor = positionAt(event->position().toPoint());
+        if (!(event->modifiers() & Qt::ShiftModifier))
+            m_anchor = m_cursor;
+        viewport()->update();
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (!(event->buttons() & Qt::LeftButton))
+            return;
+        m_cursor = positionAt(event->position().toPoint());
+        showPosition(m_cursor);
+        viewport()->update();
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Copy)) {
+            QApplication::clipboard()->setText(
+                m_lines.text().mid(selectionStart(), selectionEnd() - selectionStart()));
+            return;
+        }
+        if (event->matches(QKeySequence::SelectAll)) {
+            m_anchor = 0;
+            m_cursor = m_lines.text().size();
+            viewport()->update();
+            return;
+        }
+        QScrollBar* bar = verticalScrollBar();
+        switch (event->key()) {
+        case Qt::Key_Home:
+            bar->setValue(event->modifiers() & Qt::ControlModifier ? bar->minimum() : bar->value());
+            horizontalScrollBar()->setValue(0);
+            return;
+        case Qt::Key_End:
+            if (event->modifiers() & Qt::ControlModifier)
+                bar->setValue(bar->maximum());
+            return;
+        default:
+            QAbstractScrollArea::keyPressEvent(event); // arrows and pages scroll
+        }
     }
 
 private:
-    class Margin : public QWidget
+    static constexpr int kGap = 8;
+
+    int marginWidth() const
     {
-    public:
-        explicit Margin(Numbered* edit)
-            : QWidget(edit)
-            , m_edit(edit)
-        {}
-
-    protected:
-        void paintEvent(QPaintEvent* event) override { m_edit->paintMargin(event); }
-
-    private:
-        Numbered* m_edit;
-    };
-
-    void fitMargin()
-    {
-        setViewportMargins(marginWidth(), 0, 0, 0);
-        const QRect inside = contentsRect();
-        m_margin->setGeometry(inside.left(), inside.top(), marginWidth(), inside.height());
+        return kGap * 2 + fontMetrics().horizontalAdvance(QString::number(std::max(1, m_lines.lineCount())));
     }
 
-    Margin* m_margin;
+    int visibleLines() const { return std::max(1, viewport()->height() / fontMetrics().height()); }
+
+    void fitScrollBars()
+    {
+        verticalScrollBar()->setRange(0, std::max(0, m_lines.lineCount() - visibleLines()));
+        verticalScrollBar()->setPageStep(visibleLines());
+        const int room = viewport()->width() - marginWidth() - 2 * kGap;
+        horizontalScrollBar()->setRange(0, std::max(0, m_widestSeen - room));
+        horizontalScrollBar()->setPageStep(std::max(1, room));
+        horizontalScrollBar()->setSingleStep(fontMetrics().averageCharWidth() * 4);
+    }
+
+    int xOf(QStringView line, qsizetype i) const
+    {
+        return fontMetrics().horizontalAdvance(TextLines::shown(line.left(i)));
+    }
+
+    void paintSelection(QPainter& painter, int i, QStringView line, int left, int top)
+    {
+        const qsizetype begin = m_lines.lineStart(i);
+        const qsizetype from = std::max(selectionStart(), begin) - begin;
+        const qsizetype to = std::min(selectionEnd(), begin + line.size()) - begin;
+        if (selectionStart() == selectionEnd() || to < from || from > line.size())
+            return;
+        const int x0 = left + xOf(line, from);
+        const int x1 = left + xOf(line, to);
+        painter.fillRect(x0, top, std::max(x1 - x0, 2), fontMetrics().height(),
+                         palette().color(QPalette::Highlight));
+    }
+
+    // The place in the text under a point of the viewport.
+    qsizetype positionAt(const QPoint& at) const
+    {
+        const int i = std::clamp(verticalScrollBar()->value() + at.y() / fontMetrics().height(), 0,
+                                 std::max(0, m_lines.lineCount() - 1));
+        const QStringView line = m_lines.line(i);
+        const int x = at.x() - marginWidth() - kGap + horizontalScrollBar()->value();
+        qsizetype low = 0;
+        qsizetype high = line.size();
+        while (low < high) {
+            const qsizetype mid = (low + high + 1) / 2;
+            if (xOf(line, mid) - fontMetrics().averageCharWidth() / 2 <= x)
+                low = mid;
+            else
+                high = mid - 1;
+        }
+        return m_lines.lineStart(i) + low;
+    }
+
+    // Scrolls so that a place of the text is in sight.
+    void showPosition(qsizetype position)
+    {
+        const int i = m_lines.lineOf(position);
+        QScrollBar* bar = verticalScrollBar();
+        if (i < bar->value() || i >= bar->value() + visibleLines())
+            bar->setValue(std::max(0, i - visibleLines() / 3));
+        const int x = xOf(m_lines.line(i), position - m_lines.lineStart(i));
+        const int room = viewport()->width() - marginWidth() - 2 * kGap;
+        QScrollBar* across = horizontalScrollBar();
+        if (x < across->value() || x > across->value() + room)
+            across->setValue(std::max(0, x - room / 2));
+    }
+
+    TextLines m_lines;
+    qsizetype m_anchor = 0;
+    qsizetype m_cursor = 0;
+    int m_widestSeen = 0;
 };
 
 TextView::TextView(QWidget* parent)
     : QWidget(parent)
-    , m_edit(new Numbered(this))
+    , m_area(new Area(this))
     , m_findBar(new QWidget(this))
     , m_findBox(new QLineEdit(m_findBar))
     , m_findStatus(new QLabel(m_findBar))
 {
     setObjectName(QStringLiteral("textView"));
-    m_edit->setObjectName(QStringLiteral("text"));
-    m_edit->setReadOnly(true);
-    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-
+    m_area->setObjectName(QStringLiteral("text"));
     m_findBox->setObjectName(QStringLiteral("findBox"));
     m_findBox->setPlaceholderText(QStringLiteral("Find"));
     m_findBox->setClearButtonEnabled(true);
@@ -126,8 +253,9 @@ TextView::TextView(QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_edit, 1);
+    layout->addWidget(m_area, 1);
     layout->addWidget(m_findBar);
+    setFocusProxy(m_area);
 
     connect(previous, &QToolButton::clicked, this, [this] { findNext(true); });
     connect(next, &QToolButton::clicked, this, [this] { findNext(false); });
@@ -135,9 +263,30 @@ TextView::TextView(QWidget* parent)
     connect(m_findBox, &QLineEdit::textEdited, m_findStatus, &QLabel::clear);
 }
 
-void TextView::setText(const QString& text)
+void TextView::setText(QString text)
 {
-    m_edit->setPlainText(text);
+    m_area->setText(std::move(text));
+}
+
+const TextLines& TextView::lines() const
+{
+    return m_area->lines();
+}
+
+QWidget* TextView::textArea() const
+{
+    return m_area;
+}
+
+int TextView::selectedLine() const
+{
+    return m_area->lines().lineOf(m_area->selectionStart());
+}
+
+QString TextView::selectedText() const
+{
+    return m_area->lines().text().mid(m_area->selectionStart(),
+                                      m_area->selectionEnd() - m_area->selectionStart());
 }
 
 void TextView::showFind()
@@ -152,22 +301,18 @@ bool TextView::findNext(bool backwards)
     const QString wanted = m_findBox->text();
     if (wanted.isEmpty())
         return false;
-    const QTextDocument::FindFlags flags =
-        backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
-    m_findStatus->clear();
-    if (m_edit->find(wanted, flags))
-        return true;
-    // Past the end (or the beginning) the search goes round once.
-    const QTextCursor kept = m_edit->textCursor();
-    m_edit->moveCursor(backwards ? QTextCursor::End : QTextCursor::Start);
-    if (m_edit->find(wanted, flags)) {
-        m_findStatus->setText(backwards ? QStringLiteral("From the end again")
-                                        : QStringLiteral("From the top again"));
-        return true;
+    bool wrapped = false;
+    const qsizetype found = m_area->lines().find(
+        wanted, backwards ? m_area->selectionStart() : m_area->selectionEnd(), backwards, &wrapped);
+    if (found < 0) {
+        m_findStatus->setText(QStringLiteral("Not found"));
+        return false;
     }
-    m_edit->setTextCursor(kept);
-    m_findStatus->setText(QStringLiteral("Not found"));
-    return false;
+    m_area->select(found, found + wanted.size());
+    m_findStatus->setText(!wrapped    ? QString()
+                          : backwards ? QStringLiteral("From the end again")
+                                      : QStringLiteral("From the top again"));
+    return true;
 }
 
 bool TextView::eventFilter(QObject* watched, QEvent* event)
@@ -180,7 +325,7 @@ bool TextView::eventFilter(QObject* watched, QEvent* event)
         }
         if (key->key() == Qt::Key_Escape) {
             m_findBar->hide();
-            m_edit->setFocus();
+            m_area->setFocus();
             return true;
         }
     }

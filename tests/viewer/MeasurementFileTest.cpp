@@ -6,6 +6,7 @@
 #include "support/TestMain.h"
 #include "viewer/Decimate.h"
 #include "viewer/HexLines.h"
+#include "viewer/TextLines.h"
 #include "viewer/ViewDocument.h"
 
 #include <QTest>
@@ -266,6 +267,31 @@ private slots:
         QCOMPARE(nearestSample(x, true, 2.6), 3L);
         QCOMPARE(nearestSample(x, true, 99), 4L);
         QCOMPARE(nearestSample({5, kNaN, 1}, false, 1.2), 2L);
+    }
+
+    // The text view's lines: a "\r" before the line end is no part of a line, a final line end
+    // starts none, tabs go to stops of eight.
+    void textLines()
+    {
+        TextLines t;
+        t.setText(QStringLiteral("a\tb\r\nxyz\n"));
+        QCOMPARE(t.lineCount(), 2);
+        QCOMPARE(t.line(0).toString(), QStringLiteral("a\tb"));
+        QCOMPARE(t.line(1).toString(), QStringLiteral("xyz"));
+        QCOMPARE(TextLines::shown(t.line(0)), QStringLiteral("a       b"));
+        QCOMPARE(TextLines::columnOf(t.line(0), 2), 8);
+        QCOMPARE(t.widestLine(), 9);
+        QCOMPARE(t.lineOf(t.lineStart(1)), 1);
+        QCOMPARE(t.lineOf(t.text().size()), 1);
+        bool wrapped = true;
+        QCOMPARE(t.find(QStringLiteral("XY"), 0, false, &wrapped), qsizetype(5));
+        QVERIFY(!wrapped);
+        QCOMPARE(t.find(QStringLiteral("b"), 4, false, &wrapped), qsizetype(2));
+        QVERIFY(wrapped);
+        QCOMPARE(t.find(QStringLiteral("q"), 0, true, &wrapped), qsizetype(-1));
+        t.setText(QString());
+        QCOMPARE(t.lineCount(), 1);
+        QCOMPARE(t.line(0).toString(), QString());
     }
 
     void hexLines()

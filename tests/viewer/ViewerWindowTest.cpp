@@ -10,18 +10,17 @@
 #include "window/frmView.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-#include <QTextBlock>
 #include <QTreeView>
 
 using namespace orvalt;
@@ -217,19 +216,22 @@ private slots:
         QTRY_VERIFY(text->findBox()->hasFocus());
         QTest::keyClicks(text->findBox(), QStringLiteral("line"));
         QTest::keyClick(text->findBox(), Qt::Key_Return);
-        QCOMPARE(text->editor()->textCursor().blockNumber(), 0);
+        QCOMPARE(text->selectedLine(), 0);
         QTest::keyClick(text->findBox(), Qt::Key_Return);
-        QCOMPARE(text->editor()->textCursor().blockNumber(), 2);
+        QCOMPARE(text->selectedLine(), 2);
         QTest::keyClick(text->findBox(), Qt::Key_Return);
-        QCOMPARE(text->editor()->textCursor().blockNumber(), 0);
+        QCOMPARE(text->selectedLine(), 0);
         QCOMPARE(text->findStatus()->text(), QStringLiteral("From the top again"));
         QTest::keyClick(text->findBox(), Qt::Key_Return, Qt::ShiftModifier);
-        QCOMPARE(text->editor()->textCursor().blockNumber(), 2);
+        QCOMPARE(text->selectedLine(), 2);
         text->findBox()->setText(QStringLiteral("fourth"));
         QTest::keyClick(text->findBox(), Qt::Key_Return);
         QCOMPARE(text->findStatus()->text(), QStringLiteral("Not found"));
-        QCOMPARE(text->editor()->textCursor().blockNumber(), 2); // where it was
+        QCOMPARE(text->selectedLine(), 2); // where it was
 
+        // What is selected is copied.
+        QTest::keyClick(text->textArea(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("line"));
         // Esc in the find bar closes the bar, not the viewer.
         QTest::keyClick(text->findBox(), Qt::Key_Escape);
         QVERIFY(!text->findBox()->isVisible());
@@ -238,8 +240,7 @@ private slots:
         const int latin1 = view->encodingBox()->findText(QStringLiteral("Latin-1"));
         view->encodingBox()->setCurrentIndex(latin1);
         emit view->encodingBox()->activated(latin1);
-        QCOMPARE(text->editor()->document()->findBlockByNumber(1).text(),
-                 QString::fromLatin1("\xe3\x81\x82 second"));
+        QCOMPARE(text->lines().line(1).toString(), QString::fromLatin1("\xe3\x81\x82 second"));
     }
 
     // The plot is saved as it is in view; a place that cannot be written is told, naming it.
