@@ -11,6 +11,7 @@
 #include "core/Settings.h"
 #include "core/StatusPanel.h"
 #include "link/PexLink.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -118,27 +119,24 @@ int main(int argc, char** argv)
     state.Connected = true;
     state.LongNames = true;
 
-    // Host (left, active) to the instrument (right).
-    state.LDevID = QStringLiteral("0");
-    state.RDevID = QStringLiteral("1");
-    state.LActive = true;
+    // Host to the instrument.
+    const Endpoint onHost = endpointOf(true, panePath(work.path()) + QLatin1Char('\\'));
+    const Endpoint onInstrument = endpointOf(false, QStringLiteral("M:\\"));
     QElapsedTimer t;
     t.start();
     CopyRun up;
-    CopyFolderTree(ctx, up, panePath(source), QStringLiteral("M:\\"), false, QStringLiteral("L"));
+    CopyFolderTree(ctx, up, panePath(source), QStringLiteral("M:\\"), false, onHost, onInstrument);
     const double upSeconds = t.elapsed() / 1000.0;
     int upFiles = 0;
     const qint64 upBytes = treeBytes(media + QStringLiteral("/M/TREE"), &upFiles);
     const int window = pex.windowInUse();
 
-    // And back: the instrument (right, active) into the host.
-    state.LActive = false;
-    state.RActive = true;
+    // And back: the instrument into the host.
     t.restart();
     CopyRun down;
     CopyFolderTree(ctx, down, QStringLiteral("M:\\TREE"),
-                   panePath(work.filePath(QStringLiteral("back"))) + QLatin1Char('\\'), false,
-                   QStringLiteral("R"));
+                   panePath(work.filePath(QStringLiteral("back"))) + QLatin1Char('\\'), false, onInstrument,
+                   onHost);
     const double downSeconds = t.elapsed() / 1000.0;
     int downFiles = 0;
     const qint64 downBytes = treeBytes(work.filePath(QStringLiteral("back/TREE")), &downFiles);

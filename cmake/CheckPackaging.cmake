@@ -1,8 +1,10 @@
 # cmake -DSOURCE=<source dir> -DAPP_ID=<id> -DVERSION=<x.y.z> -P CheckPackaging.cmake
 # Checks the files that go into a package: the desktop entry (desktop-file-validate), the metainfo
 # (appstreamcli validate --no-net) with this version as its newest release, the man pages (groff
-# warnings) naming this version, and the bash completion (bash -n). A tool that is not installed is
-# said and passed over; everything else that is wrong fails.
+# warnings) naming this version, the bash completion (bash -n), the Debian changelog (its newest
+# entry this version, dpkg-parsechangelog) and the copyright file (its licence word for word the
+# LICENSE's, its notice with a year). A tool that is not installed is said and passed over;
+# everything else that is wrong fails.
 set(failures 0)
 macro(fail text)
   message(SEND_ERROR "${text}")
@@ -48,6 +50,26 @@ foreach(page orvalt.1 orvalt-cli.1 orvalt-instrument.1)
     endif()
   endif()
 endforeach()
+
+file(STRINGS ${pkg}/debian/changelog newest LIMIT_COUNT 1)
+if(NOT newest MATCHES "^orvalt \\(${VERSION}\\) ")
+  fail("the changelog's newest entry is '${newest}', the project's version ${VERSION}")
+endif()
+run_tool(dpkg-parsechangelog -l ${pkg}/debian/changelog)
+
+# The copyright file carries the licence as its paragraph: each line indented, an empty line a ".".
+file(READ ${SOURCE}/LICENSE licence)
+file(READ ${pkg}/debian/copyright copyright)
+string(REGEX REPLACE "^.*\nLicense: Expat\n" "" paragraph "${copyright}")
+string(REGEX REPLACE "\n \\.\n" "\n\n" paragraph "${paragraph}")
+string(REGEX REPLACE "(^|\n) " "\\1" paragraph "${paragraph}")
+string(FIND "${licence}" "${paragraph}" at)
+if(at EQUAL -1)
+  fail("the licence of packaging/debian/copyright is not LICENSE's")
+endif()
+if(NOT copyright MATCHES "\nCopyright: [0-9][0-9][0-9][0-9]" OR NOT licence MATCHES "Copyright \\(c\\) [0-9][0-9][0-9][0-9] ")
+  fail("the copyright notices need a year")
+endif()
 
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} packaging check(s) failed")

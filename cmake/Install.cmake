@@ -11,6 +11,19 @@ set(ORVALT_APP_ID org.orvalt.Orvalt)
 set(ORVALT_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
 install(TARGETS orvalt orvalt-cli orvalt-instrument RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (cpack, cmake --install --strip) also drops the compiler's notes, as Debian's
+# own packages do: the .comment and .note sections, which nothing reads at run time.
+find_program(ORVALT_OBJCOPY NAMES ${CMAKE_OBJCOPY} objcopy)
+if(ORVALT_OBJCOPY AND UNIX)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(program orvalt orvalt-cli orvalt-instrument)
+        execute_process(COMMAND \"${ORVALT_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+                        COMMAND_ERROR_IS_FATAL ANY)
+      endforeach()
+    endif()")
+endif()
 install(FILES ${ORVALT_DEFAULT_INI} DESTINATION ${CMAKE_INSTALL_DATADIR}/orvalt RENAME orvalt.ini)
 install(FILES ${ORVALT_PACKAGING_DIR}/${ORVALT_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ORVALT_PACKAGING_DIR}/${ORVALT_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -18,9 +31,11 @@ install(FILES ${ORVALT_PACKAGING_DIR}/icons/${ORVALT_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${ORVALT_PACKAGING_DIR}/completion/orvalt-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt RENAME copyright)
+# The licence in Debian's machine-readable copyright format, and the changelog in Debian's format
+# (the package is native: its version has no Debian revision), compressed as Debian keeps it.
+install(FILES ${ORVALT_PACKAGING_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt)
 
-# Man pages, compressed as Debian keeps them where gzip is at hand.
+# Man pages and the changelog, compressed as Debian keeps them where gzip is at hand.
 set(ORVALT_MAN_PAGES orvalt.1 orvalt-cli.1 orvalt-instrument.1)
 find_program(ORVALT_GZIP gzip)
 set(man_outputs)
@@ -41,6 +56,19 @@ if(UNIX)
   add_custom_target(orvalt_man_pages ALL DEPENDS ${man_outputs})
   install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+if(UNIX)
+  set(changelog ${ORVALT_PACKAGING_DIR}/debian/changelog)
+  if(ORVALT_GZIP)
+    set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+    add_custom_command(OUTPUT ${changelog}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+      COMMAND ${ORVALT_GZIP} -9nc ${ORVALT_PACKAGING_DIR}/debian/changelog > ${changelog}
+      DEPENDS ${ORVALT_PACKAGING_DIR}/debian/changelog
+      VERBATIM)
+    add_custom_target(orvalt_changelog ALL DEPENDS ${changelog})
+  endif()
+  install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt)
+endif()
 
 # PNG sizes of the icon for menus that do not draw SVG, where rsvg-convert (librsvg2-bin) is at hand.
 find_program(ORVALT_RSVG_CONVERT rsvg-convert)
@@ -57,6 +85,22 @@ if(ORVALT_RSVG_CONVERT AND UNIX)
     install(FILES ${out} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
   endforeach()
   add_custom_target(orvalt_icon_sizes ALL DEPENDS ${icon_outputs})
+endif()
+
+# Windows: zlib's DLL goes beside the programs, as windeployqt puts Qt's there (it brings no zlib).
+# It lies in the bin folder beside the include folder that zlib was found with (vcpkg's
+# installed/<triplet>, or the prefix zlib's own CMake build installed into).
+if(WIN32)
+  list(GET ZLIB_INCLUDE_DIRS 0 zlib_include)
+  get_filename_component(zlib_prefix "${zlib_include}" DIRECTORY)
+  find_file(ORVALT_ZLIB_DLL NAMES zlib1.dll zlib.dll zlibd1.dll zlibd.dll PATHS "${zlib_prefix}/bin"
+            NO_DEFAULT_PATH)
+  if(ORVALT_ZLIB_DLL)
+    install(FILES ${ORVALT_ZLIB_DLL} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  else()
+    message(WARNING "No zlib DLL in ${zlib_prefix}/bin: copy it beside the installed programs by hand "
+                    "(a static zlib needs none)")
+  endif()
 endif()
 
 # Windows: the window is a GUI program (no console), with the icon and the version in its resources.

@@ -2,9 +2,11 @@
 // window's commands, name rules and texts.
 
 #include "cli/CliCommands.h"
+#include "cli/CliFormats.h"
 #include "cli/CliSession.h"
 #include "cli/ConsoleTerminal.h"
 #include "core/ResourceTexts.h"
+#include "fileops/CommandFailure.h"
 #include "fileops/DeleteAndCreate.h"
 #include "fileops/Format.h"
 #include "fileops/NameRules.h"
@@ -13,6 +15,7 @@
 #include "link/CommandWords.h"
 #include "panes/RowText.h"
 #include "session/CommandExchange.h"
+#include "session/ErrorText.h"
 #include "transfer/CheckOverWrite.h"
 #include "transfer/TransferTexts.h"
 
@@ -52,7 +55,8 @@ bool nameServes(CliSession& s, const QString& name, bool folder)
     st.WarnKind = kind;
     st.WarnMode = kWarnModeCheck;
     st.NewFolderMode = false;
-    const bool serves = nameCharsAllowed(name, shortNameMode(st)) && !name.startsWith(QLatin1Char('#')) &&
+    st.WarnShortNames = !st.LongNames;
+    const bool serves = nameCharsAllowed(name, st.WarnShortNames) && !name.startsWith(QLatin1Char('#')) &&
                         !name.startsWith(QLatin1Char('$')) && fileWarnAccepts(st, name);
     if (!serves) {
         QString unchanged = name;
@@ -119,6 +123,11 @@ void runInfo(CliSession& s)
     if (!s.connect())
         return;
     const AppState& st = s.state();
+    const InstrumentInfo info{st.ModelName, st.LongNames, s.media()};
+    if (s.request().format != OutputFormat::Text) {
+        writeStdout(s.request().format == OutputFormat::Tsv ? infoTsv(info) : infoJson(info));
+        return;
+    }
     QString text = QStringLiteral("Model: %1\n").arg(st.ModelName);
     text += QStringLiteral("Long names: %1\n")
                 .arg(st.LongNames ? QStringLiteral("yes (32+3)") : QStringLiteral("no (8.3)"));
@@ -161,6 +170,10 @@ void runLs(CliSession& s)
         } else {
             entries = {entry};
         }
+    }
+    if (s.request().format != OutputFormat::Text) {
+        writeStdout(s.request().format == OutputFormat::Tsv ? listingTsv(entries) : listingJson(entries));
+        return;
     }
     int width = 0;
     for (const ListingEntry& e : std::as_const(entries))
@@ -225,9 +238,9 @@ void runCp(CliSession& s)
     const QString command = CommandWords::kCopy + MediumCode(source.medium) + QLatin1Char(',') +
                             wirePath(source) + mark + QLatin1Char(',') + MediumCode(target.path.medium) +
                             QLatin1Char(',') + wirePath(target.path) + mark;
-    const qint32 result = SendCmd(s.state(), s.ctx().link, s.dialogs(), command);
+    const qint32 result = s.ctx().instrument.send(s.ctx(), command);
     if (result != 0)
-        s.fail(QStringLiteral("CPY Error ") + QString::number(result));
+        s.fail(commandFailureText(s.ctx(), CommandWords::kCopy, result, source.path()));
 }
 
 void runMv(CliSession& s)
@@ -254,14 +267,15 @@ void runMv(CliSession& s)
                            TransferTexts::describeItem(target.entry)) >= 2)
             return;
         const int failuresBefore = s.dialogs().failures();
-        RmtDeleteFile(s.ctx(), target.path.path(), false);
+        RmtDeleteFile(s.ctx(), s.instrumentAt(target.path.parent()), target.path.path(), false);
         if (s.dialogs().failures() != failuresBefore)
             return;
     }
+    const Endpoint where = s.instrumentAt(old.parent());
     if (folder)
-        MovePaneFolder(s.ctx(), old.path(), target.path.path());
+        MovePaneFolder(s.ctx(), where, old.path(), target.path.path());
     else
-        MovePaneFile(s.ctx(), old.path(), target.path.path());
+        MovePaneFile(s.ctx(), where, old.path(), target.path.path());
 }
 
 void runRm(CliSession& s)
@@ -279,16 +293,17 @@ void runRm(CliSession& s)
         if (kind == CliSession::Kind::Missing) {
             s.fail(ResourceTexts::text(8304));
         } else if (kind == CliSession::Kind::File) {
-            RmtDeleteFile(s.ctx(), path.path(), false);
+            RmtDeleteFile(s.ctx(), s.instrumentAt(path.parent()), path.path(), false);
         } else if (!s.request().recursive) {
             s.fail(QStringLiteral("a folder: give -r to delete folders"));
         } else if (s.selectFolder(path.parent())) {
             // The same "FDL " as a file's, in the folder that holds it. The window's folder delete
             // passes a refusal over and lets the refilled pane show it; here it must be told.
-            const qint32 result =
-                SendCmd(s.state(), s.ctx().link, s.dialogs(), CommandWords::kDelete + path.name());
+            const qint32 result = s.ctx().instrument.sendIn(s.ctx(), MediumCode(path.medium),
+                                                            wireFolder(path.parent().panePath()),
+                                                            CommandWords::kDelete + path.name());
             if (result != 0)
-                s.fail(QStringLiteral("FDL Error ") + QString::number(result));
+                s.fail(commandFailureText(s.ctx(), CommandWords::kDelete, result, path.path()));
         }
     }
 }
@@ -301,7 +316,7 @@ void runMkdir(CliSession& s)
     s.panesOnInstrument();
     s.about(path.path());
     // The new folder's test of the window: a name the instrument cannot hold is refused.
-    if (NameIsBad(s.state(), path.name(), kWarnModeCheck)) {
+    if (nameIsBadFor(s.state(), path.name(), kWarnModeCheck, s.instrumentAt(path.parent()))) {
         s.fail(ResourceTexts::text(8305));
         return;
     }
@@ -314,10 +329,10 @@ void runMkdir(CliSession& s)
     }
     // The window's new folder does not look at the answer and lets the refilled pane show what
     // exists; a script is told.
-    const qint32 result =
-        SendCmd(s.state(), s.ctx().link, s.dialogs(), CommandWords::kMakeFolder + wirePath(path));
+    const qint32 result = s.ctx().instrument.sendIn(s.ctx(), MediumCode(path.medium), QString(),
+                                                    CommandWords::kMakeFolder + wirePath(path));
     if (result != 0)
-        s.fail(QStringLiteral("MKDR Error ") + QString::number(result));
+        s.fail(commandFailureText(s.ctx(), CommandWords::kMakeFolder, result, path.path()));
 }
 
 void runFormat(CliSession& s)
@@ -330,13 +345,15 @@ void runFormat(CliSession& s)
     }
     if (!s.connect())
         return;
-    const qint32 result = SendCmd(s.state(), s.ctx().link, s.dialogs(), CommandWords::kFormat + code);
+    const qint32 result = s.ctx().instrument.send(s.ctx(), CommandWords::kFormat + code);
     // As in the window: a floppy that answered no text is still formatting; the line stays open
     // until it can take the next command.
     if (s.state().LastReplyCode == QLatin1String("   ") && medium.medium == QLatin1String("D:"))
         QThread::msleep(kFloppyFormatWaitMs);
     if (result != 0)
-        s.fail(ResourceTexts::text(8112) + QStringLiteral(" (") + medium.medium + QLatin1Char(')'));
+        s.fail(ErrorText::twoLines(ResourceTexts::text(8112) + QStringLiteral(" (") + medium.medium +
+                                       QLatin1Char(')'),
+                                   commandCause(s.ctx(), result, medium.path())));
 }
 
 } // namespace orvalt::cli

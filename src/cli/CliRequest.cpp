@@ -1,6 +1,7 @@
 #include "cli/CliRequest.h"
 
 #include "OrvaltVersion.h"
+#include "cli/CliOptions.h"
 #include "core/SerialSettings.h"
 
 #include <QCommandLineParser>
@@ -14,13 +15,11 @@ struct CommandForm
     const char* name;
     int minArguments;
     int maxArguments; // -1: no limit
-    bool takesRecursive;
 };
 
 const CommandForm kCommands[] = {
-    {"info", 0, 0, false},   {"ls", 1, 1, false},   {"get", 2, -1, true}, {"put", 2, -1, true},
-    {"cp", 2, 2, false},     {"mv", 2, 2, false},   {"rm", 1, -1, true},  {"mkdir", 1, 1, false},
-    {"format", 1, 1, false}, {"sync", 0, 2, false},
+    {"info", 0, 0}, {"ls", 1, 1},  {"get", 2, -1},  {"put", 2, -1},   {"cp", 2, 2},
+    {"mv", 2, 2},   {"rm", 1, -1}, {"mkdir", 1, 1}, {"format", 1, 1}, {"sync", 0, 2},
 };
 
 const CommandForm* formOf(const QString& command)
@@ -49,6 +48,48 @@ std::optional<int> speedPosition(const QString& text)
         if (speeds.at(i).lineValue == baud)
             return i;
     return std::nullopt;
+}
+
+// "a, b or c".
+QString oneOf(const QStringList& words)
+{
+    return words.size() < 2 ? words.join(QString())
+                            : words.mid(0, words.size() - 1).join(QStringLiteral(", ")) +
+                                  QStringLiteral(" or ") + words.constLast();
+}
+
+// A term of --help and its text, the text wrapped within 79 columns beside the term, or under it
+// when the term is too long to leave room.
+QString helpLines(const QString& term, const QString& text, qsizetype textColumn = 22)
+{
+    constexpr qsizetype kWidth = 79;
+    QString lines = term.size() < textColumn - 1
+                        ? term.leftJustified(textColumn)
+                        : term + QLatin1Char('\n') + QString(textColumn, QLatin1Char(' '));
+    qsizetype column = textColumn;
+    bool first = true;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!first && column + 1 + word.size() > kWidth) {
+            lines += QLatin1Char('\n') + QString(textColumn, QLatin1Char(' '));
+            column = textColumn;
+            first = true;
+        }
+        if (!first) {
+            lines += QLatin1Char(' ');
+            ++column;
+        }
+        lines += word;
+        column += word.size();
+        first = false;
+    }
+    return lines + QLatin1Char('\n');
+}
+
+// Why a value is refused: "--parity takes none, even or odd".
+QString takes(const char* name)
+{
+    const CliOption* option = cliOption(QLatin1String(name));
+    return QStringLiteral("%1 takes %2").arg(dashed(QLatin1String(name)), oneOf(option->values));
 }
 
 CliParse wrong(const QString& error)
@@ -138,138 +179,132 @@ bool readArguments(CliRequest& request, const QStringList& arguments, QString* e
 
 } // namespace
 
+QStringList cliCommands()
+{
+    QStringList names;
+    for (const CommandForm& form : kCommands)
+        names << QLatin1String(form.name);
+    return names;
+}
+
 QString cliUsage()
 {
-    return QStringLiteral(
-        "Usage: orvalt-cli [--port 1-4 | --device PATH] [--baud N] [--parity none|even|odd]\n"
-        "                  [--stop-bits 1|2] [--flow none|hardware] [--yes | --no-clobber] [--quiet]\n"
-        "                  COMMAND ARGS\n"
-        "\n"
-        "Moves files between this computer and the measuring instrument on the serial line.\n"
-        "\n"
-        "Commands:\n"
-        "  info                      model, media, long-name support\n"
-        "  ls REMOTE                 the entries of an instrument folder, one row each\n"
-        "  get [-r] REMOTE... LOCAL  files (with -r also folders) from the instrument into a\n"
-        "                            host folder, or one file to a host file\n"
-        "  put [-r] LOCAL... REMOTE  files (with -r also folders) from the host into an\n"
-        "                            instrument folder\n"
-        "  sync [-n] [--delete] [--remove-source] REMOTE LOCAL\n"
-        "                            fetch into a host folder what is new or changed in an\n"
-        "                            instrument folder, with the instrument's dates\n"
-        "  sync --all [--parallel] [--instruments FILE] [-n] [--delete] [--remove-source]\n"
-        "                            the same for every instrument of the instruments file\n"
-        "  cp SRC DST                copy inside the instrument\n"
-        "  mv OLD NEW                move or rename inside one medium\n"
-        "  rm [-r] REMOTE...         delete files (with -r also folders)\n"
-        "  mkdir REMOTE              make a folder\n"
-        "  format MEDIUM             erase a whole medium (only with --yes)\n"
-        "\n"
-        "Remote paths: a medium code, then the folders, \"\\\"-separated: M:\\DATA\\A.DAT (M: INT MEM,\n"
-        "1: Card 1, 2: Card 2, D: FD). Quote them in the shell.\n"
-        "\n"
-        "Options:\n"
-        "  --port N          serial port Com1..Com4 as set in Orvalt's window (default: the one chosen)\n"
-        "  --device PATH     serial device to open instead of the port's stored device\n"
-        "  --baud N          9600, 19200, 38400, 57600 or 115200\n"
-        "  --parity P        none, even or odd\n"
-        "  --stop-bits N     1 or 2\n"
-        "  --flow F          none or hardware\n"
-        "  --yes             replace existing targets without asking\n"
-        "  --no-clobber      keep existing targets and go on\n"
-        "  --quiet           no progress line\n"
-        "  --progress-lines  progress as plain lines, one a second at most, also into a log\n"
-        "  -r                copy or delete folders with everything in them\n"
-        "  -n, --dry-run     sync: tell what would be done, do nothing\n"
-        "  --delete          sync: delete host files and folders the instrument does not hold\n"
-        "  --remove-source   sync: remove from the instrument what is safely on the host\n"
-        "  --all             sync: every instrument of the instruments file, one after the other\n"
-        "  --parallel        sync: every instrument at once, each on its own port\n"
-        "  --instruments FILE  sync: the instruments file (default:\n"
-        "                    $XDG_CONFIG_HOME/Orvalt/instruments.ini)\n"
-        "  --version         print the version and exit\n"
-        "\n"
-        "Settings not given here are those Orvalt's window keeps. Exit status: 0 all done, 1 something\n"
-        "failed (told on standard error), 2 a wrong command line.\n");
+    QString usage =
+        QStringLiteral("Usage: orvalt-cli [OPTION]... COMMAND [ARGUMENT]...\n"
+                       "\n"
+                       "Moves files between this computer and the measuring instrument on the serial\n"
+                       "line.\n"
+                       "\n"
+                       "Commands:\n"
+                       "  info                      model, media, long-name support\n"
+                       "  ls REMOTE                 the entries of an instrument folder, one row each\n"
+                       "  get [-r] REMOTE... LOCAL  files (with -r also folders) from the instrument\n"
+                       "                            into a host folder that is there, or one item under\n"
+                       "                            the name LOCAL\n"
+                       "  put [-r] LOCAL... REMOTE  files (with -r also folders) from the host into an\n"
+                       "                            instrument folder\n"
+                       "  sync [-n] [--delete] [--remove-source] REMOTE LOCAL\n"
+                       "                            fetch into a host folder what is new or changed in\n"
+                       "                            an instrument folder, with the instrument's dates\n"
+                       "  sync --all [--parallel] [--instruments FILE] [-n] [--delete]\n"
+                       "       [--remove-source]    the same for every instrument of the instruments\n"
+                       "                            file\n"
+                       "  cp SRC DST                copy inside the instrument\n"
+                       "  mv OLD NEW                move or rename inside one medium\n"
+                       "  rm [-r] REMOTE...         delete files (with -r also folders)\n"
+                       "  mkdir REMOTE              make a folder\n"
+                       "  format MEDIUM             erase a whole medium (only with --yes)\n"
+                       "\n"
+                       "Remote paths: a medium code, then the folders, \"\\\"-separated: M:\\DATA\\A.DAT\n"
+                       "(M: INT MEM, 1: Card 1, 2: Card 2, D: FD). Quote them in the shell.\n"
+                       "\n"
+                       "Options:\n");
+    // Each option's help stands beside its synopsis, or under it when the synopsis is long; an
+    // option of some commands only names them, and one of a few values lists them.
+    for (const CliOption& option : cliOptions()) {
+        QString help = option.help;
+        if (!option.commands.isEmpty())
+            help.prepend(option.commands.join(QStringLiteral(", ")) + QStringLiteral(": "));
+        if (!option.values.isEmpty())
+            help = help.arg(oneOf(option.values));
+        usage += helpLines(QStringLiteral("  ") + optionSynopsis(option), help);
+    }
+    usage += QStringLiteral("\nSettings not given here are those Orvalt's window keeps.\n\nExit status:\n");
+    for (const CliExitStatus& status : cliExitStatuses())
+        usage += helpLines(QStringLiteral("  %1").arg(status.code, 3), status.meaning, 7);
+    return usage;
 }
 
 CliParse parseCliArguments(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption recursive(QStringLiteral("r"));
-    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("N"));
-    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("PATH"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("N"));
-    const QCommandLineOption parity(QStringLiteral("parity"), QString(), QStringLiteral("P"));
-    const QCommandLineOption stopBits(QStringLiteral("stop-bits"), QString(), QStringLiteral("N"));
-    const QCommandLineOption flow(QStringLiteral("flow"), QString(), QStringLiteral("F"));
-    const QCommandLineOption yes(QStringLiteral("yes"));
-    const QCommandLineOption noClobber(QStringLiteral("no-clobber"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"));
-    const QCommandLineOption progressLines(QStringLiteral("progress-lines"));
-    const QCommandLineOption dryRun(QStringList{QStringLiteral("n"), QStringLiteral("dry-run")});
-    const QCommandLineOption deleteExtra(QStringLiteral("delete"));
-    const QCommandLineOption removeSource(QStringLiteral("remove-source"));
-    const QCommandLineOption all(QStringLiteral("all"));
-    const QCommandLineOption parallel(QStringLiteral("parallel"));
-    const QCommandLineOption instruments(QStringLiteral("instruments"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, version, recursive, port, device, baud, parity, stopBits, flow, yes, noClobber,
-                       quiet, progressLines, dryRun, deleteExtra, removeSource, all, parallel, instruments});
+    for (const CliOption& option : cliOptions())
+        parser.addOption(QCommandLineOption(option.names, QString(), option.valueName));
+    const auto isSet = [&parser](const char* name) {
+        return parser.isSet(QLatin1String(name));
+    };
+    const auto value = [&parser](const char* name) {
+        return parser.value(QLatin1String(name));
+    };
 
     if (!parser.parse(QStringList{QStringLiteral("orvalt-cli")} + arguments))
         return wrong(parser.errorText());
-    if (parser.isSet(help)) {
+    if (isSet("help")) {
         CliParse parse;
         parse.helpText = cliUsage();
         return parse;
     }
-    if (parser.isSet(version)) {
+    if (isSet("version")) {
         CliParse parse;
         parse.helpText = QStringLiteral("orvalt-cli %1\n").arg(QStringLiteral(ORVALT_VERSION));
         return parse;
     }
 
     CliRequest request;
-    if (parser.isSet(port) && parser.isSet(device))
+    if (isSet("port") && isSet("device"))
         return wrong(QStringLiteral("give --port or --device, not both"));
-    if (parser.isSet(port)) {
+    if (isSet("port")) {
         bool ok = false;
-        const int n = parser.value(port).toInt(&ok);
+        const int n = value("port").toInt(&ok);
         if (!ok || n < SerialSettings::kFirstPort || n > SerialSettings::kLastReadPort)
-            return wrong(QStringLiteral("--port takes 1, 2, 3 or 4"));
+            return wrong(takes("port"));
         request.port = n;
     }
-    if (parser.isSet(device)) {
-        const QString d = parser.value(device).trimmed();
+    if (isSet("device")) {
+        const QString d = value("device").trimmed();
         // The same test as a device typed in the window's serial settings.
         if (d.isEmpty() || SerialSettings::usableDevice(d, SerialSettings::kFirstPort) != d)
             return wrong(QStringLiteral("--device takes the path of a serial device"));
         request.device = d;
     }
-    if (parser.isSet(baud) && !(request.speed = speedPosition(parser.value(baud))))
-        return wrong(QStringLiteral("--baud takes 9600, 19200, 38400, 57600 or 115200"));
-    if (parser.isSet(parity) &&
-        !(request.parity = positionOf(
-              parser.value(parity), {QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")})))
-        return wrong(QStringLiteral("--parity takes none, even or odd"));
-    if (parser.isSet(stopBits) &&
-        !(request.stopBits = positionOf(parser.value(stopBits), {QStringLiteral("1"), QStringLiteral("2")})))
-        return wrong(QStringLiteral("--stop-bits takes 1 or 2"));
-    if (parser.isSet(flow) &&
-        !(request.handShake =
-              positionOf(parser.value(flow), {QStringLiteral("none"), QStringLiteral("hardware")})))
-        return wrong(QStringLiteral("--flow takes none or hardware"));
-    if (parser.isSet(yes) && parser.isSet(noClobber))
+    // The values of the table are the lists' positions, in order.
+    const auto position = [&](const char* name) {
+        return positionOf(value(name), cliOption(QLatin1String(name))->values);
+    };
+    if (isSet("baud") && !(request.speed = speedPosition(value("baud"))))
+        return wrong(takes("baud"));
+    if (isSet("parity") && !(request.parity = position("parity")))
+        return wrong(takes("parity"));
+    if (isSet("stop-bits") && !(request.stopBits = position("stop-bits")))
+        return wrong(takes("stop-bits"));
+    if (isSet("flow") && !(request.handShake = position("flow")))
+        return wrong(takes("flow"));
+    if (isSet("format")) {
+        const std::optional<int> format = position("format");
+        if (!format)
+            return wrong(takes("format"));
+        request.format = static_cast<OutputFormat>(*format);
+    }
+    if (isSet("yes") && isSet("no-clobber"))
         return wrong(QStringLiteral("give --yes or --no-clobber, not both"));
-    if (parser.isSet(yes))
+    if (isSet("yes"))
         request.existing = ExistingTarget::Replace;
-    else if (parser.isSet(noClobber))
+    else if (isSet("no-clobber"))
         request.existing = ExistingTarget::Keep;
-    request.quiet = parser.isSet(quiet);
-    request.progressLines = parser.isSet(progressLines);
+    request.quiet = isSet("quiet");
+    request.verbose = isSet("verbose");
+    request.progressLines = isSet("progress-lines");
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
@@ -281,16 +316,16 @@ CliParse parseCliArguments(const QStringList& arguments)
     const QStringList rest = positional.mid(1);
     if (rest.size() < form->minArguments || (form->maxArguments >= 0 && rest.size() > form->maxArguments))
         return wrong(QStringLiteral("%1: wrong number of arguments").arg(request.command));
-    request.recursive = parser.isSet(recursive);
-    if (request.recursive && !form->takesRecursive)
-        return wrong(QStringLiteral("-r goes with get, put and rm only"));
-
-    request.dryRun = parser.isSet(dryRun);
-    request.deleteExtra = parser.isSet(deleteExtra);
-    request.removeSource = parser.isSet(removeSource);
-    if ((request.dryRun || request.deleteExtra || request.removeSource) &&
-        request.command != QLatin1String("sync"))
-        return wrong(QStringLiteral("-n, --delete and --remove-source go with sync only"));
+    for (const CliOption& option : cliOptions()) {
+        if (!option.commands.isEmpty() && !option.commands.contains(request.command) &&
+            parser.isSet(option.names.constLast()))
+            return wrong(QStringLiteral("%1 goes with %2 only")
+                             .arg(dashed(option.names.constLast()), oneOf(option.commands)));
+    }
+    request.recursive = isSet("r");
+    request.dryRun = isSet("dry-run");
+    request.deleteExtra = isSet("delete");
+    request.removeSource = isSet("remove-source");
     // Together they empty both sides over two runs: the first removes from the instrument what it
     // fetched, the second deletes those files on the host as gone from the instrument.
     if (request.deleteExtra && request.removeSource)
@@ -298,15 +333,16 @@ CliParse parseCliArguments(const QStringList& arguments)
                                     "--remove-source are gone from the instrument, and the next --delete "
                                     "would delete them on the host"));
     // --parallel is --all side by side.
-    request.parallel = parser.isSet(parallel);
-    request.all = parser.isSet(all) || request.parallel;
-    request.instrumentsFile = parser.value(instruments);
-    if ((request.all || parser.isSet(instruments)) && request.command != QLatin1String("sync"))
-        return wrong(QStringLiteral("--all, --parallel and --instruments go with sync only"));
-    if (parser.isSet(instruments) && !request.all)
+    request.parallel = isSet("parallel");
+    request.all = isSet("all") || request.parallel;
+    request.instrumentsFile = value("instruments");
+    if (isSet("instruments") && !request.all)
         return wrong(QStringLiteral("--instruments goes with --all or --parallel"));
-    if (parser.isSet(instruments) && request.instrumentsFile.isEmpty())
+    if (isSet("instruments") && request.instrumentsFile.isEmpty())
         return wrong(QStringLiteral("--instruments takes the path of a file"));
+    request.reportFile = value("report");
+    if (isSet("report") && request.reportFile.isEmpty())
+        return wrong(QStringLiteral("--report takes the path of a file"));
     // Each instrument's line is the one its section names; one line for all would put two
     // instruments on one port.
     if (request.all && (request.port || request.device || request.speed || request.parity ||

@@ -27,6 +27,14 @@ enum class ExistingTarget
     Keep
 };
 
+// How ls and info write what they found: as the panes show it, or for a script to read.
+enum class OutputFormat
+{
+    Text,
+    Tsv,
+    Json
+};
+
 // One run of the command line, checked: the command, its remote paths read, its host paths as
 // given, and the options.
 struct CliRequest
@@ -45,7 +53,10 @@ struct CliRequest
     std::optional<int> handShake;
 
     ExistingTarget existing = ExistingTarget::Ask;
+    OutputFormat format = OutputFormat::Text;
     bool quiet = false;
+    // Each file told on standard output as it is copied, and each item skipped, with why.
+    bool verbose = false;
     // The progress as whole lines on standard error, at most one a second, whether or not that is a
     // terminal: for a log, and for sync --parallel, which shows its runs' lines side by side.
     bool progressLines = false;
@@ -61,6 +72,9 @@ struct CliRequest
     bool all = false;
     bool parallel = false;
     QString instrumentsFile;
+
+    // sync: the file each run appends its report to (SyncReport); empty for none.
+    QString reportFile;
 };
 
 // The outcome of reading a command line: a request, or the help text (exit 0), or why the line
@@ -77,5 +91,8 @@ CliParse parseCliArguments(const QStringList& arguments);
 
 // The usage summary that --help shows and a wrong command line points to.
 QString cliUsage();
+
+// The commands, as they are typed.
+QStringList cliCommands();
 
 } // namespace orvalt::cli

@@ -144,27 +144,34 @@ void CliSession::panesForReceive()
 {
     m_state.LDevID = kHost;
     m_state.RDevID = kInstrument;
-    m_state.LActive = false;
-    m_state.RActive = true;
-    m_state.DestIsInstrument = false;
 }
 
 void CliSession::panesForSend()
 {
     m_state.LDevID = kHost;
     m_state.RDevID = kInstrument;
-    m_state.LActive = true;
-    m_state.RActive = false;
-    m_state.DestIsInstrument = true;
 }
 
 void CliSession::panesOnInstrument()
 {
     m_state.LDevID = kInstrument;
     m_state.RDevID = kInstrument;
-    m_state.LActive = true;
-    m_state.RActive = false;
-    m_state.DestIsInstrument = false;
+}
+
+Endpoint CliSession::instrumentAt(const RemotePath& folder) const
+{
+    Endpoint e;
+    e.host = false;
+    e.medium = folder.medium;
+    e.folder = folder.panePath();
+    // The pane that no view shows, whose rows a look-up fills (instrumentPane).
+    e.pane = m_state.RDevID == kInstrument ? QStringLiteral("R") : QStringLiteral("L");
+    return e;
+}
+
+Endpoint CliSession::hostAt(const QString& hostFolderPath) const
+{
+    return endpointOf(true, hostFolderPath);
 }
 
 PaneModel& CliSession::instrumentPane()
@@ -177,16 +184,16 @@ bool CliSession::selectFolder(const RemotePath& folder, bool silent)
     // As the instrument pane's listing selects its folder, except that a folder that cannot be
     // chosen always ends the command: a script must not act on whatever folder is current.
     instrumentPane().clear();
-    const qint32 medium =
-        SendCmd(m_state, m_link, m_dialogs, CommandWords::kMedium + MediumCode(folder.medium));
+    const InstrumentSession::Selected selected =
+        m_ctx.instrument.select(m_ctx, MediumCode(folder.medium), wireFolder(folder.panePath()));
+    const qint32 medium = selected.medium;
     if (medium != 0) {
         if (!silent)
             fail(mediumRefusedText(m_ctx, medium, mediumName(folder.medium)));
         noteResult(medium);
         return false;
     }
-    const qint32 changed =
-        SendCmd(m_state, m_link, m_dialogs, CommandWords::kChangeFolder + SlashPath(folder.panePath()));
+    const qint32 changed = selected.folder;
     if (changed == 0)
         return true;
     if (!silent)
@@ -315,6 +322,14 @@ bool CliSession::stopping()
 {
     m_dialogs.yield();
     return m_state.StopRequested || m_dialogs.cancelled();
+}
+
+QString CliSession::device() const
+{
+    const int port = m_state.PortNumber;
+    return port >= 1 && port < AppState::kPortSlots
+               ? SerialSettings::usableDevice(m_state.PortDevice[port], port)
+               : QString();
 }
 
 int CliSession::exitStatus() const

@@ -3,10 +3,12 @@
 #include "cli/CliRequest.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/RemotePath.h"
+#include "cli/SyncReport.h"
 #include "core/AppState.h"
 #include "core/Settings.h"
 #include "core/StatusPanel.h"
 #include "link/PexLink.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -56,11 +58,14 @@ public:
     QString mediumName(const QString& code) const;
 
     // The panes as the window would have them for the action in hand: the host on the left and the
-    // instrument on the right, the instrument the source (receive) or the destination (send); or
-    // both panes on the instrument, the left one worked on.
+    // instrument on the right; or both panes on the instrument.
     void panesForReceive();
     void panesForSend();
     void panesOnInstrument();
+    // The places the routines act in: an instrument folder (its rows in the instrument's pane, as a
+    // look-up leaves them), a host folder ("\home\me\data\").
+    Endpoint instrumentAt(const RemotePath& folder) const;
+    Endpoint hostAt(const QString& hostFolderPath) const;
 
     // Makes a remote folder the instrument's current one ("MED ", "CDR "). False when refused: told
     // with the listing's texts ("This medium can't be chosen", "DEVICE BUSY", "This Path can't be
@@ -112,6 +117,12 @@ public:
     // The exit status of the run so far.
     int exitStatus() const;
 
+    // The serial device the run opens: the chosen port's, or the one --device gives.
+    QString device() const;
+    // What a sync run counted, kept for its report.
+    void noteSyncTotals(const SyncTotals& totals) { m_syncTotals = totals; }
+    const SyncTotals& syncTotals() const { return m_syncTotals; }
+
 private:
     // The pane that stands for the instrument (the window's would show the folder last listed).
     PaneModel& instrumentPane();
@@ -132,6 +143,7 @@ private:
     bool m_connected = false;
     CopyRun m_lost; // linkLost, linkLostWhy and copyTimeDated only
     bool m_toldLinkLost = false;
+    SyncTotals m_syncTotals;
 };
 
 // The HostFs form of a host path given on the command line (made absolute against the current

@@ -16,7 +16,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
-#include <cstdio>
 #include <memory>
 
 namespace orvalt::cli {
@@ -169,6 +168,11 @@ QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrumen
         arguments << QStringLiteral("--quiet");
     else if (r.parallel || r.progressLines)
         arguments << QStringLiteral("--progress-lines");
+    if (r.verbose)
+        arguments << QStringLiteral("--verbose");
+    // Each run appends its own report; the file takes their lines whole, side by side or not.
+    if (!r.reportFile.isEmpty())
+        arguments << QStringLiteral("--report=") + r.reportFile;
     if (r.dryRun)
         arguments << QStringLiteral("--dry-run");
     if (r.deleteExtra)
@@ -227,8 +231,6 @@ public:
     }
 
 private:
-    // A wrapped line could not be redrawn in place.
-    static constexpr qsizetype kMaxShown = 79;
     // A run's line longer than this is cut into pieces, each after the name.
     static constexpr qint64 kMaxLineBytes = 4096;
 
@@ -255,7 +257,7 @@ private:
         clear();
         if (channel == QProcess::StandardOutput) {
             writeStdout(text);
-            std::fflush(stdout);
+            flushStdout();
         } else {
             writeStderr(text);
         }
@@ -281,7 +283,7 @@ private:
             if (m_progress.at(i).isEmpty())
                 continue;
             block += QStringLiteral("\x1b[2K") +
-                     (m_names.at(i) + QStringLiteral(": ") + m_progress.at(i)).left(kMaxShown) +
+                     (m_names.at(i) + QStringLiteral(": ") + m_progress.at(i)).left(terminalColumns() - 1) +
                      QLatin1Char('\n');
             ++lines;
         }
@@ -305,7 +307,7 @@ int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
             return qMax(status, kExitFailed);
         writeStdout(
             QStringLiteral("%1: %2 -> %3\n").arg(instrument.name, instrument.remote, instrument.local));
-        std::fflush(stdout);
+        flushStdout();
         // The run writes to this terminal itself: its progress line works as for a sync of one.
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -373,7 +375,7 @@ int runShelf(const CliRequest& r)
     }
     catchInterrupt();
     const int status = r.parallel ? runSideBySide(r, *shelf) : runOneAfterAnother(r, *shelf);
-    std::fflush(stdout);
+    flushStdout();
     return status;
 }
 

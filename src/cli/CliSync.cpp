@@ -5,6 +5,8 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/ConsoleTerminal.h"
+#include "cli/SyncReport.h"
+#include "fileops/CommandFailure.h"
 #include "link/CommandWords.h"
 #include "panes/HostFs.h"
 #include "panes/RemoteListing.h"
@@ -26,19 +28,6 @@ namespace {
 
 // Deeper than any instrument's media go; a listing that claims more is not followed.
 constexpr int kMaxSyncDepth = 64;
-
-struct SyncTotals
-{
-    int fetched = 0;
-    int current = 0;
-    int failed = 0;
-    int sizeOnly = 0;
-    int deletedHere = 0;
-    int removedThere = 0;
-    int keptBeside = 0; // fetched beside a host file of the same name whose contents differ
-    int sameOnHost = 0; // fetched, and found the same as the host file of that name
-    qint64 bytes = 0;
-};
 
 class Sync
 {
@@ -81,6 +70,10 @@ QString hostChild(const QString& hostFolder, const QString& name)
 {
     return hostFolder.endsWith(QLatin1Char('\\')) ? hostFolder + name : hostFolder + QLatin1Char('\\') + name;
 }
+
+// Why sync -v passes a file over.
+const QString kCurrent = QStringLiteral("current");
+const QString kCurrentBySize = QStringLiteral("current by its size (its date could not be read)");
 
 QString reasonText(SyncReason reason)
 {
@@ -290,10 +283,11 @@ bool Sync::removeThere(const RemotePath& item)
     if (!m_s.selectFolder(item.parent()))
         return false;
     const qint32 result =
-        SendCmd(m_s.state(), m_s.ctx().link, m_s.dialogs(), CommandWords::kDelete + item.name());
+        m_s.ctx().instrument.sendIn(m_s.ctx(), MediumCode(item.medium), wireFolder(item.parent().panePath()),
+                                    CommandWords::kDelete + item.name());
     m_s.noteResult(result);
     if (result != 0) {
-        m_s.fail(QStringLiteral("FDL Error ") + QString::number(result));
+        m_s.fail(commandFailureText(m_s.ctx(), CommandWords::kDelete, result, item.path()));
         return false;
     }
     ++totals.removedThere;
@@ -371,6 +365,7 @@ void Sync::step(const RemotePath& remote, const QString& hostFolder, const QStri
         ++totals.current;
         if (step.sizeOnly)
             ++totals.sizeOnly;
+        m_s.dialogs().skipped(item.path(), step.sizeOnly ? kCurrentBySize : kCurrent);
         break;
     case SyncAction::Delete:
     case SyncAction::Keep:
@@ -447,6 +442,7 @@ void runSync(CliSession& s)
     s.tellLinkLost();
     s.tellCopyTimeDated();
     const SyncTotals& t = sync.totals;
+    s.noteSyncTotals(t);
     QString summary = QStringLiteral("%1 %2, %3 bytes; %4 skipped as current; %5 failed; %6 s\n")
                           .arg(r.dryRun ? QStringLiteral("Would fetch") : QStringLiteral("Fetched"))
                           .arg(t.fetched)

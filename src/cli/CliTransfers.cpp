@@ -111,8 +111,8 @@ void receiveFile(CliSession& s, const RemotePath& remote, const ListingEntry& en
     };
     HostDestination destination(s.ctx(), FolderOfPath(hostTarget));
     CopyRun run;
-    const RowCopied copied =
-        copyRow(s.ctx(), run, item, FolderOfPath(hostTarget), destination, QStringLiteral("R"));
+    const RowCopied copied = copyRow(s.ctx(), run, item, s.instrumentAt(remote.parent()),
+                                     s.hostAt(FolderOfPath(hostTarget)), destination);
     s.noteResult(copied.result);
     s.noteRun(run);
     tellFileInHandLost(s, copied, remote.path());
@@ -146,7 +146,7 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
         if (e.folder) {
             run.TopFolderMade = false;
             CopyFolderTree(ctx, run, item.path(), hostChild(hostTarget, QString()), true,
-                           QStringLiteral("R"));
+                           s.instrumentAt(root), s.hostAt(hostTarget));
             continue;
         }
         QString hostFailure;
@@ -196,7 +196,8 @@ void receiveFolder(CliSession& s, const RemotePath& remote, const ListingEntry& 
     } else {
         // The host folder is made: the folder copy goes on with the contents.
         run.TopFolderMade = true;
-        CopyFolderTree(ctx, run, remote.path(), hostTarget, true, QStringLiteral("R"));
+        CopyFolderTree(ctx, run, remote.path(), hostTarget, true, s.instrumentAt(remote.parent()),
+                       s.hostAt(hostTarget));
     }
     tellNotCopied(s, run);
 }
@@ -264,7 +265,8 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
     const int failuresBefore = s.dialogs().failures();
     CopyRun run;
     run.sentToInstrument = there.sent;
-    const RowCopied copied = copyRow(ctx, run, item, dest.folderPath(), there, QStringLiteral("L"));
+    const RowCopied copied =
+        copyRow(ctx, run, item, s.hostAt(FolderOfPath(hostPath)), s.instrumentAt(dest), there);
     there.sent = run.sentToInstrument;
     if (!copied.attempted) {
         tellNotCopied(s, run);
@@ -299,7 +301,8 @@ void sendFolder(CliSession& s, const QString& hostPath, const RemotePath& dest, 
     };
     CopyRun run;
     run.sentToInstrument = there.sent;
-    const bool attempted = copyRow(ctx, run, item, dest.folderPath(), there, QStringLiteral("L")).attempted;
+    const bool attempted =
+        copyRow(ctx, run, item, s.hostAt(FolderOfPath(hostPath)), s.instrumentAt(dest), there).attempted;
     there.sent = run.sentToInstrument;
     if (!attempted)
         return;
@@ -327,7 +330,7 @@ void countForProgress(CliSession& s)
         const bool folder = kind == CliSession::Kind::Folder;
         const QString path = remote.isRoot() ? remote.path().chopped(1) : remote.path();
         items << (kind == CliSession::Kind::File || folder
-                      ? countCopyItems(s.ctx(), QStringLiteral("R"), {path}, {folder}).value(0)
+                      ? countCopyItems(s.ctx(), s.instrumentAt(remote.parent()), {path}, {folder}).value(0)
                       : JobTotals{});
     }
     s.dialogs().progressJob(items);
@@ -436,7 +439,7 @@ void runPut(CliSession& s)
             paths << hostPathOf(local);
             folders << (r.recursive && QFileInfo(QDir::current().absoluteFilePath(local)).isDir());
         }
-        s.dialogs().progressJob(countCopyItems(s.ctx(), QStringLiteral("L"), paths, folders));
+        s.dialogs().progressJob(countCopyItems(s.ctx(), Endpoint(), paths, folders));
     }
     int itemsDone = 0;
     for (const QString& local : r.locals) {

@@ -3,7 +3,10 @@
 #include "cli/ConsoleTerminal.h"
 #include "core/AppState.h"
 #include "core/ResourceTexts.h"
+#include "core/ShownName.h"
 #include "transfer/TransferTexts.h"
+
+#include <QLocale>
 
 namespace orvalt::cli {
 
@@ -16,10 +19,48 @@ constexpr qint64 kRedrawMs = 100;
 // Progress written as lines goes to a log or to a shelf's parent run: one a second tells how a
 // transfer goes without filling the log.
 constexpr qint64 kLineMs = 1000;
-// The progress line stays within a narrow terminal, where a wrapped line could not be rewritten.
-constexpr qsizetype kMaxLine = 79;
+// Progress lines written whole are read in a log, not redrawn: they keep to the usual width.
+constexpr int kLogColumns = 80;
+// A name shortened to fit keeps at least this much of its end.
+constexpr qsizetype kShortestName = 12;
+const QString kGap = QStringLiteral("  ");
+const QString kCut = QStringLiteral("...");
+
+// A box sets its parts apart by an empty line; on the console one line each is enough.
+QString consoleText(const QString& text)
+{
+    QString body = text.trimmed();
+    while (body.contains(QStringLiteral("\n\n")))
+        body.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    return body;
+}
+
+QString shortened(const QString& name, qsizetype room)
+{
+    if (name.size() <= room)
+        return name;
+    if (room <= kCut.size())
+        return name.right(qMax<qsizetype>(room, 0));
+    return kCut + name.right(room - kCut.size());
+}
 
 } // namespace
+
+QString fitProgressLine(const QString& name, const QStringList& fileFigures, const QString& jobFigures,
+                        int width)
+{
+    const qsizetype room = qMax(width - 1, 1);
+    QStringList figures = fileFigures;
+    if (!jobFigures.isEmpty())
+        figures << jobFigures;
+    for (;;) {
+        const QString rest = figures.isEmpty() ? QString() : kGap + figures.join(kGap);
+        const qsizetype left = room - rest.size();
+        if (figures.isEmpty() || left >= qMin(name.size(), kShortestName))
+            return shortened(name, left) + rest;
+        figures.removeLast(); // the job's figures first, then the file's from the last
+    }
+}
 
 ConsoleDialogs::ConsoleDialogs(ExistingTarget existing, bool quiet, bool progressLines)
     : m_existing(existing)
@@ -33,11 +74,21 @@ void ConsoleDialogs::say(const QString& text)
     QString line = kProgramName + QStringLiteral(": ");
     if (!m_subject.isEmpty())
         line += m_subject + QStringLiteral(": ");
-    // A box sets its parts apart by an empty line; on the console one line each is enough.
-    QString body = text.trimmed();
-    while (body.contains(QStringLiteral("\n\n")))
-        body.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
-    writeStderr(line + body + QLatin1Char('\n'));
+    writeStderr(line + consoleText(text) + QLatin1Char('\n'));
+}
+
+void ConsoleDialogs::tell(const QString& text)
+{
+    endProgressLine();
+    writeStdout(text + QLatin1Char('\n'));
+    // Told between progress redraws on one terminal, the line must be out before the next redraw.
+    flushStdout();
+}
+
+void ConsoleDialogs::skipped(const QString& item, const QString& why)
+{
+    if (m_verbose)
+        tell(QStringLiteral("skipped %1: %2").arg(escapedName(item), why));
 }
 
 void ConsoleDialogs::warning(const QString& text)
@@ -49,6 +100,8 @@ void ConsoleDialogs::warning(const QString& text)
 void ConsoleDialogs::failure(const QString& text)
 {
     say(text);
+    if (m_told.size() < kKeptFailures)
+        m_told.append({m_subject, consoleText(text)});
     ++m_failures;
 }
 
@@ -83,8 +136,10 @@ int ConsoleDialogs::overwriteQuestion(const QString& name, const QString& source
 {
     if (m_existing == ExistingTarget::Replace)
         return 0;
-    if (m_existing == ExistingTarget::Keep)
+    if (m_existing == ExistingTarget::Keep) {
+        skipped(name, QStringLiteral("it exists (--no-clobber)"));
         return 2;
+    }
     const QString question = name + ResourceTexts::text(8100);
     if (!canAskOnTerminal()) {
         failure(question + QStringLiteral(" There is no terminal to answer: give --yes or --no-clobber."));
@@ -105,6 +160,8 @@ int ConsoleDialogs::overwriteQuestion(const QString& name, const QString& source
             continue;
         if (answer == 3)
             m_cancelled = true;
+        if (answer == 2)
+            skipped(name, QStringLiteral("it exists, not replaced"));
         return answer;
     }
 }
@@ -121,6 +178,16 @@ int ConsoleDialogs::nameDialog(const NameDialogView& view, QString& /*name*/,
 
 void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 total)
 {
+    if (m_verbose && done >= total && (file != m_toldFile || total != m_toldSize)) {
+        m_toldFile = file;
+        m_toldSize = total;
+        const QString size = QLocale(QLocale::English, QLocale::UnitedStates).toString(total);
+        tell(
+            QStringLiteral("copied %1 (%2 %3)")
+                .arg(escapedName(file), size, total == 1 ? QStringLiteral("byte") : QStringLiteral("bytes")));
+    } else if (done < total) {
+        m_toldFile.clear();
+    }
     if (!m_progress)
         return;
     if (!m_clock.isValid())
@@ -134,28 +201,25 @@ void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 t
         return;
     m_lastDrawnMs = now;
 
-    QString figures = QStringLiteral("  ") + progressBytesText(p);
+    QStringList figures{progressBytesText(p)};
     for (const QString& more : {progressRateText(p), progressTimeLeftText(p)})
         if (!more.isEmpty())
-            figures += QStringLiteral("  ") + more;
+            figures << more;
+    QString job;
     if (m_job.counted()) {
-        const JobFigures job = m_job.figures(p.bytesPerSecond);
-        figures += QStringLiteral("  (%1, %2%)").arg(jobFilesText(job)).arg(jobPerMille(job) / 10);
+        const JobFigures j = m_job.figures(p.bytesPerSecond);
+        job = QStringLiteral("(%1, %2%)").arg(jobFilesText(j)).arg(jobPerMille(j) / 10);
     }
-    QString shown = p.file;
-    const qsizetype room = qMax<qsizetype>(8, kMaxLine - figures.size());
-    if (shown.size() > room)
-        shown = QStringLiteral("...") + shown.right(room - 3);
-    QString line = shown + figures;
     if (m_lines) {
-        writeStderr(kProgressLineMark + line + QLatin1Char('\n'));
+        writeStderr(kProgressLineMark + fitProgressLine(escapedName(p.file), figures, job, kLogColumns) +
+                    QLatin1Char('\n'));
         return;
     }
-    const qsizetype drawn = line.size();
-    if (drawn < m_lineLength)
-        line += QString(m_lineLength - drawn, QLatin1Char(' '));
-    writeStderr(QLatin1Char('\r') + line);
-    m_lineLength = drawn;
+    // Redrawn in place, the line must never wrap: a "\r" would then leave the wrapped part behind.
+    // What the line drawn before showed beyond this one is erased.
+    const QString line = fitProgressLine(escapedName(p.file), figures, job, terminalColumns());
+    writeStderr(QLatin1Char('\r') + line + QStringLiteral("\x1b[K"));
+    m_lineLength = qMax<qsizetype>(line.size(), 1);
     if (complete)
         endProgressLine();
 }

@@ -17,6 +17,19 @@ namespace orvalt::cli {
 // The start of each progress line with --progress-lines, which tells it from the messages beside it.
 inline const QString kProgressLineMark = QStringLiteral("progress: ");
 
+// The progress line fitted into width columns (the last one left free, where a terminal would wrap):
+// the file's name shortened first ("..." and its end), then the job's figures dropped, then the
+// file's own from the last; the name cut to what is left when nothing else is.
+QString fitProgressLine(const QString& name, const QStringList& fileFigures, const QString& jobFigures,
+                        int width);
+
+// A failure told during a run: the item it concerns (empty for the run as a whole) and the text.
+struct ToldFailure
+{
+    QString item;
+    QString cause;
+};
+
 // The dialog seam on a console. Every message the program's routines show is a failure of the
 // item in hand: it goes to standard error, named after that item, and is counted. The overwrite
 // question is answered by --yes or --no-clobber, else asked on the terminal, and refused when there
@@ -35,9 +48,17 @@ public:
     void setSubject(const QString& subject) { m_subject = subject; }
     const QString& subject() const { return m_subject; }
 
+    // With -v: each file is told on standard output once its last block is in, and each item
+    // skipped with why (skipped).
+    void setVerbose(bool verbose) { m_verbose = verbose; }
+    void skipped(const QString& item, const QString& why);
+
     // A failure of the command line's own, told and counted as a message is.
     void failure(const QString& text);
     int failures() const { return m_failures; }
+    // The failures told so far, the first kKeptFailures of them, for a report.
+    static constexpr int kKeptFailures = 1000;
+    const QList<ToldFailure>& toldFailures() const { return m_told; }
     // Whether the user answered Cancel to a question: the rest of the command is not done.
     bool cancelled() const { return m_cancelled; }
 
@@ -67,14 +88,19 @@ public:
 
 private:
     void say(const QString& text);
+    void tell(const QString& text);
     void endProgressLine();
 
     ExistingTarget m_existing;
     bool m_progress;
     bool m_lines; // whole lines rather than one line redrawn
+    bool m_verbose = false;
+    QString m_toldFile;     // the last file told as copied, with its size: a repeated last report is not
+    qint64 m_toldSize = -1; // told twice
     AppState* m_state = nullptr;
     QString m_subject;
     int m_failures = 0;
+    QList<ToldFailure> m_told;
     bool m_cancelled = false;
     int m_toldStops = 0; // the Ctrl+C presses told so far
 

@@ -1,14 +1,17 @@
 #include "cli/ConsoleTerminal.h"
 
 #include <QByteArray>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <io.h>
 #define ORVALT_ISATTY _isatty
 #define ORVALT_FILENO _fileno
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #define ORVALT_ISATTY ::isatty
 #define ORVALT_FILENO ::fileno
@@ -19,6 +22,19 @@ namespace orvalt::cli {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+// Set when the terminal was resized, and at the start: its width is to be read (again).
+volatile std::sig_atomic_t g_resized = 1;
+constexpr int kDefaultColumns = 80;
+
+#ifndef Q_OS_WIN
+extern "C" void onResize(int)
+{
+    g_resized = 1;
+}
+#endif
+
+// The reason the first write to standard output failed; 0 while none did.
+int g_stdoutError = 0;
 
 extern "C" void onInterrupt(int signal)
 {
@@ -52,6 +68,29 @@ bool stdoutIsTerminal()
     return isTerminal(stdout);
 }
 
+int terminalColumns()
+{
+    static int columns = kDefaultColumns;
+#ifndef Q_OS_WIN
+    static bool watching = false;
+    if (!watching) {
+        watching = true;
+        struct sigaction action = {};
+        action.sa_handler = onResize;
+        action.sa_flags = SA_RESTART; // a resize must not break off a read of the line
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGWINCH, &action, nullptr);
+    }
+    if (g_resized != 0) {
+        g_resized = 0;
+        struct winsize size = {};
+        columns = ::ioctl(ORVALT_FILENO(stderr), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col
+                                                                                            : kDefaultColumns;
+    }
+#endif
+    return columns;
+}
+
 bool canAskOnTerminal()
 {
     return isTerminal(stdin) && isTerminal(stderr);
@@ -65,7 +104,26 @@ void writeStderr(const QString& text)
 
 void writeStdout(const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
+    if (std::fputs(text.toLocal8Bit().constData(), stdout) == EOF && g_stdoutError == 0)
+        g_stdoutError = errno != 0 ? errno : EIO;
+}
+
+void flushStdout()
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 && g_stdoutError == 0)
+        g_stdoutError = errno != 0 ? errno : EIO;
+}
+
+bool stdoutWritten(QString* why)
+{
+    flushStdout();
+    if (g_stdoutError == 0 && std::ferror(stdout))
+        g_stdoutError = EIO;
+    if (g_stdoutError == 0)
+        return true;
+    *why = QString::fromLocal8Bit(std::strerror(g_stdoutError));
+    return false;
 }
 
 std::optional<QString> readAnswerLine()

@@ -53,6 +53,9 @@ struct AppState
     QString WarnName;
     QString WarnKind;
     QString WarnMode;
+    // The name dialog asks for a name on an instrument that takes 8.3 names only (upper case); set by
+    // the routine that opens it, from the place the name is for.
+    bool WarnShortNames = false;
 
     // Serial settings as list positions; slots 1 to 4 are the ports Com1 to Com4.
     static constexpr int kPortSlots = 6;

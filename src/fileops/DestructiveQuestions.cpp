@@ -3,7 +3,6 @@
 #include "core/AppState.h"
 #include "core/ResourceTexts.h"
 #include "core/ShownName.h"
-#include "fileops/ActivePane.h"
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -52,16 +51,16 @@ QString formatQuestionText(const QString& mediumName, const QString& mediumCode)
                .arg(medium);
 }
 
-QString deleteQuestionText(ProgramContext& ctx)
+QString deleteQuestionText(ProgramContext& ctx, const QString& activeSide)
 {
     const AppState& st = ctx.state;
     QList<DeletedRows> sides;
-    for (const QString& side : activeSidesLeftFirst(st)) {
+    for (const QString& side : activeSide.isEmpty() ? QStringList() : QStringList{activeSide}) {
         const PaneModel& pane = paneList(ctx, side);
         if (pane.currentRow() < 0)
             continue;
         DeletedRows rows;
-        if (isHostPane(st, side)) {
+        if (st.devId(side) == QLatin1String("0")) {
             QString folder = HostFs::nativePath(st.medium(side), st.path(side));
             if (folder.isEmpty())
                 folder = st.medium(side) + st.path(side);

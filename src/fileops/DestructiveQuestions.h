@@ -30,8 +30,9 @@ QString deleteQuestionText(const QList<DeletedRows>& sides);
 // The format question: its first line, then the medium by name and code and that all on it goes.
 QString formatQuestionText(const QString& mediumName, const QString& mediumCode);
 
-// Both from the panes as they are: the selected rows of the active panes, the active pane's medium.
-QString deleteQuestionText(ProgramContext& ctx);
+// Both from the panes as they are: the selected rows of the pane of side (none when empty), the
+// medium of the pane of side.
+QString deleteQuestionText(ProgramContext& ctx, const QString& side);
 QString formatQuestionText(ProgramContext& ctx, const QString& side);
 
 } // namespace orvalt

@@ -3,7 +3,7 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
-#include "fileops/ActivePane.h"
+#include "fileops/CommandFailure.h"
 #include "fileops/DestructiveQuestions.h"
 #include "link/CommandWords.h"
 #include "panes/HostListing.h"
@@ -12,16 +12,14 @@
 #include "panes/RemotePaths.h"
 #include "session/CommandExchange.h"
 #include "session/Connection.h"
+#include "session/ErrorText.h"
 
 namespace orvalt {
 
-void toolbarFormat(ProgramContext& ctx, const FormatPause& pause)
+void toolbarFormat(ProgramContext& ctx, const QString& side, const FormatPause& pause)
 {
     AppState& st = ctx.state;
-    if (st.TransferBusy)
-        return;
-    const QString side = activeSide(st);
-    if (side.isEmpty())
+    if (st.TransferBusy || side.isEmpty())
         return;
     const QString code = MediumCode(MediumOfCaption(st.medium(side)));
     if (st.devId(side) != QLatin1String("1") || code.isEmpty()) {
@@ -35,7 +33,7 @@ void toolbarFormat(ProgramContext& ctx, const FormatPause& pause)
     if (!ctx.dialogs.ask(formatQuestionText(ctx, side)))
         return;
     ctx.dialogs.setBusyPointer(true);
-    const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kFormat + code);
+    const qint32 result = ctx.instrument.send(ctx, CommandWords::kFormat + code);
     if (st.LastReplyCode == QLatin1String("   ")) {
         if (st.medium(side) == QLatin1String("D:")) {
             // The window must not close under the format while it waits.
@@ -46,15 +44,18 @@ void toolbarFormat(ProgramContext& ctx, const FormatPause& pause)
         }
         LoadListview(ctx, side);
     }
-    if (result == 0)
+    if (result == 0) {
         LoadListview(ctx, side);
-    else
-        ctx.dialogs.notice(ResourceTexts::text(8112));
+        return;
+    }
+    // The pane keeps its rows; below "Media Error", why, where the program knows.
+    ctx.dialogs.notice(ErrorText::twoLines(ResourceTexts::text(8112),
+                                           commandCause(ctx, result, st.medium(side) + QLatin1Char('\\'))));
 }
 
-void toolbarFormat(ProgramContext& ctx)
+void toolbarFormat(ProgramContext& ctx, const QString& side)
 {
-    toolbarFormat(ctx, pauseWithoutInput);
+    toolbarFormat(ctx, side, pauseWithoutInput);
 }
 
 } // namespace orvalt

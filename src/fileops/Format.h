@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 namespace orvalt {
@@ -12,10 +13,11 @@ inline constexpr int kFloppyFormatWaitMs = 30000;
 // Waits that many milliseconds; the format passes its own so tests need not wait.
 using FormatPause = std::function<void(int ms)>;
 
-// The toolbar's "フォーマット": formats the instrument medium of the active pane after asking 8103
-// (a host pane, or a medium without a command code, only gets 8104). A refusal shows 8112.
-void toolbarFormat(ProgramContext& ctx, const FormatPause& pause);
-void toolbarFormat(ProgramContext& ctx);
+// The toolbar's "フォーマット": formats the instrument medium of the pane of side (the active one;
+// nothing for none) after asking 8103 (a host pane, or a medium without a command code, only gets
+// 8104). A refusal shows 8112 and why. The pane is listed again either way.
+void toolbarFormat(ProgramContext& ctx, const QString& side, const FormatPause& pause);
+void toolbarFormat(ProgramContext& ctx, const QString& side);
 
 // Lets the window repaint for ms milliseconds while every key, mouse and close event is dropped
 // (not kept for later): the program takes no input meanwhile.

@@ -8,13 +8,6 @@ namespace orvalt {
 
 namespace {
 
-const QString kDevInstrument = QStringLiteral("1");
-
-bool activePaneIsInstrument(const AppState& st)
-{
-    return (st.LActive && st.LDevID == kDevInstrument) || (st.RActive && st.RDevID == kDevInstrument);
-}
-
 // The labels show one "&" (a label's caption doubles it).
 QString allowedCharsText(bool shortNames)
 {
@@ -29,19 +22,9 @@ QString fileFormText(bool shortNames)
 
 } // namespace
 
-bool instrumentContext(const AppState& st)
+bool shortNameMode(const AppState& st, const Endpoint& where)
 {
-    return activePaneIsInstrument(st) || st.DestIsInstrument;
-}
-
-bool shortNameMode(const AppState& st)
-{
-    return instrumentContext(st) && !st.LongNames;
-}
-
-int wholeNameLimit(const AppState& st)
-{
-    return shortNameMode(st) ? kShortNameLimit : kLongNameLimit;
+    return where.isInstrument() && !st.LongNames;
 }
 
 bool isAllowedNameChar(QChar c, bool shortNames)
@@ -75,8 +58,8 @@ DialogSeam::NameDialogView fileWarnView(const AppState& st)
     DialogSeam::NameDialogView view;
     const bool folder = st.WarnKind == kWarnKindFolder;
     const QChar br = QLatin1Char('\n');
+    const bool shortNames = st.WarnShortNames;
     if (st.WarnMode == kWarnModeCheck) {
-        const bool shortNames = shortNameMode(st);
         view.fileWarn = st.WarnName + br + ResourceTexts::text(8000);
         if (folder) {
             view.change = ResourceTexts::text(8002) + br +
@@ -89,8 +72,6 @@ DialogSeam::NameDialogView fileWarnView(const AppState& st)
         }
         view.chars = allowedCharsText(shortNames);
     } else if (st.WarnMode == kWarnModeChange) {
-        // A rename or a new folder acts on the active pane alone, whatever copy ran before.
-        const bool shortNames = activePaneIsInstrument(st) && !st.LongNames;
         view.fileWarn = st.WarnName + br + ResourceTexts::text(8003);
         view.change = (folder ? ResourceTexts::text(8002) : fileFormText(shortNames)) + br;
         view.chars = allowedCharsText(shortNames);
@@ -102,7 +83,7 @@ bool fileWarnAccepts(const AppState& st, const QString& text)
 {
     if (st.WarnMode == kWarnModeChange && !st.NewFolderMode)
         return true;
-    const int limit = wholeNameLimit(st);
+    const int limit = wholeNameLimit(st.WarnShortNames);
     if (st.WarnKind == kWarnKindFile)
         return hasFileForm(text, limit);
     return !text.isEmpty() && text.size() <= limit;

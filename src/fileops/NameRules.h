@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DialogSeam.h"
+#include "panes/Endpoint.h"
 
 #include <QString>
 
@@ -21,13 +22,14 @@ inline constexpr int kShortNameLimit = 8;
 inline constexpr int kLongNameLimit = 32;
 inline constexpr int kExtensionLength = 3;
 
-// The active pane shows the instrument, or a copy into an instrument pane runs.
-bool instrumentContext(const AppState& st);
-// Instrument context, and the instrument does not take long names: upper case and 8.3 only.
-bool shortNameMode(const AppState& st);
-// 8 characters in short-name mode, else 32.
-int wholeNameLimit(const AppState& st);
-
+// The rules of a name given in where: 8.3 names in upper case on an instrument that takes no long
+// names; no rules of this kind on the host.
+bool shortNameMode(const AppState& st, const Endpoint& where);
+// 8 characters with short names, else 32.
+inline int wholeNameLimit(bool shortNames)
+{
+    return shortNames ? kShortNameLimit : kLongNameLimit;
+}
 // A-Z, 0-9 and . ! # $ & % ' ( ) ^ @ _ { } always; a-z except in short-name mode; nothing else.
 bool isAllowedNameChar(QChar c, bool shortNames);
 bool nameCharsAllowed(const QString& name, bool shortNames);
@@ -36,7 +38,7 @@ bool nameCharsAllowed(const QString& name, bool shortNames);
 // three (8.3 with 8, 32+3 with 32).
 bool hasFileForm(const QString& name, int baseLimit);
 
-// What the name dialog shows for WarnName, WarnKind and WarnMode.
+// What the name dialog shows for WarnName, WarnKind, WarnMode and WarnShortNames.
 DialogSeam::NameDialogView fileWarnView(const AppState& st);
 
 // The dialog's OK rule: in "CHANGE" mode (a rename on a host pane) anything goes, except while a

@@ -3,8 +3,9 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
-#include "fileops/ActivePane.h"
+#include "fileops/CommandFailure.h"
 #include "link/CommandWords.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -71,22 +72,23 @@ void moveOnInstrument(ProgramContext& ctx, const QString& oldPath, const QString
     if (result == 20 && caseOnly)
         result = renameCaseThroughTemporary(ctx, oldPath, from, to);
     if (result != 0)
-        ctx.dialogs.plain(QStringLiteral("MOV Error ") + QString::number(result));
+        ctx.dialogs.plain(commandFailureText(ctx, CommandWords::kMove, result, oldPath));
 }
 
 } // namespace
 
-bool MovePaneFile(ProgramContext& ctx, const QString& oldPath, const QString& newPath)
+bool MovePaneFile(ProgramContext& ctx, const Endpoint& where, const QString& oldPath, const QString& newPath)
 {
-    if (activePaneIsHost(ctx.state))
+    if (where.host)
         return ctx.hostFs.moveFile(oldPath, newPath).ok();
     moveOnInstrument(ctx, oldPath, wirePath(oldPath), wirePath(newPath));
     return true;
 }
 
-void MovePaneFolder(ProgramContext& ctx, const QString& oldPath, const QString& newPath)
+void MovePaneFolder(ProgramContext& ctx, const Endpoint& where, const QString& oldPath,
+                    const QString& newPath)
 {
-    if (!activePaneIsHost(ctx.state)) {
+    if (where.isInstrument()) {
         // A trailing "/" on both paths marks a folder.
         moveOnInstrument(ctx, oldPath, wirePath(oldPath) + QLatin1Char('/'),
                          wirePath(newPath) + QLatin1Char('/'));

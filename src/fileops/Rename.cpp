@@ -3,9 +3,9 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
-#include "fileops/ActivePane.h"
 #include "fileops/NameRules.h"
 #include "fileops/PaneMoves.h"
+#include "panes/Endpoint.h"
 #include "panes/HostListing.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -15,32 +15,19 @@ namespace orvalt {
 
 namespace {
 
-bool nameIsBadFor(const AppState& st, const QString& name, const QString& mode, const QString& side)
-{
-    if (mode == kWarnModeCheck && !side.isEmpty() && isHostPane(st, side))
-        return false;
-    if (name.isEmpty() || name.size() > wholeNameLimit(st))
-        return true;
-    return !nameCharsAllowed(name, shortNameMode(st));
-}
-
-// The rename of NameCheck's "CHANGE" mode, in the active pane: candidate becomes WarnName.
-void renameInActivePane(ProgramContext& ctx, const QString& kind, const QString& candidate)
+// The rename of NameCheck's "CHANGE" mode, in where: candidate becomes WarnName.
+void renameIn(ProgramContext& ctx, const Endpoint& where, const QString& kind, const QString& candidate)
 {
     AppState& st = ctx.state;
-    const QString side = activeSide(st);
-    if (side.isEmpty())
-        return;
     const QString newName = st.WarnName;
     if (kind == kWarnKindFolder)
         st.NewFolderName = newName;
     // A name the instrument cannot hold is never sent: a blank, a comma or a "/" would change what
     // the command means. The caller's bad-name test then removes the new folder.
-    if (!isHostPane(st, side) && nameIsBadFor(st, newName, kWarnModeCheck, side))
+    if (where.isInstrument() && nameIsBadFor(st, newName, kWarnModeCheck, where))
         return;
-    const QString oldPath = joinPanePath(st.medium(side), st.path(side), candidate);
-    const QString newPath =
-        newName.isEmpty() ? QString() : joinPanePath(st.medium(side), st.path(side), newName);
+    const QString oldPath = where.pathOf(candidate);
+    const QString newPath = newName.isEmpty() ? QString() : where.pathOf(newName);
     if (oldPath.isEmpty() || newPath.isEmpty()) {
         // "." or ".." would name the folder itself or its parent: refused as a host move refuses a
         // path that cannot be chosen.
@@ -49,47 +36,44 @@ void renameInActivePane(ProgramContext& ctx, const QString& kind, const QString&
         return;
     }
     if (kind == kWarnKindFolder)
-        MovePaneFolder(ctx, oldPath, newPath);
+        MovePaneFolder(ctx, where, oldPath, newPath);
     else
-        MovePaneFile(ctx, oldPath, newPath);
+        MovePaneFile(ctx, where, oldPath, newPath);
 }
 
 } // namespace
 
-bool NameIsBad(const AppState& st, const QString& name, const QString& mode)
+bool nameIsBadFor(const AppState& st, const QString& name, const QString& mode, const Endpoint& where)
 {
-    return nameIsBadFor(st, name, mode, st.LActive ? QStringLiteral("L") : QStringLiteral("R"));
-}
-
-bool NameIsBadAtDest(const AppState& st, const QString& name, const QString& mode)
-{
-    QString dest;
-    if (st.LActive)
-        dest = QStringLiteral("R");
-    else if (st.RActive)
-        dest = QStringLiteral("L");
-    return nameIsBadFor(st, name, mode, dest);
+    if (mode == kWarnModeCheck && where.host)
+        return false;
+    const bool shortNames = shortNameMode(st, where);
+    if (name.isEmpty() || name.size() > wholeNameLimit(shortNames))
+        return true;
+    return !nameCharsAllowed(name, shortNames);
 }
 
 qint16 NameCheck(ProgramContext& ctx, const QString& name, const QString& shortName, const QString& kind,
-                 const QString& mode)
+                 const QString& mode, const Endpoint& where)
 {
     AppState& st = ctx.state;
     st.DialogAnswer = 0;
     const bool check = mode == kWarnModeCheck;
-    if (check && ((st.LActive && isHostPane(st, QStringLiteral("R"))) ||
-                  (st.RActive && isHostPane(st, QStringLiteral("L")))))
+    // A copy into a host folder has no names to check.
+    if (check && where.host)
         return 0;
+    const bool shortNames = shortNameMode(st, where);
     bool valid = true;
     bool changed = false;
     st.WarnKind = kind;
     st.WarnMode = mode;
+    st.WarnShortNames = shortNames;
     QString candidate = name;
     bool firstPass = true;
     for (;;) {
         if (check) {
             if (firstPass) {
-                if (shortNameMode(st)) {
+                if (shortNames) {
                     // The host's own 8.3 name: the same name in upper case, or an alias with "~".
                     if (name != shortName && name.toUpper() == shortName) {
                         candidate = shortName;
@@ -102,7 +86,7 @@ qint16 NameCheck(ProgramContext& ctx, const QString& name, const QString& shortN
                 candidate = st.WarnName;
             }
             firstPass = false;
-            valid = nameCharsAllowed(candidate, shortNameMode(st));
+            valid = nameCharsAllowed(candidate, shortNames);
             if (candidate.startsWith(QLatin1Char('~'))) {
                 valid = false;
             } else if (st.ModelName.startsWith(QLatin1String("RZ")) && shortName.contains(QLatin1Char('~')) &&
@@ -122,7 +106,7 @@ qint16 NameCheck(ProgramContext& ctx, const QString& name, const QString& shortN
             break;
         ctx.dialogs.setBusyPointer(true);
         if (!check) {
-            renameInActivePane(ctx, kind, candidate);
+            renameIn(ctx, where, kind, candidate);
             break;
         }
         changed = true;
@@ -134,15 +118,17 @@ qint16 NameCheck(ProgramContext& ctx, const QString& name, const QString& shortN
 }
 
 qint16 RenameItem(ProgramContext& ctx, const QString& name, const QString& shortName, const QString& kind,
-                  const QString& side)
+                  const Endpoint& where)
 {
     AppState& st = ctx.state;
     st.DialogAnswer = 0;
     st.WarnName.clear();
     st.WarnKind = kind;
+    const bool shortNames = shortNameMode(st, where);
+    st.WarnShortNames = shortNames;
     bool renamed = false;
     QString candidate;
-    if (!isHostPane(st, side)) {
+    if (where.isInstrument()) {
         candidate = st.LongNames ? name : shortName;
         st.WarnMode = kWarnModeCheck; // the dialog shows the samples and checks the form
     } else {
@@ -163,20 +149,20 @@ qint16 RenameItem(ProgramContext& ctx, const QString& name, const QString& short
         firstPass = false;
         candidate = st.WarnName;
         // An empty name, "." and ".." would name the pane's folder or its parent, not an item in it.
-        valid = nameCharsAllowed(candidate, shortNameMode(st)) && !candidate.startsWith(QLatin1Char('#')) &&
-                !candidate.startsWith(QLatin1Char('$')) &&
-                !joinPanePath(st.medium(side), st.path(side), candidate).isEmpty() && !candidate.isEmpty();
+        valid = nameCharsAllowed(candidate, shortNames) && !candidate.startsWith(QLatin1Char('#')) &&
+                !candidate.startsWith(QLatin1Char('$')) && !where.pathOf(candidate).isEmpty() &&
+                !candidate.isEmpty();
     }
     if (st.DialogAnswer != 3) {
         ctx.dialogs.setBusyPointer(true);
-        const QString oldPath = joinPanePath(st.medium(side), st.path(side), oldName);
-        const QString newPath = joinPanePath(st.medium(side), st.path(side), st.WarnName);
+        const QString oldPath = where.pathOf(oldName);
+        const QString newPath = where.pathOf(st.WarnName);
         if (!oldName.isEmpty() && !oldPath.isEmpty() && !newPath.isEmpty()) {
             // A failed host file move ends this item without a message; the folder move reports.
             if (kind == kWarnKindFile)
-                MovePaneFile(ctx, oldPath, newPath);
+                MovePaneFile(ctx, where, oldPath, newPath);
             else
-                MovePaneFolder(ctx, oldPath, newPath);
+                MovePaneFolder(ctx, where, oldPath, newPath);
             renamed = true;
         }
     }
@@ -186,31 +172,29 @@ qint16 RenameItem(ProgramContext& ctx, const QString& name, const QString& short
     return renamed ? -1 : 0;
 }
 
-void toolbarRename(ProgramContext& ctx)
+void toolbarRename(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
-    if (st.TransferBusy)
+    if (st.TransferBusy || side.isEmpty())
         return;
-    for (const QString& side : activeSidesLeftFirst(st)) {
-        const PaneModel& pane = paneList(ctx, side);
-        if (pane.currentRow() >= 0) {
-            // The rows are read first: the pane stays as it is until the refill below.
-            for (const PaneRow& row : pane.selectedItems()) {
-                const QString path = joinPanePath(st.medium(side), st.path(side), row.name);
-                if (path.isEmpty() || row.name.isEmpty())
-                    continue;
-                const FileEntry entry =
-                    row.folder ? GetFolderEntry(ctx, path, side) : GetFileEntry(ctx, path, side);
-                // An item that has gone since the pane was filled has nothing to rename; an empty
-                // name would make the move act on the pane's folder itself.
-                if (entry.name.isEmpty())
-                    continue;
-                RenameItem(ctx, entry.name, entry.shortName, row.folder ? kWarnKindFolder : kWarnKindFile,
-                           side);
-            }
+    const Endpoint where = paneEndpoint(st, side);
+    const PaneModel& pane = paneList(ctx, side);
+    if (pane.currentRow() >= 0) {
+        // The rows are read first: the pane stays as it is until the refill below.
+        for (const PaneRow& row : pane.selectedItems()) {
+            const QString path = where.pathOf(row.name);
+            if (path.isEmpty() || row.name.isEmpty())
+                continue;
+            const FileEntry entry =
+                row.folder ? GetFolderEntry(ctx, path, where) : GetFileEntry(ctx, path, where);
+            // An item that has gone since the pane was filled has nothing to rename; an empty
+            // name would make the move act on the pane's folder itself.
+            if (entry.name.isEmpty())
+                continue;
+            RenameItem(ctx, entry.name, entry.shortName, row.folder ? kWarnKindFolder : kWarnKindFile, where);
         }
-        LoadListview(ctx, side);
     }
+    LoadListview(ctx, side);
 }
 
 } // namespace orvalt

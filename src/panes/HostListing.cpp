@@ -2,12 +2,14 @@
 
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemoteListing.h"
 #include "panes/RemotePaths.h"
 #include "panes/RowText.h"
+#include "session/InstrumentSession.h"
 
 namespace orvalt {
 
@@ -23,17 +25,6 @@ bool isHost(const AppState& st, const QString& side)
 bool listHasName(const PaneModel& pane, const QString& name)
 {
     return pane.rowNamed(name) >= 0;
-}
-
-// The active side's letter; the left one when no list has had the focus yet.
-QString activeSide(const AppState& st)
-{
-    return st.RActive ? QStringLiteral("R") : QStringLiteral("L");
-}
-
-QString inactiveSide(const AppState& st)
-{
-    return st.LActive ? QStringLiteral("R") : QStringLiteral("L");
 }
 
 } // namespace
@@ -86,45 +77,29 @@ void LoadListview(ProgramContext& ctx, const QString& side)
     ctx.dialogs.setBusyPointer(false);
 }
 
-bool myFolderExistsU(ProgramContext& ctx, const QString& path)
+bool folderIn(ProgramContext& ctx, const Endpoint& where, const QString& path)
 {
-    const AppState& st = ctx.state;
-    if ((st.LActive && isHost(st, QStringLiteral("L"))) || (st.RActive && isHost(st, QStringLiteral("R"))))
+    if (where.host)
         return ctx.hostFs.folderExists(path);
-    return listHasName(paneList(ctx, activeSide(st)), NameOfPath(path));
+    return !where.pane.isEmpty() && listHasName(paneList(ctx, where.pane), NameOfPath(path));
 }
 
-namespace {
-
-// Asks the host when the inactive pane shows it, else looks for the name in that pane's list.
-template<typename HostQuestion>
-bool existsInInactivePane(ProgramContext& ctx, const QString& path, HostQuestion askHost)
+bool fileIn(ProgramContext& ctx, const Endpoint& where, const QString& path)
 {
-    const AppState& st = ctx.state;
-    if ((st.LActive && isHost(st, QStringLiteral("R"))) || (st.RActive && isHost(st, QStringLiteral("L"))))
-        return askHost(path);
-    return listHasName(paneList(ctx, inactiveSide(st)), NameOfPath(path));
+    if (where.host)
+        return ctx.hostFs.fileExists(path);
+    return !where.pane.isEmpty() && listHasName(paneList(ctx, where.pane), NameOfPath(path));
 }
 
-} // namespace
-
-bool myFolderExists(ProgramContext& ctx, const QString& path)
+FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const Endpoint& where)
 {
-    return existsInInactivePane(ctx, path, [&](const QString& p) { return ctx.hostFs.folderExists(p); });
-}
-
-bool myFileExists(ProgramContext& ctx, const QString& path)
-{
-    return existsInInactivePane(ctx, path, [&](const QString& p) { return ctx.hostFs.fileExists(p); });
-}
-
-FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& side)
-{
-    if (isHost(ctx.state, side)) {
+    if (where.host) {
         const auto item = ctx.hostFs.fileEntry(path);
         return item ? item->entry : FileEntry();
     }
-    const PaneModel& pane = paneList(ctx, side);
+    if (where.pane.isEmpty())
+        return FileEntry();
+    const PaneModel& pane = paneList(ctx, where.pane);
     const int r = pane.rowNamed(NameOfPath(path));
     if (r < 0)
         return FileEntry();
@@ -133,17 +108,21 @@ FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& 
     e.name = row.name;
     e.shortName = row.name;
     e.date = row.date;
-    e.size = RmtFileSize(ctx, row.name); // the stored name, which may differ in case
+    // The size from a fresh listing of the file's own folder; the stored name may differ in case.
+    if (ctx.instrument.select(ctx, MediumCode(path), wireFolder(FolderOfPath(path).mid(2))).ok())
+        e.size = RmtFileSize(ctx, row.name);
     return e;
 }
 
-FileEntry GetFolderEntry(ProgramContext& ctx, const QString& path, const QString& side)
+FileEntry GetFolderEntry(ProgramContext& ctx, const QString& path, const Endpoint& where)
 {
-    if (isHost(ctx.state, side)) {
+    if (where.host) {
         const auto item = ctx.hostFs.folderEntry(path, HostFs::FolderSizes::Skip);
         return item ? item->entry : FileEntry();
     }
-    const PaneModel& pane = paneList(ctx, side);
+    if (where.pane.isEmpty())
+        return FileEntry();
+    const PaneModel& pane = paneList(ctx, where.pane);
     const int r = pane.rowNamed(NameOfPath(path));
     if (r < 0)
         return FileEntry();

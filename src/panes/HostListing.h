@@ -8,6 +8,7 @@
 
 namespace orvalt {
 
+struct Endpoint;
 struct ProgramContext;
 
 // The one entry point that refills a pane: a host pane from the host file system, an instrument
@@ -28,17 +29,16 @@ QList<PaneRow> hostRows(const QList<HostItem>& items);
 // The host folder a host pane shows: its drive prefix and path ("" and "\DATA" give "\DATA").
 QString paneHostFolder(ProgramContext& ctx, const QString& side);
 
-// Whether a folder of that path (a host path, or for an instrument pane its last name, which
-// matches a row's name without regard to case) is in the active pane (myFolderExistsU) or in the
-// inactive one (myFolderExists), and a file in the inactive one (myFileExists).
-bool myFolderExistsU(ProgramContext& ctx, const QString& path);
-bool myFolderExists(ProgramContext& ctx, const QString& path);
-bool myFileExists(ProgramContext& ctx, const QString& path);
-
-// The record of a file or folder shown on a side: from the host file system for a host pane, from
-// the pane's row for an instrument pane. Empty when it is not found.
-FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const QString& side);
-FileEntry GetFolderEntry(ProgramContext& ctx, const QString& path, const QString& side);
+// Whether where holds a folder (or a file) of that path: the host asked, an instrument place by a
+// row of the pane that shows it (its last name, matched without regard to case, of either kind);
+// false for an instrument place no pane shows.
+bool folderIn(ProgramContext& ctx, const Endpoint& where, const QString& path);
+bool fileIn(ProgramContext& ctx, const Endpoint& where, const QString& path);
+// The record of a file or folder of where: from the host file system for the host, from the row of
+// the pane that shows an instrument place (a file's size from a listing of its folder). Empty when
+// it is not found.
+FileEntry GetFileEntry(ProgramContext& ctx, const QString& path, const Endpoint& where);
+FileEntry GetFolderEntry(ProgramContext& ctx, const QString& path, const Endpoint& where);
 
 // The drive whose root holds the operating system's own files (C: on Windows, "/" elsewhere).
 bool isSystemDrive(const QString& drivePrefix);

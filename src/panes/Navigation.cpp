@@ -22,7 +22,7 @@ QString folderDownIn(const PaneModel& pane)
 
 void enterFolder(ProgramContext& ctx, const QString& side)
 {
-    const QString name = GetFolderDown(ctx);
+    const QString name = GetFolderDown(ctx, side);
     if (name.isEmpty())
         return;
     PaneModel& pane = paneList(ctx, side);
@@ -33,33 +33,11 @@ void enterFolder(ProgramContext& ctx, const QString& side)
     LoadListview(ctx, side);
 }
 
-// The sides the toolbar acts on: the right pane when it is active, then the left one.
-QStringList activeSides(const AppState& st)
-{
-    QStringList sides;
-    if (st.RActive)
-        sides << QStringLiteral("R");
-    if (st.LActive)
-        sides << QStringLiteral("L");
-    return sides;
-}
-
 } // namespace
 
-void listFocused(ProgramContext& ctx, const QString& side)
+QString GetFolderDown(ProgramContext& ctx, const QString& side)
 {
-    ctx.state.LActive = AppState::isLeft(side);
-    ctx.state.RActive = !AppState::isLeft(side);
-}
-
-QString GetFolderDown(ProgramContext& ctx)
-{
-    QString result;
-    if (ctx.state.LActive)
-        result = folderDownIn(ctx.leftPane);
-    if (ctx.state.RActive)
-        result = folderDownIn(ctx.rightPane);
-    return result;
+    return side.isEmpty() ? QString() : folderDownIn(paneList(ctx, side));
 }
 
 QString GetFolderUp(const QString& path)
@@ -72,13 +50,12 @@ QString GetFolderUp(const QString& path)
     return path.left(last);
 }
 
-void listDoubleClicked(ProgramContext& ctx)
+void listDoubleClicked(ProgramContext& ctx, const QString& side)
 {
     // A double-click is the same navigation as Open, which a running copy must not disturb.
-    if (ctx.state.TransferBusy)
+    if (ctx.state.TransferBusy || side.isEmpty())
         return;
-    for (const QString& side : activeSides(ctx.state))
-        enterFolder(ctx, side);
+    enterFolder(ctx, side);
 }
 
 void upButtonClicked(ProgramContext& ctx, const QString& side)
@@ -108,7 +85,6 @@ void driveListChanged(ProgramContext& ctx, const QString& side)
     pane.clear();
     LoadListview(ctx, side);
     pane.requestFocus();
-    listFocused(ctx, side);
 }
 
 void columnClicked(PaneModel& pane, int column)
@@ -121,15 +97,15 @@ void columnClicked(PaneModel& pane, int column)
     pane.sortByClick(column, order);
 }
 
-void toolbarUp(ProgramContext& ctx)
+void toolbarUp(ProgramContext& ctx, const QString& side)
 {
     AppState& st = ctx.state;
-    if (st.TransferBusy)
+    if (st.TransferBusy || side.isEmpty())
         return;
-    for (const QString& side : activeSides(st)) {
+    {
         const QString parent = GetFolderUp(st.path(side));
         if (parent.isEmpty())
-            continue;
+            return;
         // The root of the system volume holds the operating system's files: a notice, no more.
         if (parent == QLatin1String("\\") && st.devId(side) == QLatin1String("0") &&
             isSystemDrive(st.medium(side)))
@@ -140,12 +116,11 @@ void toolbarUp(ProgramContext& ctx)
     }
 }
 
-void toolbarOpen(ProgramContext& ctx)
+void toolbarOpen(ProgramContext& ctx, const QString& side)
 {
-    if (ctx.state.TransferBusy)
+    if (ctx.state.TransferBusy || side.isEmpty())
         return;
-    for (const QString& side : activeSides(ctx.state))
-        enterFolder(ctx, side);
+    enterFolder(ctx, side);
 }
 
 void toolbarRenew(ProgramContext& ctx)

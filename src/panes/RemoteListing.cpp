@@ -118,24 +118,29 @@ void R_LoadListview(ProgramContext& ctx, const QString& side)
     PaneModel& pane = paneList(ctx, side);
     if (!CheckConnect(ctx, pane.choosers().mediumText(), side))
         return;
-    const qint32 medium =
-        SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kMedium + MediumCode(st.medium(side)));
-    if (medium != 0 && st.Interactive) {
+    const InstrumentSession::Selected selected =
+        ctx.instrument.select(ctx, MediumCode(st.medium(side)), wireFolder(st.path(side)));
+    // A medium or folder that cannot be chosen is not listed: the listing would be of whatever place
+    // was selected before.
+    if (selected.medium != 0) {
         const QString caption = pane.choosers().mediumText();
-        ctx.dialogs.plain(mediumRefusedText(
-            ctx, medium, caption.endsWith(QLatin1Char(':')) ? caption.chopped(1) : caption));
+        if (st.Interactive)
+            ctx.dialogs.plain(mediumRefusedText(
+                ctx, selected.medium, caption.endsWith(QLatin1Char(':')) ? caption.chopped(1) : caption));
         return;
     }
-    const qint32 cdr =
-        SendCmd(st, ctx.link, ctx.dialogs, CommandWords::kChangeFolder + SlashPath(st.path(side)));
-    if (cdr == 60) {
+    if (selected.folder == 60) {
         ctx.dialogs.plain(QStringLiteral("DEVICE BUSY"));
-    } else if (cdr != 0 && st.Interactive) {
-        ctx.dialogs.plain(pathRefusedText(ctx, cdr, st.medium(side) + st.path(side)));
+        return;
+    }
+    if (selected.folder != 0) {
+        if (st.Interactive)
+            ctx.dialogs.plain(pathRefusedText(ctx, selected.folder, st.medium(side) + st.path(side)));
         return;
     }
     qint32 listed = 0;
     const QString listing = DirList(ctx, QString(), &listed);
+    ctx.instrument.noteResult(listed);
     // The rows that arrived are shown, and the user is told the folder may hold more.
     if (listed != 0 && st.Interactive)
         ctx.dialogs.plain(listingFailureText(ctx, listed));

@@ -59,6 +59,8 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
     record.stopBits = v.stopBits;
     record.flowControl = v.handShake;
     Greeting greeting;
+    // A line opened anew says nothing of where the instrument stands.
+    s.instrument.forget();
     // A port that did not open ends the greeting here, with the open's own cause as the last failure.
     if (s.link.PexOpen(record) != 0)
         return greeting;
@@ -94,6 +96,7 @@ void leaveInstrument(SessionContext& s)
         sendRawLine(s.link, CommandWords::kFileCopyOff);
     s.state.Connected = false;
     s.state.OpenLine.clear();
+    s.instrument.forget();
     s.link.PexClose();
 }
 

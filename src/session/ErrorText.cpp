@@ -3,12 +3,50 @@
 #include "link/PexLink.h"
 #include "link/RefusalReason.h"
 
+#include <QFileInfo>
+
 namespace orvalt::ErrorText {
 
 namespace {
 
-// Where the user chooses the port and its speed.
-const QString kPortSettings = QStringLiteral("Tool > Option...");
+PortChoice g_portChoice = PortChoice::Window;
+
+// How the advice tells the user to choose the port, its device or its speed.
+struct PortWords
+{
+    QString chooseIt;      // another device
+    QString chooseOne;     // a device, where the port has none
+    QString chooseAnother; // another port
+    QString check;         // the port's settings
+    QString lowerSpeed;
+};
+
+const PortWords& portWords()
+{
+    static const PortWords window{QStringLiteral("choose it in Tool > Option..."),
+                                  QStringLiteral("choose one in Tool > Option..."),
+                                  QStringLiteral("choose another port in Tool > Option..."),
+                                  QStringLiteral("Check the port in Tool > Option..."),
+                                  QStringLiteral("choose a lower speed in Tool > Option...")};
+    static const PortWords commandLine{
+        QStringLiteral("give it with --device"), QStringLiteral("give one with --device"),
+        QStringLiteral("give another with --device"),
+        QStringLiteral("Check the device given with --device, or the port chosen in Orvalt's window"),
+        QStringLiteral("give a lower speed with --baud")};
+    return g_portChoice == PortChoice::Window ? window : commandLine;
+}
+
+// The mode of a file as ls shows it in octal ("0660").
+QString octalMode(QFile::Permissions p)
+{
+    const int owner =
+        (p & QFile::ReadOwner ? 4 : 0) | (p & QFile::WriteOwner ? 2 : 0) | (p & QFile::ExeOwner ? 1 : 0);
+    const int group =
+        (p & QFile::ReadGroup ? 4 : 0) | (p & QFile::WriteGroup ? 2 : 0) | (p & QFile::ExeGroup ? 1 : 0);
+    const int other =
+        (p & QFile::ReadOther ? 4 : 0) | (p & QFile::WriteOther ? 2 : 0) | (p & QFile::ExeOther ? 1 : 0);
+    return QStringLiteral("0%1%2%3").arg(owner).arg(group).arg(other);
+}
 
 QString portName(const QString& device)
 {
@@ -24,26 +62,47 @@ QString openCause(const link::PexLink& link)
         break;
     case link::PortProblem::NoSuchDevice:
         if (device.isEmpty())
-            return QStringLiteral("No device is set for this port: choose one in %1").arg(kPortSettings);
+            return QStringLiteral("No device is set for this port: %1").arg(portWords().chooseOne);
         return QStringLiteral("There is no device %1. The adapter may be unplugged, or another port may be "
-                              "meant: choose it in %2")
-            .arg(device, kPortSettings);
+                              "meant: %2")
+            .arg(device, portWords().chooseIt);
     case link::PortProblem::PermissionDenied:
-        return QStringLiteral("You may not open %1 (%2). On Linux the port belongs to the dialout group: "
-                              "join it with \"sudo adduser $USER dialout\", then log out and in again.")
-            .arg(device, system);
+        return QStringLiteral("You may not open %1 (%2). %3").arg(device, system, permissionAdvice(device));
     case link::PortProblem::InUse:
-        return QStringLiteral("%1 is in use by another program (%2). Close that program, or choose another "
-                              "port in %3")
-            .arg(device, system, kPortSettings);
+        return QStringLiteral("%1 is in use by another program (%2). Close that program, or %3")
+            .arg(device, system, portWords().chooseAnother);
     case link::PortProblem::Other:
-        return QStringLiteral("%1 could not be opened (%2). Check the port in %3")
-            .arg(device, system, kPortSettings);
+        return QStringLiteral("%1 could not be opened (%2). %3").arg(device, system, portWords().check);
     }
     return QString();
 }
 
 } // namespace
+
+void setPortChoice(PortChoice choice)
+{
+    g_portChoice = choice;
+}
+
+QString permissionAdvice(const QString& device)
+{
+    const QFileInfo info(device); // a link such as /dev/serial/by-id/... is looked at through
+    const QString group = info.group();
+    const QFile::Permissions mode = info.permissions();
+    if (!info.exists() || group.isEmpty())
+        return QStringLiteral(
+            "On Linux a serial port usually belongs to the dialout group: join it with \"sudo "
+            "adduser $USER dialout\", then log out and in again.");
+    // A group opens the device when it may read and write it; the root group is none a user joins.
+    if (info.groupId() != 0 && mode.testFlag(QFile::ReadGroup) && mode.testFlag(QFile::WriteGroup))
+        return QStringLiteral(
+                   "On Linux the port belongs to the %1 group: join it with \"sudo adduser $USER %1\", "
+                   "then log out and in again.")
+            .arg(group);
+    return QStringLiteral("No group you could join may use it (owner %1, group %2, mode %3): ask the "
+                          "administrator to give you access to it.")
+        .arg(info.owner(), group, octalMode(mode));
+}
 
 QString twoLines(const QString& first, const QString& cause)
 {
@@ -83,9 +142,8 @@ QString linkCause(const link::PexLink& link)
             .arg(portName(link.device()));
     case RetriesExhausted:
         return QStringLiteral("The line is too noisy: the exchange arrived damaged every time it was tried. "
-                              "Check the cable and its plugs, or choose a lower speed in %1, then try "
-                              "again.")
-            .arg(kPortSettings);
+                              "Check the cable and its plugs, or %1, then try again.")
+            .arg(portWords().lowerSpeed);
     default:
         break;
     }

@@ -14,6 +14,20 @@ class PexLink;
 // says. docs/errors.md lists them all.
 namespace ErrorText {
 
+// Where the user chooses the port and its settings, as the advice names it: the window's
+// Tool > Option..., or orvalt-cli's --device and line options. The window's unless set.
+enum class PortChoice
+{
+    Window,
+    CommandLine
+};
+void setPortChoice(PortChoice choice);
+
+// What a user who may not open a serial device can do, from its group and mode: join the group
+// that may use it (dialout, or the one it has), or ask the administrator when no group the user
+// could join opens it. The dialout group when the device cannot be looked at.
+QString permissionAdvice(const QString& device);
+
 // The first line, then the cause on a line of its own; the first line alone when the cause is empty.
 QString twoLines(const QString& first, const QString& cause);
 

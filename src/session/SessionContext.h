@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/InstrumentSession.h"
+
 namespace orvalt {
 
 struct AppState;
@@ -17,6 +19,8 @@ struct SessionContext
     Settings& settings;
     DialogSeam& dialogs;
     link::PexLink& link;
+    // The place selected on the instrument, which each command that acts in one selects first.
+    InstrumentSession instrument{};
 };
 
 } // namespace orvalt

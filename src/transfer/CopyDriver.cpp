@@ -7,6 +7,7 @@
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
 #include "link/CommandWords.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/HostListing.h"
 #include "panes/PaneModel.h"
@@ -38,19 +39,6 @@ bool isHost(const AppState& st, const QString& side)
     return st.devId(side) == QLatin1String("0");
 }
 
-bool isActive(const AppState& st, const QString& side)
-{
-    return AppState::isLeft(side) ? st.LActive : st.RActive;
-}
-
-// The folder a pane shows as the start of a path: prefix, folder (nothing at the root), "\"
-// (M:\DATA\, C:\WORK\, M:\).
-QString paneFolder(const AppState& st, const QString& side)
-{
-    const QString& path = st.path(side);
-    return st.medium(side) + (path == QLatin1String("\\") ? QString() : path) + QLatin1Char('\\');
-}
-
 // CheckConnect for one pane with its media list's text. A host pane's prefix is its drive, which
 // the check would replace by the end of that (hidden) list's text, so a host pane keeps its own.
 bool paneConnected(ProgramContext& ctx, const QString& side)
@@ -63,10 +51,10 @@ bool paneConnected(ProgramContext& ctx, const QString& side)
     return connected;
 }
 
-// An item of the source pane as the closing notice names it: a host item by its native path.
-QString shownItem(const AppState& st, const QString& side, const QString& panePath)
+// An item of the source as the closing notice names it: a host item by its native path.
+QString shownItem(const Endpoint& from, const QString& panePath)
 {
-    if (!isHost(st, side))
+    if (from.isInstrument())
         return panePath;
     const QString native = HostFs::nativePath(panePath);
     return native.isEmpty() ? panePath : QDir::toNativeSeparators(native);
@@ -109,14 +97,16 @@ QList<Row> rowsOf(const PaneModel& pane)
 class CopyDriver
 {
 public:
+    // A copy from the pane of side from into the other pane.
     CopyDriver(ProgramContext& ctx, const QString& from)
         : m_ctx(ctx)
         , m_st(ctx.state)
-        , m_from(from)
-        , m_to(otherSide(from))
+        , m_toSide(otherSide(from))
+        , m_fromSide(from)
     {}
 
-    void run();
+    // The source pane's selection; activeSide names the pane whose list had the focus last.
+    void run(const QString& activeSide);
     // Dropped host items instead of the source pane's selection.
     void runDropped(const QList<Row>& rows);
 
@@ -132,52 +122,50 @@ private:
     void countJob(const QList<Row>& rows);
     QString sourceOf(const Row& row) const
     {
-        return (row.base.isEmpty() ? m_sourceBase : row.base) + row.text;
+        return (row.base.isEmpty() ? m_from.folderPath() : row.base) + row.text;
     }
     Next copyFolderRow(const Row& row);
     Next copyFileRow(const Row& row);
     void finish();
-    FileEntry entryOn(const QString& path, const QString& side);
-    void instrumentAt(const QString& side);
+    FileEntry entryOn(const QString& path, const Endpoint& where);
 
     ProgramContext& m_ctx;
     AppState& m_st;
-    QString m_from;
-    QString m_to;
-    QString m_destination;
-    QString m_sourceBase;
+    QString m_toSide;   // the pane copied into, listed again at the end
+    QString m_fromSide; // the source pane
+    Endpoint m_from;
+    Endpoint m_to;
     CopyRun m_run;
 };
 
-// The destination pane as a row copy looks at it: the host for a host pane, the pane's rows for an
-// instrument pane; an instrument file is described from a fresh listing of its folder.
+// The destination as a row copy looks at it: the host for a host folder, the rows of the pane that
+// shows an instrument folder; an instrument file is described from a fresh listing of its folder.
 class PaneDestination : public CopyDestination
 {
 public:
     PaneDestination(const std::function<FileEntry(const QString& path)>& fileOnDest, ProgramContext& ctx,
-                    const QString& folder, const QString& side)
+                    const Endpoint& to)
         : m_fileOnDest(fileOnDest)
         , m_ctx(ctx)
-        , m_folder(folder)
-        , m_side(side)
+        , m_to(to)
     {}
 
     bool has(const QString& name, bool folder) override
     {
-        return folder ? myFolderExists(m_ctx, m_folder + name) : myFileExists(m_ctx, m_folder + name);
+        return folder ? folderIn(m_ctx, m_to, m_to.pathOf(name)) : fileIn(m_ctx, m_to, m_to.pathOf(name));
     }
     QString describe(const QString& name, bool folder) override
     {
         if (folder)
-            return GetFolderEntry(m_ctx, m_folder + name, m_side).date;
-        return TransferTexts::describeItem(m_fileOnDest(m_folder + name));
+            return GetFolderEntry(m_ctx, m_to.pathOf(name), m_to).date;
+        return TransferTexts::describeItem(m_fileOnDest(m_to.pathOf(name)));
     }
     // The instrument pane lists the folder copied into, as it stood before the copy.
     ListedBefore listedBefore(const QString& name) override
     {
-        if (isHost(m_ctx.state, m_side))
+        if (m_to.host || m_to.pane.isEmpty())
             return {};
-        const PaneModel& pane = paneList(m_ctx, m_side);
+        const PaneModel& pane = paneList(m_ctx, m_to.pane);
         ListedBefore before;
         before.known = true;
         const int row = pane.rowNamed(name);
@@ -192,8 +180,7 @@ public:
 private:
     std::function<FileEntry(const QString&)> m_fileOnDest;
     ProgramContext& m_ctx;
-    QString m_folder;
-    QString m_side;
+    Endpoint m_to;
 };
 
 // Whichever way a copy ends, the other actions of the window work again afterwards.
@@ -205,11 +192,10 @@ struct EndOfCopy
         st.StopRequested = false;
         st.StopFileNow = false;
         st.TransferBusy = false;
-        st.DestIsInstrument = false;
     }
 };
 
-void CopyDriver::run()
+void CopyDriver::run(const QString& activeSide)
 {
     if (m_st.TransferBusy)
         return;
@@ -218,7 +204,7 @@ void CopyDriver::run()
     // Interruption pressed while no copy ran is not meant for this one.
     m_st.StopRequested = false;
     m_st.StopFileNow = false;
-    if (!isActive(m_st, m_from)) {
+    if (activeSide != m_fromSide) {
         m_ctx.dialogs.plain(ResourceTexts::text(8300));
         return;
     }
@@ -227,17 +213,15 @@ void CopyDriver::run()
     m_ctx.statusPanel1.setText(ResourceTexts::text(1022));
     m_st.OverwriteAll = false;
 
-    const QList<Row> rows = rowsOf(paneList(m_ctx, m_from));
+    const QList<Row> rows = rowsOf(paneList(m_ctx, m_fromSide));
     const bool anySelected = std::any_of(rows.cbegin(), rows.cend(), [](const Row& r) { return r.selected; });
     if (!anySelected) {
         m_ctx.dialogs.plain(ResourceTexts::text(8300));
         finish();
         return;
     }
-    if (!isHost(m_st, m_to))
-        m_st.DestIsInstrument = true;
-    m_destination = paneFolder(m_st, m_to);
-    m_sourceBase = paneFolder(m_st, m_from);
+    m_from = paneEndpoint(m_st, m_fromSide);
+    m_to = paneEndpoint(m_st, m_toSide);
     try {
         copyRows(rows);
     } catch (const std::exception& e) {
@@ -249,28 +233,19 @@ void CopyDriver::run()
 
 void CopyDriver::runDropped(const QList<Row>& rows)
 {
-    if (m_st.TransferBusy || isHost(m_st, m_to) || rows.isEmpty())
+    if (m_st.TransferBusy || isHost(m_st, m_toSide) || rows.isEmpty())
         return;
     m_st.TransferBusy = true;
     const EndOfCopy end{m_st};
     m_st.StopRequested = false;
     m_st.StopFileNow = false;
-    if (!paneConnected(m_ctx, m_to))
+    if (!paneConnected(m_ctx, m_toSide))
         return;
-    // The routines of a row copy read the source's kind from its side; dropped items are the
-    // host's whatever the other pane shows, which gets its own kind back at the end. Its rows and
-    // folder are not touched.
-    struct KindBack
-    {
-        QString& devId;
-        QString kept;
-        ~KindBack() { devId = kept; }
-    } kindBack{m_st.devId(m_from), m_st.devId(m_from)};
-    m_st.devId(m_from) = QStringLiteral("0");
     m_ctx.statusPanel1.setText(ResourceTexts::text(1022));
     m_st.OverwriteAll = false;
-    m_st.DestIsInstrument = true;
-    m_destination = paneFolder(m_st, m_to);
+    // Dropped items are the host's, each in a folder of its own, whatever the other pane shows.
+    m_from = Endpoint();
+    m_to = paneEndpoint(m_st, m_toSide);
     try {
         copyRows(rows);
     } catch (const std::exception& e) {
@@ -283,24 +258,20 @@ void CopyDriver::copyRows(const QList<Row>& rows)
 {
     ProgressOpen(m_ctx, 1, static_cast<int>(rows.size()));
     countJob(rows);
-    // The receiver names the file's folder but not its medium: the instrument is put on the source
-    // pane's medium, which another pane's listing (or the count) may have changed.
-    if (!isHost(m_st, m_from) && isHost(m_st, m_to))
-        instrumentAt(m_from);
     for (int i = 1; i <= rows.size(); ++i) {
         m_ctx.dialogs.yield();
         if (m_st.StopRequested) {
             // Interruption: the rest of the selection is named, so nobody takes it for copied.
             for (int k = i; k <= rows.size(); ++k)
                 if (rows.at(k - 1).selected)
-                    m_run.notCopied << TransferTexts::notCopied(
-                        shownItem(m_st, m_from, sourceOf(rows.at(k - 1))), TransferTexts::notStarted());
+                    m_run.notCopied << TransferTexts::notCopied(shownItem(m_from, sourceOf(rows.at(k - 1))),
+                                                                TransferTexts::notStarted());
             break;
         }
         const Row& row = rows.at(i - 1);
         // With the instrument out of reach every row would wait out the time-out in turn.
         if (row.selected && m_run.linkLost) {
-            m_run.notReached << shownItem(m_st, m_from, sourceOf(row));
+            m_run.notReached << shownItem(m_from, sourceOf(row));
         } else if (row.selected) {
             Next next = Next::Row;
             try {
@@ -330,8 +301,6 @@ void CopyDriver::countJob(const QList<Row>& rows)
         at << i;
     }
     const QList<JobTotals> counted = countCopyItems(m_ctx, m_from, paths, folders);
-    if (!isHost(m_st, m_from))
-        m_run.instrumentPlace.clear();
     QList<JobTotals> items(rows.size());
     for (qsizetype k = 0; k < at.size() && k < counted.size(); ++k)
         items[at.at(k)] = counted.at(k);
@@ -341,8 +310,8 @@ void CopyDriver::countJob(const QList<Row>& rows)
 CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
 {
     const QString source = sourceOf(row);
-    if (!isHost(m_st, m_from) && !hostCanTakeName(row.text)) {
-        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + shownName(row.text),
+    if (m_from.isInstrument() && !hostCanTakeName(row.text)) {
+        m_run.notCopied << TransferTexts::notCopied(m_from.folderPath() + shownName(row.text),
                                                     TransferTexts::nameNotUsableHere());
         return Next::Row;
     }
@@ -355,8 +324,8 @@ CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
     item.describe = [&sourceEntry] {
         return sourceEntry.date;
     };
-    PaneDestination destination({}, m_ctx, m_destination, m_to);
-    const RowCopied copied = copyRow(m_ctx, m_run, item, m_destination, destination, m_from);
+    PaneDestination destination({}, m_ctx, m_to);
+    const RowCopied copied = copyRow(m_ctx, m_run, item, m_from, m_to, destination);
     if (copied.attempted)
         m_run.TopFolderMade = false;
     return copied.stop ? Next::Leave : Next::Row;
@@ -365,9 +334,9 @@ CopyDriver::Next CopyDriver::copyFolderRow(const Row& row)
 CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
 {
     const QString source = sourceOf(row);
-    const bool fromInstrument = !isHost(m_st, m_from);
+    const bool fromInstrument = m_from.isInstrument();
     if (fromInstrument && !hostCanTakeName(row.text)) {
-        m_run.notCopied << TransferTexts::notCopied(m_sourceBase + shownName(row.text),
+        m_run.notCopied << TransferTexts::notCopied(m_from.folderPath() + shownName(row.text),
                                                     TransferTexts::nameNotUsableHere());
         return Next::Row;
     }
@@ -388,48 +357,25 @@ CopyDriver::Next CopyDriver::copyFileRow(const Row& row)
             sourceEntry = entryOn(source, m_from);
         return TransferTexts::describeItem(sourceEntry);
     };
-    PaneDestination destination([this](const QString& path) { return entryOn(path, m_to); }, m_ctx,
-                                m_destination, m_to);
-    const RowCopied copied = copyRow(m_ctx, m_run, item, m_destination, destination, m_from);
+    PaneDestination destination([this](const QString& path) { return entryOn(path, m_to); }, m_ctx, m_to);
+    const RowCopied copied = copyRow(m_ctx, m_run, item, m_from, m_to, destination);
     if (copied.stop)
         return Next::Leave;
     if (copied.attempted && copied.result == TransferResult::Stopped)
-        m_run.notCopied << TransferTexts::notCopied(shownItem(m_st, m_from, source),
+        m_run.notCopied << TransferTexts::notCopied(shownItem(m_from, source),
                                                     TransferTexts::stoppedByUser());
     // A write that may have been stored is named with those not confirmed, not as not copied.
     if (copied.attempted && noteLinkLost(m_ctx, m_run, copied.result) &&
         copied.result != TransferResult::NotConfirmed)
-        m_run.notReached << shownItem(m_st, m_from, source);
-    // The receiver changed to the source pane's folder.
-    if (copied.attempted && fromInstrument &&
-        m_run.instrumentPlace != m_st.medium(m_from) + m_st.path(m_from))
-        m_run.instrumentPlace.clear();
+        m_run.notReached << shownItem(m_from, source);
     return Next::Row;
 }
 
-FileEntry CopyDriver::entryOn(const QString& path, const QString& side)
+FileEntry CopyDriver::entryOn(const QString& path, const Endpoint& where)
 {
-    // An instrument file's size comes from a listing of the instrument's current folder.
-    if (!isHost(m_st, side))
-        instrumentAt(side);
-    return GetFileEntry(m_ctx, path, side);
-}
-
-void CopyDriver::instrumentAt(const QString& side)
-{
-    const QString place = m_st.medium(side) + m_st.path(side);
-    if (m_run.instrumentPlace == place)
-        return;
-    m_run.instrumentPlace.clear();
-    for (const QString& command : {CommandWords::kMedium + MediumCode(m_st.medium(side)),
-                                   CommandWords::kChangeFolder + SlashPath(m_st.path(side))}) {
-        const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
-        if (result != 0) {
-            noteLinkLost(m_ctx, m_run, result);
-            return;
-        }
-    }
-    m_run.instrumentPlace = place;
+    const FileEntry entry = GetFileEntry(m_ctx, path, where);
+    noteLinkLost(m_ctx, m_run, m_ctx.link.lastFailure());
+    return entry;
 }
 
 void CopyDriver::finish()
@@ -440,8 +386,8 @@ void CopyDriver::finish()
     settleUnconfirmed(m_ctx, m_run);
     // An instrument out of reach could not be listed; trying would cost one more time-out and a
     // message about the listing on top of the one below.
-    if (!m_run.linkLost || isHost(m_st, m_to) || !m_run.settled.isEmpty())
-        LoadListview(m_ctx, m_to);
+    if (!m_run.linkLost || isHost(m_st, m_toSide) || !m_run.settled.isEmpty())
+        LoadListview(m_ctx, m_toSide);
     const QString told = copyEndText(m_run);
     if (!told.isEmpty())
         m_ctx.dialogs.notice(told);
@@ -449,14 +395,14 @@ void CopyDriver::finish()
 
 } // namespace
 
-void copyToLeft(ProgramContext& ctx)
+void copyToLeft(ProgramContext& ctx, const QString& activeSide)
 {
-    CopyDriver(ctx, QStringLiteral("R")).run();
+    CopyDriver(ctx, QStringLiteral("R")).run(activeSide);
 }
 
-void copyToRight(ProgramContext& ctx)
+void copyToRight(ProgramContext& ctx, const QString& activeSide)
 {
-    CopyDriver(ctx, QStringLiteral("L")).run();
+    CopyDriver(ctx, QStringLiteral("L")).run(activeSide);
 }
 
 void copyHostItemsInto(ProgramContext& ctx, const QString& side, const QStringList& nativePaths)

@@ -3,7 +3,9 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
+#include "fileops/CommandFailure.h"
 #include "link/CommandWords.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/ListingText.h"
 #include "panes/ProgramContext.h"
@@ -27,11 +29,6 @@ namespace {
 // is that deep, and a host tree this deep could not be named on the instrument's command line.
 constexpr int kMaxDepth = 128;
 constexpr qsizetype kMaxNameBytes = 255;
-
-bool isHost(const AppState& st, const QString& side)
-{
-    return st.devId(side) == QLatin1String("0");
-}
 
 QString wirePath(const QString& remotePath)
 {
@@ -94,12 +91,13 @@ bool madeHostFolder(ProgramContext& ctx, const QString& hostPath)
 class TreeCopy
 {
 public:
-    TreeCopy(ProgramContext& ctx, CopyRun& run, bool overwrite, const QString& side)
+    TreeCopy(ProgramContext& ctx, CopyRun& run, bool overwrite, const Endpoint& from, const Endpoint& to)
         : m_ctx(ctx)
         , m_st(ctx.state)
         , m_run(run)
         , m_overwrite(overwrite)
-        , m_side(side)
+        , m_from(from)
+        , m_to(to)
     {}
 
     void copy(const QString& source, const QString& destination, int depth);
@@ -129,12 +127,19 @@ private:
         return false;
     }
     bool lost(qint32 result) { return noteLinkLost(m_ctx, m_run, result); }
+    // "MKDR " names the folder from the medium's root: its medium is selected first.
+    qint32 makeOnInstrument(const QString& path)
+    {
+        return m_ctx.instrument.sendIn(m_ctx, MediumCode(path), QString(),
+                                       CommandWords::kMakeFolder + wirePath(path));
+    }
 
     ProgramContext& m_ctx;
     AppState& m_st;
     CopyRun& m_run;
     bool m_overwrite;
-    QString m_side;
+    Endpoint m_from;
+    Endpoint m_to;
     // The host folders being copied into the instrument, from the top down, by their real paths:
     // a symbolic link back to one of them would otherwise copy the tree into itself without end.
     QStringList m_hostChain;
@@ -145,17 +150,15 @@ void TreeCopy::copy(const QString& source, const QString& destination, int depth
     if (m_st.StopRequested || m_run.linkLost)
         return;
     m_ctx.dialogs.setBusyPointer(true);
-    const bool leftHost = isHost(m_st, QStringLiteral("L"));
-    const bool rightHost = isHost(m_st, QStringLiteral("R"));
-    if (leftHost && rightHost) {
+    if (m_from.host && m_to.host) {
         hostToHost(source, destination);
         return;
     }
-    if (!leftHost && !rightHost) {
+    if (m_from.isInstrument() && m_to.isInstrument()) {
         instrumentToInstrument(source, destination);
         return;
     }
-    const bool fromInstrument = !isHost(m_st, m_side);
+    const bool fromInstrument = m_from.isInstrument();
     if (!m_run.TopFolderMade) {
         if (fromInstrument)
             makeTopOnHost(source, destination);
@@ -196,11 +199,11 @@ void TreeCopy::instrumentToInstrument(const QString& source, const QString& dest
     const QString command = CommandWords::kCopy + MediumCode(source) + QLatin1Char(',') + wirePath(source) +
                             QStringLiteral("/,") + MediumCode(destination) + QLatin1Char(',') +
                             wirePath(destination) + NameOfPath(source) + QLatin1Char('/');
-    const qint32 result = SendCmd(m_st, m_ctx.link, m_ctx.dialogs, command);
+    const qint32 result = m_ctx.instrument.send(m_ctx, command);
     // A refused folder copy is told as a refused file copy is; passing over it would report a copy
     // that did not happen as done.
     if (result != 0)
-        m_ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
+        m_ctx.dialogs.plain(commandFailureText(m_ctx, CommandWords::kCopy, result, source));
     if (lost(result))
         m_run.notReached << source;
 }
@@ -220,7 +223,7 @@ void TreeCopy::makeTopOnInstrument(const QString& source, const QString& destina
     const QString made = destination + name;
     // Refused or not, the folder is copied into: it may be there already. Only a link that is gone
     // ends the copy here.
-    if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs, CommandWords::kMakeFolder + wirePath(made)))) {
+    if (lost(makeOnInstrument(made))) {
         m_run.notReached << hostShown(source);
         return;
     }
@@ -280,8 +283,7 @@ void TreeCopy::sendContents(const QString& source, const QString& destination, i
             continue;
         }
         const QString subDestination = destination + separator + name;
-        if (lost(SendCmd(m_st, m_ctx.link, m_ctx.dialogs,
-                         CommandWords::kMakeFolder + wirePath(subDestination)))) {
+        if (lost(makeOnInstrument(subDestination))) {
             m_run.notReached << hostShown(subSource);
             continue;
         }
@@ -319,8 +321,7 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
     // Without the folder change the listing would be of whatever folder is current, and its
     // contents would be copied under this folder's name.
     const qint32 changed =
-        SendCmd(m_st, m_ctx.link, m_ctx.dialogs, CommandWords::kChangeFolder + wirePath(source));
-    m_run.instrumentPlace.clear();
+        m_ctx.instrument.select(m_ctx, MediumCode(source), wireFolder(source.mid(2))).result();
     if (changed != 0) {
         note(m_run, source, transferFailureText(m_ctx, changed, QString(), source));
         lost(changed);
@@ -367,9 +368,9 @@ void TreeCopy::receiveContents(const QString& source, const QString& destination
 } // namespace
 
 void CopyFolderTree(ProgramContext& ctx, CopyRun& run, const QString& source, const QString& destination,
-                    bool overwrite, const QString& side)
+                    bool overwrite, const Endpoint& from, const Endpoint& to)
 {
-    TreeCopy(ctx, run, overwrite, side).copy(source, destination, run.TopFolderMade ? 1 : 0);
+    TreeCopy(ctx, run, overwrite, from, to).copy(source, destination, run.TopFolderMade ? 1 : 0);
 }
 
 bool noteLinkLost(ProgramContext& ctx, CopyRun& run, qint32 result)

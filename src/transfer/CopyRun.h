@@ -38,9 +38,6 @@ struct CopyRun
     // What was passed over on the way, one line each ("M:\DATA\X.DAT: DEVICE BUSY"); the driver tells
     // the user once, at the end, rather than stopping a long copy for every item.
     QStringList notCopied;
-    // The instrument's current medium and folder as this run last set them ("M:\DATA"); empty
-    // when something may have moved it since.
-    QString instrumentPlace;
     // The result of the request that found the instrument out of reach (TransferResult::linkGone),
     // and what the link said of it; 0 while it is in reach. From then on nothing more is sent,
     // each further request would cost a full time-out: the items the copy did not come to are

@@ -1,6 +1,7 @@
 #include "transfer/JobProgress.h"
 
 #include "link/CommandWords.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/ListingText.h"
 #include "panes/ProgramContext.h"
@@ -90,20 +91,12 @@ private:
             return *known;
         QList<ListingEntry> entries;
         if (!m_linkGone) {
-            const QString medium = MediumCode(folder);
-            QString inside = folder.mid(2);
-            if (inside.size() > 1)
-                inside.chop(1);
-            qint32 result = 0;
-            if (medium != m_medium) {
-                result = SendCmd(m_ctx.state, m_ctx.link, m_ctx.dialogs, CommandWords::kMedium + medium);
-                m_medium = result == 0 ? medium : QString();
-            }
-            if (result == 0)
-                result = SendCmd(m_ctx.state, m_ctx.link, m_ctx.dialogs,
-                                 CommandWords::kChangeFolder + SlashPath(inside));
-            if (result == 0)
+            qint32 result =
+                m_ctx.instrument.select(m_ctx, MediumCode(folder), wireFolder(folder.mid(2))).result();
+            if (result == 0) {
                 entries = splitListing(DirList(m_ctx, QString(), &result));
+                m_ctx.instrument.noteResult(result);
+            }
             m_linkGone = TransferResult::linkGone(result);
         }
         m_listed.insert(folder, entries);
@@ -112,17 +105,16 @@ private:
 
     ProgramContext& m_ctx;
     QHash<QString, QList<ListingEntry>> m_listed;
-    QString m_medium;
     bool m_linkGone = false;
 };
 
 } // namespace
 
-QList<JobTotals> countCopyItems(ProgramContext& ctx, const QString& side, const QStringList& paths,
+QList<JobTotals> countCopyItems(ProgramContext& ctx, const Endpoint& from, const QStringList& paths,
                                 const QList<bool>& folders)
 {
     QList<JobTotals> items;
-    const bool host = ctx.state.devId(side) == QLatin1String("0");
+    const bool host = from.host;
     InstrumentCount instrument(ctx);
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const bool folder = i < folders.size() && folders.at(i);

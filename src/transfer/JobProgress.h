@@ -9,6 +9,7 @@
 
 namespace orvalt {
 
+struct Endpoint;
 struct ProgramContext;
 
 // What the progress window shows of the whole job. secondsLeft is -1 while no rate is known.
@@ -23,12 +24,12 @@ struct JobFigures
 };
 
 // The items of a copy counted before it starts, as file managers do: a host item from the host's
-// file system, an instrument item from listings of its folders ("CDR ", "DIR?"). side names the
-// pane the items are in; folder (a pane path without a final "\") is the folder they are in;
-// names and folders stand for the items, one entry each. An item that cannot be counted (gone,
-// unreadable, a listing that failed) counts for what was found of it; after a failure of the link
-// nothing more is asked of the instrument. The instrument's current folder is left changed.
-QList<JobTotals> countCopyItems(ProgramContext& ctx, const QString& side, const QStringList& paths,
+// file system, an instrument item from listings of its folders (selected through the session,
+// "DIR?"). from says whether the paths (pane paths, a folder without a final "\") are the host's or
+// the instrument's; paths and folders stand for the items, one entry each. An item that cannot be
+// counted (gone, unreadable, a listing that failed) counts for what was found of it; after a
+// failure of the link nothing more is asked of the instrument.
+QList<JobTotals> countCopyItems(ProgramContext& ctx, const Endpoint& from, const QStringList& paths,
                                 const QList<bool>& folders);
 
 // The whole job's figures from the copy's own reports: the items' totals at the start, each

@@ -3,8 +3,9 @@
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
 #include "core/ResourceTexts.h"
-#include "fileops/ActivePane.h"
+#include "fileops/CommandFailure.h"
 #include "link/CommandWords.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/ListingText.h"
 #include "panes/PaneModel.h"
@@ -19,24 +20,19 @@ namespace orvalt {
 
 namespace {
 
-const QLatin1String kHost("0");
-
-bool isHost(const QString& devId)
-{
-    return devId == kHost;
-}
-
 // The wire form of a remote path: without its medium prefix, "/" for "\".
 QString wirePath(const QString& remotePath)
 {
     return SlashPath(remotePath.mid(2));
 }
 
-// The instrument's date of a file the instrument's pane shows: the one a received copy keeps. The
-// pane lists the folder the file is copied from; a name it does not show gives no date.
-QDateTime listedDate(ProgramContext& ctx, const QString& name)
+// The instrument's date of a file as the pane that shows its folder lists it: the one a received
+// copy keeps. A name the pane does not show (or no pane) gives no date.
+QDateTime listedDate(ProgramContext& ctx, const Endpoint& from, const QString& name)
 {
-    const PaneModel& pane = isHost(ctx.state.LDevID) ? ctx.rightPane : ctx.leftPane;
+    if (from.pane.isEmpty())
+        return QDateTime();
+    const PaneModel& pane = paneList(ctx, from.pane);
     // The media do not tell names apart by case: a name typed in another case is the same file.
     const int r = pane.rowNamed(name);
     return r >= 0 && !pane.row(r).folder ? shownDateTime(pane.row(r).date) : QDateTime();
@@ -61,23 +57,24 @@ void showTransferResult(ProgramContext& ctx, qint32 result, const QString& hostF
         ctx.dialogs.plain(failure.text());
 }
 
-qint32 CopyOneFile(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder, bool overwrite,
-                   bool changedName)
+qint32 CopyOneFile(ProgramContext& ctx, const Endpoint& from, const QString& sourcePath, const Endpoint& to,
+                   bool overwrite, bool changedName)
 {
     // The name check may have given the destination another name; the source keeps its own path.
     const QString targetName = changedName ? ctx.state.WarnName : NameOfPath(sourcePath);
-    return copyFileAs(ctx, sourcePath, destFolder, targetName, overwrite);
+    return copyFileAs(ctx, from, sourcePath, to, targetName, overwrite);
 }
 
-qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString& destFolder,
+qint32 copyFileAs(ProgramContext& ctx, const Endpoint& from, const QString& sourcePath, const Endpoint& to,
                   const QString& targetName, bool overwrite, CopyRun* run)
 {
     AppState& st = ctx.state;
     if (st.StopRequested)
         return TransferResult::Done;
     ctx.dialogs.setBusyPointer(true);
+    const QString destFolder = to.folderPath();
 
-    if (isHost(st.LDevID) && isHost(st.RDevID)) {
+    if (from.host && to.host) {
         // A refused host copy would otherwise pass unseen: the copy goes on with its next row.
         const bool ownName = targetName == NameOfPath(sourcePath);
         const HostFsResult copied =
@@ -87,23 +84,23 @@ qint32 copyFileAs(ProgramContext& ctx, const QString& sourcePath, const QString&
         return TransferResult::Done;
     }
 
-    if (!isHost(st.LDevID) && !isHost(st.RDevID)) {
+    if (from.isInstrument() && to.isInstrument()) {
         const QString command = CommandWords::kCopy + MediumCode(sourcePath) + QLatin1Char(',') +
                                 wirePath(sourcePath) + QLatin1Char(',') + MediumCode(destFolder) +
                                 QLatin1Char(',') + wirePath(destFolder) + targetName;
-        const qint32 result = SendCmd(st, ctx.link, ctx.dialogs, command);
+        const qint32 result = ctx.instrument.send(ctx, command);
         if (result != 0)
-            ctx.dialogs.plain(QStringLiteral("CPY Error ") + QString::number(result));
+            ctx.dialogs.plain(commandFailureText(ctx, CommandWords::kCopy, result, sourcePath));
         return result;
     }
 
     QString hostFailure;
     qint32 result = 0;
-    const bool sending = activePaneIsHost(ctx.state);
+    const bool sending = from.host;
     if (sending) {
         result = RmtSendFile(ctx, sourcePath, destFolder + targetName, &hostFailure);
     } else {
-        const QDateTime listed = listedDate(ctx, NameOfPath(sourcePath));
+        const QDateTime listed = listedDate(ctx, from, NameOfPath(sourcePath));
         result = RmtReceiveFile(ctx, sourcePath, destFolder + targetName, &hostFailure, listed);
         if (run)
             noteReceivedDate(*run, sourcePath, result, listed);

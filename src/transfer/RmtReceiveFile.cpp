@@ -18,6 +18,7 @@
 #include <QtEndian>
 #include <array>
 #include <limits>
+#include <optional>
 
 namespace orvalt {
 
@@ -25,13 +26,6 @@ namespace {
 
 constexpr qint32 kBlockSize = 256;
 constexpr qint32 kLengthPrefix = 4;
-
-qint32 refuse(qint32 result, const QString& text, QString* hostFailure)
-{
-    if (hostFailure)
-        *hostFailure = text;
-    return result;
-}
 
 // Writes all of it. A disk that fills up takes part of a block without a word; the write of the
 // rest then fails with the system's reason, which the user is told.
@@ -62,6 +56,187 @@ QString unfitTarget(const QString& native)
     return QString();
 }
 
+// One file read from the instrument into a temporary file beside the target, which takes the
+// target's place only once the last block has arrived: a failed transfer never costs the user the
+// file that was there.
+class FileReceiver
+{
+public:
+    FileReceiver(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
+                 QString* hostFailure)
+        : m_ctx(ctx)
+        , m_remotePath(remotePath)
+        , m_native(HostFs::nativePath(hostPath))
+        , m_shown(TransferTexts::hostFileName(hostPath, m_native))
+        , m_out(m_native)
+        , m_hostFailure(hostFailure)
+    {}
+
+    qint32 run(const QDateTime& modified);
+
+private:
+    // The checks made before anything is sent; 0 when the read may begin.
+    qint32 prepare();
+    // The blocks, from "FRD? " to the last; 0 once they are all in the temporary file.
+    qint32 readBlocks();
+    // Takes one answer block into the file; nullopt while more is to come.
+    std::optional<qint32> takeBlock(qint32 kind, qint32 length, bool first);
+    // The temporary file in the target's place, with the instrument's date.
+    qint32 commit(const QDateTime& modified);
+    qint32 refuse(qint32 result, const QString& text)
+    {
+        if (m_hostFailure)
+            *m_hostFailure = text;
+        return result;
+    }
+    // The stream is let go at once: reading on would hold the line for a file that is not kept.
+    void dropStream()
+    {
+        m_out.cancelWriting();
+        abandonFileStream(m_ctx);
+    }
+
+    ProgramContext& m_ctx;
+    QString m_remotePath;
+    QString m_native;
+    QString m_shown;
+    QSaveFile m_out;
+    QString* m_hostFailure;
+    std::array<char, kBlockSize> m_buffer{};
+    qint32 m_requestLength = 0;
+    qint64 m_announced = 0;
+    qint64 m_done = 0;
+};
+
+qint32 FileReceiver::run(const QDateTime& modified)
+{
+    if (const qint32 refused = prepare())
+        return refused;
+    // Without its folder selected, "FRD?" would read a file of the same name from whatever folder
+    // is selected: a refused or busy selection ends the transfer with its own result.
+    const qint32 selected =
+        m_ctx.instrument
+            .select(m_ctx, MediumCode(m_remotePath), wireFolder(FolderOfPath(m_remotePath).mid(2)))
+            .result();
+    if (selected != 0)
+        return selected;
+    const qint32 read = readBlocks();
+    if (read != TransferResult::Done) {
+        m_out.cancelWriting();
+        m_ctx.instrument.noteResult(read);
+        return read;
+    }
+    return commit(modified);
+}
+
+qint32 FileReceiver::prepare()
+{
+    QString error;
+    QByteArray wire;
+    // The request and the folder are checked before anything goes: a folder that could not be
+    // selected would leave "FRD?" reading a file of the same name elsewhere.
+    m_requestLength = StrToBytes(m_buffer, CommandWords::kFileRead + NameOfPath(m_remotePath), &error);
+    if (m_requestLength < 0 ||
+        !toWireText(CommandWords::kChangeFolder + wireFolder(FolderOfPath(m_remotePath).mid(2)), wire,
+                    &error))
+        return refuse(TransferResult::PathNotSendable, TransferTexts::pathNotSendable(m_remotePath, error));
+    // Only a regular file is replaced. A link is never written through (its target may lie outside
+    // the folder the user named), and a FIFO or device would be replaced by a plain file.
+    const QString unfit = m_native.isEmpty() ? QStringLiteral("not a valid path") : unfitTarget(m_native);
+    if (!unfit.isEmpty())
+        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(m_shown, unfit));
+    // Unbuffered, so a full disk is noticed at the block that does not fit, not a buffer later.
+    if (!m_out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return refuse(TransferResult::HostWriteFailed,
+                      TransferTexts::cannotWrite(m_shown, m_out.errorString()));
+    return TransferResult::Done;
+}
+
+qint32 FileReceiver::readBlocks()
+{
+    for (bool first = true;; first = false) {
+        // Only the first request names the file; every later one asks for the next block, even
+        // after a block without data, so a file is never asked for (and appended) twice.
+        qint32 kind = first ? kBlockCommand : kBlockNext;
+        qint32 length = first ? m_requestLength : 0;
+        const qint32 sent = m_ctx.link.PexSendData(kind, length, m_buffer.data());
+        if (sent != 0)
+            return sent;
+        m_ctx.dialogs.yield();
+        qint32 answerKind = 0;
+        qint32 answerLength = 0;
+        if (m_ctx.link.PexReceiveData(answerKind, answerLength, m_buffer.data(), kBlockSize) != 0 ||
+            answerKind == kBlockRefused || answerLength < 0 || answerLength > kBlockSize) {
+            if (answerKind == kBlockRefused && m_ctx.link.lastFailure() == 0)
+                m_ctx.state.lastRefusal = static_cast<int>(
+                    link::refusalOfBlock(QByteArray(m_buffer.data(), qBound(0, answerLength, kBlockSize))));
+            return TransferResult::NotReceived;
+        }
+        if (const std::optional<qint32> ended = takeBlock(answerKind, answerLength, first))
+            return *ended;
+        m_ctx.dialogs.yield();
+        if (m_ctx.state.StopFileNow) {
+            dropStream();
+            return TransferResult::Stopped;
+        }
+    }
+}
+
+std::optional<qint32> FileReceiver::takeBlock(qint32 kind, qint32 length, bool first)
+{
+    const char* data = m_buffer.data();
+    qint32 count = length;
+    if (first) {
+        if (count < kLengthPrefix)
+            return TransferResult::NotReceived;
+        m_announced = qFromBigEndian<quint32>(data);
+        data += kLengthPrefix;
+        count -= kLengthPrefix;
+        // The length and the counters are signed 32-bit on both sides; a larger file would stream
+        // on until someone stopped the program. Nothing of it is kept.
+        if (m_announced > std::numeric_limits<qint32>::max()) {
+            dropStream();
+            return refuse(TransferResult::HostFileTooLarge,
+                          TransferTexts::tooLargeToReceive(m_remotePath, m_announced));
+        }
+    }
+    m_done += count;
+    // More data than announced is an answer gone wrong; stopping here also bounds what an
+    // instrument that never sends its last block can make us write.
+    if (m_done > m_announced)
+        return TransferResult::NotReceived;
+    if (count > 0 && !writeAll(m_out, data, count)) {
+        // Reading on would hold the line for the rest of a file that cannot be stored, and tell
+        // the user nothing meanwhile.
+        const QString error = m_out.errorString();
+        dropStream();
+        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(m_shown, error));
+    }
+    m_ctx.dialogs.transferProgress(NameOfPath(m_remotePath), m_done, m_announced);
+    if (kind != kBlockLast)
+        return std::nullopt;
+    // Cut short: never put in place of a good file.
+    return m_done == m_announced ? TransferResult::Done : TransferResult::NotReceived;
+}
+
+qint32 FileReceiver::commit(const QDateTime& modified)
+{
+    if (!m_out.commit()) {
+        const QString error = m_out.errorString();
+        m_out.cancelWriting();
+        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(m_shown, error));
+    }
+    // The date goes on once the file is in place (the temporary file takes none). Should the
+    // program end between the two, or the system refuse the date, the file has the copy's time,
+    // which a later sync takes for a date that differs and fetches the file again.
+    if (modified.isValid()) {
+        QFile placed(m_native);
+        if (placed.open(QIODevice::ReadWrite | QIODevice::Append))
+            placed.setFileTime(modified, QFileDevice::FileModificationTime);
+    }
+    return TransferResult::Done;
+}
+
 } // namespace
 
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
@@ -69,133 +244,7 @@ qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QStr
 {
     if (ctx.state.StopRequested)
         return TransferResult::Done;
-
-    // Both commands are checked before either goes: a folder change that could not be sent would
-    // leave "FRD?" reading a file of the same name in whatever folder is current.
-    const QString folderCommand = CommandWords::kChangeFolder + SlashPath(FolderOfPath(remotePath).mid(2));
-    std::array<char, kBlockSize> buffer{};
-    QString error;
-    QByteArray wire;
-    const qint32 requestLength = StrToBytes(buffer, CommandWords::kFileRead + NameOfPath(remotePath), &error);
-    if (requestLength < 0 || !toWireText(folderCommand, wire, &error))
-        return refuse(TransferResult::PathNotSendable, TransferTexts::pathNotSendable(remotePath, error),
-                      hostFailure);
-
-    // The file arrives in a temporary file beside the target, which replaces the target only when
-    // the last block is in: a failed transfer never costs the user the file that was there.
-    const QString native = HostFs::nativePath(hostPath);
-    const QString shown = TransferTexts::hostFileName(hostPath, native);
-    // Only a regular file is replaced. A link is never written through (its target may lie outside
-    // the folder the user named), and a FIFO or device would be replaced by a plain file.
-    const QString unfit = native.isEmpty() ? QStringLiteral("not a valid path") : unfitTarget(native);
-    if (!unfit.isEmpty())
-        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, unfit), hostFailure);
-    QSaveFile out(native);
-    // Unbuffered, so a full disk is noticed at the block that does not fit, not a buffer later.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, out.errorString()),
-                      hostFailure);
-
-    // Without the folder change, "FRD?" would read a file of the same name from whatever folder is
-    // current: a refused or busy "CDR " ends the transfer with its own result, nothing asked for.
-    const qint32 folderResult = SendCmd(ctx.state, ctx.link, ctx.dialogs, folderCommand);
-    if (folderResult != 0)
-        return folderResult;
-
-    const QString progressName = NameOfPath(remotePath);
-    qint32 result = TransferResult::Done;
-    bool first = true;
-    qint64 announced = 0;
-    qint64 done = 0;
-    for (;;) {
-        // Only the first request names the file; every later one asks for the next block, even
-        // after a block without data, so a file is never asked for (and appended) twice.
-        qint32 kind = first ? kBlockCommand : kBlockNext;
-        qint32 length = first ? requestLength : 0;
-        const qint32 sent = ctx.link.PexSendData(kind, length, buffer.data());
-        if (sent != 0) {
-            result = sent;
-            break;
-        }
-        ctx.dialogs.yield();
-        qint32 answerKind = 0;
-        qint32 answerLength = 0;
-        if (ctx.link.PexReceiveData(answerKind, answerLength, buffer.data(), kBlockSize) != 0 ||
-            answerKind == kBlockRefused || answerLength < 0 || answerLength > kBlockSize) {
-            if (answerKind == kBlockRefused && ctx.link.lastFailure() == 0)
-                ctx.state.lastRefusal = static_cast<int>(
-                    link::refusalOfBlock(QByteArray(buffer.data(), qBound(0, answerLength, kBlockSize))));
-            result = TransferResult::NotReceived;
-            break;
-        }
-        const char* data = buffer.data();
-        qint32 count = answerLength;
-        if (first) {
-            if (count < kLengthPrefix) {
-                result = TransferResult::NotReceived;
-                break;
-            }
-            announced = qFromBigEndian<quint32>(data);
-            data += kLengthPrefix;
-            count -= kLengthPrefix;
-            first = false;
-            // The length and the counters are signed 32-bit on both sides; a larger file would
-            // stream on until someone stopped the program. Nothing of it is kept.
-            if (announced > std::numeric_limits<qint32>::max()) {
-                out.cancelWriting();
-                abandonFileStream(ctx);
-                return refuse(TransferResult::HostFileTooLarge,
-                              TransferTexts::tooLargeToReceive(remotePath, announced), hostFailure);
-            }
-        }
-        done += count;
-        // More data than announced is an answer gone wrong; stopping here also bounds what an
-        // instrument that never sends its last block can make us write.
-        if (done > announced) {
-            result = TransferResult::NotReceived;
-            break;
-        }
-        if (count > 0 && !writeAll(out, data, count)) {
-            // Reading on would hold the line for the rest of a file that cannot be stored, and
-            // tell the user nothing meanwhile: the stream is dropped at once.
-            error = out.errorString();
-            out.cancelWriting();
-            abandonFileStream(ctx);
-            return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, error),
-                          hostFailure);
-        }
-        ctx.dialogs.transferProgress(progressName, done, announced);
-        if (answerKind == kBlockLast) {
-            if (done != announced)
-                result = TransferResult::NotReceived; // cut short: never put in place of a good file
-            break;
-        }
-        ctx.dialogs.yield();
-        if (ctx.state.StopFileNow) {
-            out.cancelWriting();
-            abandonFileStream(ctx);
-            return TransferResult::Stopped;
-        }
-    }
-
-    if (result != TransferResult::Done) {
-        out.cancelWriting();
-        return result;
-    }
-    if (!out.commit()) {
-        error = out.errorString();
-        out.cancelWriting();
-        return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(shown, error), hostFailure);
-    }
-    // The date goes on once the file is in place (the temporary file takes none). Should the
-    // program end between the two, or the system refuse the date, the file has the copy's time,
-    // which a later sync takes for a date that differs and fetches the file again.
-    if (modified.isValid()) {
-        QFile placed(native);
-        if (placed.open(QIODevice::ReadWrite | QIODevice::Append))
-            placed.setFileTime(modified, QFileDevice::FileModificationTime);
-    }
-    return TransferResult::Done;
+    return FileReceiver(ctx, remotePath, hostPath, hostFailure).run(modified);
 }
 
 } // namespace orvalt

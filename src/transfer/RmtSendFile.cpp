@@ -32,11 +32,193 @@ QString writeMediumCode(const QString& remotePath)
     return code.isEmpty() ? remotePath.left(2) : code;
 }
 
-qint32 refuse(qint32 result, const QString& text, QString* hostFailure)
+// One host file written to the instrument: the command line, the length, the blocks, then "DUMMY",
+// whose answer says whether the instrument stored the file.
+class FileSender
 {
-    if (hostFailure)
-        *hostFailure = text;
-    return result;
+public:
+    FileSender(ProgramContext& ctx, const QString& hostPath, const QString& remotePath, QString* hostFailure)
+        : m_ctx(ctx)
+        , m_remotePath(remotePath)
+        , m_native(HostFs::nativePath(hostPath))
+        , m_shown(TransferTexts::hostFileName(hostPath, m_native))
+        , m_file(m_native)
+        , m_hostFailure(hostFailure)
+    {}
+
+    qint32 run();
+
+private:
+    // The checks made before anything is sent; 0 when the write may begin.
+    qint32 prepare();
+    // The block of a step: 0 the command line, 1 the length, then the file's data. False when the
+    // file could not be read as far as the length announced.
+    bool blockOf(int step, qint32& kind, qint32& count, const char*& first, bool& last);
+    // Every block, each acknowledged; the status of the last link call, or Stopped.
+    qint32 sendBlocks();
+    // What the write came to, from the blocks' status and "DUMMY".
+    qint32 close(qint32 status);
+    qint32 refuse(qint32 result, const QString& text)
+    {
+        if (m_hostFailure)
+            *m_hostFailure = text;
+        return result;
+    }
+
+    ProgramContext& m_ctx;
+    QString m_remotePath;
+    QString m_native;
+    QString m_shown;
+    QFile m_file;
+    QString* m_hostFailure;
+    std::array<char, kBlockSize> m_block{};
+    std::array<char, 4> m_header{};
+    qint32 m_commandLength = 0;
+    qint32 m_length = 0;
+    qint32 m_remaining = 0;
+    bool m_refused = false;
+    int m_reason = 0;
+    bool m_readFailed = false;
+    QString m_readError;
+    // Once the last block is handed over the file may be stored, whatever the link says next: a
+    // compressed write flushes its stream in that very call, and waits for the answers.
+    bool m_lastHanded = false;
+};
+
+qint32 FileSender::run()
+{
+    if (const qint32 refused = prepare())
+        return refused;
+    const qint32 status = sendBlocks();
+    m_file.close();
+    if (status == TransferResult::Stopped) {
+        abandonFileStream(m_ctx);
+        return status;
+    }
+    return close(status);
+}
+
+qint32 FileSender::prepare()
+{
+    QString error;
+    const QString commandLine = CommandWords::kFileWrite + writeMediumCode(m_remotePath) + QLatin1Char(',') +
+                                SlashPath(m_remotePath.mid(2)) + QLatin1Char(',');
+    m_commandLength = StrToBytes(m_block, commandLine, &error);
+    if (m_commandLength < 0)
+        return refuse(TransferResult::PathNotSendable, TransferTexts::pathNotSendable(m_remotePath, error));
+    if (m_native.isEmpty() || !QFileInfo(m_native).isFile() || !m_file.open(QIODevice::ReadOnly)) {
+        const QString why = m_native.isEmpty()              ? QStringLiteral("not a valid path")
+                            : !QFileInfo::exists(m_native)  ? QStringLiteral("no such file")
+                            : !QFileInfo(m_native).isFile() ? QStringLiteral("not a file")
+                                                            : m_file.errorString();
+        return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(m_shown, why));
+    }
+    // The length header and the counters are signed 32-bit on the instrument's side.
+    const qint64 size = m_file.size();
+    if (size > std::numeric_limits<qint32>::max())
+        return refuse(TransferResult::HostFileTooLarge, TransferTexts::tooLarge(m_shown, size));
+    m_length = static_cast<qint32>(size);
+    m_remaining = m_length;
+    qToBigEndian<quint32>(static_cast<quint32>(m_length), m_header.data());
+    return TransferResult::Done;
+}
+
+bool FileSender::blockOf(int step, qint32& kind, qint32& count, const char*& first, bool& last)
+{
+    kind = kBlockMore;
+    first = m_block.data();
+    last = false;
+    if (step == 0) {
+        count = m_commandLength; // already in the block buffer
+        return true;
+    }
+    if (step == 1) {
+        first = m_header.data();
+        count = static_cast<qint32>(m_header.size());
+        return true;
+    }
+    const qint32 want = qMin(m_remaining, kBlockSize);
+    if (want > 0 && m_file.read(m_block.data(), want) != want) {
+        // The file shrank or the disk failed under us: what the header announced cannot be sent.
+        m_readError = m_file.error() == QFileDevice::NoError ? QString() : m_file.errorString();
+        return false;
+    }
+    count = want;
+    if (m_remaining > kBlockSize) {
+        m_remaining -= kBlockSize;
+    } else {
+        kind = kBlockFinal;
+        last = true;
+    }
+    return true;
+}
+
+qint32 FileSender::sendBlocks()
+{
+    qint64 done = 0;
+    for (int step = 0;; ++step) {
+        qint32 kind = kBlockMore;
+        qint32 count = 0;
+        const char* first = nullptr;
+        bool last = false;
+        if (!blockOf(step, kind, count, first, last)) {
+            m_readFailed = true;
+            return TransferResult::Done;
+        }
+        m_lastHanded = last;
+        qint32 status = m_ctx.link.PexSendData(kind, count, first);
+        if (status != 0)
+            return status;
+        m_ctx.dialogs.yield();
+        qint32 answerKind = 0;
+        qint32 answerLength = 0;
+        status = m_ctx.link.PexReceiveData(answerKind, answerLength, m_block.data(), kBlockSize);
+        m_refused = status == 0 && answerKind == kBlockRefused;
+        if (m_refused)
+            m_reason = static_cast<int>(
+                link::refusalOfBlock(QByteArray(m_block.data(), qBound(0, answerLength, kBlockSize))));
+        if (status != 0 || m_refused)
+            return status;
+        if (step >= 2) {
+            done += count;
+            m_ctx.dialogs.transferProgress(NameOfPath(m_remotePath), done, m_length);
+        }
+        if (last)
+            return status;
+        m_ctx.dialogs.yield();
+        if (m_ctx.state.StopFileNow)
+            return TransferResult::Stopped;
+    }
+}
+
+qint32 FileSender::close(qint32 status)
+{
+    // After a time-out the call has already waited the whole time-out, and "DUMMY" would wait as
+    // long again before the failure is told; a link that is gone cannot carry it at all. The
+    // instrument drops an unfinished file at its next command all the same.
+    if (TransferResult::linkGone(status))
+        return m_lastHanded ? TransferResult::NotConfirmed : status;
+    // A file that could not be read to its end is abandoned, never closed with "DUMMY", which an
+    // instrument may take as the end of the file and store the part it has.
+    if (m_readFailed) {
+        abandonFileStream(m_ctx);
+        return refuse(TransferResult::HostReadFailed,
+                      TransferTexts::cannotReadToTheEnd(m_shown, m_readError));
+    }
+    const qint32 closing = SendCmd(m_ctx.state, m_ctx.link, m_ctx.dialogs, CommandWords::kDummy);
+    // Every block was acknowledged, so the instrument may have stored the file; only "DUMMY" would
+    // have said.
+    if (TransferResult::linkGone(closing) && !m_refused)
+        return TransferResult::NotConfirmed;
+    // "DUMMY" repeats the refusal's reason; an instrument that answers it with 0 does not.
+    if (m_ctx.state.lastRefusal == 0)
+        m_ctx.state.lastRefusal = m_reason;
+    // Only 0 means stored. A negative answer is as much a failure as a positive one; those that
+    // would read as one of the program's own results are told as a file not received.
+    if (closing != 0)
+        return closing < 0 && closing >= TransferResult::kLowestOwn ? TransferResult::NotReceived : closing;
+    // The file was not stored: an instrument may well answer "DUMMY" with 0 after it refused.
+    return m_refused ? TransferResult::NotReceived : status;
 }
 
 } // namespace
@@ -46,127 +228,7 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 {
     if (ctx.state.StopRequested)
         return TransferResult::Done;
-
-    std::array<char, kBlockSize> block{};
-    QString error;
-    const QString commandLine = CommandWords::kFileWrite + writeMediumCode(remotePath) + QLatin1Char(',') +
-                                SlashPath(remotePath.mid(2)) + QLatin1Char(',');
-    const qint32 commandLength = StrToBytes(block, commandLine, &error);
-    if (commandLength < 0)
-        return refuse(TransferResult::PathNotSendable, TransferTexts::pathNotSendable(remotePath, error),
-                      hostFailure);
-
-    const QString native = HostFs::nativePath(hostPath);
-    const QString shown = TransferTexts::hostFileName(hostPath, native);
-    QFile file(native);
-    if (native.isEmpty() || !QFileInfo(native).isFile() || !file.open(QIODevice::ReadOnly)) {
-        const QString why = native.isEmpty()              ? QStringLiteral("not a valid path")
-                            : !QFileInfo::exists(native)  ? QStringLiteral("no such file")
-                            : !QFileInfo(native).isFile() ? QStringLiteral("not a file")
-                                                          : file.errorString();
-        return refuse(TransferResult::HostReadFailed, TransferTexts::cannotRead(shown, why), hostFailure);
-    }
-    // The length header and the counters are signed 32-bit on the instrument's side.
-    const qint64 size = file.size();
-    if (size > std::numeric_limits<qint32>::max())
-        return refuse(TransferResult::HostFileTooLarge, TransferTexts::tooLarge(shown, size), hostFailure);
-
-    const qint32 length = static_cast<qint32>(size);
-    const QString progressName = NameOfPath(remotePath);
-    std::array<char, 4> header{};
-    qToBigEndian<quint32>(static_cast<quint32>(length), header.data());
-
-    qint32 remaining = length;
-    qint64 done = 0;
-    qint32 status = 0;
-    bool refused = false;
-    int reason = 0;
-    bool readFailed = false;
-    bool lastHanded = false;
-    for (int step = 0;; ++step) {
-        qint32 kind = kBlockMore;
-        qint32 count = 0;
-        const char* first = block.data();
-        bool last = false;
-        if (step == 0) {
-            count = commandLength; // already in the block buffer
-        } else if (step == 1) {
-            first = header.data();
-            count = static_cast<qint32>(header.size());
-        } else {
-            const qint32 want = qMin(remaining, kBlockSize);
-            if (want > 0 && file.read(block.data(), want) != want) {
-                // The file shrank or the disk failed under us: what the header announced cannot be
-                // sent. The stream is abandoned below, never closed with "DUMMY", which an
-                // instrument may take as the end of the file and store the part it has.
-                error = file.error() == QFileDevice::NoError ? QString() : file.errorString();
-                readFailed = true;
-                break;
-            }
-            count = want;
-            if (remaining > kBlockSize) {
-                remaining -= kBlockSize;
-            } else {
-                kind = kBlockFinal;
-                last = true;
-            }
-        }
-
-        // Once the last block is handed over the file may be stored, whatever the link says next:
-        // a compressed write flushes its stream in this very call, and waits for the answers.
-        lastHanded = last;
-        status = ctx.link.PexSendData(kind, count, first);
-        if (status != 0)
-            break;
-        ctx.dialogs.yield();
-        qint32 answerKind = 0;
-        qint32 answerLength = 0;
-        status = ctx.link.PexReceiveData(answerKind, answerLength, block.data(), kBlockSize);
-        refused = status == 0 && answerKind == kBlockRefused;
-        if (refused)
-            reason = static_cast<int>(
-                link::refusalOfBlock(QByteArray(block.data(), qBound(0, answerLength, kBlockSize))));
-        if (status != 0 || refused)
-            break;
-        if (step >= 2) {
-            done += count;
-            ctx.dialogs.transferProgress(progressName, done, length);
-        }
-        if (last)
-            break;
-        ctx.dialogs.yield();
-        if (ctx.state.StopFileNow) {
-            file.close();
-            abandonFileStream(ctx);
-            return TransferResult::Stopped;
-        }
-    }
-    file.close();
-
-    // After a time-out the call has already waited the whole time-out, and "DUMMY" would wait as
-    // long again before the failure is told; a link that is gone cannot carry it at all. The
-    // instrument drops an unfinished file at its next command all the same.
-    if (TransferResult::linkGone(status))
-        return lastHanded ? TransferResult::NotConfirmed : status;
-    if (readFailed) {
-        abandonFileStream(ctx);
-        return refuse(TransferResult::HostReadFailed, TransferTexts::cannotReadToTheEnd(shown, error),
-                      hostFailure);
-    }
-    const qint32 closing = SendCmd(ctx.state, ctx.link, ctx.dialogs, CommandWords::kDummy);
-    // Every block was acknowledged, so the instrument may have stored the file; only "DUMMY" would
-    // have said.
-    if (TransferResult::linkGone(closing) && !refused)
-        return TransferResult::NotConfirmed;
-    // "DUMMY" repeats the refusal's reason; an instrument that answers it with 0 does not.
-    if (ctx.state.lastRefusal == 0)
-        ctx.state.lastRefusal = reason;
-    // Only 0 means stored. A negative answer is as much a failure as a positive one; those that
-    // would read as one of the program's own results are told as a file not received.
-    if (closing != 0)
-        return closing < 0 && closing >= TransferResult::kLowestOwn ? TransferResult::NotReceived : closing;
-    // The file was not stored: an instrument may well answer "DUMMY" with 0 after it refused.
-    return refused ? TransferResult::NotReceived : status;
+    return FileSender(ctx, hostPath, remotePath, hostFailure).run();
 }
 
 } // namespace orvalt

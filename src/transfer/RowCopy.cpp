@@ -5,6 +5,7 @@
 #include "core/ResourceTexts.h"
 #include "fileops/NameRules.h"
 #include "fileops/Rename.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -21,11 +22,6 @@
 namespace orvalt {
 
 namespace {
-
-bool isHost(const AppState& st, const QString& side)
-{
-    return st.devId(side) == QLatin1String("0");
-}
 
 // The overwrite question's answer: 0 replaces, 1 replaces this and all later targets, 2 skips the
 // row, 3 stops the copy. Empty when the row goes on (with overwrite set), else whether it stops.
@@ -47,14 +43,15 @@ std::optional<bool> stopsAfter(qint16 answer, const AppState& st, bool& overwrit
 
 } // namespace
 
-RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const QString& destFolder,
-                  CopyDestination& destination, const QString& side)
+RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const Endpoint& from,
+                  const Endpoint& to, CopyDestination& destination)
 {
     AppState& st = ctx.state;
+    const QString destFolder = to.folderPath();
     RowCopied copied;
     bool overwrite = st.OverwriteAll;
     if (!item.folder) {
-        const qint16 checked = NameCheck(ctx, item.name, item.shortName, kWarnKindFile, kWarnModeCheck);
+        const qint16 checked = NameCheck(ctx, item.name, item.shortName, kWarnKindFile, kWarnModeCheck, to);
         if (checked == 3) {
             copied.stop = true;
             return copied;
@@ -64,7 +61,7 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
         const QString own = item.targetName.isEmpty() ? NameOfPath(item.path) : item.targetName;
         const QString targetName = checked == -1 ? st.WarnName : own;
         copied.targetName = targetName;
-        const bool toInstrument = !isHost(st, otherSide(side));
+        const bool toInstrument = to.isInstrument();
         const QString sentKey = (destFolder + targetName).toCaseFolded();
         if (toInstrument && run.sentToInstrument.contains(sentKey)) {
             const QString native = HostFs::nativePath(item.path);
@@ -86,7 +83,7 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
             }
         }
         copied.attempted = true;
-        copied.result = copyFileAs(ctx, item.path, destFolder, targetName, overwrite, &run);
+        copied.result = copyFileAs(ctx, from, item.path, to, targetName, overwrite, &run);
         if (toInstrument && copied.result == TransferResult::Done)
             run.sentToInstrument.insert(sentKey);
         if (copied.result == TransferResult::NotConfirmed)
@@ -95,14 +92,14 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
         return copied;
     }
 
-    if (NameIsBadAtDest(st, item.name, kWarnModeCheck)) {
+    if (nameIsBadFor(st, item.name, kWarnModeCheck, to)) {
         ctx.dialogs.notice(ResourceTexts::text(8305));
         copied.stop = true;
         return copied;
     }
     // The folder copy names a host folder on the instrument by its short name unless the
     // instrument takes long ones; that is the folder it merges into.
-    const bool shortThere = isHost(st, side) && !isHost(st, otherSide(side)) && !st.LongNames;
+    const bool shortThere = from.host && to.isInstrument() && !st.LongNames;
     const QString nameThere = shortThere ? item.shortName : item.name;
     if (destination.has(nameThere, true)) {
         const QString source = item.describe();
@@ -113,7 +110,7 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
         }
     }
     copied.attempted = true;
-    CopyFolderTree(ctx, run, item.path, destFolder, overwrite, side);
+    CopyFolderTree(ctx, run, item.path, destFolder, overwrite, from, to);
     return copied;
 }
 

@@ -7,6 +7,7 @@
 
 namespace orvalt {
 
+struct Endpoint;
 struct ProgramContext;
 
 // What a row copy needs to know of the folder it copies into. The window reads it from the
@@ -46,15 +47,15 @@ struct RowCopied
     QString targetName;     // a file's: the name it has at the destination
 };
 
-// One row of Copy to Left / Copy to Right and of orvalt-cli get and put: the item into destFolder
-// (a pane path ending with "\") of the pane other than side. A file passes the instrument's name
-// rules first (the name check, with the name dialog where needed; Cancel stops the copy), and is
-// copied under the name it leaves (copyFileAs). A folder whose name the instrument cannot hold is
-// refused with text 8305 and stops the copy; it is copied by CopyFolderTree, and its name at the
-// destination is its short name when it goes from the host to an instrument that takes no long
-// names. An item of that name and kind at the destination brings the overwrite question (none after
-// "Completely, Yes"): No skips the row, Cancel stops the copy.
-RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const QString& destFolder,
-                  CopyDestination& destination, const QString& side);
+// One row of Copy to Left / Copy to Right and of orvalt-cli get and put: the item (in from) into
+// the folder of to. A file passes the instrument's name rules of to first (the name check, with the
+// name dialog where needed; Cancel stops the copy), and is copied under the name it leaves
+// (copyFileAs). A folder whose name the instrument cannot hold is refused with text 8305 and stops
+// the copy; it is copied by CopyFolderTree, and its name at the destination is its short name when
+// it goes from the host to an instrument that takes no long names. An item of that name and kind
+// at the destination brings the overwrite question (none after "Completely, Yes"): No skips the
+// row, Cancel stops the copy.
+RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const Endpoint& from,
+                  const Endpoint& to, CopyDestination& destination);
 
 } // namespace orvalt

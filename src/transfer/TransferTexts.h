@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panes/MediumName.h"
 #include "transfer/CopyRun.h"
 #include "transfer/Unconfirmed.h"
 
@@ -105,9 +106,5 @@ TransferFailure transferFailure(ProgramContext& ctx, qint32 result, const QStrin
                                 const QString& remotePath);
 QString transferFailureText(ProgramContext& ctx, qint32 result, const QString& hostFailure,
                             const QString& remotePath);
-
-// The medium's name for a remote path ("INT MEM" for M:\DATA\A.DAT) as the media lists show it; the
-// medium code when no list names it.
-QString mediumNameOf(ProgramContext& ctx, const QString& remotePath);
 
 } // namespace orvalt

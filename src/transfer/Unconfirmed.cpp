@@ -50,15 +50,11 @@ namespace {
 // instrument did not answer.
 std::optional<std::optional<ListingEntry>> listedNow(ProgramContext& ctx, const QString& remotePath)
 {
-    AppState& st = ctx.state;
-    for (const QString& command :
-         {CommandWords::kMedium + MediumCode(remotePath),
-          CommandWords::kChangeFolder + SlashPath(FolderOfPath(remotePath).mid(2))}) {
-        if (SendCmd(st, ctx.link, ctx.dialogs, command) != 0)
-            return std::nullopt;
-    }
+    if (!ctx.instrument.select(ctx, MediumCode(remotePath), wireFolder(FolderOfPath(remotePath).mid(2))).ok())
+        return std::nullopt;
     qint32 result = 0;
     const QList<ListingEntry> entries = splitListing(DirList(ctx, QString(), &result));
+    ctx.instrument.noteResult(result);
     if (result != 0)
         return std::nullopt;
     const QString name = NameOfPath(remotePath).toCaseFolded();
@@ -90,7 +86,6 @@ void settleUnconfirmed(ProgramContext& ctx, CopyRun& run)
             run.settled << TransferTexts::notCopied(write.remotePath, TransferTexts::settled(outcome));
     }
     run.notConfirmed = left;
-    run.instrumentPlace.clear();
 }
 
 } // namespace orvalt

@@ -1,6 +1,7 @@
 #include "viewer/ViewSource.h"
 
 #include "core/DialogSeam.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/ProgramContext.h"
 #include "panes/RemotePaths.h"
@@ -44,9 +45,10 @@ std::optional<ViewOpened> openHostFile(ProgramContext& ctx, const QString& hostP
 
 } // namespace
 
-std::optional<ViewOpened> openForView(ProgramContext& ctx, const ViewTarget& target, qint64 cap)
+std::optional<ViewOpened> openForView(ProgramContext& ctx, const Endpoint& folder, const QString& name,
+                                      qint64 cap)
 {
-    return openHostFile(ctx, target.path, cap);
+    return openHostFile(ctx, folder.pathOf(name), cap);
 }
 
 } // namespace orvalt

@@ -8,15 +8,8 @@
 
 namespace orvalt {
 
+struct Endpoint;
 struct ProgramContext;
-
-// A file to view: on this computer (a host path, "\home\me\A.CSV") or on the instrument (a remote
-// path, "M:\DATA\TRACE001.CSV").
-struct ViewTarget
-{
-    bool instrument = false;
-    QString path;
-};
 
 // What the viewer is handed: the file's first bytes made into a document, and what must live as
 // long as the viewer does.
@@ -26,8 +19,10 @@ struct ViewOpened
     std::shared_ptr<void> keep;
 };
 
-// Reads up to cap bytes of the file for the viewer. A failure is told through the dialogs; then
-// nothing is returned.
-std::optional<ViewOpened> openForView(ProgramContext& ctx, const ViewTarget& target, qint64 cap = kViewCap);
+// Reads up to cap bytes of the file name in folder for the viewer: a host file as it is, an
+// instrument's through the receiver into a temporary file, which lives as long as the viewer. A
+// failure is told through the dialogs; then nothing is returned.
+std::optional<ViewOpened> openForView(ProgramContext& ctx, const Endpoint& folder, const QString& name,
+                                      qint64 cap = kViewCap);
 
 } // namespace orvalt

@@ -12,6 +12,7 @@
 #include "panes/Navigation.h"
 #include "panes/PaneSetup.h"
 #include "transfer/CopyDriver.h"
+#include "window/ActivePane.h"
 #include "window/ApplyResourceTexts.h"
 #include "window/Icons.h"
 #include "window/PaneView.h"
@@ -261,6 +262,7 @@ void frmMain::connectEvents()
         connect(drives, &QComboBox::activated, this, [this, side, pane](int index) {
             pane->setCurrentDrive(index);
             driveListChanged(m_ctx, side);
+            listFocused(m_ctx, side);
             showPaneAndLine();
         });
         connect(up, &QToolButton::clicked, this, [this, side] {
@@ -268,7 +270,7 @@ void frmMain::connectEvents()
             showPaneAndLine();
         });
         connect(list, &QTreeView::doubleClicked, this, [this] {
-            listDoubleClicked(m_ctx);
+            listDoubleClicked(m_ctx, activeSide(m_state));
             showPaneAndLine();
         });
         connect(list->header(), &QHeaderView::sectionClicked, this,
@@ -286,23 +288,24 @@ void frmMain::connectEvents()
     connect(&m_statusPanel, &StatusPanel::textChanged, c.statusPanel1, &QLabel::setText);
     connect(c.mnuToolsOptions, &QAction::triggered, this, &frmMain::showSerialSettings);
     connect(c.mnuHelpAbout, &QAction::triggered, this, &frmMain::showAbout);
-    connect(c.mnuCreateFolder, &QAction::triggered, this, [this] { newFolder(m_ctx); });
+    connect(c.mnuCreateFolder, &QAction::triggered, this, [this] { newFolder(m_ctx, activeSide(m_state)); });
     m_dispatcher.setAfterAction([this] { showPaneAndLine(); });
 }
 
 void frmMain::routeActions()
 {
     // Each toolbar key reaches the subsystem that carries it out.
-    m_dispatcher.setAction(ToolKeys::Up, [this] { toolbarUp(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Open, [this] { toolbarOpen(m_ctx); });
+    // Only the window knows which pane is active: each routine is told where it acts.
+    m_dispatcher.setAction(ToolKeys::Up, [this] { toolbarUp(m_ctx, activeSide(m_state)); });
+    m_dispatcher.setAction(ToolKeys::Open, [this] { toolbarOpen(m_ctx, activeSide(m_state)); });
     m_dispatcher.setAction(ToolKeys::Renew, [this] { toolbarRenew(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Connect, [this] { Connect(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Disconnect, [this] { Disconnect(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Delete, [this] { toolbarDelete(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Rename, [this] { toolbarRename(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::Format, [this] { toolbarFormat(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::CopyLeft, [this] { copyToLeft(m_ctx); });
-    m_dispatcher.setAction(ToolKeys::CopyRight, [this] { copyToRight(m_ctx); });
+    m_dispatcher.setAction(ToolKeys::Delete, [this] { toolbarDelete(m_ctx, activeSide(m_state)); });
+    m_dispatcher.setAction(ToolKeys::Rename, [this] { toolbarRename(m_ctx, activeSide(m_state)); });
+    m_dispatcher.setAction(ToolKeys::Format, [this] { toolbarFormat(m_ctx, activeSide(m_state)); });
+    m_dispatcher.setAction(ToolKeys::CopyLeft, [this] { copyToLeft(m_ctx, activeSide(m_state)); });
+    m_dispatcher.setAction(ToolKeys::CopyRight, [this] { copyToRight(m_ctx, activeSide(m_state)); });
     m_dispatcher.setAction(ToolKeys::Interrupt, [this] { interruption(m_ctx); });
 }
 

@@ -78,7 +78,7 @@ private:
     // the lists (frmMainKeys.cpp).
     void buildKeys();
     void showKeysInTips();
-    QString activeSide() const;
+    QString activeOrLeft() const;
     QTreeView* listOf(const QString& side) const;
     void dispatchCopyFromActive();
     void showListMenu(const QString& side, const QPoint& pos);

@@ -5,9 +5,11 @@
 
 #include "core/AppState.h"
 #include "core/DialogSeam.h"
+#include "panes/Endpoint.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
 #include "viewer/ViewSource.h"
+#include "window/ActivePane.h"
 #include "window/Toolbar.h"
 #include "window/frmMain.h"
 #include "window/frmView.h"
@@ -56,27 +58,24 @@ void frmMain::buildFileMenu()
 
 void frmMain::viewFromActive()
 {
-    const QString side = activeSide();
-    const PaneModel& pane = AppState::isLeft(side) ? m_leftPane : m_rightPane;
-    int row = pane.currentRow();
-    if (row < 0 || !pane.isSelected(row)) {
-        const QList<int> rows = pane.selectedRows();
+    const QString side = activeSide(m_state);
+    const PaneModel* pane = side.isEmpty() ? nullptr : AppState::isLeft(side) ? &m_leftPane : &m_rightPane;
+    int row = pane ? pane->currentRow() : -1;
+    if (pane && (row < 0 || !pane->isSelected(row))) {
+        const QList<int> rows = pane->selectedRows();
         row = rows.isEmpty() ? -1 : rows.first();
     }
     if (row < 0) {
         m_dialogs.notice(QStringLiteral("Choose a file to view."));
         return;
     }
-    const PaneRow& chosen = pane.row(row);
+    const PaneRow& chosen = pane->row(row);
     if (chosen.folder) {
         m_dialogs.notice(
             QStringLiteral("%1 is a folder: View shows a file; Enter opens the folder.").arg(chosen.name));
         return;
     }
-    const QString folder = m_state.path(side) == QLatin1String("\\") ? QString() : m_state.path(side);
-    const ViewTarget target{m_state.devId(side) != QLatin1String("0"),
-                            m_state.medium(side) + folder + QLatin1Char('\\') + chosen.name};
-    std::optional<ViewOpened> opened = openForView(m_ctx, target);
+    std::optional<ViewOpened> opened = openForView(m_ctx, paneEndpoint(m_state, side), chosen.name);
     if (!opened)
         return;
     auto* view = new frmView(std::move(opened->document), m_dialogs, std::move(opened->keep), this);

@@ -9,6 +9,7 @@
 #include "panes/Navigation.h"
 #include "panes/ProgramContext.h"
 #include "transfer/CopyDriver.h"
+#include "window/ActivePane.h"
 #include "window/frmMain.h"
 
 #include <QAction>
@@ -111,7 +112,7 @@ void frmMain::showKeysInTips()
     }
 }
 
-QString frmMain::activeSide() const
+QString frmMain::activeOrLeft() const
 {
     return m_state.RActive ? QStringLiteral("R") : QStringLiteral("L");
 }
@@ -124,7 +125,7 @@ QTreeView* frmMain::listOf(const QString& side) const
 void frmMain::dispatchCopyFromActive()
 {
     // With no active pane yet the copy from the left pane says what it says when nothing is chosen.
-    m_dispatcher.dispatch(copyKeyFrom(activeSide()));
+    m_dispatcher.dispatch(copyKeyFrom(activeOrLeft()));
 }
 
 void frmMain::focusOtherList(QTreeView* from)

@@ -3,6 +3,7 @@
 // widgets live in the central widget, which starts below the toolbar.
 
 #include "panes/Navigation.h"
+#include "window/ActivePane.h"
 #include "window/WindowLayout.h"
 #include "window/frmMain.h"
 

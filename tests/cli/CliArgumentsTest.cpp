@@ -2,6 +2,8 @@
 // refusals that end in exit status 2, the options, and the forms the console shows.
 
 #include "cli/CliCommands.h"
+#include "cli/CliFormats.h"
+#include "cli/CliOptions.h"
 #include "cli/CliRequest.h"
 #include "cli/CliSession.h"
 #include "cli/ConsoleDialogs.h"
@@ -9,9 +11,63 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 using namespace orvalt::cli;
+
+namespace {
+
+QString sourceFile(const char* path)
+{
+    QFile file(QStringLiteral(ORVALT_SOURCE_DIR "/") + QLatin1String(path));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QSet<QString> setOf(const QStringList& words)
+{
+    return QSet<QString>(words.cbegin(), words.cend());
+}
+
+// Every form of the options that go with a command ("" before any command: those of all).
+QSet<QString> formsFor(const QString& command)
+{
+    QSet<QString> forms;
+    for (const CliOption& option : cliOptions())
+        if (option.commands.isEmpty() || option.commands.contains(command))
+            for (const QString& name : option.names)
+                forms << dashed(name);
+    return forms;
+}
+
+// What the bash completion offers for each line (the words typed, the last one being completed),
+// one answer a line. bash-completion's helpers are stood in for: the words are split as typed.
+QStringList completions(const QList<QStringList>& lines)
+{
+    QString script =
+        QStringLiteral("_init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; prev=${COMP_WORDS[COMP_CWORD-1]};"
+                       " words=(\"${COMP_WORDS[@]}\"); cword=$COMP_CWORD; }\n"
+                       "_filedir() { :; }\n__ltrim_colon_completions() { :; }\n"
+                       "complete() { :; }\n"
+                       ". '" ORVALT_SOURCE_DIR "/packaging/completion/orvalt-cli'\n"
+                       "ask() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); COMPREPLY=(); _orvalt_cli;"
+                       " echo \"${COMPREPLY[*]}\"; }\n");
+    for (const QStringList& words : lines) {
+        script += QStringLiteral("ask orvalt-cli");
+        for (const QString& word : words)
+            script += QStringLiteral(" '") + word + QLatin1Char('\'');
+        script += QLatin1Char('\n');
+    }
+    QProcess bash;
+    bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+    if (!bash.waitForFinished(30000) || bash.exitCode() != 0)
+        return {QString::fromLocal8Bit(bash.readAllStandardError())};
+    return QString::fromLocal8Bit(bash.readAllStandardOutput()).split(QLatin1Char('\n'));
+}
+
+} // namespace
 
 class CliArgumentsTest : public QObject
 {
@@ -148,6 +204,8 @@ private slots:
         QTest::addRow("--instruments alone")
             << QStringList{"--instruments", "x.ini", "sync", "M:\\", "x"} << "goes with --all";
         QTest::addRow("--all with get") << QStringList{"--all", "get", "M:\\A", "x"} << "sync only";
+        QTest::addRow("-v with ls") << QStringList{"-v", "ls", "M:\\"}
+                                    << "--verbose goes with get, put or sync only";
     }
 
     void wrongCommandLines()
@@ -164,7 +222,7 @@ private slots:
     {
         const CliParse get = parseCliArguments({"--port", "2", "--baud", "57600", "--parity", "EVEN",
                                                 "--stop-bits", "2", "--flow", "hardware", "--no-clobber",
-                                                "--quiet", "get", "-r", "M:\\DATA", "1:\\LOG.TXT", "backup"});
+                                                "-qv", "get", "-r", "M:\\DATA", "1:\\LOG.TXT", "backup"});
         QVERIFY2(get.request, qPrintable(get.error));
         const CliRequest& r = *get.request;
         QCOMPARE(r.command, QStringLiteral("get"));
@@ -179,7 +237,7 @@ private slots:
         QCOMPARE(r.stopBits, std::optional<int>(1));
         QCOMPARE(r.handShake, std::optional<int>(1));
         QCOMPARE(r.existing, ExistingTarget::Keep);
-        QVERIFY(r.quiet);
+        QVERIFY(r.quiet && r.verbose);
 
         // Options after the command, and "--" before a host path that looks like an option.
         const CliParse put =
@@ -223,6 +281,140 @@ private slots:
                  QStringLiteral("NOEXT    x"));
         QCOMPARE(listingRow(QStringLiteral("A\x1b[2J.DAT"), false, QString(), QString(), 0),
                  QStringLiteral("A\\x1b[2J.DAT      DAT"));
+    }
+
+    // The man page names every option the parser takes and no other, and the exit statuses.
+    void manPageFollowsTheOptions()
+    {
+        QString page = sourceFile("packaging/man/orvalt-cli.1");
+        QVERIFY(!page.isEmpty());
+        page.remove(QRegularExpression(QStringLiteral("\\\\f[BIRP]")));
+        QSet<QString> documented;
+        static const QRegularExpression optionWord(
+            QStringLiteral("(?:^|[\\s\\[(|\"])((?:\\\\-){1,2}[a-z][a-z0-9]*(?:\\\\-[a-z0-9]+)*)"),
+            QRegularExpression::MultilineOption);
+        for (auto it = optionWord.globalMatch(page); it.hasNext();)
+            documented << it.next().captured(1).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+        QSet<QString> taken = formsFor(QString());
+        for (const QString& command : cliCommands())
+            taken += formsFor(command);
+        QCOMPARE(documented - taken, QSet<QString>());
+        QCOMPARE(taken - documented, QSet<QString>());
+
+        const QString exitSection = page.section(QStringLiteral(".SH EXIT STATUS"), 1).section(".SH ", 0, 0);
+        QSet<int> codes;
+        static const QRegularExpression code(QStringLiteral("^\\.B (\\d+)$"),
+                                             QRegularExpression::MultilineOption);
+        for (auto it = code.globalMatch(exitSection); it.hasNext();)
+            codes << it.next().captured(1).toInt();
+        QSet<int> statuses;
+        for (const CliExitStatus& status : cliExitStatuses()) {
+            statuses << status.code;
+            QVERIFY(cliUsage().contains(QStringLiteral("\n  %1  ").arg(status.code, 3)));
+        }
+        QCOMPARE(codes, statuses);
+    }
+
+    // The bash completion offers, for each command, only options that go with it, and every one
+    // of them by its long name; the values of an option are those the parser takes; and the word
+    // after an option that takes a value is that value, not the command.
+    void completionFollowsTheOptions()
+    {
+        QList<QStringList> lines{{""}, {"-"}};
+        const QStringList commands = cliCommands();
+        for (const QString& command : commands)
+            lines.append({command, "-"});
+        QList<const CliOption*> valued;
+        for (const CliOption& option : cliOptions()) {
+            if (option.valueName.isEmpty())
+                continue;
+            valued << &option;
+            lines.append({dashed(option.names.constLast()), ""});
+            lines.append({dashed(option.names.constLast()), "X", "sync", "-"});
+        }
+        const QStringList answers = completions(lines);
+        QVERIFY2(answers.size() > lines.size(), qPrintable(answers.join(QLatin1Char('\n'))));
+        int at = 0;
+        QCOMPARE(setOf(answers.at(at++).split(QLatin1Char(' '))), setOf(commands));
+        const auto checkOptions = [](const QString& command, const QString& answer) {
+            const QSet<QString> offered = setOf(answer.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+            QVERIFY2((offered - formsFor(command)).isEmpty(),
+                     qPrintable(command + QStringLiteral(": ") + answer));
+            for (const CliOption& option : cliOptions())
+                if (option.commands.isEmpty() || option.commands.contains(command))
+                    QVERIFY2(
+                        offered.contains(dashed(option.names.constLast())),
+                        qPrintable(command + QStringLiteral(" lacks ") + dashed(option.names.constLast())));
+        };
+        checkOptions(QString(), answers.at(at++));
+        for (const QString& command : commands)
+            checkOptions(command, answers.at(at++));
+        for (const CliOption* option : valued) {
+            if (!option->values.isEmpty())
+                QCOMPARE(answers.at(at).split(QLatin1Char(' ')), option->values);
+            ++at;
+            checkOptions(QStringLiteral("sync"), answers.at(at++));
+        }
+        // The speeds of the table are the serial settings' own.
+        const CliParse fastest = parseCliArguments({"--baud", cliOption("baud")->values.constLast(), "info"});
+        QVERIFY2(fastest.request && fastest.request->speed, qPrintable(fastest.error));
+    }
+
+    // The progress line within the terminal's width: the name shortened first, then the job's
+    // figures dropped before the file's own, the last of those first.
+    void progressLineFits_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("line");
+        const QString figures = "  1,024 of 3,000 bytes  926 bytes/s  0:02 left";
+        const QString job = "  (0 of 4 files, 19%)";
+        QTest::addRow("all of it in 80") << "TRACE001.CSV" << 80 << "TRACE001.CSV" + figures + job;
+        QTest::addRow("a long name shortened")
+            << "Bridge_inspection_North_pier_2026_11.csv" << 80 << "...26_11.csv" + figures + job;
+        QTest::addRow("the job dropped") << "TRACE001.CSV" << 60 << "TRACE001.CSV" + figures;
+        QTest::addRow("the name shortened without the job")
+            << "Bridge_inspection_North_pier_2026_11.csv" << 60 << "...026_11.csv" + figures;
+        QTest::addRow("the time left dropped")
+            << "TRACE001.CSV" << 50 << "TRACE001.CSV  1,024 of 3,000 bytes  926 bytes/s";
+        QTest::addRow("the bytes alone") << "TRACE001.CSV" << 40 << "TRACE001.CSV  1,024 of 3,000 bytes";
+        QTest::addRow("the name alone") << "TRACE001.CSV" << 20 << "TRACE001.CSV";
+        QTest::addRow("the name cut") << "TRACE001.CSV" << 10 << "...01.CSV";
+    }
+
+    void progressLineFits()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, width);
+        QFETCH(QString, line);
+        const QString fitted = fitProgressLine(name, {"1,024 of 3,000 bytes", "926 bytes/s", "0:02 left"},
+                                               "(0 of 4 files, 19%)", width);
+        QCOMPARE(fitted, line);
+        QVERIFY(fitted.size() < width);
+    }
+
+    void tsvFields_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("field");
+        QTest::addRow("plain") << "North pier (2).csv"
+                               << "North pier (2).csv";
+        QTest::addRow("tab") << "A\tB"
+                             << "A\\tB";
+        QTest::addRow("line ends") << "A\r\nB"
+                                   << "A\\r\\nB";
+        QTest::addRow("backslash") << "A\\t"
+                                   << "A\\\\t";
+        QTest::addRow("escape") << "A\x1b[2J"
+                                << "A\\x1b[2J";
+        QTest::addRow("Latin-1") << QString::fromUtf8("Mess\u00e9") << QString::fromUtf8("Mess\u00e9");
+    }
+
+    void tsvFields()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, field);
+        QCOMPARE(tsvField(name), field);
     }
 
     void overwriteAnswers()

@@ -6,12 +6,16 @@
 #include "support/InstrumentProcess.h"
 #include "support/TestMain.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,6 +100,13 @@ public:
     {
         QCOMPARE(::write(m_master, keys.constData(), keys.size()), keys.size());
     }
+    bool resize(int columns)
+    {
+        struct winsize size = {};
+        size.ws_row = 24;
+        size.ws_col = static_cast<unsigned short>(columns);
+        return ::ioctl(m_master, TIOCSWINSZ, &size) == 0;
+    }
 
 private:
     int m_master = -1;
@@ -126,19 +137,23 @@ private slots:
     {
         QTest::addColumn<QStringList>("instrumentOptions");
         QTest::addColumn<QString>("longNames");
-        QTest::addRow("long names") << QStringList() << "Long names: yes (32+3)";
-        QTest::addRow("short names") << QStringList{"--short-names"} << "Long names: no (8.3)";
+        QTest::addColumn<QString>("tsv");
+        QTest::addRow("long names") << QStringList() << "Long names: yes (32+3)"
+                                    << "yes";
+        QTest::addRow("short names") << QStringList{"--short-names"} << "Long names: no (8.3)"
+                                     << "no";
     }
 
     void info()
     {
         QFETCH(QStringList, instrumentOptions);
         QFETCH(QString, longNames);
+        QFETCH(QString, tsv);
         CliRig cli;
         QVERIFY(cli.isReady());
         InstrumentProcess instrument(instrumentOptions);
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
-        const CliResult r = cli.run(on(instrument, {"info"}));
+        CliResult r = cli.run(on(instrument, {"info"}));
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(r.err, QString());
         QCOMPARE(r.out,
@@ -146,30 +161,68 @@ private slots:
                                 "  D:  FD\n")
                      .arg(longNames));
         QVERIFY(instrument.transcript().contains(QStringLiteral("CMD STS?")));
+
+        // For a script: key and value a line, and a JSON object.
+        r = cli.run(on(instrument, {"info", "--format=tsv"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(r.out,
+                 QStringLiteral("model\tKD7350\nlong-names\t%1\nmedium\tM:\tINT MEM\nmedium\t1:\tCard 1\n"
+                                "medium\t2:\tCard 2\nmedium\tD:\tFD\n")
+                     .arg(tsv));
+        r = cli.run(on(instrument, {"--format", "json", "info"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        const QJsonObject info = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(info.value("model").toString(), QStringLiteral("KD7350"));
+        QCOMPARE(info.value("long_names").toBool(), tsv == "yes");
+        QCOMPARE(info.value("media").toArray().size(), 4);
+        QCOMPARE(info.value("media").toArray().at(1).toObject(),
+                 (QJsonObject{{"code", "1:"}, {"name", "Card 1"}}));
     }
 
     // A port that cannot be opened: the two lines name the device and the system's reason and say
-    // what to do. A path that is not there; the instrument's port held (and locked) by another
-    // program; a port the user may not open, the program run as an unprivileged user.
+    // what to do, with orvalt-cli's options. A path that is not there; the instrument's port held
+    // (and locked) by another program; a port the user may not open, the program run as an
+    // unprivileged user, the advice following the device's group and mode.
     void portOpenCauses_data()
     {
         QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("group"); // of the device, for a user who may not open it
+        QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("told");
-        QTest::addRow("no such device") << "missing"
+        QTest::addRow("no such device") << "missing" << QString() << 0
                                         << "There is no device %1. The adapter may be unplugged, or another "
-                                           "port may be meant: choose it in Tool > Option...";
-        QTest::addRow("in use") << "held"
-                                << "%1 is in use by another program (";
-        QTest::addRow("not permitted")
+                                           "port may be meant: give it with --device";
+        QTest::addRow("in use") << "held" << QString() << 0 << "%1 is in use by another program (";
+        QTest::addRow("not permitted, dialout")
             << "nobody"
+            << "dialout" << 0660
             << "You may not open %1 (Permission denied). On Linux the port belongs "
                "to the dialout group: join it with \"sudo adduser $USER dialout\", "
                "then log out and in again.";
+        QTest::addRow("not permitted, another group")
+            << "nobody"
+            << "uucp" << 0660
+            << "You may not open %1 (Permission denied). On Linux the port belongs "
+               "to the uucp group: join it with \"sudo adduser $USER uucp\", "
+               "then log out and in again.";
+        // Joining a group cannot help: the group may not read it, or it is root's.
+        QTest::addRow("not permitted, the owner alone")
+            << "nobody"
+            << "dialout" << 0620
+            << "You may not open %1 (Permission denied). No group you could join may use it (owner root, "
+               "group dialout, mode 0620): ask the administrator to give you access to it.";
+        QTest::addRow("not permitted, root's group")
+            << "nobody"
+            << "root" << 0600
+            << "You may not open %1 (Permission denied). No group you could join may use it (owner root, "
+               "group root, mode 0600): ask the administrator to give you access to it.";
     }
 
     void portOpenCauses()
     {
         QFETCH(QString, cause);
+        QFETCH(QString, group);
+        QFETCH(int, mode);
         QFETCH(QString, told);
         CliRig cli;
         QVERIFY(cli.isReady());
@@ -187,6 +240,12 @@ private slots:
         } else {
             // Everything the program reads lies in the rig's folder, which the user must reach.
             QVERIFY(cli.openToEveryone());
+            const struct group* owners = ::getgrnam(group.toLocal8Bit().constData());
+            if (!owners)
+                QSKIP("no such group here");
+            const QByteArray node = QFile::encodeName(device);
+            QVERIFY(::chown(node.constData(), 0, owners->gr_gid) == 0 &&
+                    ::chmod(node.constData(), mode) == 0);
             process.setChildProcessModifier([] {
                 if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
                     ::_exit(99);
@@ -317,6 +376,33 @@ private slots:
         // A file is shown as its own row.
         r = cli.run(on(instrument, {"ls", "M:\\DATA\\A.DAT"}));
         QVERIFY2(r.exitCode == 0 && r.out.startsWith(QStringLiteral("A.DAT  ")), show(r));
+
+        // For a script: exact bytes, the date in ISO 8601, the kind; one entry a line.
+        const QDateTime taken(QDate(2023, 6, 1), QTime(9, 30, 15));
+        QFile a(instrument.mediumDir() + QStringLiteral("/DATA/A.DAT"));
+        QVERIFY(a.open(QIODevice::ReadWrite) && a.setFileTime(taken, QFileDevice::FileModificationTime));
+        a.close();
+        r = cli.run(on(instrument, {"ls", "--format=tsv", "M:\\DATA"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(r.out, QStringLiteral("A.DAT\t12345\t2023-06-01T09:30:15\tfile\n"));
+        r = cli.run(on(instrument, {"ls", "--format=tsv", "M:\\"}));
+        rows = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        rows.sort();
+        QCOMPARE(rows.size(), 2);
+        const QString iso = QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d");
+        QVERIFY2(QRegularExpression(QStringLiteral("^DATA\t\\d+\t%1\tfolder$").arg(iso))
+                     .match(rows.at(0))
+                     .hasMatch(),
+                 show(r));
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^NOEXT\t1\t%1\tfile$").arg(iso)).match(rows.at(1)).hasMatch(),
+            show(r));
+        r = cli.run(on(instrument, {"ls", "--format=json", "M:\\DATA\\A.DAT"}));
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(
+            QJsonDocument::fromJson(r.out.toUtf8()).array(),
+            (QJsonArray{QJsonObject{
+                {"name", "A.DAT"}, {"size", 12345}, {"date", "2023-06-01T09:30:15"}, {"kind", "file"}}}));
 
         r = cli.run(on(instrument, {"ls", "M:\\NONE"}));
         QVERIFY2(r.exitCode == 1, show(r));
@@ -451,8 +537,8 @@ private slots:
         QVERIFY(writeFile(
             toInstrument ? cli.host(QStringLiteral("B.DAT")) : instrument.mediumDir() + "/B.DAT", "b"));
 
-        QStringList arguments = toInstrument ? QStringList{"put", "A.DAT", "B.DAT", "M:\\"}
-                                             : QStringList{"get", "M:\\A.DAT", "M:\\B.DAT", "."};
+        QStringList arguments = toInstrument ? QStringList{"-v", "put", "A.DAT", "B.DAT", "M:\\"}
+                                             : QStringList{"-v", "get", "M:\\A.DAT", "M:\\B.DAT", "."};
         if (!option.isEmpty())
             arguments.prepend(option);
         CliResult r;
@@ -479,6 +565,14 @@ private slots:
             readFile(toInstrument ? instrument.mediumDir() + "/B.DAT" : cli.host(QStringLiteral("B.DAT"))),
             typed == "c" ? QByteArray("<missing>") : QByteArray("b"));
         QCOMPARE(r.err.contains(QStringLiteral("A.DAT Do you want to replace it?")), exitCode == 1);
+        // -v tells each file copied and the one kept, in order.
+        QString told = replaced ? QStringLiteral("copied A.DAT (3 bytes)\n")
+                       : option == "--no-clobber"
+                           ? QStringLiteral("skipped A.DAT: it exists (--no-clobber)\n")
+                           : QString();
+        if (typed != "c")
+            told += QStringLiteral("copied B.DAT (1 byte)\n");
+        QCOMPARE(r.out, told);
     }
 
     void insideTheInstrument()
@@ -797,6 +891,50 @@ private slots:
         QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/NEXT.DAT")), QByteArray("next"));
     }
 
+    // The progress line keeps within the terminal's width, whatever the name, and follows the
+    // terminal when it is resized: a wider one shows the job's figures too.
+    void progressFitsTheTerminal()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        // Plain blocks: compressed, the file would arrive in a few bursts, each one redraw.
+        InstrumentProcess instrument({"--baud", "38400", "--no-pack"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString name = QStringLiteral("NORTH_PIER_INSPECTION_2026.CSV");
+        QVERIFY(writeFile(instrument.mediumDir() + QLatin1Char('/') + name, pattern(40000, 1)));
+        Terminal terminal;
+        QVERIFY(terminal.isOpen() && terminal.resize(40));
+        QProcess process;
+        process.setStandardErrorFile(terminal.device());
+        cli.start(process, on(instrument, {"get", "M:\\" + name, "."}));
+        QByteArray narrow;
+        QTRY_VERIFY_WITH_TIMEOUT((narrow += terminal.read()).count('\r') >= 3, 30000);
+        QVERIFY(terminal.resize(100));
+        ::kill(static_cast<pid_t>(process.processId()), SIGWINCH);
+        QByteArray wide;
+        QTRY_VERIFY_WITH_TIMEOUT((wide += terminal.read()).contains("of 1 file,"), 30000);
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(readFile(cli.host(name)), pattern(40000, 1));
+        const auto lines = [](const QByteArray& shown) {
+            return QString::fromLocal8Bit(shown)
+                .remove(QStringLiteral("\x1b[K"))
+                .split(QRegularExpression("[\r\n]"));
+        };
+        for (const QString& line : lines(narrow)) {
+            QVERIFY2(line.size() < 40, qPrintable(line));
+            QVERIFY2(!line.contains(QStringLiteral("of 1 file,")), qPrintable(line));
+        }
+        // The file's name shortened to its end, the bytes kept.
+        QVERIFY2(lines(narrow)
+                         .filter(QRegularExpression(
+                             QStringLiteral("^\\.\\.\\.[A-Z_0-9]*2026\\.CSV  [0-9,]+ of 40,000 bytes")))
+                         .size() >= 2,
+                 narrow.constData());
+        for (const QString& line : lines(wide))
+            QVERIFY2(line.size() < 100, qPrintable(line));
+    }
+
     // The instrument goes away in the middle of the first of three files: the copy stops there,
     // says once why, and names the files it did not come to.
     void linkLostStopsTheRest()
@@ -867,6 +1005,36 @@ private slots:
         QVERIFY(r.err.contains(QStringLiteral("--help")));
         QCOMPARE(r.out, QString());
         QCOMPARE(instrument.transcript(), QStringList());
+    }
+
+    // Standard output that cannot be written fails the run, as in coreutils: a script must not take
+    // a cut-off listing for a whole one.
+    void outputThatCannotBeWritten_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addRow("ls") << QStringList{"ls", "M:\\"};
+        QTest::addRow("info") << QStringList{"info"};
+        QTest::addRow("sync summary") << QStringList{"sync", "-n", "M:\\", "card"};
+        QTest::addRow("help") << QStringList{"--help"};
+    }
+
+    void outputThatCannotBeWritten()
+    {
+        QFETCH(QStringList, arguments);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/FILE%1.DAT").arg(i), "x"));
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        cli.start(process, on(instrument, arguments));
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.endsWith(QStringLiteral("orvalt-cli: write error: No space left on device\n")),
+                 show(r));
+        QVERIFY(saysOnce(r, QStringLiteral("write error")));
     }
 
     void failuresAreToldAndTheRestGoesOn()

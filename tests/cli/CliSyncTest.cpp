@@ -6,6 +6,9 @@
 #include "support/TestMain.h"
 
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTest>
@@ -64,6 +67,19 @@ QPair<qint64, qint64> firstAndLast(const QString& transcriptPath)
             lines.constLast().split(' ').constFirst().toLongLong()};
 }
 
+// The runs of a report file, one JSON object a line; an empty object for a line that is none.
+QList<QJsonObject> reportOf(const QString& path)
+{
+    QFile file(path);
+    QList<QJsonObject> runs;
+    if (!file.open(QIODevice::ReadOnly))
+        return runs;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty())
+            runs << QJsonDocument::fromJson(line).object();
+    return runs;
+}
+
 // An instruments file of two instruments, each synced into its own folder of the host.
 QByteArray shelfOf(const QString& deviceA, const QString& deviceB)
 {
@@ -94,28 +110,40 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("told");
-        QTest::addRow("nothing changed") << "none"
-                                         << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
-        QTest::addRow("one changed, one new") << "changed+new"
-                                              << "Fetched 2, 11 bytes; 1 skipped as current; 0 failed";
+        QTest::addColumn<QStringList>("verbose"); // what -v tells of the second run, in any order
+        const QString aCurrent = QStringLiteral("skipped M:\\A.DAT: current");
+        const QString bCurrent = QStringLiteral("skipped M:\\SUB\\B.DAT: current");
+        QTest::addRow("nothing changed")
+            << "none"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
+        QTest::addRow("one changed, one new")
+            << "changed+new"
+            << "Fetched 2, 11 bytes; 1 skipped as current; 0 failed"
+            << QStringList{aCurrent, "copied B.DAT (5 bytes)", "copied C.DAT (6 bytes)"};
         // The listing's seconds count: a date one second off is a date that differs.
         QTest::addRow("a second later") << "later"
-                                        << "Fetched 1, 4 bytes; 1 skipped as current; 0 failed";
+                                        << "Fetched 1, 4 bytes; 1 skipped as current; 0 failed"
+                                        << QStringList{aCurrent, "copied B.DAT (4 bytes)"};
         // Within the same second, the host's milliseconds do not make a file differ.
-        QTest::addRow("host milliseconds") << "millis"
-                                           << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
-        QTest::addRow("host name in lower case") << "lower"
-                                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+        QTest::addRow("host milliseconds")
+            << "millis"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
+        QTest::addRow("host name in lower case")
+            << "lower"
+            << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed" << QStringList{aCurrent, bCurrent};
         // B.DAT listed with a date that cannot be read: fetched once with the time of the copy, told
         // so, and then taken for current by its size.
         QTest::addRow("undated") << "undated"
-                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed";
+                                 << "Fetched 0, 0 bytes; 2 skipped as current; 0 failed"
+                                 << QStringList{aCurrent,
+                                                bCurrent + " by its size (its date could not be read)"};
     }
 
     void secondRun()
     {
         QFETCH(QString, change);
         QFETCH(QString, told);
+        QFETCH(QStringList, verbose);
         CliRig cli;
         QVERIFY(cli.isReady());
         const bool undated = change == "undated";
@@ -147,10 +175,16 @@ private slots:
         } else if (change == "lower") {
             QVERIFY(QFile::rename(cli.host("card/A.DAT"), cli.host("card/a.dat")));
         }
-        r = sync(cli, instrument);
+        r = sync(cli, instrument, {"-v"});
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(summary(r), told);
         QVERIFY2(!r.out.contains("the time of the copy"), show(r)); // nothing fetched, nothing to tell
+        // Each file once, in a line of its own.
+        const QStringList lines = r.out.split(QLatin1Char('\n'));
+        for (const QString& line : verbose)
+            QVERIFY2(lines.count(line) == 1, qPrintable(line + QStringLiteral(" in ") + r.out));
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^(copied|skipped) "))).size(),
+                 verbose.size());
         if (change == "lower")
             QVERIFY(!QFileInfo::exists(cli.host("card/A.DAT")));
         if (change == "changed+new")
@@ -441,9 +475,17 @@ private slots:
             parallel ? cli.host("shelf.ini") : QFileInfo(cli.userIniPath()).dir().filePath("instruments.ini");
         QVERIFY(put(file, shelfOf(a.devicePath(), b.devicePath())));
 
-        const CliResult r = cli.run(parallel ? QStringList{"sync", "--parallel", "--instruments", file}
-                                             : QStringList{"--quiet", "sync", "--all"});
+        const CliResult r = cli.run(
+            parallel ? QStringList{"sync", "--parallel", "--instruments", file, "--report", "runs.json"}
+                     : QStringList{"--quiet", "sync", "--all", "--report", "runs.json"});
         QVERIFY2(r.exitCode == 0, show(r));
+        // Each instrument's run appends its own line, whole, side by side or not.
+        QStringList locals;
+        for (const QJsonObject& run : reportOf(cli.host("runs.json")))
+            locals << QFileInfo(run.value("local").toString()).fileName() + QLatin1Char(' ') +
+                          QString::number(run.value("fetched").toInt());
+        locals.sort();
+        QCOMPARE(locals, (QStringList{"cardA 1", "cardB 1"}));
         QCOMPARE(QFileInfo(cli.host("cardA/A.DAT")).size(), 6000);
         QCOMPARE(QFileInfo(cli.host("cardB/B.DAT")).size(), 6000);
         QVERIFY(!QFileInfo::exists(cli.host("cardA/B.DAT")));
@@ -465,6 +507,80 @@ private slots:
         QVERIFY2(
             aFirst <= bLast && bFirst <= aLast,
             qPrintable(QStringLiteral("a %1..%2, b %3..%4").arg(aFirst).arg(aLast).arg(bFirst).arg(bLast)));
+    }
+
+    // sync --report: each run appends one line, what a monitoring system needs to know of it: when,
+    // which instrument, what was fetched and skipped, each failure with its cause, the exit status.
+    // A run that could not connect is reported too; a report that cannot be written fails the run.
+    void report()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/A.DAT", bytes(300, 1), kTaken));
+        QVERIFY(put(m + "/SUB/B.DAT", bytes(4, 2), kTaken));
+        const QString reportPath = cli.host("nightly.json");
+        const QStringList withReport{"--report", reportPath};
+
+        CliResult r = sync(cli, instrument, withReport);
+        QVERIFY2(r.exitCode == 0, show(r));
+        // A file on the instrument where the host has a folder of its name: one failure.
+        QVERIFY(put(m + "/C.DAT", bytes(5, 3), kTaken));
+        QVERIFY(QDir().mkpath(cli.host("card/C.DAT")));
+        r = sync(cli, instrument, withReport);
+        QVERIFY2(r.exitCode == 1, show(r));
+        r = cli.run({"--device", cli.host("no-such-device"), "--quiet", "sync", "--report", reportPath,
+                     "M:\\", "card"});
+        QVERIFY2(r.exitCode == 1, show(r));
+
+        const QList<QJsonObject> runs = reportOf(reportPath);
+        QCOMPARE(runs.size(), 3);
+        const QJsonObject& first = runs.at(0);
+        QCOMPARE(first.value("instrument").toObject(),
+                 (QJsonObject{{"device", instrument.devicePath()}, {"model", "KD7350"}}));
+        QCOMPARE(first.value("remote").toString(), QStringLiteral("M:\\"));
+        QCOMPARE(first.value("local").toString(), cli.host("card"));
+        for (const char* key : {"fetched", "bytes", "skipped", "failed", "exit_status"})
+            QVERIFY2(first.value(key).isDouble(), key);
+        QCOMPARE(first.value("fetched").toInt(), 2);
+        QCOMPARE(first.value("bytes").toInt(), 304);
+        QCOMPARE(first.value("skipped").toInt(), 0);
+        QCOMPARE(first.value("failures").toArray(), QJsonArray());
+        QCOMPARE(first.value("exit_status").toInt(), 0);
+        const QDateTime start = QDateTime::fromString(first.value("start").toString(), Qt::ISODate);
+        const QDateTime end = QDateTime::fromString(first.value("end").toString(), Qt::ISODate);
+        QVERIFY2(start.isValid() && start <= end && start.secsTo(QDateTime::currentDateTime()) < 600,
+                 qPrintable(first.value("start").toString()));
+        QVERIFY(first.value("start").toString().contains(QRegularExpression("([+-]\\d\\d:\\d\\d|Z)$")));
+
+        const QJsonObject& second = runs.at(1);
+        QCOMPARE(second.value("fetched").toInt(), 0);
+        QCOMPARE(second.value("skipped").toInt(), 2);
+        QCOMPARE(second.value("failed").toInt(), 1);
+        QCOMPARE(second.value("failures").toArray(),
+                 (QJsonArray{QJsonObject{{"item", "M:\\C.DAT"},
+                                         {"cause", "a file here, a folder of that name on the host"}}}));
+        QCOMPARE(second.value("exit_status").toInt(), 1);
+
+        const QJsonObject& third = runs.at(2);
+        QCOMPARE(third.value("exit_status").toInt(), 1);
+        QCOMPARE(third.value("fetched").toInt(), 0);
+        QVERIFY2(third.value("failures")
+                     .toArray()
+                     .at(0)
+                     .toObject()
+                     .value("cause")
+                     .toString()
+                     .startsWith("It failed in the connection\nThere is no device"),
+                 qPrintable(QJsonDocument(third).toJson()));
+
+        // Where no report can be written, the run says so and fails, though everything else went.
+        QVERIFY(QDir(cli.host("card/C.DAT")).removeRecursively());
+        r = sync(cli, instrument, {"--report", cli.host("card")});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains(cli.host("card") + ": the report could not be written ("), show(r));
     }
 
     // An instruments file is read as untrusted: a value that is not one, an unknown key, a missing

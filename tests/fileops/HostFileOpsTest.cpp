@@ -6,6 +6,7 @@
 #include "fileops/Rename.h"
 #include "panes/Navigation.h"
 #include "support/TestMain.h"
+#include "window/ActivePane.h"
 
 #include <QTest>
 
@@ -63,7 +64,7 @@ private slots:
         // Files in the order the host lists them, so the answers are given in the order asked.
         QStringList files = rowNames(h.list()).mid(1);
         h.answer({"LOGS2", files.at(0) + "1", kCancel, files.at(2) + "1"});
-        toolbarRename(h.ctx());
+        toolbarRename(h.ctx(), activeSide(h.s.state));
         QCOMPARE(h.s.dialogs.nameOpenedWith, QStringList{"LOGS"} + files);
         QCOMPARE(h.s.dialogs.nameViews.at(1).fileWarn, files.at(0) + QStringLiteral("\nCan be changed"));
         QCOMPARE(h.s.dialogs.nameViews.at(0).change, QStringLiteral("Change the Foldername\n"));
@@ -83,7 +84,7 @@ private slots:
         const QString empty = QStringLiteral("");
         QVERIFY(!empty.isNull()); // an OK with an empty box, not a Cancel
         h.answer({"#data.txt", "$x", "my data.txt", "..", empty, "lower.txt"});
-        toolbarRename(h.ctx());
+        toolbarRename(h.ctx(), activeSide(h.s.state));
         QCOMPARE(h.s.dialogs.nameOpenedWith,
                  (QStringList{"data.txt", "#data.txt", "$x", "my data.txt", "..", empty}));
         QCOMPARE(entriesOf(h.root.path()), QStringList{"lower.txt"});
@@ -95,7 +96,7 @@ private slots:
         HostWindow h([](const QString& root) { writeFile(root + QStringLiteral("/same.txt"), 5); });
         selectRows(h.list(), {"same.txt"});
         h.answer({"same.txt"});
-        toolbarRename(h.ctx());
+        toolbarRename(h.ctx(), activeSide(h.s.state));
         QCOMPARE(entriesOf(h.root.path()), QStringList{"same.txt"});
         QCOMPARE(QFileInfo(h.path("same.txt")).size(), 5);
         QVERIFY(h.s.dialogs.shown.isEmpty());
@@ -107,7 +108,7 @@ private slots:
         selectRows(h.list(), {"x.dat"});
         h.list().appendRows({PaneRow{QStringLiteral("not refilled"), {}, {}, {}, false}});
         h.s.dialogs.answers.push_back(DialogSeam::Button::No);
-        toolbarDelete(h.ctx());
+        toolbarDelete(h.ctx(), activeSide(h.s.state));
         QVERIFY(h.s.dialogs.texts().value(0).startsWith(QLatin1String("A chosen file is removed\n")));
         const auto& asked = h.s.dialogs.shown.at(0);
         QCOMPARE(asked.icon, DialogSeam::Icon::Question);
@@ -143,7 +144,7 @@ private slots:
             names << (f.endsWith(QLatin1Char('/')) ? f.chopped(1) : f);
         selectRows(h.list(), names);
         h.s.dialogs.answers.push_back(DialogSeam::Button::No);
-        toolbarDelete(h.ctx());
+        toolbarDelete(h.ctx(), activeSide(h.s.state));
         QFETCH(QString, listed);
         QCOMPARE(
             h.s.dialogs.texts(),
@@ -162,7 +163,7 @@ private slots:
         });
         selectRows(h.list(), {"SUB", "x.dat"});
         h.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
-        toolbarDelete(h.ctx());
+        toolbarDelete(h.ctx(), activeSide(h.s.state));
         QCOMPARE(entriesOf(h.root.path()), (QStringList{"KEEPDIR", "keep.dat"}));
         QCOMPARE(rowNames(h.list()), (QStringList{"KEEPDIR", "keep.dat"}));
         QCOMPARE(h.s.dialogs.shown.size(), 1);
@@ -170,7 +171,7 @@ private slots:
         // While a copy runs nothing is asked.
         h.s.state.TransferBusy = true;
         selectRows(h.list(), {"keep.dat"});
-        toolbarDelete(h.ctx());
+        toolbarDelete(h.ctx(), activeSide(h.s.state));
         QCOMPARE(h.s.dialogs.shown.size(), 1);
         QVERIFY(QFileInfo::exists(h.path("keep.dat")));
     }
@@ -196,7 +197,7 @@ private slots:
         h.s.state.OverwriteAll = overwriteAll;
         selectRows(h.list(), {"ro.dat", "rw.dat"});
         h.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
-        toolbarDelete(h.ctx());
+        toolbarDelete(h.ctx(), activeSide(h.s.state));
         QStringList texts = h.s.dialogs.texts();
         texts.removeFirst(); // the question
         QTEST(texts, "messages");
@@ -213,7 +214,7 @@ private slots:
             QDir(root).mkpath(QStringLiteral("NEW0002"));
         });
         h.answer({"My Data"});
-        newFolder(h.ctx());
+        newFolder(h.ctx(), activeSide(h.s.state));
         QCOMPARE(h.s.dialogs.nameOpenedWith, QStringList{"NEW0003"});
         QCOMPARE(h.s.dialogs.nameViews.at(0).fileWarn, QStringLiteral("NEW0003\nCan be changed"));
         QCOMPARE(entriesOf(h.root.path()), (QStringList{"My Data", "NEW0001", "NEW0002"}));
@@ -228,7 +229,7 @@ private slots:
         HostWindow h([](const QString&) {});
         // 33 characters are refused by the dialog itself (the pane's limit is 32), then Cancel.
         h.answer({QString(33, QLatin1Char('A')), kCancel});
-        newFolder(h.ctx());
+        newFolder(h.ctx(), activeSide(h.s.state));
         QVERIFY(entriesOf(h.root.path()).isEmpty());
         QVERIFY(h.s.dialogs.shown.isEmpty());
     }
@@ -237,7 +238,7 @@ private slots:
     {
         HostWindow h([](const QString& root) { writeFile(root + QStringLiteral("/NEW0001")); });
         h.answer({kCancel});
-        newFolder(h.ctx());
+        newFolder(h.ctx(), activeSide(h.s.state));
         // A file named NEW0001 is passed over as well as a folder would be.
         QCOMPARE(h.s.dialogs.nameOpenedWith, QStringList{"NEW0002"});
         QCOMPARE(entriesOf(h.root.path()), QStringList{"NEW0001"});
@@ -257,7 +258,7 @@ private slots:
         QFETCH(QString, name);
         HostWindow h([](const QString& root) { QDir(root).mkpath(QStringLiteral("TAKEN")); });
         h.answer({name});
-        newFolder(h.ctx());
+        newFolder(h.ctx(), activeSide(h.s.state));
         QCOMPARE(h.s.dialogs.texts(), QStringList{"This Path can't be chosen"});
         QCOMPARE(entriesOf(h.root.path()), QStringList{"TAKEN"});
         QVERIFY(QFileInfo::exists(QFileInfo(h.root.path()).absolutePath())); // the parent is untouched
@@ -267,7 +268,7 @@ private slots:
     {
         HostWindow h([](const QString& root) { writeFile(root + QStringLiteral("/x.dat")); });
         int pauses = 0;
-        toolbarFormat(h.ctx(), [&pauses](int) { ++pauses; });
+        toolbarFormat(h.ctx(), activeSide(h.s.state), [&pauses](int) { ++pauses; });
         QCOMPARE(h.s.dialogs.texts(),
                  QStringList{"It is only a measurement device drive to complete a format"});
         QCOMPARE(h.s.dialogs.shown.at(0).icon, DialogSeam::Icon::None);

@@ -8,6 +8,7 @@
 #include "panes/HostListing.h"
 #include "panes/Navigation.h"
 #include "support/TestMain.h"
+#include "window/ActivePane.h"
 
 #include <QTest>
 
@@ -88,7 +89,7 @@ private slots:
         selectRows(t.list(), {"DATA", "A.DAT"});
         t.answer({"logs", "b.dat"});
         const qsizetype mark = t.mark();
-        toolbarRename(t.ctx());
+        toolbarRename(t.ctx(), activeSide(t.s.state));
         QCOMPARE(t.s.dialogs.nameOpenedWith, (QStringList{"DATA", "A.DAT"}));
         QCOMPARE(t.s.dialogs.nameViews.at(1).change,
                  QStringLiteral("Change the filename.  32+3 format\n12345678901234567890123456789012.DAT"));
@@ -110,7 +111,7 @@ private slots:
         selectRows(t.list(), {"A.DAT"});
         // The form is checked in the dialog (9.3 refused there), the characters after it.
         t.answer({"ABCDEFGHI.DAT", "b.dat", "B.DAT"});
-        toolbarRename(t.ctx());
+        toolbarRename(t.ctx(), activeSide(t.s.state));
         QCOMPARE(t.s.dialogs.nameOpenedWith, (QStringList{"A.DAT", "b.dat"}));
         QCOMPARE(t.s.dialogs.nameViews.at(0).chars,
                  QStringLiteral("A to Z  0 to 9 . ! # $ & % ' ( ) ^ @ _ { }"));
@@ -134,7 +135,7 @@ private slots:
         QVERIFY(t.ready());
         selectRows(t.list(), {"A.DAT"});
         t.answer({"a.dat"});
-        toolbarRename(t.ctx());
+        toolbarRename(t.ctx(), activeSide(t.s.state));
         QCOMPARE(entriesOf(t.medium()), QStringList{"a.dat"});
         QCOMPARE(QFileInfo(t.medium() + QStringLiteral("/a.dat")).size(), 300);
         QCOMPARE(rowNames(t.list()), QStringList{"a.dat"});
@@ -169,13 +170,14 @@ private slots:
         selectRows(left, {"SUB", "X.DAT"});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
         const qsizetype mark = t.mark();
-        toolbarDelete(t.ctx());
+        toolbarDelete(t.ctx(), activeSide(t.s.state));
         QCOMPARE(entriesOf(t.medium()), (QStringList{"DATA", "X.DAT"}));
         QCOMPARE(entriesOf(t.medium() + QStringLiteral("/DATA")), QStringList{"KEEP.DAT"});
         QCOMPARE(rowNames(left), QStringList{"KEEP.DAT"});
+        // The right pane's listing left the root selected: \DATA is selected once, before the first
+        // "FDL ", and nothing again.
         const QStringList sent = t.commandsSince(mark);
-        QCOMPARE(sent.mid(0, 6),
-                 (QStringList{"MED 0", "CDR /DATA/", "FDL SUB", "MED 0", "CDR /DATA/", "FDL X.DAT"}));
+        QCOMPARE(sent.mid(0, 3), (QStringList{"CDR /DATA", "FDL SUB", "FDL X.DAT"}));
         QCOMPARE(t.s.dialogs.texts(),
                  QStringList{"A chosen file is removed\nYes deletes from the instrument's medium INT MEM "
                              "(M:\\DATA):\n    SUB (a folder, with everything in it)\n    X.DAT"});
@@ -189,8 +191,11 @@ private slots:
         QFile::remove(t.medium() + QStringLiteral("/GONE.DAT"));
         selectRows(t.list(), {"GONE.DAT"});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
-        toolbarDelete(t.ctx());
-        QCOMPARE(t.s.dialogs.texts().value(1), QStringLiteral("FDL Error 20"));
+        toolbarDelete(t.ctx(), activeSide(t.s.state));
+        QCOMPARE(
+            t.s.dialogs.texts().value(1),
+            QStringLiteral(
+                "FDL Error 20\nM:\\GONE.DAT is not on the instrument; press Renew to see what is there."));
         QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::None);
     }
 
@@ -232,7 +237,7 @@ private slots:
         QVERIFY(t.ready());
         t.answer(answers);
         const qsizetype mark = t.mark();
-        orvalt::newFolder(t.ctx());
+        orvalt::newFolder(t.ctx(), activeSide(t.s.state));
         const QString placeholder = keepFirst ? QStringLiteral("NEW0002") : QStringLiteral("NEW0001");
         QCOMPARE(t.s.dialogs.nameOpenedWith.value(0), placeholder);
         QTEST(entriesOf(t.medium()), "left");
@@ -278,7 +283,7 @@ private slots:
         // Answered No: nothing is sent and the pane keeps its rows.
         t.s.dialogs.answers.push_back(DialogSeam::Button::No);
         qsizetype mark = t.mark();
-        toolbarFormat(t.ctx(), [](int) { QFAIL("no wait without a format"); });
+        toolbarFormat(t.ctx(), activeSide(t.s.state), [](int) { QFAIL("no wait without a format"); });
         QCOMPARE(t.commandsSince(mark), QStringList{});
         QFETCH(QString, medium);
         QCOMPARE(
@@ -292,7 +297,7 @@ private slots:
         mark = t.mark();
         QList<int> waits;
         bool closeAllowedInWait = true;
-        toolbarFormat(t.ctx(), [&](int ms) {
+        toolbarFormat(t.ctx(), activeSide(t.s.state), [&](int ms) {
             waits << ms;
             closeAllowedInWait = t.s.state.CloseAllowed;
         });
@@ -303,8 +308,14 @@ private slots:
         QVERIFY(entriesOf(t.medium(letter)).isEmpty());
         QCOMPARE(entriesOf(t.medium(QStringLiteral("1"))), QStringList{"OTHER.DAT"});
         QCOMPARE(t.list().rowCount(), 0);
-        // Refilled twice: once after the empty reply, once after the success.
-        QCOMPARE(sent.count(QStringLiteral("CDR /")), 2);
+        // Refilled twice: once after the empty reply, once after the success. The format forgot what
+        // was selected, so the first listing selects the medium again.
+        const QString listing = QStringLiteral("BLK 3 4 ") + QString::fromLatin1(QByteArray("DIR?").toHex());
+        QCOMPARE(t.instrument.transcript()
+                     .mid(t.instrument.transcript().lastIndexOf(QStringLiteral("CMD ") + command))
+                     .count(listing),
+                 2);
+        QCOMPARE(sent.value(1), QStringLiteral("MED ") + command.mid(4));
         QTEST(int(waits.size()), "pauses");
         if (!waits.isEmpty()) {
             QCOMPARE(waits.at(0), 30000);
@@ -326,12 +337,13 @@ private slots:
         t.list().appendRows({PaneRow{QStringLiteral("old row"), {}, {}, {}, false}});
         t.s.dialogs.answers.push_back(DialogSeam::Button::Yes);
         int waits = 0;
-        toolbarFormat(t.ctx(), [&waits](int) { ++waits; });
+        toolbarFormat(t.ctx(), activeSide(t.s.state), [&waits](int) { ++waits; });
         QCOMPARE(
             t.s.dialogs.texts(),
-            (QStringList{"A format does a measurement device drive\nEverything on the instrument's medium "
-                         "FD (D:) will be erased: every file and folder on it.",
-                         "Media Error"}));
+            (QStringList{
+                "A format does a measurement device drive\nEverything on the instrument's medium "
+                "FD (D:) will be erased: every file and folder on it.",
+                "Media Error\nThe instrument has no medium FD. Press Connection to read its media again."}));
         QCOMPARE(t.s.dialogs.shown.last().icon, DialogSeam::Icon::Information);
         QCOMPARE(waits, 0);
         QCOMPARE(rowNames(t.list()), QStringList{"old row"}); // not refilled
@@ -344,7 +356,7 @@ private slots:
         test::press(*t.w, QStringLiteral("切断"));
         t.s.dialogs.shown.clear();
         int waits = 0;
-        toolbarFormat(t.ctx(), [&waits](int) { ++waits; });
+        toolbarFormat(t.ctx(), activeSide(t.s.state), [&waits](int) { ++waits; });
         QCOMPARE(t.s.dialogs.texts(), QStringList{"It isn't connected"});
         QCOMPARE(waits, 0);
     }

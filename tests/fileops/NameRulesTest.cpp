@@ -105,12 +105,14 @@ private slots:
 
         test::NameRig rig;
         AppState& st = rig.s.state;
-        st.DestIsInstrument = true;
         st.LongNames = longNames;
         st.ModelName = model;
         for (const QString& a : answers)
             rig.s.dialogs.nameAnswers.push_back(a);
-        QCOMPARE(NameCheck(rig.ctx, name, shortName, kWarnKindFile, kWarnModeCheck), result);
+        // A file copied into the instrument's pane.
+        QCOMPARE(NameCheck(rig.ctx, name, shortName, kWarnKindFile, kWarnModeCheck,
+                           paneEndpoint(st, QStringLiteral("R"))),
+                 result);
         QCOMPARE(st.WarnName, warnName);
         QCOMPARE(rig.s.dialogs.nameOpenedWith, openedWith);
         QVERIFY(rig.s.dialogs.nameAnswers.empty());
@@ -121,9 +123,9 @@ private slots:
     {
         test::NameRig rig;
         rig.s.state.RDevID = QStringLiteral("0");
-        QCOMPARE(
-            NameCheck(rig.ctx, QStringLiteral("~a b"), QStringLiteral("AB~1"), kWarnKindFile, kWarnModeCheck),
-            0);
+        QCOMPARE(NameCheck(rig.ctx, QStringLiteral("~a b"), QStringLiteral("AB~1"), kWarnKindFile,
+                           kWarnModeCheck, paneEndpoint(rig.s.state, QStringLiteral("R"))),
+                 0);
         QVERIFY(rig.s.dialogs.nameOpenedWith.isEmpty());
     }
 
@@ -175,11 +177,11 @@ private slots:
         QFETCH(bool, destIsInstrument);
         QFETCH(bool, longNames);
         AppState st;
-        st.LDevID = instrumentActive ? QStringLiteral("1") : QStringLiteral("0");
-        st.RDevID = QStringLiteral("1");
-        st.LActive = true;
-        st.DestIsInstrument = destIsInstrument;
         st.LongNames = longNames;
+        // What the routine that opens the dialog says of the place the name is for: the instrument
+        // pane worked on, or the instrument a file is copied into (in "CHECK" mode only).
+        const bool onInstrument = instrumentActive || (mode == QLatin1String("CHECK") && destIsInstrument);
+        st.WarnShortNames = shortNameMode(st, endpointOf(!onInstrument, QStringLiteral("M:\\")));
         st.WarnName = QStringLiteral("N.DAT");
         st.WarnMode = mode;
         st.WarnKind = kind;
@@ -236,9 +238,8 @@ private slots:
         QFETCH(bool, longNames);
         QFETCH(QString, text);
         AppState st;
-        st.LDevID = QStringLiteral("1");
-        st.LActive = true;
         st.LongNames = longNames;
+        st.WarnShortNames = shortNameMode(st, endpointOf(false, QStringLiteral("M:\\")));
         st.WarnMode = mode;
         st.WarnKind = kind;
         st.NewFolderMode = newFolder;
@@ -295,12 +296,11 @@ private slots:
         QFETCH(QString, rightDev);
         st.LDevID = leftDev;
         st.RDevID = rightDev;
-        st.LActive = true;
-        st.DestIsInstrument = atDest;
         QFETCH(bool, longNames);
         st.LongNames = longNames;
-        const bool bad =
-            atDest ? NameIsBadAtDest(st, name, kWarnModeCheck) : NameIsBad(st, name, kWarnModeCheck);
+        // The left pane worked on, or the right one copied into.
+        const bool bad = nameIsBadFor(st, name, kWarnModeCheck,
+                                      paneEndpoint(st, atDest ? QStringLiteral("R") : QStringLiteral("L")));
         QTEST(bad, "bad");
     }
 

@@ -2,6 +2,7 @@
 // host folders.
 
 #include "panes/ConnectActions.h"
+#include "panes/Endpoint.h"
 #include "panes/HostListing.h"
 #include "panes/Navigation.h"
 #include "panes/PaneModel.h"
@@ -11,6 +12,7 @@
 #include "support/PaneRows.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
+#include "window/ActivePane.h"
 #include "window/frmMain.h"
 
 #include <QComboBox>
@@ -222,11 +224,11 @@ private slots:
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
         listFocused(w.context(), QStringLiteral("L"));
         clickRow(list, QStringLiteral("b.dat"));
-        listDoubleClicked(w.context());
+        listDoubleClicked(w.context(), QStringLiteral("L"));
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
 
         clickRow(list, QStringLiteral("EMPTY"));
-        listDoubleClicked(w.context());
+        listDoubleClicked(w.context(), QStringLiteral("L"));
         QCOMPARE(s.state.Lpath, panePathOf(root.path()) + QStringLiteral("\\EMPTY"));
         QCOMPARE(list.rowCount(), 0);
         QCOMPARE(c.Combo1->currentText(), s.state.Lpath);
@@ -234,11 +236,11 @@ private slots:
         QCOMPARE(s.state.Lpath, panePathOf(root.path()));
         QVERIFY(s.dialogs.shown.isEmpty());
 
-        // The existence checks ask the host for host panes.
-        listFocused(w.context(), QStringLiteral("R"));
-        QVERIFY(myFolderExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
-        QVERIFY(!myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\LOG")));
-        QVERIFY(myFileExists(w.context(), panePathOf(root.path()) + QStringLiteral("\\b.dat")));
+        // The existence checks ask the host for a host place.
+        const Endpoint left = paneEndpoint(s.state, QStringLiteral("L"));
+        QVERIFY(folderIn(w.context(), left, panePathOf(root.path()) + QStringLiteral("\\LOG")));
+        QVERIFY(!fileIn(w.context(), left, panePathOf(root.path()) + QStringLiteral("\\LOG")));
+        QVERIFY(fileIn(w.context(), left, panePathOf(root.path()) + QStringLiteral("\\b.dat")));
     }
 
     // A click on a heading reverses the order that all columns of the list share and sorts the

@@ -6,6 +6,7 @@
 #include "CopyWindowRig.h"
 #include "TransferRig.h"
 #include "core/ResourceTexts.h"
+#include "support/Selections.h"
 #include "support/TestMain.h"
 #include "transfer/TransferTexts.h"
 
@@ -30,9 +31,9 @@ const QString R = QStringLiteral("R");
 void copy(CopyWindow& w, const QString& from)
 {
     if (from == R)
-        copyToLeft(w.ctx());
+        copyToLeft(w.ctx(), activeSide(w.state()));
     else
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
 }
 
 // What every copy leaves behind, however it ended.
@@ -144,15 +145,17 @@ private slots:
             QVERIFY(w.commands().contains(QStringLiteral("CPY 0,/A.DAT,1,/A.DAT")));
             QVERIFY(w.commands().contains(QStringLiteral("CPY 0,/TREE/,1,/TREE/")));
         }
+        // Each place is selected where it is needed and nowhere else: the files arrived whole, each
+        // from its own folder, and no "MED " or "CDR " chose what was chosen already.
+        QCOMPARE(test::needlessSelections(w.commands()), QStringList());
         if (from == R && right == QLatin1String("M")) {
-            // The receiver changes folder itself: one "CDR " for each file, none more.
             const QStringList commands = w.commands();
             const auto cdr = std::count_if(commands.cbegin(), commands.cend(), [](const QString& c) {
                 return c.startsWith(QLatin1String("CDR /TREE"));
             });
-            // TREE, TREE/EMPTY and TREE/SUB listed for the count and again for the copy; B.DAT, C.DAT
-            // and ZERO.DAT received.
-            QCOMPARE(cdr, 3 + 3 + 3);
+            // TREE, TREE/EMPTY and TREE/SUB listed for the count and again for the copy (each a
+            // change of folder); the files are read where the copy's listing left the selection.
+            QCOMPARE(cdr, 3 + 3 + 1);
         }
     }
 
@@ -232,7 +235,7 @@ private slots:
         w.select(L, {QStringLiteral("F1.DAT"), QStringLiteral("F2.DAT"), QStringLiteral("F3.DAT")});
         // Host rows come in the file system's order: what follows the cancelled row is dropped.
         const QStringList order = w.rows(L);
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
         QCOMPARE(fileBytes(w.path(R, QStringLiteral("F1.DAT"))), QByteArray("old"));
         for (const QString& name : order.mid(order.indexOf(QStringLiteral("F1.DAT")) + 1))
             QVERIFY2(!QFile::exists(w.path(R, name)), qPrintable(name));
@@ -252,7 +255,7 @@ private slots:
         QVERIFY(!w.state().LongNames);
         w.select(L, {QStringLiteral("TRIP")});
 
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
 
         const QStringList commands = w.commands();
         QVERIFY(commands.contains(QStringLiteral("MKDR /TRIP")));
@@ -288,7 +291,7 @@ private slots:
         w.dialogs().overwriteAnswers = {0};
         w.select(R, {QStringLiteral("TREE")});
 
-        copyToLeft(w.ctx());
+        copyToLeft(w.ctx(), activeSide(w.state()));
 
         QCOMPARE(w.dialogs().overwriteAsked.size(), 1);
         QCOMPARE(w.dialogs().overwriteAsked.at(0).name, QStringLiteral("TREE"));
@@ -319,7 +322,7 @@ private slots:
             QVERIFY(w.state().StopRequested);
         };
 
-        copyToLeft(w.ctx());
+        copyToLeft(w.ctx(), activeSide(w.state()));
 
         // F1.DAT went on to its end (3000 bytes, 12 blocks), and no other file was transferred.
         const auto& reports = w.dialogs().progress;
@@ -346,7 +349,7 @@ private slots:
         // The next copy starts clear.
         w.dialogs().onTransferProgress = nullptr;
         w.select(R, {QStringLiteral("Z.DAT")});
-        copyToLeft(w.ctx());
+        copyToLeft(w.ctx(), activeSide(w.state()));
         QCOMPARE(fileBytes(w.path(L, QStringLiteral("Z.DAT"))), QByteArray("z"));
         checkCopyEnded(w);
     }
@@ -432,7 +435,7 @@ private slots:
         QVERIFY(!w.state().StopRequested);
         QCOMPARE(w.dialogs().progressWindow.notices, QStringList());
         w.select(L, {QStringLiteral("A.DAT")});
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
         QCOMPARE(fileBytes(w.path(R, QStringLiteral("A.DAT"))), QByteArray("a"));
     }
 
@@ -480,7 +483,7 @@ private slots:
         QVERIFY(w.start());
         w.select(L, {});
         QVERIFY(putFile(w.path(R, QStringLiteral("LATE.DAT")), "made behind the window's back"));
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
         QCOMPARE(w.dialogs().texts(), QStringList{"A copy cause isn't chosen"});
         QVERIFY(!QFile::exists(w.path(R, QStringLiteral("A.DAT"))));
         QCOMPARE(w.rows(R), QStringList{"LATE.DAT"}); // the destination is listed anew all the same
@@ -508,7 +511,7 @@ private slots:
         QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
         w.select(L, {folder, QStringLiteral("LATER.DAT")});
 
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
 
         QCOMPARE(w.dialogs().texts(),
                  QStringList{"This Folder can't be handled with the measurement device"});
@@ -552,7 +555,7 @@ private slots:
         w.dialogs().nameAnswers.assign(typed.cbegin(), typed.cend());
         w.select(L, {sourceName, QStringLiteral("LAST.DAT")});
 
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
 
         QCOMPARE(w.dialogs().nameOpenedWith.size(), typed.size());
         QCOMPARE(w.dialogs().texts(), QStringList());
@@ -570,7 +573,7 @@ private slots:
         QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
         w.dialogs().nameAnswers = {QString()};
         w.select(L, {QStringLiteral("a b.dat")});
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
         QCOMPARE(w.dialogs().nameOpenedWith, QStringList{"a b.dat"});
         QCOMPARE(folderNames(w.dir(R)), QStringList());
         checkCopyEnded(w);
@@ -586,7 +589,7 @@ private slots:
                             QByteArray::number(i)));
         QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
         w.select(R, {QStringLiteral("MANY")});
-        copyToLeft(w.ctx());
+        copyToLeft(w.ctx(), activeSide(w.state()));
         QCOMPARE(folderNames(w.path(L, QStringLiteral("MANY"))).size(), kFiles);
         QCOMPARE(fileBytes(w.path(L, QStringLiteral("MANY/F1104.DAT"))), QByteArray("1104"));
         QCOMPARE(w.dialogs().texts(), QStringList());
@@ -626,7 +629,7 @@ private slots:
                 w.instrument.process().waitForFinished();
         };
 
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
         if (signal == SIGSTOP)
             ::kill(pid, SIGCONT);
         if (signal == SIGUSR1)
@@ -680,7 +683,7 @@ private slots:
         w.select(L, {QStringLiteral("A.DAT")});
         w.dialogs().overwriteAnswers = {1};
 
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
 
         QCOMPARE(w.dialogs().shown.size(), 1);
         const QString text = w.dialogs().shown.at(0).text;
@@ -699,7 +702,7 @@ private slots:
         QVERIFY(putFile(w.path(L, QStringLiteral("TREE/bad name.dat")), "blank"));
         QVERIFY2(w.start(), qPrintable(w.instrument.errorString()));
         w.select(L, {QStringLiteral("TREE")});
-        copyToRight(w.ctx());
+        copyToRight(w.ctx(), activeSide(w.state()));
         QCOMPARE(folderNames(w.path(R, QStringLiteral("TREE"))), QStringList{"GOOD.DAT"});
         QCOMPARE(w.dialogs().shown.size(), 1);
         const QString told = w.dialogs().shown.at(0).text;
@@ -733,7 +736,7 @@ private slots:
         w.select(R, {QStringLiteral("A.DAT"), QStringLiteral("B.DAT"), QStringLiteral("TREE")});
         const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
 
-        copyToLeft(w.ctx());
+        copyToLeft(w.ctx(), activeSide(w.state()));
 
         // In the order they were copied: the pane lists folders first.
         QCOMPARE(w.dialogs().shown.size(), 1);

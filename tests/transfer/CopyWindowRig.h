@@ -9,6 +9,7 @@
 #include "support/InstrumentProcess.h"
 #include "support/PaneRows.h"
 #include "support/TempStores.h"
+#include "window/ActivePane.h"
 #include "window/Toolbar.h"
 #include "window/frmMain.h"
 

@@ -93,12 +93,14 @@ private slots:
         QCOMPARE(readFile(rig.native(QStringLiteral("BACK.DAT"))), content);
         QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
         const QStringList asked = instrument.transcript().mid(sent.size());
-        QCOMPARE(asked.at(0), QStringLiteral("CMD CDR /DATA/"));
-        QVERIFY(asked.at(1).startsWith(QStringLiteral("BLK 3 10 ") +
+        // Nothing was selected yet: the file's medium, then its folder.
+        QCOMPARE(asked.mid(0, 2),
+                 (QStringList{QStringLiteral("CMD MED 0"), QStringLiteral("CMD CDR /DATA")}));
+        QVERIFY(asked.at(2).startsWith(QStringLiteral("BLK 3 10 ") +
                                        QString::fromLatin1(QByteArray("FRD? A.DAT").toHex())));
         // The first answer holds the length and 252 bytes; each further block is asked for.
         const int further = size <= 252 ? 0 : (size - 252 + 255) / 256;
-        QCOMPARE(asked.size(), 2 + further);
+        QCOMPARE(asked.size(), 3 + further);
         QCOMPARE(linesStarting(asked, QStringLiteral("BLK 4 0")).size(), further);
         QCOMPARE(rig.dialogs.progress.constLast().done, qint64(size));
         QCOMPARE(rig.dialogs.progress.constLast().total, qint64(size));
@@ -116,11 +118,12 @@ private slots:
         QVERIFY(instrument.transcript().at(0).startsWith(
             QStringLiteral("BLK 0 15 ") + QString::fromLatin1(QByteArray("FWT 1,/TOP.DAT,").toHex())));
 
-        QCOMPARE(SendCmd(rig.state(), rig.link(), rig.dialogs, QStringLiteral("MED 1")), 0);
+        // The receiver selects the file's medium itself, which leaves its root selected.
         QCOMPARE(RmtReceiveFile(rig.ctx, QStringLiteral("1:\\TOP.DAT"), rig.host(QStringLiteral("B.DAT"))),
                  0);
         QCOMPARE(readFile(rig.native(QStringLiteral("B.DAT"))), QByteArray("card"));
-        QVERIFY(instrument.transcript().contains(QStringLiteral("CMD CDR /")));
+        QCOMPARE(instrument.transcript().filter(QStringLiteral("CMD ")),
+                 (QStringList{QStringLiteral("CMD DUMMY"), QStringLiteral("CMD MED 1")}));
     }
 
     void stopRequestedTouchesNothing()
@@ -330,10 +333,12 @@ private slots:
         QCOMPARE(readFile(rig.native(QStringLiteral("A.DAT"))), QByteArray("old contents"));
         QCOMPARE(QDir(rig.native()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("A.DAT")});
-        QCOMPARE(instrument.transcript(),
-                 (QStringList{QStringLiteral("CMD CDR /NONE/"), QStringLiteral("CMD CDR /"),
-                              QStringLiteral("BLK 3 10 ") +
-                                  QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())}));
+        // After the refused folder nothing is taken for selected: the medium again, at its root.
+        QCOMPARE(
+            instrument.transcript(),
+            (QStringList{
+                QStringLiteral("CMD MED 0"), QStringLiteral("CMD CDR /NONE"), QStringLiteral("CMD MED 0"),
+                QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex())}));
     }
 
     void instrumentGoneMidTransfer()

@@ -5,6 +5,7 @@
 #include "TransferRig.h"
 #include "core/StatusPanel.h"
 #include "link/LinkHarness.h"
+#include "panes/Endpoint.h"
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
@@ -58,6 +59,10 @@ struct CraftedInstrument
                 folder.chop(1);
             if (text.startsWith(QLatin1String("CDR ")) && listings.contains(folder)) {
                 current = folder;
+                return {link::Answer::Kind::Reply, 0, {}};
+            }
+            if (text == QLatin1String("MED 0")) {
+                current = QStringLiteral("/");
                 return {link::Answer::Kind::Reply, 0, {}};
             }
             return {link::Answer::Kind::Reply, 20, "20"};
@@ -293,7 +298,8 @@ private slots:
 
         CopyRun run;
         CopyFolderTree(ctx, run, QStringLiteral("M:\\TOP"), intoPane + QLatin1Char('\\'), false,
-                       QStringLiteral("R"));
+                       endpointOf(false, QStringLiteral("M:\\"), QStringLiteral("R")),
+                       endpointOf(true, intoPane + QLatin1Char('\\')));
         harness.stopServer();
 
         QCOMPARE(sortedNames(host.path()), QStringList{"into/"});

@@ -4,6 +4,8 @@
 
 #include "TransferRig.h"
 #include "fileops/PaneMoves.h"
+#include "panes/Endpoint.h"
+#include "panes/RemotePaths.h"
 #include "support/TestMain.h"
 #include "transfer/FileTransfer.h"
 
@@ -15,6 +17,28 @@ using orvalt::test::InstrumentProcess;
 using orvalt::test::readFile;
 using orvalt::test::TransferRig;
 using orvalt::test::writeFile;
+
+namespace {
+
+// The place of a folder path as the copy names it: an instrument folder starts with its medium
+// ("M:\\"), shown by the pane whose source is the instrument; a host folder does not.
+Endpoint placeOf(TransferRig& rig, const QString& folderPath)
+{
+    const bool host = !(folderPath.size() > 1 && folderPath.at(1) == QLatin1Char(':'));
+    return endpointOf(
+        host, folderPath,
+        host ? QString()
+             : (rig.state().RDevID == QLatin1String("1") ? QStringLiteral("R") : QStringLiteral("L")));
+}
+
+qint32 copyOne(TransferRig& rig, const QString& source, const QString& destFolder, bool overwrite,
+               bool changedName)
+{
+    return CopyOneFile(rig.ctx, placeOf(rig, FolderOfPath(source)), source, placeOf(rig, destFolder),
+                       overwrite, changedName);
+}
+
+} // namespace
 
 class OneFileCopyTest : public QObject
 {
@@ -29,14 +53,14 @@ private slots:
         QDir().mkpath(rig.native(QStringLiteral("TO")));
         QVERIFY(writeFile(rig.native(QStringLiteral("TO/A.DAT")), "old"));
 
-        CopyOneFile(rig.ctx, rig.host(QStringLiteral("A.DAT")),
-                    rig.host(QStringLiteral("TO")) + QLatin1Char('\\'), false, false);
+        copyOne(rig, rig.host(QStringLiteral("A.DAT")), rig.host(QStringLiteral("TO")) + QLatin1Char('\\'),
+                false, false);
         QCOMPARE(readFile(rig.native(QStringLiteral("TO/A.DAT"))), QByteArray("old"));
         QCOMPARE(rig.dialogs.shown.size(), 1); // the host's refusal, naming the file
         QVERIFY(rig.dialogs.shown.at(0).text.contains(rig.native(QStringLiteral("TO/A.DAT"))));
 
-        CopyOneFile(rig.ctx, rig.host(QStringLiteral("A.DAT")),
-                    rig.host(QStringLiteral("TO")) + QLatin1Char('\\'), true, false);
+        copyOne(rig, rig.host(QStringLiteral("A.DAT")), rig.host(QStringLiteral("TO")) + QLatin1Char('\\'),
+                true, false);
         QCOMPARE(readFile(rig.native(QStringLiteral("TO/A.DAT"))), QByteArray("new"));
         QCOMPARE(rig.dialogs.shown.size(), 1);
         QVERIFY(rig.dialogs.busyPointer);
@@ -44,8 +68,7 @@ private slots:
 
         rig.state().StopRequested = true;
         rig.dialogs.busyPointer = false;
-        CopyOneFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), rig.host() + QStringLiteral("\\B\\"), true,
-                    false);
+        copyOne(rig, rig.host(QStringLiteral("A.DAT")), rig.host() + QStringLiteral("\\B\\"), true, false);
         QVERIFY(!rig.dialogs.busyPointer);
     }
 
@@ -110,17 +133,17 @@ private slots:
         if (remote.endsWith(QLatin1Char('|'))) {
             // A file that is not on the instrument, asked for by its own path.
             rig.panes(QStringLiteral("0"), QStringLiteral("1"), false);
-            CopyOneFile(rig.ctx, remote.chopped(1), rig.host() + QLatin1Char('\\'), false, false);
+            copyOne(rig, remote.chopped(1), rig.host() + QLatin1Char('\\'), false, false);
             QCOMPARE(rig.dialogs.texts(), QStringList{message});
             return;
         }
         if (toInstrument) {
             rig.panes(QStringLiteral("0"), QStringLiteral("1"), true);
-            CopyOneFile(rig.ctx, rig.host(QStringLiteral("LONGNAME12.DAT")), remote, false, false);
+            copyOne(rig, rig.host(QStringLiteral("LONGNAME12.DAT")), remote, false, false);
         } else {
             rig.panes(QStringLiteral("0"), QStringLiteral("1"), false);
-            CopyOneFile(rig.ctx, remote + QStringLiteral("LONGNAME12.DAT"), rig.host() + QLatin1Char('\\'),
-                        false, false);
+            copyOne(rig, remote + QStringLiteral("LONGNAME12.DAT"), rig.host() + QLatin1Char('\\'), false,
+                    false);
             QCOMPARE(readFile(rig.native(QStringLiteral("LONGNAME12.DAT"))), QByteArray("host"));
         }
         if (message.isEmpty()) {
@@ -142,13 +165,12 @@ private slots:
         rig.panes(QStringLiteral("1"), QStringLiteral("0"), false); // the right pane, the host, is active
         QVERIFY(writeFile(rig.native(QStringLiteral("A long name.dat")), "short"));
         rig.state().WarnName = QStringLiteral("ALONGNAM.DAT");
-        CopyOneFile(rig.ctx, rig.host(QStringLiteral("A long name.dat")), QStringLiteral("M:\\"), false,
-                    true);
+        copyOne(rig, rig.host(QStringLiteral("A long name.dat")), QStringLiteral("M:\\"), false, true);
         QCOMPARE(readFile(instrument.mediumDir() + QStringLiteral("/ALONGNAM.DAT")), QByteArray("short"));
 
         // From the instrument, the file keeps its own name.
         rig.panes(QStringLiteral("1"), QStringLiteral("0"), true);
-        CopyOneFile(rig.ctx, QStringLiteral("M:\\ALONGNAM.DAT"), rig.host() + QLatin1Char('\\'), false, true);
+        copyOne(rig, QStringLiteral("M:\\ALONGNAM.DAT"), rig.host() + QLatin1Char('\\'), false, true);
         QCOMPARE(readFile(rig.native(QStringLiteral("ALONGNAM.DAT"))), QByteArray("short"));
         QVERIFY(rig.dialogs.shown.isEmpty());
     }
@@ -160,11 +182,11 @@ private slots:
         writeFile(instrument.mediumDir() + QStringLiteral("/A.DAT"), "remote");
         TransferRig rig(&instrument);
         rig.panes(QStringLiteral("0"), QStringLiteral("1"), true);
-        CopyOneFile(rig.ctx, rig.host(QStringLiteral("NONE.DAT")), QStringLiteral("M:\\"), false, false);
+        copyOne(rig, rig.host(QStringLiteral("NONE.DAT")), QStringLiteral("M:\\"), false, false);
         rig.panes(QStringLiteral("0"), QStringLiteral("1"), false);
         QVERIFY(writeFile(rig.native(QStringLiteral("FILE")), "in the way"));
-        CopyOneFile(rig.ctx, QStringLiteral("M:\\A.DAT"),
-                    rig.host(QStringLiteral("FILE")) + QLatin1Char('\\'), false, false);
+        copyOne(rig, QStringLiteral("M:\\A.DAT"), rig.host(QStringLiteral("FILE")) + QLatin1Char('\\'), false,
+                false);
         QCOMPARE(rig.dialogs.shown.size(), 2);
         QVERIFY(rig.dialogs.texts().at(0).contains(rig.native(QStringLiteral("NONE.DAT"))));
         QVERIFY(rig.dialogs.texts().at(1).contains(rig.native(QStringLiteral("FILE/A.DAT"))));
@@ -205,7 +227,7 @@ private slots:
         QDir().mkpath(instrument.mediumDir(QStringLiteral("2")));
         TransferRig rig(&instrument);
         rig.panes(QStringLiteral("1"), QStringLiteral("1"));
-        CopyOneFile(rig.ctx, source, target, false, false);
+        copyOne(rig, source, target, false, false);
         QCOMPARE(instrument.transcript(), QStringList{QStringLiteral("CMD ") + command});
         QCOMPARE(rig.dialogs.texts(), message.isEmpty() ? QStringList() : QStringList{message});
         if (message.isEmpty())
@@ -221,20 +243,27 @@ private slots:
         TransferRig rig(&instrument);
         rig.panes(QStringLiteral("0"), QStringLiteral("1"), false);
 
-        QVERIFY(MovePaneFile(rig.ctx, QStringLiteral("M:\\DATA\\A.DAT"), QStringLiteral("M:\\DATA\\B.DAT")));
-        MovePaneFolder(rig.ctx, QStringLiteral("M:\\DATA\\OLD"), QStringLiteral("M:\\DATA\\NEW"));
+        QVERIFY(MovePaneFile(rig.ctx, placeOf(rig, QStringLiteral("M:\\DATA\\")),
+                             QStringLiteral("M:\\DATA\\A.DAT"), QStringLiteral("M:\\DATA\\B.DAT")));
+        MovePaneFolder(rig.ctx, placeOf(rig, QStringLiteral("M:\\DATA\\")), QStringLiteral("M:\\DATA\\OLD"),
+                       QStringLiteral("M:\\DATA\\NEW"));
         QCOMPARE(instrument.transcript(), (QStringList{QStringLiteral("CMD MOV 0,/DATA/A.DAT,/DATA/B.DAT"),
                                                        QStringLiteral("CMD MOV 0,/DATA/OLD/,/DATA/NEW/")}));
         QVERIFY(QFileInfo::exists(instrument.mediumDir() + QStringLiteral("/DATA/B.DAT")));
         QVERIFY(QFileInfo(instrument.mediumDir() + QStringLiteral("/DATA/NEW")).isDir());
         QVERIFY(rig.dialogs.shown.isEmpty());
 
-        // Refusals show their number.
-        QVERIFY(
-            MovePaneFile(rig.ctx, QStringLiteral("M:\\DATA\\NONE.DAT"), QStringLiteral("M:\\DATA\\C.DAT")));
-        MovePaneFolder(rig.ctx, QStringLiteral("M:\\DATA\\NONE"), QStringLiteral("M:\\DATA\\OTHER"));
-        QCOMPARE(rig.dialogs.texts(),
-                 (QStringList{QStringLiteral("MOV Error 20"), QStringLiteral("MOV Error 20")}));
+        // Refusals show their number, and below it why.
+        QVERIFY(MovePaneFile(rig.ctx, placeOf(rig, QStringLiteral("M:\\DATA\\")),
+                             QStringLiteral("M:\\DATA\\NONE.DAT"), QStringLiteral("M:\\DATA\\C.DAT")));
+        MovePaneFolder(rig.ctx, placeOf(rig, QStringLiteral("M:\\DATA\\")), QStringLiteral("M:\\DATA\\NONE"),
+                       QStringLiteral("M:\\DATA\\OTHER"));
+        QCOMPARE(
+            rig.dialogs.texts(),
+            (QStringList{QStringLiteral("MOV Error 20\nM:\\DATA\\NONE.DAT is not on the instrument; press "
+                                        "Renew to see what is there."),
+                         QStringLiteral("MOV Error 20\nM:\\DATA\\NONE is not on the instrument; press Renew "
+                                        "to see what is there.")}));
     }
 
     void movesOnTheHost()
@@ -245,17 +274,21 @@ private slots:
         QVERIFY(writeFile(rig.native(QStringLiteral("OLD/IN.DAT")), "in"));
         QDir().mkpath(rig.native(QStringLiteral("TAKEN")));
 
-        QVERIFY(MovePaneFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), rig.host(QStringLiteral("B.DAT"))));
+        QVERIFY(MovePaneFile(rig.ctx, placeOf(rig, rig.host() + QLatin1Char('\\')),
+                             rig.host(QStringLiteral("A.DAT")), rig.host(QStringLiteral("B.DAT"))));
         QCOMPARE(readFile(rig.native(QStringLiteral("B.DAT"))), QByteArray("a"));
-        QVERIFY(!MovePaneFile(rig.ctx, rig.host(QStringLiteral("A.DAT")), rig.host(QStringLiteral("C.DAT"))));
+        QVERIFY(!MovePaneFile(rig.ctx, placeOf(rig, rig.host() + QLatin1Char('\\')),
+                              rig.host(QStringLiteral("A.DAT")), rig.host(QStringLiteral("C.DAT"))));
         QVERIFY(rig.dialogs.shown.isEmpty()); // a failed file move is the caller's to report
 
-        MovePaneFolder(rig.ctx, rig.host(QStringLiteral("OLD")), rig.host(QStringLiteral("NEW")));
+        MovePaneFolder(rig.ctx, placeOf(rig, rig.host() + QLatin1Char('\\')), rig.host(QStringLiteral("OLD")),
+                       rig.host(QStringLiteral("NEW")));
         QCOMPARE(readFile(rig.native(QStringLiteral("NEW/IN.DAT"))), QByteArray("in"));
         QVERIFY(rig.dialogs.shown.isEmpty());
 
         rig.state().DialogAnswer = 0;
-        MovePaneFolder(rig.ctx, rig.host(QStringLiteral("NEW")), rig.host(QStringLiteral("TAKEN")));
+        MovePaneFolder(rig.ctx, placeOf(rig, rig.host() + QLatin1Char('\\')), rig.host(QStringLiteral("NEW")),
+                       rig.host(QStringLiteral("TAKEN")));
         QCOMPARE(rig.dialogs.texts(), QStringList{QStringLiteral("This Path can't be chosen")});
         QCOMPARE(rig.dialogs.shown.at(0).icon, Icon::Information);
         QCOMPARE(rig.state().DialogAnswer, qint16(3));
