@@ -331,7 +331,7 @@ bool readHeader(MeasurementFile& f, Reading& r, LineReader& lines, TextEncoding 
             name = decodeText(unquoteField(bytes, r.fields[static_cast<size_t>(c)]), encoding).trimmed();
         f.header << (name.isEmpty() ? QStringLiteral("Column %1").arg(c + 1) : name);
     }
-    dataBegin = f.hasHeader ? end + 1 : begin;
+    dataBegin = f.hasHeader ? std::min(end + 1, bytes.size()) : begin; // a header may end the file
     dataLine = f.hasHeader ? line : line - 1;
     return true;
 }

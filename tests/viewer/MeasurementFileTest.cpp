@@ -114,6 +114,9 @@ private slots:
         QTest::newRow("header only") << QByteArray("A,B\n") << "Row"
                                      << "" << QStringList()
                                      << QStringList{"The file has a header row and no rows of data."};
+        QTest::newRow("header only, no line end")
+            << QByteArray("next") << "Row"
+            << "" << QStringList() << QStringList{"The file has a header row and no rows of data."};
         QTest::newRow("words only") << QByteArray("Name,Site\nNorth,pier\n") << "Row"
                                     << "0" << QStringList()
                                     << QStringList{"No column of the file holds numbers to draw."};
