@@ -88,6 +88,8 @@ const QList<CliExitStatus>& cliExitStatuses()
                                      "Cancel, Ctrl+C stopped the run, or the output could not be written")},
         {kExitUsage, QStringLiteral("a wrong command line; nothing was sent")},
         {kExitInterrupted, QStringLiteral("a second Ctrl+C dropped the file in hand and ended the program")},
+        {kExitReaderGone,
+         QStringLiteral("cat: the reader of standard output went away before all was written")},
     };
     return statuses;
 }
