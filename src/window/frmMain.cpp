@@ -80,6 +80,7 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     routeActions();
     buildKeys();
     buildFileMenu();
+    buildPathBoxes();
 }
 
 frmMain::~frmMain() = default;

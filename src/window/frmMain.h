@@ -99,6 +99,8 @@ private:
     // pane's file in a viewer window of its own (frmMainFileMenu.cpp).
     void buildFileMenu();
     void viewFromActive();
+    // Enter in a pane's path box goes to the folder typed (frmMainPathBoxes.cpp).
+    void buildPathBoxes();
 
     AppState& m_state;
     Settings& m_settings;
