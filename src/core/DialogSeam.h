@@ -94,6 +94,10 @@ public:
         return QString();
     }
 
+    // What the program waits for while the window takes no input (a floppy's format): shown where
+    // the window shows its state until an empty text takes it away.
+    virtual void busyText(const QString& /*text*/) {}
+
     // The hourglass pointer for long work; the toolbar dispatcher puts the default one back.
     virtual void setBusyPointer(bool busy) = 0;
 

@@ -32,6 +32,7 @@ struct MainControls
     QStatusBar* sbStatusBar = nullptr;
     QLabel* statusPanel1 = nullptr;  // first status bar panel: "Replacement" / "Replacement skip"
     QLabel* statusLine = nullptr;    // the line: "Not connected", or model, device and settings
+    QLabel* statusBusy = nullptr;    // what the program waits for, while it waits
     QAction* actCopyOther = nullptr; // F5: Copy to Left or Copy to Right, away from the active pane
     QWidget* imgSplitter = nullptr;
     QWidget* picSplitter = nullptr;

@@ -9,11 +9,13 @@
 #include "window/Toolbar.h"
 #include "window/WindowLayout.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
 
 class QKeyEvent;
+class QTimer;
 
 namespace orvalt {
 
@@ -41,6 +43,10 @@ public:
     ToolbarDispatcher& dispatcher() { return m_dispatcher; }
     link::PexLink& link() { return m_link; }
     ProgramContext& context() { return m_ctx; }
+    // What the program waits for, in the status bar; an empty text takes it away.
+    void showBusyText(const QString& text);
+    // The floppy's pause after a format, 30 s as the drive needs; a test sets a shorter one.
+    void setFloppyPause(int ms) { m_floppyPauseMs = ms; }
 
     // The split position in twips: the left list's width.
     double splitTwips() const { return m_splitTwips; }
@@ -101,6 +107,11 @@ private:
     void viewFromActive();
     // Enter in a pane's path box goes to the folder typed (frmMainPathBoxes.cpp).
     void buildPathBoxes();
+    // While the instrument is slow to answer, or a floppy formats, the pointer and the status bar
+    // say so; Renew pressed meanwhile runs once it is over (frmMainBusy.cpp).
+    void buildBusyStatus();
+    void instrumentWaits();
+    void formatKeepingRenew();
 
     AppState& m_state;
     Settings& m_settings;
@@ -118,6 +129,11 @@ private:
     bool m_unloaded = false;
     QWidget* m_central = nullptr;
     QPointer<frmAbout> m_about; // the About box while it is open
+    QElapsedTimer m_waiting;    // since the instrument was first waited for, while it is
+    QTimer* m_waitEnded = nullptr;
+    bool m_waitShown = false;
+    QString m_busyText;
+    int m_floppyPauseMs = -1; // -1: the format's own
 };
 
 } // namespace orvalt

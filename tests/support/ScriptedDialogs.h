@@ -44,6 +44,7 @@ public:
         return answer;
     }
     void setBusyPointer(bool busy) override { busyPointer = busy; }
+    void busyText(const QString& text) override { busyTexts << text; }
     void yield() override { ++yields; }
 
     // Answers for the next message boxes, in order; a box with no scripted answer gets its
@@ -93,6 +94,7 @@ public:
     std::deque<QString> saveAnswers;
     QStringList saveAsked;
     bool busyPointer = false;
+    QStringList busyTexts; // every busyText, the empty ones too
     int yields = 0;
 
     QStringList texts() const;

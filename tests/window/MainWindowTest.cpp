@@ -1,6 +1,7 @@
 #include "core/ResourceTexts.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
+#include "transfer/CopyWindowRig.h"
 #include "window/ApplyResourceTexts.h"
 #include "window/frmAbout.h"
 #include "window/frmMain.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -385,6 +387,76 @@ private slots:
         QVERIFY(ran);
         QVERIFY(s.state.Interactive);
         QVERIFY(!s.dialogs.busyPointer);
+    }
+
+    // A button pressed while an action lets the window live: Interruption runs at once, Renew once
+    // the action is over (not while a copy runs), anything else not at all.
+    void buttonsPressedInsideAnAction_data()
+    {
+        QTest::addColumn<bool>("copying");
+        QTest::addColumn<QStringList>("ran");
+        QTest::newRow("a format") << false << QStringList{"interruption", "format", "renew"};
+        QTest::newRow("a copy") << true << QStringList{"interruption", "format"};
+    }
+
+    void buttonsPressedInsideAnAction()
+    {
+        QFETCH(bool, copying);
+        test::TempStores s;
+        s.quietPanes();
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        QStringList ran;
+        ToolbarDispatcher& d = w.dispatcher();
+        for (const QString& key : {ToolKeys::Delete, ToolKeys::Renew, ToolKeys::Interrupt})
+            d.setAction(key, [&ran, key] {
+                ran << (key == ToolKeys::Delete  ? "delete"
+                        : key == ToolKeys::Renew ? "renew"
+                                                 : "interruption");
+            });
+        d.setAction(ToolKeys::Format, [&] {
+            s.state.TransferBusy = copying;
+            d.dispatch(ToolKeys::Renew);
+            d.dispatch(ToolKeys::Delete);
+            d.dispatch(ToolKeys::Renew); // twice pressed, once run
+            d.dispatch(ToolKeys::Interrupt);
+            ran << QStringLiteral("format");
+            s.state.TransferBusy = false;
+        });
+        d.dispatch(ToolKeys::Format);
+        QTEST(ran, "ran");
+        d.dispatch(ToolKeys::Delete); // and after it, a press runs again
+        QCOMPARE(ran.constLast(), QStringLiteral("delete"));
+    }
+
+    // An instrument slow to answer: after half a second the pointer is the busy one and the status
+    // bar says it waits, until the answer is in.
+    void slowAnswerShown()
+    {
+        test::CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"),
+                             {QStringLiteral("--block-ms"), QStringLiteral("900")});
+        QVERIFY(rig.start());
+        rig.window->show();
+        QLabel* busy = rig.window->controls().statusBusy;
+        // Looked at every 50 ms while the listing waits (timers run while the link waits).
+        QString during;
+        bool busyPointer = false;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (!busy->isVisible())
+                return;
+            during = busy->text();
+            busyPointer = QGuiApplication::overrideCursor() &&
+                          QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        });
+        look.start(50);
+        rig.window->dispatcher().dispatch(ToolKeys::Renew);
+        look.stop();
+        QVERIFY2(during.startsWith(QStringLiteral("Waiting for the instrument's answer: ")),
+                 qPrintable(during));
+        QVERIFY(busyPointer);
+        QTRY_VERIFY(!busy->isVisible());
+        QVERIFY(!QGuiApplication::overrideCursor());
     }
 };
 
