@@ -94,15 +94,8 @@ void runCat(CliSession& s)
         return;
     StandardOutput out;
     for (const RemotePath& remote : s.request().remotes) {
-        if (s.stopping()) {
-            s.notStarted(remote.path());
+        if (s.passedOver(remote.path()))
             continue;
-        }
-        if (s.linkLost()) {
-            s.tellLinkLost();
-            s.notReached(remote.path());
-            continue;
-        }
         s.about(remote.path());
         QString failure;
         const qint32 result =

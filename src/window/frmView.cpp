@@ -206,14 +206,7 @@ TextView* frmView::textView()
         return m_text;
     m_text = new TextView(m_tabs);
     m_text->setText(decodeText(m_document.bytes, m_document.encoding));
-    const QSignalBlocker quiet(m_tabs);
-    const bool current = m_tabs->currentIndex() == m_textTab;
-    QWidget* placeholder = m_tabs->widget(m_textTab);
-    m_tabs->removeTab(m_textTab);
-    m_tabs->insertTab(m_textTab, m_text, QStringLiteral("Text"));
-    delete placeholder;
-    if (current)
-        m_tabs->setCurrentIndex(m_textTab);
+    fillTab(m_textTab, m_text);
     return m_text;
 }
 
@@ -222,15 +215,21 @@ HexView* frmView::hexView()
     if (m_hex || m_hexTab < 0)
         return m_hex;
     m_hex = new HexView(m_document.bytes, m_tabs);
+    fillTab(m_hexTab, m_hex);
+    return m_hex;
+}
+
+void frmView::fillTab(int index, QWidget* page)
+{
     const QSignalBlocker quiet(m_tabs);
-    const bool current = m_tabs->currentIndex() == m_hexTab;
-    QWidget* placeholder = m_tabs->widget(m_hexTab);
-    m_tabs->removeTab(m_hexTab);
-    m_tabs->insertTab(m_hexTab, m_hex, QStringLiteral("Hex"));
+    const bool current = m_tabs->currentIndex() == index;
+    QWidget* placeholder = m_tabs->widget(index);
+    const QString title = m_tabs->tabText(index);
+    m_tabs->removeTab(index);
+    m_tabs->insertTab(index, page, title);
     delete placeholder;
     if (current)
-        m_tabs->setCurrentIndex(m_hexTab);
-    return m_hex;
+        m_tabs->setCurrentIndex(index);
 }
 
 void frmView::findInText()

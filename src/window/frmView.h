@@ -56,6 +56,8 @@ public:
 private:
     void buildMeasurementTabs();
     void buildLazyTabs();
+    // Puts page in the place of tab index's placeholder.
+    void fillTab(int index, QWidget* page);
     void encodingChosen(int index);
     void findInText();
     void fillSeriesList();

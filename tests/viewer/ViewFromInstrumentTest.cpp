@@ -7,6 +7,7 @@
 #include "transfer/CopyDriver.h"
 #include "transfer/CopyWindowRig.h"
 #include "viewer/ViewSource.h"
+#include "viewer/Viewers.h"
 #include "window/frmView.h"
 
 #include <QApplication>
@@ -17,17 +18,9 @@
 
 using namespace orvalt;
 using test::CopyWindow;
+using test::viewers;
 
 namespace {
-
-QList<frmView*> viewers()
-{
-    QList<frmView*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* v = qobject_cast<frmView*>(w); v && v->isVisible())
-            found << v;
-    return found;
-}
 
 // The temporary folders views hold now.
 QStringList viewFolders()

@@ -4,6 +4,7 @@
 #include "support/TestMain.h"
 #include "transfer/CopyWindowRig.h"
 #include "viewer/PlotState.h"
+#include "viewer/Viewers.h"
 #include "window/HexView.h"
 #include "window/PlotView.h"
 #include "window/TextView.h"
@@ -25,6 +26,7 @@
 
 using namespace orvalt;
 using test::CopyWindow;
+using test::viewers;
 
 namespace {
 
@@ -36,15 +38,6 @@ QByteArray rowsFile(int n, int spike = -1)
         text += QByteArray::number(i) + ',' +
                 QByteArray::number(i == spike ? qint64(1000000) : qint64(i) * i) + '\n';
     return text;
-}
-
-QList<frmView*> viewers()
-{
-    QList<frmView*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* v = qobject_cast<frmView*>(w); v && v->isVisible())
-            found << v;
-    return found;
 }
 
 QStringList tabTexts(const frmView& v)
