@@ -7,6 +7,11 @@
 # With QT_MODULE_DIRS given, a Qt header (<QWidget>, <QtWidgets/QWidget>) must come from a module
 # the folder's line lists. Every file of a folder the map does not know fails too. Each violation
 # is printed on a line of its own: "<file>: <include>: <why>".
+#
+# A block fenced as ```front-ends names the folders that stand on top ("folders window cli") and
+# the names only they may use ("names LActive RActive", the active pane, which the routines below
+# are told by their arguments instead). Such a name anywhere else fails, but in the one header
+# that declares it ("declared core/AppState.h").
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -17,10 +22,20 @@ endif()
 # The layer map.
 file(STRINGS "${MAP}" map_lines)
 set(in_block FALSE)
+set(in_front FALSE)
 set(folders)
+set(front_folders)
+set(front_names)
+set(front_declared)
 foreach(line IN LISTS map_lines)
   if(line MATCHES "^```layers")
     set(in_block TRUE)
+  elseif(line MATCHES "^```front-ends")
+    set(in_front TRUE)
+  elseif(in_front AND line MATCHES "^```")
+    set(in_front FALSE)
+  elseif(in_front AND line MATCHES "^(folders|names|declared)[ \t]+(.*)$")
+    string(REGEX REPLACE "[ \t]+" ";" front_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
   elseif(in_block AND line MATCHES "^```")
     set(in_block FALSE)
   elseif(in_block AND line MATCHES "^([a-z]+)[ \t]+([^|]*)\\|(.*)$")
@@ -63,6 +78,17 @@ foreach(file IN LISTS sources)
   if(NOT folder IN_LIST folders)
     violation("${file}" "-" "the folder ${folder} is not in the layer map")
     continue()
+  endif()
+  if(front_names AND NOT folder IN_LIST front_folders)
+    file(RELATIVE_PATH below "${SOURCE}/src" "${file}")
+    if(NOT below IN_LIST front_declared)
+      foreach(name IN LISTS front_names)
+        file(STRINGS "${file}" uses REGEX "(^|[^A-Za-z0-9_])${name}([^A-Za-z0-9_]|$)")
+        if(uses)
+          violation("${file}" "${name}" "only the front ends (${front_folders}) may use it")
+        endif()
+      endforeach()
+    endif()
   endif()
   file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
   foreach(line IN LISTS includes)

@@ -1,9 +1,11 @@
-# cmake -DSOURCE=<source dir> -DAPP_ID=<id> -DVERSION=<x.y.z> -P CheckPackaging.cmake
+# cmake -DSOURCE=<source dir> -DAPP_ID=<id> -DVERSION=<x.y.z> -DCLI=<orvalt-cli> -DWORK=<folder>
+#       -P CheckPackaging.cmake
 # Checks the files that go into a package: the desktop entry (desktop-file-validate), the metainfo
 # (appstreamcli validate --no-net) with this version as its newest release, the man pages (groff
 # warnings) naming this version, the bash completion (bash -n), the Debian changelog (its newest
 # entry this version, dpkg-parsechangelog) and the copyright file (its licence word for word the
-# LICENSE's, its notice with a year). A tool that is not installed is said and passed over;
+# LICENSE's, its notice with a year), the systemd units, system and user (systemd-analyze verify,
+# which needs no running systemd). A tool that is not installed is said and passed over;
 # everything else that is wrong fails.
 set(failures 0)
 macro(fail text)
@@ -69,6 +71,40 @@ if(at EQUAL -1)
 endif()
 if(NOT copyright MATCHES "\nCopyright: [0-9][0-9][0-9][0-9]" OR NOT licence MATCHES "Copyright \\(c\\) [0-9][0-9][0-9][0-9] ")
   fail("the copyright notices need a year")
+endif()
+
+# systemd-analyze verify wants the program of ExecStart= where the unit names it: until the package
+# is installed (scripts/package-check verifies the units there as they are), the unit is checked in a
+# copy that names the program just built. Every other line is the unit's own.
+find_program(systemd_analyze systemd-analyze)
+if(NOT systemd_analyze)
+  message(STATUS "systemd-analyze is not installed; the units' check is skipped")
+else()
+  file(REMOVE_RECURSE ${WORK})
+  file(MAKE_DIRECTORY ${WORK}/runtime)
+  file(CHMOD ${WORK}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  foreach(kind system user)
+    file(MAKE_DIRECTORY ${WORK}/${kind})
+    file(READ ${pkg}/systemd/${kind}/orvalt-sync@.service unit)
+    if(NOT unit MATCHES "\nExecStart=/usr/bin/orvalt-cli ")
+      fail("${kind}/orvalt-sync@.service does not run /usr/bin/orvalt-cli")
+    endif()
+    string(REPLACE "ExecStart=/usr/bin/orvalt-cli " "ExecStart=${CLI} " unit "${unit}")
+    file(WRITE ${WORK}/${kind}/orvalt-sync@.service "${unit}")
+    file(COPY ${pkg}/systemd/orvalt-sync@.timer DESTINATION ${WORK}/${kind})
+    set(scope)
+    if(kind STREQUAL user)
+      set(scope --user)
+    endif()
+    # A user manager's paths are looked up under $XDG_RUNTIME_DIR, which a test run may not have.
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${WORK}/runtime
+                            ${systemd_analyze} ${scope} verify --man=no
+                            ${WORK}/${kind}/orvalt-sync@.service ${WORK}/${kind}/orvalt-sync@.timer
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT "${out}${err}" STREQUAL "")
+      fail("systemd-analyze ${scope} verify on the ${kind} units:\n${out}${err}")
+    endif()
+  endforeach()
 endif()
 
 if(failures GREATER 0)

@@ -1,7 +1,7 @@
 # Installing Orvalt: the three programs, the default settings file, the desktop entry, the icon,
-# the AppStream metainfo, the man pages, the bash completion of orvalt-cli and the licence, under
-# the GNU install folders (every rule honours DESTDIR). Then the Windows resources of the window and
-# the Debian package (cmake/Packaging.cmake).
+# the AppStream metainfo, the man pages, the bash completion of orvalt-cli, the systemd units of
+# the nightly collection and the licence, under the GNU install folders (every rule honours
+# DESTDIR). Then the Windows resources of the window and the Debian package (cmake/Packaging.cmake).
 #
 # An installed program finds its default settings file at <bindir>/../share/orvalt/orvalt.ini and
 # keeps a per-user copy of it (src/core/SettingsLocation.cpp): keep bin/ and share/ side by side.
@@ -31,6 +31,16 @@ install(FILES ${ORVALT_PACKAGING_DIR}/icons/${ORVALT_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${ORVALT_PACKAGING_DIR}/completion/orvalt-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# The nightly collection: a service and a timer for one instrument each, as user units and as system
+# units (those run as a user of their own, never as root). systemd looks for them under lib/ of the
+# prefix whatever the distribution calls its library folder.
+if(UNIX AND NOT APPLE)
+  foreach(kind user system)
+    install(FILES ${ORVALT_PACKAGING_DIR}/systemd/${kind}/orvalt-sync@.service
+                  ${ORVALT_PACKAGING_DIR}/systemd/orvalt-sync@.timer
+            DESTINATION lib/systemd/${kind})
+  endforeach()
+endif()
 # The licence in Debian's machine-readable copyright format, and the changelog in Debian's format
 # (the package is native: its version has no Debian revision), compressed as Debian keeps it.
 install(FILES ${ORVALT_PACKAGING_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt)
@@ -112,12 +122,13 @@ if(WIN32)
   target_sources(orvalt PRIVATE ${CMAKE_BINARY_DIR}/orvalt.rc)
 endif()
 
-# The desktop entry, the metainfo, the man pages and the completion are checked as a test: valid
-# for their tools, and naming the project's version.
+# The desktop entry, the metainfo, the man pages, the completion and the systemd units are checked
+# as a test: valid for their tools, and naming the project's version.
 if(BUILD_TESTING)
   add_test(NAME packaging
            COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DAPP_ID=${ORVALT_APP_ID}
-                   -DVERSION=${PROJECT_VERSION} -P ${CMAKE_CURRENT_LIST_DIR}/CheckPackaging.cmake)
+                   -DVERSION=${PROJECT_VERSION} -DCLI=$<TARGET_FILE:orvalt-cli>
+                   -DWORK=${CMAKE_BINARY_DIR}/packaging-check -P ${CMAKE_CURRENT_LIST_DIR}/CheckPackaging.cmake)
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/Packaging.cmake)

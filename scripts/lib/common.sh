@@ -17,12 +17,14 @@ ORVALT_BUILD_PACKAGES=(
 # Running the window as a user sees it (scripts/demo, and the tests, which drive it): the SVG
 # plugins for the icons, the icon theme of the toolbar, a font.
 ORVALT_RUN_PACKAGES=(libqt6svg6 adwaita-icon-theme fonts-dejavu-core)
-# The tests (scripts/test): a second pseudo-terminal pair, the checks of the packaged files.
-ORVALT_TEST_PACKAGES=(socat desktop-file-utils appstream groff-base)
+# The tests (scripts/test): a second pseudo-terminal pair, the checks of the packaged files,
+# systemd-analyze for the units (no running systemd needed), and Python for the fault harness
+# (tests/harness, the standard library only).
+ORVALT_TEST_PACKAGES=(socat desktop-file-utils appstream groff-base systemd python3)
 # Making the Debian package (scripts/package): the PNG icons, dpkg-shlibdeps and what it calls.
 ORVALT_PACKAGE_PACKAGES=(dpkg-dev file librsvg2-bin)
-# Checking it (scripts/package-check): lintian, the libraries' owners, the Japanese font.
-ORVALT_PACKAGE_CHECK_PACKAGES=(lintian binutils fontconfig)
+# Checking it (scripts/package-check): lintian, the libraries' owners, the Japanese font, the units.
+ORVALT_PACKAGE_CHECK_PACKAGES=(lintian binutils fontconfig systemd)
 # The fuzz targets (scripts/fuzz): clang with libFuzzer and the sanitizer runtime.
 ORVALT_FUZZ_PACKAGES=(clang libclang-rt-14-dev lld)
 

@@ -49,6 +49,7 @@ const QList<CliOption>& cliOptions()
         option("parallel", "", "", "sync", "every instrument at once, each on its own port"),
         option("instruments", "FILE", "", "sync",
                "the instruments file (default: $XDG_CONFIG_HOME/Orvalt/instruments.ini)"),
+        option("instrument", "NAME", "", "sync", "with --all: only the instrument of section NAME"),
         option("report", "FILE", "", "sync", "append what the run did to FILE, one JSON object a line"),
         option("h help", "", "", "", "print this help and exit"),
         option("version", "", "", "", "print the version and exit"),
@@ -86,7 +87,11 @@ const QList<CliExitStatus>& cliExitStatuses()
         {kExitDone, QStringLiteral("everything asked was done")},
         {kExitFailed, QStringLiteral("something failed (told on standard error), a question was answered "
                                      "Cancel, Ctrl+C stopped the run, or the output could not be written")},
-        {kExitUsage, QStringLiteral("a wrong command line; nothing was sent")},
+        {kExitUsage, QStringLiteral("a wrong command line, or an instruments file or section that cannot be "
+                                    "used; nothing was sent")},
+        {kExitTempFail,
+         QStringLiteral("the instrument did not answer, or its port is held by another program; "
+                        "nothing was done: try again later")},
         {kExitInterrupted, QStringLiteral("a second Ctrl+C dropped the file in hand and ended the program")},
         {kExitReaderGone,
          QStringLiteral("cat: the reader of standard output went away before all was written")},

@@ -209,9 +209,10 @@ QString cliUsage()
                        "  sync [-n] [--delete] [--remove-source] REMOTE LOCAL\n"
                        "                            fetch into a host folder what is new or changed in\n"
                        "                            an instrument folder, with the instrument's dates\n"
-                       "  sync --all [--parallel] [--instruments FILE] [-n] [--delete]\n"
-                       "       [--remove-source]    the same for every instrument of the instruments\n"
-                       "                            file\n"
+                       "  sync --all [--parallel] [--instruments FILE] [--instrument NAME] [-n]\n"
+                       "       [--delete] [--remove-source]\n"
+                       "                            the same for every instrument of the instruments\n"
+                       "                            file, or for the one of section NAME\n"
                        "  cp SRC DST                copy inside the instrument\n"
                        "  mv OLD NEW                move or rename inside one medium\n"
                        "  rm [-r] REMOTE...         delete files (with -r also folders)\n"
@@ -344,6 +345,11 @@ CliParse parseCliArguments(const QStringList& arguments)
         return wrong(QStringLiteral("--instruments goes with --all or --parallel"));
     if (isSet("instruments") && request.instrumentsFile.isEmpty())
         return wrong(QStringLiteral("--instruments takes the path of a file"));
+    request.instrument = value("instrument");
+    if (isSet("instrument") && !request.all)
+        return wrong(QStringLiteral("--instrument goes with --all"));
+    if (isSet("instrument") && request.instrument.isEmpty())
+        return wrong(QStringLiteral("--instrument takes the name of a section of the instruments file"));
     request.reportFile = value("report");
     if (isSet("report") && request.reportFile.isEmpty())
         return wrong(QStringLiteral("--report takes the path of a file"));

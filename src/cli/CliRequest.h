@@ -14,6 +14,11 @@ namespace orvalt::cli {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// The instrument could not be reached for now: it did not answer the greeting (switched off, its
+// cable out) or its port is held by another program, such as a run started by hand. Nothing was
+// done, and the same run may well succeed later: EX_TEMPFAIL of sysexits.h, the status a timer's
+// service retries.
+inline constexpr int kExitTempFail = 75;
 // A second Ctrl+C: the file in hand was dropped, the line left in order (as a shell reports a
 // program that Ctrl+C ended).
 inline constexpr int kExitInterrupted = 130;
@@ -75,6 +80,8 @@ struct CliRequest
     bool all = false;
     bool parallel = false;
     QString instrumentsFile;
+    // --instrument NAME: only the section of that name.
+    QString instrument;
 
     // sync: the file each run appends its report to (SyncReport); empty for none.
     QString reportFile;

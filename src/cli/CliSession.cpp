@@ -24,6 +24,18 @@ const QString kProduct = QStringLiteral("Product");
 const QString kMissingMedium = QStringLiteral("medium");
 constexpr int kMaxMedia = 64;
 
+// Whether a greeting failed for a reason that may be gone by itself a while later: the instrument
+// did not answer (switched off, its cable out), or its port is held by another program. Not a
+// device that is not there, nor one the user may not open: waiting mends neither.
+bool outOfReachForNow(const link::PexLink& link)
+{
+    const qint32 failure = link.lastFailure();
+    if (failure == link::PexResult::TimeOut)
+        return true;
+    return (failure == link::PexResult::OpenFailed || failure == link::PexResult::NotOpen) &&
+           link.portProblem() == link::PortProblem::InUse;
+}
+
 } // namespace
 
 QString hostPathOf(const QString& localPath)
@@ -104,6 +116,7 @@ bool CliSession::connect()
     // The window says "Connected" in a box; a script is told only what went wrong.
     const auto failed = [this] {
         fail(connectionFailedText(m_ctx));
+        m_outOfReach = outOfReachForNow(m_link);
         m_state.Connected = false;
         m_link.PexClose();
         return false;
@@ -348,7 +361,9 @@ QString CliSession::device() const
 int CliSession::exitStatus() const
 {
     const bool allDone = m_dialogs.failures() == 0 && !m_dialogs.cancelled() && !m_state.StopRequested;
-    return allDone ? kExitDone : kExitFailed;
+    if (allDone)
+        return kExitDone;
+    return m_outOfReach && !m_state.StopRequested ? kExitTempFail : kExitFailed;
 }
 
 } // namespace orvalt::cli

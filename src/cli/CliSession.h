@@ -117,7 +117,8 @@ public:
     // Whether an item of the command line is passed over: the run was stopped (the item named as
     // not started) or the instrument is out of reach (why told once, the item named as not reached).
     bool passedOver(const QString& item);
-    // The exit status of the run so far.
+    // The exit status of the run so far: kExitTempFail when it could not connect for a reason that
+    // may be gone later (nothing was done then).
     int exitStatus() const;
 
     // The serial device the run opens: the chosen port's, or the one --device gives.
@@ -144,7 +145,8 @@ private:
     ProgramContext m_ctx;
     QList<MediumInfo> m_media;
     bool m_connected = false;
-    CopyRun m_lost; // linkLost, linkLostWhy and copyTimeDated only
+    bool m_outOfReach = false; // the greeting failed, but may not a while later (kExitTempFail)
+    CopyRun m_lost;            // linkLost, linkLostWhy and copyTimeDated only
     bool m_toldLinkLost = false;
     SyncTotals m_syncTotals;
 };

@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
 #include <memory>
 
 namespace orvalt::cli {
@@ -54,6 +55,38 @@ bool isLineKey(const QString& key)
 }
 
 // The instruments of the file in the order of their sections, or why the file cannot be used.
+// One key of an instrument's section into instrument; why it cannot be used, or nothing.
+QString takeKey(ShelfInstrument& instrument, const QString& key, const QVariant& value)
+{
+    // A comma makes QSettings read a list, "@Variant(" any type: neither is a setting here.
+    if (value.typeId() != QMetaType::QString)
+        return QStringLiteral("not a single value (quote a value that holds a comma)");
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty() || text.size() > kMaxValueLength)
+        return QStringLiteral("empty or longer than %1 characters").arg(kMaxValueLength);
+    // The same checks as on the command line, through the one parser of it.
+    QStringList probe;
+    if (isLineKey(key))
+        probe = {QStringLiteral("--%1=%2").arg(key, text), QStringLiteral("info")};
+    else if (key == QLatin1String("remote"))
+        probe = {QStringLiteral("ls"), QStringLiteral("--"), text};
+    else if (key != QLatin1String("local"))
+        return QStringLiteral(
+            "not a key of an instrument (device, baud, parity, stop-bits, flow, remote, local)");
+    if (!probe.isEmpty()) {
+        const CliParse parse = parseCliArguments(probe);
+        if (!parse.request)
+            return parse.error;
+    }
+    if (isLineKey(key))
+        instrument.lineArguments << QStringLiteral("--%1=%2").arg(key, text);
+    else if (key == QLatin1String("remote"))
+        instrument.remote = text;
+    else
+        instrument.local = text;
+    return QString();
+}
+
 std::optional<QList<ShelfInstrument>> readShelf(const QString& path, QString* error)
 {
     const QFileInfo info(path);
@@ -106,45 +139,11 @@ std::optional<QList<ShelfInstrument>> readShelf(const QString& path, QString* er
         QString failure;
         QString failedKey;
         for (const QString& key : keys) {
-            const QVariant value = file.value(key);
-            // A comma makes QSettings read a list, "@Variant(" any type: neither is a setting here.
-            if (value.typeId() != QMetaType::QString) {
+            failure = takeKey(instrument, key, file.value(key));
+            if (!failure.isEmpty()) {
                 failedKey = key;
-                failure = QStringLiteral("not a single value (quote a value that holds a comma)");
                 break;
             }
-            const QString text = value.toString().trimmed();
-            if (text.isEmpty() || text.size() > kMaxValueLength) {
-                failedKey = key;
-                failure = QStringLiteral("empty or longer than %1 characters").arg(kMaxValueLength);
-                break;
-            }
-            // The same checks as on the command line, through the one parser of it.
-            QStringList probe;
-            if (isLineKey(key))
-                probe = {QStringLiteral("--%1=%2").arg(key, text), QStringLiteral("info")};
-            else if (key == QLatin1String("remote"))
-                probe = {QStringLiteral("ls"), QStringLiteral("--"), text};
-            else if (key != QLatin1String("local")) {
-                failedKey = key;
-                failure = QStringLiteral("not a key of an instrument (device, baud, parity, stop-bits, flow, "
-                                         "remote, local)");
-                break;
-            }
-            if (!probe.isEmpty()) {
-                const CliParse parse = parseCliArguments(probe);
-                if (!parse.request) {
-                    failedKey = key;
-                    failure = parse.error;
-                    break;
-                }
-            }
-            if (isLineKey(key))
-                instrument.lineArguments << QStringLiteral("--%1=%2").arg(key, text);
-            else if (key == QLatin1String("remote"))
-                instrument.remote = text;
-            else
-                instrument.local = text;
         }
         file.endGroup();
         if (!failure.isEmpty())
@@ -166,7 +165,7 @@ QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrumen
     // (ShelfConsole): drawn in place, several runs would overwrite each other on one terminal line.
     if (r.quiet)
         arguments << QStringLiteral("--quiet");
-    else if (r.parallel || r.progressLines)
+    else if ((r.parallel || r.progressLines) && !stderrIsJournal())
         arguments << QStringLiteral("--progress-lines");
     if (r.verbose)
         arguments << QStringLiteral("--verbose");
@@ -183,11 +182,35 @@ QStringList childArguments(const CliRequest& r, const ShelfInstrument& instrumen
     return arguments;
 }
 
-// The worse of two exit statuses; a run that did not end by itself counts as failed.
+// How much an exit status asks of whoever reads it: an instrument out of reach for now is retried
+// by itself, files that failed need a look, a file or line that cannot be used needs mending, and a
+// second Ctrl+C ends everything. A status of none of these counts as failed.
+int weight(int status)
+{
+    switch (status) {
+    case kExitDone:
+        return 0;
+    case kExitTempFail:
+        return 1;
+    case kExitUsage:
+        return 3;
+    case kExitInterrupted:
+        return 4;
+    default:
+        return 2;
+    }
+}
+
+int worse(int status, int other)
+{
+    const int own = weight(other) == weight(kExitFailed) ? kExitFailed : other;
+    return weight(own) > weight(status) ? own : status;
+}
+
+// The worse of the shelf's status and a run's; a run that did not end by itself counts as failed.
 int worse(int status, const QProcess& process)
 {
-    const int own = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : kExitFailed;
-    return qMax(status, qBound(kExitDone, own, kExitUsage));
+    return worse(status, process.exitStatus() == QProcess::NormalExit ? process.exitCode() : kExitFailed);
 }
 
 // What the runs side by side write, each line after its instrument's name. Progress lines
@@ -214,10 +237,20 @@ public:
                                                                         : process.readAll());
             if (line.endsWith(QLatin1Char('\n')))
                 line.chop(1);
-            if (channel == QProcess::StandardError && line.startsWith(kProgressLineMark))
+            if (channel == QProcess::StandardError && line.startsWith(kProgressLineMark)) {
                 progress(name, line.mid(kProgressLineMark.size()));
-            else
-                message(channel, name + QStringLiteral(": ") + line + QLatin1Char('\n'));
+                continue;
+            }
+            // Into the journal, the run marks each line with its priority (kRelayedPriorities): the
+            // mark goes before the name, where the journal looks for it.
+            Priority priority = Priority::Error;
+            static const QRegularExpression marked(QStringLiteral("^<([3-6])>"));
+            const QRegularExpressionMatch mark = marked.match(line);
+            if (channel == QProcess::StandardError && mark.hasMatch()) {
+                priority = static_cast<Priority>(mark.captured(1).toInt());
+                line.remove(0, mark.capturedLength());
+            }
+            message(channel, name + QStringLiteral(": ") + line + QLatin1Char('\n'), priority);
         }
     }
 
@@ -252,14 +285,14 @@ private:
         redraw();
     }
 
-    void message(QProcess::ProcessChannel channel, const QString& text)
+    void message(QProcess::ProcessChannel channel, const QString& text, Priority priority)
     {
         clear();
         if (channel == QProcess::StandardOutput) {
             writeStdout(text);
             flushStdout();
         } else {
-            writeStderr(text);
+            writeStderr(text, priority);
         }
         redraw();
     }
@@ -304,7 +337,7 @@ int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
     int status = kExitDone;
     for (const ShelfInstrument& instrument : shelf) {
         if (interruptRequested())
-            return qMax(status, kExitFailed);
+            return worse(status, kExitFailed);
         writeStdout(
             QStringLiteral("%1: %2 -> %3\n").arg(instrument.name, instrument.remote, instrument.local));
         flushStdout();
@@ -315,7 +348,7 @@ int runOneAfterAnother(const CliRequest& r, const QList<ShelfInstrument>& shelf)
         if (!process.waitForStarted()) {
             writeStderr(QStringLiteral("%1: orvalt-cli could not be started: %2\n")
                             .arg(instrument.name, process.errorString()));
-            status = qMax(status, kExitFailed);
+            status = worse(status, kExitFailed);
             continue;
         }
         process.waitForFinished(-1);
@@ -331,9 +364,13 @@ int runSideBySide(const CliRequest& r, const QList<ShelfInstrument>& shelf)
     std::vector<std::unique_ptr<QProcess>> runs;
     int running = 0;
     int status = kExitDone;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (stderrIsJournal())
+        environment.insert(QLatin1String(kRelayedPriorities), QStringLiteral("1"));
     for (const ShelfInstrument& instrument : shelf) {
         auto process = std::make_unique<QProcess>();
         QProcess* p = process.get();
+        p->setProcessEnvironment(environment);
         const QString name = instrument.name;
         QObject::connect(p, &QProcess::readyReadStandardOutput, p,
                          [p, name, &console] { console.relay(*p, QProcess::StandardOutput, name, false); });
@@ -351,7 +388,7 @@ int runSideBySide(const CliRequest& r, const QList<ShelfInstrument>& shelf)
         if (!p->waitForStarted()) {
             writeStderr(
                 QStringLiteral("%1: orvalt-cli could not be started: %2\n").arg(name, p->errorString()));
-            status = qMax(status, kExitFailed);
+            status = worse(status, kExitFailed);
             continue;
         }
         ++running;
@@ -368,7 +405,19 @@ int runShelf(const CliRequest& r)
 {
     const QString path = r.instrumentsFile.isEmpty() ? defaultShelfPath() : r.instrumentsFile;
     QString error;
-    const std::optional<QList<ShelfInstrument>> shelf = readShelf(path, &error);
+    std::optional<QList<ShelfInstrument>> shelf = readShelf(path, &error);
+    if (shelf && !r.instrument.isEmpty()) {
+        // The whole file is checked all the same: a mistake in another section is found the first
+        // night, not the night that instrument's timer first runs.
+        const auto named = std::find_if(shelf->cbegin(), shelf->cend(),
+                                        [&](const ShelfInstrument& i) { return i.name == r.instrument; });
+        if (named == shelf->cend()) {
+            error = QStringLiteral("%1: no section [%2]").arg(path, r.instrument);
+            shelf.reset();
+        } else {
+            shelf = QList<ShelfInstrument>{*named};
+        }
+    }
     if (!shelf) {
         writeStderr(QStringLiteral("orvalt-cli: %1\n").arg(error));
         return kExitUsage;

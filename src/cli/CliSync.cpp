@@ -21,6 +21,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
+#include <optional>
 
 namespace orvalt::cli {
 
@@ -56,7 +58,11 @@ private:
     void fetchStep(const RemotePath& item, const QString& hostFolder, const QString& native,
                    const SyncStep& step);
     bool fetch(const RemotePath& remote, const SyncStep& step, const QString& hostPath);
-    bool removeThere(const RemotePath& item);
+    bool removeThere(const RemotePath& item, const ListingEntry& fetched);
+    // Reads the instrument's file once more beside the one fetched as name and compares the two;
+    // false, told, when they differ or the second reading failed.
+    bool readAgainTheSame(const RemotePath& item, const SyncStep& step, const QString& hostFolder,
+                          const QString& native, const QString& name);
     void deleteHere(const QString& native, const SyncStep& step);
     // A free name beside the host file of step's name, none of the host folder's names in any case.
     QString besideFree(const QString& native, const SyncStep& step) const;
@@ -242,7 +248,14 @@ void Sync::fetchStep(const RemotePath& item, const QString& hostFolder, const QS
         return;
     }
     const QString hostPath = hostChild(hostFolder, name);
+    const quint64 repeatsBefore = m_s.ctx().link.retransmissions();
     if (!fetch(item, step, hostPath))
+        return;
+    // Before the instrument's copy goes, a file that crossed a damaged line is read once more: a
+    // frame put together again after damage could pass its check with wrong bytes, and then the
+    // only good copy would be the one removed.
+    if (step.removeAfter && m_s.ctx().link.retransmissions() != repeatsBefore &&
+        !readAgainTheSame(item, step, hostFolder, native, name))
         return;
     if (step.keepBoth) {
         const QString fetched = QDir(native).filePath(name);
@@ -269,19 +282,62 @@ void Sync::fetchStep(const RemotePath& item, const QString& hostFolder, const QS
                                 .arg(QDir::toNativeSeparators(QDir(native).filePath(kSyncMovedHomeFile))));
         return;
     }
-    removeThere(item);
+    removeThere(item, step.remote);
+}
+
+bool Sync::readAgainTheSame(const RemotePath& item, const SyncStep& step, const QString& hostFolder,
+                            const QString& native, const QString& name)
+{
+    // The second reading goes beside the first under a free numbered name. Should the two differ,
+    // both stay: one of them is what the instrument held, and the instrument keeps its file.
+    const QString again = besideName(name, [&](const QString& candidate) {
+        const QFileInfo there(QDir(native).filePath(candidate));
+        return there.exists() || there.isSymLink() || !hostCanTakeName(candidate);
+    });
+    if (again.isEmpty())
+        return false;
+    const QString againPath = QDir(native).filePath(again);
+    QString hostFailure;
+    const qint32 result =
+        RmtReceiveFile(m_s.ctx(), item.path(), hostChild(hostFolder, again), &hostFailure, step.listedTime);
+    m_s.noteResult(result);
+    if (result == TransferResult::Done && sameContents(againPath, QDir(native).filePath(name))) {
+        QFile::remove(againPath);
+        return true;
+    }
+    failed(item.path(),
+           result == TransferResult::Done
+               ? QStringLiteral(
+                     "the line damaged it on the way and a second reading, kept as %1, does not match "
+                     "the first; both stay on the host and the file stays on the instrument")
+                     .arg(QDir::toNativeSeparators(againPath))
+               : QStringLiteral(
+                     "the line damaged it on the way and it could not be read a second time; it stays "
+                     "on the instrument"));
+    return false;
 }
 
 // "FDL " of one file in the folder that holds it, once that file is on the host whole. Never a
 // folder: "FDL " takes a folder with everything in it, and a file may have been written into it
 // since it was listed.
-bool Sync::removeThere(const RemotePath& item)
+bool Sync::removeThere(const RemotePath& item, const ListingEntry& fetched)
 {
     if (m_s.linkLost())
         return false;
     m_s.about(item.path());
-    if (!m_s.selectFolder(item.parent()))
+    // Listed once more just before it goes: a file the instrument wrote again since it was fetched
+    // (a new measurement under the same name) is not the one on the host, and stays.
+    const std::optional<QList<ListingEntry>> now = m_s.listFolder(item.parent());
+    if (!now)
         return false;
+    const auto same = std::find_if(now->cbegin(), now->cend(), [&](const ListingEntry& e) {
+        return !e.folder && e.name == fetched.name && e.sizeField == fetched.sizeField &&
+               e.dateField == fetched.dateField && e.timeField == fetched.timeField;
+    });
+    if (same == now->cend()) {
+        failed(item.path(), QStringLiteral("changed on the instrument since it was fetched; it stays there"));
+        return false;
+    }
     const qint32 result =
         m_s.ctx().instrument.sendIn(m_s.ctx(), MediumCode(item.medium), wireFolder(item.parent().panePath()),
                                     CommandWords::kDelete + item.name());

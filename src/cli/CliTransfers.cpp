@@ -57,6 +57,13 @@ void tellNotCopied(CliSession& s, const CopyRun& run)
 // not copied. A write that may have been stored is told at the end, with how it turned out.
 void tellFileInHandLost(CliSession& s, const RowCopied& copied, const QString& item)
 {
+    if (copied.attempted && copied.result == TransferResult::Stopped) {
+        const QString subject = s.dialogs().subject();
+        s.about(item);
+        s.fail(TransferTexts::stoppedByUser());
+        s.about(subject);
+        return;
+    }
     if (!copied.attempted || copied.result == TransferResult::Done || !s.linkLost())
         return;
     s.tellLinkLost();
@@ -114,7 +121,7 @@ void receiveFile(CliSession& s, const RemotePath& remote, const ListingEntry& en
     const RowCopied copied = copyRow(s.ctx(), run, item, s.instrumentAt(remote.parent()),
                                      s.hostAt(FolderOfPath(hostTarget)), destination);
     s.noteResult(copied.result);
-    s.noteRun(run);
+    tellNotCopied(s, run);
     tellFileInHandLost(s, copied, remote.path());
 }
 
@@ -162,11 +169,17 @@ void receiveRoot(CliSession& s, const RemotePath& root, const QString& hostTarge
 }
 
 void receiveFolder(CliSession& s, const RemotePath& remote, const ListingEntry& entry,
-                   const QString& hostTarget)
+                   const QString& hostTarget, bool intoNamedFolder)
 {
     ProgramContext& ctx = s.ctx();
     const QString native = HostFs::nativePath(hostTarget);
     const QFileInfo info(native);
+    // A link the user named is theirs to follow; one found inside the folder named is not.
+    if (info.isSymLink() && intoNamedFolder) {
+        s.fail(QStringLiteral("%1 is a symbolic link, which is not followed; nothing is copied into it")
+                   .arg(QDir::toNativeSeparators(native)));
+        return;
+    }
     if (info.exists() && !info.isDir()) {
         s.fail(TransferTexts::cannotWrite(QDir::toNativeSeparators(native),
                                           QStringLiteral("a file of that name exists")));
@@ -273,7 +286,7 @@ void sendFile(CliSession& s, const QString& hostPath, const RemotePath& dest, Re
         return;
     }
     s.noteResult(copied.result);
-    s.noteRun(run);
+    tellNotCopied(s, run);
     tellFileInHandLost(s, copied, s.dialogs().subject());
     if (s.dialogs().failures() == failuresBefore) {
         ListingEntry sent;
@@ -395,7 +408,7 @@ void runGet(CliSession& s)
         if (kind == CliSession::Kind::File)
             receiveFile(s, remote, entry, target);
         else
-            receiveFolder(s, remote, entry, target);
+            receiveFolder(s, remote, entry, target, intoFolder && !remote.isRoot());
     }
     s.tellLinkLost();
     s.tellCopyTimeDated();

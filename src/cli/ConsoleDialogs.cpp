@@ -64,17 +64,18 @@ QString fitProgressLine(const QString& name, const QStringList& fileFigures, con
 
 ConsoleDialogs::ConsoleDialogs(ExistingTarget existing, bool quiet, bool progressLines)
     : m_existing(existing)
-    , m_progress(!quiet && (progressLines || stderrIsTerminal()))
-    , m_lines(!quiet && progressLines)
+    // The journal keeps every line: progress there would bury what the run did.
+    , m_progress(!quiet && !stderrIsJournal() && (progressLines || stderrIsTerminal()))
+    , m_lines(m_progress && progressLines)
 {}
 
-void ConsoleDialogs::say(const QString& text)
+void ConsoleDialogs::say(const QString& text, Priority priority)
 {
     endProgressLine();
     QString line = kProgramName + QStringLiteral(": ");
     if (!m_subject.isEmpty())
         line += m_subject + QStringLiteral(": ");
-    writeStderr(line + consoleText(text) + QLatin1Char('\n'));
+    writeStderr(line + consoleText(text) + QLatin1Char('\n'), priority);
 }
 
 void ConsoleDialogs::tell(const QString& text)
@@ -94,7 +95,8 @@ void ConsoleDialogs::skipped(const QString& item, const QString& why)
 void ConsoleDialogs::warning(const QString& text)
 {
     endProgressLine();
-    writeStderr(kProgramName + QStringLiteral(": warning: ") + text.simplified() + QLatin1Char('\n'));
+    writeStderr(kProgramName + QStringLiteral(": warning: ") + text.simplified() + QLatin1Char('\n'),
+                Priority::Warning);
 }
 
 void ConsoleDialogs::failure(const QString& text)
@@ -178,13 +180,19 @@ int ConsoleDialogs::nameDialog(const NameDialogView& view, QString& /*name*/,
 
 void ConsoleDialogs::transferProgress(const QString& file, qint64 done, qint64 total)
 {
-    if (m_verbose && done >= total && (file != m_toldFile || total != m_toldSize)) {
+    // The journal is the log of a run that nobody watches: each file copied is told there.
+    const bool journal = stderrIsJournal();
+    if ((m_verbose || journal) && done >= total && (file != m_toldFile || total != m_toldSize)) {
         m_toldFile = file;
         m_toldSize = total;
         const QString size = QLocale(QLocale::English, QLocale::UnitedStates).toString(total);
-        tell(
+        const QString copied =
             QStringLiteral("copied %1 (%2 %3)")
-                .arg(escapedName(file), size, total == 1 ? QStringLiteral("byte") : QStringLiteral("bytes")));
+                .arg(escapedName(file), size, total == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
+        if (journal)
+            writeStderr(kProgramName + QStringLiteral(": ") + copied + QLatin1Char('\n'), Priority::Info);
+        else
+            tell(copied);
     } else if (done < total) {
         m_toldFile.clear();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliRequest.h"
+#include "cli/ConsoleTerminal.h"
 #include "core/DialogSeam.h"
 #include "transfer/JobProgress.h"
 #include "transfer/TransferMeter.h"
@@ -49,7 +50,8 @@ public:
     const QString& subject() const { return m_subject; }
 
     // With -v: each file is told on standard output once its last block is in, and each item
-    // skipped with why (skipped).
+    // skipped with why (skipped). Into the journal each file is told in any case, on standard
+    // error as a line of its own priority (Info), and no progress is shown.
     void setVerbose(bool verbose) { m_verbose = verbose; }
     void skipped(const QString& item, const QString& why);
 
@@ -67,7 +69,7 @@ public:
     // One line on standard error; not a failure of the run.
     void warning(const QString& text) override;
     // A line on standard error as a failure is told, about the subject, but not counted as one.
-    void note(const QString& text) { say(text); }
+    void note(const QString& text) { say(text, Priority::Notice); }
     int overwriteQuestion(const QString& name, const QString& source, const QString& destination) override;
     int nameDialog(const NameDialogView& view, QString& name,
                    const std::function<bool(const QString&)>& accept) override;
@@ -87,7 +89,7 @@ public:
     static int overwriteAnswerOf(const QString& typed);
 
 private:
-    void say(const QString& text);
+    void say(const QString& text, Priority priority = Priority::Error);
     void tell(const QString& text);
     void endProgressLine();
 

@@ -1,6 +1,7 @@
 #include "cli/ConsoleTerminal.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #define ORVALT_FILENO _fileno
 #else
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #define ORVALT_ISATTY ::isatty
 #define ORVALT_FILENO ::fileno
@@ -96,9 +98,47 @@ bool canAskOnTerminal()
     return isTerminal(stdin) && isTerminal(stderr);
 }
 
-void writeStderr(const QString& text)
+bool stderrIsJournal()
 {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
+#ifdef Q_OS_WIN
+    return false;
+#else
+    static const bool journal = [] {
+        if (qEnvironmentVariableIsSet(kRelayedPriorities))
+            return true;
+        // "device:inode", in decimal, of the journal's end of the stream.
+        const QByteArrayList stream = qgetenv("JOURNAL_STREAM").split(':');
+        bool deviceOk = false;
+        bool inodeOk = false;
+        const qulonglong device = stream.size() == 2 ? stream.at(0).toULongLong(&deviceOk) : 0;
+        const qulonglong inode = stream.size() == 2 ? stream.at(1).toULongLong(&inodeOk) : 0;
+        struct stat status = {};
+        return deviceOk && inodeOk && ::fstat(STDERR_FILENO, &status) == 0 &&
+               static_cast<qulonglong>(status.st_dev) == device &&
+               static_cast<qulonglong>(status.st_ino) == inode;
+    }();
+    return journal;
+#endif
+}
+
+void writeStderr(const QString& text, Priority priority)
+{
+    QByteArray bytes = text.toLocal8Bit();
+    if (stderrIsJournal()) {
+        // Lines may come in pieces: the mark goes where a line starts.
+        static bool atLineStart = true;
+        const QByteArray mark = '<' + QByteArray::number(static_cast<int>(priority)) + '>';
+        QByteArray marked;
+        marked.reserve(bytes.size() + mark.size());
+        for (const char c : std::as_const(bytes)) {
+            if (atLineStart)
+                marked += mark;
+            marked += c;
+            atLineStart = c == '\n';
+        }
+        bytes = marked;
+    }
+    std::fputs(bytes.constData(), stderr);
     std::fflush(stderr);
 }
 

@@ -18,8 +18,25 @@ int terminalColumns();
 // Whether a question can be asked: standard input and standard error are both a terminal.
 bool canAskOnTerminal();
 
-// Writes text to standard error as it is (no line end added) and flushes it.
-void writeStderr(const QString& text);
+// How much a line on standard error matters, as syslog ranks it.
+enum class Priority
+{
+    Error = 3,
+    Warning = 4,
+    Notice = 5,
+    Info = 6
+};
+
+// Whether standard error goes into the journal: $JOURNAL_STREAM names the very stream that file
+// descriptor 2 is (a program started by the service may have been handed another one), or the run
+// that started this one relays its lines into the journal (kRelayedPriorities).
+bool stderrIsJournal();
+// Set by sync --parallel for its runs, whose lines it writes into the journal after their names.
+inline constexpr char kRelayedPriorities[] = "ORVALT_STDERR_PRIORITIES";
+
+// Writes text to standard error as it is (no line end added) and flushes it. Into the journal, each
+// line starts with its priority ("<3>"), which the journal keeps as the line's own.
+void writeStderr(const QString& text, Priority priority = Priority::Error);
 // Writes text to standard output.
 void writeStdout(const QString& text);
 // Hands what standard output holds on at once (before a child run writes to the same output).

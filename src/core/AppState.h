@@ -41,7 +41,6 @@ struct AppState
     // Interruption pressed a second time: the file in hand is dropped at once, not finished.
     bool StopFileNow = false;
     bool OverwriteAll = false;
-    bool DestIsInstrument = false;
     bool CloseAllowed = true;
 
     int16_t DialogAnswer = 0;

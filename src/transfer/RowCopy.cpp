@@ -49,6 +49,15 @@ RowCopied copyRow(ProgramContext& ctx, CopyRun& run, const CopyItem& item, const
     AppState& st = ctx.state;
     const QString destFolder = to.folderPath();
     RowCopied copied;
+    // Stopped before this row began (Interruption, Ctrl+C while it was looked up): the copy's
+    // routines would pass it over as done, so it is named here.
+    if (st.StopRequested) {
+        const QString native = from.host ? HostFs::nativePath(item.path) : QString();
+        run.notCopied << TransferTexts::notCopied(
+            native.isEmpty() ? item.path : QDir::toNativeSeparators(native), TransferTexts::notStarted());
+        copied.stop = true;
+        return copied;
+    }
     bool overwrite = st.OverwriteAll;
     if (!item.folder) {
         const qint16 checked = NameCheck(ctx, item.name, item.shortName, kWarnKindFile, kWarnModeCheck, to);

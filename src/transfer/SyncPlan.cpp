@@ -48,6 +48,13 @@ void planFile(SyncStep& step, const SyncHostEntry* there, int resolution, const 
     } else {
         step.action = SyncAction::Current;
         step.removeAfter = false;
+        return;
+    }
+    // A file --remove-source brought home is gone from the instrument: the host holds its only copy,
+    // which a file of the same name written on the instrument since must not replace.
+    if (there->movedHome) {
+        step.reason = SyncReason::HostCopy;
+        step.keepBoth = true;
     }
 }
 

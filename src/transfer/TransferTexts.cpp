@@ -65,7 +65,7 @@ QString droppedItemNotUsable()
 
 QString stoppingFileNow()
 {
-    return QStringLiteral("Stopping now. The file in hand is not kept.");
+    return QStringLiteral("Stopping now. The file in hand is not kept, unless all of it has gone already.");
 }
 
 QString stoppedByUser()

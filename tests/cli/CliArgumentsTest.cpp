@@ -203,6 +203,10 @@ private slots:
             << QStringList{"--baud", "9600", "sync", "--parallel"} << "from the instruments file";
         QTest::addRow("--instruments alone")
             << QStringList{"--instruments", "x.ini", "sync", "M:\\", "x"} << "goes with --all";
+        QTest::addRow("--instrument without --all")
+            << QStringList{"sync", "--instrument", "lab1", "M:\\", "x"} << "--instrument goes with --all";
+        QTest::addRow("--instrument empty")
+            << QStringList{"sync", "--all", "--instrument="} << "name of a section";
         QTest::addRow("--all with get") << QStringList{"--all", "get", "M:\\A", "x"} << "sync only";
         QTest::addRow("-v with ls") << QStringList{"-v", "ls", "M:\\"}
                                     << "--verbose goes with get, put or sync only";

@@ -181,8 +181,9 @@ private slots:
 
     // A port that cannot be opened: the two lines name the device and the system's reason and say
     // what to do, with orvalt-cli's options. A path that is not there; the instrument's port held
-    // (and locked) by another program; a port the user may not open, the program run as an
-    // unprivileged user, the advice following the device's group and mode.
+    // (and locked) by another program, which ends with the status to try again later; a port the
+    // user may not open, the program run as an unprivileged user, the advice following the device's
+    // group and mode.
     void portOpenCauses_data()
     {
         QTest::addColumn<QString>("cause");
@@ -253,7 +254,7 @@ private slots:
         }
         cli.start(process, {"--device", device, "info"});
         const CliResult r = CliRig::finish(process);
-        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.exitCode == (cause == "held" ? 75 : 1), show(r));
         QVERIFY2(
             r.err.startsWith(QStringLiteral("orvalt-cli: It failed in the connection\n") + told.arg(device)),
             show(r));
@@ -953,7 +954,14 @@ private slots:
                      .entryList(QDir::Files | QDir::Hidden)
                      .filter(QStringLiteral("BIG")),
                  QStringList{"BIG.DAT"});
-        QVERIFY2(saysOnce(r, QStringLiteral("Stopping now. The file in hand is not kept.")), show(r));
+        QVERIFY2(saysOnce(r, QStringLiteral(
+                                 "Stopping now. The file in hand is not kept, unless all of it has gone "
+                                 "already.")),
+                 show(r));
+        // And which file that was, once it is known to be dropped.
+        QVERIFY2(saysOnce(r, (get ? QStringLiteral("M:\\BIG.DAT") : QDir::toNativeSeparators(source)) +
+                                 QStringLiteral(": stopped by the user; not copied, what was there is kept")),
+                 show(r));
         // The line was left in order: the next command is answered.
         QVERIFY(writeFile(cli.host(QStringLiteral("NEXT.DAT")), "next"));
         const CliResult next = cli.run(on(instrument, {"put", "NEXT.DAT", "M:\\"}));

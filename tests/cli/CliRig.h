@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -99,12 +100,16 @@ public:
         return name.isEmpty() ? folder : QDir(folder).filePath(name);
     }
 
-    // Starts the program; standard input is closed at once.
-    void start(QProcess& process, const QStringList& arguments) const
+    // Starts the program, with more environment variables where given; standard input is closed at
+    // once.
+    void start(QProcess& process, const QStringList& arguments,
+               const QHash<QString, QString>& environment = {}) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir(m_dir.path()).filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("HOME"), QDir(m_dir.path()).filePath(QStringLiteral("home")));
+        for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+            env.insert(it.key(), it.value());
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(host());
         process.start(m_program, arguments);

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTest>
+#include <csignal>
+#include <cstdio>
 #include <sys/stat.h>
 
 using orvalt::test::CliResult;
@@ -87,6 +89,35 @@ QByteArray shelfOf(const QString& deviceA, const QString& deviceB)
                           "[b]\ndevice=%2\nbaud=38400\nparity=none\nremote=\"M:\\\\\"\nlocal=cardB\n")
         .arg(deviceA, deviceB)
         .toUtf8();
+}
+
+// $JOURNAL_STREAM's form of a file: "device:inode". A file given as a run's standard error stands
+// for the journal's stream when the variable names it.
+QString streamOf(const QString& path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    return QStringLiteral("%1:%2")
+        .arg(static_cast<qulonglong>(status.st_dev))
+        .arg(static_cast<qulonglong>(status.st_ino));
+}
+
+QString readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+}
+
+// The value of a key of the timer's service, as its unit file of kind (user, system) gives it.
+QString unitValue(const QString& kind, const QString& key)
+{
+    const QString text =
+        readAll(QStringLiteral(ORVALT_SOURCE_DIR "/packaging/systemd/%1/orvalt-sync@.service").arg(kind));
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (line.startsWith(key + QLatin1Char('=')))
+            return line.mid(key.size() + 1);
+    return QString();
 }
 
 } // namespace
@@ -279,6 +310,69 @@ private slots:
         }
     }
 
+    // A file that crossed a damaged line is read a second time before the instrument's copy goes;
+    // on a clean line once is enough.
+    void removeSourceReadsADamagedFileTwice_data()
+    {
+        QTest::addColumn<QStringList>("noise");
+        QTest::addColumn<int>("reads");
+        QTest::addRow("clean line") << QStringList() << 1;
+        QTest::addRow("noisy line") << QStringList{"--drop", "0.002", "--seed", "7"} << 2;
+    }
+
+    void removeSourceReadsADamagedFileTwice()
+    {
+        QFETCH(QStringList, noise);
+        QFETCH(int, reads);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument(noise);
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/B.DAT", bytes(20000, 3), kTaken));
+        const CliResult r = sync(cli, instrument, {"--remove-source"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("B.DAT"), bytes(20000, 3));
+        QVERIFY(!QFileInfo::exists(instrument.mediumDir() + "/B.DAT"));
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex());
+        QCOMPARE(instrument.transcript().count(asked), reads);
+        // The second reading matched and is gone again.
+        QCOMPARE(QDir(cli.host("card")).entryList(QDir::Files), QStringList{"B.DAT"});
+    }
+
+    // The instrument writes a new file under the name while the old one comes home: the new one is
+    // not the host's, and stays on the instrument.
+    void removeSourceKeepsAFileWrittenAgain()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--block-ms", "40"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QString m = instrument.mediumDir();
+        QVERIFY(put(m + "/B.DAT", bytes(6000, 1), kTaken));
+        QProcess process;
+        cli.start(process, {"--device", instrument.devicePath(), "--quiet", "sync", "--remove-source", "M:\\",
+                            "card"});
+        const QString asked =
+            QStringLiteral("BLK 3 10 ") + QString::fromLatin1(QByteArray("FRD? B.DAT").toHex());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.transcript().contains(asked), 30000);
+        // Once the instrument is reading the old file, a new one takes its name.
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.transcript().filter(QStringLiteral("BLK 4")).size() >= 2, 30000);
+        QVERIFY(put(m + "/B.NEW", bytes(7000, 2), kTaken.addSecs(60)));
+        QVERIFY(::rename(QFile::encodeName(m + "/B.NEW").constData(),
+                         QFile::encodeName(m + "/B.DAT").constData()) == 0);
+        const CliResult r = CliRig::finish(process);
+        QVERIFY2(r.exitCode == 1, show(r));
+        // Told either way: by the listing before the removal, or by a second reading (when the slow
+        // instrument's blocks were asked for twice on the way).
+        QVERIFY2(
+            r.err.contains("M:\\B.DAT: changed on the instrument since it was fetched; it stays there") ||
+                r.err.contains("M:\\B.DAT: the line damaged it on the way and a second reading"),
+            show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("card")).value("B.DAT"), bytes(6000, 1));
+        QCOMPARE(orvalt::test::treeOf(m).value("B.DAT"), bytes(7000, 2));
+    }
+
     // Files moved home by --remove-source are gone from the instrument because they came home: a
     // later --delete of the same folder keeps them, and deletes only what the host had of its own.
     void deleteKeepsWhatWasMovedHome()
@@ -450,6 +544,31 @@ private slots:
         QVERIFY(!after.isSymLink() ? !after.isFile() : true);
     }
 
+    // get -r into a folder that holds a link of the copied folder's name: the link is not followed
+    // (what it points to is outside the folder named), and the copy says so. A link named on the
+    // command line itself is the user's to follow.
+    void getTreeNeverEntersALinkedFolder()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/DAY1/TOP.TXT", bytes(30, 1), kTaken));
+        QVERIFY(put(cli.host("outside/KEEP.DAT"), "keep"));
+        QVERIFY(QDir().mkpath(cli.host("into")));
+        QVERIFY(QFile::link(cli.host("outside"), cli.host("into/DAY1")));
+        CliResult r = cli.run(
+            {"--device", instrument.devicePath(), "--quiet", "--yes", "get", "-r", "M:\\DAY1", "into"});
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains("DAY1 is a symbolic link, which is not followed; nothing is copied into it"),
+                 show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).keys(), QStringList{"KEEP.DAT"});
+        r = cli.run(
+            {"--device", instrument.devicePath(), "--quiet", "--yes", "get", "-r", "M:\\DAY1", "into/DAY1"});
+        QVERIFY2(r.exitCode == 0, show(r));
+        QCOMPARE(orvalt::test::treeOf(cli.host("outside")).value("DAY1/TOP.TXT"), bytes(30, 1));
+    }
+
     // A shelf of two instruments, one after the other (from the file beside the user settings) and
     // side by side (from --instruments): each instrument's files in its own folder, each its own
     // summary; side by side, both instruments are talked to at once.
@@ -601,8 +720,9 @@ private slots:
         QTest::addRow("bad remote") << QByteArray("\"M:\\\\\"\nlocal=cardB")
                                     << QByteArray("DATA\nlocal=cardB") << 2
                                     << "[b] remote: not a remote path";
-        // Both on a port another program holds: each is told so, and nothing is shared.
-        QTest::addRow("port in use") << QByteArray("device=B") << QByteArray("device=A") << 1 << "in use";
+        // Both on a port another program holds: each is told so, nothing is shared, and the shelf
+        // ends as each run does, to be tried again.
+        QTest::addRow("port in use") << QByteArray("device=B") << QByteArray("device=A") << 75 << "in use";
     }
 
     void shelfRefused()
@@ -631,6 +751,137 @@ private slots:
         QVERIFY2(r.err.contains(told), show(r));
         if (exitCode == 2)
             QVERIFY(!QFileInfo::exists(cli.host("cardA"))); // nothing ran
+    }
+
+    // The timer's service, run as its unit file says against the virtual instrument, its standard
+    // error the journal's stream: the files come home, the report gains a line, each line carries
+    // its priority. An instrument that does not answer and a port held by a run started by hand end
+    // with the status the unit retries, and nothing else does; a section the file lacks is a mistake.
+    void timerService_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("told"); // %1: the device
+        QTest::addRow("collects") << "on" << 0 << "<6>orvalt-cli: copied A.DAT (300 bytes)\n";
+        QTest::addRow("instrument off")
+            << "off" << 75
+            << "<3>orvalt-cli: It failed in the connection\n<3>The instrument stopped answering";
+        QTest::addRow("port held by a run by hand")
+            << "held" << 75
+            << "<3>orvalt-cli: It failed in the connection\n<3>%1 is in use by another program";
+        QTest::addRow("no such section") << "lab2" << 2 << "<3>orvalt-cli: %2: no section [lab2]\n";
+    }
+
+    void timerService()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, exitCode);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(put(instrument.mediumDir() + "/A.DAT", bytes(300, 1), kTaken));
+        const QString shelf = QFileInfo(cli.userIniPath()).dir().filePath("instruments.ini");
+        QVERIFY(put(shelf, QStringLiteral("[lab1]\ndevice=%1\nremote=\"M:\\\\\"\nlocal=lab1\n")
+                               .arg(instrument.devicePath())
+                               .toUtf8()));
+        const QString section = state == "lab2" ? state : QStringLiteral("lab1");
+        QTemporaryDir stateDir;
+
+        // The system's unit runs the same command as the user's, and both retry what the off
+        // instrument ends with.
+        const QString command = unitValue("user", "ExecStart");
+        QCOMPARE(unitValue("system", "ExecStart"), command);
+        QCOMPARE(unitValue("user", "RestartForceExitStatus"), QStringLiteral("75"));
+        QCOMPARE(unitValue("system", "RestartForceExitStatus"), QStringLiteral("75"));
+        QStringList words = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QCOMPARE(words.takeFirst(), QStringLiteral("/usr/bin/orvalt-cli"));
+        for (QString& word : words)
+            word.replace(QStringLiteral("%i"), section)
+                .replace(QStringLiteral("${STATE_DIRECTORY}"), stateDir.path());
+
+        QSerialPort holder(instrument.devicePath());
+        if (state == "held")
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+        if (state == "off")
+            QVERIFY(::kill(static_cast<pid_t>(instrument.process().processId()), SIGSTOP) == 0);
+        const QString journal = cli.host("journal");
+        QVERIFY(put(journal, QByteArray()));
+        QProcess process;
+        process.setStandardErrorFile(journal);
+        cli.start(process, words, {{"JOURNAL_STREAM", streamOf(journal)}});
+        const CliResult r = CliRig::finish(process);
+        if (state == "off")
+            ::kill(static_cast<pid_t>(instrument.process().processId()), SIGCONT);
+        const QString err = readAll(journal);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(show(r) + err));
+        told.replace(QStringLiteral("%1"), instrument.devicePath()).replace(QStringLiteral("%2"), shelf);
+        QVERIFY2(err.contains(told), qPrintable(err));
+        // Every line is marked, and no progress is among them.
+        for (const QString& line : err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            QVERIFY2(line.contains(QRegularExpression("^<[3-6]>")) && !line.contains(" of 300 bytes"),
+                     qPrintable(err));
+
+        const QList<QJsonObject> runs = reportOf(QDir(stateDir.path()).filePath(section + ".json"));
+        if (state == "lab2") {
+            QCOMPARE(runs.size(), 0); // nothing ran
+            return;
+        }
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs.constFirst().value("exit_status").toInt(), exitCode);
+        QCOMPARE(runs.constFirst().value("fetched").toInt(), exitCode == 0 ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(cli.host("lab1/A.DAT")), exitCode == 0);
+    }
+
+    // The journal is standard error only where $JOURNAL_STREAM names that very stream: a run handed
+    // another one (by a script the service started) writes plain lines and its progress. Side by
+    // side, the runs' priorities stand before their names, where the journal reads them.
+    void journalOnlyWhereItIs_data()
+    {
+        QTest::addColumn<QString>("stream"); // "same", "other"
+        QTest::addColumn<bool>("parallel");
+        QTest::addColumn<QString>("told");
+        QTest::addRow("the journal") << "same" << false << "\n<6>orvalt-cli: copied A.DAT (6,000 bytes)\n";
+        QTest::addRow("another stream") << "other" << false << "\nprogress: A.DAT  ";
+        QTest::addRow("side by side") << "same" << true << "\n<6>a: orvalt-cli: copied A.DAT (6,000 bytes)\n";
+    }
+
+    void journalOnlyWhereItIs()
+    {
+        QFETCH(QString, stream);
+        QFETCH(bool, parallel);
+        QFETCH(QString, told);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess a({"--baud", "38400"});
+        InstrumentProcess b({"--baud", "38400"});
+        QVERIFY2(a.isReady() && b.isReady(), qPrintable(a.errorString() + b.errorString()));
+        QVERIFY(put(a.mediumDir() + "/A.DAT", bytes(6000, 1), kTaken));
+        QVERIFY(put(cli.host("shelf.ini"), shelfOf(a.devicePath(), b.devicePath())));
+        const QString journal = cli.host("journal");
+        QVERIFY(put(journal, "\n") && put(cli.host("elsewhere"), QByteArray()));
+        QProcess process;
+        process.setStandardErrorFile(journal, QIODevice::Append); // after its first line end
+        // Progress lines asked for, which the journal does without.
+        const QStringList arguments =
+            parallel ? QStringList{"--progress-lines", "sync", "--parallel", "--instruments", "shelf.ini"}
+                     : QStringList{"--progress-lines",
+                                   "--device",
+                                   a.devicePath(),
+                                   "--baud",
+                                   "38400",
+                                   "sync",
+                                   "M:\\",
+                                   "card"};
+        cli.start(process, arguments,
+                  {{"JOURNAL_STREAM", streamOf(stream == "same" ? journal : cli.host("elsewhere"))}});
+        const CliResult r = CliRig::finish(process);
+        const QString err = readAll(journal);
+        QVERIFY2(r.exitCode == 0, qPrintable(show(r) + err));
+        QVERIFY2(err.contains(told), qPrintable(err));
+        QCOMPARE(err.contains("progress"), stream == "other");
+        QCOMPARE(err.contains('<'), stream == "same");
     }
 
     // The instrument goes away in the middle of a sync: nothing half-fetched lies under a real name,

@@ -153,6 +153,11 @@ private slots:
         QTest::addRow("moved home kept")
             << QStringList() << QStringList{"DATA001.CSV fm 3", "OLD.DAT f 3"} << "delete"
             << QStringList{"DATA001.CSV keep/moved-home", "OLD.DAT delete"};
+        QTest::addRow("moved home, a later file of its name")
+            << QStringList{file} << QStringList{"A.DAT fm 12"} << QString()
+            << QStringList{"A.DAT fetch/host-copy both"};
+        QTest::addRow("moved home, the same file")
+            << QStringList{file} << QStringList{"A.DAT fm 300"} << QString() << QStringList{"A.DAT current"};
         QTest::addRow("extra link deleted itself")
             << QStringList() << QStringList{"archive l"} << "delete" << QStringList{"archive delete"};
 

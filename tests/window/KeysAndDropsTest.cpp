@@ -343,6 +343,87 @@ private slots:
         QVERIFY(!QFileInfo::exists(rig.path(QStringLiteral("L"), QStringLiteral("DESK.TXT"))));
     }
 
+    // F7, F2 and Del act on the medium of the pane whose list had the key, whichever medium the
+    // instrument had selected last: both panes show the instrument, each another medium holding a
+    // SAME.DAT, and the other pane was listed just before the key.
+    void keysActOnTheirPane_data()
+    {
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<int>("key");
+        for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
+            QTest::addRow("F7 in %s", qPrintable(side)) << side << int(Qt::Key_F7);
+            QTest::addRow("F2 in %s", qPrintable(side)) << side << int(Qt::Key_F2);
+            QTest::addRow("Del in %s", qPrintable(side)) << side << int(Qt::Key_Delete);
+        }
+    }
+
+    void keysActOnTheirPane()
+    {
+        QFETCH(QString, side);
+        QFETCH(int, key);
+        const QString other = otherSide(side);
+        CopyWindow rig(QStringLiteral("1"), QStringLiteral("M"));
+        QVERIFY(test::putFile(rig.path(QStringLiteral("L"), QStringLiteral("SAME.DAT")), "card"));
+        QVERIFY(test::putFile(rig.path(QStringLiteral("R"), QStringLiteral("SAME.DAT")), "memory"));
+        QVERIFY(rig.start());
+        frmMain& w = *rig.window;
+        QVERIFY(showActive(w));
+        rig.renew();
+        LoadListview(rig.ctx(), other);
+        const QByteArray otherBytes = test::fileBytes(rig.path(other, QStringLiteral("SAME.DAT")));
+        QTreeView* list = AppState::isLeft(side) ? w.controls().L_ListView : w.controls().lvListView;
+        list->setFocus();
+        QTRY_VERIFY(list->hasFocus());
+        rig.select(side, {QStringLiteral("SAME.DAT")});
+        rig.dialogs().nameAnswers = {key == Qt::Key_F7 ? QStringLiteral("FIELD26")
+                                                       : QStringLiteral("MOVED.DAT")};
+        rig.dialogs().answers.push_back(DialogSeam::Button::Yes);
+        QTest::keyClick(list, Qt::Key(key));
+
+        const QStringList here = test::folderNames(rig.dir(side));
+        if (key == Qt::Key_F7)
+            QCOMPARE(here, (QStringList{"FIELD26/", "SAME.DAT"}));
+        else if (key == Qt::Key_F2)
+            QCOMPARE(here, QStringList{"MOVED.DAT"});
+        else
+            QCOMPARE(here, QStringList());
+        // The other medium is as it was, and the pane acted on is listed again.
+        QCOMPARE(test::folderNames(rig.dir(other)), QStringList{"SAME.DAT"});
+        QCOMPARE(test::fileBytes(rig.path(other, QStringLiteral("SAME.DAT"))), otherBytes);
+        QStringList rows = rig.rows(side);
+        rows.sort();
+        QStringList files = here;
+        files.replaceInStrings(QStringLiteral("/"), QString());
+        QCOMPARE(rows, files);
+        for (const QString& text : rig.dialogs().texts())
+            QVERIFY2(text.startsWith(QLatin1String("A chosen file is removed")), qPrintable(text));
+    }
+
+    // Files dropped from the desktop go into the instrument pane's folder whichever pane was
+    // clicked last.
+    void desktopDropWhicheverPaneIsActive_data()
+    {
+        QTest::addColumn<QString>("active");
+        QTest::addRow("host pane active") << "L";
+        QTest::addRow("instrument pane active") << "R";
+    }
+
+    void desktopDropWhicheverPaneIsActive()
+    {
+        QFETCH(QString, active);
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"));
+        QVERIFY(rig.start());
+        QTemporaryDir desk;
+        const QString dropped = QDir(desk.path()).filePath(QStringLiteral("desk.txt"));
+        QVERIFY(test::putFile(dropped, "from the desktop"));
+        listFocused(rig.ctx(), active);
+        dropOn(rig.window->controls().lvListView, desktopFiles({dropped}));
+        QCOMPARE(test::fileBytes(rig.path(QStringLiteral("R"), QStringLiteral("desk.txt"))),
+                 QByteArray("from the desktop"));
+        QCOMPARE(rig.dialogs().texts(), QStringList());
+        QCOMPARE(rig.state().devId(QStringLiteral("L")), QStringLiteral("0"));
+    }
+
     // The status bar tells whether the program is connected, and to what.
     void lineStatus()
     {
