@@ -11,6 +11,7 @@
 // the first --zmodem-bytes of each file (1 MiB), not the whole 3 MB measurement file.
 
 #include "bench/LinkLegs.h"
+#include "bench/MeasurementData.h"
 #include "bench/RelayLine.h"
 #include "link/PexLink.h"
 

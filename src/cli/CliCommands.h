@@ -28,6 +28,10 @@ void runMv(CliSession& s);
 void runRm(CliSession& s);
 void runMkdir(CliSession& s);
 void runFormat(CliSession& s);
+// cat: instrument files to standard output as they arrive. catReaderGone says that the reader of
+// standard output went away before all was written (the run then ended quietly).
+void runCat(CliSession& s);
+bool catReaderGone();
 
 // One row of a listing as the panes show it: name, date, size, kind (columns separated by two
 // blanks, the name padded to nameWidth). Control characters of the name are written as \xNN.

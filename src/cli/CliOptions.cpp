@@ -93,6 +93,8 @@ const QList<CliExitStatus>& cliExitStatuses()
          QStringLiteral("the instrument did not answer, or its port is held by another program; "
                         "nothing was done: try again later")},
         {kExitInterrupted, QStringLiteral("a second Ctrl+C dropped the file in hand and ended the program")},
+        {kExitReaderGone,
+         QStringLiteral("cat: the reader of standard output went away before all was written")},
     };
     return statuses;
 }

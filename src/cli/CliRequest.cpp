@@ -18,8 +18,8 @@ struct CommandForm
 };
 
 const CommandForm kCommands[] = {
-    {"info", 0, 0}, {"ls", 1, 1},  {"get", 2, -1},  {"put", 2, -1},   {"cp", 2, 2},
-    {"mv", 2, 2},   {"rm", 1, -1}, {"mkdir", 1, 1}, {"format", 1, 1}, {"sync", 0, 2},
+    {"info", 0, 0}, {"ls", 1, 1},    {"get", 2, -1},   {"put", 2, -1}, {"cp", 2, 2},   {"mv", 2, 2},
+    {"rm", 1, -1},  {"mkdir", 1, 1}, {"format", 1, 1}, {"sync", 0, 2}, {"cat", 1, -1},
 };
 
 const CommandForm* formOf(const QString& command)
@@ -150,12 +150,15 @@ bool readArguments(CliRequest& request, const QStringList& arguments, QString* e
 
     // A medium's root is no item that could be copied, moved, deleted or made.
     const bool itemsOnly = c == QLatin1String("cp") || c == QLatin1String("mv") || c == QLatin1String("rm") ||
-                           c == QLatin1String("mkdir");
+                           c == QLatin1String("mkdir") || c == QLatin1String("cat");
     for (int i = 0; itemsOnly && i < request.remotes.size(); ++i) {
         const bool targetMayBeRoot = i == 1 && (c == QLatin1String("cp") || c == QLatin1String("mv"));
         if (request.remotes.at(i).isRoot() && !targetMayBeRoot) {
-            *error = QStringLiteral("%1 acts on a file or folder, not on a whole medium: %2")
-                         .arg(c, request.remotes.at(i).path());
+            *error = c == QLatin1String("cat")
+                         ? QStringLiteral("cat reads files, not a whole medium: %1")
+                               .arg(request.remotes.at(i).path())
+                         : QStringLiteral("%1 acts on a file or folder, not on a whole medium: %2")
+                               .arg(c, request.remotes.at(i).path());
             return false;
         }
     }
@@ -215,6 +218,7 @@ QString cliUsage()
                        "  rm [-r] REMOTE...         delete files (with -r also folders)\n"
                        "  mkdir REMOTE              make a folder\n"
                        "  format MEDIUM             erase a whole medium (only with --yes)\n"
+                       "  cat REMOTE...             instrument files to standard output, byte for byte\n"
                        "\n"
                        "Remote paths: a medium code, then the folders, \"\\\"-separated: M:\\DATA\\A.DAT\n"
                        "(M: INT MEM, 1: Card 1, 2: Card 2, D: FD). Quote them in the shell.\n"

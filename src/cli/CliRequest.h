@@ -22,6 +22,9 @@ inline constexpr int kExitTempFail = 75;
 // A second Ctrl+C: the file in hand was dropped, the line left in order (as a shell reports a
 // program that Ctrl+C ended).
 inline constexpr int kExitInterrupted = 130;
+// cat: the reader of standard output went away before all was written (as a shell reports a
+// program that a closed pipe ended).
+inline constexpr int kExitReaderGone = 141;
 
 // What to do with a target that exists: ask on the terminal (refused without one), replace it
 // (--yes), or keep it and go on (--no-clobber).

@@ -337,6 +337,19 @@ bool CliSession::stopping()
     return m_state.StopRequested || m_dialogs.cancelled();
 }
 
+bool CliSession::passedOver(const QString& item)
+{
+    if (stopping()) {
+        notStarted(item);
+        return true;
+    }
+    if (!linkLost())
+        return false;
+    tellLinkLost();
+    notReached(item);
+    return true;
+}
+
 QString CliSession::device() const
 {
     const int port = m_state.PortNumber;

@@ -114,6 +114,9 @@ public:
     void about(const QString& subject) { m_dialogs.setSubject(subject); }
     // Lets Ctrl+C reach StopRequested; true when the run is to stop before the next item.
     bool stopping();
+    // Whether an item of the command line is passed over: the run was stopped (the item named as
+    // not started) or the instrument is out of reach (why told once, the item named as not reached).
+    bool passedOver(const QString& item);
     // The exit status of the run so far: kExitTempFail when it could not connect for a reason that
     // may be gone later (nothing was done then).
     int exitStatus() const;

@@ -382,15 +382,8 @@ void runGet(CliSession& s)
     int itemsDone = 0;
     for (const RemotePath& remote : r.remotes) {
         s.dialogs().progressStep(itemsDone++);
-        if (s.stopping()) {
-            s.notStarted(remote.path());
+        if (s.passedOver(remote.path()))
             continue;
-        }
-        if (s.linkLost()) {
-            s.tellLinkLost();
-            s.notReached(remote.path());
-            continue;
-        }
         s.about(remote.path());
         ListingEntry entry;
         const CliSession::Kind kind = s.lookUp(remote, &entry);
@@ -458,15 +451,8 @@ void runPut(CliSession& s)
     for (const QString& local : r.locals) {
         s.dialogs().progressStep(itemsDone++);
         const QString shown = shownHostPath(local);
-        if (s.stopping()) {
-            s.notStarted(shown);
+        if (s.passedOver(shown))
             continue;
-        }
-        if (s.linkLost()) {
-            s.tellLinkLost();
-            s.notReached(shown);
-            continue;
-        }
         s.about(shown);
         const QString hostPath = hostPathOf(local);
         const QFileInfo info(QDir::current().absoluteFilePath(local));

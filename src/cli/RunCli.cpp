@@ -23,8 +23,9 @@ struct CommandEntry
 };
 
 const CommandEntry kRunners[] = {
-    {"info", runInfo}, {"ls", runLs}, {"get", runGet},     {"put", runPut},       {"cp", runCp},
-    {"mv", runMv},     {"rm", runRm}, {"mkdir", runMkdir}, {"format", runFormat}, {"sync", runSync},
+    {"info", runInfo},     {"ls", runLs},     {"get", runGet}, {"put", runPut},
+    {"cp", runCp},         {"mv", runMv},     {"rm", runRm},   {"mkdir", runMkdir},
+    {"format", runFormat}, {"sync", runSync}, {"cat", runCat},
 };
 
 // Standard output that could not be written (a full disk, a closed pipe) is a failure however the
@@ -82,7 +83,9 @@ int run(const QStringList& arguments, const QString& programDir)
     std::optional<SyncReport> report; // begun before anything is sent
     if (!request.reportFile.isEmpty())
         report.emplace();
-    ConsoleDialogs dialogs(request.existing, request.quiet, request.progressLines);
+    // cat's bytes go to standard output: a progress line on the same terminal would garble them.
+    const bool outputIsTheFile = request.command == QLatin1String("cat") && stdoutIsTerminal();
+    ConsoleDialogs dialogs(request.existing, request.quiet || outputIsTheFile, request.progressLines);
     dialogs.setVerbose(request.verbose);
     CliSession session(request, dialogs,
                        ProgramPaths{settingsFolder(programDir, kWindowProgramName), kWindowProgramName});
@@ -94,7 +97,9 @@ int run(const QStringList& arguments, const QString& programDir)
         }
     }
     session.disconnect();
-    const int status = secondInterruptRequested() ? kExitInterrupted : session.exitStatus();
+    const int status = secondInterruptRequested() ? kExitInterrupted
+                       : catReaderGone()          ? kExitReaderGone
+                                                  : session.exitStatus();
     return report ? reported(*report, session, withOutputChecked(status)) : status;
 }
 

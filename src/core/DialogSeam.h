@@ -85,6 +85,19 @@ public:
     virtual void progressJob(const QList<JobTotals>& /*items*/) {}
     virtual void progressClose() {}
 
+    // Where to save a file the program made (a picture of a plot): the system's save dialog,
+    // opened at suggested with the filter's kinds of file. Empty when the user cancelled; a seam
+    // that asks no one saves nothing.
+    virtual QString saveFileName(const QString& /*caption*/, const QString& /*suggested*/,
+                                 const QString& /*filter*/)
+    {
+        return QString();
+    }
+
+    // What the program waits for while the window takes no input (a floppy's format): shown where
+    // the window shows its state until an empty text takes it away.
+    virtual void busyText(const QString& /*text*/) {}
+
     // The hourglass pointer for long work; the toolbar dispatcher puts the default one back.
     virtual void setBusyPointer(bool busy) = 0;
 

@@ -33,17 +33,23 @@ void toolbarFormat(ProgramContext& ctx, const QString& side, const FormatPause& 
     if (!ctx.dialogs.ask(formatQuestionText(ctx, side)))
         return;
     ctx.dialogs.setBusyPointer(true);
+    const QString medium = paneList(ctx, side).choosers().mediumText();
+    ctx.dialogs.busyText(QStringLiteral("Formatting %1 the instrument answers when it is done.").arg(medium));
     const qint32 result = ctx.instrument.send(ctx, CommandWords::kFormat + code);
     if (st.LastReplyCode == QLatin1String("   ")) {
         if (st.medium(side) == QLatin1String("D:")) {
             // The window must not close under the format while it waits.
             const bool closeAllowed = st.CloseAllowed;
             st.CloseAllowed = false;
+            ctx.dialogs.busyText(QStringLiteral("Formatting %1 the floppy drive needs %2 s more.")
+                                     .arg(medium)
+                                     .arg(kFloppyFormatWaitMs / 1000));
             pause(kFloppyFormatWaitMs);
             st.CloseAllowed = closeAllowed;
         }
         LoadListview(ctx, side);
     }
+    ctx.dialogs.busyText(QString());
     if (result == 0) {
         LoadListview(ctx, side);
         return;
@@ -55,7 +61,7 @@ void toolbarFormat(ProgramContext& ctx, const QString& side, const FormatPause& 
 
 void toolbarFormat(ProgramContext& ctx, const QString& side)
 {
-    toolbarFormat(ctx, side, pauseWithoutInput);
+    toolbarFormat(ctx, side, [](int ms) { pauseWithoutInput(ms); });
 }
 
 } // namespace orvalt

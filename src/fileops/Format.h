@@ -3,6 +3,9 @@
 #include <QString>
 #include <functional>
 
+class QEvent;
+class QObject;
+
 namespace orvalt {
 
 struct ProgramContext;
@@ -20,7 +23,9 @@ void toolbarFormat(ProgramContext& ctx, const QString& side, const FormatPause& 
 void toolbarFormat(ProgramContext& ctx, const QString& side);
 
 // Lets the window repaint for ms milliseconds while every key, mouse and close event is dropped
-// (not kept for later): the program takes no input meanwhile.
-void pauseWithoutInput(int ms);
+// (not kept for later): the program takes no input meanwhile. dropped, when given, is shown each
+// input event dropped with the object it was meant for, so a front end can keep one for later
+// (Renew, pressed while a floppy formats).
+void pauseWithoutInput(int ms, const std::function<void(QObject*, QEvent*)>& dropped = {});
 
 } // namespace orvalt

@@ -14,7 +14,11 @@ namespace {
 class InputDropper : public QObject
 {
 public:
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    explicit InputDropper(const std::function<void(QObject*, QEvent*)>& dropped)
+        : m_dropped(dropped)
+    {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
         switch (event->type()) {
         case QEvent::KeyPress:
@@ -35,6 +39,8 @@ public:
         case QEvent::TabletPress:
         case QEvent::TabletRelease:
         case QEvent::Drop:
+            if (m_dropped)
+                m_dropped(watched, event);
             return true;
         case QEvent::Close:
             // A close event left accepted would still hide the window.
@@ -44,16 +50,19 @@ public:
             return false;
         }
     }
+
+private:
+    const std::function<void(QObject*, QEvent*)>& m_dropped;
 };
 
 } // namespace
 
-void pauseWithoutInput(int ms)
+void pauseWithoutInput(int ms, const std::function<void(QObject*, QEvent*)>& dropped)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || ms <= 0)
         return;
-    InputDropper dropper;
+    InputDropper dropper(dropped);
     app->installEventFilter(&dropper);
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);

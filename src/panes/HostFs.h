@@ -82,6 +82,9 @@ public:
     static QString nativePath(const QString& drivePrefix, const QString& panePath);
     // The same for a whole host path: the prefix is everything before its first "\".
     static QString nativePath(const QString& hostPath);
+    // A native path of the host as a host path ("/data/a.csv" gives "\data\a.csv" here, "C:\a.csv"
+    // on Windows); empty for a path a host path cannot carry.
+    static QString hostPath(const QString& native);
 
     // An entry listFolder leaves out, and why; an empty name stands for the folder itself, which
     // could not be read.

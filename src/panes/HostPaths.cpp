@@ -3,6 +3,8 @@
 #include "panes/HostFs.h"
 #include "panes/HostFsInternal.h"
 
+#include <QDir>
+
 namespace orvalt {
 
 namespace {
@@ -93,6 +95,20 @@ QString HostFs::nativePath(const QString& hostPath)
 {
     const std::optional<hostfs::NativeTarget> target = hostfs::toNative(hostPath);
     return target ? target->path : QString();
+}
+
+QString HostFs::hostPath(const QString& native)
+{
+    const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(native));
+#ifdef Q_OS_WIN
+    const QString host = QDir::toNativeSeparators(clean);
+#else
+    if (!clean.startsWith(QLatin1Char('/')) || clean.contains(QLatin1Char('\\')))
+        return QString();
+    QString host = clean;
+    host.replace(QLatin1Char('/'), QLatin1Char('\\'));
+#endif
+    return nativePath(host).isEmpty() ? QString() : host;
 }
 
 } // namespace orvalt

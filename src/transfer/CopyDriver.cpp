@@ -68,22 +68,6 @@ struct Row
     QString base; // the folder it is in, when not the source pane's (a dropped host item)
 };
 
-// A native path of the host as a host path ("/data/a.csv" gives "\data\a.csv" here, "C:\a.csv" on
-// Windows); empty for a path a host path cannot carry.
-QString hostPathOf(const QString& native)
-{
-    const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(native));
-#ifdef Q_OS_WIN
-    const QString host = QDir::toNativeSeparators(clean);
-#else
-    if (!clean.startsWith(QLatin1Char('/')) || clean.contains(QLatin1Char('\\')))
-        return QString();
-    QString host = clean;
-    host.replace(QLatin1Char('/'), QLatin1Char('\\'));
-#endif
-    return HostFs::nativePath(host).isEmpty() ? QString() : host;
-}
-
 // The rows as they were when the copy was asked for: what the user selected then is what is
 // copied, whatever happens to the list while the copy lets the window run.
 QList<Row> rowsOf(const PaneModel& pane)
@@ -410,7 +394,7 @@ void copyHostItemsInto(ProgramContext& ctx, const QString& side, const QStringLi
     QList<Row> rows;
     QStringList refused;
     for (const QString& native : nativePaths) {
-        const QString host = hostPathOf(native);
+        const QString host = HostFs::hostPath(native);
         const qsizetype cut = host.lastIndexOf(QLatin1Char('\\'));
         const QFileInfo info(native);
         if (host.isEmpty() || cut < 0 || cut == host.size() - 1 || !info.exists()) {

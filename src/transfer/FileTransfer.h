@@ -3,6 +3,7 @@
 #include "link/PexLink.h"
 
 #include <QDateTime>
+#include <QIODevice>
 #include <QString>
 
 namespace orvalt {
@@ -83,7 +84,25 @@ qint32 RmtSendFile(ProgramContext& ctx, const QString& hostPath, const QString& 
 // abandons the read after the block in hand (abandonFileStream): Stopped, the temporary file removed and the
 // host file left as it was. modified, when valid, becomes the host file's modification time (the instrument's
 // date of the file, from its listing); otherwise the file has the time of the copy.
+// part asks for a look at a file's start rather than a copy: at most part.keep bytes are read, and
+// once they are in the instrument's stream is let go (abandonFileStream) and they are put in place,
+// however long the file is (one of 2^31 bytes or more is not refused then). part.size is set to the
+// length the instrument announced for the whole file. Such a look stops at the first Interruption
+// (StopRequested), as a copy does only at the second.
+struct ReceivePart
+{
+    qint64 keep = -1;       // the most bytes kept; -1 for the whole file
+    qint64* size = nullptr; // the whole file's length, once the instrument told it
+};
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
-                      QString* hostFailure = nullptr, const QDateTime& modified = QDateTime());
+                      QString* hostFailure = nullptr, const QDateTime& modified = QDateTime(),
+                      const ReceivePart& part = ReceivePart());
+
+// The same receiver into a stream that is open already (orvalt-cli cat's standard output): each
+// block goes out as it arrives, so nothing is held back, and nothing can be taken back either. A
+// write that fails (the reader went away) lets the instrument's stream go and returns
+// HostWriteFailed, failure saying so of shown ("standard output").
+qint32 RmtReceiveToStream(ProgramContext& ctx, const QString& remotePath, QIODevice& stream,
+                          const QString& shown, QString* failure = nullptr);
 
 } // namespace orvalt

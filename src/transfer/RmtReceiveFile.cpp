@@ -16,8 +16,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QtEndian>
+#include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 #include <optional>
 
 namespace orvalt {
@@ -29,7 +31,7 @@ constexpr qint32 kLengthPrefix = 4;
 
 // Writes all of it. A disk that fills up takes part of a block without a word; the write of the
 // rest then fails with the system's reason, which the user is told.
-bool writeAll(QSaveFile& out, const char* data, qint64 count)
+bool writeAll(QIODevice& out, const char* data, qint64 count)
 {
     while (count > 0) {
         const qint64 written = out.write(data, count);
@@ -58,18 +60,28 @@ QString unfitTarget(const QString& native)
 
 // One file read from the instrument into a temporary file beside the target, which takes the
 // target's place only once the last block has arrived: a failed transfer never costs the user the
-// file that was there.
+// file that was there. Or into a stream that is open already, where each block goes as it comes.
 class FileReceiver
 {
 public:
     FileReceiver(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
-                 QString* hostFailure)
+                 QString* hostFailure, const ReceivePart& part)
         : m_ctx(ctx)
         , m_remotePath(remotePath)
         , m_native(HostFs::nativePath(hostPath))
         , m_shown(TransferTexts::hostFileName(hostPath, m_native))
-        , m_out(m_native)
+        , m_file(std::make_unique<QSaveFile>(m_native))
+        , m_out(*m_file)
         , m_hostFailure(hostFailure)
+        , m_part(part)
+    {}
+    FileReceiver(ProgramContext& ctx, const QString& remotePath, QIODevice& stream, const QString& shown,
+                 QString* failure)
+        : m_ctx(ctx)
+        , m_remotePath(remotePath)
+        , m_shown(shown)
+        , m_out(stream)
+        , m_hostFailure(failure)
     {}
 
     qint32 run(const QDateTime& modified);
@@ -92,7 +104,8 @@ private:
     // The stream is let go at once: reading on would hold the line for a file that is not kept.
     void dropStream()
     {
-        m_out.cancelWriting();
+        if (m_file)
+            m_file->cancelWriting();
         abandonFileStream(m_ctx);
     }
 
@@ -100,8 +113,10 @@ private:
     QString m_remotePath;
     QString m_native;
     QString m_shown;
-    QSaveFile m_out;
+    std::unique_ptr<QSaveFile> m_file; // none when the blocks go to a stream
+    QIODevice& m_out;
     QString* m_hostFailure;
+    ReceivePart m_part;
     std::array<char, kBlockSize> m_buffer{};
     qint32 m_requestLength = 0;
     qint64 m_announced = 0;
@@ -121,8 +136,11 @@ qint32 FileReceiver::run(const QDateTime& modified)
     if (selected != 0)
         return selected;
     const qint32 read = readBlocks();
+    if (m_part.size)
+        *m_part.size = m_announced;
     if (read != TransferResult::Done) {
-        m_out.cancelWriting();
+        if (m_file)
+            m_file->cancelWriting();
         m_ctx.instrument.noteResult(read);
         return read;
     }
@@ -140,15 +158,17 @@ qint32 FileReceiver::prepare()
         !toWireText(CommandWords::kChangeFolder + wireFolder(FolderOfPath(m_remotePath).mid(2)), wire,
                     &error))
         return refuse(TransferResult::PathNotSendable, TransferTexts::pathNotSendable(m_remotePath, error));
+    if (!m_file)
+        return TransferResult::Done; // a stream is open already
     // Only a regular file is replaced. A link is never written through (its target may lie outside
     // the folder the user named), and a FIFO or device would be replaced by a plain file.
     const QString unfit = m_native.isEmpty() ? QStringLiteral("not a valid path") : unfitTarget(m_native);
     if (!unfit.isEmpty())
         return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(m_shown, unfit));
     // Unbuffered, so a full disk is noticed at the block that does not fit, not a buffer later.
-    if (!m_out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return refuse(TransferResult::HostWriteFailed,
-                      TransferTexts::cannotWrite(m_shown, m_out.errorString()));
+                      TransferTexts::cannotWrite(m_shown, m_file->errorString()));
     return TransferResult::Done;
 }
 
@@ -175,7 +195,8 @@ qint32 FileReceiver::readBlocks()
         if (const std::optional<qint32> ended = takeBlock(answerKind, answerLength, first))
             return *ended;
         m_ctx.dialogs.yield();
-        if (m_ctx.state.StopFileNow) {
+        // A look at a file has no next file to finish this one for: the first Interruption ends it.
+        if (m_ctx.state.StopFileNow || (m_part.keep >= 0 && m_ctx.state.StopRequested)) {
             dropStream();
             return TransferResult::Stopped;
         }
@@ -193,37 +214,47 @@ std::optional<qint32> FileReceiver::takeBlock(qint32 kind, qint32 length, bool f
         data += kLengthPrefix;
         count -= kLengthPrefix;
         // The length and the counters are signed 32-bit on both sides; a larger file would stream
-        // on until someone stopped the program. Nothing of it is kept.
-        if (m_announced > std::numeric_limits<qint32>::max()) {
+        // on until someone stopped the program. Nothing of it is kept; a look at its start stops
+        // in time.
+        if (m_announced > std::numeric_limits<qint32>::max() && m_part.keep < 0) {
             dropStream();
             return refuse(TransferResult::HostFileTooLarge,
                           TransferTexts::tooLargeToReceive(m_remotePath, m_announced));
         }
     }
+    const qint64 before = m_done;
     m_done += count;
     // More data than announced is an answer gone wrong; stopping here also bounds what an
     // instrument that never sends its last block can make us write.
     if (m_done > m_announced)
         return TransferResult::NotReceived;
-    if (count > 0 && !writeAll(m_out, data, count)) {
+    const qint64 kept = m_part.keep < 0 ? count : std::clamp<qint64>(m_part.keep - before, 0, count);
+    if (kept > 0 && !writeAll(m_out, data, kept)) {
         // Reading on would hold the line for the rest of a file that cannot be stored, and tell
         // the user nothing meanwhile.
         const QString error = m_out.errorString();
         dropStream();
         return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(m_shown, error));
     }
-    m_ctx.dialogs.transferProgress(NameOfPath(m_remotePath), m_done, m_announced);
-    if (kind != kBlockLast)
+    const qint64 wanted = m_part.keep < 0 ? m_announced : std::min(m_announced, m_part.keep);
+    m_ctx.dialogs.transferProgress(NameOfPath(m_remotePath), std::min(m_done, wanted), wanted);
+    if (kind == kBlockLast) // cut short: never put in place of a good file
+        return m_done == m_announced ? TransferResult::Done : TransferResult::NotReceived;
+    if (m_part.keep < 0 || m_done < m_part.keep)
         return std::nullopt;
-    // Cut short: never put in place of a good file.
-    return m_done == m_announced ? TransferResult::Done : TransferResult::NotReceived;
+    // The start asked for is in: the rest of the file is not asked for, and the instrument is
+    // told so, as when the user stops a file.
+    m_ctx.instrument.noteResult(abandonFileStream(m_ctx));
+    return TransferResult::Done;
 }
 
 qint32 FileReceiver::commit(const QDateTime& modified)
 {
-    if (!m_out.commit()) {
-        const QString error = m_out.errorString();
-        m_out.cancelWriting();
+    if (!m_file)
+        return TransferResult::Done; // each block went out as it came
+    if (!m_file->commit()) {
+        const QString error = m_file->errorString();
+        m_file->cancelWriting();
         return refuse(TransferResult::HostWriteFailed, TransferTexts::cannotWrite(m_shown, error));
     }
     // The date goes on once the file is in place (the temporary file takes none). Should the
@@ -240,11 +271,19 @@ qint32 FileReceiver::commit(const QDateTime& modified)
 } // namespace
 
 qint32 RmtReceiveFile(ProgramContext& ctx, const QString& remotePath, const QString& hostPath,
-                      QString* hostFailure, const QDateTime& modified)
+                      QString* hostFailure, const QDateTime& modified, const ReceivePart& part)
 {
     if (ctx.state.StopRequested)
         return TransferResult::Done;
-    return FileReceiver(ctx, remotePath, hostPath, hostFailure).run(modified);
+    return FileReceiver(ctx, remotePath, hostPath, hostFailure, part).run(modified);
+}
+
+qint32 RmtReceiveToStream(ProgramContext& ctx, const QString& remotePath, QIODevice& stream,
+                          const QString& shown, QString* failure)
+{
+    if (ctx.state.StopRequested)
+        return TransferResult::Done;
+    return FileReceiver(ctx, remotePath, stream, shown, failure).run(QDateTime());
 }
 
 } // namespace orvalt

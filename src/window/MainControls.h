@@ -32,11 +32,16 @@ struct MainControls
     QStatusBar* sbStatusBar = nullptr;
     QLabel* statusPanel1 = nullptr;  // first status bar panel: "Replacement" / "Replacement skip"
     QLabel* statusLine = nullptr;    // the line: "Not connected", or model, device and settings
+    QLabel* statusBusy = nullptr;    // what the program waits for, while it waits
     QAction* actCopyOther = nullptr; // F5: Copy to Left or Copy to Right, away from the active pane
     QWidget* imgSplitter = nullptr;
     QWidget* picSplitter = nullptr;
     QWidget* picTitles = nullptr;
     QAction* mnuCreateFolder = nullptr;
+    QAction* mnuView = nullptr;   // F3: the active pane's file in a viewer
+    QAction* mnuRename = nullptr; // the toolbar's Change of the filename, Delete and Format
+    QAction* mnuDelete = nullptr;
+    QAction* mnuFormat = nullptr;
     QAction* mnuFileClose = nullptr;
     QAction* mnuToolsOptions = nullptr;
     QAction* mnuHelpAbout = nullptr;

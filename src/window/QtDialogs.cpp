@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 
@@ -91,6 +92,12 @@ void QtDialogs::setBusyPointer(bool busy)
 void QtDialogs::yield()
 {
     QApplication::processEvents(QEventLoop::AllEvents);
+}
+
+QString QtDialogs::saveFileName(const QString& caption, const QString& suggested, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow() ? QApplication::activeWindow() : m_owner,
+                                        caption, suggested, filter);
 }
 
 } // namespace orvalt

@@ -32,16 +32,25 @@ public:
     void progressJob(const QList<JobTotals>& items) override;
     void progressNotice(const QString& text) override;
     void progressClose() override;
+    QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
     void setBusyPointer(bool busy) override;
     void yield() override;
 
     QWidget* owner() const { return m_owner; }
     // What the progress window's Cancel and Escape do: the main window's Interruption.
     void setProgressCancel(std::function<void()> cancel) { m_progressCancel = std::move(cancel); }
+    // Where busyText goes: the main window's status bar.
+    void setBusyTextShown(std::function<void(const QString&)> shown) { m_busyTextShown = std::move(shown); }
+    void busyText(const QString& text) override
+    {
+        if (m_busyTextShown)
+            m_busyTextShown(text);
+    }
 
 private:
     QWidget* m_owner;
     std::function<void()> m_progressCancel;
+    std::function<void(const QString&)> m_busyTextShown;
     QPointer<frmProgress> m_progress;
 };
 

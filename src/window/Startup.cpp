@@ -30,6 +30,7 @@ int runProgram(QApplication& app)
     frmMain window(state, settings, dialogs);
     dialogs.setOwner(&window);
     dialogs.setProgressCancel([&window] { window.dispatcher().dispatch(ToolKeys::Interrupt); });
+    dialogs.setBusyTextShown([&window](const QString& text) { window.showBusyText(text); });
     window.load();
     window.show();
     return app.exec();

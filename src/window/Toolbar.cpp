@@ -72,8 +72,13 @@ const std::vector<ToolButtonInfo>& toolButtons()
 void ToolbarDispatcher::dispatch(const QString& key)
 {
     m_state.Interactive = true;
+    if (m_running > 0 && key != ToolKeys::Interrupt) {
+        m_renewAfter = m_renewAfter || (key == ToolKeys::Renew && !m_state.TransferBusy);
+        return;
+    }
     const auto it = m_actions.find(key);
     if (it != m_actions.end() && it->second) {
+        ++m_running;
         // An action's unexpected failure must not take the window down; the action reports what the
         // user needs to know itself, and the dispatcher goes on.
         try {
@@ -81,10 +86,15 @@ void ToolbarDispatcher::dispatch(const QString& key)
         } catch (const std::exception& e) {
             qWarning("toolbar action failed: %s", e.what());
         }
+        --m_running;
     }
     m_dialogs.setBusyPointer(false);
     if (m_after)
         m_after();
+    if (m_running == 0 && m_renewAfter) {
+        m_renewAfter = false;
+        dispatch(ToolKeys::Renew);
+    }
 }
 
 } // namespace orvalt

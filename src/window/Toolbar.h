@@ -42,7 +42,11 @@ inline const QString Format = QStringLiteral("フォーマット");
 const std::vector<ToolButtonInfo>& toolButtons();
 
 // Runs a toolbar button's action by its key. Every press first marks that the user has acted;
-// after the action, whatever it did or threw, the default pointer comes back.
+// after the action, whatever it did or threw, the default pointer comes back. An action lets the
+// window live while the instrument works, so a button may be pressed in the middle of it: only
+// Interruption runs then; Renew waits for the action and runs after it (unless a copy runs, which
+// Renew leaves alone); every other press is ignored, since it would start a second exchange in the
+// middle of the first.
 class ToolbarDispatcher
 {
 public:
@@ -63,6 +67,8 @@ private:
     DialogSeam& m_dialogs;
     std::map<QString, std::function<void()>> m_actions;
     std::function<void()> m_after;
+    int m_running = 0;         // actions in hand: one, or one and an Interruption inside it
+    bool m_renewAfter = false; // Renew was pressed while an action ran
 };
 
 } // namespace orvalt

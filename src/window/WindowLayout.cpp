@@ -1,5 +1,6 @@
 #include "window/WindowLayout.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -101,5 +102,42 @@ double pixelsToTwips(double pixels, double logicalDpi)
 {
     return pixels * kTwipsPerInch / usableDpi(logicalDpi);
 }
+
+namespace RememberedLayout {
+
+std::optional<double> split(const QString& stored)
+{
+    bool ok = false;
+    const double x = stored.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(x) || x <= 0 || x > 1.0e6)
+        return std::nullopt;
+    return x;
+}
+
+QList<double> columnWidths(const QString& stored, int count)
+{
+    const QStringList fields = stored.split(QLatin1Char(','));
+    if (fields.size() != count)
+        return {};
+    QList<double> widths;
+    for (const QString& field : fields) {
+        bool ok = false;
+        const double w = field.trimmed().toDouble(&ok);
+        if (!ok || !(w >= kMinColumn && w <= kMaxColumn))
+            return {};
+        widths << w;
+    }
+    return widths;
+}
+
+QString columnWidthsText(const QList<double>& widths)
+{
+    QStringList fields;
+    for (const double w : widths)
+        fields << QString::number(qRound(w));
+    return fields.join(QLatin1Char(','));
+}
+
+} // namespace RememberedLayout
 
 } // namespace orvalt

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QRectF>
+#include <QString>
 #include <optional>
 
 namespace orvalt {
@@ -86,6 +88,19 @@ private:
     double m_splitterLeft = 0;
     QRectF m_bar;
 };
+
+// What the window keeps of its panes from one run to the next, beside the layout's own rules: the
+// split and the widths of each list's columns, in twips. A stored value is untrusted: one that is
+// not a number, or lies out of reason, gives nothing and the design's values stand.
+namespace RememberedLayout {
+inline constexpr double kMinColumn = 100;   // narrower, a column could not be found to widen again
+inline constexpr double kMaxColumn = 30000; // about 50 cm
+// The stored split; the layout's limits apply to it as to any other.
+std::optional<double> split(const QString& stored);
+// The stored widths of count columns ("1600,1700,1000,700"); empty unless all count are sane.
+QList<double> columnWidths(const QString& stored, int count);
+QString columnWidthsText(const QList<double>& widths);
+} // namespace RememberedLayout
 
 // Twips and device-independent pixels at the screen's logical dpi (a dpi that is not positive
 // counts as 96).

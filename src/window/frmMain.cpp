@@ -72,13 +72,16 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     setWindowIcon(applicationIcon());
     // While the link waits for a slow or vanished instrument the window still repaints; user input
     // waits, since it could start a second exchange in the middle of this one.
-    m_link.setIdleHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    m_link.setIdleHook([this] { instrumentWaits(); });
     buildMenus();
     buildToolbar();
     buildPanes();
     connectEvents();
     routeActions();
     buildKeys();
+    buildFileMenu();
+    buildPathBoxes();
+    buildBusyStatus();
 }
 
 frmMain::~frmMain() = default;
@@ -302,7 +305,7 @@ void frmMain::routeActions()
     m_dispatcher.setAction(ToolKeys::Disconnect, [this] { Disconnect(m_ctx); });
     m_dispatcher.setAction(ToolKeys::Delete, [this] { toolbarDelete(m_ctx, activeSide(m_state)); });
     m_dispatcher.setAction(ToolKeys::Rename, [this] { toolbarRename(m_ctx, activeSide(m_state)); });
-    m_dispatcher.setAction(ToolKeys::Format, [this] { toolbarFormat(m_ctx, activeSide(m_state)); });
+    m_dispatcher.setAction(ToolKeys::Format, [this] { formatKeepingRenew(); });
     m_dispatcher.setAction(ToolKeys::CopyLeft, [this] { copyToLeft(m_ctx, activeSide(m_state)); });
     m_dispatcher.setAction(ToolKeys::CopyRight, [this] { copyToRight(m_ctx, activeSide(m_state)); });
     m_dispatcher.setAction(ToolKeys::Interrupt, [this] { interruption(m_ctx); });

@@ -9,11 +9,13 @@
 #include "window/Toolbar.h"
 #include "window/WindowLayout.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
 
 class QKeyEvent;
+class QTimer;
 
 namespace orvalt {
 
@@ -41,6 +43,10 @@ public:
     ToolbarDispatcher& dispatcher() { return m_dispatcher; }
     link::PexLink& link() { return m_link; }
     ProgramContext& context() { return m_ctx; }
+    // What the program waits for, in the status bar; an empty text takes it away.
+    void showBusyText(const QString& text);
+    // The floppy's pause after a format, 30 s as the drive needs; a test sets a shorter one.
+    void setFloppyPause(int ms) { m_floppyPauseMs = ms; }
 
     // The split position in twips: the left list's width.
     double splitTwips() const { return m_splitTwips; }
@@ -63,6 +69,9 @@ private:
     void unload();
     void applyStoredGeometry();
     void saveGeometryOnExit();
+    // The split and the lists' column widths, kept from one run to the next (frmMainRemember.cpp).
+    void restorePanesLayout();
+    void savePanesLayout();
     void fillInitialSelectors();
     void setUpList(QTreeView* list, PaneModel& pane);
     // The controls of a side follow its pane's choosers and sort mark.
@@ -92,6 +101,18 @@ private:
     bool listKeyPress(QTreeView* list, QKeyEvent* event);
     bool viewportDragEvent(QTreeView* list, QEvent* event);
 
+    // The File menu's entries beyond the two of the program's design, and View (F3): the active
+    // pane's file in a viewer window of its own (frmMainFileMenu.cpp).
+    void buildFileMenu();
+    void viewFromActive();
+    // Enter in a pane's path box goes to the folder typed (frmMainPathBoxes.cpp).
+    void buildPathBoxes();
+    // While the instrument is slow to answer, or a floppy formats, the pointer and the status bar
+    // say so; Renew pressed meanwhile runs once it is over (frmMainBusy.cpp).
+    void buildBusyStatus();
+    void instrumentWaits();
+    void formatKeepingRenew();
+
     AppState& m_state;
     Settings& m_settings;
     DialogSeam& m_dialogs;
@@ -108,6 +129,11 @@ private:
     bool m_unloaded = false;
     QWidget* m_central = nullptr;
     QPointer<frmAbout> m_about; // the About box while it is open
+    QElapsedTimer m_waiting;    // since the instrument was first waited for, while it is
+    QTimer* m_waitEnded = nullptr;
+    bool m_waitShown = false;
+    QString m_busyText;
+    int m_floppyPauseMs = -1; // -1: the format's own
 };
 
 } // namespace orvalt

@@ -182,11 +182,24 @@ void frmMain::showListMenu(const QString& side, const QPoint& pos)
         a->setData(key);
         return a;
     };
+    // What acts on the selection is there but cannot be chosen without one (Delete would ask
+    // about removing nothing).
+    bool folders = false;
+    bool files = false;
+    for (const PaneRow& row : (AppState::isLeft(side) ? m_leftPane : m_rightPane).selectedItems())
+        (row.folder ? folders : files) = true;
     add(1007, ToolKeys::Open)->setShortcut(QKeySequence(Qt::Key_Return));
+    menu.actions().constLast()->setEnabled(folders);
+    QAction* view = menu.addAction(m_controls.mnuView->text());
+    view->setShortcut(m_controls.mnuView->shortcut());
+    view->setEnabled(files);
     add(AppState::isLeft(side) ? 1019 : 1018, copyKeyFrom(side))->setShortcut(QKeySequence(Qt::Key_F5));
+    menu.actions().constLast()->setEnabled(files || folders);
     menu.addSeparator();
     add(1026, ToolKeys::Rename)->setShortcut(QKeySequence(Qt::Key_F2));
+    menu.actions().constLast()->setEnabled(files || folders);
     add(1008, ToolKeys::Delete)->setShortcut(QKeySequence(Qt::Key_Delete));
+    menu.actions().constLast()->setEnabled(files || folders);
     QAction* folder = add(1023, QString());
     folder->setShortcut(QKeySequence(Qt::Key_F7));
     menu.addSeparator();
@@ -200,6 +213,8 @@ void frmMain::showListMenu(const QString& side, const QPoint& pos)
         return;
     if (chosen == folder)
         m_controls.mnuCreateFolder->trigger();
+    else if (chosen == view)
+        m_controls.mnuView->trigger();
     else
         m_dispatcher.dispatch(chosen->data().toString());
 }

@@ -124,6 +124,7 @@ void frmMain::load()
     setUpList(c.L_ListView, m_leftPane);  // 7
     setUpList(c.lvListView, m_rightPane); // 8
     ApplyResourceTexts(this);             // the lists' column headers exist only now
+    restorePanesLayout();
     // 9: the pane sources are not read yet, so this takes the instrument's way; with no link open
     // every call returns at once and nothing is shown.
     LoadListviewL(m_ctx);
@@ -195,6 +196,7 @@ void frmMain::unload()
             (*it)->close();
     if (!isMinimized()) // 3
         saveGeometryOnExit();
+    savePanesLayout();
     m_settings.save(programTitle(), kSettings, QStringLiteral("ViewMode"),
                     QStringLiteral("3"));                                    // 4: report view
     m_settings.save(exe, kSettings, QStringLiteral("Lpath"), m_state.Lpath); // 5

@@ -41,6 +41,8 @@ public:
 
     QProgressBar* ProgressBar1() const { return m_ProgressBar1; }
     QLabel* Label1() const { return m_Label1; }
+    // Beside the rows bar, the rows it counts: "3 of 8 rows".
+    QLabel* lblRows() const { return m_lblRows; }
     QLabel* lblFile() const { return m_lblFile; }
     QLabel* lblBytes() const { return m_lblBytes; }
     QLabel* lblRate() const { return m_lblRate; }
@@ -66,9 +68,11 @@ private:
     void createControls();
     void showJob(qint64 bytesPerSecond);
     void showFileName();
+    void showRows(int done);
 
     QProgressBar* m_ProgressBar1 = nullptr;
     QLabel* m_Label1 = nullptr;
+    QLabel* m_lblRows = nullptr;
     QLabel* m_lblFile = nullptr;
     QLabel* m_lblBytes = nullptr;
     QLabel* m_lblRate = nullptr;

@@ -537,6 +537,76 @@ private slots:
         r = cli.run(on(instrument, {"get", "1:\\LOG\\Trace.dat", "renamed.bin"}));
         QVERIFY2(r.exitCode == 0, show(r));
         QCOMPARE(readFile(cli.host(QStringLiteral("renamed.bin"))), content);
+
+        // cat: the bytes on standard output and nothing else, twice when named twice.
+        QProcess cat;
+        cli.start(cat, on(instrument, {"cat", "1:\\LOG\\Trace.dat", "1:\\LOG\\Trace.dat"}));
+        QVERIFY(cat.waitForFinished(60000));
+        QCOMPARE(cat.exitCode(), 0);
+        QCOMPARE(cat.readAllStandardOutput(), content + content);
+        QCOMPARE(cat.readAllStandardError(), QByteArray());
+    }
+
+    // cat names what it could not read on standard error and goes on with the rest; a medium is
+    // refused before anything is sent.
+    void catOfWhatIsNoFile()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/DATA/A.CSV"), "a\r\n"));
+        QProcess cat;
+        cli.start(cat, on(instrument, {"cat", "M:\\DATA\\NONE.CSV", "M:\\DATA", "M:\\DATA\\A.CSV"}));
+        QVERIFY(cat.waitForFinished(60000));
+        QCOMPARE(cat.exitCode(), 1);
+        QCOMPARE(cat.readAllStandardOutput(), QByteArray("a\r\n"));
+        QCOMPARE(QString::fromLocal8Bit(cat.readAllStandardError()),
+                 QStringLiteral(
+                     "orvalt-cli: M:\\DATA\\NONE.CSV: M:\\DATA\\NONE.CSV is not on the instrument; press "
+                     "Renew to see what is there.\norvalt-cli: M:\\DATA: a folder: cat reads files (get -r "
+                     "copies a folder)\n"));
+        const CliResult r = cli.run(on(instrument, {"cat", "1:"}));
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("orvalt-cli: cat reads files, not a whole medium: 1:\\\n")),
+                 show(r));
+    }
+
+    // A reader that goes away (head) ends cat quietly: the instrument is let go of the file, not
+    // sent "DUMMY", and is ready for the next run at once.
+    void catIntoAPipeClosedEarly()
+    {
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument;
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/BIG.BIN"), pattern(2000000, 7)));
+        // orvalt-cli cat M:\BIG.BIN M:\BIG.BIN | head -c 10
+        QProcess cat;
+        QProcess head;
+        cat.setStandardOutputProcess(&head);
+        head.start(QStringLiteral("head"), {QStringLiteral("-c"), QStringLiteral("10")});
+        cli.start(cat, on(instrument, {"cat", "M:\\BIG.BIN", "M:\\BIG.BIN"}));
+        QVERIFY(head.waitForFinished(30000));
+        QCOMPARE(head.readAllStandardOutput(), pattern(10, 7));
+        QVERIFY(cat.waitForFinished(30000));
+        QCOMPARE(cat.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cat.exitCode(), 141);
+        QCOMPARE(cat.readAllStandardError(), QByteArray());
+        // The commands, and each file asked for ("FRD? " in a block of kind 3, written in hex).
+        QStringList exchange;
+        for (const QString& line : instrument.transcript()) {
+            if (line.startsWith(QLatin1String("CMD ")) || line.startsWith(QLatin1String("RAW ")))
+                exchange << line;
+            else if (line.startsWith(QLatin1String("BLK 3 ")) &&
+                     line.section(QLatin1Char(' '), 3).startsWith(QLatin1String("4652443f20")))
+                exchange << QStringLiteral("FRD?");
+        }
+        QCOMPARE(exchange.count(QStringLiteral("FRD?")), 1); // the second file is never asked for
+        QCOMPARE(exchange.constLast(), QStringLiteral("CMD STS?"));
+        QVERIFY(exchange.filter(QStringLiteral("DUMMY")).isEmpty());
+        const CliResult r = cli.run(on(instrument, {"ls", "M:"}));
+        QVERIFY2(r.exitCode == 0 && r.out.contains(QStringLiteral("BIG.BIN")), show(r));
     }
 
     void treesBothWays()

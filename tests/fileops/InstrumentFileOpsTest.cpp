@@ -9,8 +9,10 @@
 #include "panes/Navigation.h"
 #include "support/TestMain.h"
 #include "window/ActivePane.h"
+#include "window/Toolbar.h"
 
 #include <QTest>
+#include <QTimer>
 
 using namespace orvalt;
 using test::entriesOf;
@@ -323,6 +325,40 @@ private slots:
         }
         QVERIFY(t.s.state.CloseAllowed);
         QCOMPARE(t.s.dialogs.shown.size(), 2);
+        // The status bar says what is waited for, until the format is over.
+        const QString name = medium.section(QLatin1Char(' '), 0, -2) + QLatin1Char(':');
+        QStringList told{QStringLiteral("Formatting %1 the instrument answers when it is done.").arg(name)};
+        if (!waits.isEmpty())
+            told << QStringLiteral("Formatting %1 the floppy drive needs 30 s more.").arg(name);
+        QCOMPARE(t.s.dialogs.busyTexts, told << QString());
+    }
+
+    // Renew pressed while the floppy's pause takes no input is kept, and runs once the format is
+    // over; any other key pressed then is gone.
+    void renewPressedWhileTheFloppyFormats()
+    {
+        InstrumentWindow t({}, [&](InstrumentWindow& i) {
+            writeFile(i.medium(QStringLiteral("D")) + QStringLiteral("/B.DAT"));
+            i.s.settings.save(QStringLiteral("orvalt"), QStringLiteral("Settings"), QStringLiteral("Rdrive"),
+                              QStringLiteral("4"));
+        });
+        QVERIFY(t.ready());
+        t.w->setFloppyPause(400);
+        t.w->show();
+        QStringList pressed;
+        QTimer::singleShot(150, t.w.get(), [&] {
+            QTest::keyClick(t.w.get(), Qt::Key_F8);                     // Delete: dropped
+            QTest::keyClick(t.w.get(), Qt::Key_R, Qt::ControlModifier); // Renew: kept
+            pressed << t.commands().last();
+        });
+        t.s.dialogs.answers = {DialogSeam::Button::Yes};
+        const qsizetype mark = t.instrument.transcript().size();
+        t.w->dispatcher().dispatch(ToolKeys::Format);
+        // The format's two listings (after the empty reply, after the success), then Renew's.
+        const QString listing = QStringLiteral("BLK 3 4 ") + QString::fromLatin1(QByteArray("DIR?").toHex());
+        QCOMPARE(t.instrument.transcript().mid(mark).count(listing), 3);
+        QCOMPARE(pressed, QStringList{"FMT 2"}); // pressed during the pause, after the format's command
+        QCOMPARE(t.s.dialogs.texts().size(), 1); // the question; no Delete asked about
     }
 
     void refusedFormatSaysMediaError()

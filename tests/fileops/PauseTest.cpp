@@ -1,5 +1,5 @@
 // The pause after a floppy format: the window stays painted, nothing the user does gets through,
-// and nothing is replayed afterwards.
+// and nothing is replayed afterwards; the caller is shown what was dropped.
 
 #include "fileops/Format.h"
 #include "support/TestMain.h"
@@ -19,6 +19,7 @@ private slots:
     void inputIsDroppedAndOtherEventsRun()
     {
         QLineEdit edit;
+        edit.setObjectName(QStringLiteral("box"));
         edit.show();
         bool ran = false;
         bool visibleAfterClose = false;
@@ -30,8 +31,13 @@ private slots:
             edit.close();
             visibleAfterClose = edit.isVisible();
         });
-        pauseWithoutInput(50);
+        QStringList dropped; // what the caller is shown of the input dropped
+        pauseWithoutInput(50, [&dropped](QObject* watched, QEvent* event) {
+            if (event->type() == QEvent::KeyPress)
+                dropped << static_cast<QKeyEvent*>(event)->text() + QLatin1Char('@') + watched->objectName();
+        });
         QVERIFY(ran); // timers and painting go on
+        QCOMPARE(dropped, (QStringList{"a@box", "b@box", "c@box", "x@box"}));
         QVERIFY(visibleAfterClose);
         QCoreApplication::processEvents();
         QCOMPARE(edit.text(), QString()); // the queued key was dropped, not kept for later

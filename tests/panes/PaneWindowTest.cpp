@@ -12,6 +12,7 @@
 #include "support/PaneRows.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
+#include "transfer/CopyWindowRig.h"
 #include "window/ActivePane.h"
 #include "window/frmMain.h"
 
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
@@ -361,6 +363,100 @@ private slots:
         QCOMPARE(s.dialogs.texts(),
                  QStringList{QStringLiteral("C:\\ There is an important file in the Windows system in it.")});
         QCOMPARE(s.dialogs.shown[0].icon, DialogSeam::Icon::Information);
+    }
+
+    // A folder typed into a pane's path box and Enter: the pane goes there; a folder that is not
+    // there is told and the box shows the folder shown again.
+    void typedPath_data()
+    {
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<QString>("typed");  // "<host>" stands for the left pane's host folder
+        QTest::addColumn<QString>("folder"); // the pane's path afterwards, "<host>" as above
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("host, with slashes") << "L"
+                                            << "<host>/SUB"
+                                            << "<host>\\SUB"
+                                            << "IN.TXT"
+                                            << "";
+        QTest::newRow("host, with backslashes") << "L"
+                                                << "<host>\\SUB"
+                                                << "<host>\\SUB"
+                                                << "IN.TXT"
+                                                << "";
+        QTest::newRow("host, below the folder shown") << "L"
+                                                      << "SUB/"
+                                                      << "<host>\\SUB"
+                                                      << "IN.TXT"
+                                                      << "";
+        QTest::newRow("host, not there")
+            << "L"
+            << "<host>/NOPE"
+            << "<host>"
+            << "SUB A.TXT"
+            << "<host>/NOPE cannot be shown.\nThere is no such folder on this computer.";
+        QTest::newRow("host, a file") << "L"
+                                      << "A.TXT"
+                                      << "<host>"
+                                      << "SUB A.TXT"
+                                      << "<host>/A.TXT cannot be shown.\nIt is a file, not a folder.";
+        QTest::newRow("instrument, from the root") << "R"
+                                                   << "\\DATA\\RUN"
+                                                   << "\\DATA\\RUN"
+                                                   << "T.CSV"
+                                                   << "";
+        QTest::newRow("instrument, below the folder shown") << "R"
+                                                            << "DATA"
+                                                            << "\\DATA"
+                                                            << "RUN"
+                                                            << "";
+        QTest::newRow("instrument, not there") << "R"
+                                               << "/NOPE"
+                                               << "\\"
+                                               << "DATA"
+                                               << "This Path can't be chosen\nM:\\NOPE is not on the "
+                                                  "instrument; press Renew to see what is there.";
+        QTest::newRow("instrument, another medium") << "R"
+                                                    << "1:\\DATA"
+                                                    << "\\"
+                                                    << "DATA"
+                                                    << "This Path can't be chosen\n1:\\DATA is no folder of "
+                                                       "INT MEM:: a pane shows one medium, chosen above it.";
+    }
+
+    void typedPath()
+    {
+        QFETCH(QString, side);
+        QFETCH(QString, typed);
+        QFETCH(QString, folder);
+        QFETCH(QString, rows);
+        QFETCH(QString, told);
+        test::CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"));
+        QVERIFY(test::putFile(rig.path(QStringLiteral("L"), QStringLiteral("SUB/IN.TXT")), "in"));
+        QVERIFY(test::putFile(rig.path(QStringLiteral("L"), QStringLiteral("A.TXT")), "a"));
+        QVERIFY(test::putFile(rig.path(QStringLiteral("R"), QStringLiteral("DATA/RUN/T.CSV")), "1"));
+        QVERIFY(rig.start());
+        rig.window->show();
+        rig.renew();
+        const QString host = rig.state().Lpath;
+        const auto fill = [&host](QString text) {
+            return text.replace(QStringLiteral("<host>"), host);
+        };
+        const auto shown = [&host](QString text) {
+            return text.replace(QStringLiteral("<host>"),
+                                QDir::cleanPath(host).replace(QLatin1Char('\\'), QLatin1Char('/')));
+        };
+        QComboBox* box =
+            AppState::isLeft(side) ? rig.window->controls().Combo1 : rig.window->controls().Combo2;
+        box->lineEdit()->setFocus();
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(),
+                         typed.startsWith(QLatin1String("<host>/")) ? shown(typed) : fill(typed));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCOMPARE(rig.state().path(side), fill(folder));
+        QCOMPARE(box->currentText(), fill(folder));
+        QCOMPARE(rig.rows(side).join(QLatin1Char(' ')), rows);
+        QCOMPARE(rig.dialogs().texts().join(QLatin1Char('|')), shown(told));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "panes/RemotePaths.h"
 
+#include "panes/TypedPath.h"
 #include "support/TestMain.h"
 
 #include <QTest>
@@ -144,6 +145,51 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, path);
         QCOMPARE(orvalt::joinPanePath(code, panePath, name), path);
+    }
+
+    // The folder a path typed into an instrument pane's box names, from the folder shown.
+    void typedInstrumentFolder_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("folder"); // empty: none of the medium shown
+        QTest::newRow("from the root") << "\\DATA\\SUB"
+                                       << "\\LOG"
+                                       << "\\DATA\\SUB";
+        QTest::newRow("with slashes") << "/DATA/SUB/"
+                                      << "\\"
+                                      << "\\DATA\\SUB";
+        QTest::newRow("below the folder shown") << "SUB"
+                                                << "\\DATA"
+                                                << "\\DATA\\SUB";
+        QTest::newRow("below the root shown") << "SUB"
+                                              << "\\"
+                                              << "\\SUB";
+        QTest::newRow("up") << ".."
+                            << "\\DATA\\SUB"
+                            << "\\DATA";
+        QTest::newRow("up to the root") << "..\\."
+                                        << "\\DATA"
+                                        << "\\";
+        QTest::newRow("above the root") << "\\DATA\\..\\.."
+                                        << "\\"
+                                        << "";
+        QTest::newRow("the medium shown") << " m:\\LOG "
+                                          << "\\DATA"
+                                          << "\\LOG";
+        QTest::newRow("its root") << "M:"
+                                  << "\\DATA"
+                                  << "\\";
+        QTest::newRow("another medium") << "1:\\LOG"
+                                        << "\\"
+                                        << "";
+    }
+    void typedInstrumentFolder()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, current);
+        QFETCH(QString, folder);
+        QCOMPARE(orvalt::typedInstrumentFolder(typed, current, QStringLiteral("M:")), folder);
     }
 };
 

@@ -33,7 +33,18 @@ public:
     void progressJob(const QList<JobTotals>& items) override;
     void progressNotice(const QString& text) override;
     void progressClose() override;
+    // The next of saveAnswers (none left: cancelled), with what was asked kept in saveAsked.
+    QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override
+    {
+        saveAsked << caption + QLatin1Char('|') + suggested + QLatin1Char('|') + filter;
+        if (saveAnswers.empty())
+            return QString();
+        const QString answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
     void setBusyPointer(bool busy) override { busyPointer = busy; }
+    void busyText(const QString& text) override { busyTexts << text; }
     void yield() override { ++yields; }
 
     // Answers for the next message boxes, in order; a box with no scripted answer gets its
@@ -80,7 +91,10 @@ public:
     ProgressWindow progressWindow;
     // Called at each step of the rows bar.
     std::function<void(int)> onProgressStep;
+    std::deque<QString> saveAnswers;
+    QStringList saveAsked;
     bool busyPointer = false;
+    QStringList busyTexts; // every busyText, the empty ones too
     int yields = 0;
 
     QStringList texts() const;

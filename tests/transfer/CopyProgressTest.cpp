@@ -191,9 +191,11 @@ private slots:
         QCOMPARE(w.ProgressBar1()->minimum(), 1);
         QCOMPARE(w.ProgressBar1()->maximum(), 5);
         QCOMPARE(w.ProgressBar1()->value(), 1);
+        QCOMPARE(w.lblRows()->text(), QStringLiteral("0 of 5 rows"));
         QVERIFY(w.Label1()->text().isEmpty());
         w.step(3);
         QCOMPARE(w.ProgressBar1()->value(), 3);
+        QCOMPARE(w.lblRows()->text(), QStringLiteral("3 of 5 rows")); // rows 1 to 3 are done
         w.notice(QStringLiteral("Terminated by user. Please wait a while."));
         QCOMPARE(w.Label1()->text(), QStringLiteral("Terminated by user. Please wait a while."));
 
@@ -235,6 +237,7 @@ private slots:
         QCOMPARE(w.barJobBytes()->value(), 1000);
         QVERIFY(w.lblJobTimeLeft()->text().isEmpty());
         QCOMPARE(w.ProgressBar1()->value(), 5);
+        QCOMPARE(w.lblRows()->text(), QStringLiteral("5 of 5 rows"));
 
         // A long name is shortened in its middle, never cut at the window's edge; the tip has it whole.
         const QString longName =

@@ -42,10 +42,11 @@ QStringList& dispatched()
 void recordInto(frmMain& w)
 {
     dispatched().clear();
-    for (const ToolButtonInfo& b : toolButtons()) {
-        const QString key = b.key;
+    QStringList keys{QStringLiteral("View")};
+    for (const ToolButtonInfo& b : toolButtons())
+        keys << b.key;
+    for (const QString& key : keys)
         w.dispatcher().setAction(key, [key] { dispatched() << key; });
-    }
 }
 
 bool showActive(frmMain& w)
@@ -116,6 +117,8 @@ private slots:
         QTest::addRow("F7") << "R" << int(Qt::Key_F7) << none << "new folder"
                             << "R";
         QTest::addRow("F8") << "L" << int(Qt::Key_F8) << none << ToolKeys::Delete << "L";
+        QTest::addRow("F3") << "R" << int(Qt::Key_F3) << none << "View"
+                            << "R";
         QTest::addRow("Delete in a list") << "R" << int(Qt::Key_Delete) << none << ToolKeys::Delete << "R";
         QTest::addRow("Delete in the path box") << "path" << int(Qt::Key_Delete) << none << ""
                                                 << "L";
@@ -194,39 +197,82 @@ private slots:
         QCOMPARE(rig.window->controls().mnuCreateFolder->shortcut(), QKeySequence(Qt::Key_F7));
     }
 
+    // The File menu holds what the toolbar does to the selection, with the keys, and View; each
+    // entry runs what its button runs.
+    void fileMenu()
+    {
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("host"));
+        QVERIFY(rig.start());
+        frmMain& w = *rig.window;
+        recordInto(w);
+        QStringList entries;
+        for (QAction* a : w.controls().mnuFile->actions()) {
+            if (a->isSeparator())
+                continue;
+            const QString key = a->shortcut().toString(QKeySequence::NativeText);
+            entries << a->text() + (key.isEmpty() ? QString() : QLatin1Char('\t') + key);
+            if (a != w.controls().mnuFileClose && a != w.controls().mnuCreateFolder)
+                a->trigger();
+        }
+        QCOMPARE(entries, (QStringList{"New Folder preparation\tF7", "View\tF3", "Change of the filename\tF2",
+                                       "Delete\tF8", "Format Remote-Drive", "Close(&C)"}));
+        QCOMPARE(dispatched(), (QStringList{"View", ToolKeys::Rename, ToolKeys::Delete, ToolKeys::Format}));
+    }
+
     // A right click on a list opens its menu with the actions that apply there and their keys;
-    // an entry does what its toolbar button does, from that pane.
+    // an entry does what its toolbar button does, from that pane. What acts on the selection
+    // cannot be chosen without one.
     void contextMenu_data()
     {
         QTest::addColumn<QString>("side");
+        QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("expected");
-        QTest::addColumn<QStringList>("entries");
-        const QStringList common{"Open\tReturn", "Copy to Left\tF5",           "Change of the filename\tF2",
-                                 "Delete\tDel",  "New Folder preparation\tF7", "Renew\tCtrl+R"};
-        QStringList instrument = common;
-        instrument << "Format Remote-Drive";
-        QTest::addRow("instrument pane: copy") << "R"
-                                               << "Copy to Left" << ToolKeys::CopyLeft << instrument;
-        QTest::addRow("instrument pane: format") << "R"
-                                                 << "Format Remote-Drive" << ToolKeys::Format << instrument;
-        QStringList host = common;
-        host[1] = "Copy to Right\tF5";
-        QTest::addRow("host pane: delete") << "L"
-                                           << "Delete" << ToolKeys::Delete << host;
+        QTest::addColumn<QStringList>("entries"); // "(off) " before one that cannot be chosen
+        const QStringList common{"Open\tReturn",     "View\tF3",
+                                 "Copy to Left\tF5", "Change of the filename\tF2",
+                                 "Delete\tDel",      "New Folder preparation\tF7",
+                                 "Renew\tCtrl+R"};
+        QStringList file = common;
+        file[0] = "(off) Open\tReturn";
+        file << "Format Remote-Drive";
+        QTest::addRow("instrument pane, a file: copy") << "R"
+                                                       << "B.DAT"
+                                                       << "Copy to Left" << ToolKeys::CopyLeft << file;
+        QStringList none{"(off) Open\tReturn",     "(off) View\tF3",
+                         "(off) Copy to Left\tF5", "(off) Change of the filename\tF2",
+                         "(off) Delete\tDel",      "New Folder preparation\tF7",
+                         "Renew\tCtrl+R",          "Format Remote-Drive"};
+        QTest::addRow("instrument pane, nothing: format")
+            << "R"
+            << ""
+            << "Format Remote-Drive" << ToolKeys::Format << none;
+        QTest::addRow("instrument pane, nothing: delete") << "R"
+                                                          << ""
+                                                          << "Delete" << QString() << none;
+        QStringList folder = common;
+        folder[1] = "(off) View\tF3";
+        folder[2] = "Copy to Right\tF5";
+        QTest::addRow("host pane, a folder: delete") << "L"
+                                                     << "SUB"
+                                                     << "Delete" << ToolKeys::Delete << folder;
     }
 
     void contextMenu()
     {
         QFETCH(QString, side);
+        QFETCH(QString, selected);
         QFETCH(QString, entry);
         QFETCH(QString, expected);
         QFETCH(QStringList, entries);
         CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"));
+        QVERIFY(test::putFile(rig.path(QStringLiteral("L"), QStringLiteral("SUB/A.DAT")), "a"));
+        QVERIFY(test::putFile(rig.path(QStringLiteral("R"), QStringLiteral("B.DAT")), "b"));
         QVERIFY(rig.start());
         frmMain& w = *rig.window;
         QVERIFY(showActive(w));
         recordInto(w);
+        rig.select(side, {selected});
         QTreeView* list = AppState::isLeft(side) ? w.controls().L_ListView : w.controls().lvListView;
 
         QStringList shown;
@@ -239,20 +285,21 @@ private slots:
                 if (a->isSeparator())
                     continue;
                 const QString key = a->shortcut().toString(QKeySequence::NativeText);
-                shown << a->text() + (key.isEmpty() ? QString() : QLatin1Char('\t') + key);
+                shown << (a->isEnabled() ? QString() : QStringLiteral("(off) ")) + a->text() +
+                             (key.isEmpty() ? QString() : QLatin1Char('\t') + key);
                 if (a->text() == entry)
                     pick = a;
             }
-            if (pick)
-                QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(pick).center());
-            else
+            QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(pick).center());
+            if (menu->isVisible()) // an entry that cannot be chosen leaves the menu open
                 menu->close();
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, list->viewport()->rect().center(),
-                                list->viewport()->mapToGlobal(list->viewport()->rect().center()));
+        // A click on the list's empty space, below its rows, leaves the selection as it is.
+        const QPoint at(list->viewport()->width() / 2, list->viewport()->height() - 4);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
         QApplication::sendEvent(list->viewport(), &event);
         QCOMPARE(shown, entries);
-        QCOMPARE(dispatched(), QStringList{expected});
+        QCOMPARE(dispatched(), expected.isEmpty() ? QStringList() : QStringList{expected});
         QCOMPARE(rig.state().RActive, side == QLatin1String("R"));
     }
 

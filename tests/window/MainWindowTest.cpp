@@ -1,6 +1,7 @@
 #include "core/ResourceTexts.h"
 #include "support/TempStores.h"
 #include "support/TestMain.h"
+#include "transfer/CopyWindowRig.h"
 #include "window/ApplyResourceTexts.h"
 #include "window/frmAbout.h"
 #include "window/frmMain.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -216,6 +218,36 @@ private slots:
             QStringLiteral("0"));
     }
 
+    // The split and the columns the user set come back at the next start.
+    void panesLayoutKeptAcrossRuns()
+    {
+        test::TempStores s;
+        s.quietPanes();
+        int leftName = 0;
+        int rightKind = 0;
+        {
+            frmMain w(s.state, s.settings, s.dialogs);
+            w.load();
+            w.resize(px(12000, w), px(6000, w));
+            w.show();
+            double x = 7000;
+            w.SizeControls(x);
+            leftName = w.controls().L_ListView->columnWidth(0) + 37;
+            rightKind = w.controls().lvListView->columnWidth(3) + 11;
+            w.controls().L_ListView->setColumnWidth(0, leftName);
+            w.controls().lvListView->setColumnWidth(3, rightKind);
+            QVERIFY(w.close());
+        }
+        QCOMPARE(userValue(s, programTitle(), QStringLiteral("Split")), QStringLiteral("7000"));
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        w.show();
+        QCOMPARE(w.splitTwips(), 7000.0);
+        QCOMPARE(w.controls().L_ListView->columnWidth(0), leftName);
+        QCOMPARE(w.controls().lvListView->columnWidth(3), rightKind);
+        QCOMPARE(w.controls().lvListView->columnWidth(0), px(1600, w)); // not changed: the design's
+    }
+
     void minimisedWindowKeepsTheStoredGeometry()
     {
         test::TempStores s;
@@ -355,6 +387,76 @@ private slots:
         QVERIFY(ran);
         QVERIFY(s.state.Interactive);
         QVERIFY(!s.dialogs.busyPointer);
+    }
+
+    // A button pressed while an action lets the window live: Interruption runs at once, Renew once
+    // the action is over (not while a copy runs), anything else not at all.
+    void buttonsPressedInsideAnAction_data()
+    {
+        QTest::addColumn<bool>("copying");
+        QTest::addColumn<QStringList>("ran");
+        QTest::newRow("a format") << false << QStringList{"interruption", "format", "renew"};
+        QTest::newRow("a copy") << true << QStringList{"interruption", "format"};
+    }
+
+    void buttonsPressedInsideAnAction()
+    {
+        QFETCH(bool, copying);
+        test::TempStores s;
+        s.quietPanes();
+        frmMain w(s.state, s.settings, s.dialogs);
+        w.load();
+        QStringList ran;
+        ToolbarDispatcher& d = w.dispatcher();
+        for (const QString& key : {ToolKeys::Delete, ToolKeys::Renew, ToolKeys::Interrupt})
+            d.setAction(key, [&ran, key] {
+                ran << (key == ToolKeys::Delete  ? "delete"
+                        : key == ToolKeys::Renew ? "renew"
+                                                 : "interruption");
+            });
+        d.setAction(ToolKeys::Format, [&] {
+            s.state.TransferBusy = copying;
+            d.dispatch(ToolKeys::Renew);
+            d.dispatch(ToolKeys::Delete);
+            d.dispatch(ToolKeys::Renew); // twice pressed, once run
+            d.dispatch(ToolKeys::Interrupt);
+            ran << QStringLiteral("format");
+            s.state.TransferBusy = false;
+        });
+        d.dispatch(ToolKeys::Format);
+        QTEST(ran, "ran");
+        d.dispatch(ToolKeys::Delete); // and after it, a press runs again
+        QCOMPARE(ran.constLast(), QStringLiteral("delete"));
+    }
+
+    // An instrument slow to answer: after half a second the pointer is the busy one and the status
+    // bar says it waits, until the answer is in.
+    void slowAnswerShown()
+    {
+        test::CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"),
+                             {QStringLiteral("--block-ms"), QStringLiteral("900")});
+        QVERIFY(rig.start());
+        rig.window->show();
+        QLabel* busy = rig.window->controls().statusBusy;
+        // Looked at every 50 ms while the listing waits (timers run while the link waits).
+        QString during;
+        bool busyPointer = false;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (!busy->isVisible())
+                return;
+            during = busy->text();
+            busyPointer = QGuiApplication::overrideCursor() &&
+                          QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        });
+        look.start(50);
+        rig.window->dispatcher().dispatch(ToolKeys::Renew);
+        look.stop();
+        QVERIFY2(during.startsWith(QStringLiteral("Waiting for the instrument's answer: ")),
+                 qPrintable(during));
+        QVERIFY(busyPointer);
+        QTRY_VERIFY(!busy->isVisible());
+        QVERIFY(!QGuiApplication::overrideCursor());
     }
 };
 

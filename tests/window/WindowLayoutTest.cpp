@@ -209,6 +209,39 @@ private slots:
         QCOMPARE(twipsToPixels(twips, dpi), pixels);
         QCOMPARE(pixelsToTwips(pixels, dpi), twips);
     }
+
+    // The split and the column widths kept from the last run: junk in the store gives nothing,
+    // and the design's values stand.
+    void remembered_data()
+    {
+        QTest::addColumn<QString>("split");
+        QTest::addColumn<double>("splitUsed"); // 0: none
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QString>("columnsUsed");
+        QTest::newRow("as saved") << "5000" << 5000.0 << "1600,1700,1000,700"
+                                  << "1600,1700,1000,700";
+        QTest::newRow("widths kept whole") << "4000.5" << 4000.5 << " 100, 30000 ,1000.4,700"
+                                           << "100,30000,1000,700";
+        QTest::newRow("one column too few") << "" << 0.0 << "1600,1700,1000"
+                                            << "";
+        QTest::newRow("one too many") << "x" << 0.0 << "1600,1700,1000,700,1"
+                                      << "";
+        QTest::newRow("a column hidden") << "-1" << 0.0 << "1600,0,1000,700"
+                                         << "";
+        QTest::newRow("not numbers") << "inf" << 0.0 << "1600,wide,1000,700"
+                                     << "";
+        QTest::newRow("beyond any screen") << "1e7" << 0.0 << "1600,1700,1000,30001"
+                                           << "";
+    }
+    void remembered()
+    {
+        QFETCH(QString, split);
+        QFETCH(double, splitUsed);
+        QFETCH(QString, columns);
+        QFETCH(QString, columnsUsed);
+        QCOMPARE(RememberedLayout::split(split).value_or(0), splitUsed);
+        QCOMPARE(RememberedLayout::columnWidthsText(RememberedLayout::columnWidths(columns, 4)), columnsUsed);
+    }
 };
 
 ORVALT_TEST(WindowLayoutTest);
