@@ -11,11 +11,10 @@ namespace orvalt::bench {
 
 // The measurement file: "2026/11/03,HH:MM:SS.hh," every tenth of a second, then a slow sine and
 // cosine (%.4f), a constant (%.3f) and a temperature (%.1f), each with small Gaussian noise from a
-// fixed seed, so every run sends the same bytes. With header, the row of column names the
-// instrument writes first ("Date,Time,CH1[V],CH2[V],CH3[V],TEMP[C]").
-inline QByteArray measurements(int rows, bool header = false)
+// fixed seed, so every run sends the same bytes.
+inline QByteArray measurements(int rows, quint32 seed = 20261103)
 {
-    std::mt19937 random(20261103);
+    std::mt19937 random(seed);
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
     // Box-Muller spelled out: the standard library's normal distribution may differ between builds.
     auto gauss = [&](double sigma) {
@@ -23,9 +22,7 @@ inline QByteArray measurements(int rows, bool header = false)
         return sigma * std::sqrt(-2.0 * std::log(u)) * std::cos(2 * M_PI * uniform(random));
     };
     QByteArray text;
-    text.reserve(rows * 52 + 64);
-    if (header)
-        text += "Date,Time,CH1[V],CH2[V],CH3[V],TEMP[C]\r\n";
+    text.reserve(rows * 52);
     char line[128];
     for (int i = 0; i < rows; ++i) {
         const double t = i * 0.1;
@@ -43,5 +40,8 @@ inline QByteArray measurements(int rows, bool header = false)
     }
     return text;
 }
+
+// The row of column names the instrument writes above its measurements.
+inline constexpr char kMeasurementHeader[] = "Date,Time,CH1[V],CH2[V],CH3[V],TEMP[C]\r\n";
 
 } // namespace orvalt::bench

@@ -181,7 +181,8 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("TRACE.CSV"));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bench::measurements(o.rows, true)) < 0)
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(bench::kMeasurementHeader + bench::measurements(o.rows)) < 0)
         return 1;
     file.close();
     return o.mode == QLatin1String("draw") ? draw(path, o) : memory(path, o);
