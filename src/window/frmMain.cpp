@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -84,7 +85,13 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     buildBusyStatus();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The busy pointer of an answer still awaited is this window's to take back: a window closed
+    // during the wait must not leave the application's pointer busy.
+    if (m_waitShown)
+        QGuiApplication::restoreOverrideCursor();
+}
 
 void frmMain::buildMenus()
 {
