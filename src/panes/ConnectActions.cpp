@@ -8,8 +8,10 @@
 #include "panes/PaneModel.h"
 #include "panes/PaneSetup.h"
 #include "panes/ProgramContext.h"
+#include "panes/RemotePaths.h"
 #include "session/Connection.h"
 #include "session/ErrorText.h"
+#include "session/InstrumentSession.h"
 
 namespace orvalt {
 
@@ -41,6 +43,22 @@ void showProduct(ProgramContext& ctx, const ProductReply& product)
     // medium: a host pane's drive prefix (a mount point here) never reads like a list entry.
     if (st.RDevID == QLatin1String("1") && ctx.rightPane.choosers().mediumText().right(2) != st.RMedium)
         st.Rpath = QStringLiteral("\\");
+}
+
+// A pane keeps its folder across Connection while its medium stays (the folder of the last run
+// too); a folder the instrument no longer has gives way to the medium's root, quietly, as no user
+// asked for it. The session remembers the selection, so the listing that follows sends no
+// command twice.
+void rootWhereTheFolderIsGone(ProgramContext& ctx, const QString& side)
+{
+    AppState& st = ctx.state;
+    const QString code = paneList(ctx, side).choosers().mediumText().right(2);
+    if (st.path(side) == QLatin1String("\\") || code != st.medium(side))
+        return;
+    const InstrumentSession::Selected selected =
+        ctx.instrument.select(ctx, MediumCode(code), wireFolder(st.path(side)));
+    if (selected.medium == 0 && selected.folder != 0 && selected.folder != 60)
+        st.path(side) = QStringLiteral("\\");
 }
 
 } // namespace
@@ -75,9 +93,12 @@ void Connect(ProgramContext& ctx)
     if (greeting.product)
         showProduct(ctx, *greeting.product);
     // Each instrument pane is listed anew, as if the user had chosen its medium.
-    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
-        if (st.devId(side) == QLatin1String("1"))
+    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")}) {
+        if (st.devId(side) == QLatin1String("1")) {
+            rootWhereTheFolderIsGone(ctx, side);
             mediaListChosen(ctx, side);
+        }
+    }
 }
 
 void Disconnect(ProgramContext& ctx)

@@ -118,6 +118,19 @@ void restoreHostDrive(ProgramContext& ctx, const QString& side)
     ctx.state.path(side) = QStringLiteral("\\");
 }
 
+void restoreInstrumentMedium(ProgramContext& ctx, const QString& side)
+{
+    const int stored = ctx.settings.getInt(ctx.settings.exeName(), QStringLiteral("Settings"), driveKey(side),
+                                           1, 1, std::numeric_limits<int16_t>::max());
+    FillMediaList(ctx, side);
+    const PaneModel& pane = paneList(ctx, side);
+    if (pane.choosers().medium < 0)
+        return;
+    ctx.state.medium(side) = pane.choosers().mediumText().right(2);
+    if (ctx.state.drive(side) != stored)
+        ctx.state.path(side) = QStringLiteral("\\");
+}
+
 void sourceChosen(ProgramContext& ctx, const QString& side, int position)
 {
     AppState& st = ctx.state;

@@ -22,6 +22,11 @@ void ShowHostDrives(ProgramContext& ctx, const QString& side);
 void saveHostDrive(ProgramContext& ctx, const QString& side);
 void restoreHostDrive(ProgramContext& ctx, const QString& side);
 
+// At start an instrument pane shows the medium it showed at the last shut-down, known as the pane's
+// medium before anything is listed, so that Connection lists the folder it showed then. A stored
+// position the media list no longer has starts at the root of the first medium.
+void restoreInstrumentMedium(ProgramContext& ctx, const QString& side);
+
 // The user chose a source in a pane's source selector (position 0 Host PC, 1 the instrument).
 void sourceChosen(ProgramContext& ctx, const QString& side, int position);
 // The user chose an entry of a pane's media list (Connect also runs this to list a pane anew).

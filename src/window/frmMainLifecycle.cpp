@@ -136,6 +136,11 @@ void frmMain::load()
         m_settings.ReadIniValue(exe, kSettings, QStringLiteral("RDevID"), QStringLiteral("0"))); // 13
     m_state.LDevID =
         validDevId(m_settings.ReadIniValue(exe, kSettings, QStringLiteral("LDevID"), QStringLiteral("0")));
+    // An instrument pane's medium is the one it showed at shut-down, known before the product check
+    // compares the media list with it: the pane keeps its folder while its medium stays.
+    for (const QString& side : {QStringLiteral("L"), QStringLiteral("R")})
+        if (m_state.devId(side) == QLatin1String("1"))
+            restoreInstrumentMedium(m_ctx, side);
     CheckProduct(m_ctx); // 14
     // 15: a host pane shows its folder at once; an instrument pane waits for Connection.
     for (const QString& side : {QStringLiteral("R"), QStringLiteral("L")}) {

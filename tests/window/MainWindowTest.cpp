@@ -429,6 +429,38 @@ private slots:
         QCOMPARE(ran.constLast(), QStringLiteral("delete"));
     }
 
+    // The folder an instrument pane showed at the last shut-down is listed at Connection while its
+    // medium is the one shown; one the instrument no longer has gives way to the root, unasked.
+    void storedInstrumentFolderAtConnection_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("there") << "\\DATA\\SUB"
+                               << "\\DATA\\SUB" << QStringList{QStringLiteral("T001.CSV")};
+        QTest::newRow("gone") << "\\GONE"
+                              << "\\" << QStringList{QStringLiteral("DATA")};
+    }
+    void storedInstrumentFolderAtConnection()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        test::CopyWindow rig(QStringLiteral("host"), QStringLiteral("1"));
+        QVERIFY(QDir().mkpath(rig.instrument.mediumDir(QStringLiteral("1")) + QStringLiteral("/DATA/SUB")));
+        QFile trace(rig.instrument.mediumDir(QStringLiteral("1")) + QStringLiteral("/DATA/SUB/T001.CSV"));
+        QVERIFY(trace.open(QIODevice::WriteOnly) && trace.write("1,2\r\n") == 5);
+        trace.close();
+        rig.stores.settings.save(QStringLiteral("orvalt"), kSettings, QStringLiteral("Rpath"), stored);
+        QVERIFY(rig.instrument.isReady());
+        rig.window = std::make_unique<frmMain>(rig.stores.state, rig.stores.settings, rig.stores.dialogs);
+        rig.window->load();
+        rig.window->dispatcher().dispatch(ToolKeys::Connect);
+        QVERIFY(rig.state().Connected);
+        QCOMPARE(rig.state().Rpath, shown);
+        QTEST(rig.rows(QStringLiteral("R")), "rows");
+        QCOMPARE(rig.dialogs().shown.size(), 1); // "Connected", and nothing about the folder
+    }
+
     // An instrument slow to answer: after half a second the pointer is the busy one and the status
     // bar says it waits, until the answer is in.
     void slowAnswerShown()
