@@ -212,6 +212,7 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
         m_portProblem = serial->openProblem();
         m_portReason = serial->systemReason();
         m_portHolder = serial->lockHolder();
+        m_portLockFile = serial->lockFile();
         m_openFailure = serial->errorString();
         return fail(Failure::OpenFailed, m_openFailure);
     }
@@ -260,6 +261,7 @@ qint32 PexLink::PexClose()
     m_portProblem = PortProblem::None;
     m_portReason.clear();
     m_portHolder.clear();
+    m_portLockFile.clear();
     m_openFailure.clear();
     m_lineLost = 0;
     return PexResult::Done;

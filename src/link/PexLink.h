@@ -148,6 +148,7 @@ public:
     QString portSystemReason() const { return m_portReason; }
     // Who holds the port, as its lock says, when it was in use ("orvalt-cli, process 1234").
     QString portHolder() const { return m_portHolder; }
+    QString portLockFile() const { return m_portLockFile; }
     quint64 retransmissions() const { return m_retransmissions; }
     // The failure that found the instrument out of reach: TimeOut (it stopped answering) or LinkLost
     // (the port went away); 0 once it answers again or the link is opened anew, and before.
@@ -267,6 +268,7 @@ private:
     PortProblem m_portProblem = PortProblem::None;
     QString m_portReason;
     QString m_portHolder;
+    QString m_portLockFile;
     QString m_openFailure; // what the failed PexOpen said; the reason of every NotOpen until the next
     quint64 m_retransmissions = 0;
     qint32 m_lineLost = 0;

@@ -5,8 +5,11 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <limits>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -81,9 +84,16 @@ QString portPathOf(const QString& device)
 #endif
 }
 
-// Who holds the lock QSerialPort takes for a port: "LCK.." and the port's name ("/dev/" left out,
-// "/" as "_") in the first of the lock folders where it is.
-QString lockHolderOf(const QString& portPath)
+// The lock QSerialPort takes for a port, as its file tells: "LCK.." and the port's name ("/dev/"
+// left out, "/" as "_") in the first of the lock folders where it is.
+struct PortLock
+{
+    QString file;
+    QString holder;     // "orvalt-cli, process 1234"
+    bool ended = false; // the process that took it has ended
+};
+
+PortLock portLockOf(const QString& portPath)
 {
     QString name = portPath.startsWith(QLatin1String("/dev/")) ? portPath.mid(5) : portPath;
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
@@ -104,12 +114,21 @@ QString lockHolderOf(const QString& portPath)
         qint64 pid = 0;
         QString host;
         QString application;
-        if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0)
+        if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0 ||
+            pid > std::numeric_limits<pid_t>::max())
             continue;
-        return application.isEmpty() ? QStringLiteral("process %1").arg(pid)
-                                     : QStringLiteral("%1, process %2").arg(application).arg(pid);
+        PortLock found;
+        found.file = path;
+        found.holder = application.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                                             : QStringLiteral("%1, process %2").arg(application).arg(pid);
+#ifdef Q_OS_UNIX
+        // A lock of an ended process is one QSerialPort would have taken over, unless it belongs to
+        // another user (a run as root killed, say): then only that user can remove it.
+        found.ended = ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+#endif
+        return found;
     }
-    return QString();
+    return {};
 }
 
 } // namespace
@@ -147,14 +166,20 @@ bool SerialTransport::open(const QString& device, const SerialSettings& settings
     m_openProblem = PortProblem::None;
     m_systemReason.clear();
     m_lockHolder.clear();
+    m_lockFile.clear();
     m_port = std::make_unique<QSerialPort>();
     const QString portPath = portPathOf(device);
     m_port->setPortName(portPath);
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_openProblem = portProblemOf(m_port->error(), mayOpenDevice(device));
         m_systemReason = m_port->errorString();
-        if (m_openProblem == PortProblem::InUse)
-            m_lockHolder = lockHolderOf(portPath);
+        if (m_openProblem == PortProblem::InUse) {
+            const PortLock lock = portLockOf(portPath);
+            m_lockHolder = lock.holder;
+            m_lockFile = lock.file;
+            if (lock.ended)
+                m_openProblem = PortProblem::LockLeftBehind;
+        }
         m_error = QStringLiteral("cannot open %1: %2").arg(device, m_systemReason);
         m_port.reset();
         return false;

@@ -25,6 +25,7 @@ enum class PortProblem
     NoSuchDevice,     // no device of that name (an adapter unplugged, a port mistyped)
     PermissionDenied, // the user may not open it (on Linux: not in the dialout group)
     InUse,            // another program holds it open or locked
+    LockLeftBehind,   // a lock file of a program that has ended, which this user may not remove
     Other
 };
 
@@ -52,6 +53,8 @@ public:
     // Who holds the port's lock, as the lock file says ("orvalt-cli, process 1234"), when the port
     // was in use; empty when no lock says.
     QString lockHolder() const { return m_lockHolder; }
+    // The lock file that holds the port, when one does.
+    QString lockFile() const { return m_lockFile; }
     // Longest wait for written bytes to leave (hardware flow control can hold them back).
     void setWriteTimeoutMs(int ms) { m_writeTimeoutMs = qMax(1, ms); }
 
@@ -70,6 +73,7 @@ private:
     PortProblem m_openProblem = PortProblem::None;
     QString m_systemReason;
     QString m_lockHolder;
+    QString m_lockFile;
     int m_writeTimeoutMs = 6000;
     bool m_failed = false;
 };

@@ -76,6 +76,12 @@ QString openCause(const link::PexLink& link)
         return QStringLiteral("%1 is in use by another program (%2). Close that program, or %3")
             .arg(device, why, portWords().chooseAnother);
     }
+    case link::PortProblem::LockLeftBehind:
+        // Nothing holds the port, but a lock says so that this user may not remove: waiting mends
+        // nothing, and closing a program cannot, as it has ended.
+        return QStringLiteral("%1 is locked by %2, which has ended without removing its lock file %3; the "
+                              "file belongs to another user. Remove it (sudo rm %3), then try again.")
+            .arg(device, link.portHolder(), link.portLockFile());
     case link::PortProblem::Other:
         return QStringLiteral("%1 could not be opened (%2). %3").arg(device, system, portWords().check);
     }

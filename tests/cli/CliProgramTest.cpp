@@ -123,6 +123,15 @@ const char* show(const CliResult& r)
     return text.constData();
 }
 
+// The program run as nobody, an ordinary user (only root can arrange it).
+void asNobody(QProcess& process)
+{
+    process.setChildProcessModifier([] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(99);
+    });
+}
+
 } // namespace
 
 class CliProgramTest : public QObject
@@ -291,12 +300,6 @@ private slots:
                                                                    QFile::ReadGroup | QFile::WriteGroup |
                                                                    QFile::ReadOther | QFile::WriteOther));
         QVERIFY(cli.openToEveryone());
-        auto asNobody = [](QProcess& process) {
-            process.setChildProcessModifier([] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                    ::_exit(99);
-            });
-        };
 
         QProcess first;
         asNobody(first);
@@ -318,6 +321,50 @@ private slots:
             r = CliRig::finish(next);
         }
         QVERIFY2(r.exitCode == 0, show(r));
+    }
+
+    // A lock file left by a run of another user that was killed (root's, say) holds the port though
+    // nothing uses it, and only that user may remove it: the user is told so, and which file, not
+    // that a program which has ended holds the port; and waiting mends nothing, so not 75.
+    void lockLeftByAnotherUser()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can run the program as another user");
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({"--baud", "9600"});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), pattern(30000, 1)));
+        QVERIFY(QFile::setPermissions(instrument.devicePath(), QFile::ReadOwner | QFile::WriteOwner |
+                                                                   QFile::ReadGroup | QFile::WriteGroup |
+                                                                   QFile::ReadOther | QFile::WriteOther));
+        QVERIFY(cli.openToEveryone());
+
+        QProcess root;
+        cli.start(root, on(instrument, {"get", "--yes", "M:\\BIG.DAT", "."}));
+        QVERIFY(root.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK 4"))).size() > 2, 30000);
+        const qint64 killed = root.processId();
+        ::kill(static_cast<pid_t>(killed), SIGKILL);
+        CliRig::finish(root);
+
+        QProcess user;
+        asNobody(user);
+        cli.start(user, on(instrument, {"info"}));
+        const CliResult r = CliRig::finish(user);
+        const QString lockFile = QStringLiteral("/LCK..") + QFileInfo(instrument.devicePath())
+                                                                .canonicalFilePath()
+                                                                .mid(5)
+                                                                .replace(QLatin1Char('/'), QLatin1Char('_'));
+        for (const QString& folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock")})
+            QFile::remove(folder + lockFile);
+        QVERIFY2(r.exitCode == 1, show(r));
+        QVERIFY2(r.err.contains(QStringLiteral("is locked by orvalt-cli, process %1, which has ended without "
+                                               "removing its lock file ")
+                                    .arg(killed)),
+                 show(r));
+        QVERIFY2(r.err.contains(lockFile), show(r));
     }
 
     // One port under two names, a link and the device it points to: the second run is told the
