@@ -110,6 +110,7 @@ QString linePanelText(const AppState& state, const link::PexLink& link)
     if (!instrumentOutOfReach(state, link))
         return lineStatusText(state);
     const QString why = link.lineLost() == link::PexResult::TimeOut ? QStringLiteral("no answer")
+                        : link.onNetwork()                          ? QStringLiteral("the connection closed")
                                                                     : QStringLiteral("the port went away");
     return QStringLiteral("Not connected \u00b7 ") + why;
 }
