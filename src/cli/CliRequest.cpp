@@ -3,7 +3,7 @@
 #include "OrvaltVersion.h"
 #include "cli/CliOptions.h"
 #include "core/SerialSettings.h"
-#include "link/NetworkTransport.h"
+#include "link/NetworkDevice.h"
 
 #include <QCommandLineParser>
 

@@ -140,9 +140,10 @@ private slots:
             QStringLiteral("TCP://127.0.0.1:%1").arg(server.rfc2217(0).section(QLatin1Char(':'), -1));
         const CliResult r = cli.run({"--device", other, "ls", "M:\\"});
         QVERIFY2(r.exitCode == 75, show(r));
-        QVERIFY2(r.err.contains(QStringLiteral("is in use by another program (The device is already locked; the "
-                                               "lock names")),
-                 show(r));
+        QVERIFY2(
+            r.err.contains(QStringLiteral("is in use by another program (The device is already locked; the "
+                                          "lock names")),
+            show(r));
     }
 
     // Each cause of a failed open is named, with what to do, and the exit status says whether
@@ -214,8 +215,9 @@ private slots:
         server.kill();
         const CliResult r = CliRig::finish(process);
         QVERIFY2(r.exitCode == 1, show(r));
-        QVERIFY2(r.err.contains(QStringLiteral("The device server closed the connection to rfc2217://127.0.0.1:")),
-                 show(r));
+        QVERIFY2(
+            r.err.contains(QStringLiteral("The device server closed the connection to rfc2217://127.0.0.1:")),
+            show(r));
         QCOMPARE(readFile(cli.host(QStringLiteral("BIG.BIN"))), old);
     }
 };
