@@ -330,10 +330,9 @@ bool NetworkTransport::negotiate(const SerialSettings& settings)
             TelnetCodec::comPortCommand(TelnetCodec::SetControl, QByteArray(1, static_cast<char>(kRtsOn)));
     m_socket->write(commands);
 
+    // Answers that came with the negotiation count as well as later ones.
     QMap<quint8, QByteArray> answered;
-    while (answered.size() < asked.size()) {
-        if (!wait("answer the line settings"))
-            return false;
+    for (;;) {
         for (const TelnetCodec::ComPortAnswer& answer : m_telnet->takeAnswers()) {
             // SET-CONTROL's answers to the modem lines are not the flow control's.
             const bool flow = answer.command == TelnetCodec::SetControl && answer.value.size() == 1 &&
@@ -342,6 +341,10 @@ bool NetworkTransport::negotiate(const SerialSettings& settings)
                 !answered.contains(answer.command))
                 answered.insert(answer.command, answer.value);
         }
+        if (answered.size() == asked.size())
+            break;
+        if (!wait("answer the line settings"))
+            return false;
     }
     QStringList changed;
     for (auto it = asked.cbegin(); it != asked.cend(); ++it) {

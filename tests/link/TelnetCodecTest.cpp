@@ -8,6 +8,11 @@
 #include "support/TestMain.h"
 
 #include <QTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace orvalt;
 using namespace orvalt::link;
@@ -23,6 +28,57 @@ QByteArray bytes(std::initializer_list<int> values)
         out.append(static_cast<char>(v));
     return out;
 }
+
+// A device server that says what it is given to say, whatever it is asked, and closes the
+// connection after when told: what ser2net in front of a pseudo-terminal never does (refuse the
+// COM port option, answer another speed, stay silent).
+class ScriptedServer
+{
+public:
+    ScriptedServer(const QByteArray& says, bool closes)
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listen, 1);
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this, says, closes] {
+            const int fd = ::accept(m_listen, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            ::send(fd, says.constData(), static_cast<size_t>(says.size()), MSG_NOSIGNAL);
+            if (!closes) {
+                char buffer[256];
+                while (::recv(fd, buffer, sizeof buffer, 0) > 0) {
+                }
+            }
+            ::close(fd);
+        });
+    }
+    ~ScriptedServer()
+    {
+        ::shutdown(m_listen, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listen);
+    }
+    QString device() const { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_port); }
+
+private:
+    int m_listen = -1;
+    quint16 m_port = 0;
+    std::thread m_thread;
+};
+
+QByteArray answer(int command, const QByteArray& value)
+{
+    return bytes({255, 250, 44, command + 100}) + T::escape(value) + bytes({255, 240});
+}
+
+const QByteArray kAgrees = bytes({255, 253, 0, 255, 251, 0, 255, 253, 44});
 
 } // namespace
 
@@ -146,6 +202,50 @@ private slots:
                                     .arg(d->port)
                               : QStringLiteral("-");
         QCOMPARE(got, parsed);
+    }
+
+    // A server that refuses or changes a setting, or never finishes, fails the open with the cause
+    // and what it said; what 8N1 at 115200 gets back unchanged opens.
+    void openAgainstServer_data()
+    {
+        QTest::addColumn<QByteArray>("says");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("problem");
+        QTest::addColumn<QString>("reason");
+        const QByteArray fine = answer(1, bytes({0, 1, 0xC2, 0})) + answer(2, bytes({8})) +
+                                answer(3, bytes({1})) + answer(4, bytes({1})) + answer(5, bytes({1}));
+        QTest::newRow("every setting as asked") << kAgrees + fine << false << int(PortProblem::None) << "";
+        QTest::newRow("another speed answered")
+            << kAgrees + answer(1, bytes({0, 0, 0x25, 0x80})) + answer(2, bytes({8})) +
+                   answer(3, bytes({1})) + answer(4, bytes({1})) + answer(5, bytes({1}))
+            << false << int(PortProblem::SettingRefused) << "speed 115200 asked, 9600 answered";
+        QTest::newRow("parity changed, the modem line's answer apart")
+            << kAgrees + answer(5, bytes({8})) + answer(1, bytes({0, 1, 0xC2, 0})) + answer(2, bytes({8})) +
+                   answer(3, bytes({3})) + answer(4, bytes({1})) + answer(5, bytes({1}))
+            << false << int(PortProblem::SettingRefused) << "parity none asked, even answered";
+        QTest::newRow("COM port option refused")
+            << bytes({255, 253, 0, 255, 251, 0, 255, 254, 44}) << false << int(PortProblem::SettingRefused)
+            << "takes no line settings";
+        QTest::newRow("silent") << QByteArray() << false << int(PortProblem::NoAnswer)
+                                << "did not finish the Telnet negotiation";
+        QTest::newRow("turned away") << kAgrees + QByteArray("\r\nPort already in use\r\n") << true
+                                     << int(PortProblem::ServerBusy) << "Port already in use";
+    }
+    void openAgainstServer()
+    {
+        QFETCH(QByteArray, says);
+        QFETCH(bool, closes);
+        QFETCH(int, problem);
+        QFETCH(QString, reason);
+        ScriptedServer server(says, closes);
+        NetworkTransport transport;
+        transport.setConnectTimeOutMs(500);
+        SerialSettings settings;
+        settings.baud = 115200;
+        const bool opened = transport.open(server.device(), settings);
+        QCOMPARE(opened, problem == int(PortProblem::None));
+        QCOMPARE(int(transport.openProblem()), problem);
+        QVERIFY2(transport.systemReason().contains(reason), qPrintable(transport.systemReason()));
     }
 
     // One lock a server port, whichever form and case names it.
