@@ -363,18 +363,38 @@ bool NetworkTransport::isOpen() const
     return m_socket && !m_lost && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
+QString NetworkTransport::lostText() const
+{
+    const bool closed = m_socket && m_socket->error() == QAbstractSocket::RemoteHostClosedError;
+    return closed ? QStringLiteral("the device server closed the connection to %1").arg(m_device)
+                  : QStringLiteral("the connection to %1 broke: %2")
+                        .arg(m_device, m_socket ? m_socket->errorString() : QString());
+}
+
 void NetworkTransport::lose()
 {
     m_lost = true;
-    const bool closed = m_socket && m_socket->error() == QAbstractSocket::RemoteHostClosedError;
-    m_error = closed ? QStringLiteral("the device server closed the connection to %1").arg(m_device)
-                     : QStringLiteral("the connection to %1 broke: %2")
-                           .arg(m_device, m_socket ? m_socket->errorString() : QString());
+    m_error = lostText();
+}
+
+QString NetworkTransport::errorString() const
+{
+    if (m_error.isEmpty() && m_socket && m_socket->state() != QAbstractSocket::ConnectedState)
+        return lostText();
+    return m_error;
+}
+
+bool NetworkTransport::usable()
+{
+    // A window's event loop may have seen the connection end while nothing was read or written.
+    if (m_socket && !m_lost && m_socket->state() != QAbstractSocket::ConnectedState)
+        lose();
+    return isOpen();
 }
 
 bool NetworkTransport::write(const QByteArray& bytes)
 {
-    if (!isOpen()) {
+    if (!usable()) {
         if (m_error.isEmpty())
             m_error = QStringLiteral("the connection is not open");
         return false;
@@ -401,7 +421,7 @@ bool NetworkTransport::write(const QByteArray& bytes)
 
 QByteArray NetworkTransport::read(int timeoutMs)
 {
-    if (!isOpen())
+    if (!usable())
         return {};
     const QDeadlineTimer deadline(qMax(0, timeoutMs));
     // Bytes of Telnet's own carry no data: go on waiting for some until the time is up.

@@ -52,7 +52,7 @@ public:
     bool write(const QByteArray& bytes) override;
     QByteArray read(int timeoutMs) override;
     bool isOpen() const override;
-    QString errorString() const override { return m_error; }
+    QString errorString() const override;
 
 private:
     bool refuse(PortProblem problem, const QString& reason);
@@ -65,6 +65,8 @@ private:
     bool pump(int waitMs);
     bool refusedByServer();
     void lose();
+    bool usable();
+    QString lostText() const;
 
     std::unique_ptr<QTcpSocket> m_socket;
     std::unique_ptr<QLockFile> m_lock;

@@ -16,7 +16,10 @@ namespace orvalt::link {
 // would hand our own bytes back as the instrument's). Negotiation follows RFC 1143's rules, so a
 // request that confirms the state in force is never answered and no loop can start. Commands other
 // than negotiation and subnegotiation (NOP, Data Mark, Are You There, ...) carry nothing for a
-// serial line and are dropped; no Telnet command ever reaches the data.
+// serial line and are dropped; no Telnet command ever reaches the data. Of the server's COM port
+// subnegotiations the answers to this end's commands are kept; its notices (line and modem state,
+// flow control suspend and resume) are passed on too and left unused: the link paces itself by its
+// window, and a server that holds data back holds back the answers with it.
 class TelnetCodec
 {
 public:

@@ -25,7 +25,10 @@
 using orvalt::test::CliResult;
 using orvalt::test::CliRig;
 using orvalt::test::InstrumentProcess;
+using orvalt::test::readFile;
+using orvalt::test::show;
 using orvalt::test::treeOf;
+using orvalt::test::writeFile;
 
 namespace {
 
@@ -35,19 +38,6 @@ QByteArray pattern(qsizetype size, int seed)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 31 + i / 256 + seed) & 0xFF);
     return bytes;
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // A tree with what tends to break a copy: nested and empty folders, an empty file, files of one
@@ -115,13 +105,6 @@ private:
     int m_master = -1;
     QString m_device;
 };
-
-const char* show(const CliResult& r)
-{
-    static QByteArray text;
-    text = QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(r.exitCode).arg(r.out, r.err).toLocal8Bit();
-    return text.constData();
-}
 
 } // namespace
 

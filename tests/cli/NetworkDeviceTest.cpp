@@ -20,15 +20,11 @@ using orvalt::test::CliResult;
 using orvalt::test::CliRig;
 using orvalt::test::DeviceServer;
 using orvalt::test::InstrumentProcess;
+using orvalt::test::readFile;
+using orvalt::test::show;
+using orvalt::test::writeFile;
 
 namespace {
-
-const char* show(const CliResult& r)
-{
-    static QByteArray text;
-    text = QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(r.exitCode).arg(r.out, r.err).toLocal8Bit();
-    return text.constData();
-}
 
 // Every byte value, then random bytes (which deflate cannot shrink, so the file goes as it is).
 QByteArray everyByte(qsizetype randomBytes)
@@ -42,18 +38,6 @@ QByteArray everyByte(qsizetype randomBytes)
     for (qsizetype i = 0; i < randomBytes; ++i)
         bytes.append(static_cast<char>(random.bounded(256)));
     return bytes;
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // What stty says of a terminal's settings.

@@ -513,6 +513,9 @@ private slots:
         right->setFocus();
         rig.window->dispatcher().dispatch(ToolKeys::Renew);
         QCOMPARE(line->text(), QStringLiteral("Not connected \u00b7 the connection closed"));
+        const QString told = rig.dialogs().texts().join(QLatin1Char('\n'));
+        QVERIFY2(told.contains(QStringLiteral("The device server closed the connection to %1.").arg(device)),
+                 qPrintable(told));
     }
 
     // The line lost under a running window (the adapter pulled, the instrument switched off): once a
