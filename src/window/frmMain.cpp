@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -84,7 +85,13 @@ frmMain::frmMain(AppState& state, Settings& settings, DialogSeam& dialogs, QWidg
     buildBusyStatus();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The busy pointer is the application's: a window that goes while it shows would leave it to
+    // whatever window comes next.
+    if (m_waitShown)
+        QGuiApplication::restoreOverrideCursor();
+}
 
 void frmMain::buildMenus()
 {
