@@ -16,6 +16,9 @@ namespace {
 
 // The longest refusal text of a server that is kept to be shown.
 constexpr int kMaxBannerBytes = 200;
+// What is taken from the socket ahead of the link's reads: a server that sends without end (while
+// the window waits for the user, say) fills this and then waits, as TCP makes it.
+constexpr qint64 kReadBufferBytes = 64 * 1024;
 
 // RFC 2217's numbers for the line settings.
 quint8 paritySetting(QSerialPort::Parity parity)
@@ -162,6 +165,7 @@ void NetworkTransport::close()
     m_lock.reset(); // unlocks
     m_telnet.reset();
     m_pending.clear();
+    m_opened = false;
 }
 
 bool NetworkTransport::refuse(PortProblem problem, const QString& reason)
@@ -197,6 +201,7 @@ bool NetworkTransport::open(const QString& device, const SerialSettings& setting
     }
     // Whatever arrived before the link was opened belongs to no exchange of ours.
     m_pending.clear();
+    m_opened = true;
     return true;
 }
 
@@ -222,6 +227,7 @@ bool NetworkTransport::lock(const NetworkDevice& device)
 bool NetworkTransport::connectSocket(const NetworkDevice& device)
 {
     m_socket = std::make_unique<QTcpSocket>();
+    m_socket->setReadBufferSize(kReadBufferBytes);
     m_socket->connectToHost(device.host, device.port);
     if (!m_socket->waitForConnected(m_connectTimeOutMs)) {
         const QAbstractSocket::SocketError error = m_socket->error();
@@ -251,11 +257,12 @@ bool NetworkTransport::pump(int waitMs)
     if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(qMax(0, waitMs)))
         return false;
     const QByteArray bytes = m_socket->readAll();
-    if (!m_telnet) {
-        m_pending += bytes;
+    m_pending += m_telnet ? m_telnet->receive(bytes) : bytes;
+    // Before the line is open, data is only kept to show what a server that turns us away said.
+    if (!m_opened && m_pending.size() > kMaxBannerBytes)
+        m_pending.truncate(kMaxBannerBytes);
+    if (!m_telnet)
         return true;
-    }
-    m_pending += m_telnet->receive(bytes);
     const QByteArray replies = m_telnet->takeReplies();
     if (!replies.isEmpty()) {
         m_socket->write(replies);

@@ -80,6 +80,7 @@ private:
     int m_connectTimeOutMs = kConnectTimeOutMs;
     int m_writeTimeoutMs = 6000;
     bool m_lost = false;
+    bool m_opened = false; // open() succeeded: what comes now is the instrument's
 };
 
 } // namespace orvalt::link
