@@ -15,6 +15,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
+#include <csignal>
 
 using orvalt::test::CliResult;
 using orvalt::test::CliRig;
@@ -173,6 +174,50 @@ private slots:
         QVERIFY2(r.err.contains(said), show(r));
         if (exitCode != 2)
             QVERIFY2(r.err.startsWith(QStringLiteral("orvalt-cli: It failed in the connection\n")), show(r));
+    }
+
+    // A run stopped in the middle of a file leaves the instrument to the next run through the same
+    // server port, as a serial port: Ctrl+C, which finishes the file in hand and ends; asked to end,
+    // which drops it; killed outright, its lock left behind.
+    void interruptedMidFile_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("Ctrl+C") << int(SIGINT) << 1 << true;
+        QTest::newRow("asked to end") << int(SIGTERM) << 130 << false;
+        QTest::newRow("killed") << int(SIGKILL) << -1 << false;
+    }
+    void interruptedMidFile()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, exitCode);
+        QFETCH(bool, whole);
+        CliRig cli;
+        QVERIFY(cli.isReady());
+        InstrumentProcess instrument({QStringLiteral("--baud"), QStringLiteral("115200")});
+        QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
+        const QByteArray bytes = everyByte(40000);
+        QVERIFY(writeFile(instrument.mediumDir() + QStringLiteral("/BIG.BIN"), bytes));
+        DeviceServer server({instrument.devicePath()});
+        QVERIFY2(server.isReady(), qPrintable(server.errorString()));
+        QProcess first;
+        cli.start(first, {"--device", server.rfc2217(0), "get", "--yes", "M:\\BIG.BIN", "BIG.BIN"});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            instrument.transcript().filter(QRegularExpression(QStringLiteral("^BLK 4"))).size() > 2, 30000);
+        ::kill(static_cast<pid_t>(first.processId()), signal);
+        const CliResult ended = CliRig::finish(first);
+        QVERIFY2(ended.exitCode == exitCode, show(ended));
+        if (whole)
+            QCOMPARE(readFile(cli.host(QStringLiteral("BIG.BIN"))), bytes);
+        else
+            QVERIFY(!QFileInfo::exists(cli.host(QStringLiteral("BIG.BIN"))));
+
+        // ser2net lets go of the line once the instrument has stopped sending.
+        CliResult r;
+        for (QDeadlineTimer deadline(10000); r.exitCode != 0 && !deadline.hasExpired(); QTest::qWait(200))
+            r = cli.run({"--device", server.rfc2217(0), "info"});
+        QVERIFY2(r.exitCode == 0, show(r));
     }
 
     // The device server dies in the middle of a file: the host file of that name keeps what it
