@@ -104,6 +104,18 @@ else()
     if(NOT rc EQUAL 0 OR NOT "${out}${err}" STREQUAL "")
       fail("systemd-analyze ${scope} verify on the ${kind} units:\n${out}${err}")
     endif()
+    # The drop-in for instruments on the network, as systemd reads it: after the unit's own lines.
+    file(READ ${pkg}/systemd/network.conf dropin)
+    file(MAKE_DIRECTORY ${WORK}/${kind}-network)
+    file(WRITE ${WORK}/${kind}-network/orvalt-sync@.service "${unit}\n${dropin}")
+    file(COPY ${pkg}/systemd/orvalt-sync@.timer DESTINATION ${WORK}/${kind}-network)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${WORK}/runtime
+                            ${systemd_analyze} ${scope} verify --man=no
+                            ${WORK}/${kind}-network/orvalt-sync@.service ${WORK}/${kind}-network/orvalt-sync@.timer
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT "${out}${err}" STREQUAL "")
+      fail("systemd-analyze ${scope} verify on the ${kind} units with systemd/network.conf:\n${out}${err}")
+    endif()
   endforeach()
 endif()
 

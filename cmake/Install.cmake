@@ -44,6 +44,9 @@ endif()
 # The licence in Debian's machine-readable copyright format, and the changelog in Debian's format
 # (the package is native: its version has no Debian revision), compressed as Debian keeps it.
 install(FILES ${ORVALT_PACKAGING_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt)
+# The units' drop-in for instruments on the network, to be copied where the README says.
+install(FILES ${ORVALT_PACKAGING_DIR}/systemd/network.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvalt/examples
+        RENAME orvalt-sync-network.conf)
 
 # Man pages and the changelog, compressed as Debian keeps them where gzip is at hand.
 set(ORVALT_MAN_PAGES orvalt.1 orvalt-cli.1 orvalt-instrument.1)

@@ -18,9 +18,10 @@ ORVALT_BUILD_PACKAGES=(
 # plugins for the icons, the icon theme of the toolbar, a font.
 ORVALT_RUN_PACKAGES=(libqt6svg6 adwaita-icon-theme fonts-dejavu-core)
 # The tests (scripts/test): a second pseudo-terminal pair, the checks of the packaged files,
-# systemd-analyze for the units (no running systemd needed), and Python for the fault harness
-# (tests/harness, the standard library only).
-ORVALT_TEST_PACKAGES=(socat desktop-file-utils appstream groff-base systemd python3)
+# systemd-analyze for the units (no running systemd needed), Python for the fault harness
+# (tests/harness, the standard library only), and the serial device server that instruments on the
+# network are tested through (started by the tests in the foreground, no service).
+ORVALT_TEST_PACKAGES=(socat desktop-file-utils appstream groff-base systemd python3 ser2net)
 # Making the Debian package (scripts/package): the PNG icons, dpkg-shlibdeps and what it calls.
 ORVALT_PACKAGE_PACKAGES=(dpkg-dev file librsvg2-bin)
 # Checking it (scripts/package-check): lintian, the libraries' owners, the Japanese font, the units.

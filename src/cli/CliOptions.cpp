@@ -26,7 +26,9 @@ const QList<CliOption>& cliOptions()
         option("port", "N", "1 2 3 4", "",
                "serial port %1, Com1..Com4 as set in Orvalt's window (default: the one chosen "
                "there)"),
-        option("device", "PATH", "", "", "serial device to open instead of the port's stored device"),
+        option("device", "PATH", "", "",
+               "serial device to open instead of the port's stored device, or one on the network: "
+               "rfc2217://HOST:PORT or tcp://HOST:PORT"),
         option("baud", "N", "9600 19200 38400 57600 115200", "", "the line's speed, %1"),
         option("parity", "P", "none even odd", "", "the line's parity, %1"),
         option("stop-bits", "N", "1 2", "", "the line's stop bits, %1"),

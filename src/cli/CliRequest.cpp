@@ -3,6 +3,7 @@
 #include "OrvaltVersion.h"
 #include "cli/CliOptions.h"
 #include "core/SerialSettings.h"
+#include "link/NetworkDevice.h"
 
 #include <QCommandLineParser>
 
@@ -281,6 +282,9 @@ CliParse parseCliArguments(const QStringList& arguments)
         // The same test as a device typed in the window's serial settings.
         if (d.isEmpty() || SerialSettings::usableDevice(d, SerialSettings::kFirstPort) != d)
             return wrong(QStringLiteral("--device takes the path of a serial device"));
+        if (link::isNetworkDevice(d) && !link::parseNetworkDevice(d))
+            return wrong(QStringLiteral("--device takes a device on the network as rfc2217://HOST:PORT or "
+                                        "tcp://HOST:PORT, the port included"));
         request.device = d;
     }
     // The values of the table are the lists' positions, in order.

@@ -25,15 +25,18 @@ const QString kMissingMedium = QStringLiteral("medium");
 constexpr int kMaxMedia = 64;
 
 // Whether a greeting failed for a reason that may be gone by itself a while later: the instrument
-// did not answer (switched off, its cable out), or its port is held by another program. Not a
-// device that is not there, nor one the user may not open: waiting mends neither.
+// did not answer (switched off, its cable out), or its port is held by another program; on the
+// network, a device server that did not answer or serves another client. Not a device that is not
+// there, nor one the user may not open, nor a name that does not resolve: waiting mends none.
 bool outOfReachForNow(const link::PexLink& link)
 {
     const qint32 failure = link.lastFailure();
     if (failure == link::PexResult::TimeOut)
         return true;
+    const link::PortProblem problem = link.portProblem();
     return (failure == link::PexResult::OpenFailed || failure == link::PexResult::NotOpen) &&
-           link.portProblem() == link::PortProblem::InUse;
+           (problem == link::PortProblem::InUse || problem == link::PortProblem::ServerBusy ||
+            problem == link::PortProblem::NoAnswer);
 }
 
 } // namespace

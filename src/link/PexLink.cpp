@@ -1,5 +1,6 @@
 #include "link/PexLink.h"
 
+#include "link/NetworkTransport.h"
 #include "link/PackedStreams.h"
 #include "link/SerialTransport.h"
 
@@ -120,6 +121,8 @@ qint32 PexLink::fail(Failure failure, const QString& detail)
     m_lastFailure = code;
     if (failure == Failure::TimeOut || failure == Failure::LinkLost)
         m_lineLost = code;
+    if (failure == Failure::LinkLost)
+        m_lostReason = detail;
     // After an exchange that broke, nothing is known of the instrument's state (it may have been
     // restarted, or replaced by one of another kind): the window is asked for again.
     if (failure != Failure::BadArgument && failure != Failure::BufferTooSmall &&
@@ -154,7 +157,10 @@ void PexLink::attach(ByteTransport& transport)
 void PexLink::attachTransport(ByteTransport* transport)
 {
     ++m_generation;
-    if (transport != m_owned.get() || !dynamic_cast<SerialTransport*>(transport))
+    useGap(m_lineGapMs);
+    const bool opened =
+        dynamic_cast<SerialTransport*>(transport) || dynamic_cast<NetworkTransport*>(transport);
+    if (transport != m_owned.get() || !opened)
         m_device.clear();
     m_transport = transport;
     m_lineLost = 0;
@@ -206,19 +212,26 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
 
     QStringList notes;
     const SerialSettings settings = settingsOf(record, notes);
-    auto serial = std::make_unique<SerialTransport>();
-    serial->setWriteTimeoutMs(m_timeoutMs);
-    if (!serial->open(device, settings)) {
-        m_portProblem = serial->openProblem();
-        m_portReason = serial->systemReason();
-        m_portHolder = serial->lockHolder();
-        m_portLockFile = serial->lockFile();
-        m_openFailure = serial->errorString();
-        return fail(Failure::OpenFailed, m_openFailure);
+    if (isNetworkDevice(device)) {
+        auto network = std::make_unique<NetworkTransport>();
+        network->setWriteTimeoutMs(m_timeoutMs);
+        if (!network->open(device, settings))
+            return openFailed(network->openProblem(), network->systemReason(), network->lockHolder(),
+                              network->errorString());
+        m_owned = std::move(network);
+    } else {
+        auto serial = std::make_unique<SerialTransport>();
+        serial->setWriteTimeoutMs(m_timeoutMs);
+        if (!serial->open(device, settings)) {
+            m_portLockFile = serial->lockFile();
+            return openFailed(serial->openProblem(), serial->systemReason(), serial->lockHolder(),
+                              serial->errorString());
+        }
+        notes += serial->settingNotes();
+        m_owned = std::move(serial);
     }
-    notes += serial->settingNotes();
-    m_owned = std::move(serial);
     attachTransport(m_owned.get());
+    useGap(isNetworkDevice(device) ? qMax(m_lineGapMs, kNetworkGapMs) : m_lineGapMs);
     // As many blocks as the line carries in about kWindowLineTimeMs, so that a stop never waits
     // much longer for the blocks in flight: 3 at 9600 baud.
     const double blockMs = kFullBlockWireBytes * 10 * 1000.0 / qMax<qint64>(1, settings.baud);
@@ -226,6 +239,21 @@ qint32 PexLink::PexOpen(const PexOpenRecord& record)
     setPack(kMaxPackWindowBits);
     m_error = notes.join(QStringLiteral("; "));
     return PexResult::Done;
+}
+
+qint32 PexLink::openFailed(PortProblem problem, const QString& reason, const QString& holder,
+                           const QString& error)
+{
+    m_portProblem = problem;
+    m_portReason = reason;
+    m_portHolder = holder;
+    m_openFailure = error;
+    return fail(Failure::OpenFailed, m_openFailure);
+}
+
+bool PexLink::onNetwork() const
+{
+    return isNetworkDevice(m_device);
 }
 
 qint32 PexLink::PexRetry(qint32 count)
@@ -245,6 +273,8 @@ qint32 PexLink::PexSetTimeOut(qint32 ms)
     m_timeoutMs = ms;
     if (auto* serial = dynamic_cast<SerialTransport*>(m_transport))
         serial->setWriteTimeoutMs(ms);
+    else if (auto* network = dynamic_cast<NetworkTransport*>(m_transport))
+        network->setWriteTimeoutMs(ms);
     if (const qint32 result = checkOpen())
         return result;
     return PexResult::Done;
@@ -278,8 +308,13 @@ qint32 PexLink::PexSendCommand(const QByteArray& command, QByteArray& reply)
     endPack();
     endStream();
     Frame answer;
+    const quint64 repeatsBefore = m_retransmissions;
+    const qint64 sentMs = m_clock.elapsed();
     if (const qint32 result = exchange(FrameKind::Command, 0, command, FrameKind::Reply, answer))
         return result;
+    // The greeting's commands time the round trip that the window, asked for later, must cover.
+    if (m_retransmissions == repeatsBefore && m_window.agreed() < 0)
+        m_window.noteCommandRoundTrip(m_clock.elapsed() - sentMs);
     const qsizetype n =
         qMin<qsizetype>(qMin<qsizetype>(answer.payload.size(), reply.size()), kReplyBufferSize);
     if (n > 0)

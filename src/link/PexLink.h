@@ -108,6 +108,8 @@ public:
     PexLink(const PexLink&) = delete;
     PexLink& operator=(const PexLink&) = delete;
 
+    // Opens the device the resolver names for the record's port: a serial device, or a device on
+    // the network ("rfc2217://HOST:PORT", "tcp://HOST:PORT"; NetworkTransport).
     qint32 PexOpen(const PexOpenRecord& record);
     qint32 PexRetry(qint32 count);
     // Returns 0 when a port is open and usable, else NotOpen (or LinkLost).
@@ -142,6 +144,8 @@ public:
     qint32 lastFailure() const { return m_lastFailure; }
     // The device the last PexOpen tried ("/dev/ttyUSB0"); empty when the transport was attached.
     QString device() const { return m_device; }
+    // The device is one on the network (whether it opened or not).
+    bool onNetwork() const;
     // Why the last PexOpen failed and what the system said. Kept until the next PexOpen or PexClose,
     // so the calls that then fail with NotOpen still tell why the port is not open.
     PortProblem portProblem() const { return m_portProblem; }
@@ -153,21 +157,29 @@ public:
     // The failure that found the instrument out of reach: TimeOut (it stopped answering) or LinkLost
     // (the port went away); 0 once it answers again or the link is opened anew, and before.
     qint32 lineLost() const { return m_lineLost; }
+    // What the transport said when the line was lost ("the device server closed the connection to
+    // ..."); empty when it was not lost.
+    QString lostReason() const { return m_lineLost == PexResult::LinkLost ? m_lostReason : QString(); }
+    // Silence inside a frame after which it counts as cut short. A device on the network takes at
+    // least kNetworkGapMs: a device server and the network hand on a frame in pieces, with pauses
+    // between them that a serial line never makes.
     void setGapMs(int ms)
     {
-        m_gapMs = qMax(1, ms);
-        m_window.setGapMs(m_gapMs);
+        m_lineGapMs = qMax(1, ms);
+        useGap(m_lineGapMs);
     }
+    static constexpr int kNetworkGapMs = 250;
     // Called while a call waits for an answer; an empty hook turns it off.
     void setIdleHook(IdleHook hook) { m_idleHook = std::move(hook); }
     qint32 timeOutMs() const { return m_timeoutMs; }
 
     // The window requests to ask the instrument for (1: never ask, one request at a time). PexOpen
     // sets it from the speed, about kWindowLineTimeMs of blocks (3 at 9600 baud); a transport
-    // handed over with attach() asks for none unless told. The speed, when known, times the line
-    // for the window in use and the repeat time.
+    // handed over with attach() asks for none unless told. The request covers the round trip the
+    // commands before it took (a line behind a network adds its own), up to kMaxWindow. The speed, when
+    // known, times the line for the window in use and the repeat time.
     void setWindow(int frames, qint64 baud = 0);
-    int windowAsked() const { return m_window.wanted(); }
+    int windowAsked() const { return m_window.asked(); }
     // What the instrument agreed to (0: one request at a time); -1 before it was asked.
     int windowAgreed() const { return m_window.agreed(); }
     // Window requests in flight at most now: the agreed window, narrowed to what the measured round
@@ -207,6 +219,13 @@ private:
     // the gap time of silence since the last byte, a frame left unfinished is told cut short.
     QList<FrameDecoder::Event> readEvents(qint64 waitMs);
     void attachTransport(ByteTransport* transport);
+    void useGap(int ms)
+    {
+        m_gapMs = ms;
+        m_window.setGapMs(ms);
+    }
+    qint32 openFailed(PortProblem problem, const QString& reason, const QString& holder,
+                      const QString& error);
     qint32 transmit(FrameKind kind, qint32 tag, const QByteArray& payload);
     qint32 retransmit();
     // Every write to the line: the time of the last one is kept for the quiet before a raw line.
@@ -258,6 +277,7 @@ private:
     FrameDecoder m_decoder;
     qint32 m_timeoutMs = 6000;
     qint32 m_retries = 1;
+    int m_lineGapMs = kDefaultGapMs; // as set; m_gapMs is what the open device takes
     int m_gapMs = kDefaultGapMs;
     quint8 m_seq = 0;
     std::optional<QByteArray> m_pending; // the request on the wire, awaiting its answer
@@ -272,6 +292,7 @@ private:
     QString m_openFailure; // what the failed PexOpen said; the reason of every NotOpen until the next
     quint64 m_retransmissions = 0;
     qint32 m_lineLost = 0;
+    QString m_lostReason;
     IdleHook m_idleHook;
     bool m_waiting = false;   // inside awaitAnswer, so possibly inside the idle hook
     quint64 m_generation = 0; // counts opens and closes, so a wait notices the hook closed the link

@@ -42,14 +42,15 @@ void PexLink::forgetWindow()
 
 qint32 PexLink::agreeWindow()
 {
-    const QByteArray request = windowRequest(m_window.wanted());
+    const int asked = m_window.asked();
+    const QByteArray request = windowRequest(asked);
     const quint64 repeatsBefore = m_retransmissions;
     const qint64 sentMs = m_clock.elapsed();
     Frame answer;
     if (const qint32 result = exchange(FrameKind::Command, 0, request, FrameKind::Reply, answer))
         return result;
     const std::optional<int> taken = answer.tag == 0 ? parseWindowReply(answer.payload) : std::nullopt;
-    m_window.setAgreed(taken && *taken >= 2 ? qMin(*taken, m_window.wanted()) : 0);
+    m_window.setAgreed(taken && *taken >= 2 ? qMin(*taken, asked) : 0);
     if (m_retransmissions == repeatsBefore)
         m_window.noteRoundTrip(m_clock.elapsed() - sentMs);
     return PexResult::Done;

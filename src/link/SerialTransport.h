@@ -18,7 +18,7 @@ struct SerialSettings
     QSerialPort::FlowControl flowControl = QSerialPort::NoFlowControl;
 };
 
-// Why a serial device could not be opened, as far as the system tells.
+// Why a device could not be opened, as far as the system (or the device server) tells.
 enum class PortProblem
 {
     None,
@@ -26,7 +26,15 @@ enum class PortProblem
     PermissionDenied, // the user may not open it (on Linux: not in the dialout group)
     InUse,            // another program holds it open or locked
     LockLeftBehind,   // a lock file of a program that has ended, which this user may not remove
-    Other
+    Other,
+    // A device on the network (NetworkTransport):
+    BadAddress,        // rfc2217:// or tcp:// without a host and a port
+    HostNotFound,      // the host name does not resolve
+    ConnectionRefused, // nothing listens at that port
+    NoRoute,           // the network or host cannot be reached
+    NoAnswer,          // the connection or its negotiation did not come within the connect time-out
+    ServerBusy,        // the server closed the connection at once, serving another client
+    SettingRefused     // the server refused or changed a line setting, or the COM port option
 };
 
 // The problem that QSerialPort's error on opening means. A permission error is also what a lock

@@ -42,6 +42,7 @@ void WindowQueue::clearTimings()
 {
     m_roundTrips.clear();
     m_spacings.clear();
+    m_commandTrips.clear();
 }
 
 void WindowQueue::noteTime(std::deque<qint64>& samples, qint64 ms)
@@ -61,19 +62,39 @@ qint64 WindowQueue::lineMs(qint64 bytes) const
     return m_baud > 0 ? (bytes * 10 * 1000 + m_baud - 1) / m_baud : 0;
 }
 
+// Enough blocks to cover one block's own line time and the round trip of its answer, so the line
+// never waits.
+qint64 WindowQueue::framesCovering(qint64 roundTrip) const
+{
+    const qint64 blockMs = qMax<qint64>(1, lineMs(kFullBlockWireBytes));
+    const qint64 covered = roundTrip + roundTrip / 4 + kRoundTripSlackMs;
+    return 1 + (covered + blockMs - 1) / blockMs;
+}
+
+void WindowQueue::noteCommandRoundTrip(qint64 ms)
+{
+    noteTime(m_commandTrips, ms);
+}
+
+int WindowQueue::asked() const
+{
+    if (m_wanted <= 1 || m_baud <= 0 || m_commandTrips.empty())
+        return m_wanted;
+    // A line behind a network: its round trip may need more blocks in flight than the line time
+    // alone asks for.
+    const qint64 roundTrip = *std::max_element(m_commandTrips.begin(), m_commandTrips.end());
+    return static_cast<int>(qBound<qint64>(qint64(m_wanted), framesCovering(roundTrip), qint64(kMaxWindow)));
+}
+
 int WindowQueue::inUse() const
 {
     if (m_agreed < 2)
         return 1;
     if (m_baud <= 0 || m_roundTrips.empty())
         return m_agreed;
-    // Enough blocks to cover one block's own line time and the round trip of its answer, so the
-    // line never waits; more would only be sent again after damage, and make a stop wait longer.
+    // More would only be sent again after damage, and make a stop wait longer.
     const qint64 roundTrip = *std::max_element(m_roundTrips.begin(), m_roundTrips.end());
-    const qint64 blockMs = qMax<qint64>(1, lineMs(kFullBlockWireBytes));
-    const qint64 covered = roundTrip + roundTrip / 4 + kRoundTripSlackMs;
-    const qint64 frames = 1 + (covered + blockMs - 1) / blockMs;
-    return static_cast<int>(qBound<qint64>(2, frames, qint64(m_agreed)));
+    return static_cast<int>(qBound<qint64>(2, framesCovering(roundTrip), qint64(m_agreed)));
 }
 
 qint64 WindowQueue::answerSpacingMs() const

@@ -86,7 +86,12 @@ public:
     // Forgets what was agreed and where the numbering stands (after any failure of the link).
     void forget();
     void noteRoundTrip(qint64 ms);
+    // The round trip of a command and its reply (the greeting's), which asked() covers.
+    void noteCommandRoundTrip(qint64 ms);
     void clearTimings();
+    // The window to ask the instrument for: what configure() was told, widened to cover the
+    // commands' round trip (a line behind a network), at most kMaxWindow.
+    int asked() const;
     // Requests in flight at most now: what was agreed, narrowed to what the measured round trip
     // needs, so that a repeat after damage costs few blocks.
     int inUse() const;
@@ -144,6 +149,7 @@ public:
 
 private:
     qint64 lineMs(qint64 bytes) const;
+    qint64 framesCovering(qint64 roundTrip) const;
     qint64 answerSpacingMs() const;
     qint64 quietAfterDamageMs() const;
     size_t firstUnanswered() const;
@@ -165,10 +171,11 @@ private:
     std::deque<Request> m_requests;
     quint64 m_sendCount = 0;
     std::optional<Frame> m_laterAnswer;
-    std::deque<qint64> m_roundTrips; // from a request sent alone to its answer, the last few, in ms
-    std::deque<qint64> m_spacings;   // between answers that came one after the other
-    int m_repeatsInRow = 0;          // repeats without an answer to the oldest between
-    int m_overdueRepeats = 0;        // repeats for an answer overdue, without an answer between
+    std::deque<qint64> m_roundTrips;   // from a request sent alone to its answer, the last few, in ms
+    std::deque<qint64> m_spacings;     // between answers that came one after the other
+    std::deque<qint64> m_commandTrips; // from a command sent to its reply, when it was not repeated
+    int m_repeatsInRow = 0;            // repeats without an answer to the oldest between
+    int m_overdueRepeats = 0;          // repeats for an answer overdue, without an answer between
     qint64 m_lastAnswerMs = 0;
     qint64 m_lineFreeMs = 0;        // when what was written so far will have crossed the line
     bool m_damageOnWayBack = false; // since then, no answer that would tell what was lost

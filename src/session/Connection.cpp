@@ -6,6 +6,7 @@
 #include "core/SerialSettings.h"
 #include "core/Settings.h"
 #include "link/CommandWords.h"
+#include "link/NetworkDevice.h"
 #include "link/PexLink.h"
 #include "link/WireText.h"
 #include "session/CommandExchange.h"
@@ -19,6 +20,16 @@ namespace {
 
 // The RZ family's raw lines go through a buffer of this size.
 constexpr qint32 kRawLineBuffer = 49;
+
+// What the line panel says of the line being opened: the device and its settings; over raw TCP
+// the device server's own port settings stand, which the program does not know.
+QString openLineText(const AppState& state)
+{
+    const std::optional<link::NetworkDevice> network = link::parseNetworkDevice(deviceOf(state));
+    if (network && network->kind == link::NetworkDevice::Kind::RawTcp)
+        return deviceOf(state) + QStringLiteral(" \u00b7 the server's line settings");
+    return lineSettingsText(state);
+}
 
 void sendRawLine(link::PexLink& link, const QString& line)
 {
@@ -50,7 +61,7 @@ Greeting greetInstrument(SessionContext& s, const std::function<void()>& connect
 {
     AppState& st = s.state;
     const SerialOpenValues v = openValuesOf(st);
-    st.OpenLine = lineSettingsText(st);
+    st.OpenLine = openLineText(st);
     link::PexOpenRecord record;
     record.port = v.port;
     record.baud = v.speed;
@@ -110,6 +121,7 @@ QString linePanelText(const AppState& state, const link::PexLink& link)
     if (!instrumentOutOfReach(state, link))
         return lineStatusText(state);
     const QString why = link.lineLost() == link::PexResult::TimeOut ? QStringLiteral("no answer")
+                        : link.onNetwork()                          ? QStringLiteral("the connection closed")
                                                                     : QStringLiteral("the port went away");
     return QStringLiteral("Not connected \u00b7 ") + why;
 }

@@ -19,6 +19,7 @@ struct PortWords
     QString chooseAnother; // another port
     QString check;         // the port's settings
     QString lowerSpeed;
+    QString where; // where a device is given
 };
 
 const PortWords& portWords()
@@ -27,12 +28,15 @@ const PortWords& portWords()
                                   QStringLiteral("choose one in Tool > Option..."),
                                   QStringLiteral("choose another port in Tool > Option..."),
                                   QStringLiteral("Check the port in Tool > Option..."),
-                                  QStringLiteral("choose a lower speed in Tool > Option...")};
+                                  QStringLiteral("choose a lower speed in Tool > Option..."),
+                                  QStringLiteral("in Tool > Option...")};
     static const PortWords commandLine{
-        QStringLiteral("give it with --device"), QStringLiteral("give one with --device"),
+        QStringLiteral("give it with --device"),
+        QStringLiteral("give one with --device"),
         QStringLiteral("give another with --device"),
         QStringLiteral("Check the device given with --device, or the port chosen in Orvalt's window"),
-        QStringLiteral("give a lower speed with --baud")};
+        QStringLiteral("give a lower speed with --baud"),
+        QStringLiteral("with --device")};
     return g_portChoice == PortChoice::Window ? window : commandLine;
 }
 
@@ -84,6 +88,38 @@ QString openCause(const link::PexLink& link)
             .arg(device, link.portHolder(), link.portLockFile());
     case link::PortProblem::Other:
         return QStringLiteral("%1 could not be opened (%2). %3").arg(device, system, portWords().check);
+    case link::PortProblem::BadAddress:
+        return QStringLiteral("%1 is no network device: give it as rfc2217://HOST:PORT or tcp://HOST:PORT, "
+                              "the port included, %2")
+            .arg(device, portWords().where);
+    case link::PortProblem::HostNotFound:
+        return QStringLiteral("The host of %1 could not be found (%2). Correct its name, or give the device "
+                              "server's address %3")
+            .arg(device, system, portWords().where);
+    case link::PortProblem::ConnectionRefused:
+        return QStringLiteral(
+                   "Nothing listens at %1: the device server refused the connection (%2). Check that "
+                   "the server runs and that the port is the one set up for this instrument, then "
+                   "press Connection.")
+            .arg(device, system);
+    case link::PortProblem::NoRoute:
+        return QStringLiteral("%1 cannot be reached (%2). Check this computer's network connection and the "
+                              "device server's address, then press Connection.")
+            .arg(device, system);
+    case link::PortProblem::NoAnswer:
+        return QStringLiteral(
+                   "The device server at %1 did not answer (%2). Check that it is switched on and on "
+                   "the network, and that no firewall drops the connection, then press Connection.")
+            .arg(device, system);
+    case link::PortProblem::ServerBusy:
+        return QStringLiteral("The device server at %1 is serving another client; it said \"%2\". Close the "
+                              "other program or wait until it is done, then press Connection.")
+            .arg(device, system);
+    case link::PortProblem::SettingRefused:
+        return QStringLiteral(
+                   "The device server at %1 refused the line settings (%2). Choose settings its port "
+                   "takes %3, or set the port up on the server.")
+            .arg(device, system, portWords().where);
     }
     return QString();
 }
@@ -141,6 +177,14 @@ QString linkCause(const link::PexLink& link)
             .arg(seconds);
     }
     case LinkLost: {
+        if (link.onNetwork() && !link.lostReason().isEmpty()) {
+            QString why = link.lostReason();
+            why[0] = why.at(0).toUpper();
+            return QStringLiteral(
+                       "%1. Check that the server still runs and that the network reaches it, then "
+                       "press Connection.")
+                .arg(why);
+        }
         const QString port = link.device().isEmpty() ? QStringLiteral("The port")
                                                      : QStringLiteral("The port ") + link.device();
         return QStringLiteral("%1 went away: the adapter was unplugged or the line was closed. Plug it back "

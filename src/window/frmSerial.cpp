@@ -4,6 +4,7 @@
 #include "core/ResourceTexts.h"
 #include "core/SerialSettings.h"
 #include "core/Settings.h"
+#include "link/NetworkDevice.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -59,8 +60,8 @@ frmSerial::frmSerial(AppState& state, Settings& settings, QWidget* parent)
     applyTexts();
     m_c.optPortNumber->button(3)->setEnabled(false);
     m_c.optPortNumber->button(0)->setEnabled(false);
-    fillLists();
     PortIni(m_state, m_settings);
+    fillLists();
     showStoredPort();
     // Centring comes last: the dialog's size is known only once its texts and lists are in.
     centreOnScreen();
@@ -203,6 +204,21 @@ void frmSerial::fillLists()
         auto* details = new QStandardItem(choice.details);
         details->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
         model->appendRow({new QStandardItem(choice.device), details});
+    }
+    // The devices on the network the ports were given before: typed once, offered after.
+    QStringList network;
+    for (int port = SerialSettings::kFirstPort; port <= SerialSettings::kLastReadPort; ++port) {
+        const QString device = m_state.PortDevice[static_cast<size_t>(port)];
+        const std::optional<link::NetworkDevice> parsed = link::parseNetworkDevice(device);
+        if (!parsed || network.contains(device))
+            continue;
+        network << device;
+        auto* details =
+            new QStandardItem(parsed->kind == link::NetworkDevice::Kind::Rfc2217
+                                  ? QStringLiteral("on the network, line settings sent (RFC 2217)")
+                                  : QStringLiteral("on the network, the server's line settings"));
+        details->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+        model->appendRow({new QStandardItem(device), details});
     }
     auto* view = new QTableView(m_c.cboDevice);
     view->horizontalHeader()->hide();

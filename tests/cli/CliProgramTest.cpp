@@ -25,7 +25,10 @@
 using orvalt::test::CliResult;
 using orvalt::test::CliRig;
 using orvalt::test::InstrumentProcess;
+using orvalt::test::readFile;
+using orvalt::test::show;
 using orvalt::test::treeOf;
+using orvalt::test::writeFile;
 
 namespace {
 
@@ -35,19 +38,6 @@ QByteArray pattern(qsizetype size, int seed)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 31 + i / 256 + seed) & 0xFF);
     return bytes;
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // A tree with what tends to break a copy: nested and empty folders, an empty file, files of one
@@ -115,13 +105,6 @@ private:
     int m_master = -1;
     QString m_device;
 };
-
-const char* show(const CliResult& r)
-{
-    static QByteArray text;
-    text = QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(r.exitCode).arg(r.out, r.err).toLocal8Bit();
-    return text.constData();
-}
 
 // The program run as nobody, an ordinary user (only root can arrange it).
 void asNobody(QProcess& process)
@@ -259,10 +242,7 @@ private slots:
             const QByteArray node = QFile::encodeName(device);
             QVERIFY(::chown(node.constData(), 0, owners->gr_gid) == 0 &&
                     ::chmod(node.constData(), mode) == 0);
-            process.setChildProcessModifier([] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                    ::_exit(99);
-            });
+            asNobody(process);
         }
         cli.start(process, {"--device", device, "info"});
         const CliResult r = CliRig::finish(process);
@@ -885,10 +865,7 @@ private slots:
             QVERIFY(QFile::setPermissions(instrument.devicePath(), QFile::ReadOwner | QFile::WriteOwner |
                                                                        QFile::ReadGroup | QFile::WriteGroup |
                                                                        QFile::ReadOther | QFile::WriteOther));
-            process.setChildProcessModifier([] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                    ::_exit(99);
-            });
+            asNobody(process);
         }
         QVERIFY(QFile::setPermissions(survey + QStringLiteral("/LOCKED"), QFileDevice::Permissions()));
         cli.start(process, on(instrument, {"put", "-r", "Survey", "M:\\"}));

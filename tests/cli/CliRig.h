@@ -145,6 +145,28 @@ private:
     bool m_ready = false;
 };
 
+// What a run did, for a failed check's message.
+inline const char* show(const CliResult& r)
+{
+    static QByteArray text;
+    text = QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(r.exitCode).arg(r.out, r.err).toLocal8Bit();
+    return text.constData();
+}
+
+// Writes a host file whole, making its folder; false when it could not.
+inline bool writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 // Every file and folder beneath a folder, by relative path ("SUB/" for a folder), with the
 // contents of the files: two trees are the same when these are.
 inline QMap<QString, QByteArray> treeOf(const QString& folder)

@@ -20,6 +20,7 @@
 using orvalt::test::CliResult;
 using orvalt::test::CliRig;
 using orvalt::test::InstrumentProcess;
+using orvalt::test::show;
 
 namespace {
 
@@ -40,13 +41,6 @@ bool put(const QString& path, const QByteArray& content, const QDateTime& when =
     file.close(); // the last write would move the date again
     return !when.isValid() ||
            (file.open(QIODevice::ReadOnly) && file.setFileTime(when, QFileDevice::FileModificationTime));
-}
-
-const char* show(const CliResult& r)
-{
-    static QByteArray text;
-    text = QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(r.exitCode).arg(r.out, r.err).toLocal8Bit();
-    return text.constData();
 }
 
 // The first line of the summary, up to the time.

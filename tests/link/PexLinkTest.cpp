@@ -511,6 +511,25 @@ private slots:
         QCOMPARE(h.handler.requests().size(), kBlocks);
     }
 
+    // A line behind a network: the greeting's command took 700 ms to come back, so the window asked
+    // for covers that round trip (5 blocks at 9600 baud, where the line alone asks for 3), and the
+    // instrument, which takes up to 8, grants it.
+    void windowCoversTheGreetingsRoundTrip()
+    {
+        LinkHarness h;
+        h.server->setWindow(8);
+        h.link.setWindow(3, 9600);
+        h.instrumentEnd->holdAt(0, 700, 1000000);
+        h.start();
+        QByteArray reply(PexLink::kReplyBufferSize, ' ');
+        QCOMPARE(h.link.PexSendCommand("STS?", reply), 0);
+        QVERIFY2(h.link.windowAsked() >= 5, qPrintable(QString::number(h.link.windowAsked())));
+        const BlockResult r = exchangeBlock(h.link, 0, "FWT 0,/A.DAT,", 256);
+        QCOMPARE(r.receiveResult, 0);
+        QCOMPARE(h.link.windowAgreed(), h.link.windowAsked());
+        QVERIFY(h.handler.requests().constFirst().payload == "STS?");
+    }
+
     // All eight requests of the window in flight (the line's speed is not known, so none is held
     // back) and the answer to the sixth lost on its way: the seventh's answer tells, the sixth goes
     // again once and is answered from memory. One request more in flight than agreed, or the lost

@@ -181,6 +181,39 @@ private slots:
         QCOMPARE(queue.inUse(), expected);
     }
 
+    // The window asked for covers the round trip the greeting's commands took, beyond the line
+    // time the speed alone asks for, up to the most the protocol has; a line of unknown speed, or
+    // no command timed, keeps what the speed asked.
+    void asked_data()
+    {
+        QTest::addColumn<int>("wanted");
+        QTest::addColumn<qint64>("baud");
+        QTest::addColumn<int>("commandTrip");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("no command timed") << 3 << qint64(9600) << 0 << 3;
+        QTest::newRow("cable: covered already") << 3 << qint64(9600) << 40 << 3;
+        QTest::newRow("network: 700 ms") << 3 << qint64(9600) << 700 << 5;
+        QTest::newRow("network: 3 s, at most 8") << 3 << qint64(9600) << 3000 << 8;
+        QTest::newRow("speed not known") << 3 << qint64(0) << 700 << 3;
+        QTest::newRow("never ask") << 1 << qint64(9600) << 700 << 1;
+    }
+    void asked()
+    {
+        QFETCH(int, wanted);
+        QFETCH(qint64, baud);
+        QFETCH(int, commandTrip);
+        QFETCH(int, expected);
+        WindowQueue queue;
+        queue.configure(wanted, baud);
+        if (commandTrip > 0)
+            queue.noteCommandRoundTrip(commandTrip);
+        QCOMPARE(queue.asked(), expected);
+        // The commands' timing says nothing of the blocks in use.
+        queue.setAgreed(expected);
+        if (expected > 1 && baud > 0)
+            QVERIFY(queue.inUse() <= expected);
+    }
+
     // At 9600 baud a file block takes 271 ms to cross the line. Two short frames answered close
     // together (the "FWT " line and the length) say nothing of how soon a block's answer comes: a
     // block sent behind another is not overdue before both have crossed.

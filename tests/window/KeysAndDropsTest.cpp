@@ -1,6 +1,7 @@
 // The keys, the lists' context menus, the active pane's mark, the line's status panel and drops,
 // through the real window's widgets: key presses, a right click, drop events on a list.
 
+#include "support/DeviceServer.h"
 #include "support/TestMain.h"
 #include "transfer/CopyWindowRig.h"
 #include "window/Toolbar.h"
@@ -463,6 +464,58 @@ private slots:
         rig.window->dispatcher().dispatch(ToolKeys::Connect);
         QCOMPARE(line->text(),
                  QStringLiteral("KD7350 \u00b7 %1 \u00b7 115200 8N1").arg(rig.instrument.devicePath()));
+    }
+
+    // An instrument on the network: its device typed in the serial dialog's Device box, Connection
+    // reaches it through the device server, the status bar names it, the listing is the
+    // instrument's; the list offers it next time; a server that goes away is told as such.
+    void networkDevice()
+    {
+        CopyWindow rig(QStringLiteral("host"), QStringLiteral("M"));
+        QVERIFY(rig.start());
+        QVERIFY(test::putFile(rig.path(QStringLiteral("R"), QStringLiteral("FAR.DAT")), "far away"));
+        rig.window->show();
+        rig.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        rig.window->dispatcher().dispatch(ToolKeys::Disconnect);
+        test::DeviceServer server({rig.instrument.devicePath()});
+        QVERIFY2(server.isReady(), qPrintable(server.errorString()));
+        const QString device = server.rfc2217(0);
+        QTimer::singleShot(0, [device] {
+            auto* dialog = qobject_cast<frmSerial*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QLineEdit* box = dialog->controls().cboDevice->lineEdit();
+            box->selectAll();
+            QTest::keyClicks(box, device);
+            QTest::mouseClick(dialog->controls().cmdOK, Qt::LeftButton);
+        });
+        rig.window->controls().mnuToolsOptions->trigger();
+        rig.window->dispatcher().dispatch(ToolKeys::Connect);
+        QLabel* line = rig.window->controls().statusLine;
+        QCOMPARE(line->text(), QStringLiteral("KD7350 \u00b7 %1 \u00b7 9600 8N1").arg(device));
+        QTreeView* right = rig.window->controls().lvListView;
+        QVERIFY(!right->model()
+                     ->match(right->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("FAR.DAT"))
+                     .isEmpty());
+
+        QStringList offered;
+        QTimer::singleShot(0, [&offered] {
+            auto* dialog = qobject_cast<frmSerial*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            for (int i = 0; i < dialog->controls().cboDevice->count(); ++i)
+                offered << dialog->controls().cboDevice->itemText(i);
+            QTest::mouseClick(dialog->controls().cmdCancel, Qt::LeftButton);
+        });
+        rig.window->controls().mnuToolsOptions->trigger();
+        QCOMPARE(offered.count(device), 1);
+
+        server.kill();
+        right->setFocus();
+        rig.window->dispatcher().dispatch(ToolKeys::Renew);
+        QCOMPARE(line->text(), QStringLiteral("Not connected \u00b7 the connection closed"));
+        const QString told = rig.dialogs().texts().join(QLatin1Char('\n'));
+        QVERIFY2(told.contains(QStringLiteral("The device server closed the connection to %1.").arg(device)),
+                 qPrintable(told));
     }
 
     // The line lost under a running window (the adapter pulled, the instrument switched off): once a
