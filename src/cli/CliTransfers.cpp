@@ -401,6 +401,9 @@ void runGet(CliSession& s)
             noSuchFolder();
             continue;
         }
+        // A stop that came while the item was looked up leaves it not started, and told so.
+        if (s.passedOver(remote.path()))
+            continue;
         // Into a folder under the item's own name; otherwise the host path is the item's new name
         // (and a medium's root goes into the folder given).
         const QString target =

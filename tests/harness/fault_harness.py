@@ -1806,6 +1806,11 @@ def scenario_list(args):
         "dropped-file-unnamed", dict(media=[("M/DATA/A.DAT", 300), ("M/DATA/B.DAT", 300), ("M/DATA/LOG.TXT", 300)]),
         lambda: [cli("--yes", "get", "M:\\DATA\\A.DAT", "M:\\DATA\\B.DAT", "M:\\DATA\\LOG.TXT", "h1",
                      events=[{"when": ("match", r"DIR\?", 2), "do": "int"}])], None)
+    # Ctrl+C while the item is looked up, before anything is copied (seed 542).
+    s["interrupted-get-r-looked-up"] = (
+        "not-started-unnamed", dict(media=[("M/LOGS/%s" % n, 3000) for n in ("A.CSV", "B.BIN")], profile=["--block-ms", "400"]),
+        lambda: [cli("--yes", "get", "-r", "M:\\LOGS", "h2",
+                     events=[{"when": ("match", r"DIR\?|4449523f", 1), "do": "int"}])], None)
     s["interrupted-put-twice"] = (
         "dropped-file-unnamed", dict(media=[("M/DATA/OLD.DAT", 100)], host=[("h1/%s" % n, 40000) for n in ("A.DAT", "B.DAT")]),
         lambda: [cli("--yes", "put", "h1/A.DAT", "h1/B.DAT", "M:\\DATA",
