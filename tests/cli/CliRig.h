@@ -4,6 +4,8 @@
 // settings file the test gives, a user settings store of its own (XDG_CONFIG_HOME), and a host
 // folder to work in. Standard input is not a terminal, so questions are refused as in a script.
 
+#include "support/HostFiles.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -151,20 +153,6 @@ inline const char* show(const CliResult& r)
     static QByteArray text;
     text = QStringLiteral("exit %1\nstdout: %2\nstderr: %3").arg(r.exitCode).arg(r.out, r.err).toLocal8Bit();
     return text.constData();
-}
-
-// Writes a host file whole, making its folder; false when it could not.
-inline bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // Every file and folder beneath a folder, by relative path ("SUB/" for a folder), with the

@@ -10,6 +10,7 @@
 #include "panes/HostFs.h"
 #include "panes/PaneModel.h"
 #include "panes/ProgramContext.h"
+#include "support/HostFiles.h"
 #include "support/InstrumentProcess.h"
 #include "support/TempStores.h"
 
@@ -108,19 +109,6 @@ inline QByteArray patternBytes(qsizetype size, int seed = 0)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 7 + i / 251 + seed) & 0xFF);
     return bytes;
-}
-
-inline bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // The transcript's lines that record blocks ("BLK kind length hex") and commands ("CMD ...").
