@@ -81,8 +81,10 @@ int WindowQueue::asked() const
     if (m_wanted <= 1 || m_baud <= 0 || m_commandTrips.empty())
         return m_wanted;
     // A line behind a network: its round trip may need more blocks in flight than the line time
-    // alone asks for.
-    const qint64 roundTrip = *std::max_element(m_commandTrips.begin(), m_commandTrips.end());
+    // alone asks for. The quickest command tells it: one the instrument was slow to answer (busy,
+    // or stopped a moment) would widen the window for the whole connection, and on a noisy line
+    // every damage would then cost more blocks sent again.
+    const qint64 roundTrip = *std::min_element(m_commandTrips.begin(), m_commandTrips.end());
     return static_cast<int>(qBound<qint64>(qint64(m_wanted), framesCovering(roundTrip), qint64(kMaxWindow)));
 }
 

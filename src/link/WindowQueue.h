@@ -90,7 +90,7 @@ public:
     void noteCommandRoundTrip(qint64 ms);
     void clearTimings();
     // The window to ask the instrument for: what configure() was told, widened to cover the
-    // commands' round trip (a line behind a network), at most kMaxWindow.
+    // quickest command's round trip (a line behind a network), at most kMaxWindow.
     int asked() const;
     // Requests in flight at most now: what was agreed, narrowed to what the measured round trip
     // needs, so that a repeat after damage costs few blocks.
