@@ -33,8 +33,8 @@ struct InstrumentOptions
     int blockMs = 0;               // time each block request takes on the medium, as a slow one does
     int packWindow = link::kMaxPackWindowBits; // deflate window decoded, as bits; 0: no compression
     QString undated;                           // files of this name are listed with a date no clock gives
-    QString meet; // a folder where instruments talked to at once meet before the first answer
-    bool noCaseRename = false;         // refuse a rename that only changes letter case, as some media do
+    QString meet;              // a folder where instruments talked to at once meet before the first answer
+    bool noCaseRename = false; // refuse a rename that only changes letter case, as some media do
     std::optional<qint32> dummyResult; // "DUMMY" after a stored upload answers this instead of 0
     int stallAfterUploadMs = 0;        // a stored upload's last block is answered this much later
 

@@ -549,7 +549,8 @@ private slots:
         QFETCH(QString, cause);
         QFETCH(int, room);
         QFETCH(bool, packed);
-        InstrumentProcess instrument({packed ? QStringLiteral("--transcript-packed") : QStringLiteral("--no-pack")});
+        InstrumentProcess instrument(
+            {packed ? QStringLiteral("--transcript-packed") : QStringLiteral("--no-pack")});
         QVERIFY2(instrument.isReady(), qPrintable(instrument.errorString()));
         const QByteArray content = orvalt::test::measurementRows(70000);
         writeFile(instrument.mediumDir() + QStringLiteral("/BIG.DAT"), content);
