@@ -108,8 +108,8 @@ private slots:
         } else if (kind == "folder") {
             QVERIFY(QDir().mkpath(file));
         } else {
-            before =
-                kind == "large" ? QByteArray(1024 * 1024 + 1, 'x') : QByteArray("[Com]\nNumber=2\n\x00\x01\xff\x02", 17);
+            before = kind == "large" ? QByteArray(1024 * 1024 + 1, 'x')
+                                     : QByteArray("[Com]\nNumber=2\n\x00\x01\xff\x02", 17);
             QVERIFY(put(file, before));
         }
         QCOMPARE(settings.get(QStringLiteral("orvalt"), QStringLiteral("Com"), QStringLiteral("Number"), 1),
