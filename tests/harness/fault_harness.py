@@ -1863,8 +1863,8 @@ def scenario_list(args):
     return s
 
 
-def run_scenario(args, name, spec, verbose):
-    fault, setup, steps_fn, needs = spec
+def run_scenario(args, name, scenario, verbose):
+    fault, setup, steps_fn, needs = scenario
     if needs and needs.startswith("--") and needs not in args.instrument_options:
         return "skip", "the virtual instrument has no %s" % needs
     if needs == "unreadable" and not args.unreadable:
@@ -1989,8 +1989,8 @@ def main():
 
     scenarios = scenario_list(args)
     if args.list:
-        for name, spec in scenarios.items():
-            log("%-30s %s%s" % (name, spec[0], "  (expected to fail: not mended yet)" if spec[0] in OPEN_FAULTS else ""))
+        for name, scenario in scenarios.items():
+            log("%-30s %s%s" % (name, scenario[0], "  (expected to fail: not mended yet)" if scenario[0] in OPEN_FAULTS else ""))
         return 0
 
     work = tempfile.mkdtemp(prefix="orvalt-harness-", dir=args.workdir)
